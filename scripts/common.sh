@@ -1,0 +1,38 @@
+# Shared set-up of scripts/test and scripts/run: Debian packages, configure, build.
+set -euo pipefail
+
+PENHOLLOW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+PENHOLLOW_BUILD="${PENHOLLOW_BUILD_DIR:-$PENHOLLOW_ROOT/build}"
+
+PENHOLLOW_PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  qt6-httpserver-dev qt6-websockets-dev qt6-webchannel-dev libqt6opengl6-dev libgl-dev
+  libsqlite3-dev sqlite3 libbenchmark-dev
+  xvfb xauth fonts-dejavu-core
+)
+
+penhollow_install_packages() {
+  local missing=()
+  local pkg
+  for pkg in "${PENHOLLOW_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$pkg")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+  fi
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+penhollow_build() {
+  cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$PENHOLLOW_BUILD" --parallel "$(nproc)"
+}

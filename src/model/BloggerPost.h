@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/PostEnumerations.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+// One blog post as every layer exchanges it. A value: copies are independent.
+class BloggerPost
+{
+public:
+    BloggerPost();
+    BloggerPost(QString blogId, QString postId, std::optional<QDateTime> publishDate,
+                std::optional<QDateTime> updatedDate, QString title, QString content, QString contentPreview,
+                QStringList labels, std::int64_t commentsCount, QString url, PostStatus postStatus,
+                QString offlineForPostWithId);
+
+    // A new post with every field of `post` but not its row id: the copy is not stored yet.
+    static BloggerPost initWithPost(const BloggerPost& post);
+
+    PostArea area() const;
+    bool isOnBlogger() const;
+    QString toString() const;
+
+    bool operator==(const BloggerPost&) const = default;
+
+    std::int64_t internalId;
+    QString blogId;
+    QString postId;
+    std::optional<QDateTime> publishDate;
+    std::optional<QDateTime> updatedDate;
+    QString title;
+    QString content;
+    QString contentPreview;
+    QStringList labels;
+    std::int64_t commentsCount;
+    QString url;
+    PostStatus postStatus;
+    QString offlineForPostWithId;
+};
+
+// How dates print in the toString descriptions: the instant in UTC, or "nil".
+QString describeOptionalDate(const std::optional<QDateTime>& date);

@@ -1,0 +1,75 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace TestSupport {
+
+QString useFreshDataFolder()
+{
+    static QTemporaryDir* dir = nullptr;
+    if (!dir) {
+        dir = new QTemporaryDir(); // deliberately kept to process end
+    }
+    const QString path = dir->path() + "/data-" + QUuid::createUuid().toString(QUuid::Id128);
+    QDir().mkpath(path);
+    qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(path));
+    return path;
+}
+
+QString fixturePath(const QString& name)
+{
+    return QString::fromLocal8Bit(qgetenv("PENHOLLOW_FIXTURES_DIR")) + "/" + name;
+}
+
+QByteArray readFixture(const QString& name)
+{
+    QFile file(fixturePath(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qFatal("missing fixture %s", qPrintable(name));
+    }
+    return file.readAll();
+}
+
+StdoutCapture::StdoutCapture()
+{
+    std::fflush(stdout);
+    m_path = QDir::tempPath() + "/penhollow-stdout-" + QUuid::createUuid().toString(QUuid::Id128);
+    m_savedFd = ::dup(STDOUT_FILENO);
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(fd);
+}
+
+StdoutCapture::~StdoutCapture()
+{
+    restore();
+    QFile::remove(m_path);
+}
+
+void StdoutCapture::restore()
+{
+    if (m_restored) {
+        return;
+    }
+    std::fflush(stdout);
+    ::dup2(m_savedFd, STDOUT_FILENO);
+    ::close(m_savedFd);
+    m_restored = true;
+}
+
+QString StdoutCapture::text()
+{
+    std::fflush(stdout);
+    QFile file(m_path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace TestSupport
