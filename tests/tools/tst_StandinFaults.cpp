@@ -337,6 +337,23 @@ private Q_SLOTS:
         QCOMPARE(m_standin.photos().size(), 1);
     }
 
+    void testExpectContinueGetsInterimAnswer()
+    {
+        QTcpSocket socket;
+        connectRaw(socket);
+        socket.write("POST /oauth2/v3/token HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: "
+                     "12\r\n\r\n");
+        QByteArray buffer;
+        while (!buffer.contains("\r\n\r\n") && socket.waitForReadyRead(30000))
+            buffer += socket.readAll();
+        QVERIFY(buffer.startsWith("HTTP/1.1 100 Continue\r\n\r\n"));
+        buffer.remove(0, 25);
+        socket.write("grant_type=x");
+        const QByteArray response = readResponse(socket, &buffer);
+        QCOMPARE(statusOf(response), 401);
+        QCOMPARE(m_standin.requests().first().body, QByteArray("grant_type=x"));
+    }
+
     void testHugeDeclaredLengthAnsweredAtOnce()
     {
         QTcpSocket socket;
