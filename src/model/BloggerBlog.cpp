@@ -8,7 +8,8 @@ BloggerBlog::BloggerBlog()
 {
 }
 
-BloggerBlog::BloggerBlog(QString blogId, QString userId, QString blogName, QString blogUrl, QString blogStatus)
+BloggerBlog::BloggerBlog(QString blogId, QString userId, QString blogName, QString blogUrl,
+                         QString blogStatus)
     : blogId(std::move(blogId)), userId(std::move(userId)), blogName(std::move(blogName)),
       blogUrl(std::move(blogUrl)), blogStatus(std::move(blogStatus))
 {

@@ -55,8 +55,8 @@ QString BloggerPost::toString() const
     for (const QString& label : labels) {
         quoted << '"' + label + '"';
     }
-    return QStringLiteral("internalId: ") + QString::number(internalId) + QStringLiteral(", blogId: ") + blogId +
-           QStringLiteral(", postId: ") + postId + QStringLiteral(", publishDate: ") +
+    return QStringLiteral("internalId: ") + QString::number(internalId) + QStringLiteral(", blogId: ") +
+           blogId + QStringLiteral(", postId: ") + postId + QStringLiteral(", publishDate: ") +
            describeOptionalDate(publishDate) + QStringLiteral(", updatedDate: ") +
            describeOptionalDate(updatedDate) + QStringLiteral(", title: ") + title +
            QStringLiteral(", content: ") + content + QStringLiteral(", labels: [") + quoted.join(", ") +

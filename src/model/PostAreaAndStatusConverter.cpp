@@ -27,7 +27,7 @@ PostArea PostAreaAndStatusConverter::areaFromString(const QString& text) const
 
 PostStatus PostAreaAndStatusConverter::statusFromString(const QString& text) const
 {
-    static constexpr std::array statuses{PostStatus::Published, PostStatus::Scheduled, PostStatus::Draft,
+    static constexpr std::array statuses{PostStatus::Published, PostStatus::Scheduled,  PostStatus::Draft,
                                          PostStatus::Offline,   PostStatus::SyncedCopy, PostStatus::Deleted,
                                          PostStatus::Autosaved};
     for (PostStatus status : statuses) {

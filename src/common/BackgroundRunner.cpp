@@ -1,0 +1,13 @@
+#include "BackgroundRunner.h"
+
+#include "platform/Dispatch.h"
+
+void BackgroundRunner::run(std::function<void()> work) const
+{
+    Dispatch::toBackground(std::move(work));
+}
+
+void BackgroundRunner::runOnMainThread(std::function<void()> work) const
+{
+    Dispatch::toMainThread(std::move(work));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+struct DateComponents
+{
+    std::int64_t year;
+    std::int64_t month;
+    std::int64_t day;
+    std::int64_t hour;
+    std::int64_t minute;
+    bool operator==(const DateComponents&) const = default;
+};
+
+// Dates of the service and of the store. Machine texts are always Gregorian with ASCII digits,
+// whatever the user's locale, so stored dates read back everywhere.
+class GoogleDateService
+{
+public:
+    // "yyyy-MM-ddTHH:mm:ss[.SSS](Z|+hh:mm|+hhmm)"; none for anything else.
+    std::optional<QDateTime> parseDate(const QString& text) const;
+    // In the user's time zone.
+    DateComponents dateComponents(const QDateTime& date) const;
+    // Seconds zero, local time; none when the values form no date.
+    std::optional<QDateTime> dateFromComponents(std::int64_t year, std::int64_t month, std::int64_t day,
+                                                std::int64_t hour, std::int64_t minute) const;
+    // "yyyy-MM-ddTHH:mm:ss.SSS" and the offset valid on that date in the user's zone ("Z" at zero).
+    QString isoDate(const QDateTime& date) const;
+    // "MMMM dd, yyyy HH:mm" in the user's language; "Never" for none.
+    QString displayDate(const std::optional<QDateTime>& date) const;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDateTime>
+#include <QMap>
+#include <QMutex>
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+#include <optional>
+
+// The preferences store: values by key, kept in one file of the data folder.
+// It holds OAuth tokens, so the file is private to the user (0600) and written atomically.
+class UserDefaults
+{
+public:
+    // The process-wide store, in "Preferences.json" of the data folder.
+    static UserDefaults& standardUserDefaults();
+
+    explicit UserDefaults(QString filePath);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    // None when the key is absent or holds no text.
+    std::optional<QString> stringForKey(const QString& key) const;
+    // False when absent; numbers count as true when non-zero, texts "YES"/"true"/"1".
+    bool boolForKey(const QString& key) const;
+    // The stored value (QString, bool, qint64, double or QDateTime); invalid when absent.
+    QVariant objectForKey(const QString& key) const;
+    // 0 when absent or not a number.
+    std::int64_t integerForKey(const QString& key) const;
+
+    // An invalid (null) QVariant removes the key.
+    void setObject(const QVariant& value, const QString& key);
+    void setBool(bool value, const QString& key);
+    void setInteger(std::int64_t value, const QString& key);
+    void removeObjectForKey(const QString& key);
+
+    // Writes the store to disk when it changed; false when the write failed.
+    bool synchronize();
+
+    QString filePath() const { return m_filePath; }
+
+private:
+    void load();
+    bool writeLocked();
+
+    QString m_filePath;
+    mutable QMutex m_mutex;
+    QMap<QString, QVariant> m_values;
+    bool m_dirty = false;
+};
