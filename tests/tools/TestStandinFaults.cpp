@@ -68,7 +68,7 @@ int statusOf(const QByteArray& response)
 
 } // namespace
 
-class tst_StandinFaults : public QObject
+class TestStandinFaults : public QObject
 {
     Q_OBJECT
 
@@ -525,5 +525,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_StandinFaults)
-#include "tst_StandinFaults.moc"
+QTEST_GUILESS_MAIN(TestStandinFaults)
+#include "TestStandinFaults.moc"

@@ -89,7 +89,7 @@ QJsonObject parseObject(const QByteArray& body)
 
 } // namespace
 
-class tst_StandinBlogger : public QObject
+class TestStandinBlogger : public QObject
 {
     Q_OBJECT
 
@@ -595,5 +595,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_StandinBlogger)
-#include "tst_StandinBlogger.moc"
+QTEST_GUILESS_MAIN(TestStandinBlogger)
+#include "TestStandinBlogger.moc"

@@ -9,7 +9,7 @@
 #include <QtTest>
 
 // The google-standin program as started by hand or by scripts.
-class tst_StandinProgram : public QObject
+class TestStandinProgram : public QObject
 {
     Q_OBJECT
 
@@ -101,5 +101,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_StandinProgram)
-#include "tst_StandinProgram.moc"
+QTEST_GUILESS_MAIN(TestStandinProgram)
+#include "TestStandinProgram.moc"
