@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
     const QString building = output + QStringLiteral(".building");
     QFile::remove(building);
     {
-        SQLiteDB db(building, nullptr, false);
+        SQLiteDB db(building, nullptr, QString());
         if (!db.isOpen()) {
             return 1;
         }

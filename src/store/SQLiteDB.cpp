@@ -168,15 +168,19 @@ QString SQLiteDB::pathForGroup(const QString& gid)
     return QDir(ApplicationFolders::dataFolder()).filePath(QStringLiteral("data.db"));
 }
 
-SQLiteDB::SQLiteDB(const QString& databasePath, UserDefaults* defaults, bool useTemplate)
+QString SQLiteDB::defaultTemplatePath()
+{
+    return QDir(ApplicationFolders::resourcesFolder()).filePath(QStringLiteral("data.db"));
+}
+
+SQLiteDB::SQLiteDB(const QString& databasePath, UserDefaults* defaults, const QString& templatePath)
     : m_path(databasePath), m_defaults(defaults)
 {
     printLine(QStringLiteral("Database path: ") + m_path);
     const QFileInfo info(m_path);
     QDir().mkpath(info.absolutePath());
 
-    if (useTemplate && !info.exists()) {
-        const QString templatePath = QDir(ApplicationFolders::resourcesFolder()).filePath(DB_NAME);
+    if (!templatePath.isEmpty() && !info.exists()) {
         QFile templateFile(templatePath);
         if (!templateFile.copy(m_path)) {
             const QString reason = templateFile.exists() ? templateFile.errorString()

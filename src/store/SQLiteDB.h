@@ -31,10 +31,11 @@ public:
     // Nothing happens when the shared connection was never made.
     static void shutdown();
 
-    // A connection to the given file. A missing file is copied from the template in the resources
-    // folder when useTemplate is set; whatever happens to the copy, the file is then opened (created).
+    // A connection to the given file. A missing file is first copied from the template (none when the
+    // template path is empty); whatever happens to the copy, the file is then opened (created).
     // The launch count of the exit maintenance lives in `defaults` (the standard store when none).
-    explicit SQLiteDB(const QString& databasePath, UserDefaults* defaults = nullptr, bool useTemplate = true);
+    explicit SQLiteDB(const QString& databasePath, UserDefaults* defaults = nullptr,
+                      const QString& templatePath = defaultTemplatePath());
     ~SQLiteDB();
     SQLiteDB(const SQLiteDB&) = delete;
     SQLiteDB& operator=(const SQLiteDB&) = delete;
@@ -70,6 +71,8 @@ public:
     void teardown();
 
     bool isOpen() const;
+    // "data.db" in the resources folder.
+    static QString defaultTemplatePath();
     QString databasePath() const { return m_path; }
 
     const QString DB_NAME = QStringLiteral("data.db");
