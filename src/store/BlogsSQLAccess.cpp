@@ -7,8 +7,8 @@ BlogsSQLAccess::BlogsSQLAccess() : BlogsSQLAccess(SQLiteDB::sharedInstance()) {}
 BlogsSQLAccess::BlogsSQLAccess(SQLiteDB& db)
     : db(&db), ADD_BLOG_SQL(QStringLiteral("INSERT INTO BLOGS VALUES (NULL, ?, ?, ?, ?, ?)")),
       DELETE_BLOG_SQL(QStringLiteral("DELETE FROM BLOGS WHERE BlogId = ?")),
-      UPDATE_BLOG_SQL(
-          QStringLiteral("UPDATE BLOGS SET BlogName = ?, UserId = ?, BlogUrl = ?, BlogStatus = ? WHERE BlogId = ?")),
+      UPDATE_BLOG_SQL(QStringLiteral(
+          "UPDATE BLOGS SET BlogName = ?, UserId = ?, BlogUrl = ?, BlogStatus = ? WHERE BlogId = ?")),
       GET_BLOGS_SQL(QStringLiteral("SELECT * FROM BLOGS WHERE UserId = ?")),
       GET_BLOG_SQL(QStringLiteral("SELECT * FROM BLOGS WHERE BlogId = ?"))
 {

@@ -4,7 +4,8 @@
 
 CommentsLocalAccessAppService::CommentsLocalAccessAppService() : db(), userDb() {}
 
-CommentsLocalAccessAppService::CommentsLocalAccessAppService(SQLiteDB& database) : db(database), userDb(database)
+CommentsLocalAccessAppService::CommentsLocalAccessAppService(SQLiteDB& database)
+    : db(database), userDb(database)
 {
 }
 

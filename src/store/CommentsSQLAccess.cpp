@@ -19,10 +19,11 @@ CommentsSQLAccess::CommentsSQLAccess() : CommentsSQLAccess(SQLiteDB::sharedInsta
 
 CommentsSQLAccess::CommentsSQLAccess(SQLiteDB& db)
     : db(&db), ADD_COMMENT_SQL(QStringLiteral("INSERT INTO COMMENTS VALUES (NULL, ?, ?, ?, ?, ?, ?, ?)")),
-      UPDATE_COMMENT_SQL(
-          QStringLiteral("UPDATE COMMENTS SET PublishDate = ?, Content = ?, SentimentScore = ? WHERE CommentId = ?")),
-      GET_COMMENTS_SQL(QStringLiteral("SELECT * FROM COMMENTS LEFT JOIN USERS ON COMMENTS.AuthorId = USERS.UserId "
-                                      "WHERE COMMENTS.PostId = ? ORDER BY PublishDate DESC")),
+      UPDATE_COMMENT_SQL(QStringLiteral(
+          "UPDATE COMMENTS SET PublishDate = ?, Content = ?, SentimentScore = ? WHERE CommentId = ?")),
+      GET_COMMENTS_SQL(
+          QStringLiteral("SELECT * FROM COMMENTS LEFT JOIN USERS ON COMMENTS.AuthorId = USERS.UserId "
+                         "WHERE COMMENTS.PostId = ? ORDER BY PublishDate DESC")),
       GET_COMMENT_SQL(QStringLiteral(
           "SELECT * FROM COMMENTS LEFT JOIN USERS ON COMMENTS.AuthorId = USERS.UserId WHERE CommentId = ?")),
       DELETE_COMMENT_SQL(QStringLiteral("DELETE FROM COMMENTS WHERE CommentId = ?"))
@@ -89,8 +90,9 @@ bool CommentsSQLAccess::addPostCommentIfNotExists(const BloggerPostComment& comm
         return false;
     }
     // A new row's score is always 0, whatever the record holds.
-    db->query(ADD_COMMENT_SQL, {comment.blogId, comment.postId, comment.commentId, comment.author.userId,
-                                dateText(comment.publishDate), comment.content, QVariant::fromValue<qint64>(0)});
+    db->query(ADD_COMMENT_SQL,
+              {comment.blogId, comment.postId, comment.commentId, comment.author.userId,
+               dateText(comment.publishDate), comment.content, QVariant::fromValue<qint64>(0)});
     return true;
 }
 

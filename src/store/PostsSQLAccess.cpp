@@ -30,18 +30,20 @@ QString labelsText(const QStringList& labels)
 PostsSQLAccess::PostsSQLAccess() : PostsSQLAccess(SQLiteDB::sharedInstance()) {}
 
 PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
-    : db(&db), ADD_POST_SQL(QStringLiteral("INSERT INTO POSTS VALUES (NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")),
-      UPDATE_POST_SQL(QStringLiteral(
-          "UPDATE POSTS SET PublishDate = ?, UpdatedDate = ?, Title = ?, Content = ?, ContentPreview = ?, Labels = "
-          "?, CommentsCount = ?, PostUrl = ?, PostStatus = ?, PostArea = ?,  OfflineForPostWithId = ? WHERE PostId "
-          "= ?")),
+    : db(&db),
+      ADD_POST_SQL(QStringLiteral("INSERT INTO POSTS VALUES (NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")),
+      UPDATE_POST_SQL(QStringLiteral("UPDATE POSTS SET PublishDate = ?, UpdatedDate = ?, Title = ?, Content "
+                                     "= ?, ContentPreview = ?, Labels = "
+                                     "?, CommentsCount = ?, PostUrl = ?, PostStatus = ?, PostArea = ?,  "
+                                     "OfflineForPostWithId = ? WHERE PostId "
+                                     "= ?")),
       UPDATE_POST_STATUS_SQL(QStringLiteral("UPDATE POSTS SET PostStatus = ?, PostArea = ? WHERE Id = ?")),
       GET_POST_SQL(QStringLiteral("SELECT * FROM POSTS WHERE PostId = ?")),
       GET_OFFLINE_POST_SQL(QStringLiteral("SELECT * FROM POSTS WHERE OfflineForPostWithId = ?")),
       GET_POST_ID_SQL(QStringLiteral("SELECT * FROM POSTS WHERE Id = ?")),
       // The filter value is bound; only the enumerations' raw values are put into the text.
-      GET_POSTS_SQL(
-          QStringLiteral("SELECT * FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? ORDER BY {ORDER_BY} {ORDER}")),
+      GET_POSTS_SQL(QStringLiteral(
+          "SELECT * FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? ORDER BY {ORDER_BY} {ORDER}")),
       GET_ALL_POSTS_SQL(QStringLiteral("SELECT * FROM POSTS WHERE BlogId = ?")),
       DELETE_POST_SQL(QStringLiteral("DELETE FROM POSTS WHERE PostId = ?")),
       DELETE_POST_ID_SQL(QStringLiteral("DELETE FROM POSTS WHERE Id = ?"))
@@ -104,20 +106,21 @@ bool PostsSQLAccess::addBlogPostIfNotExists(const BloggerPost& post) const
     if (getBlogPost(post.postId)) {
         return false;
     }
-    db->query(ADD_POST_SQL, {post.blogId, post.postId, dateText(post.publishDate), dateText(post.updatedDate),
-                             post.title, post.content, StringServices().postPreview(post.content),
-                             labelsText(post.labels), QVariant::fromValue<qint64>(post.commentsCount), post.url,
-                             rawValue(post.postStatus), rawValue(post.area()), post.offlineForPostWithId});
+    db->query(ADD_POST_SQL,
+              {post.blogId, post.postId, dateText(post.publishDate), dateText(post.updatedDate), post.title,
+               post.content, StringServices().postPreview(post.content), labelsText(post.labels),
+               QVariant::fromValue<qint64>(post.commentsCount), post.url, rawValue(post.postStatus),
+               rawValue(post.area()), post.offlineForPostWithId});
     return true;
 }
 
 void PostsSQLAccess::updateBlogPost(const BloggerPost& post) const
 {
-    db->query(UPDATE_POST_SQL, {dateText(post.publishDate), dateText(post.updatedDate), post.title, post.content,
-                                StringServices().postPreview(post.content), labelsText(post.labels),
-                                QVariant::fromValue<qint64>(post.commentsCount), post.url,
-                                rawValue(post.postStatus), rawValue(post.area()), post.offlineForPostWithId,
-                                post.postId});
+    db->query(UPDATE_POST_SQL,
+              {dateText(post.publishDate), dateText(post.updatedDate), post.title, post.content,
+               StringServices().postPreview(post.content), labelsText(post.labels),
+               QVariant::fromValue<qint64>(post.commentsCount), post.url, rawValue(post.postStatus),
+               rawValue(post.area()), post.offlineForPostWithId, post.postId});
 }
 
 void PostsSQLAccess::updateBlogPostStatus(std::int64_t id, PostStatus status) const

@@ -254,7 +254,8 @@ QString SQLColumn::description() const
         printed = printNumber(value);
         break;
     case blobTypeCode:
-        printed = QStringLiteral("<") + QString::fromLatin1(value.toByteArray().toHex()) + QStringLiteral(">");
+        printed =
+            QStringLiteral("<") + QString::fromLatin1(value.toByteArray().toHex()) + QStringLiteral(">");
         break;
     case dateColumnTypeCode:
         printed = formatDate(value.toDateTime());

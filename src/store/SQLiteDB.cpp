@@ -115,9 +115,9 @@ const QStringList& floatTypeNames()
 
 const QStringList& textTypeNames()
 {
-    static const QStringList names{"CHAR",  "CHARACTER", "CLOB",    "NATIONAL VARYING CHARACTER",
-                                   "NATIVE CHARACTER",    "NCHAR",   "NVARCHAR",
-                                   "TEXT",  "VARCHAR",   "VARIANT", "VARYING CHARACTER"};
+    static const QStringList names{
+        "CHAR", "CHARACTER", "CLOB",    "NATIONAL VARYING CHARACTER", "NATIVE CHARACTER", "NCHAR", "NVARCHAR",
+        "TEXT", "VARCHAR",   "VARIANT", "VARYING CHARACTER"};
     return names;
 }
 
@@ -304,16 +304,18 @@ sqlite3_stmt* SQLiteDB::prepareAndBind(const QString& sql, const QVariantList* p
         if (typeId == QMetaType::QString) {
             // With its byte length: an embedded NUL must not end the text.
             const QByteArray utf8 = value.toString().toUtf8();
-            result = sqlite3_bind_text64(statement, i, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
-                                         SQLITE_TRANSIENT, SQLITE_UTF8);
+            result =
+                sqlite3_bind_text64(statement, i, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
+                                    SQLITE_TRANSIENT, SQLITE_UTF8);
         } else if (typeId == QMetaType::QByteArray) {
             const QByteArray bytes = value.toByteArray();
-            result = sqlite3_bind_blob64(statement, i, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
-                                         SQLITE_TRANSIENT);
+            result = sqlite3_bind_blob64(statement, i, bytes.constData(),
+                                         static_cast<sqlite3_uint64>(bytes.size()), SQLITE_TRANSIENT);
         } else if (typeId == QMetaType::QDateTime && value.toDateTime().isValid()) {
             const QByteArray utf8 = SQLColumn::formatDate(value.toDateTime()).toUtf8();
-            result = sqlite3_bind_text64(statement, i, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
-                                         SQLITE_TRANSIENT, SQLITE_UTF8);
+            result =
+                sqlite3_bind_text64(statement, i, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
+                                    SQLITE_TRANSIENT, SQLITE_UTF8);
         } else if (typeId == QMetaType::Double || typeId == QMetaType::Float) {
             result = sqlite3_bind_double(statement, i, value.toDouble());
         } else if (isIntegerKind(typeId)) {
@@ -325,8 +327,9 @@ sqlite3_stmt* SQLiteDB::prepareAndBind(const QString& sql, const QVariantList* p
             const QString message = errorMessage();
             sqlite3_finalize(statement);
             printLine(QStringLiteral("SQLiteDB - failed to bind for SQL: ") + sql +
-                      QStringLiteral(", Parameters: ") + printedList(*parameters) + QStringLiteral(", Index: ") +
-                      QString::number(i) + QStringLiteral(" Error: ") + message);
+                      QStringLiteral(", Parameters: ") + printedList(*parameters) +
+                      QStringLiteral(", Index: ") + QString::number(i) + QStringLiteral(" Error: ") +
+                      message);
             return nullptr;
         }
     }
@@ -472,7 +475,8 @@ bool SQLiteDB::beginTransaction()
         return false;
     }
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        printLine(QStringLiteral("SQLiteDB - failed to execute SQL: BEGIN IMMEDIATE, Error: ") + errorMessage());
+        printLine(QStringLiteral("SQLiteDB - failed to execute SQL: BEGIN IMMEDIATE, Error: ") +
+                  errorMessage());
         return false;
     }
     return true;

@@ -9,7 +9,8 @@ UsersSQLAccess::UsersSQLAccess(SQLiteDB& db)
       DELETE_USER_SQL(QStringLiteral("DELETE FROM USERS WHERE UserId = ?")),
       GET_USER_SQL(QStringLiteral("SELECT * FROM USERS WHERE UserId = ?")),
       GET_USERS_SQL(QStringLiteral("SELECT * FROM USERS")),
-      UPDATE_USER_SQL(QStringLiteral("UPDATE USERS SET UserName = ?, UserLink = ?, UserPicture = ? WHERE UserId = ?"))
+      UPDATE_USER_SQL(
+          QStringLiteral("UPDATE USERS SET UserName = ?, UserLink = ?, UserPicture = ? WHERE UserId = ?"))
 {
 }
 

@@ -103,7 +103,8 @@ private Q_SLOTS:
         CommentsSQLAccess comments(store.db());
         UsersSQLAccess(store.db()).addUserIfNotExists(ann);
         comments.addPostCommentIfNotExists(makeComment("p1", "c1", ann, std::nullopt));
-        comments.updatePostComment(makeComment("p2", "c1", BloggerUser("u2", "Bob", "#", "#"), std::nullopt, "new"));
+        comments.updatePostComment(
+            makeComment("p2", "c1", BloggerUser("u2", "Bob", "#", "#"), std::nullopt, "new"));
         const BloggerPostComment read = *comments.getPostComment("c1");
         QCOMPARE(read.postId, QString("p1"));
         QCOMPARE(read.author, ann);
@@ -125,8 +126,8 @@ private Q_SLOTS:
         StoreTestDatabase store;
         CommentsLocalAccessAppService service(store.db());
         const QString content = QString("It's \"quoted\"'); --") + QChar(0) + "tail";
-        service.addOrUpdatePostComment(makeComment("p'1", "c'1", BloggerUser("u'1", "O'Neil", "#", "#"),
-                                                   std::nullopt, content));
+        service.addOrUpdatePostComment(
+            makeComment("p'1", "c'1", BloggerUser("u'1", "O'Neil", "#", "#"), std::nullopt, content));
         const BloggerPostComment read = service.listAllCommentsForPost("p'1").first();
         QCOMPARE(read.content, content);
         QCOMPARE(read.author.userName, QString("O'Neil"));

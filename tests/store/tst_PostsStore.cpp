@@ -64,10 +64,9 @@ private Q_SLOTS:
     {
         StoreTestDatabase store;
         PostsSQLAccess posts(store.db());
-        BloggerPost post = makePost("b1", "p1", "Title", PostStatus::Draft,
-                                    QDateTime(QDate(2015, 3, 7), QTime(10, 5, 1, 250),
-                                              QTimeZone(3600 * 5 + 1800)),
-                                    7);
+        BloggerPost post =
+            makePost("b1", "p1", "Title", PostStatus::Draft,
+                     QDateTime(QDate(2015, 3, 7), QTime(10, 5, 1, 250), QTimeZone(3600 * 5 + 1800)), 7);
         post.offlineForPostWithId = "p0";
         posts.addBlogPostIfNotExists(post);
         const BloggerPost read = *posts.getBlogPost("p1");
@@ -195,7 +194,8 @@ private Q_SLOTS:
         for (const BloggerPost& post : {alpha, beta, zeta}) {
             service.addOrUpdatePost(post);
         }
-        QCOMPARE(titles(service.listFilteredPostsForBlog("b1", sort, order, PostFilterOptions::ByArea, "Published")),
+        QCOMPARE(titles(service.listFilteredPostsForBlog("b1", sort, order, PostFilterOptions::ByArea,
+                                                         "Published")),
                  expected);
     }
 
@@ -204,7 +204,8 @@ private Q_SLOTS:
         StoreTestDatabase store;
         PostsSQLAccess posts(store.db());
         posts.addBlogPostIfNotExists(makePost("b1", "p1"));
-        QCOMPARE(store.db().query("SELECT PublishDate FROM POSTS").first()["PublishDate"]->asString(), QString(""));
+        QCOMPARE(store.db().query("SELECT PublishDate FROM POSTS").first()["PublishDate"]->asString(),
+                 QString(""));
         QVERIFY(!posts.getBlogPost("p1")->publishDate);
     }
 
@@ -221,10 +222,12 @@ private Q_SLOTS:
         for (const BloggerPost& post : {two, none, comma}) {
             posts.addBlogPostIfNotExists(post);
         }
-        QCOMPARE(store.db().query("SELECT Labels FROM POSTS WHERE PostId = 'p1'").first()["Labels"]->asString(),
-                 QString("zeta,alpha,"));
-        QCOMPARE(store.db().query("SELECT Labels FROM POSTS WHERE PostId = 'p2'").first()["Labels"]->asString(),
-                 QString(""));
+        QCOMPARE(
+            store.db().query("SELECT Labels FROM POSTS WHERE PostId = 'p1'").first()["Labels"]->asString(),
+            QString("zeta,alpha,"));
+        QCOMPARE(
+            store.db().query("SELECT Labels FROM POSTS WHERE PostId = 'p2'").first()["Labels"]->asString(),
+            QString(""));
         QCOMPARE(posts.getBlogPost("p1")->labels, QStringList({"zeta", "alpha"}));
         QCOMPARE(posts.getBlogPost("p2")->labels, QStringList());
         QCOMPARE(posts.getBlogPost("p3")->labels, QStringList({"a", "b"}));
@@ -278,7 +281,8 @@ private Q_SLOTS:
         StoreTestDatabase store;
         store.db().query("INSERT INTO sqlite_sequence (name, seq) VALUES ('POSTS', 6000000000)");
         PostsSQLAccess posts(store.db());
-        posts.addBlogPostIfNotExists(makePost("b1", "p1", "T", PostStatus::Published, std::nullopt, 5000000000LL));
+        posts.addBlogPostIfNotExists(
+            makePost("b1", "p1", "T", PostStatus::Published, std::nullopt, 5000000000LL));
         const BloggerPost read = *posts.getBlogPost("p1");
         QCOMPARE(read.internalId, 6000000001LL);
         QCOMPARE(read.commentsCount, 5000000000LL);
@@ -326,7 +330,8 @@ private Q_SLOTS:
         StoreTestDatabase store;
         PostsLocalAccessAppService service(store.db());
         QVERIFY(service.addOrUpdatePost(makePost("b1", "p1", "First", PostStatus::Draft)));
-        QVERIFY(!service.addOrUpdatePost(makePost("b1", "p1", "Second", PostStatus::Published, std::nullopt, 4)));
+        QVERIFY(
+            !service.addOrUpdatePost(makePost("b1", "p1", "Second", PostStatus::Published, std::nullopt, 4)));
         QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
         const BloggerPost read = *service.getPost("p1");
         QCOMPARE(read.title, QString("Second"));
@@ -372,8 +377,8 @@ private Q_SLOTS:
         StoreTestDatabase store;
         PostsLocalAccessAppService service(store.db());
         service.addOrUpdatePost(makePost("b1", "p2", "old"));
-        const QList<bool> answers =
-            service.addOrUpdatePosts({makePost("b1", "p1"), makePost("b1", "p2", "new"), makePost("b1", "p3")});
+        const QList<bool> answers = service.addOrUpdatePosts(
+            {makePost("b1", "p1"), makePost("b1", "p2", "new"), makePost("b1", "p3")});
         QCOMPARE(answers, QList<bool>({true, false, true}));
         QCOMPARE(service.getPost("p2")->title, QString("new"));
         store.reopen();
@@ -397,7 +402,8 @@ private Q_SLOTS:
         service.addOrUpdatePost(makePost("b1", "p1", "T", PostStatus::Offline));
         service.updatePostStatus("p1", PostStatus::Draft);
         QCOMPARE(service.getPost("p1")->postStatus, PostStatus::Draft);
-        QCOMPARE(store.db().query("SELECT PostArea FROM POSTS").first()["PostArea"]->asString(), QString("Draft"));
+        QCOMPARE(store.db().query("SELECT PostArea FROM POSTS").first()["PostArea"]->asString(),
+                 QString("Draft"));
     }
 
     void testUpdatePostStatusLeavesStoredTextsAsTheyWere()

@@ -17,7 +17,8 @@ private:
     static QList<QPair<QString, QString>> columns(SQLiteDB& db, const QString& table)
     {
         QList<QPair<QString, QString>> result;
-        for (const SQLRow& row : db.query("SELECT name, type FROM pragma_table_info(?) ORDER BY cid", {table})) {
+        for (const SQLRow& row :
+             db.query("SELECT name, type FROM pragma_table_info(?) ORDER BY cid", {table})) {
             result.append({row["name"]->asString(), row["type"]->asString()});
         }
         return result;
@@ -71,13 +72,14 @@ private Q_SLOTS:
         SQLiteDB& db = store.db();
         db.query("INSERT INTO USERS VALUES (NULL, '1', '2', '3', '4')");
         db.query("INSERT INTO BLOGS VALUES (NULL, '1', '2', '3', '4', '5')");
-        db.query("INSERT INTO POSTS VALUES (NULL, '1', '2', '3', '4', '5', '6', '7', '8', 9, '10', '11', '12', '13')");
+        db.query("INSERT INTO POSTS VALUES (NULL, '1', '2', '3', '4', '5', '6', '7', '8', 9, '10', '11', "
+                 "'12', '13')");
         db.query("INSERT INTO COMMENTS VALUES (NULL, '1', '2', '3', '4', '5', '6', 7)");
         for (const QString table : {"USERS", "BLOGS", "POSTS", "COMMENTS"}) {
             const SQLRow row = db.query("SELECT * FROM " + table).first();
             for (const SQLRow::Entry& entry : row.data()) {
-                const bool integer = entry.first == "Id" || entry.first == "CommentsCount" ||
-                                     entry.first == "SentimentScore";
+                const bool integer =
+                    entry.first == "Id" || entry.first == "CommentsCount" || entry.first == "SentimentScore";
                 QCOMPARE(entry.second.type, integer ? 1 : 3);
             }
         }

@@ -81,10 +81,15 @@ private Q_SLOTS:
 
     void testBlobThatIsNotUtf8GivesEmptyText()
     {
-        const SQLColumn column(QByteArray("\xff\xfe" "12", 4), SQLColumn::blobTypeCode);
+        const SQLColumn column(QByteArray("\xff\xfe"
+                                          "12",
+                                          4),
+                               SQLColumn::blobTypeCode);
         QCOMPARE(column.asString(), QString(""));
         QCOMPARE(column.asInt(), 0);
-        QCOMPARE(column.asData(), std::optional<QByteArray>(QByteArray("\xff\xfe" "12", 4)));
+        QCOMPARE(column.asData(), std::optional<QByteArray>(QByteArray("\xff\xfe"
+                                                                       "12",
+                                                                       4)));
         QVERIFY(!column.asDate());
     }
 
@@ -123,7 +128,8 @@ private Q_SLOTS:
 
     void testDescriptionNamesCodeAndValue()
     {
-        QCOMPARE(SQLColumn(QString("abc"), SQLColumn::textTypeCode).description(), QString("Type: 3, Value: abc"));
+        QCOMPARE(SQLColumn(QString("abc"), SQLColumn::textTypeCode).description(),
+                 QString("Type: 3, Value: abc"));
         QCOMPARE(SQLColumn(QVariant::fromValue<qint64>(7), 1).description(), QString("Type: 1, Value: 7"));
     }
 

@@ -64,7 +64,8 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i) {
             store.db().execute("INSERT INTO USERS VALUES (NULL, 'same', 'n', 'l', 'p')");
         }
-        QCOMPARE(store.db().execute("UPDATE USERS SET UserName = ? WHERE UserId = ?", {QString("y"), QString("same")}),
+        QCOMPARE(store.db().execute("UPDATE USERS SET UserName = ? WHERE UserId = ?",
+                                    {QString("y"), QString("same")}),
                  3);
         QCOMPARE(store.db().execute("DELETE FROM USERS WHERE UserId = 'same'"), 3);
         QCOMPARE(store.db().execute("DELETE FROM USERS WHERE UserId = 'same'"), 1);
@@ -111,8 +112,10 @@ private Q_SLOTS:
         StoreTestDatabase store;
         StdoutCapture capture;
         QVERIFY(store.db().query("SELECT * FROM NOWHERE").isEmpty());
-        QCOMPARE(capture.text(),
-                 QString("SQLiteDB - failed to prepare SQL: SELECT * FROM NOWHERE, Error: no such table: NOWHERE\n"));
+        QCOMPARE(
+            capture.text(),
+            QString(
+                "SQLiteDB - failed to prepare SQL: SELECT * FROM NOWHERE, Error: no such table: NOWHERE\n"));
     }
 
     void testStepErrorOnQueryPrintsAndKeepsRowsRead()
@@ -146,8 +149,9 @@ private Q_SLOTS:
     void testDeclaredTypesGiveTheirCodes()
     {
         StoreTestDatabase store;
-        store.db().execute("CREATE TABLE T (a VARCHAR (50), b VARCHAR(50), c DATETIME, d REAL, e BLOB, f WHATEVER, "
-                           "g BIGINT)");
+        store.db().execute(
+            "CREATE TABLE T (a VARCHAR (50), b VARCHAR(50), c DATETIME, d REAL, e BLOB, f WHATEVER, "
+            "g BIGINT)");
         store.db().execute("INSERT INTO T VALUES ('x', 'y', '2015-03-01 10:20:30', 1.5, x'00ff', 'w', 3)");
         const SQLRow row = store.db().query("SELECT *, 1 + 1 AS expr FROM T").first();
         QCOMPARE(row["a"]->type, 3);
@@ -219,8 +223,9 @@ private Q_SLOTS:
         StoreTestDatabase store;
         const QString evil("x'); DROP TABLE USERS; --\"");
         store.db().query("INSERT INTO USERS VALUES (NULL, ?, ?, '', '')", {evil, evil});
-        QCOMPARE(store.db().query("SELECT * FROM USERS WHERE UserId = ?", {evil}).first()["UserName"]->asString(),
-                 evil);
+        QCOMPARE(
+            store.db().query("SELECT * FROM USERS WHERE UserId = ?", {evil}).first()["UserName"]->asString(),
+            evil);
     }
 
     void testOnlyFirstStatementOfTextRuns()
@@ -253,7 +258,8 @@ private Q_SLOTS:
         StoreTestDatabase store;
         store.db().transaction([&] {
             store.db().execute("INSERT INTO USERS VALUES (NULL, 'a', '', '', '')");
-            store.db().transaction([&] { store.db().execute("INSERT INTO USERS VALUES (NULL, 'b', '', '', '')"); });
+            store.db().transaction(
+                [&] { store.db().execute("INSERT INTO USERS VALUES (NULL, 'b', '', '', '')"); });
         });
         store.reopen();
         QCOMPARE(store.count("SELECT COUNT(*) FROM USERS"), 2);
@@ -399,7 +405,8 @@ private Q_SLOTS:
         db.teardown();
         StdoutCapture capture;
         QVERIFY(db.query("SELECT 1").isEmpty());
-        QCOMPARE(capture.text(), QString("SQLiteDB - failed to prepare SQL: SELECT 1, Error: database is not open\n"));
+        QCOMPARE(capture.text(),
+                 QString("SQLiteDB - failed to prepare SQL: SELECT 1, Error: database is not open\n"));
     }
 
     void testTeardownOfUnopenedDatabaseDoesNothing()

@@ -54,8 +54,8 @@ private Q_SLOTS:
     void testServicesUseTheSharedConnection()
     {
         PostsLocalAccessAppService service;
-        QVERIFY(service.addOrUpdatePost(BloggerPost("b1", "p1", std::nullopt, std::nullopt, "T", "c", "", {}, 0,
-                                                    "u", PostStatus::Draft, "0")));
+        QVERIFY(service.addOrUpdatePost(BloggerPost("b1", "p1", std::nullopt, std::nullopt, "T", "c", "", {},
+                                                    0, "u", PostStatus::Draft, "0")));
         QCOMPARE(SQLiteDB::sharedInstance().query("SELECT * FROM POSTS").size(), 1);
     }
 

@@ -50,8 +50,10 @@ private Q_SLOTS:
         state.setLastTokenRefresh("b1", now);
         state.setBlogTemplate("http://b1.example/", "<html/>");
         QCOMPARE(QString("_DEV_penhollowbloggermac_CURRENT_USER_ID").size(), 40);
-        QCOMPARE(defaults.stringForKey("_DEV_penhollowbloggermac_CURRENT_USER_ID"), std::optional<QString>("u1"));
-        QCOMPARE(defaults.stringForKey("_DEV_penhollowbloggermac_CURRENT_BLOG_ID"), std::optional<QString>("b1"));
+        QCOMPARE(defaults.stringForKey("_DEV_penhollowbloggermac_CURRENT_USER_ID"),
+                 std::optional<QString>("u1"));
+        QCOMPARE(defaults.stringForKey("_DEV_penhollowbloggermac_CURRENT_BLOG_ID"),
+                 std::optional<QString>("b1"));
         QVERIFY(defaults.boolForKey("QB_penhollowbloggermac_b1"));
         QVERIFY(defaults.boolForKey("CD_penhollowbloggermac_p1"));
         QCOMPARE(defaults.objectForKey("LU_penhollowbloggermac_b1").toDateTime(), now);

@@ -233,7 +233,8 @@ private Q_SLOTS:
     {
         StoreTestDatabase store;
         UserBlogsLocalAccessAppService(store.db()).addOrUpdateUser(BloggerUser("u1", "Ann", "l", "p"));
-        UserBlogsLocalAccessAppService(store.db()).addOrUpdateBlog(BloggerBlog("b1", "u1", "n", "url", "LIVE"));
+        UserBlogsLocalAccessAppService(store.db())
+            .addOrUpdateBlog(BloggerBlog("b1", "u1", "n", "url", "LIVE"));
         store.reopen();
         UserBlogsLocalAccessAppService service(store.db());
         QCOMPARE(service.getUser("u1")->userName, QString("Ann"));
