@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUuid>
 
 #include <cstdio>
@@ -13,11 +14,9 @@ namespace TestSupport {
 
 QString useFreshDataFolder()
 {
-    static QTemporaryDir* dir = nullptr;
-    if (!dir) {
-        dir = new QTemporaryDir(); // deliberately kept to process end
-    }
-    const QString path = dir->path() + "/data-" + QUuid::createUuid().toString(QUuid::Id128);
+    // Removed at exit, after the stores that write into it at exit have been destroyed.
+    static QTemporaryDir dir;
+    const QString path = dir.path() + "/data-" + QUuid::createUuid().toString(QUuid::Id128);
     QDir().mkpath(path);
     qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(path));
     return path;
@@ -49,7 +48,13 @@ StdoutCapture::StdoutCapture()
 
 StdoutCapture::~StdoutCapture()
 {
+    const QString captured = text();
     restore();
+    // QTest prints its failure report on standard output too: do not swallow it.
+    if (QTest::currentTestFailed()) {
+        std::fputs(qUtf8Printable(captured), stdout);
+        std::fflush(stdout);
+    }
     QFile::remove(m_path);
 }
 
