@@ -5,6 +5,7 @@
 
 #include "google/GoogleAuthentificationPage.h"
 #include "google/GoogleServiceEndpoints.h"
+#include "platform/UrlSession.h"
 #include "platform/UserDefaults.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
@@ -235,9 +236,17 @@ private Q_SLOTS:
         auto block = signIns.block();
         h->auth->setAuthentificatedBlock([block](bool s, std::optional<QString> e, std::optional<QString> a,
                                                  std::optional<QString> r) { block(SignIn{s, e, a, r}); });
-        TestSupport::StdoutCapture capture;
-        h->auth->openLoginWindow();
-        QVERIFY(QTest::qWaitFor([&] { return signIns.calls() == 1; }, 5000));
+        QString printed;
+        bool answered = false;
+        {
+            TestSupport::StdoutCapture capture;
+            h->auth->openLoginWindow();
+            answered = QTest::qWaitFor([&] { return signIns.calls() == 1; }, 5000);
+            printed = capture.text();
+        }
+        QVERIFY(answered);
+        QCOMPARE(signIns.calls(), 1);
+        QVERIFY(printed.contains("No sign-in window could be made"));
         QCOMPARE(signIns.last().error.value(), GoogleAuthentificationService::noWindowMessage());
     }
 
@@ -320,13 +329,20 @@ private Q_SLOTS:
     void testRefreshWithoutReplyStillAnswers()
     {
         h->standin.addFault(StandinFault::Kind::NoReply, "/oauth2/v3/token");
-        TestSupport::StdoutCapture capture;
         BlockRecorder<Refresh> refresh;
-        h->auth->refreshAuthentificationCode(true, recordInto(refresh));
+        QString printed;
+        bool answered = false;
+        {
+            TestSupport::StdoutCapture capture;
+            h->auth->refreshAuthentificationCode(true, recordInto(refresh));
+            answered = QTest::qWaitFor([&] { return refresh.calls() > 0; }, 10000);
+            printed = capture.text();
+        }
+        QVERIFY(answered);
         QVERIFY(waitForRefresh(refresh));
         QCOMPARE(refresh.last().message, GoogleAuthentificationService::noResponseMessage());
         QVERIFY(!refresh.last().success);
-        QVERIFY(capture.text().contains("Null Data @authentification token !"));
+        QVERIFY(printed.contains("Null Data @authentification token !"));
         QCOMPARE(h->auth->accessToken().value(), h->accessToken);
     }
 
@@ -344,14 +360,27 @@ private Q_SLOTS:
     {
         h->auth->setRefreshToken(std::nullopt);
         h->standin.clearRequests();
-        TestSupport::StdoutCapture capture;
         BlockRecorder<Refresh> refresh;
-        h->auth->refreshAuthentificationCode(true, recordInto(refresh));
-        QCOMPARE(refresh.calls(), 0); // never inline
+        std::atomic<bool> onNetworkThread{false};
+        auto record = recordInto(refresh);
+        QString printed;
+        bool answered = false;
+        {
+            TestSupport::StdoutCapture capture;
+            // Answered later on the network thread, never inline on the caller's.
+            h->auth->refreshAuthentificationCode(true, [&](bool s, QString m, std::optional<QString> t) {
+                onNetworkThread = UrlSession::isNetworkThread();
+                record(s, m, t);
+            });
+            answered = QTest::qWaitFor([&] { return refresh.calls() > 0; }, 10000);
+            printed = capture.text();
+        }
+        QVERIFY(answered);
         QVERIFY(waitForRefresh(refresh));
+        QVERIFY(onNetworkThread);
         QCOMPARE(refresh.last().message, GoogleAuthentificationService::noRefreshTokenMessage());
         QCOMPARE(h->standin.requestCount(), 0);
-        QVERIFY(capture.text().contains("Null authentification token !"));
+        QVERIFY(printed.contains("Null authentification token !"));
     }
 
     void testRefreshReplyWithoutAccessTokenKeepsOldToken()
