@@ -141,7 +141,8 @@ std::optional<BloggerPostComment> AtomEntryReader::readCommentEntry()
                 } else if (isAtomElement(QLatin1StringView("uri"))) {
                     comment.author.userLink = m_xml.readElementText();
                 } else if (isElement(AtomNamespaces::GData, QLatin1StringView("image"))) {
-                    comment.author.userPicture = m_xml.attributes().value(QLatin1StringView("src")).toString();
+                    comment.author.userPicture =
+                        m_xml.attributes().value(QLatin1StringView("src")).toString();
                     m_xml.skipCurrentElement();
                 } else {
                     m_xml.skipCurrentElement();

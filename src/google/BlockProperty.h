@@ -34,9 +34,7 @@ public:
     explicit operator bool() const { return static_cast<bool>(get()); }
 
     // False when no closure is set; the event then does nothing.
-    template <typename... CallArgs>
-    bool operator()(CallArgs&&... args) const
-        requires std::is_void_v<R>
+    template <typename... CallArgs> bool operator()(CallArgs&&... args) const requires std::is_void_v<R>
     {
         Function function = get();
         if (!function) {

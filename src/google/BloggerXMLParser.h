@@ -16,7 +16,8 @@ class BloggerXMLParser
 public:
     std::pair<BloggerSuccessResponse, std::optional<BloggerPost>> parsePost(const QString& xml) const;
     std::pair<BloggerSuccessResponse, QList<BloggerPost>> parsePostsList(const QString& xml) const;
-    std::pair<BloggerSuccessResponse, std::optional<BloggerPostComment>> parseComment(const QString& xml) const;
+    std::pair<BloggerSuccessResponse, std::optional<BloggerPostComment>>
+    parseComment(const QString& xml) const;
     std::pair<BloggerSuccessResponse, std::optional<QString>> parseAlbum(const QString& xml) const;
     std::pair<BloggerSuccessResponse, std::optional<QString>> parsePhoto(const QString& xml) const;
 };

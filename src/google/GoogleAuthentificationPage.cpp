@@ -13,7 +13,8 @@ QString GoogleAuthentificationPage::consentUrl(const QString& clientId, const QS
                           QStringLiteral("&approval_prompt=force");
     // The characters a host may hold stay as they are; everything else is escaped.
     const QByteArray encoded = QUrl::toPercentEncoding(query, QByteArray("!$&'()*+,;=:[]"));
-    return GoogleServiceEndpoints::oauthUrl() + QStringLiteral("/o/oauth2/auth?") + QString::fromLatin1(encoded);
+    return GoogleServiceEndpoints::oauthUrl() + QStringLiteral("/o/oauth2/auth?") +
+           QString::fromLatin1(encoded);
 }
 
 std::optional<QString> GoogleAuthentificationPage::codeFromTitle(const QString& title)

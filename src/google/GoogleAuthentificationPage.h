@@ -14,7 +14,8 @@ public:
 
     // The consent page address on the OAuth host: scope, state, redirect_uri, response_type, client_id,
     // approval_prompt, in that order; blanks and slashes percent-encoded, ":", "&" and "=" kept.
-    static QString consentUrl(const QString& clientId, const QString& clientScope, const QString& redirectUri);
+    static QString consentUrl(const QString& clientId, const QString& clientScope,
+                              const QString& redirectUri);
 
     // The authorisation code of a page title such as "Success state=guard_wordplay&code=CODE": the text after
     // "state=<state>&code=" up to the next "&" or the end of the title. A code holding "=" keeps it.

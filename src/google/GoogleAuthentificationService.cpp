@@ -161,7 +161,8 @@ void GoogleAuthentificationService::openLoginWindow()
         printLine("No sign-in window could be made");
         std::shared_ptr<GoogleAuthentificationService> self = shared_from_this();
         UrlSession::runOnNetworkThread([self] {
-            self->m_authentificatedBlock(false, std::optional<QString>(noWindowMessage()), std::nullopt, std::nullopt);
+            self->m_authentificatedBlock(false, std::optional<QString>(noWindowMessage()), std::nullopt,
+                                         std::nullopt);
         });
         return;
     }
@@ -204,9 +205,10 @@ void GoogleAuthentificationService::requestAuthentificationTokens(const QString&
     request.url = QUrl(GoogleServiceEndpoints::tokenUrl());
     request.method = "POST";
     request.addValue("application/x-www-form-urlencoded", "Content-Type");
-    request.body = formField(QStringLiteral("code"), code) + formField(QStringLiteral("client_id"), m_clientId) +
-                   formField(QStringLiteral("client_secret"), m_clientSecret) +
-                   formField(QStringLiteral("redirect_uri"), m_redirectUri) + "grant_type=authorization_code&";
+    request.body =
+        formField(QStringLiteral("code"), code) + formField(QStringLiteral("client_id"), m_clientId) +
+        formField(QStringLiteral("client_secret"), m_clientSecret) +
+        formField(QStringLiteral("redirect_uri"), m_redirectUri) + "grant_type=authorization_code&";
 
     std::shared_ptr<GoogleAuthentificationService> self = shared_from_this();
     UrlSession session(timeoutInterval());
@@ -330,6 +332,7 @@ void GoogleAuthentificationService::handleRefreshReply(bool keepToken, const Ref
     if (keepToken) {
         setAccessToken(access);
     }
-    PersistentServiceState().setLastTokenRefresh(m_dynamicServiceState->blogId(), QDateTime::currentDateTime());
+    PersistentServiceState().setLastTokenRefresh(m_dynamicServiceState->blogId(),
+                                                 QDateTime::currentDateTime());
     answer(true, QString(""), access);
 }

@@ -20,11 +20,12 @@ class GoogleAuthentificationService : public std::enable_shared_from_this<Google
 {
 public:
     // On success error is none and both tokens are present; on failure both tokens are none.
-    using AuthentificatedBlock = std::function<void(bool success, std::optional<QString> error,
-                                                    std::optional<QString> accessToken,
-                                                    std::optional<QString> refreshToken)>;
+    using AuthentificatedBlock =
+        std::function<void(bool success, std::optional<QString> error, std::optional<QString> accessToken,
+                           std::optional<QString> refreshToken)>;
     // On success the message is "" and the token present; on failure the message says why.
-    using RefreshBlock = std::function<void(bool success, QString message, std::optional<QString> accessToken)>;
+    using RefreshBlock =
+        std::function<void(bool success, QString message, std::optional<QString> accessToken)>;
     using WindowFactory = std::function<std::unique_ptr<AuthentificationWindow>()>;
 
     static std::shared_ptr<GoogleAuthentificationService> create(QString clientId, QString clientSecret,
@@ -72,7 +73,8 @@ public:
 
     static QString noResponseMessage()
     {
-        return QStringLiteral("No response received from Blogger. Please check your internet connection and retry");
+        return QStringLiteral(
+            "No response received from Blogger. Please check your internet connection and retry");
     }
     static QString noRefreshTokenMessage()
     {

@@ -23,7 +23,8 @@ std::optional<QString> textFor(const QJsonObject& object, QLatin1StringView key)
 } // namespace
 
 GoogleRequestServiceBase::GoogleRequestServiceBase(std::shared_ptr<GoogleAuthentificationService> service)
-    : m_authentificationService(std::move(service)), m_timeoutInterval(GoogleServiceConstants::StandardTimeout)
+    : m_authentificationService(std::move(service)),
+      m_timeoutInterval(GoogleServiceConstants::StandardTimeout)
 {
 }
 
@@ -35,7 +36,8 @@ std::shared_ptr<GoogleAuthentificationService> GoogleRequestServiceBase::authent
     return m_authentificationService;
 }
 
-void GoogleRequestServiceBase::setAuthentificationService(std::shared_ptr<GoogleAuthentificationService> service)
+void GoogleRequestServiceBase::setAuthentificationService(
+    std::shared_ptr<GoogleAuthentificationService> service)
 {
     QMutexLocker locker(&m_mutex);
     m_authentificationService = std::move(service);
@@ -43,7 +45,8 @@ void GoogleRequestServiceBase::setAuthentificationService(std::shared_ptr<Google
 
 BloggerUser GoogleRequestServiceBase::parseUserJson(const QJsonObject& object) const
 {
-    return BloggerUser(clear(textFor(object, QLatin1StringView("id"))), clear(textFor(object, QLatin1StringView("name"))),
+    return BloggerUser(clear(textFor(object, QLatin1StringView("id"))),
+                       clear(textFor(object, QLatin1StringView("name"))),
                        clear(textFor(object, QLatin1StringView("link"))),
                        clear(textFor(object, QLatin1StringView("picture"))));
 }
@@ -74,8 +77,8 @@ BloggerPostComment GoogleRequestServiceBase::parseCommentJson(const QJsonObject&
     if (published) {
         publishDate = GoogleDateService().parseDate(*published);
     }
-    return BloggerPostComment(GoogleServiceConstants::NoId(), GoogleServiceConstants::NoId(), clear(id), author,
-                              publishDate, clear(content));
+    return BloggerPostComment(GoogleServiceConstants::NoId(), GoogleServiceConstants::NoId(), clear(id),
+                              author, publishDate, clear(content));
 }
 
 QString GoogleRequestServiceBase::postRequestBody(const BloggerPost& post) const
@@ -88,8 +91,8 @@ QString GoogleRequestServiceBase::postRequestBody(const BloggerPost& post) const
     }
     body += QStringLiteral("<content type='html'>") + escape(post.content) + QStringLiteral("</content>");
     for (const QString& label : post.labels) {
-        body += QStringLiteral("<category scheme='") + AtomNamespaces::BloggerCategoryScheme + QStringLiteral("' term=\"") +
-                escape(label) + QStringLiteral("\" />");
+        body += QStringLiteral("<category scheme='") + AtomNamespaces::BloggerCategoryScheme +
+                QStringLiteral("' term=\"") + escape(label) + QStringLiteral("\" />");
     }
     if (post.postStatus == PostStatus::Draft) {
         body += QStringLiteral("<app:control xmlns:app='") + AtomNamespaces::App +
@@ -109,16 +112,18 @@ QString GoogleRequestServiceBase::commentRequestBody(const BloggerPostComment& c
 QString GoogleRequestServiceBase::albumRequestBody(const QString& title, const QString& description) const
 {
     return QStringLiteral("<entry xmlns='") + AtomNamespaces::Atom + QStringLiteral("' xmlns:media='") +
-           AtomNamespaces::MediaRss + QStringLiteral("' xmlns:gphoto='") + AtomNamespaces::Photo + QStringLiteral("'>") +
-           QStringLiteral("<title type='text'>") + escape(title) + QStringLiteral("</title>") +
-           QStringLiteral("<summary type='text'>") + escape(description) + QStringLiteral("</summary>") +
-           QStringLiteral("<gphoto:access>public</gphoto:access>") +
+           AtomNamespaces::MediaRss + QStringLiteral("' xmlns:gphoto='") + AtomNamespaces::Photo +
+           QStringLiteral("'>") + QStringLiteral("<title type='text'>") + escape(title) +
+           QStringLiteral("</title>") + QStringLiteral("<summary type='text'>") + escape(description) +
+           QStringLiteral("</summary>") + QStringLiteral("<gphoto:access>public</gphoto:access>") +
            QStringLiteral("<media:group><media:keywords></media:keywords></media:group>") +
-           QStringLiteral("<category scheme='") + AtomNamespaces::GDataKindScheme + QStringLiteral("' term='") +
-           AtomNamespaces::Photo + QStringLiteral("#album'></category>") + QStringLiteral("</entry>");
+           QStringLiteral("<category scheme='") + AtomNamespaces::GDataKindScheme +
+           QStringLiteral("' term='") + AtomNamespaces::Photo + QStringLiteral("#album'></category>") +
+           QStringLiteral("</entry>");
 }
 
-BloggerSuccessResponse GoogleRequestServiceBase::detectServiceErrorOnJsonResponse(const QJsonObject& object) const
+BloggerSuccessResponse
+GoogleRequestServiceBase::detectServiceErrorOnJsonResponse(const QJsonObject& object) const
 {
     if (std::optional<QString> message = JsonServiceError::message(object)) {
         return BloggerSuccessResponse(false, *message);

@@ -47,11 +47,15 @@ public:
     double timeoutInterval() const { return m_timeoutInterval; }
 
     static QString noResponseMessage();
-    static QString invalidUrlMessage() { return QStringLiteral("Cannot make the request. The URL is invalid"); }
+    static QString invalidUrlMessage()
+    {
+        return QStringLiteral("Cannot make the request. The URL is invalid");
+    }
     static QString noBlogSelectedMessage()
     {
-        return QStringLiteral("No account or blog selected. Please select an account and a blog before using the "
-                              "application - you can do that from the Settings panel");
+        return QStringLiteral(
+            "No account or blog selected. Please select an account and a blog before using the "
+            "application - you can do that from the Settings panel");
     }
     // Ids go into request paths as they stand: only non-empty unreserved text is accepted.
     static bool isValidPathId(const QString& id);
@@ -61,11 +65,14 @@ public:
 protected:
     explicit GoogleRequestServiceBase(std::shared_ptr<GoogleAuthentificationService> service);
 
-    template <typename T> std::shared_ptr<T> self() { return std::static_pointer_cast<T>(shared_from_this()); }
+    template <typename T> std::shared_ptr<T> self()
+    {
+        return std::static_pointer_cast<T>(shared_from_this());
+    }
 
     // Starts the request; the completion runs on the network thread.
-    std::shared_ptr<UrlSession::Task> send(UrlSession::Request request, UrlSession::CompletionHandler completion,
-                                           bool resume = true) const;
+    std::shared_ptr<UrlSession::Task>
+    send(UrlSession::Request request, UrlSession::CompletionHandler completion, bool resume = true) const;
     // Runs work later on the network thread, where replies are handled: callers are never called back inline.
     static void later(std::function<void()> work);
 
@@ -77,8 +84,8 @@ protected:
 
     // The decoded JSON object of a reply, or the failure to report: no body, transport error,
     // parse error, no object, service error, in that order.
-    std::variant<QJsonObject, BloggerSuccessResponse> jsonObjectOfReply(const std::optional<QByteArray>& body,
-                                                                         const std::optional<QString>& error) const;
+    std::variant<QJsonObject, BloggerSuccessResponse>
+    jsonObjectOfReply(const std::optional<QByteArray>& body, const std::optional<QString>& error) const;
 
 private:
     mutable QMutex m_mutex;

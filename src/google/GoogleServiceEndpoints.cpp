@@ -11,7 +11,8 @@ namespace {
 
 QString baseAddress(const char* variable, const char* compiledIn)
 {
-    QString address = qEnvironmentVariableIsSet(variable) ? qEnvironmentVariable(variable).trimmed() : QString();
+    QString address =
+        qEnvironmentVariableIsSet(variable) ? qEnvironmentVariable(variable).trimmed() : QString();
     if (address.isEmpty()) {
         address = QString::fromUtf8(compiledIn);
     }

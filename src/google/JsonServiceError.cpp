@@ -25,7 +25,8 @@ std::optional<QString> JsonServiceError::message(const QJsonObject& reply)
         const QJsonObject errorObject = error.toObject();
         const QJsonValue errors = errorObject.value(QLatin1StringView("errors"));
         if (errors.isArray() && !errors.toArray().isEmpty() && errors.toArray().first().isObject()) {
-            if (auto text = nonEmptyText(errors.toArray().first().toObject().value(QLatin1StringView("message")))) {
+            if (auto text =
+                    nonEmptyText(errors.toArray().first().toObject().value(QLatin1StringView("message")))) {
                 return text;
             }
         }

@@ -41,7 +41,8 @@ PostsGoogleService::PostsGoogleService(std::shared_ptr<GoogleAuthentificationSer
 {
 }
 
-std::shared_ptr<PostsGoogleService> PostsGoogleService::create(std::shared_ptr<GoogleAuthentificationService> service)
+std::shared_ptr<PostsGoogleService>
+PostsGoogleService::create(std::shared_ptr<GoogleAuthentificationService> service)
 {
     return std::shared_ptr<PostsGoogleService>(new PostsGoogleService(std::move(service)));
 }
@@ -89,10 +90,11 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
     }
     const std::int64_t perPage = GoogleServiceConstants::MaxResultsPerPage;
     UrlSession::Request request;
-    request.url = requestUrl(GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
-                             QStringLiteral("/posts/default?orderby=updated&max-results=") + QString::number(perPage) +
-                             QStringLiteral("&start-index=") + QString::number(perPage * currentPage + 1) +
-                             QStringLiteral("&rand=") + randomQueryValue());
+    request.url =
+        requestUrl(GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
+                   QStringLiteral("/posts/default?orderby=updated&max-results=") + QString::number(perPage) +
+                   QStringLiteral("&start-index=") + QString::number(perPage * currentPage + 1) +
+                   QStringLiteral("&rand=") + randomQueryValue());
     if (!request.url.isValid()) {
         fail(invalidUrlMessage());
         return;
@@ -102,30 +104,31 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
     request.addValue("2", "GData-Version");
     request.addValue(authorizationValue(), "Authorization");
 
-    send(std::move(request), [me, blogId, currentPage](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto text = textOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
-            me->onListBlogPostsBlockError(*failure);
-            return;
-        }
-        auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
-        if (!response.success) {
-            response.details = std::get<QString>(text);
-            me->onListBlogPostsBlockError(response);
-            return;
-        }
-        {
-            QMutexLocker locker(&me->m_stateMutex);
-            if (!me->m_listedPosts) {
-                me->m_listedPosts = QList<BloggerPost>();
-            }
-            for (BloggerPost& post : posts) {
-                post.blogId = blogId;
-                me->m_listedPosts->append(post);
-            }
-        }
-        me->_listBlogPosts(blogId, currentPage + 1);
-    });
+    send(std::move(request),
+         [me, blogId, currentPage](std::optional<QByteArray> body, std::optional<QString> error) {
+             auto text = textOfReply(body, error);
+             if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+                 me->onListBlogPostsBlockError(*failure);
+                 return;
+             }
+             auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
+             if (!response.success) {
+                 response.details = std::get<QString>(text);
+                 me->onListBlogPostsBlockError(response);
+                 return;
+             }
+             {
+                 QMutexLocker locker(&me->m_stateMutex);
+                 if (!me->m_listedPosts) {
+                     me->m_listedPosts = QList<BloggerPost>();
+                 }
+                 for (BloggerPost& post : posts) {
+                     post.blogId = blogId;
+                     me->m_listedPosts->append(post);
+                 }
+             }
+             me->_listBlogPosts(blogId, currentPage + 1);
+         });
 }
 
 void PostsGoogleService::getBlogPost(const QString& postId, const QString& blogId)
@@ -200,8 +203,9 @@ void PostsGoogleService::updateBlogPost(const BloggerPost& post, const QString& 
 {
     auto me = self<PostsGoogleService>();
     const std::uint64_t generation = nextPublishingGeneration();
-    afterTokenRefresh([me, post, postId, generation] { me->publish(Publishing::Update, post, postId, generation); },
-                      [me](BloggerSuccessResponse failure) { me->onUpdateBlogPostBlockError(failure); });
+    afterTokenRefresh(
+        [me, post, postId, generation] { me->publish(Publishing::Update, post, postId, generation); },
+        [me](BloggerSuccessResponse failure) { me->onUpdateBlogPostBlockError(failure); });
 }
 
 void PostsGoogleService::_updateBlogPost(const BloggerPost& post, const QString& postId)
@@ -321,8 +325,9 @@ void PostsGoogleService::_deleteBlogPost(const QString& postId, const QString& b
         return;
     }
     UrlSession::Request request;
-    request.url = requestUrl(GoogleServiceEndpoints::googleApiUrl() + QStringLiteral("/blogger/v3/blogs/") + blogId +
-                             QStringLiteral("/posts/") + postId + QStringLiteral("?rand=") + randomQueryValue());
+    request.url =
+        requestUrl(GoogleServiceEndpoints::googleApiUrl() + QStringLiteral("/blogger/v3/blogs/") + blogId +
+                   QStringLiteral("/posts/") + postId + QStringLiteral("?rand=") + randomQueryValue());
     if (!request.url.isValid()) {
         fail(invalidUrlMessage());
         return;

@@ -23,7 +23,8 @@ UsersAndBlogsGoogleService::UsersAndBlogsGoogleService(std::shared_ptr<GoogleAut
 }
 
 std::shared_ptr<UsersAndBlogsGoogleService>
-UsersAndBlogsGoogleService::create(std::shared_ptr<GoogleAuthentificationService> service, QString accessToken)
+UsersAndBlogsGoogleService::create(std::shared_ptr<GoogleAuthentificationService> service,
+                                   QString accessToken)
 {
     return std::shared_ptr<UsersAndBlogsGoogleService>(
         new UsersAndBlogsGoogleService(std::move(service), std::move(accessToken)));
@@ -32,7 +33,8 @@ UsersAndBlogsGoogleService::create(std::shared_ptr<GoogleAuthentificationService
 UrlSession::Request UsersAndBlogsGoogleService::requestFor(const QString& pathAndQuery) const
 {
     UrlSession::Request request;
-    request.url = QUrl(GoogleServiceEndpoints::googleApiUrl() + pathAndQuery + randomQueryValue(), QUrl::StrictMode);
+    request.url =
+        QUrl(GoogleServiceEndpoints::googleApiUrl() + pathAndQuery + randomQueryValue(), QUrl::StrictMode);
     request.method = "GET";
     request.addValue(QByteArray("OAuth ") + m_accessToken.toUtf8(), "Authorization");
     return request;
@@ -43,7 +45,8 @@ void UsersAndBlogsGoogleService::getSelfUserDetails()
     UrlSession::Request request = requestFor(QStringLiteral("/oauth2/v1/userinfo?rand="));
     auto me = self<UsersAndBlogsGoogleService>();
     if (!request.url.isValid()) {
-        later([me] { me->onGetSelfUserDetailsBlockError(BloggerSuccessResponse(false, invalidUrlMessage())); });
+        later(
+            [me] { me->onGetSelfUserDetailsBlockError(BloggerSuccessResponse(false, invalidUrlMessage())); });
         return;
     }
     send(std::move(request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
@@ -55,7 +58,8 @@ void UsersAndBlogsGoogleService::getSelfUserDetails()
         const BloggerUser user = me->parseUserJson(std::get<QJsonObject>(reply));
         // A reply without an id is no user: storing it would make an account nobody can sign in to.
         if (user.userId.isEmpty()) {
-            me->onGetSelfUserDetailsBlockError(BloggerSuccessResponse(false, JsonServiceError::couldNotParseMessage()));
+            me->onGetSelfUserDetailsBlockError(
+                BloggerSuccessResponse(false, JsonServiceError::couldNotParseMessage()));
             return;
         }
         me->onGetSelfUserDetailsBlockSuccess(user);

@@ -13,8 +13,8 @@
 class UsersAndBlogsGoogleService : public GoogleRequestServiceBase
 {
 public:
-    static std::shared_ptr<UsersAndBlogsGoogleService> create(std::shared_ptr<GoogleAuthentificationService> service,
-                                                              QString accessToken);
+    static std::shared_ptr<UsersAndBlogsGoogleService>
+    create(std::shared_ptr<GoogleAuthentificationService> service, QString accessToken);
 
     BlockProperty<void(BloggerUser)> onGetSelfUserDetailsBlockSuccess;
     BlockProperty<void(BloggerSuccessResponse)> onGetSelfUserDetailsBlockError;

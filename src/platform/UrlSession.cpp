@@ -175,8 +175,8 @@ void finish(const std::shared_ptr<State>& state, QNetworkReply* reply)
     const QNetworkReply::NetworkError error = reply->error();
     // An HTTP status means the server answered: 404 or 500 are replies, not transport failures.
     // Network-level and proxy errors mean the reply is missing or cut short.
-    const bool answered = status.isValid() && (error == QNetworkReply::NoError ||
-                                               error >= QNetworkReply::ContentAccessDenied);
+    const bool answered =
+        status.isValid() && (error == QNetworkReply::NoError || error >= QNetworkReply::ContentAccessDenied);
     if (answered) {
         state->complete(reply->readAll(), std::nullopt);
     } else {
@@ -275,7 +275,9 @@ std::shared_ptr<UrlSession::Task> UrlSession::dataTask(Request request, Completi
     state->request = std::move(request);
     state->completion = std::move(completion);
     const double milliseconds = m_timeoutInterval * 1000.0;
-    state->timeoutMilliseconds = milliseconds < 1.0 ? 1 : milliseconds > 2.0e9 ? 2000000000 : int(milliseconds);
+    state->timeoutMilliseconds = milliseconds < 1.0     ? 1
+                                 : milliseconds > 2.0e9 ? 2000000000
+                                                        : int(milliseconds);
     return std::make_shared<Task>(std::move(state));
 }
 

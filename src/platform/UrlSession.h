@@ -25,10 +25,14 @@ public:
         QList<std::pair<QByteArray, QByteArray>> headerFields;
         QByteArray body;
 
-        void addValue(const QByteArray& value, const QByteArray& field) { headerFields.append({field, value}); }
+        void addValue(const QByteArray& value, const QByteArray& field)
+        {
+            headerFields.append({field, value});
+        }
     };
 
-    using CompletionHandler = std::function<void(std::optional<QByteArray> body, std::optional<QString> error)>;
+    using CompletionHandler =
+        std::function<void(std::optional<QByteArray> body, std::optional<QString> error)>;
 
     class Task
     {

@@ -39,8 +39,8 @@ private:
 };
 
 // Waits until one closure of the pair has run, then a moment more to catch a second call.
-template <typename A, typename B> bool waitForOneOf(const BlockRecorder<A>& success, const BlockRecorder<B>& error,
-                                                    int timeoutMs = 10000)
+template <typename A, typename B>
+bool waitForOneOf(const BlockRecorder<A>& success, const BlockRecorder<B>& error, int timeoutMs = 10000)
 {
     if (!QTest::qWaitFor([&] { return success.calls() + error.calls() > 0; }, timeoutMs)) {
         return false;

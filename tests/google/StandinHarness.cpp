@@ -28,8 +28,8 @@ StandinHarness::~StandinHarness()
 
 QList<QPair<QByteArray, QByteArray>> StandinHarness::clientHeaders(const LoggedRequest& request)
 {
-    static const QByteArrayList transport = {"host",           "connection",      "accept-encoding",
-                                             "accept-language", "user-agent",      "content-length"};
+    static const QByteArrayList transport = {
+        "host", "connection", "accept-encoding", "accept-language", "user-agent", "content-length"};
     QList<QPair<QByteArray, QByteArray>> chosen;
     for (const auto& header : request.headers) {
         if (!transport.contains(header.first.toLower())) {

@@ -89,11 +89,12 @@ private Q_SLOTS:
 
     void testEntryWithoutCategoriesAfterFeedCategoriesHasNoLabels()
     {
-        const QString xml = QStringLiteral("<feed xmlns='http://www.w3.org/2005/Atom'>"
-                                           "<category scheme='http://www.blogger.com/atom/ns#' term='feedlabel'/>"
-                                           "<link rel='alternate' href='http://blog/'/>"
-                                           "<entry><id>x.post-1</id><title>a</title></entry>"
-                                           "<category scheme='http://www.blogger.com/atom/ns#' term='after'/></feed>");
+        const QString xml =
+            QStringLiteral("<feed xmlns='http://www.w3.org/2005/Atom'>"
+                           "<category scheme='http://www.blogger.com/atom/ns#' term='feedlabel'/>"
+                           "<link rel='alternate' href='http://blog/'/>"
+                           "<entry><id>x.post-1</id><title>a</title></entry>"
+                           "<category scheme='http://www.blogger.com/atom/ns#' term='after'/></feed>");
         auto [response, posts] = PostsListXMLParser(xml).parse();
         QVERIFY(response.success);
         QCOMPARE(posts.size(), 1);
@@ -142,22 +143,24 @@ private Q_SLOTS:
 
     void testDraftMarkerNoIsNotDraft()
     {
-        const QString xml = atomEntryStart +
-                            "<id>x.post-9</id><published>2015-03-01T10:00:00.000Z</published>"
-                            "<updated>2015-03-02T10:00:00.000Z</updated>"
-                            "<app:control xmlns:app='http://www.w3.org/2007/app'><app:draft>no</app:draft></app:control>"
-                            "</entry>";
+        const QString xml =
+            atomEntryStart +
+            "<id>x.post-9</id><published>2015-03-01T10:00:00.000Z</published>"
+            "<updated>2015-03-02T10:00:00.000Z</updated>"
+            "<app:control xmlns:app='http://www.w3.org/2007/app'><app:draft>no</app:draft></app:control>"
+            "</entry>";
         auto [response, post] = PostXMLParser(xml).parse();
         QCOMPARE(post->postStatus, PostStatus::Published);
     }
 
     void testDraftPublishedInFutureStaysDraft()
     {
-        const QString xml = atomEntryStart +
-                            "<id>x.post-9</id><published>2030-03-01T10:00:00.000Z</published>"
-                            "<updated>2015-03-02T10:00:00.000Z</updated>"
-                            "<app:control xmlns:app='http://purl.org/atom/app#'><app:draft>yes</app:draft></app:control>"
-                            "</entry>";
+        const QString xml =
+            atomEntryStart +
+            "<id>x.post-9</id><published>2030-03-01T10:00:00.000Z</published>"
+            "<updated>2015-03-02T10:00:00.000Z</updated>"
+            "<app:control xmlns:app='http://purl.org/atom/app#'><app:draft>yes</app:draft></app:control>"
+            "</entry>";
         auto [response, post] = PostXMLParser(xml).parse();
         QCOMPARE(post->postStatus, PostStatus::Draft);
     }
@@ -225,9 +228,10 @@ private Q_SLOTS:
         QVERIFY(secret.open());
         secret.write("TOP-SECRET");
         secret.flush();
-        const QString xml = QStringLiteral("<?xml version='1.0'?><!DOCTYPE entry [<!ENTITY x SYSTEM 'file://") +
-                            secret.fileName() +
-                            "'>]><entry xmlns='http://www.w3.org/2005/Atom'><id>a.post-1</id><title>&x;</title></entry>";
+        const QString xml =
+            QStringLiteral("<?xml version='1.0'?><!DOCTYPE entry [<!ENTITY x SYSTEM 'file://") +
+            secret.fileName() +
+            "'>]><entry xmlns='http://www.w3.org/2005/Atom'><id>a.post-1</id><title>&x;</title></entry>";
         auto [response, post] = PostXMLParser(xml).parse();
         QVERIFY(!response.success);
         QVERIFY(!post.has_value() || !post->title.contains("TOP-SECRET"));
@@ -268,7 +272,8 @@ private Q_SLOTS:
         QCOMPARE(comment->content, QString("Lovely pictures &amp; words<br />Thanks!"));
         QCOMPARE(comment->author.userName, QString("Ned Harrow"));
         QCOMPARE(comment->author.userLink, QString("https://www.blogger.com/profile/11223344556677889900"));
-        QCOMPARE(comment->author.userPicture, QString("//lh3.googleusercontent.com/a/ned-harrow/s32/photo.jpg"));
+        QCOMPARE(comment->author.userPicture,
+                 QString("//lh3.googleusercontent.com/a/ned-harrow/s32/photo.jpg"));
         QCOMPARE(comment->publishDate.value(), date("2015-03-09T07:31:44.107-07:00"));
         QCOMPARE(comment->blogId, QString(""));
         QCOMPARE(comment->postId, QString(""));
@@ -285,8 +290,10 @@ private Q_SLOTS:
     {
         auto [response, address] = PhotoXMLParser(fixture("photo-entry.xml")).parse();
         QVERIFY(response.success);
-        QCOMPARE(address.value(),
-                 QString("https://lh3.googleusercontent.com/-aBcDeFgHiJk/VP2x0000000I/AAAAAAAAAB0/xYz123/rocks.jpg"));
+        QCOMPARE(
+            address.value(),
+            QString(
+                "https://lh3.googleusercontent.com/-aBcDeFgHiJk/VP2x0000000I/AAAAAAAAAB0/xYz123/rocks.jpg"));
     }
 
     void testAlbumId()
@@ -298,7 +305,8 @@ private Q_SLOTS:
 
     void testAlbumErrorWithInvalidInTextIsStillReported()
     {
-        const QString xml = QStringLiteral("<entry xmlns='http://www.w3.org/2005/Atom'><title>Invalid request</title>");
+        const QString xml =
+            QStringLiteral("<entry xmlns='http://www.w3.org/2005/Atom'><title>Invalid request</title>");
         auto [response, albumId] = AlbumXMLParser(xml).parse();
         QVERIFY(!response.success);
         QVERIFY(!albumId.has_value());

@@ -14,14 +14,16 @@ class TestGoogleAuthentificationPage : public QObject
 private Q_SLOTS:
     void testCodeFromSuccessTitle()
     {
-        QCOMPARE(GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=4/AbC-dEf_123").value(),
+        QCOMPARE(GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=4/AbC-dEf_123")
+                     .value(),
                  QString("4/AbC-dEf_123"));
     }
 
     void testCodeHoldingEqualsKeepsIt()
     {
-        QCOMPARE(GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=4/ab==cd=").value(),
-                 QString("4/ab==cd="));
+        QCOMPARE(
+            GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=4/ab==cd=").value(),
+            QString("4/ab==cd="));
     }
 
     void testTitleWithScopeAfterCodeDoesNotCorruptIt()
@@ -35,7 +37,8 @@ private Q_SLOTS:
     void testOtherStateGivesNoCode()
     {
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=forged&code=4/xyz").has_value());
-        QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplayX&code=4/xyz").has_value());
+        QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplayX&code=4/xyz")
+                     .has_value());
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success code=4/xyz").has_value());
     }
 
@@ -43,7 +46,8 @@ private Q_SLOTS:
     {
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Denied error=access_denied").has_value());
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=").has_value());
-        QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=&x=1").has_value());
+        QVERIFY(
+            !GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=&x=1").has_value());
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("").has_value());
     }
 
@@ -54,10 +58,11 @@ private Q_SLOTS:
             "123.apps.example.com", "http://www.blogger.com/feeds https://picasaweb.google.com/data",
             "urn:ietf:wg:oauth:2.0:oob");
         qunsetenv("PENHOLLOW_OAUTH_URL");
-        QCOMPARE(url, QString("http://127.0.0.1:4321/o/oauth2/auth?"
-                              "scope=http:%2F%2Fwww.blogger.com%2Ffeeds%20https:%2F%2Fpicasaweb.google.com%2Fdata"
-                              "&state=guard_wordplay&redirect_uri=urn:ietf:wg:oauth:2.0:oob"
-                              "&response_type=code&client_id=123.apps.example.com&approval_prompt=force"));
+        QCOMPARE(url,
+                 QString("http://127.0.0.1:4321/o/oauth2/auth?"
+                         "scope=http:%2F%2Fwww.blogger.com%2Ffeeds%20https:%2F%2Fpicasaweb.google.com%2Fdata"
+                         "&state=guard_wordplay&redirect_uri=urn:ietf:wg:oauth:2.0:oob"
+                         "&response_type=code&client_id=123.apps.example.com&approval_prompt=force"));
     }
 
     void testEndpointsDefaultToCompiledInAndFollowEnvironment()
@@ -78,7 +83,8 @@ private Q_SLOTS:
 
     void testFormFieldEncodesReservedCharacters()
     {
-        QCOMPARE(GoogleAuthentificationService::formField("code", "4/a&b=c d+e"), QByteArray("code=4%2Fa%26b%3Dc%20d%2Be&"));
+        QCOMPARE(GoogleAuthentificationService::formField("code", "4/a&b=c d+e"),
+                 QByteArray("code=4%2Fa%26b%3Dc%20d%2Be&"));
         QCOMPARE(GoogleAuthentificationService::formField("x", ""), QByteArray("x=&"));
     }
 };

@@ -77,9 +77,11 @@ class TestGoogleAuthentificationService : public QObject
             return window;
         });
         auto block = signIns().block();
-        h->auth->setAuthentificatedBlock(
-            [block](bool success, std::optional<QString> error, std::optional<QString> access,
-                    std::optional<QString> refresh) { block(SignIn{success, error, access, refresh}); });
+        h->auth->setAuthentificatedBlock([block](bool success, std::optional<QString> error,
+                                                 std::optional<QString> access,
+                                                 std::optional<QString> refresh) {
+            block(SignIn{success, error, access, refresh});
+        });
         h->auth->authentificateNewUser();
         return m_window;
     }
@@ -120,8 +122,9 @@ private Q_SLOTS:
         FakeWindow* window = openWindow();
         QVERIFY(window);
         QCOMPARE(m_opened, 1);
-        QCOMPARE(window->values, QStringList({GoogleServiceEndpoints::clientId(), GoogleServiceEndpoints::clientSecret(),
-                                              GoogleServiceEndpoints::clientScope(), "urn:ietf:wg:oauth:2.0:oob"}));
+        QCOMPARE(window->values,
+                 QStringList({GoogleServiceEndpoints::clientId(), GoogleServiceEndpoints::clientSecret(),
+                              GoogleServiceEndpoints::clientScope(), "urn:ietf:wg:oauth:2.0:oob"}));
         QCOMPARE(h->auth->authentificationWindow(), window);
     }
 
@@ -145,12 +148,14 @@ private Q_SLOTS:
         const LoggedRequest& request = requests.first();
         QCOMPARE(request.method, QByteArray("POST"));
         QCOMPARE(request.target, QByteArray("/oauth2/v3/token"));
-        QCOMPARE(StandinHarness::clientHeaders(request),
-                 (QList<QPair<QByteArray, QByteArray>>{{"Content-Type", "application/x-www-form-urlencoded"}}));
-        const QByteArray expected = "code=" + QUrl::toPercentEncoding(code) + "&client_id=" +
-                                    QUrl::toPercentEncoding(GoogleServiceEndpoints::clientId()) + "&client_secret=" +
-                                    QUrl::toPercentEncoding(GoogleServiceEndpoints::clientSecret()) +
-                                    "&redirect_uri=urn%3Aietf%3Awg%3Aoauth%3A2.0%3Aoob&grant_type=authorization_code&";
+        QCOMPARE(
+            StandinHarness::clientHeaders(request),
+            (QList<QPair<QByteArray, QByteArray>>{{"Content-Type", "application/x-www-form-urlencoded"}}));
+        const QByteArray expected =
+            "code=" + QUrl::toPercentEncoding(code) +
+            "&client_id=" + QUrl::toPercentEncoding(GoogleServiceEndpoints::clientId()) +
+            "&client_secret=" + QUrl::toPercentEncoding(GoogleServiceEndpoints::clientSecret()) +
+            "&redirect_uri=urn%3Aietf%3Awg%3Aoauth%3A2.0%3Aoob&grant_type=authorization_code&";
         QCOMPARE(request.body, expected);
     }
 
@@ -158,8 +163,8 @@ private Q_SLOTS:
     {
         FakeWindow* window = openWindow();
         const QString code = h->standin.issueAuthorizationCode();
-        const auto extracted =
-            GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplay&code=" + code + "&scope=x");
+        const auto extracted = GoogleAuthentificationPage::codeFromTitle(
+            "Success state=guard_wordplay&code=" + code + "&scope=x");
         QCOMPARE(extracted.value(), code);
         window->submit(*extracted);
         QVERIFY(waitForSignIn());
@@ -211,7 +216,8 @@ private Q_SLOTS:
 
     void testExchangeErrorObjectIsFailureEvenWithTokens()
     {
-        TinyHttpServer server(R"({"error": "invalid_grant", "access_token": "a", "refresh_token": "r"})", "400 Bad Request");
+        TinyHttpServer server(R"({"error": "invalid_grant", "access_token": "a", "refresh_token": "r"})",
+                              "400 Bad Request");
         qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
         FakeWindow* window = openWindow();
         window->submit("code");
@@ -234,8 +240,10 @@ private Q_SLOTS:
     {
         BlockRecorder<SignIn> signIns;
         auto block = signIns.block();
-        h->auth->setAuthentificatedBlock([block](bool s, std::optional<QString> e, std::optional<QString> a,
-                                                 std::optional<QString> r) { block(SignIn{s, e, a, r}); });
+        h->auth->setAuthentificatedBlock(
+            [block](bool s, std::optional<QString> e, std::optional<QString> a, std::optional<QString> r) {
+                block(SignIn{s, e, a, r});
+            });
         QString printed;
         bool answered = false;
         {
@@ -287,10 +295,11 @@ private Q_SLOTS:
         QCOMPARE(request.method, QByteArray("POST"));
         QCOMPARE(request.target, QByteArray("/oauth2/v3/token"));
         QCOMPARE(StandinHarness::clientHeaderNames(request), QByteArrayList({"Content-Type"}));
-        QCOMPARE(request.body, "refresh_token=" + QUrl::toPercentEncoding(h->refreshToken) + "&client_id=" +
-                                   QUrl::toPercentEncoding(GoogleServiceEndpoints::clientId()) + "&client_secret=" +
-                                   QUrl::toPercentEncoding(GoogleServiceEndpoints::clientSecret()) +
-                                   "&grant_type=refresh_token&");
+        QCOMPARE(request.body,
+                 "refresh_token=" + QUrl::toPercentEncoding(h->refreshToken) +
+                     "&client_id=" + QUrl::toPercentEncoding(GoogleServiceEndpoints::clientId()) +
+                     "&client_secret=" + QUrl::toPercentEncoding(GoogleServiceEndpoints::clientSecret()) +
+                     "&grant_type=refresh_token&");
     }
 
     void testRefreshWithoutKeepLeavesToken()
@@ -310,7 +319,8 @@ private Q_SLOTS:
         BlockRecorder<Refresh> refresh;
         h->auth->refreshAuthentificationCode(true, recordInto(refresh));
         QVERIFY(waitForRefresh(refresh));
-        QVERIFY(h->standin.requests().value(0).body.startsWith("refresh_token=1%2F%2Fa%26b%3Dc%20d&client_id="));
+        QVERIFY(
+            h->standin.requests().value(0).body.startsWith("refresh_token=1%2F%2Fa%26b%3Dc%20d&client_id="));
         QVERIFY(!refresh.last().success);
     }
 

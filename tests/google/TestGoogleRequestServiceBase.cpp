@@ -38,7 +38,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::useFreshDataFolder();
-        m_service = PostsGoogleService::create(GoogleAuthentificationService::create("id", "secret", "scope", "uri"));
+        m_service =
+            PostsGoogleService::create(GoogleAuthentificationService::create("id", "secret", "scope", "uri"));
     }
 
     void testEscapeReplacesAllFiveInOrder()
@@ -156,11 +157,14 @@ private Q_SLOTS:
 
     void testParseCommentJson()
     {
-        const BloggerPostComment comment = m_service->parseCommentJson(json(TestSupport::readFixture("comment.json")));
+        const BloggerPostComment comment =
+            m_service->parseCommentJson(json(TestSupport::readFixture("comment.json")));
         QCOMPARE(comment.commentId, QString("3310985522117362284"));
         QCOMPARE(comment.author.userName, QString("Ned Harrow"));
-        QCOMPARE(comment.author.userPicture, QString("//lh3.googleusercontent.com/a/ned-harrow/s35/photo.jpg"));
-        QCOMPARE(comment.publishDate.value(), GoogleDateService().parseDate("2015-03-09T07:31:44.107-07:00").value());
+        QCOMPARE(comment.author.userPicture,
+                 QString("//lh3.googleusercontent.com/a/ned-harrow/s35/photo.jpg"));
+        QCOMPARE(comment.publishDate.value(),
+                 GoogleDateService().parseDate("2015-03-09T07:31:44.107-07:00").value());
         QCOMPARE(comment.blogId, QString(""));
         QCOMPARE(comment.postId, QString(""));
         QCOMPARE(comment.sentimentScore, 0);
@@ -168,7 +172,8 @@ private Q_SLOTS:
 
     void testParseCommentJsonWithoutAuthorOrDate()
     {
-        const BloggerPostComment comment = m_service->parseCommentJson(json(R"({"id": "1", "published": "junk"})"));
+        const BloggerPostComment comment =
+            m_service->parseCommentJson(json(R"({"id": "1", "published": "junk"})"));
         QCOMPARE(comment.author, BloggerUser("", "", "", ""));
         QVERIFY(!comment.publishDate.has_value());
         QCOMPARE(m_service->parseCommentUserJson(json(R"({"image": "x"})")).userPicture, QString(""));
@@ -183,18 +188,21 @@ private Q_SLOTS:
 
     void testErrorWithoutErrorsListIsStillFailure()
     {
-        QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(R"({"error": {"code": 500, "message": "Boom"}})")),
+        QCOMPARE(m_service->detectServiceErrorOnJsonResponse(
+                     json(R"({"error": {"code": 500, "message": "Boom"}})")),
                  BloggerSuccessResponse(false, "Boom"));
         QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(R"({"error": {"errors": []}})")),
                  BloggerSuccessResponse(false, "Error could not parse response"));
-        QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(R"({"error": {"errors": [{"reason": "x"}]}})")),
-                 BloggerSuccessResponse(false, "Error could not parse response"));
+        QCOMPARE(
+            m_service->detectServiceErrorOnJsonResponse(json(R"({"error": {"errors": [{"reason": "x"}]}})")),
+            BloggerSuccessResponse(false, "Error could not parse response"));
     }
 
     void testTextErrorUsesDescriptionThenErrorText()
     {
-        QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(TestSupport::readFixture("token-error.json"))),
-                 BloggerSuccessResponse(false, "Token has been expired or revoked."));
+        QCOMPARE(
+            m_service->detectServiceErrorOnJsonResponse(json(TestSupport::readFixture("token-error.json"))),
+            BloggerSuccessResponse(false, "Token has been expired or revoked."));
         QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(R"({"error": "invalid_client"})")),
                  BloggerSuccessResponse(false, "invalid_client"));
     }
@@ -203,7 +211,8 @@ private Q_SLOTS:
     {
         QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(R"({"error": null, "id": "1"})")),
                  BloggerSuccessResponse(true, ""));
-        QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(R"({})")), BloggerSuccessResponse(true, ""));
+        QCOMPARE(m_service->detectServiceErrorOnJsonResponse(json(R"({})")),
+                 BloggerSuccessResponse(true, ""));
     }
 
     void testPathIdValidation()

@@ -151,9 +151,10 @@ private Q_SLOTS:
                      "orderby=updated&max-results=20&start-index=" + QByteArray::number(20 * page + 1));
             QVERIFY(request.query().endsWith("&rand=" + request.queryValue("rand").toUtf8()));
             QVERIFY(StandinHarness::hasNumericRand(request));
-            QCOMPARE(StandinHarness::clientHeaders(request), (Headers{{"Content-Type", "application/atom+xml"},
-                                                                      {"GData-Version", "2"},
-                                                                      {"Authorization", "OAuth " + freshToken}}));
+            QCOMPARE(StandinHarness::clientHeaders(request),
+                     (Headers{{"Content-Type", "application/atom+xml"},
+                              {"GData-Version", "2"},
+                              {"Authorization", "OAuth " + freshToken}}));
             QVERIFY(request.body.isEmpty());
         }
     }
@@ -182,7 +183,7 @@ private Q_SLOTS:
             // Drafts carry no comment count in the feed.
             QCOMPARE(post.commentsCount, source.draft ? 0 : std::int64_t(source.comments.size()));
             QCOMPARE(post.updatedDate.value(), source.updated);
-            const PostStatus status = source.draft         ? PostStatus::Draft
+            const PostStatus status = source.draft           ? PostStatus::Draft
                                       : source.isScheduled() ? PostStatus::Scheduled
                                                              : PostStatus::Published;
             QCOMPARE(post.postStatus, status);
@@ -268,7 +269,8 @@ private Q_SLOTS:
         m_service->listBlogPosts(StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->list, b->listError));
         QCOMPARE(b->list.calls(), 1);
-        QCOMPARE(requests("GET", feedPath()).value(0).header("Authorization"), "OAuth " + h->accessToken.toUtf8());
+        QCOMPARE(requests("GET", feedPath()).value(0).header("Authorization"),
+                 "OAuth " + h->accessToken.toUtf8());
     }
 
     void testEmptyBlogIdCostsRefreshThenFails()
@@ -316,8 +318,9 @@ private Q_SLOTS:
         const StandinBlog blog = h->standin.blog(StandinHarness::blogId()).value();
         const StandinAccount owner = h->standin.accounts().first();
         // What the service answers to a request without GData-Version: the older draft namespace.
-        QVERIFY(StandinAtomWriter::postEntry(blog, *h->standin.post(blog.id, draftId), owner, "http://x", false)
-                    .contains("http://purl.org/atom/app#"));
+        QVERIFY(
+            StandinAtomWriter::postEntry(blog, *h->standin.post(blog.id, draftId), owner, "http://x", false)
+                .contains("http://purl.org/atom/app#"));
 
         m_service->getBlogPost(draftId, StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->get, b->getError));
@@ -434,8 +437,9 @@ private Q_SLOTS:
         const LoggedRequest request = requests("PUT", "/feeds/").value(0);
         QCOMPARE(request.path(), feedPath() + "/" + postId.toUtf8());
         QVERIFY(StandinHarness::hasNumericRand(request));
-        QCOMPARE(StandinHarness::clientHeaderNames(request),
-                 QByteArrayList({"Content-Type", "GData-Version", "X-HTTP-Method-Override", "Authorization"}));
+        QCOMPARE(
+            StandinHarness::clientHeaderNames(request),
+            QByteArrayList({"Content-Type", "GData-Version", "X-HTTP-Method-Override", "Authorization"}));
         QCOMPARE(request.header("X-HTTP-Method-Override"), QByteArray("PUT"));
         QCOMPARE(request.body, m_service->postRequestBody(post).toUtf8());
     }
@@ -505,7 +509,8 @@ private Q_SLOTS:
         QVERIFY(!h->standin.post(StandinHarness::blogId(), postId).has_value());
 
         const LoggedRequest request = requests("DELETE", "/blogger/").value(0);
-        QCOMPARE(request.path(), "/blogger/v3/blogs/" + StandinHarness::blogId().toUtf8() + "/posts/" + postId.toUtf8());
+        QCOMPARE(request.path(),
+                 "/blogger/v3/blogs/" + StandinHarness::blogId().toUtf8() + "/posts/" + postId.toUtf8());
         QVERIFY(StandinHarness::hasNumericRand(request));
         QCOMPARE(StandinHarness::queryWithoutRand(request), QByteArray(""));
         QCOMPARE(StandinHarness::clientHeaderNames(request), QByteArrayList({"Authorization"}));
@@ -520,7 +525,8 @@ private Q_SLOTS:
 
     void testDeleteErrorObjectWithoutErrorsListIsFailure()
     {
-        TinyHttpServer server("{\"error\": {\"code\": 500, \"message\": \"Backend Error\"}}", "500 Internal Server Error");
+        TinyHttpServer server("{\"error\": {\"code\": 500, \"message\": \"Backend Error\"}}",
+                              "500 Internal Server Error");
         qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
         h->auth->setRefreshToken(std::nullopt);
         m_service->_deleteBlogPost("1", StandinHarness::blogId());

@@ -59,8 +59,9 @@ private Q_SLOTS:
         QCOMPARE(requests[0].path(), QByteArray("/oauth2/v1/userinfo"));
         QVERIFY(StandinHarness::hasNumericRand(requests[0]));
         QCOMPARE(StandinHarness::queryWithoutRand(requests[0]), QByteArray(""));
-        QCOMPARE(StandinHarness::clientHeaders(requests[0]),
-                 (QList<QPair<QByteArray, QByteArray>>{{"Authorization", "OAuth " + h->accessToken.toUtf8()}}));
+        QCOMPARE(
+            StandinHarness::clientHeaders(requests[0]),
+            (QList<QPair<QByteArray, QByteArray>>{{"Authorization", "OAuth " + h->accessToken.toUtf8()}}));
         QVERIFY(requests[0].body.isEmpty());
     }
 
