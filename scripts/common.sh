@@ -9,7 +9,7 @@ PENHOLLOW_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   qt6-httpserver-dev qt6-websockets-dev qt6-webchannel-dev libqt6opengl6-dev libgl-dev
   libsqlite3-dev sqlite3 libbenchmark-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core tzdata
 )
 
 penhollow_install_packages() {

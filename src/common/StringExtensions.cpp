@@ -3,11 +3,64 @@
 #include <QTextBoundaryFinder>
 #include <QUrl>
 
+#include <algorithm>
 #include <vector>
 
 namespace StringExtensions {
 
 namespace {
+
+bool isRegionalIndicator(const QString& text, qsizetype offset, qsizetype* width)
+{
+    if (offset + 1 >= text.size() || !text.at(offset).isHighSurrogate()) {
+        return false;
+    }
+    const char32_t code = QChar::surrogateToUcs4(text.at(offset), text.at(offset + 1));
+    *width = 2;
+    return code >= 0x1F1E6 && code <= 0x1F1FF;
+}
+
+// Qt's finder restarts regional-indicator pairing after some sequences (a flag right after a joined emoji),
+// splitting flags in two. Inside a run of indicators the boundaries are every second indicator from its
+// start.
+std::vector<qsizetype> mendRegionalIndicatorPairs(const QString& text, const std::vector<qsizetype>& marks)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> runs;
+    qsizetype width = 0;
+    for (qsizetype position = 0; position < text.size();) {
+        if (!isRegionalIndicator(text, position, &width)) {
+            ++position;
+            continue;
+        }
+        const qsizetype begin = position;
+        while (isRegionalIndicator(text, position, &width)) {
+            position += 2;
+        }
+        if (position - begin > 2) {
+            runs.emplace_back(begin, position);
+        }
+    }
+    if (runs.empty()) {
+        return marks;
+    }
+    std::vector<qsizetype> result;
+    for (qsizetype mark : marks) {
+        const bool inside = std::any_of(runs.begin(), runs.end(), [mark](const auto& run) {
+            return mark > run.first && mark < run.second;
+        });
+        if (!inside) {
+            result.push_back(mark);
+        }
+    }
+    for (const auto& [begin, end] : runs) {
+        for (qsizetype mark = begin + 4; mark < end; mark += 4) {
+            result.push_back(mark);
+        }
+    }
+    std::sort(result.begin(), result.end());
+    result.erase(std::unique(result.begin(), result.end()), result.end());
+    return result;
+}
 
 // UTF-16 offsets of every grapheme boundary, the start (0) and the end included.
 std::vector<qsizetype> boundaries(const QString& text)
@@ -20,7 +73,7 @@ std::vector<qsizetype> boundaries(const QString& text)
     while (finder.toNextBoundary() != -1) {
         result.push_back(finder.position());
     }
-    return result;
+    return mendRegionalIndicatorPairs(text, result);
 }
 
 // UTF-16 offset where character position n starts (the end when n reaches past it).
@@ -29,15 +82,11 @@ qsizetype offsetOfCharacter(const QString& text, qsizetype n)
     if (n <= 0) {
         return 0;
     }
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype position = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        position = finder.toNextBoundary();
-        if (position == -1) {
-            return text.size();
-        }
+    const std::vector<qsizetype> marks = boundaries(text);
+    if (n >= static_cast<qsizetype>(marks.size())) {
+        return text.size();
     }
-    return position;
+    return marks[static_cast<std::size_t>(n)];
 }
 
 } // namespace

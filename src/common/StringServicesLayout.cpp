@@ -9,7 +9,10 @@
 
 QSizeF StringServices::textSizeForWidth(const QString& text, const QFont& font, const QSizeF& size) const
 {
-    QTextLayout layout(text, font);
+    // The layout breaks lines only at line separators.
+    QString laidOut = text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(laidOut, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);

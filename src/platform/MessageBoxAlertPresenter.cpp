@@ -32,6 +32,10 @@ void MessageBoxAlertPresenter::present(const AlertRequest& request)
     box->setInformativeText(request.message);
     box->setStandardButtons(QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
-    box->open();
+    if (parent) {
+        box->open(); // window-modal: a sheet on the main window
+    } else {
+        box->setWindowModality(Qt::ApplicationModal);
+        box->show();
+    }
 }

@@ -1,0 +1,182 @@
+#include "TestSupport.h"
+#include "platform/ApplicationFolders.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TestUserDefaults : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString m_folder;
+    QString path() const { return m_folder + "/Preferences.json"; }
+
+private Q_SLOTS:
+    void init() { m_folder = TestSupport::useFreshDataFolder(); }
+
+    void testAbsentKeysReadAsNothing()
+    {
+        UserDefaults defaults(path());
+        QVERIFY(!defaults.stringForKey("missing").has_value());
+        QVERIFY(!defaults.boolForKey("missing"));
+        QCOMPARE(defaults.integerForKey("missing"), 0);
+        QVERIFY(!defaults.objectForKey("missing").isValid());
+    }
+
+    void testValuesSurviveARestart()
+    {
+        const QDateTime when = QDateTime::fromMSecsSinceEpoch(1425722700123LL);
+        {
+            UserDefaults defaults(path());
+            defaults.setObject(QStringLiteral("token ü ✓"), "text");
+            defaults.setBool(true, "flag");
+            defaults.setInteger(9007199254740993LL, "big"); // not representable as a double
+            defaults.setObject(when, "date");
+            defaults.setObject(2.5, "number");
+            QVERIFY(defaults.synchronize());
+        }
+        UserDefaults reopened(path());
+        QCOMPARE(reopened.stringForKey("text").value(), QStringLiteral("token ü ✓"));
+        QVERIFY(reopened.boolForKey("flag"));
+        QCOMPARE(reopened.integerForKey("big"), 9007199254740993LL);
+        QCOMPARE(reopened.objectForKey("date").metaType().id(), QMetaType::QDateTime);
+        QCOMPARE(reopened.objectForKey("date").toDateTime().toMSecsSinceEpoch(), when.toMSecsSinceEpoch());
+        QCOMPARE(reopened.objectForKey("number").toDouble(), 2.5);
+        // A date is not a text.
+        QVERIFY(!reopened.stringForKey("date").has_value());
+    }
+
+    void testUnsynchronisedChangesAreWrittenAtExit()
+    {
+        {
+            UserDefaults defaults(path());
+            defaults.setObject(QStringLiteral("v"), "k");
+        }
+        QCOMPARE(UserDefaults(path()).stringForKey("k").value(), QStringLiteral("v"));
+    }
+
+    void testKeysAreKeptExactly()
+    {
+        const QStringList keys{"https://blog.example.com/",
+                               "https://blog.example.com",
+                               "R__DEV_penhollowbloggermac_1",
+                               "_DEV_penhollowbloggermac_1",
+                               "",
+                               "key with spaces",
+                               "ключ",
+                               "a.b/c?d=e&f"};
+        {
+            UserDefaults defaults(path());
+            for (int i = 0; i < keys.size(); ++i) {
+                defaults.setObject(QString::number(i), keys[i]);
+            }
+            defaults.synchronize();
+        }
+        UserDefaults reopened(path());
+        for (int i = 0; i < keys.size(); ++i) {
+            QCOMPARE(reopened.stringForKey(keys[i]).value_or("absent"), QString::number(i));
+        }
+    }
+
+    void testSettingNothingRemovesTheKey()
+    {
+        UserDefaults defaults(path());
+        defaults.setObject(QStringLiteral("x"), "k");
+        defaults.setObject(QVariant(), "k");
+        QVERIFY(!defaults.stringForKey("k").has_value());
+        defaults.synchronize();
+        QVERIFY(!UserDefaults(path()).objectForKey("k").isValid());
+    }
+
+    void testFileIsPrivateToTheUser()
+    {
+        UserDefaults defaults(path());
+        defaults.setObject(QStringLiteral("secret"), "token");
+        QVERIFY(defaults.synchronize());
+        struct stat info
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 0777), 0600);
+        // And stays so when rewritten.
+        defaults.setObject(QStringLiteral("secret2"), "token");
+        QVERIFY(defaults.synchronize());
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 0777), 0600);
+    }
+
+    void testUnreadableStoreIsSetAsideNotOverwritten()
+    {
+        {
+            QFile file(path());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("{ not json");
+        }
+        TestSupport::StdoutCapture capture;
+        UserDefaults defaults(path());
+        QVERIFY(!defaults.stringForKey("anything").has_value());
+        QVERIFY(QFile::exists(path() + ".unreadable"));
+        QVERIFY(capture.text().contains("UserDefaults - unreadable store moved to"));
+    }
+
+    void testWriteFailureIsReportedNotSilent()
+    {
+        if (::geteuid() == 0) {
+            QSKIP("root ignores folder permissions");
+        }
+        QTemporaryDir dir;
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        UserDefaults defaults(dir.path() + "/Preferences.json");
+        defaults.setObject(QStringLiteral("v"), "k");
+        QVERIFY(!defaults.synchronize());
+        QCOMPARE(defaults.stringForKey("k").value(), QStringLiteral("v")); // kept in memory for a later try
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void testConcurrentWritersLoseNothing()
+    {
+        UserDefaults defaults(path());
+        QList<QThread*> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads << QThread::create([&defaults, t] {
+                for (int i = 0; i < 200; ++i) {
+                    defaults.setInteger(i, QString("t%1-%2").arg(t).arg(i));
+                    if (i % 50 == 0) {
+                        defaults.synchronize();
+                    }
+                }
+            });
+            threads.last()->start();
+        }
+        for (QThread* thread : threads) {
+            thread->wait();
+            delete thread;
+        }
+        defaults.synchronize();
+        UserDefaults reopened(path());
+        for (int t = 0; t < 4; ++t) {
+            QCOMPARE(reopened.integerForKey(QString("t%1-199").arg(t)), 199);
+        }
+    }
+
+    void testDataFolderIsCreatedWhenMissing()
+    {
+        const QString folder = m_folder + "/nested/deeper";
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(folder));
+        QCOMPARE(ApplicationFolders::dataFolder(), folder);
+        QVERIFY(QFileInfo(folder).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUserDefaults)
+#include "TestUserDefaults.moc"
