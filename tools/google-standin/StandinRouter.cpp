@@ -1,0 +1,782 @@
+#include "StandinRouter.h"
+
+#include "StandinAtomReader.h"
+#include "StandinAtomWriter.h"
+#include "StandinDates.h"
+#include "StandinErrors.h"
+#include "StandinJsonWriter.h"
+#include "StandinPages.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QJsonObject>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray JsonType = "application/json; charset=UTF-8";
+const QByteArray HtmlType = "text/html; charset=UTF-8";
+const QByteArray AtomEntryType = "application/atom+xml; charset=UTF-8; type=entry";
+const QByteArray AtomFeedType = "application/atom+xml; charset=UTF-8; type=feed";
+const QString OobRedirect = QStringLiteral("urn:ietf:wg:oauth:2.0:oob");
+
+// One field of a form body, kept both as sent and decoded: clients send either.
+struct FormField
+{
+    QString raw;
+    QString decoded;
+    bool is(const QString& value) const { return raw == value || decoded == value; }
+};
+
+QHash<QString, FormField> parseForm(const QByteArray& body)
+{
+    QHash<QString, FormField> out;
+    for (const QByteArray& pair : body.split('&')) {
+        if (pair.isEmpty())
+            continue;
+        const int eq = pair.indexOf('=');
+        QByteArray name = eq < 0 ? pair : pair.left(eq);
+        const QByteArray raw = eq < 0 ? QByteArray() : pair.mid(eq + 1);
+        QByteArray plus = raw;
+        plus.replace('+', ' ');
+        name.replace('+', ' ');
+        const QString key = QString::fromUtf8(QByteArray::fromPercentEncoding(name));
+        if (!out.contains(key))
+            out.insert(key, FormField{QString::fromUtf8(raw),
+                                      QString::fromUtf8(QByteArray::fromPercentEncoding(plus))});
+    }
+    return out;
+}
+
+bool isLoopbackRedirect(const QString& uri)
+{
+    const QUrl url(uri);
+    return url.isValid() && url.scheme() == QLatin1String("http") &&
+           (url.host() == QLatin1String("127.0.0.1") || url.host() == QLatin1String("localhost"));
+}
+
+bool parsePositive(const QString& text, int* value)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 1)
+        return false;
+    *value = v;
+    return true;
+}
+
+StandinResponse htmlNotFound()
+{
+    return StandinResponse::make(
+        404, HtmlType,
+        "<!DOCTYPE html>\n<html lang=en>\n<meta charset=utf-8>\n<title>Error 404 (Not Found)!!1</title>\n"
+        "<p><b>404.</b> <ins>That\xE2\x80\x99s an error.</ins>\n<p>The requested URL was not found on this "
+        "server. "
+        "<ins>That\xE2\x80\x99s all we know.</ins>\n");
+}
+
+} // namespace
+
+StandinRouter::StandinRouter(StandinState& state, const StandinConfig& config)
+    : m_state(state), m_config(config)
+{
+}
+
+QStringList StandinRouter::knownScopes()
+{
+    return {QStringLiteral("http://www.blogger.com/feeds"),
+            QStringLiteral("https://www.blogger.com/feeds"),
+            QStringLiteral("https://www.blogger.com/feeds/"),
+            QStringLiteral("https://www.googleapis.com/auth/blogger"),
+            QStringLiteral("https://www.googleapis.com/auth/blogger.readonly"),
+            QStringLiteral("https://picasaweb.google.com/data"),
+            QStringLiteral("https://picasaweb.google.com/data/"),
+            QStringLiteral("https://www.googleapis.com/auth/userinfo.profile"),
+            QStringLiteral("https://www.googleapis.com/auth/userinfo.email"),
+            QStringLiteral("profile"),
+            QStringLiteral("email"),
+            QStringLiteral("openid")};
+}
+
+StandinResponse StandinRouter::methodNotAllowed(bool json)
+{
+    StandinResponse r = json ? StandinErrors::jsonError(405, "httpMethodNotAllowed", "Method Not Allowed")
+                             : StandinErrors::feedError(405, "Method not allowed");
+    return r;
+}
+
+StandinResponse StandinRouter::route(const LoggedRequest& request)
+{
+    QByteArray method = request.method;
+    const QByteArray override = request.header("X-HTTP-Method-Override").trimmed().toUpper();
+    if (method == "POST" && !override.isEmpty())
+        method = override;
+
+    QStringList segments;
+    for (const QByteArray& s : request.path().split('/')) {
+        if (!s.isEmpty())
+            segments.append(QString::fromUtf8(QByteArray::fromPercentEncoding(s)));
+    }
+    const int n = int(segments.size());
+    auto at = [&](int i) { return i < n ? segments[i] : QString(); };
+
+    if (n == 3 && at(0) == QLatin1String("o") && at(1) == QLatin1String("oauth2")) {
+        if (at(2) == QLatin1String("auth"))
+            return method == "GET" ? consent(request)
+                                   : StandinResponse::make(405, HtmlType, "Method not allowed");
+        if (at(2) == QLatin1String("approval"))
+            return method == "GET" ? approval(request)
+                                   : StandinResponse::make(405, HtmlType, "Method not allowed");
+        if (at(2) == QLatin1String("token"))
+            return token(request);
+    }
+    if (n == 3 && at(0) == QLatin1String("oauth2") && at(1) == QLatin1String("v3") &&
+        at(2) == QLatin1String("token"))
+        return token(request);
+    if (n == 3 && at(0) == QLatin1String("oauth2") &&
+        (at(1) == QLatin1String("v1") || at(1) == QLatin1String("v2")) && at(2) == QLatin1String("userinfo"))
+        return method == "GET" ? userInfo(request) : methodNotAllowed(true);
+
+    if (at(0) == QLatin1String("blogger") && at(1) == QLatin1String("v3")) {
+        if (n == 5 && at(2) == QLatin1String("users") && at(4) == QLatin1String("blogs")) {
+            if (at(3) != QLatin1String("self"))
+                return StandinErrors::notFound();
+            return method == "GET" ? blogList(request) : methodNotAllowed(true);
+        }
+        if (n >= 6 && at(2) == QLatin1String("blogs") && at(4) == QLatin1String("posts")) {
+            if (n == 6)
+                return method == "DELETE" ? deletePostJson(request, at(3), at(5)) : methodNotAllowed(true);
+            if (n == 7 && at(6) == QLatin1String("comments"))
+                return method == "GET" ? commentsJson(request, at(3), at(5)) : methodNotAllowed(true);
+            if (n == 8 && at(6) == QLatin1String("comments"))
+                return method == "GET" ? commentJson(request, at(3), at(5), at(7)) : methodNotAllowed(true);
+        }
+        return StandinErrors::notFound();
+    }
+
+    if (at(0) == QLatin1String("feeds")) {
+        if (n == 4 && at(2) == QLatin1String("posts") && at(3) == QLatin1String("default"))
+            return postsFeed(request, method, at(1));
+        if (n == 5 && at(2) == QLatin1String("posts") && at(3) == QLatin1String("default"))
+            return postEntry(request, method, at(1), at(4));
+        if (n == 5 && at(3) == QLatin1String("comments") && at(4) == QLatin1String("default"))
+            return method == "POST" ? addComment(request, at(1), at(2)) : methodNotAllowed(false);
+        if (n == 6 && at(3) == QLatin1String("comments") && at(4) == QLatin1String("default"))
+            return method == "DELETE" ? deleteComment(request, at(1), at(2), at(5)) : methodNotAllowed(false);
+        return StandinErrors::feedError(404, QStringLiteral("Not found"));
+    }
+
+    if (n == 7 && at(0) == QLatin1String("data") && at(1) == QLatin1String("feed") &&
+        at(2) == QLatin1String("api") && at(3) == QLatin1String("user") && at(5) == QLatin1String("albumid"))
+        return method == "POST" ? uploadPhoto(request, at(4), at(6)) : methodNotAllowed(false);
+
+    if (n >= 2 && at(0) == QLatin1String("photos"))
+        return method == "GET" || method == "HEAD" ? servePhoto(at(1)) : methodNotAllowed(false);
+
+    if (n == 2 && at(0) == QLatin1String("img") && (method == "GET" || method == "HEAD")) {
+        // Profile pictures and icons: one transparent pixel stands in for all of them.
+        static const QByteArray pixel =
+            QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
+        return StandinResponse::make(200, "image/gif", pixel);
+    }
+
+    if (n >= 1 && (method == "GET" || method == "HEAD") && m_state.blogByPath(at(0)))
+        return blogPage(segments);
+
+    return htmlNotFound();
+}
+
+// ---- OAuth ---------------------------------------------------------------------------------------------
+
+bool StandinRouter::checkAuthParameters(const LoggedRequest& request, StandinResponse* failure)
+{
+    auto fail = [&](int status, const QString& error, const QString& description) {
+        *failure =
+            StandinResponse::make(status, HtmlType, StandinPages::oauthErrorPage(status, error, description));
+        return false;
+    };
+    const QString clientId = request.queryValue(QStringLiteral("client_id"));
+    if (clientId.isEmpty())
+        return fail(400, QStringLiteral("invalid_request"),
+                    QStringLiteral("Missing required parameter: client_id"));
+    if (clientId != m_config.clientId)
+        return fail(401, QStringLiteral("invalid_client"), QStringLiteral("The OAuth client was not found."));
+    const QString redirect = request.queryValue(QStringLiteral("redirect_uri"));
+    if (redirect.isEmpty())
+        return fail(400, QStringLiteral("invalid_request"),
+                    QStringLiteral("Missing required parameter: redirect_uri"));
+    if (redirect != OobRedirect && redirect != OobRedirect + QStringLiteral(":auto") &&
+        !isLoopbackRedirect(redirect))
+        return fail(400, QStringLiteral("redirect_uri_mismatch"),
+                    QStringLiteral("The redirect URI in the request, ") + redirect +
+                        QStringLiteral(", does not match the ones authorized for the OAuth client."));
+    const QString responseType = request.queryValue(QStringLiteral("response_type"));
+    if (responseType.isEmpty())
+        return fail(400, QStringLiteral("invalid_request"),
+                    QStringLiteral("Required parameter is missing: response_type"));
+    if (responseType != QLatin1String("code"))
+        return fail(400, QStringLiteral("unsupported_response_type"),
+                    QStringLiteral("Invalid response_type: ") + responseType);
+    const QStringList scopes =
+        request.queryValue(QStringLiteral("scope")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (scopes.isEmpty())
+        return fail(400, QStringLiteral("invalid_request"),
+                    QStringLiteral("Missing required parameter: scope"));
+    const QStringList accepted = knownScopes() + m_config.scope.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList invalid;
+    for (const QString& s : scopes) {
+        if (!accepted.contains(s))
+            invalid.append(s);
+    }
+    if (!invalid.isEmpty())
+        return fail(400, QStringLiteral("invalid_scope"),
+                    QStringLiteral("Some requested scopes were invalid. {invalid=[") +
+                        invalid.join(QStringLiteral(", ")) + QStringLiteral("]}"));
+    return true;
+}
+
+StandinResponse StandinRouter::consent(const LoggedRequest& request)
+{
+    StandinResponse failure;
+    if (!checkAuthParameters(request, &failure))
+        return failure;
+    QList<QPair<QString, QString>> fields;
+    for (const char* key : {"client_id", "redirect_uri", "response_type", "scope", "state"}) {
+        const QString k = QLatin1String(key);
+        if (request.hasQueryKey(k))
+            fields.append({k, request.queryValue(k)});
+    }
+    QString chosen = request.queryValue(QStringLiteral("login_hint"));
+    if (!m_state.account(chosen))
+        chosen = m_config.consentAccountId;
+    if (!m_state.account(chosen) && !m_state.accounts.isEmpty())
+        chosen = m_state.accounts.first().id;
+    return StandinResponse::make(200, HtmlType,
+                                 StandinPages::consentPage(fields, m_state.accounts, chosen,
+                                                           request.queryValue(QStringLiteral("scope"))));
+}
+
+StandinResponse StandinRouter::approval(const LoggedRequest& request)
+{
+    StandinResponse failure;
+    if (!checkAuthParameters(request, &failure))
+        return failure;
+    const QString state = request.queryValue(QStringLiteral("state"));
+    const QString redirect = request.queryValue(QStringLiteral("redirect_uri"));
+    const bool oob = !isLoopbackRedirect(redirect);
+    if (request.queryValue(QStringLiteral("decision")) != QLatin1String("allow")) {
+        if (oob)
+            return StandinResponse::make(200, HtmlType, StandinPages::deniedPage(state));
+        QUrl target(redirect);
+        target.setQuery(QStringLiteral("error=access_denied&state=") +
+                        QString::fromUtf8(QUrl::toPercentEncoding(state)));
+        StandinResponse r = StandinResponse::make(302, HtmlType, QByteArray());
+        r.setHeader("Location", target.toEncoded());
+        return r;
+    }
+    QString accountId = request.queryValue(QStringLiteral("account"));
+    if (!m_state.account(accountId))
+        accountId = m_state.account(m_config.consentAccountId) ? m_config.consentAccountId : QString();
+    if (accountId.isEmpty() && !m_state.accounts.isEmpty())
+        accountId = m_state.accounts.first().id;
+    if (accountId.isEmpty())
+        return StandinResponse::make(
+            400, HtmlType,
+            StandinPages::oauthErrorPage(400, QStringLiteral("access_denied"),
+                                         QStringLiteral("No account to sign in with.")));
+    const QString scope = request.queryValue(QStringLiteral("scope"));
+    const QString code =
+        m_state.issueCode(accountId, request.queryValue(QStringLiteral("client_id")), redirect, scope);
+    if (oob)
+        return StandinResponse::make(200, HtmlType, StandinPages::successPage(state, code));
+    QUrl target(redirect);
+    QString query = QStringLiteral("code=") + QString::fromUtf8(QUrl::toPercentEncoding(code)) +
+                    QStringLiteral("&scope=") + QString::fromUtf8(QUrl::toPercentEncoding(scope));
+    if (!state.isEmpty())
+        query += QStringLiteral("&state=") + QString::fromUtf8(QUrl::toPercentEncoding(state));
+    target.setQuery(query);
+    StandinResponse r = StandinResponse::make(302, HtmlType, QByteArray());
+    r.setHeader("Location", target.toEncoded());
+    return r;
+}
+
+StandinResponse StandinRouter::token(const LoggedRequest& request)
+{
+    if (request.method != "POST")
+        return StandinErrors::tokenError(405, QStringLiteral("invalid_request"),
+                                         QStringLiteral("Invalid request method."));
+    const QHash<QString, FormField> form = parseForm(request.body);
+    const FormField grantType = form.value(QStringLiteral("grant_type"));
+    const FormField clientId = form.value(QStringLiteral("client_id"));
+    const FormField clientSecret = form.value(QStringLiteral("client_secret"));
+    if (!form.contains(QStringLiteral("client_id")) || !clientId.is(m_config.clientId))
+        return StandinErrors::tokenError(401, QStringLiteral("invalid_client"),
+                                         QStringLiteral("The OAuth client was not found."));
+    if (!clientSecret.is(m_config.clientSecret))
+        return StandinErrors::tokenError(401, QStringLiteral("invalid_client"),
+                                         QStringLiteral("Unauthorized"));
+
+    if (grantType.is(QStringLiteral("authorization_code"))) {
+        const FormField code = form.value(QStringLiteral("code"));
+        QString key = m_state.codes.contains(code.raw) ? code.raw : code.decoded;
+        auto it = m_state.codes.find(key);
+        if (key.isEmpty() || it == m_state.codes.end())
+            return StandinErrors::tokenError(400, QStringLiteral("invalid_grant"),
+                                             QStringLiteral("Malformed auth code."));
+        if (it->spent)
+            return StandinErrors::tokenError(400, QStringLiteral("invalid_grant"),
+                                             QStringLiteral("Bad Request"));
+        if (!form.value(QStringLiteral("redirect_uri")).is(it->redirectUri))
+            return StandinErrors::tokenError(400, QStringLiteral("redirect_uri_mismatch"),
+                                             QStringLiteral("Bad Request"));
+        it->spent = true;
+        const StandinGrant grant = *it;
+        const QString access = m_state.issueAccessToken(grant.accountId, grant.scope, m_config.clientId);
+        const QString refresh = m_state.issueRefreshToken(grant.accountId, grant.scope, m_config.clientId);
+        return StandinResponse::make(200, JsonType,
+                                     StandinJsonWriter::tokenReply(access, refresh, grant.scope));
+    }
+    if (grantType.is(QStringLiteral("refresh_token"))) {
+        const FormField token = form.value(QStringLiteral("refresh_token"));
+        const QString key = m_state.refreshTokens.contains(token.raw) ? token.raw : token.decoded;
+        const auto it = m_state.refreshTokens.constFind(key);
+        if (key.isEmpty() || it == m_state.refreshTokens.constEnd())
+            return StandinErrors::tokenError(400, QStringLiteral("invalid_grant"),
+                                             QStringLiteral("Bad Request"));
+        if (it->spent || !m_state.account(it->accountId))
+            return StandinErrors::tokenError(400, QStringLiteral("invalid_grant"),
+                                             QStringLiteral("Token has been expired or revoked."));
+        const StandinGrant grant = *it;
+        const QString access = m_state.issueAccessToken(grant.accountId, grant.scope, m_config.clientId);
+        return StandinResponse::make(200, JsonType,
+                                     StandinJsonWriter::tokenReply(access, QString(), grant.scope));
+    }
+    return StandinErrors::tokenError(400, QStringLiteral("unsupported_grant_type"),
+                                     QStringLiteral("Invalid grant_type: ") + grantType.decoded);
+}
+
+QString StandinRouter::authorize(const LoggedRequest& request, bool json, StandinResponse* failure) const
+{
+    const QByteArray header = request.header("Authorization").trimmed();
+    const int space = header.indexOf(' ');
+    QString account;
+    if (space > 0) {
+        const QByteArray scheme = header.left(space).toLower();
+        if (scheme == "oauth" || scheme == "bearer")
+            account = m_state.accountForAccessToken(QString::fromUtf8(header.mid(space + 1).trimmed()));
+    }
+    if (account.isEmpty())
+        *failure = json ? StandinErrors::invalidCredentials() : StandinErrors::feedTokenInvalid();
+    return account;
+}
+
+StandinBlog* StandinRouter::ownedBlog(const QString& blogId, const QString& accountId, bool json,
+                                      StandinResponse* failure)
+{
+    StandinBlog* blog = m_state.blog(blogId);
+    if (!blog) {
+        *failure = json ? StandinErrors::notFound()
+                        : StandinErrors::feedError(404, QStringLiteral("Blog not found"));
+        return nullptr;
+    }
+    if (blog->ownerId != accountId) {
+        *failure =
+            json ? StandinErrors::jsonError(403, QStringLiteral("forbidden"),
+                                            QStringLiteral("We're sorry, but you don't have permission to "
+                                                           "access this resource."))
+                 : StandinErrors::feedError(
+                       403, QStringLiteral("User does not have permission to access this blog"));
+        return nullptr;
+    }
+    return blog;
+}
+
+StandinResponse StandinRouter::userInfo(const LoggedRequest& request)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, true, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    return StandinResponse::make(200, JsonType,
+                                 StandinJsonWriter::userInfo(*m_state.account(accountId), m_config.baseUrl));
+}
+
+StandinResponse StandinRouter::blogList(const LoggedRequest& request)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, true, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    QList<const StandinBlog*> blogs;
+    for (const StandinBlog& b : m_state.blogs) {
+        if (b.ownerId == accountId)
+            blogs.append(&b);
+    }
+    return StandinResponse::make(200, JsonType, StandinJsonWriter::blogList(blogs, m_config.baseUrl));
+}
+
+// ---- Blogger JSON v3 -----------------------------------------------------------------------------------
+
+StandinResponse StandinRouter::deletePostJson(const LoggedRequest& request, const QString& blogId,
+                                              const QString& postId)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, true, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
+    if (!blog)
+        return failure;
+    for (int i = 0; i < blog->posts.size(); ++i) {
+        if (blog->posts[i].id == postId) {
+            blog->posts.removeAt(i);
+            return StandinResponse::make(204, QByteArray(), QByteArray());
+        }
+    }
+    return StandinErrors::notFound();
+}
+
+StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const QString& blogId,
+                                            const QString& postId)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, true, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
+    if (!blog)
+        return failure;
+    StandinPost* post = StandinState::post(*blog, postId);
+    if (!post)
+        return StandinErrors::notFound();
+
+    int maxResults = 20;
+    if (request.hasQueryKey(QStringLiteral("maxResults"))) {
+        const QString text = request.queryValue(QStringLiteral("maxResults"));
+        if (!parsePositive(text, &maxResults) || maxResults > 500)
+            return StandinErrors::jsonError(
+                400, QStringLiteral("invalid"),
+                QStringLiteral("Invalid value '%1'. Values must be within the range: [1, 500]").arg(text));
+    }
+    int offset = 0;
+    const QString pageToken = request.queryValue(QStringLiteral("pageToken"));
+    if (!pageToken.isEmpty()) {
+        const QByteArray decoded =
+            QByteArray::fromBase64(pageToken.toLatin1(), QByteArray::Base64UrlEncoding);
+        bool ok = false;
+        offset = decoded.startsWith("offset:") ? decoded.mid(7).toInt(&ok) : -1;
+        if (!ok || offset < 0)
+            return StandinErrors::jsonError(400, QStringLiteral("invalid"),
+                                            QStringLiteral("Invalid pageToken"));
+    }
+    QList<const StandinComment*> sorted;
+    for (const StandinComment& c : post->comments)
+        sorted.append(&c);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const StandinComment* a, const StandinComment* b) {
+        return a->published < b->published;
+    });
+    QList<QJsonObject> items;
+    for (int i = offset; i < sorted.size() && items.size() < maxResults; ++i)
+        items.append(StandinJsonWriter::comment(*blog, *post, *sorted[i], m_config.baseUrl));
+    QString next;
+    if (offset + maxResults < sorted.size()) {
+        next = QString::fromLatin1(
+            ("offset:" + QByteArray::number(offset + maxResults)).toBase64(QByteArray::Base64UrlEncoding));
+    }
+    return StandinResponse::make(200, JsonType, StandinJsonWriter::commentList(items, next));
+}
+
+StandinResponse StandinRouter::commentJson(const LoggedRequest& request, const QString& blogId,
+                                           const QString& postId, const QString& commentId)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, true, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
+    if (!blog)
+        return failure;
+    StandinPost* post = StandinState::post(*blog, postId);
+    if (!post)
+        return StandinErrors::notFound();
+    for (const StandinComment& c : post->comments) {
+        if (c.id == commentId) {
+            return StandinResponse::make(
+                200, JsonType,
+                StandinJsonWriter::toBytes(StandinJsonWriter::comment(*blog, *post, c, m_config.baseUrl)));
+        }
+    }
+    return StandinErrors::notFound();
+}
+
+// ---- Atom feeds ----------------------------------------------------------------------------------------
+
+StandinResponse StandinRouter::atomEntryReply(int status, const StandinBlog& blog, const StandinPost& post,
+                                              bool gdata2)
+{
+    const StandinAccount* owner = m_state.account(blog.ownerId);
+    StandinResponse r = StandinResponse::make(
+        status, AtomEntryType, StandinAtomWriter::postEntry(blog, post, *owner, m_config.baseUrl, gdata2));
+    if (gdata2) {
+        r.setHeader(
+            "ETag",
+            StandinAtomWriter::etag(blog.id + post.id + StandinDates::write(post.updated, 0)).toUtf8());
+    }
+    if (status == 201) {
+        r.setHeader("Location", (m_config.baseUrl + QStringLiteral("/feeds/") + blog.id +
+                                 QStringLiteral("/posts/default/") + post.id)
+                                    .toUtf8());
+    }
+    return r;
+}
+
+StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QByteArray& method,
+                                         const QString& blogId)
+{
+    if (method != "GET" && method != "POST")
+        return methodNotAllowed(false);
+    StandinResponse failure;
+    const QString accountId = authorize(request, false, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
+    if (!blog)
+        return failure;
+    const bool gdata2 = request.header("GData-Version").trimmed().startsWith('2');
+
+    if (method == "POST") {
+        const QByteArray type = request.header("Content-Type").toLower();
+        if (!type.isEmpty() && !type.contains("xml"))
+            return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
+                                                     .arg(QString::fromUtf8(request.header("Content-Type"))));
+        StandinAtomReader::Entry entry;
+        QString error;
+        if (!StandinAtomReader::read(request.body, &entry, &error))
+            return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        StandinPost post;
+        post.id = m_state.newId();
+        post.title = entry.title;
+        post.content = entry.content;
+        post.labels = entry.labels;
+        post.draft = entry.draft;
+        post.updated = now;
+        post.published = entry.hasPublished ? entry.published : now;
+        StandinState::assignUrlPath(*blog, post);
+        blog->posts.prepend(post);
+        return atomEntryReply(201, *blog, blog->posts.first(), gdata2);
+    }
+
+    QString orderBy = request.queryValue(QStringLiteral("orderby"));
+    if (!orderBy.isEmpty() && orderBy != QLatin1String("updated") && orderBy != QLatin1String("published"))
+        return StandinErrors::feedError(400, QStringLiteral("Invalid orderby parameter: ") + orderBy);
+    int maxResults = 25;
+    if (request.hasQueryKey(QStringLiteral("max-results"))) {
+        const QString text = request.queryValue(QStringLiteral("max-results"));
+        if (!parsePositive(text, &maxResults))
+            return StandinErrors::feedError(400, QStringLiteral("Invalid max-results parameter: ") + text);
+        maxResults = qMin(maxResults, 500);
+    }
+    int startIndex = 1;
+    if (request.hasQueryKey(QStringLiteral("start-index"))) {
+        const QString text = request.queryValue(QStringLiteral("start-index"));
+        if (!parsePositive(text, &startIndex))
+            return StandinErrors::feedError(400, QStringLiteral("Invalid start-index parameter: ") + text);
+    }
+    QList<const StandinPost*> sorted;
+    for (const StandinPost& p : blog->posts)
+        sorted.append(&p);
+    const bool byUpdated = orderBy == QLatin1String("updated");
+    std::stable_sort(sorted.begin(), sorted.end(), [byUpdated](const StandinPost* a, const StandinPost* b) {
+        const QDateTime& da = byUpdated ? a->updated : a->published;
+        const QDateTime& db = byUpdated ? b->updated : b->published;
+        if (da != db)
+            return da > db;
+        return a->id > b->id;
+    });
+    StandinAtomWriter::FeedPage page;
+    page.totalResults = int(sorted.size());
+    page.startIndex = startIndex;
+    page.itemsPerPage = maxResults;
+    page.orderBy = orderBy;
+    for (qsizetype i = startIndex - 1; i < sorted.size() && page.posts.size() < maxResults; ++i)
+        page.posts.append(sorted[i]);
+    const StandinAccount* owner = m_state.account(blog->ownerId);
+    return StandinResponse::make(200, AtomFeedType,
+                                 StandinAtomWriter::postsFeed(*blog, page, *owner, m_config.baseUrl, gdata2));
+}
+
+StandinResponse StandinRouter::postEntry(const LoggedRequest& request, const QByteArray& method,
+                                         const QString& blogId, const QString& postId)
+{
+    if (method != "GET" && method != "PUT" && method != "DELETE")
+        return methodNotAllowed(false);
+    StandinResponse failure;
+    const QString accountId = authorize(request, false, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
+    if (!blog)
+        return failure;
+    StandinPost* post = StandinState::post(*blog, postId);
+    if (!post)
+        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
+    const bool gdata2 = request.header("GData-Version").trimmed().startsWith('2');
+
+    if (method == "GET")
+        return atomEntryReply(200, *blog, *post, gdata2);
+    if (method == "DELETE") {
+        blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
+        return StandinResponse::make(200, QByteArray(), QByteArray());
+    }
+    const QByteArray type = request.header("Content-Type").toLower();
+    if (!type.isEmpty() && !type.contains("xml"))
+        return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
+                                                 .arg(QString::fromUtf8(request.header("Content-Type"))));
+    StandinAtomReader::Entry entry;
+    QString error;
+    if (!StandinAtomReader::read(request.body, &entry, &error))
+        return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const bool wasDraft = post->draft;
+    post->title = entry.title;
+    post->content = entry.content;
+    post->labels = entry.labels;
+    post->draft = entry.draft;
+    if (entry.hasPublished)
+        post->published = entry.published;
+    else if (wasDraft && !entry.draft)
+        post->published = now; // a draft goes live now
+    post->updated = now;
+    StandinState::assignUrlPath(*blog, *post);
+    return atomEntryReply(200, *blog, *post, gdata2);
+}
+
+StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QString& blogId,
+                                          const QString& postId)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, false, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
+    if (!blog)
+        return failure;
+    StandinPost* post = StandinState::post(*blog, postId);
+    if (!post)
+        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
+    if (post->draft)
+        return StandinErrors::feedError(400, QStringLiteral("Comments are not allowed on a draft post"));
+    StandinAtomReader::Entry entry;
+    QString error;
+    if (!StandinAtomReader::read(request.body, &entry, &error))
+        return StandinErrors::feedError(400, QStringLiteral("Invalid comment entry: ") + error);
+    if (entry.content.trimmed().isEmpty())
+        return StandinErrors::feedError(400, QStringLiteral("Comment content is required"));
+    const StandinAccount* author = m_state.account(accountId);
+    StandinComment comment;
+    comment.id = m_state.newId();
+    comment.authorId = author->profileId;
+    comment.authorName = author->name;
+    comment.authorImage = author->picture;
+    comment.published = comment.updated = QDateTime::currentDateTimeUtc();
+    comment.content = entry.content;
+    post->comments.append(comment);
+    StandinResponse r = StandinResponse::make(
+        201, AtomEntryType,
+        StandinAtomWriter::commentEntry(*blog, *post, post->comments.last(), m_config.baseUrl));
+    r.setHeader("Location", (m_config.baseUrl + QStringLiteral("/feeds/") + blog->id + QLatin1Char('/') +
+                             post->id + QStringLiteral("/comments/default/") + comment.id)
+                                .toUtf8());
+    return r;
+}
+
+StandinResponse StandinRouter::deleteComment(const LoggedRequest& request, const QString& blogId,
+                                             const QString& postId, const QString& commentId)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, false, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
+    if (!blog)
+        return failure;
+    StandinPost* post = StandinState::post(*blog, postId);
+    if (!post)
+        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
+    if (post->comments.removeIf([&](const StandinComment& c) { return c.id == commentId; }) == 0)
+        return StandinErrors::feedError(404, QStringLiteral("Comment not found"));
+    return StandinResponse::make(200, QByteArray(), QByteArray());
+}
+
+// ---- Photos --------------------------------------------------------------------------------------------
+
+StandinResponse StandinRouter::uploadPhoto(const LoggedRequest& request, const QString& user,
+                                           const QString& album)
+{
+    StandinResponse failure;
+    const QString accountId = authorize(request, false, &failure);
+    if (accountId.isEmpty())
+        return failure;
+    const StandinAccount* account = m_state.account(accountId);
+    if ((user != QLatin1String("default") && user != account->id) ||
+        (album != QLatin1String("default") && album != account->albumId))
+        return StandinErrors::feedError(403, QStringLiteral("Not authorized to upload to this album"));
+    const QByteArray type = request.header("Content-Type").split(';').value(0).trimmed().toLower();
+    if (!type.startsWith("image/"))
+        return StandinErrors::feedError(400, QStringLiteral("Content-Type %1 is not a valid input type.")
+                                                 .arg(QString::fromUtf8(request.header("Content-Type"))));
+    if (request.body.isEmpty())
+        return StandinErrors::feedError(400, QStringLiteral("Photo data or source id must be included."));
+    QBuffer buffer;
+    buffer.setData(request.body);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (!size.isValid())
+        return StandinErrors::feedError(400, QStringLiteral("Not an image."));
+    StandinPhoto photo;
+    photo.id = m_state.newId();
+    photo.ownerId = account->id;
+    photo.albumId = account->albumId;
+    photo.fileName = QString::fromUtf8(QByteArray::fromPercentEncoding(request.header("Slug").trimmed()));
+    photo.fileName.remove(QLatin1Char('/'));
+    if (photo.fileName.isEmpty())
+        photo.fileName = QStringLiteral("image.") + QString::fromLatin1(type.mid(6));
+    photo.contentType = type;
+    photo.data = request.body;
+    photo.published = QDateTime::currentDateTimeUtc();
+    photo.width = size.width();
+    photo.height = size.height();
+    m_state.photos.append(photo);
+    return StandinResponse::make(201, AtomEntryType,
+                                 StandinAtomWriter::photoEntry(photo, *account, m_config.baseUrl));
+}
+
+StandinResponse StandinRouter::servePhoto(const QString& photoId)
+{
+    const StandinPhoto* photo = m_state.photo(photoId);
+    if (!photo)
+        return htmlNotFound();
+    StandinResponse r = StandinResponse::make(200, photo->contentType, photo->data);
+    r.setHeader("Cache-Control", "public, max-age=86400");
+    return r;
+}
+
+// ---- Blog pages ----------------------------------------------------------------------------------------
+
+StandinResponse StandinRouter::blogPage(const QStringList& segments)
+{
+    const StandinBlog* blog = m_state.blogByPath(segments.first());
+    if (segments.size() == 1)
+        return StandinResponse::make(200, HtmlType, StandinPages::blogHome(*blog, m_config.baseUrl));
+    const QString rest = segments.mid(1).join(QLatin1Char('/'));
+    for (const StandinPost& p : blog->posts) {
+        if (!p.draft && !p.isScheduled() && p.urlPath == rest)
+            return StandinResponse::make(200, HtmlType, StandinPages::postPage(*blog, p, m_config.baseUrl));
+    }
+    // Any other address of the blog, "temp/post/title.html" among them, gets the template around a notice.
+    return StandinResponse::make(404, HtmlType, StandinPages::missingPage(*blog, m_config.baseUrl));
+}

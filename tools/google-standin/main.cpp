@@ -1,0 +1,75 @@
+#include "GoogleStandin.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("google-standin"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Local stand-in for Google's sign-in, user information, Blogger and photo services on 127.0.0.1.\n"
+        "The first line of output is \"Listening on port N\"."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port to listen on (0: any free port)."),
+                                        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                        QStringLiteral("JSON seed file (default: built in)."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption clientIdOption(
+        QStringLiteral("client-id"), QStringLiteral("OAuth client id to accept."), QStringLiteral("ID"));
+    const QCommandLineOption secretOption(QStringLiteral("client-secret"),
+                                          QStringLiteral("OAuth client secret to accept."),
+                                          QStringLiteral("SECRET"));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Print each request."));
+    parser.addOptions({portOption, seedOption, clientIdOption, secretOption, verboseOption});
+    parser.process(app);
+
+    bool ok = false;
+    const uint port = parser.value(portOption).toUInt(&ok);
+    if (!ok || port > 65535) {
+        std::fprintf(stderr, "google-standin: invalid port \"%s\"\n", qPrintable(parser.value(portOption)));
+        return 2;
+    }
+
+    GoogleStandin standin;
+    if (parser.isSet(seedOption)) {
+        QString error;
+        if (!standin.loadSeedFile(parser.value(seedOption), &error)) {
+            std::fprintf(stderr, "google-standin: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+    if (parser.isSet(clientIdOption) || parser.isSet(secretOption)) {
+        const StandinConfig config = standin.config();
+        standin.setClient(parser.isSet(clientIdOption) ? parser.value(clientIdOption) : config.clientId,
+                          parser.isSet(secretOption) ? parser.value(secretOption) : config.clientSecret);
+    }
+    if (parser.isSet(verboseOption)) {
+        QObject::connect(&standin, &GoogleStandin::requestLogged, &app, [](const LoggedRequest& r) {
+            std::printf("%s %s\n", r.method.constData(), r.target.constData());
+            std::fflush(stdout);
+        });
+    }
+    const quint16 bound = standin.start(quint16(port));
+    if (bound == 0) {
+        std::fprintf(stderr, "google-standin: cannot listen on port %u: %s\n", port,
+                     qPrintable(standin.errorString()));
+        return 1;
+    }
+    std::printf("Listening on port %u\n", unsigned(bound));
+    std::printf("Base address %s\n", qPrintable(standin.serverUrl().toString()));
+    if (!standin.errorString().isEmpty())
+        std::printf("%s\n", qPrintable(standin.errorString()));
+    std::fflush(stdout);
+
+    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
+    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
+    return app.exec();
+}
