@@ -1,0 +1,373 @@
+#include "PostsGoogleService.h"
+
+#include "common/GoogleServiceConstants.h"
+#include "google/BloggerXMLParser.h"
+#include "google/GoogleAuthentificationService.h"
+#include "google/GoogleServiceEndpoints.h"
+
+#include <QMutexLocker>
+#include <QStringDecoder>
+
+namespace {
+
+// The text of an Atom reply, or the failure to report: no body, transport error, no UTF-8 text.
+std::variant<QString, BloggerSuccessResponse> textOfReply(const std::optional<QByteArray>& body,
+                                                          const std::optional<QString>& error)
+{
+    if (!body) {
+        return BloggerSuccessResponse(false, GoogleRequestServiceBase::noResponseMessage());
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(*body);
+    const bool isText = !decoder.hasError();
+    if (error) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *error);
+    }
+    if (!isText) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: No response received"));
+    }
+    return text;
+}
+
+QUrl requestUrl(const QString& text)
+{
+    return QUrl(text, QUrl::StrictMode);
+}
+
+} // namespace
+
+PostsGoogleService::PostsGoogleService(std::shared_ptr<GoogleAuthentificationService> service)
+    : GoogleRequestServiceBase(std::move(service))
+{
+}
+
+std::shared_ptr<PostsGoogleService> PostsGoogleService::create(std::shared_ptr<GoogleAuthentificationService> service)
+{
+    return std::shared_ptr<PostsGoogleService>(new PostsGoogleService(std::move(service)));
+}
+
+std::optional<QList<BloggerPost>> PostsGoogleService::listedPosts() const
+{
+    QMutexLocker locker(&m_stateMutex);
+    return m_listedPosts;
+}
+
+std::shared_ptr<UrlSession::Task> PostsGoogleService::uploadTask() const
+{
+    QMutexLocker locker(&m_stateMutex);
+    return m_uploadTask;
+}
+
+void PostsGoogleService::listBlogPosts(const QString& blogId)
+{
+    {
+        QMutexLocker locker(&m_stateMutex);
+        m_listedPosts = QList<BloggerPost>();
+    }
+    auto me = self<PostsGoogleService>();
+    afterTokenRefresh([me, blogId] { me->_listBlogPosts(blogId, 0); },
+                      [me](BloggerSuccessResponse failure) { me->onListBlogPostsBlockError(failure); });
+}
+
+void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t currentPage)
+{
+    auto me = self<PostsGoogleService>();
+    auto fail = [me](const QString& message) {
+        later([me, message] { me->onListBlogPostsBlockError(BloggerSuccessResponse(false, message)); });
+    };
+    if (blogId.isEmpty()) {
+        fail(noBlogSelectedMessage());
+        return;
+    }
+    if (currentPage >= GoogleServiceConstants::MaxResultPagesForPosts) {
+        later([me] { me->onListBlogPostsBlockSuccess(me->listedPosts().value_or(QList<BloggerPost>())); });
+        return;
+    }
+    if (!isValidPathId(blogId) || currentPage < 0) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    const std::int64_t perPage = GoogleServiceConstants::MaxResultsPerPage;
+    UrlSession::Request request;
+    request.url = requestUrl(GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
+                             QStringLiteral("/posts/default?orderby=updated&max-results=") + QString::number(perPage) +
+                             QStringLiteral("&start-index=") + QString::number(perPage * currentPage + 1) +
+                             QStringLiteral("&rand=") + randomQueryValue());
+    if (!request.url.isValid()) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    request.method = "GET";
+    request.addValue("application/atom+xml", "Content-Type");
+    request.addValue("2", "GData-Version");
+    request.addValue(authorizationValue(), "Authorization");
+
+    send(std::move(request), [me, blogId, currentPage](std::optional<QByteArray> body, std::optional<QString> error) {
+        auto text = textOfReply(body, error);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+            me->onListBlogPostsBlockError(*failure);
+            return;
+        }
+        auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
+        if (!response.success) {
+            response.details = std::get<QString>(text);
+            me->onListBlogPostsBlockError(response);
+            return;
+        }
+        {
+            QMutexLocker locker(&me->m_stateMutex);
+            if (!me->m_listedPosts) {
+                me->m_listedPosts = QList<BloggerPost>();
+            }
+            for (BloggerPost& post : posts) {
+                post.blogId = blogId;
+                me->m_listedPosts->append(post);
+            }
+        }
+        me->_listBlogPosts(blogId, currentPage + 1);
+    });
+}
+
+void PostsGoogleService::getBlogPost(const QString& postId, const QString& blogId)
+{
+    auto me = self<PostsGoogleService>();
+    afterTokenRefresh([me, postId, blogId] { me->_getBlogPost(postId, blogId); },
+                      [me](BloggerSuccessResponse failure) { me->onGetBlogPostBlockError(failure); });
+}
+
+void PostsGoogleService::_getBlogPost(const QString& postId, const QString& blogId)
+{
+    auto me = self<PostsGoogleService>();
+    auto fail = [me](const QString& message) {
+        later([me, message] { me->onGetBlogPostBlockError(BloggerSuccessResponse(false, message)); });
+    };
+    if (blogId.isEmpty()) {
+        fail(noBlogSelectedMessage());
+        return;
+    }
+    if (!isValidPathId(blogId) || !isValidPathId(postId)) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    UrlSession::Request request;
+    request.url = requestUrl(GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
+                             QStringLiteral("/posts/default/") + postId + QStringLiteral("?rand=") +
+                             randomQueryValue());
+    if (!request.url.isValid()) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    request.method = "GET";
+    request.addValue(authorizationValue(), "Authorization");
+
+    send(std::move(request), [me, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
+        auto text = textOfReply(body, error);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+            me->onGetBlogPostBlockError(*failure);
+            return;
+        }
+        auto [response, post] = BloggerXMLParser().parsePost(std::get<QString>(text));
+        // Well-formed XML without an entry is no post either.
+        if (!response.success || !post) {
+            me->onGetBlogPostBlockError(BloggerSuccessResponse(false, std::get<QString>(text)));
+            return;
+        }
+        post->blogId = blogId;
+        me->onGetBlogPostBlockSuccess(*post);
+    });
+}
+
+std::uint64_t PostsGoogleService::nextPublishingGeneration()
+{
+    QMutexLocker locker(&m_stateMutex);
+    return ++m_publishingGeneration;
+}
+
+void PostsGoogleService::addBlogPost(const BloggerPost& post)
+{
+    auto me = self<PostsGoogleService>();
+    const std::uint64_t generation = nextPublishingGeneration();
+    afterTokenRefresh([me, post, generation] { me->publish(Publishing::Add, post, QString(), generation); },
+                      [me](BloggerSuccessResponse failure) { me->onAddBlogPostBlockError(failure); });
+}
+
+void PostsGoogleService::_addBlogPost(const BloggerPost& post)
+{
+    publish(Publishing::Add, post, QString(), nextPublishingGeneration());
+}
+
+void PostsGoogleService::updateBlogPost(const BloggerPost& post, const QString& postId)
+{
+    auto me = self<PostsGoogleService>();
+    const std::uint64_t generation = nextPublishingGeneration();
+    afterTokenRefresh([me, post, postId, generation] { me->publish(Publishing::Update, post, postId, generation); },
+                      [me](BloggerSuccessResponse failure) { me->onUpdateBlogPostBlockError(failure); });
+}
+
+void PostsGoogleService::_updateBlogPost(const BloggerPost& post, const QString& postId)
+{
+    publish(Publishing::Update, post, postId, nextPublishingGeneration());
+}
+
+void PostsGoogleService::publish(Publishing kind, const BloggerPost& post, const QString& postId,
+                                 std::uint64_t generation)
+{
+    auto me = self<PostsGoogleService>();
+    auto report = [me, kind](const BloggerSuccessResponse& failure) {
+        if (kind == Publishing::Add) {
+            me->onAddBlogPostBlockError(failure);
+        } else {
+            me->onUpdateBlogPostBlockError(failure);
+        }
+    };
+    auto fail = [report](const QString& message) {
+        later([report, message] { report(BloggerSuccessResponse(false, message)); });
+    };
+    const QString blogId = post.blogId;
+    if (blogId.isEmpty()) {
+        fail(noBlogSelectedMessage());
+        return;
+    }
+    if (!isValidPathId(blogId) || (kind == Publishing::Update && !isValidPathId(postId))) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    QString address = GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
+                      QStringLiteral("/posts/default");
+    if (kind == Publishing::Update) {
+        address += QStringLiteral("/") + postId;
+    }
+    UrlSession::Request request;
+    request.url = requestUrl(address + QStringLiteral("?rand=") + randomQueryValue());
+    if (!request.url.isValid()) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    request.method = kind == Publishing::Add ? "POST" : "PUT";
+    request.addValue("application/atom+xml", "Content-Type");
+    request.addValue("2", "GData-Version");
+    if (kind == Publishing::Update) {
+        request.addValue("PUT", "X-HTTP-Method-Override");
+    }
+    request.addValue(authorizationValue(), "Authorization");
+    request.body = postRequestBody(post).toUtf8();
+
+    auto handler = [me, kind, report, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
+        auto text = textOfReply(body, error);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+            report(*failure);
+            return;
+        }
+        auto [response, published] = BloggerXMLParser().parsePost(std::get<QString>(text));
+        if (!response.success || !published) {
+            report(BloggerSuccessResponse(false, std::get<QString>(text)));
+            return;
+        }
+        published->blogId = blogId;
+        if (kind == Publishing::Add) {
+            me->onAddBlogPostBlockSuccess(*published);
+        } else {
+            me->onUpdateBlogPostBlockSuccess(*published);
+        }
+    };
+
+    std::shared_ptr<UrlSession::Task> task;
+    {
+        // Checked and stored together, so a cancel either sees this task or stops it here.
+        QMutexLocker locker(&m_stateMutex);
+        if (generation <= m_cancelledUpToGeneration) {
+            locker.unlock();
+            fail(noResponseMessage());
+            return;
+        }
+        task = send(std::move(request), std::move(handler), false);
+        m_uploadTask = task;
+    }
+    task->resume();
+}
+
+void PostsGoogleService::cancelPublishing()
+{
+    std::shared_ptr<UrlSession::Task> task;
+    {
+        QMutexLocker locker(&m_stateMutex);
+        m_cancelledUpToGeneration = m_publishingGeneration;
+        task = m_uploadTask;
+    }
+    if (task) {
+        task->cancel();
+    }
+}
+
+void PostsGoogleService::deleteBlogPost(const QString& postId, const QString& blogId)
+{
+    auto me = self<PostsGoogleService>();
+    afterTokenRefresh([me, postId, blogId] { me->_deleteBlogPost(postId, blogId); },
+                      [me](BloggerSuccessResponse failure) { me->onDeleteBlogPostBlockError(failure); });
+}
+
+void PostsGoogleService::_deleteBlogPost(const QString& postId, const QString& blogId)
+{
+    auto me = self<PostsGoogleService>();
+    auto fail = [me](const QString& message) {
+        later([me, message] { me->onDeleteBlogPostBlockError(BloggerSuccessResponse(false, message)); });
+    };
+    if (blogId.isEmpty()) {
+        fail(noBlogSelectedMessage());
+        return;
+    }
+    if (!isValidPathId(blogId) || !isValidPathId(postId)) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    UrlSession::Request request;
+    request.url = requestUrl(GoogleServiceEndpoints::googleApiUrl() + QStringLiteral("/blogger/v3/blogs/") + blogId +
+                             QStringLiteral("/posts/") + postId + QStringLiteral("?rand=") + randomQueryValue());
+    if (!request.url.isValid()) {
+        fail(invalidUrlMessage());
+        return;
+    }
+    request.method = "DELETE";
+    request.addValue(authorizationValue(), "Authorization");
+
+    send(std::move(request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
+        // An empty reply (204) is the service's plain yes.
+        if (body && !error && body->isEmpty()) {
+            me->onDeleteBlogPostBlockSuccess(true);
+            return;
+        }
+        auto reply = me->jsonObjectOfReply(body, error);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+            me->onDeleteBlogPostBlockError(*failure);
+            return;
+        }
+        me->onDeleteBlogPostBlockSuccess(true);
+    });
+}
+
+void PostsGoogleService::getBlogPostsTemplate(const QString& url)
+{
+    auto me = self<PostsGoogleService>();
+    const QUrl address = requestUrl(url);
+    const QString scheme = address.scheme();
+    if (!address.isValid() || address.host().isEmpty() ||
+        (scheme != QLatin1StringView("http") && scheme != QLatin1StringView("https"))) {
+        later([me] { me->onGetBlogTemplateBlockError(BloggerSuccessResponse(false, invalidUrlMessage())); });
+        return;
+    }
+    UrlSession::Request request;
+    request.url = address;
+    request.method = "GET";
+    send(std::move(request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
+        auto text = textOfReply(body, error);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+            me->onGetBlogTemplateBlockError(*failure);
+            return;
+        }
+        if (std::get<QString>(text).isEmpty()) {
+            me->onGetBlogTemplateBlockError(BloggerSuccessResponse(false, noResponseMessage()));
+            return;
+        }
+        me->onGetBlogTemplateBlockSuccess(std::get<QString>(text));
+    });
+}

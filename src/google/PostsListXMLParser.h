@@ -1,0 +1,21 @@
+#pragma once
+
+#include "model/BloggerPost.h"
+#include "model/BloggerSuccessResponse.h"
+
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+// One page of a blog's Atom posts feed. Only what stands inside an entry belongs to a post.
+class PostsListXMLParser
+{
+public:
+    explicit PostsListXMLParser(QString xmlString);
+
+    // The posts of the complete entries, in feed order.
+    std::pair<BloggerSuccessResponse, QList<BloggerPost>> parse() const;
+
+    QString xmlString;
+};

@@ -1,0 +1,324 @@
+#include "TestSupport.h"
+
+#include "common/GoogleDateService.h"
+#include "google/AlbumXMLParser.h"
+#include "google/BloggerXMLParser.h"
+#include "google/CommentXMLParser.h"
+#include "google/PhotoXMLParser.h"
+#include "google/PostXMLParser.h"
+#include "google/PostsListXMLParser.h"
+
+#include <QtTest>
+
+namespace {
+
+QString fixture(const char* name)
+{
+    return QString::fromUtf8(TestSupport::readFixture(QString::fromLatin1(name)));
+}
+
+QDateTime date(const char* text)
+{
+    return GoogleDateService().parseDate(QString::fromLatin1(text)).value();
+}
+
+const QString atomEntryStart = QStringLiteral("<entry xmlns='http://www.w3.org/2005/Atom' "
+                                              "xmlns:thr='http://purl.org/syndication/thread/1.0'>");
+
+} // namespace
+
+class TestAtomReaders : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void testFeedPageReadsEveryEntryInOrder()
+    {
+        auto [response, posts] = PostsListXMLParser(fixture("posts-feed-page.xml")).parse();
+        QVERIFY(response.success);
+        QCOMPARE(response.details, QString(""));
+        QCOMPARE(posts.size(), 3);
+        QCOMPARE(posts[0].postId, QString("8816602137345629201"));
+        QCOMPARE(posts[1].postId, QString("2203948576610293847"));
+        QCOMPARE(posts[2].postId, QString("5550193847261738490"));
+    }
+
+    void testPublishedPostFieldsAreUnescaped()
+    {
+        auto [response, posts] = PostsListXMLParser(fixture("posts-feed-page.xml")).parse();
+        const BloggerPost& post = posts.at(0);
+        QCOMPARE(post.title, QString("Low tide at Porthcurno & beyond"));
+        QVERIFY(post.content.startsWith("<p>The sand&nbsp;was <b>gold</b> &amp; the water cold.</p>"));
+        QCOMPARE(post.labels, QStringList({"travel", "Q&A"}));
+        QCOMPARE(post.commentsCount, 3);
+        QCOMPARE(post.url, QString("http://tidetables.blogspot.com/2015/03/low-tide-at-porthcurno.html"));
+        QCOMPARE(post.postStatus, PostStatus::Published);
+        QCOMPARE(post.publishDate.value(), date("2015-03-07T10:05:00.000-08:00"));
+        QCOMPARE(post.updatedDate.value(), date("2015-03-08T11:00:04.512-08:00"));
+        QCOMPARE(post.blogId, QString(""));
+    }
+
+    void testDraftWithoutAlternateLinkHasNoUrlAndNoComments()
+    {
+        auto [response, posts] = PostsListXMLParser(fixture("posts-feed-page.xml")).parse();
+        const BloggerPost& draft = posts.at(1);
+        QCOMPARE(draft.postStatus, PostStatus::Draft);
+        QCOMPARE(draft.url, QString("#"));
+        QCOMPARE(draft.commentsCount, 0);
+        QVERIFY(draft.labels.isEmpty());
+    }
+
+    void testPublishLaterThanUpdateIsScheduled()
+    {
+        auto [response, posts] = PostsListXMLParser(fixture("posts-feed-page.xml")).parse();
+        QCOMPARE(posts.at(2).postStatus, PostStatus::Scheduled);
+        QCOMPARE(posts.at(2).labels, QStringList({"tides"}));
+    }
+
+    void testFeedLevelCategoriesLinksAndTitleDoNotLeak()
+    {
+        // The feed's own categories ("notes"), title and alternate link stand before the first entry.
+        auto [response, posts] = PostsListXMLParser(fixture("posts-feed-page.xml")).parse();
+        for (const BloggerPost& post : posts) {
+            QVERIFY(!post.labels.contains("notes"));
+            QVERIFY(post.title != QString("Tide Tables"));
+            QVERIFY(post.url != QString("http://tidetables.blogspot.com/"));
+        }
+        QCOMPARE(posts.at(0).labels.size(), 2);
+    }
+
+    void testEntryWithoutCategoriesAfterFeedCategoriesHasNoLabels()
+    {
+        const QString xml = QStringLiteral("<feed xmlns='http://www.w3.org/2005/Atom'>"
+                                           "<category scheme='http://www.blogger.com/atom/ns#' term='feedlabel'/>"
+                                           "<link rel='alternate' href='http://blog/'/>"
+                                           "<entry><id>x.post-1</id><title>a</title></entry>"
+                                           "<category scheme='http://www.blogger.com/atom/ns#' term='after'/></feed>");
+        auto [response, posts] = PostsListXMLParser(xml).parse();
+        QVERIFY(response.success);
+        QCOMPARE(posts.size(), 1);
+        QVERIFY(posts[0].labels.isEmpty());
+        QCOMPARE(posts[0].url, QString("#"));
+    }
+
+    void testCategoryOfOtherSchemeIsNoLabel()
+    {
+        const QString xml = atomEntryStart +
+                            "<id>tag:blogger.com,1999:blog-1.post-7</id>"
+                            "<category scheme='http://schemas.google.com/g/2005#kind' term='kind'/>"
+                            "<category scheme='http://www.blogger.com/atom/ns#' term='real'/></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY(post.has_value());
+        QCOMPARE(post->labels, QStringList({"real"}));
+    }
+
+    void testEmptyFeedPageIsSuccessWithNoPosts()
+    {
+        auto [response, posts] = PostsListXMLParser(fixture("posts-feed-empty.xml")).parse();
+        QVERIFY(response.success);
+        QVERIFY(posts.isEmpty());
+    }
+
+    void testSingleEntryInGData2Namespace()
+    {
+        auto [response, post] = PostXMLParser(fixture("post-entry.xml")).parse();
+        QVERIFY(response.success);
+        QVERIFY(post.has_value());
+        QCOMPARE(post->postId, QString("8816602137345629201"));
+        QCOMPARE(post->postStatus, PostStatus::Published);
+        QCOMPARE(post->labels, QStringList({"travel", "Q&A"}));
+        QCOMPARE(post->commentsCount, 3);
+    }
+
+    void testDraftMarkerInOlderAppNamespace()
+    {
+        auto [response, post] = PostXMLParser(fixture("post-entry-gdata1.xml")).parse();
+        QVERIFY(response.success);
+        QVERIFY(post.has_value());
+        QCOMPARE(post->postStatus, PostStatus::Draft);
+        QCOMPARE(post->postId, QString("2203948576610293847"));
+        QCOMPARE(post->title, QString("Half-written: storm season"));
+    }
+
+    void testDraftMarkerNoIsNotDraft()
+    {
+        const QString xml = atomEntryStart +
+                            "<id>x.post-9</id><published>2015-03-01T10:00:00.000Z</published>"
+                            "<updated>2015-03-02T10:00:00.000Z</updated>"
+                            "<app:control xmlns:app='http://www.w3.org/2007/app'><app:draft>no</app:draft></app:control>"
+                            "</entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QCOMPARE(post->postStatus, PostStatus::Published);
+    }
+
+    void testDraftPublishedInFutureStaysDraft()
+    {
+        const QString xml = atomEntryStart +
+                            "<id>x.post-9</id><published>2030-03-01T10:00:00.000Z</published>"
+                            "<updated>2015-03-02T10:00:00.000Z</updated>"
+                            "<app:control xmlns:app='http://purl.org/atom/app#'><app:draft>yes</app:draft></app:control>"
+                            "</entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QCOMPARE(post->postStatus, PostStatus::Draft);
+    }
+
+    void testDraftElementOutsideAppNamespaceIsIgnored()
+    {
+        const QString xml = atomEntryStart + "<id>x.post-9</id><control><draft>yes</draft></control></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QCOMPARE(post->postStatus, PostStatus::Published);
+    }
+
+    void testIdWithoutPostMarkerGivesEmptyPostId()
+    {
+        const QString xml = atomEntryStart + "<id>tag:blogger.com,1999:blog-1</id></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY(post.has_value());
+        QCOMPARE(post->postId, QString(""));
+    }
+
+    void testUnparsableCommentTotalCountsZero()
+    {
+        const QString xml = atomEntryStart + "<id>x.post-1</id><thr:total>many</thr:total></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QCOMPARE(post->commentsCount, 0);
+    }
+
+    void testMalformedXmlReportsReaderError()
+    {
+        const QString xml = fixture("post-entry.xml").left(400);
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY(!response.success);
+        QVERIFY(!response.details.isEmpty());
+        QVERIFY(!post.has_value());
+    }
+
+    void testMalformedFeedKeepsEntriesReadBeforeTheError()
+    {
+        QString xml = fixture("posts-feed-page.xml");
+        const qsizetype thirdEntry = xml.lastIndexOf("<entry");
+        xml = xml.left(thirdEntry + 40);
+        auto [response, posts] = PostsListXMLParser(xml).parse();
+        QVERIFY(!response.success);
+        QCOMPARE(posts.size(), 2);
+    }
+
+    void testEmptyTextIsAnError()
+    {
+        auto [response, post] = PostXMLParser(QString()).parse();
+        QVERIFY(!response.success);
+        QVERIFY(!post.has_value());
+    }
+
+    void testHtmlErrorPageIsAnError()
+    {
+        const QString html = QStringLiteral("<html><head><title>502 Bad Gateway</title></head>"
+                                            "<body><p>Server Error<br></p></body></html>");
+        auto [response, posts] = PostsListXMLParser(html).parse();
+        QVERIFY(!response.success);
+        QVERIFY(posts.isEmpty());
+    }
+
+    void testExternalEntityIsNeverResolved()
+    {
+        QTemporaryFile secret;
+        QVERIFY(secret.open());
+        secret.write("TOP-SECRET");
+        secret.flush();
+        const QString xml = QStringLiteral("<?xml version='1.0'?><!DOCTYPE entry [<!ENTITY x SYSTEM 'file://") +
+                            secret.fileName() +
+                            "'>]><entry xmlns='http://www.w3.org/2005/Atom'><id>a.post-1</id><title>&x;</title></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY(!response.success);
+        QVERIFY(!post.has_value() || !post->title.contains("TOP-SECRET"));
+    }
+
+    void testEntityExpansionBombIsRefused()
+    {
+        QString xml = "<?xml version='1.0'?><!DOCTYPE entry [<!ENTITY a 'aaaaaaaaaa'>";
+        for (char c = 'b'; c <= 'j'; ++c) {
+            const char previous = char(c - 1);
+            xml += QString("<!ENTITY %1 '&%2;&%2;&%2;&%2;&%2;&%2;&%2;&%2;&%2;&%2;'>").arg(c).arg(previous);
+        }
+        xml += "]><entry xmlns='http://www.w3.org/2005/Atom'><id>a.post-1</id><title>&j;</title></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY(!response.success);
+    }
+
+    void testFirstEntryOfSeveralIsThePost()
+    {
+        auto [response, post] = PostXMLParser(fixture("posts-feed-page.xml")).parse();
+        QVERIFY(response.success);
+        QCOMPARE(post->postId, QString("8816602137345629201"));
+    }
+
+    void testWellFormedXmlWithoutEntryGivesNoPost()
+    {
+        auto [response, post] = PostXMLParser(fixture("posts-feed-empty.xml")).parse();
+        QVERIFY(response.success);
+        QVERIFY(!post.has_value());
+    }
+
+    void testCommentEntry()
+    {
+        auto [response, comment] = CommentXMLParser(fixture("comment-entry.xml")).parse();
+        QVERIFY(response.success);
+        QVERIFY(comment.has_value());
+        QCOMPARE(comment->commentId, QString("3310985522117362284"));
+        QCOMPARE(comment->content, QString("Lovely pictures &amp; words<br />Thanks!"));
+        QCOMPARE(comment->author.userName, QString("Ned Harrow"));
+        QCOMPARE(comment->author.userLink, QString("https://www.blogger.com/profile/11223344556677889900"));
+        QCOMPARE(comment->author.userPicture, QString("//lh3.googleusercontent.com/a/ned-harrow/s32/photo.jpg"));
+        QCOMPARE(comment->publishDate.value(), date("2015-03-09T07:31:44.107-07:00"));
+        QCOMPARE(comment->blogId, QString(""));
+        QCOMPARE(comment->postId, QString(""));
+    }
+
+    void testCommentMalformedIsError()
+    {
+        auto [response, comment] = CommentXMLParser(fixture("comment-entry.xml").left(300)).parse();
+        QVERIFY(!response.success);
+        QVERIFY(!comment.has_value());
+    }
+
+    void testPhotoAddressFromContentSource()
+    {
+        auto [response, address] = PhotoXMLParser(fixture("photo-entry.xml")).parse();
+        QVERIFY(response.success);
+        QCOMPARE(address.value(),
+                 QString("https://lh3.googleusercontent.com/-aBcDeFgHiJk/VP2x0000000I/AAAAAAAAAB0/xYz123/rocks.jpg"));
+    }
+
+    void testAlbumId()
+    {
+        auto [response, albumId] = AlbumXMLParser(fixture("album-entry.xml")).parse();
+        QVERIFY(response.success);
+        QCOMPARE(albumId.value(), QString("6123456789012345678"));
+    }
+
+    void testAlbumErrorWithInvalidInTextIsStillReported()
+    {
+        const QString xml = QStringLiteral("<entry xmlns='http://www.w3.org/2005/Atom'><title>Invalid request</title>");
+        auto [response, albumId] = AlbumXMLParser(xml).parse();
+        QVERIFY(!response.success);
+        QVERIFY(!albumId.has_value());
+    }
+
+    void testFacadeGivesIndependentResults()
+    {
+        BloggerXMLParser first;
+        auto broken = first.parsePostsList(QStringLiteral("<feed"));
+        QVERIFY(!broken.first.success);
+        BloggerXMLParser second;
+        auto good = second.parsePostsList(fixture("posts-feed-page.xml"));
+        QVERIFY(good.first.success);
+        QCOMPARE(good.second.size(), 3);
+        QVERIFY(second.parsePost(fixture("post-entry.xml")).second.has_value());
+        QVERIFY(second.parseComment(fixture("comment-entry.xml")).second.has_value());
+        QVERIFY(second.parseAlbum(fixture("album-entry.xml")).second.has_value());
+        QVERIFY(second.parsePhoto(fixture("photo-entry.xml")).second.has_value());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAtomReaders)
+#include "TestAtomReaders.moc"

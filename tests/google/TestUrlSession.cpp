@@ -1,0 +1,308 @@
+#include "TestSupport.h"
+
+#include "platform/UrlSession.h"
+
+#include <QMutex>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <atomic>
+
+namespace {
+
+// What one completion handler saw.
+struct Outcome
+{
+    QMutex mutex;
+    std::atomic<int> calls{0};
+    std::optional<QByteArray> body;
+    std::optional<QString> error;
+    bool onNetworkThread = false;
+
+    UrlSession::CompletionHandler handler()
+    {
+        return [this](std::optional<QByteArray> b, std::optional<QString> e) {
+            QMutexLocker locker(&mutex);
+            body = std::move(b);
+            error = std::move(e);
+            onNetworkThread = UrlSession::isNetworkThread();
+            ++calls;
+        };
+    }
+};
+
+// A one-purpose HTTP server on the test's thread: records the raw request and answers as told.
+class TinyServer : public QObject
+{
+public:
+    enum class Mode
+    {
+        Answer,
+        CloseWithoutReply,
+        Silent
+    };
+
+    Mode mode = Mode::Answer;
+    QByteArray reply;
+    QByteArray lastRequest;
+    int connections = 0;
+
+    TinyServer()
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                ++connections;
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });
+            }
+        });
+    }
+
+    QUrl url(const QString& path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    }
+
+private:
+    void onData(QTcpSocket* socket)
+    {
+        m_buffer += socket->readAll();
+        const qsizetype headerEnd = m_buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0) {
+            return;
+        }
+        qsizetype length = 0;
+        for (const QByteArray& line : m_buffer.left(headerEnd).split('\n')) {
+            if (line.toLower().startsWith("content-length:")) {
+                length = line.mid(15).trimmed().toLongLong();
+            }
+        }
+        if (m_buffer.size() < headerEnd + 4 + length) {
+            return;
+        }
+        lastRequest = m_buffer.left(headerEnd + 4 + length);
+        m_buffer.clear();
+        switch (mode) {
+        case Mode::Answer:
+            socket->write(reply);
+            socket->flush();
+            break;
+        case Mode::CloseWithoutReply:
+            socket->abort();
+            break;
+        case Mode::Silent:
+            break;
+        }
+    }
+
+    QTcpServer m_server;
+    QByteArray m_buffer;
+};
+
+QByteArray response(const QByteArray& status, const QByteArray& body)
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+} // namespace
+
+class TestUrlSession : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void testBodyArrivesOnNetworkThread()
+    {
+        TinyServer server;
+        server.reply = response("200 OK", "hello");
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/a?b=1");
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QCOMPARE(outcome.body.value(), QByteArray("hello"));
+        QVERIFY(!outcome.error.has_value());
+        QVERIFY(outcome.onNetworkThread);
+    }
+
+    void testNotFoundIsAReplyNotATransportError()
+    {
+        TinyServer server;
+        server.reply = response("404 Not Found", "{\"error\":{}}");
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/missing");
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QCOMPARE(outcome.body.value(), QByteArray("{\"error\":{}}"));
+        QVERIFY(!outcome.error.has_value());
+    }
+
+    void testNoContentIsAnEmptyBody()
+    {
+        TinyServer server;
+        server.reply = "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n";
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        request.method = "DELETE";
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(outcome.body.has_value());
+        QVERIFY(outcome.body->isEmpty());
+        QVERIFY(!outcome.error.has_value());
+    }
+
+    void testServerErrorStatusIsAReply()
+    {
+        TinyServer server;
+        server.reply = response("502 Bad Gateway", "<html>bad</html>");
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QCOMPARE(outcome.body.value(), QByteArray("<html>bad</html>"));
+    }
+
+    void testClosedConnectionGivesNoBody()
+    {
+        TinyServer server;
+        server.mode = TinyServer::Mode::CloseWithoutReply;
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QVERIFY(outcome.error.has_value());
+    }
+
+    void testRefusedConnectionGivesNoBody()
+    {
+        quint16 port;
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            port = probe.serverPort();
+        }
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QVERIFY(!outcome.error.value().isEmpty());
+    }
+
+    void testSilentServerTimesOut()
+    {
+        TinyServer server;
+        server.mode = TinyServer::Mode::Silent;
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        UrlSession(0.2).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QCOMPARE(outcome.error.value(), UrlSession::timedOutDescription());
+    }
+
+    void testCancelWhileWaitingGivesNoBodyOnce()
+    {
+        TinyServer server;
+        server.mode = TinyServer::Mode::Silent;
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        std::shared_ptr<UrlSession::Task> task = UrlSession(30).dataTask(request, outcome.handler());
+        task->resume();
+        QTRY_VERIFY(!server.lastRequest.isEmpty());
+        task->cancel();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QCOMPARE(outcome.error.value(), UrlSession::cancelledDescription());
+        task->cancel();
+        task->resume();
+        QTest::qWait(50);
+        QCOMPARE(outcome.calls.load(), 1);
+        QVERIFY(task->isCompleted());
+    }
+
+    void testCancelBeforeResumeStillCompletesAndSendsNothing()
+    {
+        TinyServer server;
+        server.reply = response("200 OK", "x");
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        std::shared_ptr<UrlSession::Task> task = UrlSession(5).dataTask(request, outcome.handler());
+        task->cancel();
+        task->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QTest::qWait(50);
+        QCOMPARE(server.connections, 0);
+    }
+
+    void testCancelAfterCompletionChangesNothing()
+    {
+        TinyServer server;
+        server.reply = response("200 OK", "done");
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        std::shared_ptr<UrlSession::Task> task = UrlSession(5).dataTask(request, outcome.handler());
+        task->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        task->cancel();
+        QTest::qWait(50);
+        QCOMPARE(outcome.calls.load(), 1);
+        QCOMPARE(outcome.body.value(), QByteArray("done"));
+    }
+
+    void testHeadersGoOutInOrderOverHttp11()
+    {
+        TinyServer server;
+        server.reply = response("200 OK", "ok");
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/feeds/1/posts/default?rand=5");
+        request.method = "PUT";
+        request.addValue("application/atom+xml", "Content-Type");
+        request.addValue("2", "GData-Version");
+        request.addValue("PUT", "X-HTTP-Method-Override");
+        request.addValue("OAuth tok", "Authorization");
+        request.body = "<entry/>";
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        const QByteArray raw = server.lastRequest;
+        QVERIFY2(raw.startsWith("PUT /feeds/1/posts/default?rand=5 HTTP/1.1\r\n"), raw.constData());
+        const qsizetype type = raw.indexOf("Content-Type: application/atom+xml\r\n");
+        const qsizetype version = raw.indexOf("GData-Version: 2\r\n");
+        const qsizetype override = raw.indexOf("X-HTTP-Method-Override: PUT\r\n");
+        const qsizetype authorization = raw.indexOf("Authorization: OAuth tok\r\n");
+        QVERIFY(type > 0 && type < version && version < override && override < authorization);
+        QVERIFY(raw.endsWith("\r\n\r\n<entry/>"));
+        QVERIFY(!raw.contains("Cookie"));
+    }
+
+    void testHeaderWithLineBreakIsNeverSent()
+    {
+        TinyServer server;
+        server.reply = response("200 OK", "ok");
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        request.addValue("OAuth a\r\nX-Injected: 1", "Authorization");
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QCOMPARE(server.connections, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUrlSession)
+#include "TestUrlSession.moc"
