@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class WebView;
 namespace Ui {
@@ -21,9 +20,6 @@ class AuthentificationWebviewWindowController : public WindowController, public 
 {
     Q_OBJECT
 public:
-    // Sent in the consent address and expected back in the title of the page that carries the code.
-    static inline const QString StateValue = QStringLiteral("guard_wordplay");
-
     explicit AuthentificationWebviewWindowController(QObject* parent = nullptr);
     ~AuthentificationWebviewWindowController() override;
 
@@ -35,10 +31,8 @@ public:
     void loadWebview();
     // Hands the code to the submit block, then closes the window.
     void triggerResult(const QString& code);
+    // The consent page address for the client values given to openWindow.
     QString buildGoogleAuthentificationUrl() const;
-
-    // The code carried by a page title such as "Success state=guard_wordplay&code=CODE&scope=...".
-    static std::optional<QString> codeFromTitle(const QString& title);
 
     // The web view of the window; none until the window is loaded.
     WebView* webviewOutlet() const;

@@ -49,7 +49,7 @@ QVariant evaluate(WebView& view, const QString& script)
 
 } // namespace
 
-class WebViewTest : public QObject
+class TestWebView : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -75,18 +75,18 @@ private:
     std::unique_ptr<LocalHttpServer> m_server;
 };
 
-void WebViewTest::initTestCase()
+void TestWebView::initTestCase()
 {
     TestSupport::useFreshDataFolder();
 }
 
-void WebViewTest::init()
+void TestWebView::init()
 {
     m_server = std::make_unique<LocalHttpServer>();
     QVERIFY(m_server->start());
 }
 
-void WebViewTest::testLoadHtmlReportsTitleToBlockAndSignal()
+void TestWebView::testLoadHtmlReportsTitleToBlockAndSignal()
 {
     WebView view;
     QSignalSpy spy(&view, &WebView::pageLoaded);
@@ -104,7 +104,7 @@ void WebViewTest::testLoadHtmlReportsTitleToBlockAndSignal()
     QCOMPARE(blockTitle, QStringLiteral("Caf\u00e9 & Tea"));
 }
 
-void WebViewTest::testLoadHtmlResolvesRelativeAddressesAgainstBase()
+void TestWebView::testLoadHtmlResolvesRelativeAddressesAgainstBase()
 {
     m_server->route("/blog/picture.png",
                     QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUl"
@@ -125,7 +125,7 @@ void WebViewTest::testLoadHtmlResolvesRelativeAddressesAgainstBase()
     QCOMPARE(evaluate(view, QStringLiteral("document.getElementById('picture').naturalWidth")).toInt(), 1);
 }
 
-void WebViewTest::testLoadAddressFailureReportsNotOk()
+void TestWebView::testLoadAddressFailureReportsNotOk()
 {
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
@@ -139,7 +139,7 @@ void WebViewTest::testLoadAddressFailureReportsNotOk()
     QCOMPARE(spy.first().at(0).toBool(), false);
 }
 
-void WebViewTest::testScriptResultArrivesAfterTheCallReturns()
+void TestWebView::testScriptResultArrivesAfterTheCallReturns()
 {
     WebView view;
     QSignalSpy spy(&view, &WebView::pageLoaded);
@@ -159,7 +159,7 @@ void WebViewTest::testScriptResultArrivesAfterTheCallReturns()
     QCOMPARE(value.toString(), QStringLiteral("forty-two 42"));
 }
 
-void WebViewTest::testScriptThrowingGivesInvalidResult()
+void TestWebView::testScriptThrowingGivesInvalidResult()
 {
     WebView view;
     QSignalSpy spy(&view, &WebView::pageLoaded);
@@ -170,7 +170,7 @@ void WebViewTest::testScriptThrowingGivesInvalidResult()
     QVERIFY(!missing.isValid());
 }
 
-void WebViewTest::testScriptCallbackDroppedWhenViewDeleted()
+void TestWebView::testScriptCallbackDroppedWhenViewDeleted()
 {
     auto view = std::make_unique<WebView>();
     QSignalSpy spy(view.get(), &WebView::pageLoaded);
@@ -189,7 +189,7 @@ void WebViewTest::testScriptCallbackDroppedWhenViewDeleted()
     QCOMPARE(*calls, 0);
 }
 
-void WebViewTest::testNavigationPolicyRefusesLinkAndPageStays()
+void TestWebView::testNavigationPolicyRefusesLinkAndPageStays()
 {
     m_server->route("/next", "<title>Next</title>");
     WebView view;
@@ -209,7 +209,7 @@ void WebViewTest::testNavigationPolicyRefusesLinkAndPageStays()
     QCOMPARE(evaluate(view, QStringLiteral("document.title")).toString(), QStringLiteral("Start"));
 }
 
-void WebViewTest::testNavigationPolicyKeptWhenProfileChanges()
+void TestWebView::testNavigationPolicyKeptWhenProfileChanges()
 {
     m_server->route("/refused", "<title>Refused</title>");
     WebView view;
@@ -224,7 +224,7 @@ void WebViewTest::testNavigationPolicyKeptWhenProfileChanges()
     QVERIFY(m_server->requestsFor("/refused").isEmpty());
 }
 
-void WebViewTest::testRequestInterceptionSeesAndBlocksSubresources()
+void TestWebView::testRequestInterceptionSeesAndBlocksSubresources()
 {
     m_server->route("/allowed.js", "document.title = 'script ran';", "text/javascript");
     m_server->route("/blocked.js", "document.title = 'blocked script ran';", "text/javascript");
@@ -247,7 +247,7 @@ void WebViewTest::testRequestInterceptionSeesAndBlocksSubresources()
     QCOMPARE(m_server->requestsFor("/allowed.js").size(), 1);
 }
 
-void WebViewTest::testRequestInterceptionIsPerView()
+void TestWebView::testRequestInterceptionIsPerView()
 {
     m_server->route("/page", "<title>page</title>");
     WebView watched;
@@ -261,7 +261,7 @@ void WebViewTest::testRequestInterceptionIsPerView()
     QCOMPARE(watchedCalls, 0);
 }
 
-void WebViewTest::testPersistentProfileStoredUnderDataFolder()
+void TestWebView::testPersistentProfileStoredUnderDataFolder()
 {
     WebView plain;
     QVERIFY(plain.webProfile()->isOffTheRecord());
@@ -276,7 +276,7 @@ void WebViewTest::testPersistentProfileStoredUnderDataFolder()
     QCOMPARE(signIn.webPage()->profile(), signIn.webProfile());
 }
 
-void WebViewTest::testViewsNamingOneProfileShareIt()
+void TestWebView::testViewsNamingOneProfileShareIt()
 {
     auto first = std::make_unique<WebView>();
     first->setPersistentProfileName(QStringLiteral("Shared"));
@@ -291,7 +291,7 @@ void WebViewTest::testViewsNamingOneProfileShareIt()
     QVERIFY(!profile); // released with its last view
 }
 
-void WebViewTest::testPrivateViewsDoNotShareCookies()
+void TestWebView::testPrivateViewsDoNotShareCookies()
 {
     m_server->route("/set", "<title>set</title>", "text/html",
                     {"Set-Cookie: private=1; Max-Age=3600; Path=/"});
@@ -308,7 +308,7 @@ void WebViewTest::testPrivateViewsDoNotShareCookies()
     QVERIFY(m_server->requestsFor("/check").first().header("Cookie").isEmpty());
 }
 
-void WebViewTest::testCookieOfPersistentProfileSurvivesTheView()
+void TestWebView::testCookieOfPersistentProfileSurvivesTheView()
 {
     // A session cookie, as sign-in pages often set: the profile keeps it all the same.
     m_server->route("/set", "<title>set</title>", "text/html", {"Set-Cookie: signedin=yes; Path=/"});
@@ -329,5 +329,5 @@ void WebViewTest::testCookieOfPersistentProfileSurvivesTheView()
     QCOMPARE(m_server->requestsFor("/check").first().header("Cookie"), QByteArray("signedin=yes"));
 }
 
-PENHOLLOW_WEB_TEST_MAIN(WebViewTest)
-#include "WebViewTest.moc"
+PENHOLLOW_WEB_TEST_MAIN(TestWebView)
+#include "TestWebView.moc"

@@ -41,7 +41,7 @@ bool waitForTitleTest(WebView* view)
 
 } // namespace
 
-class AuthentificationWebviewWindowTest : public QObject
+class TestAuthentificationWebviewWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -50,9 +50,6 @@ private Q_SLOTS:
 
     void testConsentAddressEncodesBlanksAndSlashesKeepsColons();
     void testConsentAddressKeepsDelimitersInsideValues();
-    void testConsentAddressIgnoresTrailingSlashOfHost();
-    void testCodeFromTitle_data();
-    void testCodeFromTitle();
 
     void testWindowLoadedOnlyWhenOpened();
     void testMatchingTitleHandsCodeOverThenCloses();
@@ -66,19 +63,19 @@ private:
     std::unique_ptr<LocalHttpServer> m_server;
 };
 
-void AuthentificationWebviewWindowTest::initTestCase()
+void TestAuthentificationWebviewWindow::initTestCase()
 {
     TestSupport::useFreshDataFolder();
 }
 
-void AuthentificationWebviewWindowTest::init()
+void TestAuthentificationWebviewWindow::init()
 {
     m_server = std::make_unique<LocalHttpServer>();
     QVERIFY(m_server->start());
     qputenv("PENHOLLOW_OAUTH_URL", m_server->baseUrl().toString().toUtf8());
 }
 
-void AuthentificationWebviewWindowTest::testConsentAddressEncodesBlanksAndSlashesKeepsColons()
+void TestAuthentificationWebviewWindow::testConsentAddressEncodesBlanksAndSlashesKeepsColons()
 {
     AuthentificationWebviewWindowController controller;
     controller.openWindow(ClientId, ClientSecret, ClientScope, RedirectUri);
@@ -93,7 +90,7 @@ void AuthentificationWebviewWindowTest::testConsentAddressEncodesBlanksAndSlashe
     QCOMPARE(controller.clientSecret(), ClientSecret);
 }
 
-void AuthentificationWebviewWindowTest::testConsentAddressKeepsDelimitersInsideValues()
+void TestAuthentificationWebviewWindow::testConsentAddressKeepsDelimitersInsideValues()
 {
     AuthentificationWebviewWindowController controller;
     // "%2" in the scope must not be filled with the redirect, and non-ASCII text goes out as UTF-8 escapes.
@@ -107,52 +104,7 @@ void AuthentificationWebviewWindowTest::testConsentAddressKeepsDelimitersInsideV
                            "&approval_prompt=force"));
 }
 
-void AuthentificationWebviewWindowTest::testConsentAddressIgnoresTrailingSlashOfHost()
-{
-    qputenv("PENHOLLOW_OAUTH_URL", "http://127.0.0.1:8123/");
-    AuthentificationWebviewWindowController controller;
-    QVERIFY(controller.buildGoogleAuthentificationUrl().startsWith(
-        QStringLiteral("http://127.0.0.1:8123/o/oauth2/auth?scope=&state=guard_wordplay&")));
-}
-
-void AuthentificationWebviewWindowTest::testCodeFromTitle_data()
-{
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("code"); // null: no code
-    QTest::newRow("plain") << "Success state=guard_wordplay&code=4/P7q7W91"
-                           << "4/P7q7W91";
-    QTest::newRow("first words not examined") << "Anything at all state=guard_wordplay&code=abc"
-                                              << "abc";
-    QTest::newRow("code holding equals keeps it") << "Success state=guard_wordplay&code=4/ab=cd=="
-                                                  << "4/ab=cd==";
-    QTest::newRow("trailing scope is not part of the code")
-        << "Success state=guard_wordplay&code=4/xyz&scope=https://www.googleapis.com/auth/blogger"
-        << "4/xyz";
-    QTest::newRow("other state value") << "Success state=someone_else&code=abc" << QString();
-    QTest::newRow("state value with a prefix") << "Success state=xguard_wordplay&code=abc" << QString();
-    QTest::newRow("no state value") << "Success code=abc" << QString();
-    QTest::newRow("refusal") << "Denied error=access_denied" << QString();
-    QTest::newRow("refusal carrying the state")
-        << "Denied error=access_denied&state=guard_wordplay" << QString();
-    QTest::newRow("empty code") << "Success state=guard_wordplay&code=" << QString();
-    QTest::newRow("empty code then scope") << "Success state=guard_wordplay&code=&scope=x" << QString();
-    QTest::newRow("no equals at all") << "Google Accounts" << QString();
-    QTest::newRow("empty title") << "" << QString();
-}
-
-void AuthentificationWebviewWindowTest::testCodeFromTitle()
-{
-    QFETCH(QString, title);
-    QFETCH(QString, code);
-    const auto found = AuthentificationWebviewWindowController::codeFromTitle(title);
-    if (code.isNull()) {
-        QVERIFY2(!found, qPrintable(found.value_or(QString())));
-    } else {
-        QCOMPARE(found, std::optional<QString>(code));
-    }
-}
-
-void AuthentificationWebviewWindowTest::testWindowLoadedOnlyWhenOpened()
+void TestAuthentificationWebviewWindow::testWindowLoadedOnlyWhenOpened()
 {
     m_server->route("/o/oauth2/auth", pageTitled(QStringLiteral("Sign in - Google Accounts")));
     AuthentificationWebviewWindowController controller;
@@ -164,7 +116,7 @@ void AuthentificationWebviewWindowTest::testWindowLoadedOnlyWhenOpened()
     QVERIFY(controller.window()->isVisible());
 }
 
-void AuthentificationWebviewWindowTest::testMatchingTitleHandsCodeOverThenCloses()
+void TestAuthentificationWebviewWindow::testMatchingTitleHandsCodeOverThenCloses()
 {
     m_server->route("/o/oauth2/auth",
                     pageTitled(QStringLiteral("Success state=guard_wordplay&code=4/Ab=c&scope=profile")));
@@ -186,7 +138,7 @@ void AuthentificationWebviewWindowTest::testMatchingTitleHandsCodeOverThenCloses
     QCOMPARE(sent, controller.buildGoogleAuthentificationUrl());
 }
 
-void AuthentificationWebviewWindowTest::testRefusalTitleLeavesWindowOpenAndReportsNothing()
+void TestAuthentificationWebviewWindow::testRefusalTitleLeavesWindowOpenAndReportsNothing()
 {
     m_server->route("/o/oauth2/auth", pageTitled(QStringLiteral("Denied error=access_denied")));
     AuthentificationWebviewWindowController controller;
@@ -200,7 +152,7 @@ void AuthentificationWebviewWindowTest::testRefusalTitleLeavesWindowOpenAndRepor
     QVERIFY(controller.window()->isVisible());
 }
 
-void AuthentificationWebviewWindowTest::testMatchingTitleWithoutSubmitBlockStillCloses()
+void TestAuthentificationWebviewWindow::testMatchingTitleWithoutSubmitBlockStillCloses()
 {
     m_server->route("/o/oauth2/auth", pageTitled(QStringLiteral("Success state=guard_wordplay&code=xyz")));
     AuthentificationWebviewWindowController controller;
@@ -210,7 +162,7 @@ void AuthentificationWebviewWindowTest::testMatchingTitleWithoutSubmitBlockStill
     QVERIFY(!controller.window()->isVisible());
 }
 
-void AuthentificationWebviewWindowTest::testPageFinishingAfterUserClosedReportsNothing()
+void TestAuthentificationWebviewWindow::testPageFinishingAfterUserClosedReportsNothing()
 {
     m_server->route("/o/oauth2/auth", pageTitled(QStringLiteral("Sign in - Google Accounts")));
     AuthentificationWebviewWindowController controller;
@@ -230,7 +182,7 @@ void AuthentificationWebviewWindowTest::testPageFinishingAfterUserClosedReportsN
     QCOMPARE(calls, 0);
 }
 
-void AuthentificationWebviewWindowTest::testReopenedWindowHandsCodeOverAgain()
+void TestAuthentificationWebviewWindow::testReopenedWindowHandsCodeOverAgain()
 {
     m_server->route("/o/oauth2/auth", pageTitled(QStringLiteral("Success state=guard_wordplay&code=again")));
     AuthentificationWebviewWindowController controller;
@@ -243,7 +195,7 @@ void AuthentificationWebviewWindowTest::testReopenedWindowHandsCodeOverAgain()
     QCOMPARE(codes, (QStringList{QStringLiteral("again"), QStringLiteral("again")}));
 }
 
-void AuthentificationWebviewWindowTest::testUserStaysSignedInBetweenSignIns()
+void TestAuthentificationWebviewWindow::testUserStaysSignedInBetweenSignIns()
 {
     m_server->route("/o/oauth2/auth", pageTitled(QStringLiteral("Sign in - Google Accounts")), "text/html",
                     {"Set-Cookie: SID=signed-in; Path=/; HttpOnly"});
@@ -270,5 +222,5 @@ void AuthentificationWebviewWindowTest::testUserStaysSignedInBetweenSignIns()
     QCOMPARE(requests.last().header("Cookie"), QByteArray("SID=signed-in"));
 }
 
-PENHOLLOW_WEB_TEST_MAIN(AuthentificationWebviewWindowTest)
-#include "AuthentificationWebviewWindowTest.moc"
+PENHOLLOW_WEB_TEST_MAIN(TestAuthentificationWebviewWindow)
+#include "TestAuthentificationWebviewWindow.moc"

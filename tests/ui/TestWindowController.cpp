@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-class WindowControllerTest : public QObject
+class TestWindowController : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -20,7 +20,7 @@ private Q_SLOTS:
     void testControllerDeletesItsWindow();
 };
 
-void WindowControllerTest::testWindowNotLoadedUntilAsked()
+void TestWindowController::testWindowNotLoadedUntilAsked()
 {
     ProbeWindowController controller;
     QVERIFY(!controller.isWindowLoaded());
@@ -30,7 +30,7 @@ void WindowControllerTest::testWindowNotLoadedUntilAsked()
     QCOMPARE(controller.windowDidLoadCalls, 0);
 }
 
-void WindowControllerTest::testOutletsAreTheObjectNamesOfTheInterfaceFile()
+void TestWindowController::testOutletsAreTheObjectNamesOfTheInterfaceFile()
 {
     ProbeWindowController controller;
     QWidget* window = controller.window();
@@ -42,7 +42,7 @@ void WindowControllerTest::testOutletsAreTheObjectNamesOfTheInterfaceFile()
     QVERIFY(!window->isVisible());
 }
 
-void WindowControllerTest::testWindowDidLoadRunsOnce()
+void TestWindowController::testWindowDidLoadRunsOnce()
 {
     ProbeWindowController controller;
     controller.window();
@@ -51,7 +51,7 @@ void WindowControllerTest::testWindowDidLoadRunsOnce()
     QCOMPARE(controller.windowDidLoadCalls, 1);
 }
 
-void WindowControllerTest::testUserCloseHidesWindowAndKeepsOutlets()
+void TestWindowController::testUserCloseHidesWindowAndKeepsOutlets()
 {
     ProbeWindowController controller;
     QSignalSpy closing(&controller, &WindowController::windowWillClose);
@@ -70,7 +70,7 @@ void WindowControllerTest::testUserCloseHidesWindowAndKeepsOutlets()
     QCOMPARE(closing.size(), 1); // already closed: no second notice
 }
 
-void WindowControllerTest::testCloseOfHiddenWindowSendsNothing()
+void TestWindowController::testCloseOfHiddenWindowSendsNothing()
 {
     ProbeWindowController controller;
     QSignalSpy closing(&controller, &WindowController::windowWillClose);
@@ -79,7 +79,7 @@ void WindowControllerTest::testCloseOfHiddenWindowSendsNothing()
     QCOMPARE(closing.size(), 0);
 }
 
-void WindowControllerTest::testWindowSystemCloseNotifies()
+void TestWindowController::testWindowSystemCloseNotifies()
 {
     ProbeWindowController controller;
     QSignalSpy closing(&controller, &WindowController::windowWillClose);
@@ -89,7 +89,7 @@ void WindowControllerTest::testWindowSystemCloseNotifies()
     QVERIFY(!controller.window()->isVisible());
 }
 
-void WindowControllerTest::testShowAfterCloseReusesTheWindow()
+void TestWindowController::testShowAfterCloseReusesTheWindow()
 {
     ProbeWindowController controller;
     controller.showWindow();
@@ -100,7 +100,7 @@ void WindowControllerTest::testShowAfterCloseReusesTheWindow()
     QVERIFY(first->isVisible());
 }
 
-void WindowControllerTest::testControllerDeletesItsWindow()
+void TestWindowController::testControllerDeletesItsWindow()
 {
     QPointer<QWidget> window;
     {
@@ -111,5 +111,5 @@ void WindowControllerTest::testControllerDeletesItsWindow()
     QVERIFY(!window);
 }
 
-QTEST_MAIN(WindowControllerTest)
-#include "WindowControllerTest.moc"
+QTEST_MAIN(TestWindowController)
+#include "TestWindowController.moc"
