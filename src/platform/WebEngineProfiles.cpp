@@ -2,6 +2,7 @@
 
 #include "ApplicationFolders.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHash>
 #include <QRegularExpression>
@@ -9,10 +10,19 @@
 
 namespace {
 
-QHash<QString, std::weak_ptr<QWebEngineProfile>>& persistentProfiles()
+// Main thread only, like the views.
+QHash<QString, std::shared_ptr<QWebEngineProfile>>& persistentProfiles()
 {
-    static QHash<QString, std::weak_ptr<QWebEngineProfile>> profiles; // main thread only, like the views
+    static QHash<QString, std::shared_ptr<QWebEngineProfile>> profiles;
     return profiles;
+}
+
+// Runs while the application object is destroyed, before the web engine shuts down (post routines run
+// newest first, and the engine registers its own when the first profile is made), so the profiles can
+// still write their cookies.
+void releasePersistentProfiles()
+{
+    persistentProfiles().clear();
 }
 
 } // namespace
@@ -32,22 +42,21 @@ std::shared_ptr<QWebEngineProfile> WebEngineProfiles::persistent(const QString& 
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_-]+$"));
     Q_ASSERT(plainName.match(name).hasMatch());
 
-    auto& profiles = persistentProfiles();
-    if (auto existing = profiles.value(name).lock()) {
-        return existing;
-    }
     const QString path = persistentStoragePath(name);
+    auto& profiles = persistentProfiles();
+    if (const auto existing = profiles.constFind(path); existing != profiles.constEnd()) {
+        return *existing;
+    }
     QDir().mkpath(path);
-    auto* profile = new QWebEngineProfile(name);
+    auto profile = std::make_shared<QWebEngineProfile>(name);
     profile->setPersistentStoragePath(path);
     profile->setCachePath(path + QStringLiteral("/Cache"));
     profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     // Sign-in cookies are often session cookies; keeping them is what keeps the user signed in.
     profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
-    std::shared_ptr<QWebEngineProfile> shared(profile, [name](QWebEngineProfile* p) {
-        persistentProfiles().remove(name);
-        delete p;
-    });
-    profiles.insert(name, shared);
-    return shared;
+    if (profiles.isEmpty()) {
+        qAddPostRoutine(releasePersistentProfiles);
+    }
+    profiles.insert(path, profile);
+    return profile;
 }
