@@ -34,7 +34,9 @@ std::shared_ptr<QWebEngineProfile> WebEngineProfiles::offTheRecord()
 
 QString WebEngineProfiles::persistentStoragePath(const QString& name)
 {
-    return ApplicationFolders::dataFolder() + QStringLiteral("/WebProfiles/") + name;
+    // The engine's own default place when the data folder is the application data location: a named profile
+    // writes its preferences there before it learns its storage path, and this keeps them in one folder.
+    return ApplicationFolders::dataFolder() + QStringLiteral("/QtWebEngine/") + name;
 }
 
 std::shared_ptr<QWebEngineProfile> WebEngineProfiles::persistent(const QString& name)

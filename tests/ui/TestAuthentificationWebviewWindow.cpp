@@ -207,7 +207,7 @@ void TestAuthentificationWebviewWindow::testUserStaysSignedInBetweenSignIns()
         const QWebEngineProfile* profile = first.webviewOutlet()->webProfile();
         QVERIFY(!profile->isOffTheRecord());
         QCOMPARE(profile->persistentStoragePath(),
-                 ApplicationFolders::dataFolder() + QStringLiteral("/WebProfiles/SignIn"));
+                 ApplicationFolders::dataFolder() + QStringLiteral("/QtWebEngine/SignIn"));
 
         QVERIFY(!Screenshot::save(first.window(), QStringLiteral("AuthentificationWebviewWindow-local"))
                      .isEmpty());

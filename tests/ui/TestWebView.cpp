@@ -273,7 +273,7 @@ void TestWebView::testPersistentProfileStoredUnderDataFolder()
     signIn.setPersistentProfileName(QStringLiteral("SignIn"));
     QVERIFY(!signIn.webProfile()->isOffTheRecord());
     QCOMPARE(signIn.webProfile()->persistentStoragePath(),
-             ApplicationFolders::dataFolder() + QStringLiteral("/WebProfiles/SignIn"));
+             ApplicationFolders::dataFolder() + QStringLiteral("/QtWebEngine/SignIn"));
     QCOMPARE(signIn.webProfile()->persistentCookiesPolicy(), QWebEngineProfile::ForcePersistentCookies);
     QCOMPARE(signIn.webPage()->profile(), signIn.webProfile());
 }

@@ -3,11 +3,13 @@
 #include "platform/WebView.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
 int main(int argc, char* argv[])
 {
+    QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     if (argc < 2) {

@@ -1,15 +1,17 @@
 #pragma once
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTest>
 
 // The web engine wants the shared OpenGL context attribute set before the application object exists.
+// Test mode keeps what the engine writes to its default places out of the user's folders.
 #define PENHOLLOW_WEB_TEST_MAIN(TestClass)                                                                   \
     int main(int argc, char* argv[])                                                                         \
     {                                                                                                        \
+        QStandardPaths::setTestModeEnabled(true);                                                            \
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                          \
         QApplication app(argc, argv);                                                                        \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
         TestClass tc;                                                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&tc, argc, argv);                                                                \
