@@ -39,7 +39,8 @@ StandinClient::Reply StandinClient::wait(QNetworkReply* reply)
     Reply out;
     out.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     out.error = reply->error();
-    out.body = reply->readAll();
+    if (reply->isOpen())
+        out.body = reply->readAll();
     out.contentType = reply->rawHeader("Content-Type");
     out.headers = reply->rawHeaderPairs();
     reply->deleteLater();

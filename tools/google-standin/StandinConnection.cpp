@@ -114,11 +114,12 @@ bool StandinConnection::parseHead(const QByteArray& head)
             return false;
         }
     }
+    const bool expectsContinue = m_current.header("Expect").toLower().contains("100-continue");
     if (length > m_maxBodySize) {
         m_current.bodyTooLarge = true;
         // A modest excess is read and dropped so the client still gets its answer; a huge one is not waited
-        // for.
-        if (length > m_maxBodySize * 16 + 16 * 1024 * 1024) {
+        // for, nor is a body that the client holds back until it hears "100 Continue".
+        if (expectsContinue || length > m_maxBodySize * 16 + 16 * 1024 * 1024) {
             m_keepAlive = false;
             m_state = State::ReadingHead;
             dispatch(false);
@@ -130,6 +131,8 @@ bool StandinConnection::parseHead(const QByteArray& head)
         m_state = State::Discarding;
         return true;
     }
+    if (expectsContinue && length > 0 && m_buffer.isEmpty())
+        m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
     m_bodyRemaining = length;
     m_state = State::ReadingBody;
     return true;

@@ -2,9 +2,21 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+static int signalPipe[2] = {-1, -1};
+
+// Only write() is safe in a signal handler; the event loop picks the byte up and quits.
+static void onTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[0], &byte, 1);
+}
 
 int main(int argc, char** argv)
 {
@@ -69,7 +81,13 @@ int main(int argc, char** argv)
         std::printf("%s\n", qPrintable(standin.errorString()));
     std::fflush(stdout);
 
-    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
-    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
-    return app.exec();
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+        std::signal(SIGTERM, onTerminate);
+        std::signal(SIGINT, onTerminate);
+    }
+    const int code = app.exec();
+    standin.stop();
+    return code;
 }

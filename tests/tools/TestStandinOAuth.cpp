@@ -39,7 +39,7 @@ QString codeFromTitle(const QString& title)
 
 } // namespace
 
-class tst_StandinOAuth : public QObject
+class TestStandinOAuth : public QObject
 {
     Q_OBJECT
 
@@ -377,5 +377,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_StandinOAuth)
-#include "tst_StandinOAuth.moc"
+QTEST_GUILESS_MAIN(TestStandinOAuth)
+#include "TestStandinOAuth.moc"

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "model/BloggerPostComment.h"
+#include "store/SQLRow.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class SQLiteDB;
+
+// The COMMENTS table, read joined with the authors in USERS.
+class CommentsSQLAccess
+{
+public:
+    CommentsSQLAccess();
+    explicit CommentsSQLAccess(SQLiteDB& db);
+
+    std::optional<BloggerPostComment> getPostComment(const QString& commentId) const;
+    // Newest first by the stored date text; comments without a date last.
+    QList<BloggerPostComment> listPostComments(const QString& postId) const;
+    // True when it inserted; false when the id was stored already. The author is not stored here.
+    bool addPostCommentIfNotExists(const BloggerPostComment& comment) const;
+    // Date, content and score only.
+    void updatePostComment(const BloggerPostComment& comment) const;
+    void deletePostComment(const QString& commentId) const;
+
+    static BloggerPostComment commentFromRow(const SQLRow& row);
+
+    SQLiteDB* db;
+    const QString ADD_COMMENT_SQL;
+    const QString UPDATE_COMMENT_SQL;
+    const QString GET_COMMENTS_SQL;
+    const QString GET_COMMENT_SQL;
+    const QString DELETE_COMMENT_SQL;
+};

@@ -1,0 +1,39 @@
+#include "SQLAccess.h"
+
+#include "store/SQLiteDB.h"
+
+SQLAccess::SQLAccess() : SQLAccess(SQLiteDB::sharedInstance()) {}
+
+SQLAccess::SQLAccess(SQLiteDB& db)
+    : db(&db), CREATE_USERS_TABLE_SQL(
+                   QStringLiteral("CREATE TABLE IF NOT EXISTS USERS (Id INTEGER PRIMARY KEY "
+                                  "AUTOINCREMENT,UserId VARCHAR (50),UserName "
+                                  "VARCHAR (255),UserLink VARCHAR (1024),UserPicture VARCHAR (1024));")),
+      CREATE_BLOGS_TABLE_SQL(QStringLiteral(
+          "CREATE TABLE IF NOT EXISTS BLOGS (Id INTEGER PRIMARY KEY AUTOINCREMENT,BlogId VARCHAR (50),UserId "
+          "VARCHAR (50),BlogName VARCHAR (255),BlogUrl VARCHAR (1024),BlogStatus VARCHAR (25));")),
+      CREATE_POSTS_TABLE_SQL(QStringLiteral(
+          "CREATE TABLE IF NOT EXISTS POSTS (Id INTEGER PRIMARY KEY AUTOINCREMENT,BlogId VARCHAR (50),PostId "
+          "VARCHAR (50),PublishDate VARCHAR (50),UpdatedDate VARCHAR (50),Title VARCHAR (255),Content "
+          "TEXT,ContentPreview TEXT,Labels VARCHAR (5000),CommentsCount INT,PostUrl VARCHAR "
+          "(1024),PostStatus "
+          "VARCHAR (10),PostArea VARCHAR (10),OfflineForPostWithId VARCHAR (50));")),
+      CREATE_COMMENTS_TABLE_SQL(QStringLiteral(
+          "CREATE TABLE IF NOT EXISTS COMMENTS (Id INTEGER PRIMARY KEY AUTOINCREMENT,BlogId VARCHAR "
+          "(50),PostId "
+          "VARCHAR (50),CommentId VARCHAR (50),AuthorId VARCHAR (50),PublishDate VARCHAR (50),Content "
+          "TEXT,SentimentScore INT);")),
+      DROP_USERS(QStringLiteral("DROP TABLE IF EXISTS USERS;")),
+      DROP_BLOGS(QStringLiteral("DROP TABLE IF EXISTS BLOGS;")),
+      DROP_POSTS(QStringLiteral("DROP TABLE IF EXISTS POSTS;")),
+      DROP_COMMENTS(QStringLiteral("DROP TABLE IF EXISTS COMMENTS;"))
+{
+}
+
+void SQLAccess::createDababaseStructure()
+{
+    db->query(CREATE_USERS_TABLE_SQL);
+    db->query(CREATE_BLOGS_TABLE_SQL);
+    db->query(CREATE_POSTS_TABLE_SQL);
+    db->query(CREATE_COMMENTS_TABLE_SQL);
+}

@@ -1,0 +1,502 @@
+#include "StoreTestDatabase.h"
+#include "TestSupport.h"
+
+#include "store/CommentsLocalAccessAppService.h"
+#include "store/PostsLocalAccessAppService.h"
+#include "store/PostsSQLAccess.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using TestSupport::StdoutCapture;
+
+Q_DECLARE_METATYPE(PostSortOptions)
+Q_DECLARE_METATYPE(PostSortOrderOptions)
+
+namespace {
+
+BloggerPost makePost(const QString& blogId, const QString& postId, const QString& title = "Title",
+                     PostStatus status = PostStatus::Published,
+                     std::optional<QDateTime> publishDate = std::nullopt, std::int64_t commentsCount = 0)
+{
+    return BloggerPost(blogId, postId, publishDate, QDateTime(QDate(2015, 3, 8), QTime(9, 0), Qt::LocalTime),
+                       title, "<p>Body of " + title + "</p>", "", {"one", "two"}, commentsCount,
+                       "http://blog.example/" + postId, status, "0");
+}
+
+QStringList titles(const QList<BloggerPost>& posts)
+{
+    QStringList result;
+    for (const BloggerPost& post : posts) {
+        result << post.title;
+    }
+    return result;
+}
+
+BloggerPostComment makeComment(const QString& postId, const QString& commentId)
+{
+    return BloggerPostComment("b1", postId, commentId, BloggerUser("author", "Author", "#", "#"),
+                              QDateTime(QDate(2015, 3, 7), QTime(10, 5), Qt::LocalTime), "comment");
+}
+
+} // namespace
+
+class TestPostsStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void testAddIfAbsentAnswersTrueThenFalseAndKeepsRow()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        QVERIFY(posts.addBlogPostIfNotExists(makePost("b1", "p1", "First")));
+        QVERIFY(!posts.addBlogPostIfNotExists(makePost("b1", "p1", "Second")));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+        QCOMPARE(posts.getBlogPost("p1")->title, QString("First"));
+    }
+
+    void testPostReadsBackFieldForField()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        BloggerPost post =
+            makePost("b1", "p1", "Title", PostStatus::Draft,
+                     QDateTime(QDate(2015, 3, 7), QTime(10, 5, 1, 250), QTimeZone(3600 * 5 + 1800)), 7);
+        post.offlineForPostWithId = "p0";
+        posts.addBlogPostIfNotExists(post);
+        const BloggerPost read = *posts.getBlogPost("p1");
+        QVERIFY(read.internalId > 0);
+        QCOMPARE(read.blogId, post.blogId);
+        QCOMPARE(read.publishDate->toMSecsSinceEpoch(), post.publishDate->toMSecsSinceEpoch());
+        QCOMPARE(read.updatedDate->toMSecsSinceEpoch(), post.updatedDate->toMSecsSinceEpoch());
+        QCOMPARE(read.title, post.title);
+        QCOMPARE(read.content, post.content);
+        QCOMPARE(read.contentPreview, QString("Body of Title"));
+        QCOMPARE(read.labels, post.labels);
+        QCOMPARE(read.commentsCount, 7);
+        QCOMPARE(read.url, post.url);
+        QCOMPARE(read.postStatus, PostStatus::Draft);
+        QCOMPARE(read.offlineForPostWithId, QString("p0"));
+    }
+
+    void testTitleAndContentWithQuotes()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        BloggerPost post = makePost("b1", "p'1", "Bob's \"best\" post'); DROP TABLE POSTS; --");
+        post.content = "It's <a href=\"x\">here</a> -- '' \" ;";
+        StdoutCapture capture;
+        QVERIFY(service.addOrUpdatePost(post));
+        post.title += " again";
+        QVERIFY(!service.addOrUpdatePost(post));
+        const BloggerPost read = *service.getPost("p'1");
+        QCOMPARE(read.title, post.title);
+        QCOMPARE(read.content, post.content);
+        QCOMPARE(capture.text(), QString());
+    }
+
+    void testNulInTitleAndContentDoesNotCutThePost()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        BloggerPost post = makePost("b1", "p1");
+        post.title = QString("Half") + QChar(0) + "Title";
+        post.content = QString("<p>first</p>") + QChar(0) + QString("<p>second ünïcødé</p>");
+        service.addOrUpdatePost(post);
+        const BloggerPost read = *service.getPost("p1");
+        QCOMPARE(read.title, post.title);
+        QCOMPARE(read.content, post.content);
+    }
+
+    void testFilterTextWithQuoteNeitherBreaksNorWidensQuery()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1", "Draft post", PostStatus::Draft));
+        service.addOrUpdatePost(makePost("b1", "p2", "Published post", PostStatus::Published));
+        StdoutCapture capture;
+        QVERIFY(service
+                    .listFilteredPostsForBlog("b1", PostSortOptions::Title, PostSortOrderOptions::Ascending,
+                                              PostFilterOptions::ByArea, "Draft' OR '1'='1")
+                    .isEmpty());
+        QVERIFY(service
+                    .listFilteredPostsForBlog("b1", PostSortOptions::Title, PostSortOrderOptions::Ascending,
+                                              PostFilterOptions::ByArea, "It's")
+                    .isEmpty());
+        QCOMPARE(capture.text(), QString());
+    }
+
+    void testFilterByAreaAndByStatus()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1", "A", PostStatus::Published));
+        service.addOrUpdatePost(makePost("b1", "p2", "B", PostStatus::Scheduled));
+        service.addOrUpdatePost(makePost("b1", "p3", "C", PostStatus::Autosaved));
+        service.addOrUpdatePost(makePost("b1", "p4", "D", PostStatus::Offline));
+        service.addOrUpdatePost(makePost("b2", "p5", "E", PostStatus::Published));
+        const auto list = [&](PostFilterOptions filter, const QString& text) {
+            return titles(service.listFilteredPostsForBlog("b1", PostSortOptions::Title,
+                                                           PostSortOrderOptions::Ascending, filter, text));
+        };
+        QCOMPARE(list(PostFilterOptions::ByArea, "Published"), QStringList({"A", "B"}));
+        QCOMPARE(list(PostFilterOptions::ByStatus, "Published"), QStringList({"A"}));
+        QCOMPARE(list(PostFilterOptions::ByArea, "Offline"), QStringList({"C", "D"}));
+        QCOMPARE(list(PostFilterOptions::ByStatus, "Autosaved"), QStringList({"C"}));
+        QCOMPARE(list(PostFilterOptions::ByArea, "Draft"), QStringList());
+    }
+
+    void testEverySortOptionAndOrder_data()
+    {
+        QTest::addColumn<PostSortOptions>("sort");
+        QTest::addColumn<PostSortOrderOptions>("order");
+        QTest::addColumn<QStringList>("expected");
+        // Titles sort as bytes (upper case first), counts as numbers (2 before 10), dates by their text.
+        QTest::newRow("title asc") << PostSortOptions::Title << PostSortOrderOptions::Ascending
+                                   << QStringList({"Zeta", "alpha", "beta"});
+        QTest::newRow("title desc") << PostSortOptions::Title << PostSortOrderOptions::Descending
+                                    << QStringList({"beta", "alpha", "Zeta"});
+        QTest::newRow("count asc") << PostSortOptions::CommentsCount << PostSortOrderOptions::Ascending
+                                   << QStringList({"beta", "Zeta", "alpha"});
+        QTest::newRow("count desc") << PostSortOptions::CommentsCount << PostSortOrderOptions::Descending
+                                    << QStringList({"alpha", "Zeta", "beta"});
+        QTest::newRow("publish asc") << PostSortOptions::PublishDate << PostSortOrderOptions::Ascending
+                                     << QStringList({"beta", "alpha", "Zeta"});
+        QTest::newRow("publish desc") << PostSortOptions::PublishDate << PostSortOrderOptions::Descending
+                                      << QStringList({"Zeta", "alpha", "beta"});
+        QTest::newRow("updated asc") << PostSortOptions::UpdatedDate << PostSortOrderOptions::Ascending
+                                     << QStringList({"alpha", "beta", "Zeta"});
+        QTest::newRow("updated desc") << PostSortOptions::UpdatedDate << PostSortOrderOptions::Descending
+                                      << QStringList({"Zeta", "beta", "alpha"});
+    }
+
+    void testEverySortOptionAndOrder()
+    {
+        QFETCH(PostSortOptions, sort);
+        QFETCH(PostSortOrderOptions, order);
+        QFETCH(QStringList, expected);
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        // beta has no publish date: its empty text sorts first.
+        BloggerPost alpha = makePost("b1", "p1", "alpha", PostStatus::Published,
+                                     QDateTime(QDate(2015, 1, 1), QTime(8, 0), Qt::LocalTime), 10);
+        alpha.updatedDate = QDateTime(QDate(2015, 1, 2), QTime(8, 0), Qt::LocalTime);
+        BloggerPost beta = makePost("b1", "p2", "beta", PostStatus::Published, std::nullopt, 0);
+        beta.updatedDate = QDateTime(QDate(2015, 1, 3), QTime(8, 0), Qt::LocalTime);
+        BloggerPost zeta = makePost("b1", "p3", "Zeta", PostStatus::Scheduled,
+                                    QDateTime(QDate(2016, 1, 1), QTime(8, 0), Qt::LocalTime), 2);
+        zeta.updatedDate = QDateTime(QDate(2016, 1, 4), QTime(8, 0), Qt::LocalTime);
+        for (const BloggerPost& post : {alpha, beta, zeta}) {
+            service.addOrUpdatePost(post);
+        }
+        QCOMPARE(titles(service.listFilteredPostsForBlog("b1", sort, order, PostFilterOptions::ByArea,
+                                                         "Published")),
+                 expected);
+    }
+
+    void testPostWithoutPublishDateStoresEmptyText()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        posts.addBlogPostIfNotExists(makePost("b1", "p1"));
+        QCOMPARE(store.db().query("SELECT PublishDate FROM POSTS").first()["PublishDate"]->asString(),
+                 QString(""));
+        QVERIFY(!posts.getBlogPost("p1")->publishDate);
+    }
+
+    void testLabelsTextEndsInCommaAndReadsBackInOrder()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        BloggerPost two = makePost("b1", "p1");
+        two.labels = {"zeta", "alpha"};
+        BloggerPost none = makePost("b1", "p2");
+        none.labels = {};
+        BloggerPost comma = makePost("b1", "p3");
+        comma.labels = {"a,b"};
+        for (const BloggerPost& post : {two, none, comma}) {
+            posts.addBlogPostIfNotExists(post);
+        }
+        QCOMPARE(
+            store.db().query("SELECT Labels FROM POSTS WHERE PostId = 'p1'").first()["Labels"]->asString(),
+            QString("zeta,alpha,"));
+        QCOMPARE(
+            store.db().query("SELECT Labels FROM POSTS WHERE PostId = 'p2'").first()["Labels"]->asString(),
+            QString(""));
+        QCOMPARE(posts.getBlogPost("p1")->labels, QStringList({"zeta", "alpha"}));
+        QCOMPARE(posts.getBlogPost("p2")->labels, QStringList());
+        QCOMPARE(posts.getBlogPost("p3")->labels, QStringList({"a", "b"}));
+    }
+
+    void testPreviewIsAlwaysDerivedFromContent()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        BloggerPost post = makePost("b1", "p1");
+        post.contentPreview = "ignored";
+        service.addOrUpdatePost(post);
+        QCOMPARE(service.getPost("p1")->contentPreview, QString("Body of Title"));
+        post.content = "<b>New</b> body";
+        service.addOrUpdatePost(post);
+        QCOMPARE(service.getPost("p1")->contentPreview, QString("New body"));
+    }
+
+    void testAreaFollowsStoredStatusNotStoredArea()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        posts.addBlogPostIfNotExists(makePost("b1", "p1", "T", PostStatus::Draft));
+        store.db().query("UPDATE POSTS SET PostArea = 'Published'");
+        const BloggerPost read = *posts.getBlogPost("p1");
+        QCOMPARE(read.area(), PostArea::Draft);
+        QCOMPARE(read.internalId, 1);
+    }
+
+    void testUnknownStatusTextReadsAsOffline()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        posts.addBlogPostIfNotExists(makePost("b1", "p1"));
+        store.db().query("UPDATE POSTS SET PostStatus = 'published'");
+        QCOMPARE(posts.getBlogPost("p1")->postStatus, PostStatus::Offline);
+    }
+
+    void testSyncedCopyStatusIsStoredWhole()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        posts.addBlogPostIfNotExists(makePost("b1", "p1", "T", PostStatus::SyncedCopy));
+        QCOMPARE(store.db().query("SELECT PostStatus FROM POSTS").first()["PostStatus"]->asString(),
+                 QString("Synced Copy"));
+        QCOMPARE(posts.getBlogPost("p1")->postStatus, PostStatus::SyncedCopy);
+    }
+
+    void testSixtyFourBitRowIdsAndCounts()
+    {
+        StoreTestDatabase store;
+        store.db().query("INSERT INTO sqlite_sequence (name, seq) VALUES ('POSTS', 6000000000)");
+        PostsSQLAccess posts(store.db());
+        posts.addBlogPostIfNotExists(
+            makePost("b1", "p1", "T", PostStatus::Published, std::nullopt, 5000000000LL));
+        const BloggerPost read = *posts.getBlogPost("p1");
+        QCOMPARE(read.internalId, 6000000001LL);
+        QCOMPARE(read.commentsCount, 5000000000LL);
+        QCOMPARE(posts.getBlogPostById(6000000001LL)->postId, QString("p1"));
+        posts.deleteBlogPostById(6000000001LL);
+        QVERIFY(!posts.getBlogPost("p1"));
+    }
+
+    void testUpdateOfUnknownPostChangesNothing()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        posts.addBlogPostIfNotExists(makePost("b1", "p1", "Kept"));
+        StdoutCapture capture;
+        posts.updateBlogPost(makePost("b1", "p2", "Other"));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+        QCOMPARE(posts.getBlogPost("p1")->title, QString("Kept"));
+        QCOMPARE(capture.text(), QString());
+    }
+
+    void testDeleteByPostIdRemovesEveryRowWithIt()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        posts.addBlogPostIfNotExists(makePost("b1", "p1"));
+        store.db().query("INSERT INTO POSTS (BlogId, PostId) VALUES ('b2', 'p1')");
+        posts.addBlogPostIfNotExists(makePost("b1", "p2"));
+        posts.deleteBlogPost("p1");
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+    }
+
+    void testListAllKeepsStorageOrder()
+    {
+        StoreTestDatabase store;
+        PostsSQLAccess posts(store.db());
+        for (const QString title : {"c", "a", "b"}) {
+            posts.addBlogPostIfNotExists(makePost("b1", "id-" + title, title));
+        }
+        posts.addBlogPostIfNotExists(makePost("b2", "other", "x"));
+        QCOMPARE(titles(posts.listAllBlogPosts("b1")), QStringList({"c", "a", "b"}));
+    }
+
+    void testStoringTwiceUpdatesTheOneRow()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        QVERIFY(service.addOrUpdatePost(makePost("b1", "p1", "First", PostStatus::Draft)));
+        QVERIFY(
+            !service.addOrUpdatePost(makePost("b1", "p1", "Second", PostStatus::Published, std::nullopt, 4)));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+        const BloggerPost read = *service.getPost("p1");
+        QCOMPARE(read.title, QString("Second"));
+        QCOMPARE(read.commentsCount, 4);
+        QCOMPARE(store.db().query("SELECT PostArea FROM POSTS").first()["PostArea"]->asString(),
+                 QString("Published"));
+    }
+
+    void testPostIdOfAnotherBlogIsUpdatedInPlace()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1", "First"));
+        QVERIFY(!service.addOrUpdatePost(makePost("b2", "p1", "Second")));
+        QCOMPARE(service.getPost("p1")->blogId, QString("b1"));
+        QCOMPARE(service.getPost("p1")->title, QString("Second"));
+    }
+
+    void testConcurrentStoresOfOneNewPostInsertOnce()
+    {
+        StoreTestDatabase store;
+        std::atomic<int> inserted{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 8; ++i) {
+            threads.emplace_back([&] {
+                PostsLocalAccessAppService service(store.db());
+                for (int n = 0; n < 20; ++n) {
+                    if (service.addOrUpdatePost(makePost("b1", "p" + QString::number(n)))) {
+                        ++inserted;
+                    }
+                }
+            });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        QCOMPARE(inserted.load(), 20);
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 20);
+    }
+
+    void testBatchStoreAnswersPerPost()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p2", "old"));
+        const QList<bool> answers = service.addOrUpdatePosts(
+            {makePost("b1", "p1"), makePost("b1", "p2", "new"), makePost("b1", "p3")});
+        QCOMPARE(answers, QList<bool>({true, false, true}));
+        QCOMPARE(service.getPost("p2")->title, QString("new"));
+        store.reopen();
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 3);
+    }
+
+    void testUpdatePostStatusOfUnknownPostChangesNothing()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1", "T", PostStatus::Offline));
+        service.updatePostStatus("p9", PostStatus::Draft);
+        QCOMPARE(service.getPost("p1")->postStatus, PostStatus::Offline);
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+    }
+
+    void testUpdatePostStatusMovesArea()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1", "T", PostStatus::Offline));
+        service.updatePostStatus("p1", PostStatus::Draft);
+        QCOMPARE(service.getPost("p1")->postStatus, PostStatus::Draft);
+        QCOMPARE(store.db().query("SELECT PostArea FROM POSTS").first()["PostArea"]->asString(),
+                 QString("Draft"));
+    }
+
+    void testUpdatePostStatusLeavesStoredTextsAsTheyWere()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        // Written elsewhere with another offset, a label list without the trailing comma and an own preview.
+        store.db().query("INSERT INTO POSTS VALUES (NULL, 'b1', 'p1', '2015-03-07T10:05:00.000+05:00', "
+                         "'2015-03-07T10:05:00.000+05:00', 'T', '<p>c</p>', 'own preview', 'a,b', 3, 'u', "
+                         "'Offline', 'Offline', '0')");
+        const QString before = store.db().query("SELECT * FROM POSTS").first().description();
+        service.updatePostStatus("p1", PostStatus::Draft);
+        QString after = store.db().query("SELECT * FROM POSTS").first().description();
+        after.replace("Type: 3, Value: Draft, PostArea: Type: 3, Value: Draft",
+                      "Type: 3, Value: Offline, PostArea: Type: 3, Value: Offline");
+        QCOMPARE(after, before);
+    }
+
+    void testDeleteWithoutCascadeKeepsComments()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        CommentsLocalAccessAppService comments(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1"));
+        comments.addOrUpdatePostComment(makeComment("p1", "c1"));
+        service.deleteBlogPost("p1", false);
+        QVERIFY(!service.getPost("p1"));
+        QCOMPARE(comments.listAllCommentsForPost("p1").size(), 1);
+    }
+
+    void testDeleteWithCascadeRemovesCommentsOfThatPostOnly()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        CommentsLocalAccessAppService comments(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1"));
+        service.addOrUpdatePost(makePost("b1", "p2"));
+        comments.addOrUpdatePostComment(makeComment("p1", "c1"));
+        comments.addOrUpdatePostComment(makeComment("p1", "c2"));
+        comments.addOrUpdatePostComment(makeComment("p2", "c3"));
+        service.deleteBlogPost("p1", true);
+        QVERIFY(comments.listAllCommentsForPost("p1").isEmpty());
+        QCOMPARE(comments.listAllCommentsForPost("p2").size(), 1);
+        QVERIFY(service.getPost("p2"));
+    }
+
+    void testDeleteAllPostsOfBlogKeepsOtherBlogsPostWithSameId()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        CommentsLocalAccessAppService comments(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1"));
+        service.addOrUpdatePost(makePost("b1", "p2"));
+        // The same post id stored under another blog, as a copy between blogs would leave it.
+        store.db().query("INSERT INTO POSTS (BlogId, PostId, Title) VALUES ('b2', 'p1', 'other blog')");
+        comments.addOrUpdatePostComment(makeComment("p2", "c1"));
+        service.deleteAllPostsForBlogWithoutCascade("b1");
+        QVERIFY(service.listAllPostsforBlog("b1").isEmpty());
+        QCOMPARE(titles(service.listAllPostsforBlog("b2")), QStringList({"other blog"}));
+        QCOMPARE(comments.listAllCommentsForPost("p2").size(), 1);
+    }
+
+    void testDeleteAllPostsOfEmptyBlogDoesNothing()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1"));
+        StdoutCapture capture;
+        service.deleteAllPostsForBlogWithoutCascade("empty");
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+        QCOMPARE(capture.text(), QString());
+    }
+
+    void testOfflineCopyIsFoundByPublishedId()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1", "Published"));
+        QVERIFY(!service.getOfflinePostForPost("p1"));
+        BloggerPost copy = makePost("b1", "local-1", "Copy", PostStatus::SyncedCopy);
+        copy.offlineForPostWithId = "p1";
+        service.addOrUpdatePost(copy);
+        QCOMPARE(service.getOfflinePostForPost("p1")->title, QString("Copy"));
+    }
+
+    void testPostsPersistAcrossReopen()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService(store.db()).addOrUpdatePost(makePost("b1", "p1", "Kept"));
+        store.reopen();
+        QCOMPARE(PostsLocalAccessAppService(store.db()).getPost("p1")->title, QString("Kept"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPostsStore)
+#include "tst_PostsStore.moc"
