@@ -1,0 +1,44 @@
+#include "Screenshot.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+bool showsSomething(const QImage& image)
+{
+    if (image.isNull()) {
+        return false;
+    }
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); y += 4) {
+        for (int x = 0; x < image.width(); x += 4) {
+            if (image.pixel(x, y) != first) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QString Screenshot::save(QWidget* window, const QString& name)
+{
+    QPixmap picture;
+    // The page paints a frame or two after its load has finished.
+    // Saved either way: a blank picture still tells the reviewer something.
+    (void)QTest::qWaitFor(
+        [&] {
+            picture = window->grab();
+            return showsSomething(picture.toImage());
+        },
+        5000);
+    const QString folder = QStringLiteral(PENHOLLOW_SCREENSHOT_DIR);
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    return picture.save(path) ? path : QString();
+}

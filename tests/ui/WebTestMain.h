@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTest>
+
+// The web engine wants the shared OpenGL context attribute set before the application object exists.
+// Test mode keeps what the engine writes to its default places out of the user's folders.
+#define PENHOLLOW_WEB_TEST_MAIN(TestClass)                                                                   \
+    int main(int argc, char* argv[])                                                                         \
+    {                                                                                                        \
+        QStandardPaths::setTestModeEnabled(true);                                                            \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                          \
+        QApplication app(argc, argv);                                                                        \
+        TestClass tc;                                                                                        \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
+    }
