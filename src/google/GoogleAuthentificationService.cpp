@@ -3,14 +3,17 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleServiceEndpoints.h"
 #include "google/JsonServiceError.h"
+#include "platform/Dispatch.h"
 #include "platform/UrlSession.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutexLocker>
+#include <QThread>
 #include <QUrl>
 
 #include <cstdio>
@@ -40,7 +43,15 @@ GoogleAuthentificationService::GoogleAuthentificationService(QString clientId, Q
 {
 }
 
-GoogleAuthentificationService::~GoogleAuthentificationService() = default;
+GoogleAuthentificationService::~GoogleAuthentificationService()
+{
+    // The last holder can be a network completion; the window is GUI and may only go on the main thread.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (m_authentificationWindow && app && QThread::currentThread() != app->thread()) {
+        AuthentificationWindow* window = m_authentificationWindow.release();
+        Dispatch::toMainThread([window] { delete window; });
+    }
+}
 
 std::shared_ptr<GoogleAuthentificationService> GoogleAuthentificationService::create(QString clientId,
                                                                                      QString clientSecret,

@@ -19,6 +19,13 @@ class FakeWindow : public AuthentificationWindow
 {
 public:
     explicit FakeWindow(int* opened) : m_opened(opened) {}
+    ~FakeWindow() override
+    {
+        if (destroyedOn) {
+            *destroyedOn = QThread::currentThread();
+        }
+    }
+    std::atomic<QThread*>* destroyedOn = nullptr;
     void submitBlock(std::function<void(const QString&)> block) override { submit = std::move(block); }
     void openWindow(const QString& clientId, const QString& secret, const QString& scope,
                     const QString& redirect) override
@@ -364,6 +371,29 @@ private Q_SLOTS:
         h->auth->refreshAuthentificationCode(true, recordInto(refresh));
         QVERIFY(waitForRefresh(refresh));
         QCOMPARE(refresh.last().message, GoogleAuthentificationService::noResponseMessage());
+    }
+
+    void testServiceDroppedOnNetworkThreadReleasesItsWindowOnMainThread()
+    {
+        std::atomic<QThread*> destroyedOn{nullptr};
+        int opened = 0;
+        auto auth = GoogleAuthentificationService::create("id", "secret", "scope", "urn:ietf:wg:oauth:2.0:oob");
+        auth->setAuthentificationWindowFactory([&] {
+            auto window = std::make_unique<FakeWindow>(&opened);
+            window->destroyedOn = &destroyedOn;
+            return std::unique_ptr<AuthentificationWindow>(std::move(window));
+        });
+        auth->openLoginWindow();
+        QCOMPARE(opened, 1);
+        // The network thread ends up holding the last reference, as a late completion would.
+        std::atomic<bool> dropped{false};
+        UrlSession::runOnNetworkThread([held = std::move(auth), &dropped]() mutable {
+            held.reset();
+            dropped = true;
+        });
+        QTRY_VERIFY(dropped);
+        QTRY_VERIFY(destroyedOn.load() != nullptr);
+        QCOMPARE(destroyedOn.load(), QThread::currentThread());
     }
 
     void testRefreshWithoutRefreshTokenStillAnswers()

@@ -243,4 +243,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestUserBlogsStore)
-#include "tst_UserBlogsStore.moc"
+#include "TestUserBlogsStore.moc"

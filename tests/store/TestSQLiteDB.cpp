@@ -434,4 +434,4 @@ int main(int argc, char* argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_SQLiteDB.moc"
+#include "TestSQLiteDB.moc"

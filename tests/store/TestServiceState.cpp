@@ -221,4 +221,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestServiceState)
-#include "tst_ServiceState.moc"
+#include "TestServiceState.moc"

@@ -191,4 +191,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestCommentsStore)
-#include "tst_CommentsStore.moc"
+#include "TestCommentsStore.moc"

@@ -499,4 +499,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestPostsStore)
-#include "tst_PostsStore.moc"
+#include "TestPostsStore.moc"

@@ -78,4 +78,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestSQLiteDBShared)
-#include "tst_SQLiteDBShared.moc"
+#include "TestSQLiteDBShared.moc"

@@ -175,4 +175,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestSQLColumnAndRow)
-#include "tst_SQLColumnAndRow.moc"
+#include "TestSQLColumnAndRow.moc"

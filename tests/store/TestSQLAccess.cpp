@@ -121,4 +121,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestSQLAccess)
-#include "tst_SQLAccess.moc"
+#include "TestSQLAccess.moc"
