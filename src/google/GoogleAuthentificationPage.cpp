@@ -19,14 +19,32 @@ QString GoogleAuthentificationPage::consentUrl(const QString& clientId, const QS
 
 std::optional<QString> GoogleAuthentificationPage::codeFromTitle(const QString& title)
 {
-    const QString marker = QStringLiteral("state=") + stateValue() + QStringLiteral("&code=");
-    const qsizetype start = title.indexOf(marker);
-    if (start < 0) {
+    // The title splits at runs of "=": the first piece is not examined, the second must be exactly the state
+    // followed by "&code", and the code follows. Empty pieces do not count, so "==" acts as one "=".
+    const qsizetype size = title.size();
+    qsizetype at = 0;
+    const auto skipEquals = [&] {
+        while (at < size && title.at(at) == QLatin1Char('=')) {
+            ++at;
+        }
+    };
+    const auto skipPiece = [&] {
+        while (at < size && title.at(at) != QLatin1Char('=')) {
+            ++at;
+        }
+    };
+    skipEquals();
+    skipPiece();
+    skipEquals();
+    const qsizetype secondStart = at;
+    skipPiece();
+    if (QStringView(title).sliced(secondStart, at - secondStart) != stateValue() + QStringLiteral("&code")) {
         return std::nullopt;
     }
-    const qsizetype codeStart = start + marker.size();
-    const qsizetype end = title.indexOf(QLatin1Char('&'), codeStart);
-    const QString code = title.mid(codeStart, end < 0 ? -1 : end - codeStart).trimmed();
+    skipEquals();
+    // The code runs to the next "&": an "=" inside it stays, a following "&scope=..." is not part of it.
+    const qsizetype end = title.indexOf(QLatin1Char('&'), at);
+    const QString code = title.mid(at, end < 0 ? -1 : end - at).trimmed();
     if (code.isEmpty()) {
         return std::nullopt;
     }

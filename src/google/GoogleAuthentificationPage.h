@@ -17,8 +17,9 @@ public:
     static QString consentUrl(const QString& clientId, const QString& clientScope,
                               const QString& redirectUri);
 
-    // The authorisation code of a page title such as "Success state=guard_wordplay&code=CODE": the text after
-    // "state=<state>&code=" up to the next "&" or the end of the title. A code holding "=" keeps it.
-    // None when the title carries another state, no code, or an empty one.
+    // The authorisation code of a page title such as "Success state=guard_wordplay&code=CODE": whatever words
+    // come before the first "=", then "<state>&code", then the code up to the next "&" or the end of the
+    // title. A code holding "=" keeps it. None when the title carries another state, no code, or an empty
+    // one.
     static std::optional<QString> codeFromTitle(const QString& title);
 };

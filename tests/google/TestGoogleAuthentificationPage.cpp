@@ -34,12 +34,38 @@ private Q_SLOTS:
                  QString("4/xyz"));
     }
 
+    void testAnyFirstWordsBeforeStateGiveTheCode()
+    {
+        QCOMPARE(GoogleAuthentificationPage::codeFromTitle("Hello world=guard_wordplay&code=4/xyz").value(),
+                 QString("4/xyz"));
+    }
+
+    void testDoubledEqualsActsAsOne()
+    {
+        QCOMPARE(
+            GoogleAuthentificationPage::codeFromTitle("Success state==guard_wordplay&code==4/xyz").value(),
+            QString("4/xyz"));
+        QCOMPARE(
+            GoogleAuthentificationPage::codeFromTitle("=Success state=guard_wordplay&code=4/xyz").value(),
+            QString("4/xyz"));
+    }
+
+    void testStateInThirdPieceGivesNoCode()
+    {
+        // The second piece is "b state", not the state: a state further on does not count.
+        QVERIFY(
+            !GoogleAuthentificationPage::codeFromTitle("a=b state=guard_wordplay&code=4/xyz").has_value());
+        QVERIFY(!GoogleAuthentificationPage::codeFromTitle("=guard_wordplay&code=4/xyz").has_value());
+    }
+
     void testOtherStateGivesNoCode()
     {
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=forged&code=4/xyz").has_value());
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=guard_wordplayX&code=4/xyz")
                      .has_value());
         QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success code=4/xyz").has_value());
+        QVERIFY(!GoogleAuthentificationPage::codeFromTitle("Success state=other guard_wordplay&code=4/xyz")
+                     .has_value());
     }
 
     void testRefusalTitleGivesNoCode()
