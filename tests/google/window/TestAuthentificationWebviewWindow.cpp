@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QWebEngineProfile>
 
 #include <memory>
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void testPageFinishingAfterUserClosedReportsNothing();
     void testReopenedWindowHandsCodeOverAgain();
     void testUserStaysSignedInBetweenSignIns();
+    void testControllerDeletedWhileConsentPageLoads();
 
 private:
     std::unique_ptr<LocalHttpServer> m_server;
@@ -220,6 +222,23 @@ void TestAuthentificationWebviewWindow::testUserStaysSignedInBetweenSignIns()
     QCOMPARE(requests.size(), 2);
     QVERIFY(requests.first().header("Cookie").isEmpty());
     QCOMPARE(requests.last().header("Cookie"), QByteArray("SID=signed-in"));
+}
+
+void TestAuthentificationWebviewWindow::testControllerDeletedWhileConsentPageLoads()
+{
+    // A consent host that accepts the connection and never answers.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    qputenv("PENHOLLOW_OAUTH_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(silent.serverPort()));
+    int calls = 0;
+    {
+        auto controller = std::make_unique<AuthentificationWebviewWindowController>();
+        controller->submitBlock([&](const QString&) { ++calls; });
+        controller->openWindow(ClientId, ClientSecret, ClientScope, RedirectUri);
+        QVERIFY(QTest::qWaitFor([&] { return silent.hasPendingConnections(); }, LoadTimeout));
+    }
+    QTest::qWait(200);
+    QCOMPARE(calls, 0);
 }
 
 PENHOLLOW_WEB_TEST_MAIN(TestAuthentificationWebviewWindow)
