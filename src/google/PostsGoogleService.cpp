@@ -7,6 +7,9 @@
 
 #include <QMutexLocker>
 #include <QStringDecoder>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -29,9 +32,20 @@ std::variant<QString, BloggerSuccessResponse> textOfReply(const std::optional<QB
     return text;
 }
 
-QUrl requestUrl(const QString& text)
+// The post of an Atom entry reply, or the failure to report; a reply the reader cannot read, or one without
+// an entry, is reported with its whole text.
+std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const std::optional<QByteArray>& body,
+                                                              const std::optional<QString>& error)
 {
-    return QUrl(text, QUrl::StrictMode);
+    auto text = textOfReply(body, error);
+    if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+        return *failure;
+    }
+    auto [response, post] = BloggerXMLParser().parsePost(std::get<QString>(text));
+    if (!response.success || !post) {
+        return BloggerSuccessResponse(false, std::get<QString>(text));
+    }
+    return *post;
 }
 
 } // namespace
@@ -59,6 +73,31 @@ std::shared_ptr<UrlSession::Task> PostsGoogleService::uploadTask() const
     return m_uploadTask;
 }
 
+void PostsGoogleService::failLater(ErrorBlock PostsGoogleService::*errorBlock, const QString& message)
+{
+    auto me = self<PostsGoogleService>();
+    later([me, errorBlock, message] { ((*me).*errorBlock)(BloggerSuccessResponse(false, message)); });
+}
+
+std::optional<UrlSession::Request> PostsGoogleService::requestFor(ErrorBlock PostsGoogleService::*errorBlock,
+                                                                  const QString& blogId,
+                                                                  const QStringList& pathIds,
+                                                                  const QString& address)
+{
+    if (blogId.isEmpty()) {
+        failLater(errorBlock, noBlogSelectedMessage());
+        return std::nullopt;
+    }
+    UrlSession::Request request;
+    request.url = QUrl(address, QUrl::StrictMode);
+    if (!isValidPathId(blogId) || !std::all_of(pathIds.begin(), pathIds.end(), isValidPathId) ||
+        !request.url.isValid()) {
+        failLater(errorBlock, invalidUrlMessage());
+        return std::nullopt;
+    }
+    return request;
+}
+
 void PostsGoogleService::listBlogPosts(const QString& blogId)
 {
     {
@@ -73,38 +112,34 @@ void PostsGoogleService::listBlogPosts(const QString& blogId)
 void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t currentPage)
 {
     auto me = self<PostsGoogleService>();
-    auto fail = [me](const QString& message) {
-        later([me, message] { me->onListBlogPostsBlockError(BloggerSuccessResponse(false, message)); });
-    };
     if (blogId.isEmpty()) {
-        fail(noBlogSelectedMessage());
+        failLater(&PostsGoogleService::onListBlogPostsBlockError, noBlogSelectedMessage());
         return;
     }
     if (currentPage >= GoogleServiceConstants::MaxResultPagesForPosts) {
         later([me] { me->onListBlogPostsBlockSuccess(me->listedPosts().value_or(QList<BloggerPost>())); });
         return;
     }
-    if (!isValidPathId(blogId) || currentPage < 0) {
-        fail(invalidUrlMessage());
+    if (currentPage < 0) {
+        failLater(&PostsGoogleService::onListBlogPostsBlockError, invalidUrlMessage());
         return;
     }
     const std::int64_t perPage = GoogleServiceConstants::MaxResultsPerPage;
-    UrlSession::Request request;
-    request.url =
-        requestUrl(GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
-                   QStringLiteral("/posts/default?orderby=updated&max-results=") + QString::number(perPage) +
-                   QStringLiteral("&start-index=") + QString::number(perPage * currentPage + 1) +
-                   QStringLiteral("&rand=") + randomQueryValue());
-    if (!request.url.isValid()) {
-        fail(invalidUrlMessage());
+    std::optional<UrlSession::Request> request = requestFor(
+        &PostsGoogleService::onListBlogPostsBlockError, blogId, {},
+        GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
+            QStringLiteral("/posts/default?orderby=updated&max-results=") + QString::number(perPage) +
+            QStringLiteral("&start-index=") + QString::number(perPage * currentPage + 1) +
+            QStringLiteral("&rand=") + randomQueryValue());
+    if (!request) {
         return;
     }
-    request.method = "GET";
-    request.addValue("application/atom+xml", "Content-Type");
-    request.addValue("2", "GData-Version");
-    request.addValue(authorizationValue(), "Authorization");
+    request->method = "GET";
+    request->addValue("application/atom+xml", "Content-Type");
+    request->addValue("2", "GData-Version");
+    request->addValue(authorizationValue(), "Authorization");
 
-    send(std::move(request),
+    send(std::move(*request),
          [me, blogId, currentPage](std::optional<QByteArray> body, std::optional<QString> error) {
              auto text = textOfReply(body, error);
              if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
@@ -140,43 +175,26 @@ void PostsGoogleService::getBlogPost(const QString& postId, const QString& blogI
 
 void PostsGoogleService::_getBlogPost(const QString& postId, const QString& blogId)
 {
-    auto me = self<PostsGoogleService>();
-    auto fail = [me](const QString& message) {
-        later([me, message] { me->onGetBlogPostBlockError(BloggerSuccessResponse(false, message)); });
-    };
-    if (blogId.isEmpty()) {
-        fail(noBlogSelectedMessage());
+    std::optional<UrlSession::Request> request = requestFor(
+        &PostsGoogleService::onGetBlogPostBlockError, blogId, {postId},
+        GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
+            QStringLiteral("/posts/default/") + postId + QStringLiteral("?rand=") + randomQueryValue());
+    if (!request) {
         return;
     }
-    if (!isValidPathId(blogId) || !isValidPathId(postId)) {
-        fail(invalidUrlMessage());
-        return;
-    }
-    UrlSession::Request request;
-    request.url = requestUrl(GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
-                             QStringLiteral("/posts/default/") + postId + QStringLiteral("?rand=") +
-                             randomQueryValue());
-    if (!request.url.isValid()) {
-        fail(invalidUrlMessage());
-        return;
-    }
-    request.method = "GET";
-    request.addValue(authorizationValue(), "Authorization");
+    request->method = "GET";
+    request->addValue(authorizationValue(), "Authorization");
 
-    send(std::move(request), [me, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto text = textOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+    auto me = self<PostsGoogleService>();
+    send(std::move(*request), [me, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
+        auto reply = postOfReply(body, error);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
             me->onGetBlogPostBlockError(*failure);
             return;
         }
-        auto [response, post] = BloggerXMLParser().parsePost(std::get<QString>(text));
-        // Well-formed XML without an entry is no post either.
-        if (!response.success || !post) {
-            me->onGetBlogPostBlockError(BloggerSuccessResponse(false, std::get<QString>(text)));
-            return;
-        }
-        post->blogId = blogId;
-        me->onGetBlogPostBlockSuccess(*post);
+        BloggerPost& post = std::get<BloggerPost>(reply);
+        post.blogId = blogId;
+        me->onGetBlogPostBlockSuccess(post);
     });
 }
 
@@ -216,62 +234,41 @@ void PostsGoogleService::_updateBlogPost(const BloggerPost& post, const QString&
 void PostsGoogleService::publish(Publishing kind, const BloggerPost& post, const QString& postId,
                                  std::uint64_t generation)
 {
-    auto me = self<PostsGoogleService>();
-    auto report = [me, kind](const BloggerSuccessResponse& failure) {
-        if (kind == Publishing::Add) {
-            me->onAddBlogPostBlockError(failure);
-        } else {
-            me->onUpdateBlogPostBlockError(failure);
-        }
-    };
-    auto fail = [report](const QString& message) {
-        later([report, message] { report(BloggerSuccessResponse(false, message)); });
-    };
+    const bool adding = kind == Publishing::Add;
+    ErrorBlock PostsGoogleService::*errorBlock = adding ? &PostsGoogleService::onAddBlogPostBlockError
+                                                        : &PostsGoogleService::onUpdateBlogPostBlockError;
     const QString blogId = post.blogId;
-    if (blogId.isEmpty()) {
-        fail(noBlogSelectedMessage());
+    std::optional<UrlSession::Request> request = requestFor(
+        errorBlock, blogId, adding ? QStringList() : QStringList{postId},
+        GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
+            QStringLiteral("/posts/default") + (adding ? QString() : QStringLiteral("/") + postId) +
+            QStringLiteral("?rand=") + randomQueryValue());
+    if (!request) {
         return;
     }
-    if (!isValidPathId(blogId) || (kind == Publishing::Update && !isValidPathId(postId))) {
-        fail(invalidUrlMessage());
-        return;
+    request->method = adding ? "POST" : "PUT";
+    request->addValue("application/atom+xml", "Content-Type");
+    request->addValue("2", "GData-Version");
+    if (!adding) {
+        request->addValue("PUT", "X-HTTP-Method-Override");
     }
-    QString address = GoogleServiceEndpoints::bloggerUrl() + QStringLiteral("/feeds/") + blogId +
-                      QStringLiteral("/posts/default");
-    if (kind == Publishing::Update) {
-        address += QStringLiteral("/") + postId;
-    }
-    UrlSession::Request request;
-    request.url = requestUrl(address + QStringLiteral("?rand=") + randomQueryValue());
-    if (!request.url.isValid()) {
-        fail(invalidUrlMessage());
-        return;
-    }
-    request.method = kind == Publishing::Add ? "POST" : "PUT";
-    request.addValue("application/atom+xml", "Content-Type");
-    request.addValue("2", "GData-Version");
-    if (kind == Publishing::Update) {
-        request.addValue("PUT", "X-HTTP-Method-Override");
-    }
-    request.addValue(authorizationValue(), "Authorization");
-    request.body = postRequestBody(post).toUtf8();
+    request->addValue(authorizationValue(), "Authorization");
+    request->body = postRequestBody(post).toUtf8();
 
-    auto handler = [me, kind, report, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto text = textOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
-            report(*failure);
+    auto me = self<PostsGoogleService>();
+    auto handler = [me, adding, errorBlock, blogId](std::optional<QByteArray> body,
+                                                    std::optional<QString> error) {
+        auto reply = postOfReply(body, error);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+            ((*me).*errorBlock)(*failure);
             return;
         }
-        auto [response, published] = BloggerXMLParser().parsePost(std::get<QString>(text));
-        if (!response.success || !published) {
-            report(BloggerSuccessResponse(false, std::get<QString>(text)));
-            return;
-        }
-        published->blogId = blogId;
-        if (kind == Publishing::Add) {
-            me->onAddBlogPostBlockSuccess(*published);
+        BloggerPost& published = std::get<BloggerPost>(reply);
+        published.blogId = blogId;
+        if (adding) {
+            me->onAddBlogPostBlockSuccess(published);
         } else {
-            me->onUpdateBlogPostBlockSuccess(*published);
+            me->onUpdateBlogPostBlockSuccess(published);
         }
     };
 
@@ -281,10 +278,10 @@ void PostsGoogleService::publish(Publishing kind, const BloggerPost& post, const
         QMutexLocker locker(&m_stateMutex);
         if (generation <= m_cancelledUpToGeneration) {
             locker.unlock();
-            fail(noResponseMessage());
+            failLater(errorBlock, noResponseMessage());
             return;
         }
-        task = send(std::move(request), std::move(handler), false);
+        task = send(std::move(*request), std::move(handler), false);
         m_uploadTask = task;
     }
     task->resume();
@@ -312,30 +309,18 @@ void PostsGoogleService::deleteBlogPost(const QString& postId, const QString& bl
 
 void PostsGoogleService::_deleteBlogPost(const QString& postId, const QString& blogId)
 {
-    auto me = self<PostsGoogleService>();
-    auto fail = [me](const QString& message) {
-        later([me, message] { me->onDeleteBlogPostBlockError(BloggerSuccessResponse(false, message)); });
-    };
-    if (blogId.isEmpty()) {
-        fail(noBlogSelectedMessage());
+    std::optional<UrlSession::Request> request =
+        requestFor(&PostsGoogleService::onDeleteBlogPostBlockError, blogId, {postId},
+                   GoogleServiceEndpoints::googleApiUrl() + QStringLiteral("/blogger/v3/blogs/") + blogId +
+                       QStringLiteral("/posts/") + postId + QStringLiteral("?rand=") + randomQueryValue());
+    if (!request) {
         return;
     }
-    if (!isValidPathId(blogId) || !isValidPathId(postId)) {
-        fail(invalidUrlMessage());
-        return;
-    }
-    UrlSession::Request request;
-    request.url =
-        requestUrl(GoogleServiceEndpoints::googleApiUrl() + QStringLiteral("/blogger/v3/blogs/") + blogId +
-                   QStringLiteral("/posts/") + postId + QStringLiteral("?rand=") + randomQueryValue());
-    if (!request.url.isValid()) {
-        fail(invalidUrlMessage());
-        return;
-    }
-    request.method = "DELETE";
-    request.addValue(authorizationValue(), "Authorization");
+    request->method = "DELETE";
+    request->addValue(authorizationValue(), "Authorization");
 
-    send(std::move(request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
+    auto me = self<PostsGoogleService>();
+    send(std::move(*request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
         // An empty reply (204) is the service's plain yes.
         if (body && !error && body->isEmpty()) {
             me->onDeleteBlogPostBlockSuccess(true);
@@ -353,11 +338,11 @@ void PostsGoogleService::_deleteBlogPost(const QString& postId, const QString& b
 void PostsGoogleService::getBlogPostsTemplate(const QString& url)
 {
     auto me = self<PostsGoogleService>();
-    const QUrl address = requestUrl(url);
+    const QUrl address(url, QUrl::StrictMode);
     const QString scheme = address.scheme();
     if (!address.isValid() || address.host().isEmpty() ||
         (scheme != QLatin1StringView("http") && scheme != QLatin1StringView("https"))) {
-        later([me] { me->onGetBlogTemplateBlockError(BloggerSuccessResponse(false, invalidUrlMessage())); });
+        failLater(&PostsGoogleService::onGetBlogTemplateBlockError, invalidUrlMessage());
         return;
     }
     UrlSession::Request request;
