@@ -210,25 +210,27 @@ QByteArray GoogleAuthentificationService::formField(const QString& name, const Q
     return name.toUtf8() + '=' + QUrl::toPercentEncoding(value) + '&';
 }
 
-void GoogleAuthentificationService::requestAuthentificationTokens(const QString& code)
+void GoogleAuthentificationService::sendTokenRequest(QByteArray body,
+                                                     UrlSession::CompletionHandler completion)
 {
     UrlSession::Request request;
     request.url = QUrl(GoogleServiceEndpoints::tokenUrl());
     request.method = "POST";
     request.addValue("application/x-www-form-urlencoded", "Content-Type");
-    request.body =
-        formField(QStringLiteral("code"), code) + formField(QStringLiteral("client_id"), m_clientId) +
-        formField(QStringLiteral("client_secret"), m_clientSecret) +
-        formField(QStringLiteral("redirect_uri"), m_redirectUri) + "grant_type=authorization_code&";
+    request.body = std::move(body);
+    UrlSession(timeoutInterval()).dataTask(std::move(request), std::move(completion))->resume();
+}
 
+void GoogleAuthentificationService::requestAuthentificationTokens(const QString& code)
+{
     std::shared_ptr<GoogleAuthentificationService> self = shared_from_this();
-    UrlSession session(timeoutInterval());
-    session
-        .dataTask(std::move(request),
-                  [self](std::optional<QByteArray> body, std::optional<QString> error) {
-                      self->handleTokensReply(body, error);
-                  })
-        ->resume();
+    sendTokenRequest(
+        formField(QStringLiteral("code"), code) + formField(QStringLiteral("client_id"), m_clientId) +
+            formField(QStringLiteral("client_secret"), m_clientSecret) +
+            formField(QStringLiteral("redirect_uri"), m_redirectUri) + "grant_type=authorization_code&",
+        [self](std::optional<QByteArray> body, std::optional<QString> error) {
+            self->handleTokensReply(body, error);
+        });
 }
 
 void GoogleAuthentificationService::handleTokensReply(const std::optional<QByteArray>& body,
@@ -279,22 +281,14 @@ void GoogleAuthentificationService::refreshAuthentificationCode(bool keepToken, 
         return;
     }
 
-    UrlSession::Request request;
-    request.url = QUrl(GoogleServiceEndpoints::tokenUrl());
-    request.method = "POST";
-    request.addValue("application/x-www-form-urlencoded", "Content-Type");
-    request.body = formField(QStringLiteral("refresh_token"), *refresh) +
-                   formField(QStringLiteral("client_id"), m_clientId) +
-                   formField(QStringLiteral("client_secret"), m_clientSecret) + "grant_type=refresh_token&";
-
     std::shared_ptr<GoogleAuthentificationService> self = shared_from_this();
-    UrlSession session(timeoutInterval());
-    session
-        .dataTask(std::move(request),
-                  [self, keepToken, block](std::optional<QByteArray> body, std::optional<QString> error) {
-                      self->handleRefreshReply(keepToken, block, body, error);
-                  })
-        ->resume();
+    sendTokenRequest(formField(QStringLiteral("refresh_token"), *refresh) +
+                         formField(QStringLiteral("client_id"), m_clientId) +
+                         formField(QStringLiteral("client_secret"), m_clientSecret) +
+                         "grant_type=refresh_token&",
+                     [self, keepToken, block](std::optional<QByteArray> body, std::optional<QString> error) {
+                         self->handleRefreshReply(keepToken, block, body, error);
+                     });
 }
 
 void GoogleAuthentificationService::handleRefreshReply(bool keepToken, const RefreshBlock& block,

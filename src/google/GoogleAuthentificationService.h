@@ -2,6 +2,7 @@
 
 #include "google/AuthentificationWindow.h"
 #include "google/BlockProperty.h"
+#include "platform/UrlSession.h"
 #include "store/DynamicServiceState.h"
 
 #include <QByteArray>
@@ -91,6 +92,8 @@ private:
     GoogleAuthentificationService(QString clientId, QString clientSecret, QString clientScope,
                                   QString redirectUri);
 
+    // POSTs the form body to the token endpoint; the completion runs on the network thread.
+    void sendTokenRequest(QByteArray body, UrlSession::CompletionHandler completion);
     void requestAuthentificationTokens(const QString& code);
     void handleTokensReply(const std::optional<QByteArray>& body, const std::optional<QString>& error);
     void handleRefreshReply(bool keepToken, const RefreshBlock& block, const std::optional<QByteArray>& body,
