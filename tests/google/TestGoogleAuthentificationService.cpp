@@ -243,6 +243,17 @@ private Q_SLOTS:
         QCOMPARE(signIns().last().error.value(), QString("Could not parse response"));
     }
 
+    void testExchangeJsonArrayIsNotParsed()
+    {
+        TinyHttpServer server(R"(["access_token", "refresh_token"])");
+        qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
+        FakeWindow* window = openWindow();
+        window->submit("code");
+        QVERIFY(waitForSignIn());
+        QVERIFY(!signIns().last().success);
+        QCOMPARE(signIns().last().error.value(), QString("Could not parse response"));
+    }
+
     void testNoWindowFactoryStillAnswers()
     {
         BlockRecorder<SignIn> signIns;
@@ -377,7 +388,8 @@ private Q_SLOTS:
     {
         std::atomic<QThread*> destroyedOn{nullptr};
         int opened = 0;
-        auto auth = GoogleAuthentificationService::create("id", "secret", "scope", "urn:ietf:wg:oauth:2.0:oob");
+        auto auth =
+            GoogleAuthentificationService::create("id", "secret", "scope", "urn:ietf:wg:oauth:2.0:oob");
         auth->setAuthentificationWindowFactory([&] {
             auto window = std::make_unique<FakeWindow>(&opened);
             window->destroyedOn = &destroyedOn;

@@ -574,6 +574,14 @@ private Q_SLOTS:
         QVERIFY(StandinHarness::clientHeaders(request).isEmpty());
     }
 
+    void testTemplateErrorPageIsDeliveredAsThePage()
+    {
+        TinyHttpServer server("<html><body>Blog not found</body></html>", "404 Not Found");
+        m_service->getBlogPostsTemplate(server.url() + "/blog/temp/post/title.html");
+        QVERIFY(waitForOneOf(b->page, b->pageError));
+        QCOMPARE(b->page.last(), QString("<html><body>Blog not found</body></html>"));
+    }
+
     void testTemplateEmptyPageAndBadAddressFail()
     {
         TinyHttpServer server("");

@@ -44,6 +44,7 @@ public:
     };
 
     Mode mode = Mode::Answer;
+    bool closeAfterReply = false;
     QByteArray reply;
     QByteArray lastRequest;
     int connections = 0;
@@ -87,6 +88,9 @@ private:
         case Mode::Answer:
             socket->write(reply);
             socket->flush();
+            if (closeAfterReply) {
+                socket->disconnectFromHost();
+            }
             break;
         case Mode::CloseWithoutReply:
             socket->abort();
@@ -172,6 +176,21 @@ private Q_SLOTS:
     {
         TinyServer server;
         server.mode = TinyServer::Mode::CloseWithoutReply;
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QVERIFY(outcome.error.has_value());
+    }
+
+    void testBodyCutShortGivesNoBody()
+    {
+        TinyServer server;
+        // Promises 100 bytes, sends 11, then the connection goes: half a reply is no reply.
+        server.reply = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<feed><entr";
+        server.closeAfterReply = true;
         Outcome outcome;
         UrlSession::Request request;
         request.url = server.url("/x");
