@@ -197,6 +197,31 @@ private Q_SLOTS:
         QCOMPARE(rows.at(1)["d"]->asDate()->toMSecsSinceEpoch(), 86400000);
     }
 
+    void testDateTextSkippedBySpringChangeStillReadsADate()
+    {
+        // 02:30 does not exist in New York on 8 March 2015; the C library reads it as 03:30 summer time.
+        StoreTestDatabase store;
+        store.db().execute("CREATE TABLE T (d DATETIME)");
+        store.db().execute("INSERT INTO T VALUES ('2015-03-08 02:30:00')");
+        const std::optional<SQLColumn> column = store.db().query("SELECT d FROM T").first()["d"];
+        QVERIFY(column);
+        QCOMPARE(column->asDate()->toUTC(), QDateTime(QDate(2015, 3, 8), QTime(7, 30), Qt::UTC));
+    }
+
+    void testDateSecondsBeyondAnyDateAreAbsent()
+    {
+        StoreTestDatabase store;
+        store.db().execute("CREATE TABLE T (d DATETIME, n INT)");
+        store.db().execute("INSERT INTO T VALUES (?, 1)", {1e300});
+        store.db().execute("INSERT INTO T VALUES (?, 2)", {-1e300});
+        store.db().execute("INSERT INTO T VALUES (-86400, 3)");
+        const QList<SQLRow> rows = store.db().query("SELECT d FROM T ORDER BY n");
+        QCOMPARE(rows.size(), 3);
+        QVERIFY(!rows.at(0)["d"]);
+        QVERIFY(!rows.at(1)["d"]);
+        QCOMPARE(rows.at(2)["d"]->asDate()->toMSecsSinceEpoch(), -86400000);
+    }
+
     void testEmbeddedNulSurvivesBothWays()
     {
         StoreTestDatabase store;
