@@ -491,7 +491,7 @@ void SQLiteDB::commitTransaction()
 void SQLiteDB::alert(const QString& message)
 {
     Dispatch::toMainThread([message] {
-        Alert::present(AlertRequest{AlertStyle::Informational, QStringLiteral("SQLiteDB"), message});
+        Alert::present(AlertRequest{AlertStyle::Warning, QStringLiteral("SQLiteDB"), message});
     });
 }
 

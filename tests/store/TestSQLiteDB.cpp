@@ -1,6 +1,7 @@
 #include "StoreTestDatabase.h"
 #include "TestSupport.h"
 
+#include "platform/Alert.h"
 #include "platform/UserDefaults.h"
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
@@ -10,6 +11,7 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -220,6 +222,25 @@ private Q_SLOTS:
         QVERIFY(!rows.at(0)["d"]);
         QVERIFY(!rows.at(1)["d"]);
         QCOMPARE(rows.at(2)["d"]->asDate()->toMSecsSinceEpoch(), -86400000);
+    }
+
+    void testAlertIsAWarningShownLaterOnTheMainThread()
+    {
+        QList<AlertRequest> shown;
+        QThread* shownOn = nullptr;
+        Alert::setPresenter([&](const AlertRequest& request) {
+            shown << request;
+            shownOn = QThread::currentThread();
+        });
+        StoreTestDatabase store;
+        std::thread([&] { store.db().alert("The database is full"); }).join();
+        QVERIFY(shown.isEmpty());
+        QTRY_COMPARE(shown.size(), 1);
+        Alert::setPresenter({});
+        QCOMPARE(shownOn, QThread::currentThread());
+        QCOMPARE(shown[0].style, AlertStyle::Warning);
+        QCOMPARE(shown[0].title, QString("SQLiteDB"));
+        QCOMPARE(shown[0].message, QString("The database is full"));
     }
 
     void testEmbeddedNulSurvivesBothWays()
