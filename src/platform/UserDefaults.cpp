@@ -200,7 +200,9 @@ std::int64_t UserDefaults::integerForKey(const QString& key) const
 
 void UserDefaults::setObject(const QVariant& value, const QString& key)
 {
-    if (!value.isValid() || value.isNull()) {
+    // An invalid date is no value too: it would otherwise be stored as 1970.
+    if (!value.isValid() || value.isNull() ||
+        (value.metaType().id() == QMetaType::QDateTime && !value.toDateTime().isValid())) {
         removeObjectForKey(key);
         return;
     }

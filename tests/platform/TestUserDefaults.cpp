@@ -97,6 +97,16 @@ private Q_SLOTS:
         QVERIFY(!UserDefaults(path()).objectForKey("k").isValid());
     }
 
+    void testInvalidDateRemovesTheKeyInsteadOfStoring1970()
+    {
+        UserDefaults defaults(path());
+        defaults.setObject(QDateTime::currentDateTime(), "d");
+        defaults.setObject(QDateTime(), "d");
+        QVERIFY(!defaults.objectForKey("d").isValid());
+        defaults.synchronize();
+        QVERIFY(!UserDefaults(path()).objectForKey("d").isValid());
+    }
+
     void testFileIsPrivateToTheUser()
     {
         UserDefaults defaults(path());
