@@ -16,6 +16,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -134,7 +135,8 @@ QList<BloggerPost> thousandPosts()
     return posts;
 }
 
-void BM_AddOrUpdate1000_Service(benchmark::State& state)
+// Each iteration writes the thousand posts into a new file database; `write` does the timed part.
+template <typename Write> void addOrUpdateThousandThroughService(benchmark::State& state, Write write)
 {
     QTemporaryDir dir;
     const QList<BloggerPost> posts = thousandPosts();
@@ -145,28 +147,28 @@ void BM_AddOrUpdate1000_Service(benchmark::State& state)
         auto db = std::make_unique<SQLiteDB>(path, nullptr, QString());
         const PostsLocalAccessAppService service(*db);
         state.ResumeTiming();
-        for (const BloggerPost& post : posts) {
-            benchmark::DoNotOptimize(service.addOrUpdatePost(post));
-        }
+        write(service, posts);
     }
     state.SetItemsProcessed(state.iterations() * posts.size());
+}
+
+void BM_AddOrUpdate1000_Service(benchmark::State& state)
+{
+    addOrUpdateThousandThroughService(
+        state, [](const PostsLocalAccessAppService& service, const QList<BloggerPost>& posts) {
+            for (const BloggerPost& post : posts) {
+                benchmark::DoNotOptimize(service.addOrUpdatePost(post));
+            }
+        });
 }
 BENCHMARK(BM_AddOrUpdate1000_Service)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 void BM_AddOrUpdate1000_ServiceBatch(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    const QList<BloggerPost> posts = thousandPosts();
-    for (auto _ : state) {
-        state.PauseTiming();
-        const QString path = freshPath(dir, QStringLiteral("write.db"));
-        createSchema(path);
-        auto db = std::make_unique<SQLiteDB>(path, nullptr, QString());
-        const PostsLocalAccessAppService service(*db);
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(service.addOrUpdatePosts(posts));
-    }
-    state.SetItemsProcessed(state.iterations() * posts.size());
+    addOrUpdateThousandThroughService(
+        state, [](const PostsLocalAccessAppService& service, const QList<BloggerPost>& posts) {
+            benchmark::DoNotOptimize(service.addOrUpdatePosts(posts));
+        });
 }
 BENCHMARK(BM_AddOrUpdate1000_ServiceBatch)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
@@ -245,19 +247,9 @@ private:
     QTemporaryDir m_dir;
 };
 
-const char* sortName(PostSortOptions sort)
+std::string sortLabel(PostSortOptions sort, PostSortOrderOptions order)
 {
-    switch (sort) {
-    case PostSortOptions::PublishDate:
-        return "PublishDate";
-    case PostSortOptions::UpdatedDate:
-        return "UpdatedDate";
-    case PostSortOptions::Title:
-        return "Title";
-    case PostSortOptions::CommentsCount:
-        return "CommentsCount";
-    }
-    return "";
+    return (rawValue(sort) + QLatin1Char(' ') + rawValue(order)).toStdString();
 }
 
 void BM_ListPosts_Service(benchmark::State& state)
@@ -274,8 +266,7 @@ void BM_ListPosts_Service(benchmark::State& state)
         }
         benchmark::DoNotOptimize(posts.data());
     }
-    state.SetLabel(std::string(sortName(sort)) +
-                   (order == PostSortOrderOptions::Ascending ? " ASC" : " DESC"));
+    state.SetLabel(sortLabel(sort, order));
 }
 
 // The floor: the same statement on sqlite3, each row made into the same record.
@@ -326,8 +317,7 @@ void BM_ListPosts_Raw(benchmark::State& state)
         benchmark::DoNotOptimize(posts.data());
     }
     sqlite3_close(db);
-    state.SetLabel(std::string(sortName(sort)) +
-                   (order == PostSortOrderOptions::Ascending ? " ASC" : " DESC"));
+    state.SetLabel(sortLabel(sort, order));
 }
 
 void sortAndOrderArgs(benchmark::internal::Benchmark* bench)

@@ -1,5 +1,7 @@
 #include "GoogleDateService.h"
 
+#include "common/LocalTime.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -52,15 +54,9 @@ std::optional<QDateTime> GoogleDateService::dateFromComponents(std::int64_t year
         minute < 0 || minute > 59) {
         return std::nullopt;
     }
-    const QDate date(static_cast<int>(year), static_cast<int>(month), static_cast<int>(day));
-    if (!date.isValid()) {
-        return std::nullopt;
-    }
-    const QDateTime result(date, QTime(static_cast<int>(hour), static_cast<int>(minute)), Qt::LocalTime);
-    if (!result.isValid()) {
-        return std::nullopt;
-    }
-    return result;
+    return LocalTime::fromWallClock(
+        QDate(static_cast<int>(year), static_cast<int>(month), static_cast<int>(day)),
+        QTime(static_cast<int>(hour), static_cast<int>(minute)));
 }
 
 QString GoogleDateService::isoDate(const QDateTime& date) const

@@ -98,6 +98,10 @@ qsizetype characterCount(const QString& text)
 
 qsizetype indexOf(const QString& text, const QString& target)
 {
+    // An empty text occurs nowhere, as the platform's search answers it.
+    if (target.isEmpty()) {
+        return -1;
+    }
     const QString haystack = text.normalized(QString::NormalizationForm_C);
     const QString needle = target.normalized(QString::NormalizationForm_C);
     const std::vector<qsizetype> marks = boundaries(haystack);

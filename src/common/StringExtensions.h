@@ -15,7 +15,8 @@ struct CharacterRange
 
 // Number of user-perceived characters.
 qsizetype characterCount(const QString& text);
-// Position of the first occurrence of target (canonically equivalent forms match), or -1.
+// Position of the first occurrence of target (canonically equivalent forms match), or -1 (always for an
+// empty target).
 qsizetype indexOf(const QString& text, const QString& target);
 // The text from character position n on; clamped to the text.
 QString substringFromIndex(const QString& text, qsizetype n);

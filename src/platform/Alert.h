@@ -6,6 +6,7 @@
 
 enum class AlertStyle
 {
+    Warning = 0,
     Informational = 1,
     Critical = 2
 };

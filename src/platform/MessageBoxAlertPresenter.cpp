@@ -4,6 +4,23 @@
 #include <QMainWindow>
 #include <QMessageBox>
 
+namespace {
+
+QMessageBox::Icon iconFor(AlertStyle style)
+{
+    switch (style) {
+    case AlertStyle::Warning:
+        return QMessageBox::Warning;
+    case AlertStyle::Critical:
+        return QMessageBox::Critical;
+    case AlertStyle::Informational:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+} // namespace
+
 void MessageBoxAlertPresenter::install()
 {
     Alert::setPresenter(&MessageBoxAlertPresenter::present);
@@ -27,7 +44,7 @@ void MessageBoxAlertPresenter::present(const AlertRequest& request)
 {
     QWidget* parent = mainWindow();
     auto* box = new QMessageBox(parent);
-    box->setIcon(request.style == AlertStyle::Critical ? QMessageBox::Critical : QMessageBox::Information);
+    box->setIcon(iconFor(request.style));
     box->setText(request.title);
     box->setInformativeText(request.message);
     box->setStandardButtons(QMessageBox::Ok);

@@ -11,7 +11,9 @@
 #include <QSaveFile>
 #include <QTimeZone>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -189,8 +191,20 @@ std::int64_t UserDefaults::integerForKey(const QString& key) const
         return it->toBool() ? 1 : 0;
     case QMetaType::LongLong:
         return it->toLongLong();
-    case QMetaType::Double:
-        return static_cast<std::int64_t>(it->toDouble());
+    case QMetaType::Double: {
+        // Clamped: casting a double outside the 64-bit range (or NaN) is undefined.
+        const double value = it->toDouble();
+        if (std::isnan(value)) {
+            return 0;
+        }
+        if (value >= 9.2233720368547758e18) {
+            return std::numeric_limits<std::int64_t>::max();
+        }
+        if (value <= -9.2233720368547758e18) {
+            return std::numeric_limits<std::int64_t>::min();
+        }
+        return static_cast<std::int64_t>(value);
+    }
     case QMetaType::QString:
         return it->toString().trimmed().toLongLong();
     default:
@@ -200,7 +214,9 @@ std::int64_t UserDefaults::integerForKey(const QString& key) const
 
 void UserDefaults::setObject(const QVariant& value, const QString& key)
 {
-    if (!value.isValid() || value.isNull()) {
+    // An invalid date is no value too: it would otherwise be stored as 1970.
+    if (!value.isValid() || value.isNull() ||
+        (value.metaType().id() == QMetaType::QDateTime && !value.toDateTime().isValid())) {
         removeObjectForKey(key);
         return;
     }

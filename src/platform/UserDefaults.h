@@ -31,7 +31,7 @@ public:
     // 0 when absent or not a number.
     std::int64_t integerForKey(const QString& key) const;
 
-    // An invalid (null) QVariant removes the key.
+    // An invalid (null) QVariant, or an invalid date, removes the key.
     void setObject(const QVariant& value, const QString& key);
     void setBool(bool value, const QString& key);
     void setInteger(std::int64_t value, const QString& key);

@@ -1,5 +1,7 @@
 #include "SQLColumn.h"
 
+#include "common/LocalTime.h"
+
 #include <QLocale>
 #include <QStringDecoder>
 
@@ -142,16 +144,22 @@ std::optional<QDateTime> SQLColumn::parseDate(const QString& text)
             return std::nullopt;
         }
     }
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second);
-    if (!date.isValid() || !time.isValid()) {
+    return LocalTime::fromWallClock(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+std::optional<QDateTime> SQLColumn::dateFromSeconds(double seconds)
+{
+    // Beyond the years a date can hold (and NaN) there is no date; the cast below would be undefined.
+    constexpr double limit = 1e14;
+    if (!(std::fabs(seconds) < limit)) {
         return std::nullopt;
     }
-    const QDateTime result(date, time, Qt::LocalTime);
-    if (!result.isValid()) {
+    const QDateTime date =
+        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(seconds * 1000.0)), Qt::UTC);
+    if (!date.isValid()) {
         return std::nullopt;
     }
-    return result;
+    return date;
 }
 
 QString SQLColumn::asString() const
@@ -230,8 +238,7 @@ std::optional<QDateTime> SQLColumn::asDate() const
     switch (type) {
     case integerTypeCode:
     case floatTypeCode:
-        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(value.toDouble() * 1000.0)),
-                                              Qt::UTC);
+        return dateFromSeconds(value.toDouble());
     case textTypeCode:
         return parseDate(value.toString());
     case blobTypeCode: {

@@ -34,6 +34,8 @@ public:
     // The layout in which date parameters are written and date texts are read, in local time.
     static QString formatDate(const QDateTime& date);
     static std::optional<QDateTime> parseDate(const QString& text);
+    // The instant that many seconds after 1970-01-01 00:00:00 UTC; none when out of range or NaN.
+    static std::optional<QDateTime> dateFromSeconds(double seconds);
 
     QVariant value;
     std::int32_t type = nullTypeCode;

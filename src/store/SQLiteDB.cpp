@@ -1,5 +1,6 @@
 #include "SQLiteDB.h"
 
+#include "common/LocalTime.h"
 #include "common/StringExtensions.h"
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
@@ -90,14 +91,7 @@ std::optional<QDateTime> localDateFromText(const QString& text)
     if (match.hasCaptured(4)) {
         time = QTime(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
     }
-    if (!date.isValid() || !time.isValid()) {
-        return std::nullopt;
-    }
-    const QDateTime result(date, time, Qt::LocalTime);
-    if (!result.isValid()) {
-        return std::nullopt;
-    }
-    return result;
+    return LocalTime::fromWallClock(date, time);
 }
 
 const QStringList& integerTypeNames()
@@ -455,8 +449,12 @@ std::optional<QVariant> SQLiteDB::readColumnValue(sqlite3_stmt* statement, int i
                 return QVariant(*date);
             }
         }
-        const double seconds = sqlite3_column_double(statement, index);
-        return QVariant(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(seconds * 1000.0), Qt::UTC));
+        const std::optional<QDateTime> date =
+            SQLColumn::dateFromSeconds(sqlite3_column_double(statement, index));
+        if (!date) {
+            return std::nullopt;
+        }
+        return QVariant(*date);
     }
     default: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
@@ -493,7 +491,7 @@ void SQLiteDB::commitTransaction()
 void SQLiteDB::alert(const QString& message)
 {
     Dispatch::toMainThread([message] {
-        Alert::present(AlertRequest{AlertStyle::Informational, QStringLiteral("SQLiteDB"), message});
+        Alert::present(AlertRequest{AlertStyle::Warning, QStringLiteral("SQLiteDB"), message});
     });
 }
 

@@ -152,6 +152,29 @@ private Q_SLOTS:
         QCOMPARE(service.dateComponents(*date), (DateComponents{2015, 3, 7, 10, 5}));
     }
 
+    void testTimeSkippedBySpringChangeLandsAfterIt()
+    {
+        // The first forward change of 2015 in the zone in force, and the middle of the hour it skips.
+        const QTimeZone zone = QTimeZone::systemTimeZone();
+        QTimeZone::OffsetData change = zone.nextTransition(utc(2015, 1, 1, 0, 0));
+        while (change.atUtc.isValid() && change.atUtc.date().year() == 2015 &&
+               change.offsetFromUtc <= zone.offsetFromUtc(change.atUtc.addSecs(-1))) {
+            change = zone.nextTransition(change.atUtc);
+        }
+        if (!change.atUtc.isValid() || change.atUtc.date().year() != 2015) {
+            QSKIP("no forward clock change in this zone");
+        }
+        const int before = zone.offsetFromUtc(change.atUtc.addSecs(-1));
+        const int skipped = change.offsetFromUtc - before;
+        const QDateTime wall = change.atUtc.addSecs(before + skipped / 2).toTimeSpec(Qt::UTC);
+        const QDateTime inGap(wall.date(), wall.time(), Qt::UTC);
+        const auto date =
+            service.dateFromComponents(inGap.date().year(), inGap.date().month(), inGap.date().day(),
+                                       inGap.time().hour(), inGap.time().minute());
+        QVERIFY2(date.has_value(), qPrintable(inGap.toString("yyyy-MM-dd HH:mm")));
+        QCOMPARE(date->toMSecsSinceEpoch(), change.atUtc.addSecs(skipped / 2).toMSecsSinceEpoch());
+    }
+
     void testImpossibleComponentsGiveNone()
     {
         QVERIFY(!service.dateFromComponents(2015, 13, 7, 10, 5));

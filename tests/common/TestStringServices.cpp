@@ -104,6 +104,7 @@ private Q_SLOTS:
         QCOMPARE(indexOf("VARCHAR (50)", "("), 8);
         QCOMPARE(indexOf("abc", "a"), 0);
         QCOMPARE(indexOf("abc", "z"), -1);
+        QCOMPARE(indexOf("abc", ""), -1);
         QCOMPARE(indexOf(kFamily + kFlag + "x(", "("), 3);
         // Canonically equivalent forms match, positions in characters.
         QCOMPARE(indexOf("caf" + kEAcute + " (1)", QString::fromUtf8("\u00e9")), 3);

@@ -38,6 +38,18 @@ private Q_SLOTS:
         QTRY_VERIFY(openBox() == nullptr);
     }
 
+    void testWarningAlertShowsWarningIconAndOneOkButton()
+    {
+        Alert::present(AlertRequest{AlertStyle::Warning, "SQLiteDB", "The database is full"});
+        QTRY_VERIFY(openBox() != nullptr);
+        QMessageBox* box = openBox();
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(box->text(), QStringLiteral("SQLiteDB"));
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        box->accept();
+        QTRY_VERIFY(openBox() == nullptr);
+    }
+
     void testWithMainWindowTheAlertIsASheetOnIt()
     {
         QMainWindow window;

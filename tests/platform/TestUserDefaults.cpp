@@ -9,6 +9,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <cmath>
+#include <limits>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +98,29 @@ private Q_SLOTS:
         QVERIFY(!defaults.stringForKey("k").has_value());
         defaults.synchronize();
         QVERIFY(!UserDefaults(path()).objectForKey("k").isValid());
+    }
+
+    void testInvalidDateRemovesTheKeyInsteadOfStoring1970()
+    {
+        UserDefaults defaults(path());
+        defaults.setObject(QDateTime::currentDateTime(), "d");
+        defaults.setObject(QDateTime(), "d");
+        QVERIFY(!defaults.objectForKey("d").isValid());
+        defaults.synchronize();
+        QVERIFY(!UserDefaults(path()).objectForKey("d").isValid());
+    }
+
+    void testHugeOrNanNumberReadsAsClampedInteger()
+    {
+        UserDefaults defaults(path());
+        defaults.setObject(1e300, "huge");
+        defaults.setObject(-1e300, "tiny");
+        defaults.setObject(std::nan(""), "nan");
+        defaults.setObject(41.9, "plain");
+        QCOMPARE(defaults.integerForKey("huge"), std::numeric_limits<std::int64_t>::max());
+        QCOMPARE(defaults.integerForKey("tiny"), std::numeric_limits<std::int64_t>::min());
+        QCOMPARE(defaults.integerForKey("nan"), 0);
+        QCOMPARE(defaults.integerForKey("plain"), 41);
     }
 
     void testFileIsPrivateToTheUser()

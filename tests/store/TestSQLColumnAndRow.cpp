@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <cmath>
 #include <limits>
 
 class TestSQLColumnAndRow : public QObject
@@ -124,6 +125,16 @@ private Q_SLOTS:
         QCOMPARE(column.asDouble(), date.toMSecsSinceEpoch() / 1000.0);
         QCOMPARE(column.asDate(), std::optional<QDateTime>(date));
         QCOMPARE(column.asData(), std::optional<QByteArray>("2015-03-01 10:20:30"));
+    }
+
+    void testSecondsBeyondAnyDateGiveNoDate()
+    {
+        QVERIFY(!SQLColumn(QVariant(1e300), SQLColumn::floatTypeCode).asDate());
+        QVERIFY(!SQLColumn(QVariant(std::nan("")), SQLColumn::floatTypeCode).asDate());
+        QVERIFY(!SQLColumn(QVariant::fromValue<qint64>(std::numeric_limits<qint64>::min()),
+                           SQLColumn::integerTypeCode)
+                     .asDate());
+        QCOMPARE(SQLColumn(QVariant(-1.5), SQLColumn::floatTypeCode).asDate()->toMSecsSinceEpoch(), -1500);
     }
 
     void testDescriptionNamesCodeAndValue()

@@ -1,6 +1,7 @@
 #include "StoreTestDatabase.h"
 #include "TestSupport.h"
 
+#include "platform/Alert.h"
 #include "platform/UserDefaults.h"
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
@@ -10,6 +11,7 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -195,6 +197,50 @@ private Q_SLOTS:
         const QList<SQLRow> rows = store.db().query("SELECT d FROM T ORDER BY n");
         QVERIFY(!rows.at(0)["d"]);
         QCOMPARE(rows.at(1)["d"]->asDate()->toMSecsSinceEpoch(), 86400000);
+    }
+
+    void testDateTextSkippedBySpringChangeStillReadsADate()
+    {
+        // 02:30 does not exist in New York on 8 March 2015; the C library reads it as 03:30 summer time.
+        StoreTestDatabase store;
+        store.db().execute("CREATE TABLE T (d DATETIME)");
+        store.db().execute("INSERT INTO T VALUES ('2015-03-08 02:30:00')");
+        const std::optional<SQLColumn> column = store.db().query("SELECT d FROM T").first()["d"];
+        QVERIFY(column);
+        QCOMPARE(column->asDate()->toUTC(), QDateTime(QDate(2015, 3, 8), QTime(7, 30), Qt::UTC));
+    }
+
+    void testDateSecondsBeyondAnyDateAreAbsent()
+    {
+        StoreTestDatabase store;
+        store.db().execute("CREATE TABLE T (d DATETIME, n INT)");
+        store.db().execute("INSERT INTO T VALUES (?, 1)", {1e300});
+        store.db().execute("INSERT INTO T VALUES (?, 2)", {-1e300});
+        store.db().execute("INSERT INTO T VALUES (-86400, 3)");
+        const QList<SQLRow> rows = store.db().query("SELECT d FROM T ORDER BY n");
+        QCOMPARE(rows.size(), 3);
+        QVERIFY(!rows.at(0)["d"]);
+        QVERIFY(!rows.at(1)["d"]);
+        QCOMPARE(rows.at(2)["d"]->asDate()->toMSecsSinceEpoch(), -86400000);
+    }
+
+    void testAlertIsAWarningShownLaterOnTheMainThread()
+    {
+        QList<AlertRequest> shown;
+        QThread* shownOn = nullptr;
+        Alert::setPresenter([&](const AlertRequest& request) {
+            shown << request;
+            shownOn = QThread::currentThread();
+        });
+        StoreTestDatabase store;
+        std::thread([&] { store.db().alert("The database is full"); }).join();
+        QVERIFY(shown.isEmpty());
+        QTRY_COMPARE(shown.size(), 1);
+        Alert::setPresenter({});
+        QCOMPARE(shownOn, QThread::currentThread());
+        QCOMPARE(shown[0].style, AlertStyle::Warning);
+        QCOMPARE(shown[0].title, QString("SQLiteDB"));
+        QCOMPARE(shown[0].message, QString("The database is full"));
     }
 
     void testEmbeddedNulSurvivesBothWays()
