@@ -67,6 +67,24 @@ bool parsePositive(const QString& text, int* value)
     return true;
 }
 
+bool isGData2(const LoggedRequest& request)
+{
+    return request.header("GData-Version").trimmed().startsWith('2');
+}
+
+// Reads the Atom entry of a post body; the refusal when there is none.
+std::optional<StandinResponse> readPostEntry(const LoggedRequest& request, StandinAtomReader::Entry* entry)
+{
+    const QByteArray type = request.header("Content-Type").toLower();
+    if (!type.isEmpty() && !type.contains("xml"))
+        return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
+                                                 .arg(QString::fromUtf8(request.header("Content-Type"))));
+    QString error;
+    if (!StandinAtomReader::read(request.body, entry, &error))
+        return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+    return std::nullopt;
+}
+
 StandinResponse htmlNotFound()
 {
     return StandinResponse::make(
@@ -357,61 +375,72 @@ StandinResponse StandinRouter::token(const LoggedRequest& request)
                                      QStringLiteral("Invalid grant_type: ") + grantType.decoded);
 }
 
-QString StandinRouter::authorize(const LoggedRequest& request, bool json, StandinResponse* failure) const
+StandinRouter::Target StandinRouter::caller(const LoggedRequest& request, bool json) const
 {
+    Target t;
     const QByteArray header = request.header("Authorization").trimmed();
     const int space = header.indexOf(' ');
-    QString account;
     if (space > 0) {
         const QByteArray scheme = header.left(space).toLower();
         if (scheme == "oauth" || scheme == "bearer")
-            account = m_state.accountForAccessToken(QString::fromUtf8(header.mid(space + 1).trimmed()));
+            t.accountId = m_state.accountForAccessToken(QString::fromUtf8(header.mid(space + 1).trimmed()));
     }
-    if (account.isEmpty())
-        *failure = json ? StandinErrors::invalidCredentials() : StandinErrors::feedTokenInvalid();
-    return account;
+    if (t.accountId.isEmpty())
+        t.failure = json ? StandinErrors::invalidCredentials() : StandinErrors::feedTokenInvalid();
+    return t;
 }
 
-StandinBlog* StandinRouter::ownedBlog(const QString& blogId, const QString& accountId, bool json,
-                                      StandinResponse* failure)
+StandinRouter::Target StandinRouter::callerBlog(const LoggedRequest& request, bool json,
+                                                const QString& blogId)
 {
-    StandinBlog* blog = m_state.blog(blogId);
-    if (!blog) {
-        *failure = json ? StandinErrors::notFound()
-                        : StandinErrors::feedError(404, QStringLiteral("Blog not found"));
-        return nullptr;
-    }
-    if (blog->ownerId != accountId) {
-        *failure =
+    Target t = caller(request, json);
+    if (t.failure)
+        return t;
+    t.blog = m_state.blog(blogId);
+    if (!t.blog) {
+        t.failure = json ? StandinErrors::notFound()
+                         : StandinErrors::feedError(404, QStringLiteral("Blog not found"));
+    } else if (t.blog->ownerId != t.accountId) {
+        t.failure =
             json ? StandinErrors::jsonError(403, QStringLiteral("forbidden"),
                                             QStringLiteral("We're sorry, but you don't have permission to "
                                                            "access this resource."))
                  : StandinErrors::feedError(
                        403, QStringLiteral("User does not have permission to access this blog"));
-        return nullptr;
     }
-    return blog;
+    return t;
+}
+
+StandinRouter::Target StandinRouter::callerPost(const LoggedRequest& request, bool json,
+                                                const QString& blogId, const QString& postId)
+{
+    Target t = callerBlog(request, json, blogId);
+    if (t.failure)
+        return t;
+    t.post = StandinState::post(*t.blog, postId);
+    if (!t.post)
+        t.failure = json ? StandinErrors::notFound()
+                         : StandinErrors::feedError(404, QStringLiteral("Post not found"));
+    return t;
 }
 
 StandinResponse StandinRouter::userInfo(const LoggedRequest& request)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    return StandinResponse::make(200, JsonType,
-                                 StandinJsonWriter::userInfo(*m_state.account(accountId), m_config.baseUrl));
+    const Target t = caller(request, true);
+    if (t.failure)
+        return *t.failure;
+    return StandinResponse::make(
+        200, JsonType, StandinJsonWriter::userInfo(*m_state.account(t.accountId), m_config.baseUrl));
 }
 
 StandinResponse StandinRouter::blogList(const LoggedRequest& request)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
+    const Target t = caller(request, true);
+    if (t.failure)
+        return *t.failure;
     QList<const StandinBlog*> blogs;
     for (const StandinBlog& b : m_state.blogs) {
-        if (b.ownerId == accountId)
+        if (b.ownerId == t.accountId)
             blogs.append(&b);
     }
     return StandinResponse::make(200, JsonType, StandinJsonWriter::blogList(blogs, m_config.baseUrl));
@@ -422,35 +451,19 @@ StandinResponse StandinRouter::blogList(const LoggedRequest& request)
 StandinResponse StandinRouter::deletePostJson(const LoggedRequest& request, const QString& blogId,
                                               const QString& postId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
-    if (!blog)
-        return failure;
-    for (int i = 0; i < blog->posts.size(); ++i) {
-        if (blog->posts[i].id == postId) {
-            blog->posts.removeAt(i);
-            return StandinResponse::make(204, QByteArray(), QByteArray());
-        }
-    }
-    return StandinErrors::notFound();
+    const Target t = callerPost(request, true, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    t.blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
+    return StandinResponse::make(204, QByteArray(), QByteArray());
 }
 
 StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const QString& blogId,
                                             const QString& postId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::notFound();
+    const Target t = callerPost(request, true, blogId, postId);
+    if (t.failure)
+        return *t.failure;
 
     int maxResults = 20;
     if (request.hasQueryKey(QStringLiteral("maxResults"))) {
@@ -472,14 +485,14 @@ StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const 
                                             QStringLiteral("Invalid pageToken"));
     }
     QList<const StandinComment*> sorted;
-    for (const StandinComment& c : post->comments)
+    for (const StandinComment& c : t.post->comments)
         sorted.append(&c);
     std::stable_sort(sorted.begin(), sorted.end(), [](const StandinComment* a, const StandinComment* b) {
         return a->published < b->published;
     });
     QList<QJsonObject> items;
     for (int i = offset; i < sorted.size() && items.size() < maxResults; ++i)
-        items.append(StandinJsonWriter::comment(*blog, *post, *sorted[i], m_config.baseUrl));
+        items.append(StandinJsonWriter::comment(*t.blog, *t.post, *sorted[i], m_config.baseUrl));
     QString next;
     if (offset + maxResults < sorted.size()) {
         next = QString::fromLatin1(
@@ -491,21 +504,14 @@ StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const 
 StandinResponse StandinRouter::commentJson(const LoggedRequest& request, const QString& blogId,
                                            const QString& postId, const QString& commentId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::notFound();
-    for (const StandinComment& c : post->comments) {
+    const Target t = callerPost(request, true, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    for (const StandinComment& c : t.post->comments) {
         if (c.id == commentId) {
-            return StandinResponse::make(
-                200, JsonType,
-                StandinJsonWriter::toBytes(StandinJsonWriter::comment(*blog, *post, c, m_config.baseUrl)));
+            return StandinResponse::make(200, JsonType,
+                                         StandinJsonWriter::toBytes(StandinJsonWriter::comment(
+                                             *t.blog, *t.post, c, m_config.baseUrl)));
         }
     }
     return StandinErrors::notFound();
@@ -537,24 +543,15 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
 {
     if (method != "GET" && method != "POST")
         return methodNotAllowed(false);
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    const bool gdata2 = request.header("GData-Version").trimmed().startsWith('2');
+    const Target t = callerBlog(request, false, blogId);
+    if (t.failure)
+        return *t.failure;
+    const bool gdata2 = isGData2(request);
 
     if (method == "POST") {
-        const QByteArray type = request.header("Content-Type").toLower();
-        if (!type.isEmpty() && !type.contains("xml"))
-            return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
-                                                     .arg(QString::fromUtf8(request.header("Content-Type"))));
         StandinAtomReader::Entry entry;
-        QString error;
-        if (!StandinAtomReader::read(request.body, &entry, &error))
-            return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+        if (const auto refusal = readPostEntry(request, &entry))
+            return *refusal;
         const QDateTime now = QDateTime::currentDateTimeUtc();
         StandinPost post;
         post.id = m_state.newId();
@@ -564,9 +561,9 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
         post.draft = entry.draft;
         post.updated = now;
         post.published = entry.hasPublished ? entry.published : now;
-        StandinState::assignUrlPath(*blog, post);
-        blog->posts.prepend(post);
-        return atomEntryReply(201, *blog, blog->posts.first(), gdata2);
+        StandinState::assignUrlPath(*t.blog, post);
+        t.blog->posts.prepend(post);
+        return atomEntryReply(201, *t.blog, t.blog->posts.first(), gdata2);
     }
 
     QString orderBy = request.queryValue(QStringLiteral("orderby"));
@@ -586,7 +583,7 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
             return StandinErrors::feedError(400, QStringLiteral("Invalid start-index parameter: ") + text);
     }
     QList<const StandinPost*> sorted;
-    for (const StandinPost& p : blog->posts)
+    for (const StandinPost& p : t.blog->posts)
         sorted.append(&p);
     const bool byUpdated = orderBy == QLatin1String("updated");
     std::stable_sort(sorted.begin(), sorted.end(), [byUpdated](const StandinPost* a, const StandinPost* b) {
@@ -603,9 +600,9 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
     page.orderBy = orderBy;
     for (qsizetype i = startIndex - 1; i < sorted.size() && page.posts.size() < maxResults; ++i)
         page.posts.append(sorted[i]);
-    const StandinAccount* owner = m_state.account(blog->ownerId);
-    return StandinResponse::make(200, AtomFeedType,
-                                 StandinAtomWriter::postsFeed(*blog, page, *owner, m_config.baseUrl, gdata2));
+    const StandinAccount* owner = m_state.account(t.blog->ownerId);
+    return StandinResponse::make(
+        200, AtomFeedType, StandinAtomWriter::postsFeed(*t.blog, page, *owner, m_config.baseUrl, gdata2));
 }
 
 StandinResponse StandinRouter::postEntry(const LoggedRequest& request, const QByteArray& method,
@@ -613,61 +610,42 @@ StandinResponse StandinRouter::postEntry(const LoggedRequest& request, const QBy
 {
     if (method != "GET" && method != "PUT" && method != "DELETE")
         return methodNotAllowed(false);
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
-    const bool gdata2 = request.header("GData-Version").trimmed().startsWith('2');
+    const Target t = callerPost(request, false, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    const bool gdata2 = isGData2(request);
 
     if (method == "GET")
-        return atomEntryReply(200, *blog, *post, gdata2);
+        return atomEntryReply(200, *t.blog, *t.post, gdata2);
     if (method == "DELETE") {
-        blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
+        t.blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
         return StandinResponse::make(200, QByteArray(), QByteArray());
     }
-    const QByteArray type = request.header("Content-Type").toLower();
-    if (!type.isEmpty() && !type.contains("xml"))
-        return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
-                                                 .arg(QString::fromUtf8(request.header("Content-Type"))));
     StandinAtomReader::Entry entry;
-    QString error;
-    if (!StandinAtomReader::read(request.body, &entry, &error))
-        return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+    if (const auto refusal = readPostEntry(request, &entry))
+        return *refusal;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const bool wasDraft = post->draft;
-    post->title = entry.title;
-    post->content = entry.content;
-    post->labels = entry.labels;
-    post->draft = entry.draft;
+    const bool wasDraft = t.post->draft;
+    t.post->title = entry.title;
+    t.post->content = entry.content;
+    t.post->labels = entry.labels;
+    t.post->draft = entry.draft;
     if (entry.hasPublished)
-        post->published = entry.published;
+        t.post->published = entry.published;
     else if (wasDraft && !entry.draft)
-        post->published = now; // a draft goes live now
-    post->updated = now;
-    StandinState::assignUrlPath(*blog, *post);
-    return atomEntryReply(200, *blog, *post, gdata2);
+        t.post->published = now; // a draft goes live now
+    t.post->updated = now;
+    StandinState::assignUrlPath(*t.blog, *t.post);
+    return atomEntryReply(200, *t.blog, *t.post, gdata2);
 }
 
 StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QString& blogId,
                                           const QString& postId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
-    if (post->draft)
+    const Target t = callerPost(request, false, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    if (t.post->draft)
         return StandinErrors::feedError(400, QStringLiteral("Comments are not allowed on a draft post"));
     StandinAtomReader::Entry entry;
     QString error;
@@ -675,7 +653,7 @@ StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QS
         return StandinErrors::feedError(400, QStringLiteral("Invalid comment entry: ") + error);
     if (entry.content.trimmed().isEmpty())
         return StandinErrors::feedError(400, QStringLiteral("Comment content is required"));
-    const StandinAccount* author = m_state.account(accountId);
+    const StandinAccount* author = m_state.account(t.accountId);
     StandinComment comment;
     comment.id = m_state.newId();
     comment.authorId = author->profileId;
@@ -683,12 +661,12 @@ StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QS
     comment.authorImage = author->picture;
     comment.published = comment.updated = QDateTime::currentDateTimeUtc();
     comment.content = entry.content;
-    post->comments.append(comment);
+    t.post->comments.append(comment);
     StandinResponse r = StandinResponse::make(
         201, AtomEntryType,
-        StandinAtomWriter::commentEntry(*blog, *post, post->comments.last(), m_config.baseUrl));
-    r.setHeader("Location", (m_config.baseUrl + QStringLiteral("/feeds/") + blog->id + QLatin1Char('/') +
-                             post->id + QStringLiteral("/comments/default/") + comment.id)
+        StandinAtomWriter::commentEntry(*t.blog, *t.post, t.post->comments.last(), m_config.baseUrl));
+    r.setHeader("Location", (m_config.baseUrl + QStringLiteral("/feeds/") + t.blog->id + QLatin1Char('/') +
+                             t.post->id + QStringLiteral("/comments/default/") + comment.id)
                                 .toUtf8());
     return r;
 }
@@ -696,17 +674,10 @@ StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QS
 StandinResponse StandinRouter::deleteComment(const LoggedRequest& request, const QString& blogId,
                                              const QString& postId, const QString& commentId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
-    if (post->comments.removeIf([&](const StandinComment& c) { return c.id == commentId; }) == 0)
+    const Target t = callerPost(request, false, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    if (t.post->comments.removeIf([&](const StandinComment& c) { return c.id == commentId; }) == 0)
         return StandinErrors::feedError(404, QStringLiteral("Comment not found"));
     return StandinResponse::make(200, QByteArray(), QByteArray());
 }
@@ -716,11 +687,10 @@ StandinResponse StandinRouter::deleteComment(const LoggedRequest& request, const
 StandinResponse StandinRouter::uploadPhoto(const LoggedRequest& request, const QString& user,
                                            const QString& album)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    const StandinAccount* account = m_state.account(accountId);
+    const Target t = caller(request, false);
+    if (t.failure)
+        return *t.failure;
+    const StandinAccount* account = m_state.account(t.accountId);
     if ((user != QLatin1String("default") && user != account->id) ||
         (album != QLatin1String("default") && album != account->albumId))
         return StandinErrors::feedError(403, QStringLiteral("Not authorized to upload to this album"));
