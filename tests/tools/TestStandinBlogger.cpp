@@ -593,6 +593,71 @@ private Q_SLOTS:
         QVERIFY(post.body.contains("Low tide at Porthcurno &amp; beyond"));
         QCOMPARE(m_client->send("GET", QStringLiteral("/no-such-blog/")).status, 404);
     }
+
+    // ---- routing ----
+
+    void testMethodsAndPathsOutsideTheServicesRefused_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("type");
+        const QString post =
+            QStringLiteral("/blogger/v3/blogs/") + TideBlog + QStringLiteral("/posts/") + LowTidePost;
+        const QString feed = QStringLiteral("/feeds/") + TideBlog + QLatin1Char('/');
+        QTest::newRow("consent by PUT")
+            << QByteArray("PUT") << QStringLiteral("/o/oauth2/auth") << 405 << QByteArray("text/html");
+        QTest::newRow("unknown sign-in page")
+            << QByteArray("GET") << QStringLiteral("/o/oauth2/other") << 404 << QByteArray("text/html");
+        QTest::newRow("token by GET") << QByteArray("GET") << QStringLiteral("/oauth2/v3/token") << 405
+                                      << QByteArray("application/json");
+        QTest::newRow("userinfo by POST") << QByteArray("POST") << QStringLiteral("/oauth2/v2/userinfo")
+                                          << 405 << QByteArray("application/json");
+        QTest::newRow("blogs of another user")
+            << QByteArray("GET") << QStringLiteral("/blogger/v3/users/42/blogs") << 404
+            << QByteArray("application/json");
+        QTest::newRow("unknown JSON path")
+            << QByteArray("GET") << QStringLiteral("/blogger/v3") << 404 << QByteArray("application/json");
+        QTest::newRow("JSON post by GET")
+            << QByteArray("GET") << post << 405 << QByteArray("application/json");
+        QTest::newRow("JSON comments by POST") << QByteArray("POST") << post + QStringLiteral("/comments")
+                                               << 405 << QByteArray("application/json");
+        QTest::newRow("JSON path too long") << QByteArray("GET") << post + QStringLiteral("/comments/1/x")
+                                            << 404 << QByteArray("application/json");
+        QTest::newRow("feed by DELETE") << QByteArray("DELETE") << feed + QStringLiteral("posts/default")
+                                        << 405 << QByteArray("text/plain");
+        QTest::newRow("unknown feed path")
+            << QByteArray("GET") << feed + QStringLiteral("nothing") << 404 << QByteArray("text/plain");
+        QTest::newRow("comment add by GET")
+            << QByteArray("GET") << feed + LowTidePost + QStringLiteral("/comments/default") << 405
+            << QByteArray("text/plain");
+        QTest::newRow("photo upload by GET")
+            << QByteArray("GET") << QStringLiteral("/data/feed/api/user/default/albumid/default") << 405
+            << QByteArray("text/plain");
+        QTest::newRow("photo by DELETE")
+            << QByteArray("DELETE") << QStringLiteral("/photos/1/a.png") << 405 << QByteArray("text/plain");
+        QTest::newRow("unknown photo")
+            << QByteArray("GET") << QStringLiteral("/photos/1/a.png") << 404 << QByteArray("text/html");
+        QTest::newRow("picture by POST")
+            << QByteArray("POST") << QStringLiteral("/img/a.gif") << 404 << QByteArray("text/html");
+        QTest::newRow("picture") << QByteArray("GET") << QStringLiteral("/img/a.gif") << 200
+                                 << QByteArray("image/gif");
+        QTest::newRow("blog page by POST")
+            << QByteArray("POST") << QStringLiteral("/tidetables/") << 404 << QByteArray("text/html");
+    }
+    void testMethodsAndPathsOutsideTheServicesRefused()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(QByteArray, type);
+        const QList<QPair<QByteArray, QByteArray>> auth{
+            qMakePair(QByteArray("Authorization"), "OAuth " + m_token.toUtf8())};
+        const StandinClient::Reply r = m_client->send(method, path, auth);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.contentType.startsWith(type), r.contentType.constData());
+        QCOMPARE(m_standin.post(TideBlog, LowTidePost).has_value(), true);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStandinBlogger)

@@ -95,7 +95,64 @@ StandinResponse htmlNotFound()
         "<ins>That\xE2\x80\x99s all we know.</ins>\n");
 }
 
+StandinResponse methodNotAllowed(bool json)
+{
+    return json ? StandinErrors::jsonError(405, "httpMethodNotAllowed", "Method Not Allowed")
+                : StandinErrors::feedError(405, "Method not allowed");
+}
+
+// How a route answers a method it does not serve.
+enum class Refusal
+{
+    HtmlNotAllowed,
+    JsonNotAllowed,
+    FeedNotAllowed,
+    HtmlNotFound,
+};
+
+StandinResponse refuse(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::HtmlNotAllowed:
+        return StandinResponse::make(405, HtmlType, "Method not allowed");
+    case Refusal::JsonNotAllowed:
+        return methodNotAllowed(true);
+    case Refusal::FeedNotAllowed:
+        return methodNotAllowed(false);
+    case Refusal::HtmlNotFound:
+        break;
+    }
+    return htmlNotFound();
+}
+
+// Whether the path segments fit a pattern such as "feeds/*/posts/default/*": "*" takes any one segment and
+// hands it on in args, a last "**" takes any number of them, none included.
+bool matchRoute(const char* pattern, const QStringList& segments, QStringList* args)
+{
+    const QStringList parts = QString::fromLatin1(pattern).split(QLatin1Char('/'));
+    args->clear();
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (parts[i] == QLatin1String("**"))
+            return true;
+        if (i >= segments.size())
+            return false;
+        if (parts[i] == QLatin1String("*"))
+            args->append(segments[i]);
+        else if (parts[i] != segments[i])
+            return false;
+    }
+    return parts.size() == segments.size();
+}
+
 } // namespace
+
+// One request on its way to a handler: the method after any override, and what the pattern's "*" took.
+struct StandinRouter::RouteCall
+{
+    const LoggedRequest& request;
+    const QByteArray& method;
+    const QStringList& args;
+};
 
 StandinRouter::StandinRouter(StandinState& state, const StandinConfig& config)
     : m_state(state), m_config(config)
@@ -118,13 +175,6 @@ QStringList StandinRouter::knownScopes()
             QStringLiteral("openid")};
 }
 
-StandinResponse StandinRouter::methodNotAllowed(bool json)
-{
-    StandinResponse r = json ? StandinErrors::jsonError(405, "httpMethodNotAllowed", "Method Not Allowed")
-                             : StandinErrors::feedError(405, "Method not allowed");
-    return r;
-}
-
 StandinResponse StandinRouter::route(const LoggedRequest& request)
 {
     QByteArray method = request.method;
@@ -137,72 +187,74 @@ StandinResponse StandinRouter::route(const LoggedRequest& request)
         if (!s.isEmpty())
             segments.append(QString::fromUtf8(QByteArray::fromPercentEncoding(s)));
     }
-    const int n = int(segments.size());
-    auto at = [&](int i) { return i < n ? segments[i] : QString(); };
 
-    if (n == 3 && at(0) == QLatin1String("o") && at(1) == QLatin1String("oauth2")) {
-        if (at(2) == QLatin1String("auth"))
-            return method == "GET" ? consent(request)
-                                   : StandinResponse::make(405, HtmlType, "Method not allowed");
-        if (at(2) == QLatin1String("approval"))
-            return method == "GET" ? approval(request)
-                                   : StandinResponse::make(405, HtmlType, "Method not allowed");
-        if (at(2) == QLatin1String("token"))
-            return token(request);
+    using R = StandinRouter;
+    struct Route
+    {
+        const char* pattern; // see matchRoute()
+        const char* methods; // those served, separated by blanks; null: the handler sorts them out
+        Refusal refusal;     // for any other method
+        StandinResponse (*handler)(StandinRouter& router, const RouteCall& call);
+    };
+    // The first match wins.
+    static const Route routes[] = {
+        {"o/oauth2/auth", "GET", Refusal::HtmlNotAllowed,
+         [](R& r, const RouteCall& c) { return r.consent(c.request); }},
+        {"o/oauth2/approval", "GET", Refusal::HtmlNotAllowed,
+         [](R& r, const RouteCall& c) { return r.approval(c.request); }},
+        {"o/oauth2/token", nullptr, Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.token(c.request); }},
+        {"oauth2/v3/token", nullptr, Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.token(c.request); }},
+        {"oauth2/v1/userinfo", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.userInfo(c.request); }},
+        {"oauth2/v2/userinfo", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.userInfo(c.request); }},
+        {"blogger/v3/users/self/blogs", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.blogList(c.request); }},
+        {"blogger/v3/blogs/*/posts/*", "DELETE", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.deletePostJson(c.request, c.args[0], c.args[1]); }},
+        {"blogger/v3/blogs/*/posts/*/comments", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.commentsJson(c.request, c.args[0], c.args[1]); }},
+        {"blogger/v3/blogs/*/posts/*/comments/*", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.commentJson(c.request, c.args[0], c.args[1], c.args[2]); }},
+        {"blogger/v3/**", nullptr, Refusal::JsonNotAllowed,
+         [](R&, const RouteCall&) { return StandinErrors::notFound(); }},
+        {"feeds/*/posts/default", nullptr, Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.postsFeed(c.request, c.method, c.args[0]); }},
+        {"feeds/*/posts/default/*", nullptr, Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.postEntry(c.request, c.method, c.args[0], c.args[1]); }},
+        {"feeds/*/*/comments/default", "POST", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.addComment(c.request, c.args[0], c.args[1]); }},
+        {"feeds/*/*/comments/default/*", "DELETE", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) {
+             return r.deleteComment(c.request, c.args[0], c.args[1], c.args[2]);
+         }},
+        {"feeds/**", nullptr, Refusal::FeedNotAllowed,
+         [](R&, const RouteCall&) { return StandinErrors::feedError(404, QStringLiteral("Not found")); }},
+        {"data/feed/api/user/*/albumid/*", "POST", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.uploadPhoto(c.request, c.args[0], c.args[1]); }},
+        {"photos/*/**", "GET HEAD", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.servePhoto(c.args[0]); }},
+        {"img/*", "GET HEAD", Refusal::HtmlNotFound,
+         [](R&, const RouteCall&) {
+             // Profile pictures and icons: one transparent pixel stands in for all of them.
+             static const QByteArray pixel =
+                 QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
+             return StandinResponse::make(200, "image/gif", pixel);
+         }},
+    };
+    QStringList args;
+    for (const Route& route : routes) {
+        if (!matchRoute(route.pattern, segments, &args))
+            continue;
+        if (route.methods && !QByteArray(route.methods).split(' ').contains(method))
+            return refuse(route.refusal);
+        return route.handler(*this, RouteCall{request, method, args});
     }
-    if (n == 3 && at(0) == QLatin1String("oauth2") && at(1) == QLatin1String("v3") &&
-        at(2) == QLatin1String("token"))
-        return token(request);
-    if (n == 3 && at(0) == QLatin1String("oauth2") &&
-        (at(1) == QLatin1String("v1") || at(1) == QLatin1String("v2")) && at(2) == QLatin1String("userinfo"))
-        return method == "GET" ? userInfo(request) : methodNotAllowed(true);
 
-    if (at(0) == QLatin1String("blogger") && at(1) == QLatin1String("v3")) {
-        if (n == 5 && at(2) == QLatin1String("users") && at(4) == QLatin1String("blogs")) {
-            if (at(3) != QLatin1String("self"))
-                return StandinErrors::notFound();
-            return method == "GET" ? blogList(request) : methodNotAllowed(true);
-        }
-        if (n >= 6 && at(2) == QLatin1String("blogs") && at(4) == QLatin1String("posts")) {
-            if (n == 6)
-                return method == "DELETE" ? deletePostJson(request, at(3), at(5)) : methodNotAllowed(true);
-            if (n == 7 && at(6) == QLatin1String("comments"))
-                return method == "GET" ? commentsJson(request, at(3), at(5)) : methodNotAllowed(true);
-            if (n == 8 && at(6) == QLatin1String("comments"))
-                return method == "GET" ? commentJson(request, at(3), at(5), at(7)) : methodNotAllowed(true);
-        }
-        return StandinErrors::notFound();
-    }
-
-    if (at(0) == QLatin1String("feeds")) {
-        if (n == 4 && at(2) == QLatin1String("posts") && at(3) == QLatin1String("default"))
-            return postsFeed(request, method, at(1));
-        if (n == 5 && at(2) == QLatin1String("posts") && at(3) == QLatin1String("default"))
-            return postEntry(request, method, at(1), at(4));
-        if (n == 5 && at(3) == QLatin1String("comments") && at(4) == QLatin1String("default"))
-            return method == "POST" ? addComment(request, at(1), at(2)) : methodNotAllowed(false);
-        if (n == 6 && at(3) == QLatin1String("comments") && at(4) == QLatin1String("default"))
-            return method == "DELETE" ? deleteComment(request, at(1), at(2), at(5)) : methodNotAllowed(false);
-        return StandinErrors::feedError(404, QStringLiteral("Not found"));
-    }
-
-    if (n == 7 && at(0) == QLatin1String("data") && at(1) == QLatin1String("feed") &&
-        at(2) == QLatin1String("api") && at(3) == QLatin1String("user") && at(5) == QLatin1String("albumid"))
-        return method == "POST" ? uploadPhoto(request, at(4), at(6)) : methodNotAllowed(false);
-
-    if (n >= 2 && at(0) == QLatin1String("photos"))
-        return method == "GET" || method == "HEAD" ? servePhoto(at(1)) : methodNotAllowed(false);
-
-    if (n == 2 && at(0) == QLatin1String("img") && (method == "GET" || method == "HEAD")) {
-        // Profile pictures and icons: one transparent pixel stands in for all of them.
-        static const QByteArray pixel =
-            QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
-        return StandinResponse::make(200, "image/gif", pixel);
-    }
-
-    if (n >= 1 && (method == "GET" || method == "HEAD") && m_state.blogByPath(at(0)))
+    if (!segments.isEmpty() && (method == "GET" || method == "HEAD") && m_state.blogByPath(segments.first()))
         return blogPage(segments);
-
     return htmlNotFound();
 }
 

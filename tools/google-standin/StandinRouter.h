@@ -21,6 +21,8 @@ public:
     static QStringList knownScopes();
 
 private:
+    struct RouteCall;
+
     StandinResponse consent(const LoggedRequest& request);
     StandinResponse approval(const LoggedRequest& request);
     StandinResponse token(const LoggedRequest& request);
@@ -58,7 +60,6 @@ private:
     Target callerPost(const LoggedRequest& request, bool json, const QString& blogId, const QString& postId);
 
     StandinResponse atomEntryReply(int status, const StandinBlog& blog, const StandinPost& post, bool gdata2);
-    static StandinResponse methodNotAllowed(bool json);
 
     StandinState& m_state;
     const StandinConfig& m_config;
