@@ -111,7 +111,8 @@ private:
     StandinResponse handle(const LoggedRequest& request, bool replay);
     std::optional<StandinFault> takeFault(const LoggedRequest& request);
     static void applyBodyFault(StandinFault::Kind kind, StandinResponse* response);
-    QString accountOrDefault(const QString& accountId) const;
+    // The given account, or the first when none is given; empty when there is no such account.
+    QString knownAccount(const QString& accountId) const;
 
     mutable QMutex m_mutex;
     StandinState m_state;
