@@ -77,6 +77,12 @@ QList<FeedEntry> readEntries(const QByteArray& xml, QString* nextLink = nullptr,
     return out;
 }
 
+// A lone entry document, read as a feed of one.
+QList<FeedEntry> readEntryDocument(const QByteArray& xml)
+{
+    return readEntries("<feed>" + xml.mid(xml.indexOf("<entry")) + "</feed>");
+}
+
 QDateTime parseDate(const QString& text)
 {
     return QDateTime::fromString(text, Qt::ISODateWithMs);
@@ -261,8 +267,7 @@ private Q_SLOTS:
             QStringLiteral("/feeds/%1/posts/default/%2?rand=1").arg(TideBlog, id), m_token, false);
         QCOMPARE(r.status, 200);
         compareXmlShape(r.body, QStringLiteral("post-entry-gdata1.xml"));
-        const QList<FeedEntry> entries =
-            readEntries("<feed>" + r.body.mid(r.body.indexOf("<entry")) + "</feed>");
+        const QList<FeedEntry> entries = readEntryDocument(r.body);
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries[0].draftNamespace, QStringLiteral("http://purl.org/atom/app#"));
     }
@@ -285,8 +290,7 @@ private Q_SLOTS:
             "POST", QStringLiteral("/feeds/%1/posts/default?rand=3").arg(TideBlog), writeHeaders(), body);
         QCOMPARE(r.status, 201);
         compareXmlShape(r.body, QStringLiteral("post-entry.xml"));
-        const QList<FeedEntry> created =
-            readEntries("<feed>" + r.body.mid(r.body.indexOf("<entry")) + "</feed>");
+        const QList<FeedEntry> created = readEntryDocument(r.body);
         QCOMPARE(created.size(), 1);
         QCOMPARE(created[0].title, QStringLiteral("Tide & \"time\" <waits>"));
         QCOMPARE(created[0].labels, QStringList({QStringLiteral("Q&A"), QStringLiteral("say \"hi\"")}));
@@ -303,16 +307,14 @@ private Q_SLOTS:
             m_client->send("POST", QStringLiteral("/feeds/%1/posts/default").arg(KitchenBlog), writeHeaders(),
                            StandinClient::postBody(QStringLiteral("Draft"), QStringLiteral("x"), {}, true));
         QCOMPARE(draft.status, 201);
-        QVERIFY(
-            readEntries("<feed>" + draft.body.mid(draft.body.indexOf("<entry")) + "</feed>").value(0).draft);
+        QVERIFY(readEntryDocument(draft.body).value(0).draft);
 
         const StandinClient::Reply later =
             m_client->send("POST", QStringLiteral("/feeds/%1/posts/default").arg(KitchenBlog), writeHeaders(),
                            StandinClient::postBody(QStringLiteral("Later"), QStringLiteral("y"), {}, false,
                                                    QStringLiteral("2035-06-01T08:00:00-07:00")));
         QCOMPARE(later.status, 201);
-        const FeedEntry e =
-            readEntries("<feed>" + later.body.mid(later.body.indexOf("<entry")) + "</feed>").value(0);
+        const FeedEntry e = readEntryDocument(later.body).value(0);
         QVERIFY(!e.draft);
         QCOMPARE(parseDate(e.published), QDateTime(QDate(2035, 6, 1), QTime(15, 0), Qt::UTC));
         QVERIFY(parseDate(e.published) > parseDate(e.updated));
@@ -339,7 +341,7 @@ private Q_SLOTS:
         QCOMPARE(stored.title, QStringLiteral("Storm season"));
         QVERIFY(!stored.draft);
         // A draft that goes live gets its address and is no longer counted as a draft.
-        const FeedEntry e = readEntries("<feed>" + r.body.mid(r.body.indexOf("<entry")) + "</feed>").value(0);
+        const FeedEntry e = readEntryDocument(r.body).value(0);
         QVERIFY(e.hasAlternate);
         QVERIFY(!stored.urlPath.isEmpty());
         QCOMPARE(m_standin.blog(TideBlog)->posts.size(), 24);
