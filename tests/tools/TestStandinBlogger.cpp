@@ -445,6 +445,22 @@ private Q_SLOTS:
         QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 5);
     }
 
+    void testPageTokenNearIntegerLimitEndsPaging()
+    {
+        // An offset close to the largest int must not wrap around into a further page.
+        const QString token =
+            QString::fromLatin1(QByteArray("offset:2147483647").toBase64(QByteArray::Base64UrlEncoding));
+        const QString id = postIdTitled(TideBlog, QStringLiteral("Seals at Godrevy"));
+        const StandinClient::Reply r =
+            m_client->get(QStringLiteral("/blogger/v3/blogs/%1/posts/%2/comments?maxResults=20&pageToken=%3")
+                              .arg(TideBlog, id, token),
+                          m_token, false);
+        QCOMPARE(r.status, 200);
+        const QJsonObject o = parseObject(r.body);
+        QVERIFY(o.value("items").toArray().isEmpty());
+        QVERIFY2(!o.contains("nextPageToken"), r.body.constData());
+    }
+
     void testInvalidCommentPagingRefused()
     {
         const QString base =

@@ -546,7 +546,7 @@ StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const 
     for (int i = offset; i < sorted.size() && items.size() < maxResults; ++i)
         items.append(StandinJsonWriter::comment(*t.blog, *t.post, *sorted[i], m_config.baseUrl));
     QString next;
-    if (offset + maxResults < sorted.size()) {
+    if (qint64(offset) + maxResults < sorted.size()) { // a token near INT_MAX must not wrap
         next = QString::fromLatin1(
             ("offset:" + QByteArray::number(offset + maxResults)).toBase64(QByteArray::Base64UrlEncoding));
     }
