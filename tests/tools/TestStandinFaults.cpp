@@ -138,6 +138,27 @@ private Q_SLOTS:
         QCOMPARE(m_standin.requestCount(), 0);
     }
 
+    void testRequestLogLimitKeepsOnlyLatest()
+    {
+        GoogleStandin other;
+        other.setRequestLogLimit(2);
+        QVERIFY(other.start(0) != 0);
+        StandinClient client(other.serverUrl());
+        QSignalSpy spy(&other, &GoogleStandin::requestLogged);
+        for (int i = 1; i <= 3; ++i)
+            client.send("GET", QStringLiteral("/tidetables/?n=%1").arg(i));
+        QTRY_COMPARE(spy.count(), 3);
+        const QList<LoggedRequest> log = other.requests();
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log[0].target, QByteArray("/tidetables/?n=2"));
+        QCOMPARE(log[1].target, QByteArray("/tidetables/?n=3"));
+        other.setRequestLogLimit(0);
+        QCOMPARE(other.requestCount(), 0);
+        QCOMPARE(client.send("GET", QStringLiteral("/tidetables/")).status, 200);
+        QTRY_COMPARE(spy.count(), 4);
+        QCOMPARE(other.requestCount(), 0);
+    }
+
     // ---- fault switches ----
 
     void testNoReplyClosesBeforeHeaders()

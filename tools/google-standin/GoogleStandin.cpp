@@ -443,6 +443,19 @@ void GoogleStandin::clearRequests()
     m_log.clear();
 }
 
+void GoogleStandin::setRequestLogLimit(int maxRequests)
+{
+    QMutexLocker lock(&m_mutex);
+    m_logLimit = maxRequests;
+    trimLog();
+}
+
+void GoogleStandin::trimLog()
+{
+    if (m_logLimit >= 0 && m_log.size() > m_logLimit)
+        m_log.remove(0, m_log.size() - m_logLimit);
+}
+
 std::optional<StandinFault> GoogleStandin::takeFault(const LoggedRequest& request)
 {
     const QByteArray path = request.path();
@@ -462,6 +475,7 @@ StandinResponse GoogleStandin::handle(const LoggedRequest& request, bool replay)
     std::optional<StandinFault> fault;
     if (!replay) {
         m_log.append(request);
+        trimLog();
         fault = takeFault(request);
     }
     StandinResponse response;
