@@ -212,6 +212,22 @@ private Q_SLOTS:
         QCOMPARE(m_client->get(QString::fromLatin1(UserInfo), m_token, false).status, 200);
     }
 
+    void testEndlessPipelineBehindStallIsCutOff()
+    {
+        m_standin.addFault(StandinFault::Kind::Stall, UserInfo, 1);
+        QTcpSocket socket;
+        connectRaw(socket);
+        socket.write("GET /oauth2/v1/userinfo HTTP/1.1\r\nHost: x\r\n\r\n");
+        QTRY_COMPARE(m_standin.stalledCount(), 1);
+        // Far more queued requests than one request head and body may take.
+        const QByteArray next = "GET /tidetables/ HTTP/1.1\r\nHost: x\r\n\r\n";
+        socket.write(next.repeated(200 * 1024 / next.size()));
+        QTRY_COMPARE(m_standin.stalledCount(), 0);
+        QByteArray buffer;
+        QCOMPARE(readResponse(socket, &buffer), QByteArray());
+        QCOMPARE(m_client->get(QString::fromLatin1(UserInfo), m_token, false).status, 200);
+    }
+
     void testStopWhileStalledClosesConnection()
     {
         GoogleStandin other;
