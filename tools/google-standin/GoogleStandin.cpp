@@ -83,7 +83,10 @@ quint16 GoogleStandin::start(quint16 port)
     QMetaObject::invokeMethod(
         m_server, [&] { bound = m_server->listen(port, &error); }, Qt::BlockingQueuedConnection);
     if (bound == 0) {
-        m_error = error.isEmpty() ? QStringLiteral("cannot listen") : error;
+        {
+            QMutexLocker lock(&m_mutex);
+            m_error = error.isEmpty() ? QStringLiteral("cannot listen") : error;
+        }
         stop();
         return 0;
     }
