@@ -77,6 +77,12 @@ QList<FeedEntry> readEntries(const QByteArray& xml, QString* nextLink = nullptr,
     return out;
 }
 
+// A lone entry document, read as a feed of one.
+QList<FeedEntry> readEntryDocument(const QByteArray& xml)
+{
+    return readEntries("<feed>" + xml.mid(xml.indexOf("<entry")) + "</feed>");
+}
+
 QDateTime parseDate(const QString& text)
 {
     return QDateTime::fromString(text, Qt::ISODateWithMs);
@@ -261,8 +267,7 @@ private Q_SLOTS:
             QStringLiteral("/feeds/%1/posts/default/%2?rand=1").arg(TideBlog, id), m_token, false);
         QCOMPARE(r.status, 200);
         compareXmlShape(r.body, QStringLiteral("post-entry-gdata1.xml"));
-        const QList<FeedEntry> entries =
-            readEntries("<feed>" + r.body.mid(r.body.indexOf("<entry")) + "</feed>");
+        const QList<FeedEntry> entries = readEntryDocument(r.body);
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries[0].draftNamespace, QStringLiteral("http://purl.org/atom/app#"));
     }
@@ -285,8 +290,7 @@ private Q_SLOTS:
             "POST", QStringLiteral("/feeds/%1/posts/default?rand=3").arg(TideBlog), writeHeaders(), body);
         QCOMPARE(r.status, 201);
         compareXmlShape(r.body, QStringLiteral("post-entry.xml"));
-        const QList<FeedEntry> created =
-            readEntries("<feed>" + r.body.mid(r.body.indexOf("<entry")) + "</feed>");
+        const QList<FeedEntry> created = readEntryDocument(r.body);
         QCOMPARE(created.size(), 1);
         QCOMPARE(created[0].title, QStringLiteral("Tide & \"time\" <waits>"));
         QCOMPARE(created[0].labels, QStringList({QStringLiteral("Q&A"), QStringLiteral("say \"hi\"")}));
@@ -303,16 +307,14 @@ private Q_SLOTS:
             m_client->send("POST", QStringLiteral("/feeds/%1/posts/default").arg(KitchenBlog), writeHeaders(),
                            StandinClient::postBody(QStringLiteral("Draft"), QStringLiteral("x"), {}, true));
         QCOMPARE(draft.status, 201);
-        QVERIFY(
-            readEntries("<feed>" + draft.body.mid(draft.body.indexOf("<entry")) + "</feed>").value(0).draft);
+        QVERIFY(readEntryDocument(draft.body).value(0).draft);
 
         const StandinClient::Reply later =
             m_client->send("POST", QStringLiteral("/feeds/%1/posts/default").arg(KitchenBlog), writeHeaders(),
                            StandinClient::postBody(QStringLiteral("Later"), QStringLiteral("y"), {}, false,
                                                    QStringLiteral("2035-06-01T08:00:00-07:00")));
         QCOMPARE(later.status, 201);
-        const FeedEntry e =
-            readEntries("<feed>" + later.body.mid(later.body.indexOf("<entry")) + "</feed>").value(0);
+        const FeedEntry e = readEntryDocument(later.body).value(0);
         QVERIFY(!e.draft);
         QCOMPARE(parseDate(e.published), QDateTime(QDate(2035, 6, 1), QTime(15, 0), Qt::UTC));
         QVERIFY(parseDate(e.published) > parseDate(e.updated));
@@ -339,7 +341,7 @@ private Q_SLOTS:
         QCOMPARE(stored.title, QStringLiteral("Storm season"));
         QVERIFY(!stored.draft);
         // A draft that goes live gets its address and is no longer counted as a draft.
-        const FeedEntry e = readEntries("<feed>" + r.body.mid(r.body.indexOf("<entry")) + "</feed>").value(0);
+        const FeedEntry e = readEntryDocument(r.body).value(0);
         QVERIFY(e.hasAlternate);
         QVERIFY(!stored.urlPath.isEmpty());
         QCOMPARE(m_standin.blog(TideBlog)->posts.size(), 24);
@@ -441,6 +443,22 @@ private Q_SLOTS:
         QCOMPARE(pages, 3);
         QCOMPARE(seen.size(), 5);
         QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 5);
+    }
+
+    void testPageTokenNearIntegerLimitEndsPaging()
+    {
+        // An offset close to the largest int must not wrap around into a further page.
+        const QString token =
+            QString::fromLatin1(QByteArray("offset:2147483647").toBase64(QByteArray::Base64UrlEncoding));
+        const QString id = postIdTitled(TideBlog, QStringLiteral("Seals at Godrevy"));
+        const StandinClient::Reply r =
+            m_client->get(QStringLiteral("/blogger/v3/blogs/%1/posts/%2/comments?maxResults=20&pageToken=%3")
+                              .arg(TideBlog, id, token),
+                          m_token, false);
+        QCOMPARE(r.status, 200);
+        const QJsonObject o = parseObject(r.body);
+        QVERIFY(o.value("items").toArray().isEmpty());
+        QVERIFY2(!o.contains("nextPageToken"), r.body.constData());
     }
 
     void testInvalidCommentPagingRefused()
@@ -592,6 +610,71 @@ private Q_SLOTS:
         QCOMPARE(post.status, 200);
         QVERIFY(post.body.contains("Low tide at Porthcurno &amp; beyond"));
         QCOMPARE(m_client->send("GET", QStringLiteral("/no-such-blog/")).status, 404);
+    }
+
+    // ---- routing ----
+
+    void testMethodsAndPathsOutsideTheServicesRefused_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("type");
+        const QString post =
+            QStringLiteral("/blogger/v3/blogs/") + TideBlog + QStringLiteral("/posts/") + LowTidePost;
+        const QString feed = QStringLiteral("/feeds/") + TideBlog + QLatin1Char('/');
+        QTest::newRow("consent by PUT")
+            << QByteArray("PUT") << QStringLiteral("/o/oauth2/auth") << 405 << QByteArray("text/html");
+        QTest::newRow("unknown sign-in page")
+            << QByteArray("GET") << QStringLiteral("/o/oauth2/other") << 404 << QByteArray("text/html");
+        QTest::newRow("token by GET") << QByteArray("GET") << QStringLiteral("/oauth2/v3/token") << 405
+                                      << QByteArray("application/json");
+        QTest::newRow("userinfo by POST") << QByteArray("POST") << QStringLiteral("/oauth2/v2/userinfo")
+                                          << 405 << QByteArray("application/json");
+        QTest::newRow("blogs of another user")
+            << QByteArray("GET") << QStringLiteral("/blogger/v3/users/42/blogs") << 404
+            << QByteArray("application/json");
+        QTest::newRow("unknown JSON path")
+            << QByteArray("GET") << QStringLiteral("/blogger/v3") << 404 << QByteArray("application/json");
+        QTest::newRow("JSON post by GET")
+            << QByteArray("GET") << post << 405 << QByteArray("application/json");
+        QTest::newRow("JSON comments by POST") << QByteArray("POST") << post + QStringLiteral("/comments")
+                                               << 405 << QByteArray("application/json");
+        QTest::newRow("JSON path too long") << QByteArray("GET") << post + QStringLiteral("/comments/1/x")
+                                            << 404 << QByteArray("application/json");
+        QTest::newRow("feed by DELETE") << QByteArray("DELETE") << feed + QStringLiteral("posts/default")
+                                        << 405 << QByteArray("text/plain");
+        QTest::newRow("unknown feed path")
+            << QByteArray("GET") << feed + QStringLiteral("nothing") << 404 << QByteArray("text/plain");
+        QTest::newRow("comment add by GET")
+            << QByteArray("GET") << feed + LowTidePost + QStringLiteral("/comments/default") << 405
+            << QByteArray("text/plain");
+        QTest::newRow("photo upload by GET")
+            << QByteArray("GET") << QStringLiteral("/data/feed/api/user/default/albumid/default") << 405
+            << QByteArray("text/plain");
+        QTest::newRow("photo by DELETE")
+            << QByteArray("DELETE") << QStringLiteral("/photos/1/a.png") << 405 << QByteArray("text/plain");
+        QTest::newRow("unknown photo")
+            << QByteArray("GET") << QStringLiteral("/photos/1/a.png") << 404 << QByteArray("text/html");
+        QTest::newRow("picture by POST")
+            << QByteArray("POST") << QStringLiteral("/img/a.gif") << 404 << QByteArray("text/html");
+        QTest::newRow("picture") << QByteArray("GET") << QStringLiteral("/img/a.gif") << 200
+                                 << QByteArray("image/gif");
+        QTest::newRow("blog page by POST")
+            << QByteArray("POST") << QStringLiteral("/tidetables/") << 404 << QByteArray("text/html");
+    }
+    void testMethodsAndPathsOutsideTheServicesRefused()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(QByteArray, type);
+        const QList<QPair<QByteArray, QByteArray>> auth{
+            qMakePair(QByteArray("Authorization"), "OAuth " + m_token.toUtf8())};
+        const StandinClient::Reply r = m_client->send(method, path, auth);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.contentType.startsWith(type), r.contentType.constData());
+        QCOMPARE(m_standin.post(TideBlog, LowTidePost).has_value(), true);
     }
 };
 

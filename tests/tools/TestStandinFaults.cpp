@@ -138,6 +138,27 @@ private Q_SLOTS:
         QCOMPARE(m_standin.requestCount(), 0);
     }
 
+    void testRequestLogLimitKeepsOnlyLatest()
+    {
+        GoogleStandin other;
+        other.setRequestLogLimit(2);
+        QVERIFY(other.start(0) != 0);
+        StandinClient client(other.serverUrl());
+        QSignalSpy spy(&other, &GoogleStandin::requestLogged);
+        for (int i = 1; i <= 3; ++i)
+            client.send("GET", QStringLiteral("/tidetables/?n=%1").arg(i));
+        QTRY_COMPARE(spy.count(), 3);
+        const QList<LoggedRequest> log = other.requests();
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log[0].target, QByteArray("/tidetables/?n=2"));
+        QCOMPARE(log[1].target, QByteArray("/tidetables/?n=3"));
+        other.setRequestLogLimit(0);
+        QCOMPARE(other.requestCount(), 0);
+        QCOMPARE(client.send("GET", QStringLiteral("/tidetables/")).status, 200);
+        QTRY_COMPARE(spy.count(), 4);
+        QCOMPARE(other.requestCount(), 0);
+    }
+
     // ---- fault switches ----
 
     void testNoReplyClosesBeforeHeaders()
@@ -188,6 +209,22 @@ private Q_SLOTS:
         StandinClient::wait(reply);
         QTRY_COMPARE(m_standin.stalledCount(), 0);
         m_standin.clearFaults();
+        QCOMPARE(m_client->get(QString::fromLatin1(UserInfo), m_token, false).status, 200);
+    }
+
+    void testEndlessPipelineBehindStallIsCutOff()
+    {
+        m_standin.addFault(StandinFault::Kind::Stall, UserInfo, 1);
+        QTcpSocket socket;
+        connectRaw(socket);
+        socket.write("GET /oauth2/v1/userinfo HTTP/1.1\r\nHost: x\r\n\r\n");
+        QTRY_COMPARE(m_standin.stalledCount(), 1);
+        // Far more queued requests than one request head and body may take.
+        const QByteArray next = "GET /tidetables/ HTTP/1.1\r\nHost: x\r\n\r\n";
+        socket.write(next.repeated(200 * 1024 / next.size()));
+        QTRY_COMPARE(m_standin.stalledCount(), 0);
+        QByteArray buffer;
+        QCOMPARE(readResponse(socket, &buffer), QByteArray());
         QCOMPARE(m_client->get(QString::fromLatin1(UserInfo), m_token, false).status, 200);
     }
 

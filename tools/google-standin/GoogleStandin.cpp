@@ -14,6 +14,34 @@ static void initStandinResources()
     Q_INIT_RESOURCE(google_standin_seed);
 }
 
+namespace {
+
+// Marks a token as used up: an expired access token, a revoked refresh token.
+void spend(QHash<QString, StandinGrant>& grants, const QString& token)
+{
+    auto it = grants.find(token);
+    if (it != grants.end())
+        it->spent = true;
+}
+
+void spendAll(QHash<QString, StandinGrant>& grants)
+{
+    for (auto& grant : grants)
+        grant.spent = true;
+}
+
+QStringList liveTokens(const QHash<QString, StandinGrant>& grants, const QString& accountId)
+{
+    QStringList out;
+    for (auto it = grants.constBegin(); it != grants.constEnd(); ++it) {
+        if (!it->spent && (accountId.isEmpty() || it->accountId == accountId))
+            out.append(it.key());
+    }
+    return out;
+}
+
+} // namespace
+
 GoogleStandin::GoogleStandin(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<LoggedRequest>();
@@ -55,7 +83,10 @@ quint16 GoogleStandin::start(quint16 port)
     QMetaObject::invokeMethod(
         m_server, [&] { bound = m_server->listen(port, &error); }, Qt::BlockingQueuedConnection);
     if (bound == 0) {
-        m_error = error.isEmpty() ? QStringLiteral("cannot listen") : error;
+        {
+            QMutexLocker lock(&m_mutex);
+            m_error = error.isEmpty() ? QStringLiteral("cannot listen") : error;
+        }
         stop();
         return 0;
     }
@@ -160,14 +191,14 @@ QList<StandinAccount> GoogleStandin::accounts() const
 QString GoogleStandin::defaultAccountId() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_state.accounts.isEmpty() ? QString() : m_state.accounts.first().id;
+    return knownAccount(QString());
 }
 
-QString GoogleStandin::accountOrDefault(const QString& accountId) const
+QString GoogleStandin::knownAccount(const QString& accountId) const
 {
-    if (!accountId.isEmpty())
-        return accountId;
-    return m_state.accounts.isEmpty() ? QString() : m_state.accounts.first().id;
+    if (accountId.isEmpty())
+        return m_state.accounts.isEmpty() ? QString() : m_state.accounts.first().id;
+    return m_state.account(accountId) ? accountId : QString();
 }
 
 QList<StandinBlog> GoogleStandin::blogs(const QString& accountId) const
@@ -247,58 +278,46 @@ QList<StandinPhoto> GoogleStandin::photos() const
 QString GoogleStandin::issueAccessToken(const QString& accountId)
 {
     QMutexLocker lock(&m_mutex);
-    const QString id = accountOrDefault(accountId);
-    if (!m_state.account(id))
-        return {};
-    return m_state.issueAccessToken(id, m_config.scope, m_config.clientId);
+    const QString id = knownAccount(accountId);
+    return id.isEmpty() ? QString() : m_state.issueAccessToken(id, m_config.scope, m_config.clientId);
 }
 
 QString GoogleStandin::issueRefreshToken(const QString& accountId)
 {
     QMutexLocker lock(&m_mutex);
-    const QString id = accountOrDefault(accountId);
-    if (!m_state.account(id))
-        return {};
-    return m_state.issueRefreshToken(id, m_config.scope, m_config.clientId);
+    const QString id = knownAccount(accountId);
+    return id.isEmpty() ? QString() : m_state.issueRefreshToken(id, m_config.scope, m_config.clientId);
 }
 
 QString GoogleStandin::issueAuthorizationCode(const QString& accountId, const QString& redirectUri)
 {
     QMutexLocker lock(&m_mutex);
-    const QString id = accountOrDefault(accountId);
-    if (!m_state.account(id))
-        return {};
-    return m_state.issueCode(id, m_config.clientId, redirectUri, m_config.scope);
+    const QString id = knownAccount(accountId);
+    return id.isEmpty() ? QString() : m_state.issueCode(id, m_config.clientId, redirectUri, m_config.scope);
 }
 
 void GoogleStandin::expireAccessToken(const QString& token)
 {
     QMutexLocker lock(&m_mutex);
-    auto it = m_state.accessTokens.find(token);
-    if (it != m_state.accessTokens.end())
-        it->spent = true;
+    spend(m_state.accessTokens, token);
 }
 
 void GoogleStandin::expireAllAccessTokens()
 {
     QMutexLocker lock(&m_mutex);
-    for (auto& grant : m_state.accessTokens)
-        grant.spent = true;
+    spendAll(m_state.accessTokens);
 }
 
 void GoogleStandin::revokeRefreshToken(const QString& token)
 {
     QMutexLocker lock(&m_mutex);
-    auto it = m_state.refreshTokens.find(token);
-    if (it != m_state.refreshTokens.end())
-        it->spent = true;
+    spend(m_state.refreshTokens, token);
 }
 
 void GoogleStandin::revokeAllRefreshTokens()
 {
     QMutexLocker lock(&m_mutex);
-    for (auto& grant : m_state.refreshTokens)
-        grant.spent = true;
+    spendAll(m_state.refreshTokens);
 }
 
 bool GoogleStandin::isAccessTokenValid(const QString& token) const
@@ -310,23 +329,13 @@ bool GoogleStandin::isAccessTokenValid(const QString& token) const
 QStringList GoogleStandin::accessTokens(const QString& accountId) const
 {
     QMutexLocker lock(&m_mutex);
-    QStringList out;
-    for (auto it = m_state.accessTokens.constBegin(); it != m_state.accessTokens.constEnd(); ++it) {
-        if (!it->spent && (accountId.isEmpty() || it->accountId == accountId))
-            out.append(it.key());
-    }
-    return out;
+    return liveTokens(m_state.accessTokens, accountId);
 }
 
 QStringList GoogleStandin::refreshTokens(const QString& accountId) const
 {
     QMutexLocker lock(&m_mutex);
-    QStringList out;
-    for (auto it = m_state.refreshTokens.constBegin(); it != m_state.refreshTokens.constEnd(); ++it) {
-        if (!it->spent && (accountId.isEmpty() || it->accountId == accountId))
-            out.append(it.key());
-    }
-    return out;
+    return liveTokens(m_state.refreshTokens, accountId);
 }
 
 void GoogleStandin::setClient(const QString& clientId, const QString& clientSecret)
@@ -437,6 +446,19 @@ void GoogleStandin::clearRequests()
     m_log.clear();
 }
 
+void GoogleStandin::setRequestLogLimit(int maxRequests)
+{
+    QMutexLocker lock(&m_mutex);
+    m_logLimit = maxRequests;
+    trimLog();
+}
+
+void GoogleStandin::trimLog()
+{
+    if (m_logLimit >= 0 && m_log.size() > m_logLimit)
+        m_log.remove(0, m_log.size() - m_logLimit);
+}
+
 std::optional<StandinFault> GoogleStandin::takeFault(const LoggedRequest& request)
 {
     const QByteArray path = request.path();
@@ -456,6 +478,7 @@ StandinResponse GoogleStandin::handle(const LoggedRequest& request, bool replay)
     std::optional<StandinFault> fault;
     if (!replay) {
         m_log.append(request);
+        trimLog();
         fault = takeFault(request);
     }
     StandinResponse response;

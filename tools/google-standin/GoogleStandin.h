@@ -102,6 +102,8 @@ public:
     QList<LoggedRequest> requests(const QByteArray& method, const QByteArray& pathPrefix) const;
     int requestCount() const;
     void clearRequests();
+    // Keeps only the latest requests (-1, the default: all of them; 0: none).
+    void setRequestLogLimit(int maxRequests);
 
 Q_SIGNALS:
     // Emitted from the stand-in's thread for every request, before it is answered.
@@ -111,7 +113,9 @@ private:
     StandinResponse handle(const LoggedRequest& request, bool replay);
     std::optional<StandinFault> takeFault(const LoggedRequest& request);
     static void applyBodyFault(StandinFault::Kind kind, StandinResponse* response);
-    QString accountOrDefault(const QString& accountId) const;
+    void trimLog();
+    // The given account, or the first when none is given; empty when there is no such account.
+    QString knownAccount(const QString& accountId) const;
 
     mutable QMutex m_mutex;
     StandinState m_state;
@@ -119,6 +123,7 @@ private:
     QJsonObject m_seed;
     QList<StandinFault> m_faults;
     QList<LoggedRequest> m_log;
+    int m_logLimit = -1;
     qint64 m_maxBodySize = 32 * 1024 * 1024;
     QString m_error;
     quint16 m_port = 0;

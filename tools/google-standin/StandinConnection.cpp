@@ -27,6 +27,12 @@ void StandinConnection::onReadyRead()
     } else {
         m_buffer.append(data);
     }
+    // Requests queued behind a stalled one wait here; beyond what one request may take the client is cut
+    // off rather than buffered without end.
+    if (m_state == State::Stalled && m_buffer.size() > MaxHeadSize + m_maxBodySize) {
+        closeNow();
+        return;
+    }
     process();
 }
 

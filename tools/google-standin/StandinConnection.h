@@ -10,7 +10,8 @@
 #include <functional>
 
 // One client connection: a small HTTP/1.1 reader (keep-alive, Content-Length bodies) and writer.
-// Requests on one connection are answered strictly in order; a stalled request holds back the ones behind it.
+// Requests on one connection are answered strictly in order; a stalled request holds back the ones behind it
+// (as many bytes of them as one request may take; more closes the connection).
 class StandinConnection : public QObject
 {
     Q_OBJECT

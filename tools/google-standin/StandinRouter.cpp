@@ -67,6 +67,24 @@ bool parsePositive(const QString& text, int* value)
     return true;
 }
 
+bool isGData2(const LoggedRequest& request)
+{
+    return request.header("GData-Version").trimmed().startsWith('2');
+}
+
+// Reads the Atom entry of a post body; the refusal when there is none.
+std::optional<StandinResponse> readPostEntry(const LoggedRequest& request, StandinAtomReader::Entry* entry)
+{
+    const QByteArray type = request.header("Content-Type").toLower();
+    if (!type.isEmpty() && !type.contains("xml"))
+        return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
+                                                 .arg(QString::fromUtf8(request.header("Content-Type"))));
+    QString error;
+    if (!StandinAtomReader::read(request.body, entry, &error))
+        return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+    return std::nullopt;
+}
+
 StandinResponse htmlNotFound()
 {
     return StandinResponse::make(
@@ -77,7 +95,64 @@ StandinResponse htmlNotFound()
         "<ins>That\xE2\x80\x99s all we know.</ins>\n");
 }
 
+StandinResponse methodNotAllowed(bool json)
+{
+    return json ? StandinErrors::jsonError(405, "httpMethodNotAllowed", "Method Not Allowed")
+                : StandinErrors::feedError(405, "Method not allowed");
+}
+
+// How a route answers a method it does not serve.
+enum class Refusal
+{
+    HtmlNotAllowed,
+    JsonNotAllowed,
+    FeedNotAllowed,
+    HtmlNotFound,
+};
+
+StandinResponse refuse(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::HtmlNotAllowed:
+        return StandinResponse::make(405, HtmlType, "Method not allowed");
+    case Refusal::JsonNotAllowed:
+        return methodNotAllowed(true);
+    case Refusal::FeedNotAllowed:
+        return methodNotAllowed(false);
+    case Refusal::HtmlNotFound:
+        break;
+    }
+    return htmlNotFound();
+}
+
+// Whether the path segments fit a pattern such as "feeds/*/posts/default/*": "*" takes any one segment and
+// hands it on in args, a last "**" takes any number of them, none included.
+bool matchRoute(const char* pattern, const QStringList& segments, QStringList* args)
+{
+    const QStringList parts = QString::fromLatin1(pattern).split(QLatin1Char('/'));
+    args->clear();
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (parts[i] == QLatin1String("**"))
+            return true;
+        if (i >= segments.size())
+            return false;
+        if (parts[i] == QLatin1String("*"))
+            args->append(segments[i]);
+        else if (parts[i] != segments[i])
+            return false;
+    }
+    return parts.size() == segments.size();
+}
+
 } // namespace
+
+// One request on its way to a handler: the method after any override, and what the pattern's "*" took.
+struct StandinRouter::RouteCall
+{
+    const LoggedRequest& request;
+    const QByteArray& method;
+    const QStringList& args;
+};
 
 StandinRouter::StandinRouter(StandinState& state, const StandinConfig& config)
     : m_state(state), m_config(config)
@@ -100,13 +175,6 @@ QStringList StandinRouter::knownScopes()
             QStringLiteral("openid")};
 }
 
-StandinResponse StandinRouter::methodNotAllowed(bool json)
-{
-    StandinResponse r = json ? StandinErrors::jsonError(405, "httpMethodNotAllowed", "Method Not Allowed")
-                             : StandinErrors::feedError(405, "Method not allowed");
-    return r;
-}
-
 StandinResponse StandinRouter::route(const LoggedRequest& request)
 {
     QByteArray method = request.method;
@@ -119,72 +187,74 @@ StandinResponse StandinRouter::route(const LoggedRequest& request)
         if (!s.isEmpty())
             segments.append(QString::fromUtf8(QByteArray::fromPercentEncoding(s)));
     }
-    const int n = int(segments.size());
-    auto at = [&](int i) { return i < n ? segments[i] : QString(); };
 
-    if (n == 3 && at(0) == QLatin1String("o") && at(1) == QLatin1String("oauth2")) {
-        if (at(2) == QLatin1String("auth"))
-            return method == "GET" ? consent(request)
-                                   : StandinResponse::make(405, HtmlType, "Method not allowed");
-        if (at(2) == QLatin1String("approval"))
-            return method == "GET" ? approval(request)
-                                   : StandinResponse::make(405, HtmlType, "Method not allowed");
-        if (at(2) == QLatin1String("token"))
-            return token(request);
+    using R = StandinRouter;
+    struct Route
+    {
+        const char* pattern; // see matchRoute()
+        const char* methods; // those served, separated by blanks; null: the handler sorts them out
+        Refusal refusal;     // for any other method
+        StandinResponse (*handler)(StandinRouter& router, const RouteCall& call);
+    };
+    // The first match wins.
+    static const Route routes[] = {
+        {"o/oauth2/auth", "GET", Refusal::HtmlNotAllowed,
+         [](R& r, const RouteCall& c) { return r.consent(c.request); }},
+        {"o/oauth2/approval", "GET", Refusal::HtmlNotAllowed,
+         [](R& r, const RouteCall& c) { return r.approval(c.request); }},
+        {"o/oauth2/token", nullptr, Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.token(c.request); }},
+        {"oauth2/v3/token", nullptr, Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.token(c.request); }},
+        {"oauth2/v1/userinfo", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.userInfo(c.request); }},
+        {"oauth2/v2/userinfo", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.userInfo(c.request); }},
+        {"blogger/v3/users/self/blogs", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.blogList(c.request); }},
+        {"blogger/v3/blogs/*/posts/*", "DELETE", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.deletePostJson(c.request, c.args[0], c.args[1]); }},
+        {"blogger/v3/blogs/*/posts/*/comments", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.commentsJson(c.request, c.args[0], c.args[1]); }},
+        {"blogger/v3/blogs/*/posts/*/comments/*", "GET", Refusal::JsonNotAllowed,
+         [](R& r, const RouteCall& c) { return r.commentJson(c.request, c.args[0], c.args[1], c.args[2]); }},
+        {"blogger/v3/**", nullptr, Refusal::JsonNotAllowed,
+         [](R&, const RouteCall&) { return StandinErrors::notFound(); }},
+        {"feeds/*/posts/default", nullptr, Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.postsFeed(c.request, c.method, c.args[0]); }},
+        {"feeds/*/posts/default/*", nullptr, Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.postEntry(c.request, c.method, c.args[0], c.args[1]); }},
+        {"feeds/*/*/comments/default", "POST", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.addComment(c.request, c.args[0], c.args[1]); }},
+        {"feeds/*/*/comments/default/*", "DELETE", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) {
+             return r.deleteComment(c.request, c.args[0], c.args[1], c.args[2]);
+         }},
+        {"feeds/**", nullptr, Refusal::FeedNotAllowed,
+         [](R&, const RouteCall&) { return StandinErrors::feedError(404, QStringLiteral("Not found")); }},
+        {"data/feed/api/user/*/albumid/*", "POST", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.uploadPhoto(c.request, c.args[0], c.args[1]); }},
+        {"photos/*/**", "GET HEAD", Refusal::FeedNotAllowed,
+         [](R& r, const RouteCall& c) { return r.servePhoto(c.args[0]); }},
+        {"img/*", "GET HEAD", Refusal::HtmlNotFound,
+         [](R&, const RouteCall&) {
+             // Profile pictures and icons: one transparent pixel stands in for all of them.
+             static const QByteArray pixel =
+                 QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
+             return StandinResponse::make(200, "image/gif", pixel);
+         }},
+    };
+    QStringList args;
+    for (const Route& route : routes) {
+        if (!matchRoute(route.pattern, segments, &args))
+            continue;
+        if (route.methods && !QByteArray(route.methods).split(' ').contains(method))
+            return refuse(route.refusal);
+        return route.handler(*this, RouteCall{request, method, args});
     }
-    if (n == 3 && at(0) == QLatin1String("oauth2") && at(1) == QLatin1String("v3") &&
-        at(2) == QLatin1String("token"))
-        return token(request);
-    if (n == 3 && at(0) == QLatin1String("oauth2") &&
-        (at(1) == QLatin1String("v1") || at(1) == QLatin1String("v2")) && at(2) == QLatin1String("userinfo"))
-        return method == "GET" ? userInfo(request) : methodNotAllowed(true);
 
-    if (at(0) == QLatin1String("blogger") && at(1) == QLatin1String("v3")) {
-        if (n == 5 && at(2) == QLatin1String("users") && at(4) == QLatin1String("blogs")) {
-            if (at(3) != QLatin1String("self"))
-                return StandinErrors::notFound();
-            return method == "GET" ? blogList(request) : methodNotAllowed(true);
-        }
-        if (n >= 6 && at(2) == QLatin1String("blogs") && at(4) == QLatin1String("posts")) {
-            if (n == 6)
-                return method == "DELETE" ? deletePostJson(request, at(3), at(5)) : methodNotAllowed(true);
-            if (n == 7 && at(6) == QLatin1String("comments"))
-                return method == "GET" ? commentsJson(request, at(3), at(5)) : methodNotAllowed(true);
-            if (n == 8 && at(6) == QLatin1String("comments"))
-                return method == "GET" ? commentJson(request, at(3), at(5), at(7)) : methodNotAllowed(true);
-        }
-        return StandinErrors::notFound();
-    }
-
-    if (at(0) == QLatin1String("feeds")) {
-        if (n == 4 && at(2) == QLatin1String("posts") && at(3) == QLatin1String("default"))
-            return postsFeed(request, method, at(1));
-        if (n == 5 && at(2) == QLatin1String("posts") && at(3) == QLatin1String("default"))
-            return postEntry(request, method, at(1), at(4));
-        if (n == 5 && at(3) == QLatin1String("comments") && at(4) == QLatin1String("default"))
-            return method == "POST" ? addComment(request, at(1), at(2)) : methodNotAllowed(false);
-        if (n == 6 && at(3) == QLatin1String("comments") && at(4) == QLatin1String("default"))
-            return method == "DELETE" ? deleteComment(request, at(1), at(2), at(5)) : methodNotAllowed(false);
-        return StandinErrors::feedError(404, QStringLiteral("Not found"));
-    }
-
-    if (n == 7 && at(0) == QLatin1String("data") && at(1) == QLatin1String("feed") &&
-        at(2) == QLatin1String("api") && at(3) == QLatin1String("user") && at(5) == QLatin1String("albumid"))
-        return method == "POST" ? uploadPhoto(request, at(4), at(6)) : methodNotAllowed(false);
-
-    if (n >= 2 && at(0) == QLatin1String("photos"))
-        return method == "GET" || method == "HEAD" ? servePhoto(at(1)) : methodNotAllowed(false);
-
-    if (n == 2 && at(0) == QLatin1String("img") && (method == "GET" || method == "HEAD")) {
-        // Profile pictures and icons: one transparent pixel stands in for all of them.
-        static const QByteArray pixel =
-            QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
-        return StandinResponse::make(200, "image/gif", pixel);
-    }
-
-    if (n >= 1 && (method == "GET" || method == "HEAD") && m_state.blogByPath(at(0)))
+    if (!segments.isEmpty() && (method == "GET" || method == "HEAD") && m_state.blogByPath(segments.first()))
         return blogPage(segments);
-
     return htmlNotFound();
 }
 
@@ -357,61 +427,72 @@ StandinResponse StandinRouter::token(const LoggedRequest& request)
                                      QStringLiteral("Invalid grant_type: ") + grantType.decoded);
 }
 
-QString StandinRouter::authorize(const LoggedRequest& request, bool json, StandinResponse* failure) const
+StandinRouter::Target StandinRouter::caller(const LoggedRequest& request, bool json) const
 {
+    Target t;
     const QByteArray header = request.header("Authorization").trimmed();
     const int space = header.indexOf(' ');
-    QString account;
     if (space > 0) {
         const QByteArray scheme = header.left(space).toLower();
         if (scheme == "oauth" || scheme == "bearer")
-            account = m_state.accountForAccessToken(QString::fromUtf8(header.mid(space + 1).trimmed()));
+            t.accountId = m_state.accountForAccessToken(QString::fromUtf8(header.mid(space + 1).trimmed()));
     }
-    if (account.isEmpty())
-        *failure = json ? StandinErrors::invalidCredentials() : StandinErrors::feedTokenInvalid();
-    return account;
+    if (t.accountId.isEmpty())
+        t.failure = json ? StandinErrors::invalidCredentials() : StandinErrors::feedTokenInvalid();
+    return t;
 }
 
-StandinBlog* StandinRouter::ownedBlog(const QString& blogId, const QString& accountId, bool json,
-                                      StandinResponse* failure)
+StandinRouter::Target StandinRouter::callerBlog(const LoggedRequest& request, bool json,
+                                                const QString& blogId)
 {
-    StandinBlog* blog = m_state.blog(blogId);
-    if (!blog) {
-        *failure = json ? StandinErrors::notFound()
-                        : StandinErrors::feedError(404, QStringLiteral("Blog not found"));
-        return nullptr;
-    }
-    if (blog->ownerId != accountId) {
-        *failure =
+    Target t = caller(request, json);
+    if (t.failure)
+        return t;
+    t.blog = m_state.blog(blogId);
+    if (!t.blog) {
+        t.failure = json ? StandinErrors::notFound()
+                         : StandinErrors::feedError(404, QStringLiteral("Blog not found"));
+    } else if (t.blog->ownerId != t.accountId) {
+        t.failure =
             json ? StandinErrors::jsonError(403, QStringLiteral("forbidden"),
                                             QStringLiteral("We're sorry, but you don't have permission to "
                                                            "access this resource."))
                  : StandinErrors::feedError(
                        403, QStringLiteral("User does not have permission to access this blog"));
-        return nullptr;
     }
-    return blog;
+    return t;
+}
+
+StandinRouter::Target StandinRouter::callerPost(const LoggedRequest& request, bool json,
+                                                const QString& blogId, const QString& postId)
+{
+    Target t = callerBlog(request, json, blogId);
+    if (t.failure)
+        return t;
+    t.post = StandinState::post(*t.blog, postId);
+    if (!t.post)
+        t.failure = json ? StandinErrors::notFound()
+                         : StandinErrors::feedError(404, QStringLiteral("Post not found"));
+    return t;
 }
 
 StandinResponse StandinRouter::userInfo(const LoggedRequest& request)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    return StandinResponse::make(200, JsonType,
-                                 StandinJsonWriter::userInfo(*m_state.account(accountId), m_config.baseUrl));
+    const Target t = caller(request, true);
+    if (t.failure)
+        return *t.failure;
+    return StandinResponse::make(
+        200, JsonType, StandinJsonWriter::userInfo(*m_state.account(t.accountId), m_config.baseUrl));
 }
 
 StandinResponse StandinRouter::blogList(const LoggedRequest& request)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
+    const Target t = caller(request, true);
+    if (t.failure)
+        return *t.failure;
     QList<const StandinBlog*> blogs;
     for (const StandinBlog& b : m_state.blogs) {
-        if (b.ownerId == accountId)
+        if (b.ownerId == t.accountId)
             blogs.append(&b);
     }
     return StandinResponse::make(200, JsonType, StandinJsonWriter::blogList(blogs, m_config.baseUrl));
@@ -422,35 +503,19 @@ StandinResponse StandinRouter::blogList(const LoggedRequest& request)
 StandinResponse StandinRouter::deletePostJson(const LoggedRequest& request, const QString& blogId,
                                               const QString& postId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
-    if (!blog)
-        return failure;
-    for (int i = 0; i < blog->posts.size(); ++i) {
-        if (blog->posts[i].id == postId) {
-            blog->posts.removeAt(i);
-            return StandinResponse::make(204, QByteArray(), QByteArray());
-        }
-    }
-    return StandinErrors::notFound();
+    const Target t = callerPost(request, true, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    t.blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
+    return StandinResponse::make(204, QByteArray(), QByteArray());
 }
 
 StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const QString& blogId,
                                             const QString& postId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::notFound();
+    const Target t = callerPost(request, true, blogId, postId);
+    if (t.failure)
+        return *t.failure;
 
     int maxResults = 20;
     if (request.hasQueryKey(QStringLiteral("maxResults"))) {
@@ -472,16 +537,16 @@ StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const 
                                             QStringLiteral("Invalid pageToken"));
     }
     QList<const StandinComment*> sorted;
-    for (const StandinComment& c : post->comments)
+    for (const StandinComment& c : t.post->comments)
         sorted.append(&c);
     std::stable_sort(sorted.begin(), sorted.end(), [](const StandinComment* a, const StandinComment* b) {
         return a->published < b->published;
     });
     QList<QJsonObject> items;
     for (int i = offset; i < sorted.size() && items.size() < maxResults; ++i)
-        items.append(StandinJsonWriter::comment(*blog, *post, *sorted[i], m_config.baseUrl));
+        items.append(StandinJsonWriter::comment(*t.blog, *t.post, *sorted[i], m_config.baseUrl));
     QString next;
-    if (offset + maxResults < sorted.size()) {
+    if (qint64(offset) + maxResults < sorted.size()) { // a token near INT_MAX must not wrap
         next = QString::fromLatin1(
             ("offset:" + QByteArray::number(offset + maxResults)).toBase64(QByteArray::Base64UrlEncoding));
     }
@@ -491,21 +556,14 @@ StandinResponse StandinRouter::commentsJson(const LoggedRequest& request, const 
 StandinResponse StandinRouter::commentJson(const LoggedRequest& request, const QString& blogId,
                                            const QString& postId, const QString& commentId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, true, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, true, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::notFound();
-    for (const StandinComment& c : post->comments) {
+    const Target t = callerPost(request, true, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    for (const StandinComment& c : t.post->comments) {
         if (c.id == commentId) {
-            return StandinResponse::make(
-                200, JsonType,
-                StandinJsonWriter::toBytes(StandinJsonWriter::comment(*blog, *post, c, m_config.baseUrl)));
+            return StandinResponse::make(200, JsonType,
+                                         StandinJsonWriter::toBytes(StandinJsonWriter::comment(
+                                             *t.blog, *t.post, c, m_config.baseUrl)));
         }
     }
     return StandinErrors::notFound();
@@ -537,24 +595,15 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
 {
     if (method != "GET" && method != "POST")
         return methodNotAllowed(false);
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    const bool gdata2 = request.header("GData-Version").trimmed().startsWith('2');
+    const Target t = callerBlog(request, false, blogId);
+    if (t.failure)
+        return *t.failure;
+    const bool gdata2 = isGData2(request);
 
     if (method == "POST") {
-        const QByteArray type = request.header("Content-Type").toLower();
-        if (!type.isEmpty() && !type.contains("xml"))
-            return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
-                                                     .arg(QString::fromUtf8(request.header("Content-Type"))));
         StandinAtomReader::Entry entry;
-        QString error;
-        if (!StandinAtomReader::read(request.body, &entry, &error))
-            return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+        if (const auto refusal = readPostEntry(request, &entry))
+            return *refusal;
         const QDateTime now = QDateTime::currentDateTimeUtc();
         StandinPost post;
         post.id = m_state.newId();
@@ -564,9 +613,9 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
         post.draft = entry.draft;
         post.updated = now;
         post.published = entry.hasPublished ? entry.published : now;
-        StandinState::assignUrlPath(*blog, post);
-        blog->posts.prepend(post);
-        return atomEntryReply(201, *blog, blog->posts.first(), gdata2);
+        StandinState::assignUrlPath(*t.blog, post);
+        t.blog->posts.prepend(post);
+        return atomEntryReply(201, *t.blog, t.blog->posts.first(), gdata2);
     }
 
     QString orderBy = request.queryValue(QStringLiteral("orderby"));
@@ -586,7 +635,7 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
             return StandinErrors::feedError(400, QStringLiteral("Invalid start-index parameter: ") + text);
     }
     QList<const StandinPost*> sorted;
-    for (const StandinPost& p : blog->posts)
+    for (const StandinPost& p : t.blog->posts)
         sorted.append(&p);
     const bool byUpdated = orderBy == QLatin1String("updated");
     std::stable_sort(sorted.begin(), sorted.end(), [byUpdated](const StandinPost* a, const StandinPost* b) {
@@ -603,9 +652,9 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
     page.orderBy = orderBy;
     for (qsizetype i = startIndex - 1; i < sorted.size() && page.posts.size() < maxResults; ++i)
         page.posts.append(sorted[i]);
-    const StandinAccount* owner = m_state.account(blog->ownerId);
-    return StandinResponse::make(200, AtomFeedType,
-                                 StandinAtomWriter::postsFeed(*blog, page, *owner, m_config.baseUrl, gdata2));
+    const StandinAccount* owner = m_state.account(t.blog->ownerId);
+    return StandinResponse::make(
+        200, AtomFeedType, StandinAtomWriter::postsFeed(*t.blog, page, *owner, m_config.baseUrl, gdata2));
 }
 
 StandinResponse StandinRouter::postEntry(const LoggedRequest& request, const QByteArray& method,
@@ -613,61 +662,42 @@ StandinResponse StandinRouter::postEntry(const LoggedRequest& request, const QBy
 {
     if (method != "GET" && method != "PUT" && method != "DELETE")
         return methodNotAllowed(false);
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
-    const bool gdata2 = request.header("GData-Version").trimmed().startsWith('2');
+    const Target t = callerPost(request, false, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    const bool gdata2 = isGData2(request);
 
     if (method == "GET")
-        return atomEntryReply(200, *blog, *post, gdata2);
+        return atomEntryReply(200, *t.blog, *t.post, gdata2);
     if (method == "DELETE") {
-        blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
+        t.blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
         return StandinResponse::make(200, QByteArray(), QByteArray());
     }
-    const QByteArray type = request.header("Content-Type").toLower();
-    if (!type.isEmpty() && !type.contains("xml"))
-        return StandinErrors::feedError(415, QStringLiteral("Content-Type %1 is not a valid input type.")
-                                                 .arg(QString::fromUtf8(request.header("Content-Type"))));
     StandinAtomReader::Entry entry;
-    QString error;
-    if (!StandinAtomReader::read(request.body, &entry, &error))
-        return StandinErrors::feedError(400, QStringLiteral("Invalid post entry: ") + error);
+    if (const auto refusal = readPostEntry(request, &entry))
+        return *refusal;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const bool wasDraft = post->draft;
-    post->title = entry.title;
-    post->content = entry.content;
-    post->labels = entry.labels;
-    post->draft = entry.draft;
+    const bool wasDraft = t.post->draft;
+    t.post->title = entry.title;
+    t.post->content = entry.content;
+    t.post->labels = entry.labels;
+    t.post->draft = entry.draft;
     if (entry.hasPublished)
-        post->published = entry.published;
+        t.post->published = entry.published;
     else if (wasDraft && !entry.draft)
-        post->published = now; // a draft goes live now
-    post->updated = now;
-    StandinState::assignUrlPath(*blog, *post);
-    return atomEntryReply(200, *blog, *post, gdata2);
+        t.post->published = now; // a draft goes live now
+    t.post->updated = now;
+    StandinState::assignUrlPath(*t.blog, *t.post);
+    return atomEntryReply(200, *t.blog, *t.post, gdata2);
 }
 
 StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QString& blogId,
                                           const QString& postId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
-    if (post->draft)
+    const Target t = callerPost(request, false, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    if (t.post->draft)
         return StandinErrors::feedError(400, QStringLiteral("Comments are not allowed on a draft post"));
     StandinAtomReader::Entry entry;
     QString error;
@@ -675,7 +705,7 @@ StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QS
         return StandinErrors::feedError(400, QStringLiteral("Invalid comment entry: ") + error);
     if (entry.content.trimmed().isEmpty())
         return StandinErrors::feedError(400, QStringLiteral("Comment content is required"));
-    const StandinAccount* author = m_state.account(accountId);
+    const StandinAccount* author = m_state.account(t.accountId);
     StandinComment comment;
     comment.id = m_state.newId();
     comment.authorId = author->profileId;
@@ -683,12 +713,12 @@ StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QS
     comment.authorImage = author->picture;
     comment.published = comment.updated = QDateTime::currentDateTimeUtc();
     comment.content = entry.content;
-    post->comments.append(comment);
+    t.post->comments.append(comment);
     StandinResponse r = StandinResponse::make(
         201, AtomEntryType,
-        StandinAtomWriter::commentEntry(*blog, *post, post->comments.last(), m_config.baseUrl));
-    r.setHeader("Location", (m_config.baseUrl + QStringLiteral("/feeds/") + blog->id + QLatin1Char('/') +
-                             post->id + QStringLiteral("/comments/default/") + comment.id)
+        StandinAtomWriter::commentEntry(*t.blog, *t.post, t.post->comments.last(), m_config.baseUrl));
+    r.setHeader("Location", (m_config.baseUrl + QStringLiteral("/feeds/") + t.blog->id + QLatin1Char('/') +
+                             t.post->id + QStringLiteral("/comments/default/") + comment.id)
                                 .toUtf8());
     return r;
 }
@@ -696,17 +726,10 @@ StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QS
 StandinResponse StandinRouter::deleteComment(const LoggedRequest& request, const QString& blogId,
                                              const QString& postId, const QString& commentId)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    StandinBlog* blog = ownedBlog(blogId, accountId, false, &failure);
-    if (!blog)
-        return failure;
-    StandinPost* post = StandinState::post(*blog, postId);
-    if (!post)
-        return StandinErrors::feedError(404, QStringLiteral("Post not found"));
-    if (post->comments.removeIf([&](const StandinComment& c) { return c.id == commentId; }) == 0)
+    const Target t = callerPost(request, false, blogId, postId);
+    if (t.failure)
+        return *t.failure;
+    if (t.post->comments.removeIf([&](const StandinComment& c) { return c.id == commentId; }) == 0)
         return StandinErrors::feedError(404, QStringLiteral("Comment not found"));
     return StandinResponse::make(200, QByteArray(), QByteArray());
 }
@@ -716,11 +739,10 @@ StandinResponse StandinRouter::deleteComment(const LoggedRequest& request, const
 StandinResponse StandinRouter::uploadPhoto(const LoggedRequest& request, const QString& user,
                                            const QString& album)
 {
-    StandinResponse failure;
-    const QString accountId = authorize(request, false, &failure);
-    if (accountId.isEmpty())
-        return failure;
-    const StandinAccount* account = m_state.account(accountId);
+    const Target t = caller(request, false);
+    if (t.failure)
+        return *t.failure;
+    const StandinAccount* account = m_state.account(t.accountId);
     if ((user != QLatin1String("default") && user != account->id) ||
         (album != QLatin1String("default") && album != account->albumId))
         return StandinErrors::feedError(403, QStringLiteral("Not authorized to upload to this album"));

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 // Answers one request from the state, changing the state where the request asks for it.
 class StandinRouter
 {
@@ -19,6 +21,8 @@ public:
     static QStringList knownScopes();
 
 private:
+    struct RouteCall;
+
     StandinResponse consent(const LoggedRequest& request);
     StandinResponse approval(const LoggedRequest& request);
     StandinResponse token(const LoggedRequest& request);
@@ -41,14 +45,21 @@ private:
 
     // Checks the consent request's parameters; false with the error page in failure.
     bool checkAuthParameters(const LoggedRequest& request, StandinResponse* failure);
-    // Account of a usable "Authorization" header; empty with the matching reply in failure.
-    QString authorize(const LoggedRequest& request, bool json, StandinResponse* failure) const;
-    // The caller's blog; null with the matching reply in failure.
-    StandinBlog* ownedBlog(const QString& blogId, const QString& accountId, bool json,
-                           StandinResponse* failure);
+
+    // What a handler works on: the account of a usable "Authorization" header and, as asked, the caller's
+    // blog and its post. When one is missing, failure holds the JSON or the feed service's refusal.
+    struct Target
+    {
+        QString accountId;
+        StandinBlog* blog = nullptr;
+        StandinPost* post = nullptr;
+        std::optional<StandinResponse> failure;
+    };
+    Target caller(const LoggedRequest& request, bool json) const;
+    Target callerBlog(const LoggedRequest& request, bool json, const QString& blogId);
+    Target callerPost(const LoggedRequest& request, bool json, const QString& blogId, const QString& postId);
 
     StandinResponse atomEntryReply(int status, const StandinBlog& blog, const StandinPost& post, bool gdata2);
-    static StandinResponse methodNotAllowed(bool json);
 
     StandinState& m_state;
     const StandinConfig& m_config;

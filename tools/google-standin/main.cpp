@@ -51,6 +51,8 @@ int main(int argc, char** argv)
     }
 
     GoogleStandin standin;
+    // Nothing here reads the request log; kept, it would hold every upload of a long session.
+    standin.setRequestLogLimit(0);
     if (parser.isSet(seedOption)) {
         QString error;
         if (!standin.loadSeedFile(parser.value(seedOption), &error)) {
