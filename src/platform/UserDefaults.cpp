@@ -225,6 +225,7 @@ void UserDefaults::setObject(const QVariant& value, const QString& key)
     QMutexLocker locker(&m_mutex);
     m_values.insert(key, normalised);
     m_dirty = true;
+    writeLocked();
 }
 
 void UserDefaults::setBool(bool value, const QString& key)
@@ -242,6 +243,7 @@ void UserDefaults::removeObjectForKey(const QString& key)
     QMutexLocker locker(&m_mutex);
     if (m_values.remove(key) > 0) {
         m_dirty = true;
+        writeLocked();
     }
 }
 

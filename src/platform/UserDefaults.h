@@ -10,7 +10,8 @@
 #include <optional>
 
 // The preferences store: values by key, kept in one file of the data folder.
-// It holds OAuth tokens, so the file is private to the user (0600) and written atomically.
+// It holds OAuth tokens, so the file is private to the user (0600) and written atomically. Every change is
+// written through at once: a crash must not sign the user out or forget the current blog.
 class UserDefaults
 {
 public:
@@ -37,7 +38,7 @@ public:
     void setInteger(std::int64_t value, const QString& key);
     void removeObjectForKey(const QString& key);
 
-    // Writes the store to disk when it changed; false when the write failed.
+    // Writes what an earlier write could not (a full disk, a read-only folder); false when it fails again.
     bool synchronize();
 
     QString filePath() const { return m_filePath; }

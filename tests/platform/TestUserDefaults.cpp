@@ -67,6 +67,18 @@ private Q_SLOTS:
         QCOMPARE(UserDefaults(path()).stringForKey("k").value(), QStringLiteral("v"));
     }
 
+    void testChangesReachDiskWithoutSynchronize()
+    {
+        UserDefaults defaults(path());
+        defaults.setObject(QStringLiteral("access"), "_DEV_penhollowbloggermac_42");
+        defaults.setBool(true, "flag");
+        // Read by another instance while the first is still alive, as after a crash.
+        QCOMPARE(UserDefaults(path()).stringForKey("_DEV_penhollowbloggermac_42").value_or("absent"),
+                 QStringLiteral("access"));
+        defaults.removeObjectForKey("flag");
+        QVERIFY(!UserDefaults(path()).objectForKey("flag").isValid());
+    }
+
     void testKeysAreKeptExactly()
     {
         const QStringList keys{"https://blog.example.com/",
