@@ -1,6 +1,7 @@
 #include "UserDefaults.h"
 
 #include "platform/ApplicationFolders.h"
+#include "platform/Numbers.h"
 
 #include <QDir>
 #include <QFile>
@@ -191,20 +192,8 @@ std::int64_t UserDefaults::integerForKey(const QString& key) const
         return it->toBool() ? 1 : 0;
     case QMetaType::LongLong:
         return it->toLongLong();
-    case QMetaType::Double: {
-        // Clamped: casting a double outside the 64-bit range (or NaN) is undefined.
-        const double value = it->toDouble();
-        if (std::isnan(value)) {
-            return 0;
-        }
-        if (value >= 9.2233720368547758e18) {
-            return std::numeric_limits<std::int64_t>::max();
-        }
-        if (value <= -9.2233720368547758e18) {
-            return std::numeric_limits<std::int64_t>::min();
-        }
-        return static_cast<std::int64_t>(value);
-    }
+    case QMetaType::Double:
+        return truncatedInteger(it->toDouble());
     case QMetaType::QString:
         return it->toString().trimmed().toLongLong();
     default:

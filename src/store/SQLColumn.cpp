@@ -1,5 +1,7 @@
 #include "SQLColumn.h"
 
+#include "platform/Numbers.h"
+
 #include "common/LocalTime.h"
 
 #include <QLocale>
@@ -76,20 +78,6 @@ double doubleValue(const QString& text)
 {
     const QString number = leadingNumber(text, true);
     return number.isEmpty() ? 0.0 : QLocale::c().toDouble(number);
-}
-
-std::int64_t truncatedInteger(double value)
-{
-    if (std::isnan(value)) {
-        return 0;
-    }
-    if (value >= 9.2233720368547758e18) {
-        return std::numeric_limits<std::int64_t>::max();
-    }
-    if (value <= -9.2233720368547758e18) {
-        return std::numeric_limits<std::int64_t>::min();
-    }
-    return static_cast<std::int64_t>(value);
 }
 
 std::optional<QString> decodeUtf8(const QByteArray& bytes)
