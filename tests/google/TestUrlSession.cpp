@@ -32,6 +32,15 @@ struct Outcome
     }
 };
 
+// Sends a GET and waits for its completion; false when none came.
+bool getAndWait(Outcome& outcome, const QUrl& url)
+{
+    UrlSession::Request request;
+    request.url = url;
+    UrlSession(5).dataTask(request, outcome.handler())->resume();
+    return QTest::qWaitFor([&] { return outcome.calls.load() > 0; }, 10000) && outcome.calls.load() == 1;
+}
+
 // A one-purpose HTTP server on the test's thread: records the raw request and answers as told.
 class TinyServer : public QObject
 {
@@ -123,10 +132,7 @@ private Q_SLOTS:
         TinyServer server;
         server.reply = response("200 OK", "hello");
         Outcome outcome;
-        UrlSession::Request request;
-        request.url = server.url("/a?b=1");
-        UrlSession(5).dataTask(request, outcome.handler())->resume();
-        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(getAndWait(outcome, server.url("/a?b=1")));
         QCOMPARE(outcome.body.value(), QByteArray("hello"));
         QVERIFY(!outcome.error.has_value());
         QVERIFY(outcome.onNetworkThread);
@@ -137,10 +143,7 @@ private Q_SLOTS:
         TinyServer server;
         server.reply = response("404 Not Found", "{\"error\":{}}");
         Outcome outcome;
-        UrlSession::Request request;
-        request.url = server.url("/missing");
-        UrlSession(5).dataTask(request, outcome.handler())->resume();
-        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(getAndWait(outcome, server.url("/missing")));
         QCOMPARE(outcome.body.value(), QByteArray("{\"error\":{}}"));
         QVERIFY(!outcome.error.has_value());
     }
@@ -165,10 +168,7 @@ private Q_SLOTS:
         TinyServer server;
         server.reply = response("502 Bad Gateway", "<html>bad</html>");
         Outcome outcome;
-        UrlSession::Request request;
-        request.url = server.url("/x");
-        UrlSession(5).dataTask(request, outcome.handler())->resume();
-        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(getAndWait(outcome, server.url("/x")));
         QCOMPARE(outcome.body.value(), QByteArray("<html>bad</html>"));
     }
 
@@ -177,10 +177,7 @@ private Q_SLOTS:
         TinyServer server;
         server.mode = TinyServer::Mode::CloseWithoutReply;
         Outcome outcome;
-        UrlSession::Request request;
-        request.url = server.url("/x");
-        UrlSession(5).dataTask(request, outcome.handler())->resume();
-        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(getAndWait(outcome, server.url("/x")));
         QVERIFY(!outcome.body.has_value());
         QVERIFY(outcome.error.has_value());
     }
@@ -192,10 +189,7 @@ private Q_SLOTS:
         server.reply = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<feed><entr";
         server.closeAfterReply = true;
         Outcome outcome;
-        UrlSession::Request request;
-        request.url = server.url("/x");
-        UrlSession(5).dataTask(request, outcome.handler())->resume();
-        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(getAndWait(outcome, server.url("/x")));
         QVERIFY(!outcome.body.has_value());
         QVERIFY(outcome.error.has_value());
     }
