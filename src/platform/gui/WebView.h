@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+class HtmlSchemeHandler;
+class QWebEngineContextMenuRequest;
 class QWebEngineProfile;
 class QWebEngineUrlRequestInfo;
 class UrlRequestInterceptor;
@@ -27,6 +29,8 @@ public:
     using NavigationPolicy =
         std::function<bool(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame)>;
     using RequestInterception = std::function<void(QWebEngineUrlRequestInfo& info)>;
+    // Whether the engine's own context menu may open for this request; unset always allows it.
+    using ContextMenuFilter = std::function<bool(const QWebEngineContextMenuRequest& request)>;
 
     explicit WebView(QWidget* parent = nullptr);
     ~WebView() override;
@@ -40,6 +44,9 @@ public:
     // Relative addresses in the HTML resolve against baseAddress, which is also the page's origin.
     // The engine passes the HTML as a data address, so it cannot be larger than 2 MB.
     void loadHtml(const QString& html, const QUrl& baseAddress);
+    // HTML of any size, served from memory; it has no base address, so relative addresses stay unresolved.
+    // Needs HtmlSchemeHandler::registerScheme() before the application object was made.
+    void loadDocument(const QString& html);
 
     // The callback runs later on the main thread with the script's value (invalid when the script gave
     // nothing or failed), and never once the view is gone.
@@ -52,12 +59,16 @@ public:
     void setNavigationPolicy(NavigationPolicy policy);
     // Sees every request the page makes (documents, scripts, images, XHR); unset changes nothing.
     void setRequestInterception(RequestInterception interception);
+    void setContextMenuFilter(ContextMenuFilter filter);
 
     WebPage* webPage() const;
     QWebEngineProfile* webProfile() const;
 
 Q_SIGNALS:
     void pageLoaded(bool ok, const QString& title);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void usePage(std::shared_ptr<QWebEngineProfile> profile);
@@ -71,4 +82,6 @@ private:
     std::shared_ptr<bool> m_alive;
     LoadFinishedBlock m_loadFinishedBlock;
     NavigationPolicy m_navigationPolicy;
+    ContextMenuFilter m_contextMenuFilter;
+    HtmlSchemeHandler* m_htmlSchemeHandler = nullptr;
 };

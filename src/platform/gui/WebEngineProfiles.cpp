@@ -1,6 +1,6 @@
 #include "WebEngineProfiles.h"
 
-#include "ApplicationFolders.h"
+#include "platform/ApplicationFolders.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,11 @@
 #include "MessageBoxAlertPresenter.h"
 
+#include "platform/Dispatch.h"
+
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -42,13 +45,34 @@ QWidget* MessageBoxAlertPresenter::mainWindow()
 
 void MessageBoxAlertPresenter::present(const AlertRequest& request)
 {
+    Dispatch::requireMainThread("MessageBoxAlertPresenter::present");
     QWidget* parent = mainWindow();
     auto* box = new QMessageBox(parent);
     box->setIcon(iconFor(request.style));
     box->setText(request.title);
     box->setInformativeText(request.message);
-    box->setStandardButtons(QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    QList<QAbstractButton*> added;
+    if (request.buttons.isEmpty()) {
+        added << box->addButton(QMessageBox::Ok);
+    } else {
+        for (qsizetype i = 0; i < request.buttons.size(); ++i) {
+            // The first button confirms; the last one is what Escape and closing the box choose.
+            const auto role = i == 0 ? QMessageBox::AcceptRole
+                              : i == request.buttons.size() - 1 ? QMessageBox::RejectRole
+                                                                 : QMessageBox::ActionRole;
+            added << box->addButton(request.buttons[i], role);
+        }
+    }
+    box->setDefaultButton(qobject_cast<QPushButton*>(added.first()));
+    box->setEscapeButton(added.last());
+    if (request.completion) {
+        QObject::connect(box, &QMessageBox::finished, box,
+                         [box, added, completion = request.completion](int) {
+                             const auto index = added.indexOf(box->clickedButton());
+                             completion(index < 0 ? int(added.size()) - 1 : int(index));
+                         });
+    }
     if (parent) {
         box->open(); // window-modal: a sheet on the main window
     } else {

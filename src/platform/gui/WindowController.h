@@ -34,6 +34,8 @@ protected:
     virtual std::unique_ptr<QWidget> loadWindow() = 0;
     // Runs once, right after the window is loaded.
     virtual void windowDidLoad();
+    // Asked when the window is about to close; false keeps it open.
+    virtual bool windowShouldClose();
 
     template <typename Window = QWidget, typename Ui>
     static std::unique_ptr<QWidget> windowFromInterface(Ui& ui)

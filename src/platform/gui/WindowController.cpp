@@ -1,5 +1,7 @@
 #include "WindowController.h"
 
+#include "platform/Dispatch.h"
+
 #include <QEvent>
 
 WindowController::WindowController(QObject* parent) : QObject(parent) {}
@@ -11,6 +13,7 @@ WindowController::~WindowController()
 
 QWidget* WindowController::window()
 {
+    Dispatch::requireMainThread("WindowController::window");
     if (!m_window) {
         m_window = loadWindow().release();
         // A closed window is hidden, not deleted: the controller still holds its outlets.
@@ -43,9 +46,18 @@ void WindowController::close()
 
 void WindowController::windowDidLoad() {}
 
+bool WindowController::windowShouldClose()
+{
+    return true;
+}
+
 bool WindowController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window && event->type() == QEvent::Close) {
+        if (!windowShouldClose()) {
+            event->ignore();
+            return true;
+        }
         Q_EMIT windowWillClose();
     }
     return QObject::eventFilter(watched, event);

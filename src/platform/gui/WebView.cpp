@@ -1,15 +1,22 @@
 #include "WebView.h"
 
+#include "HtmlSchemeHandler.h"
 #include "UrlRequestInterceptor.h"
 #include "WebEngineProfiles.h"
 #include "WebPage.h"
 
+#include "platform/Dispatch.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineProfile>
 
 WebView::WebView(QWidget* parent)
     : QWebEngineView(parent), m_interceptor(new UrlRequestInterceptor(this)),
       m_alive(std::make_shared<bool>(true))
 {
+    Dispatch::requireMainThread("WebView");
     connect(this, &QWebEngineView::loadFinished, this, &WebView::onLoadFinished);
     usePage(WebEngineProfiles::offTheRecord());
 }
@@ -47,6 +54,7 @@ void WebView::usePage(std::shared_ptr<QWebEngineProfile> profile)
     releasePage();
     m_page = page;
     m_profile = std::move(profile);
+    m_htmlSchemeHandler = nullptr;
 }
 
 void WebView::releasePage()
@@ -64,6 +72,36 @@ void WebView::loadAddress(const QUrl& address)
 void WebView::loadHtml(const QString& html, const QUrl& baseAddress)
 {
     m_page->setHtml(html, baseAddress);
+}
+
+void WebView::loadDocument(const QString& html)
+{
+    if (!m_htmlSchemeHandler) {
+        // Handlers belong to a profile, and a persistent profile is shared by views: one handler each.
+        const QByteArray& scheme = HtmlSchemeHandler::schemeName();
+        m_htmlSchemeHandler = qobject_cast<HtmlSchemeHandler*>(
+            const_cast<QWebEngineUrlSchemeHandler*>(m_profile->urlSchemeHandler(scheme)));
+        if (!m_htmlSchemeHandler) {
+            m_htmlSchemeHandler = new HtmlSchemeHandler(m_profile.get());
+            m_profile->installUrlSchemeHandler(scheme, m_htmlSchemeHandler);
+        }
+    }
+    m_page->load(m_htmlSchemeHandler->addDocument(html));
+}
+
+void WebView::setContextMenuFilter(ContextMenuFilter filter)
+{
+    m_contextMenuFilter = std::move(filter);
+}
+
+void WebView::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QWebEngineContextMenuRequest* request = lastContextMenuRequest();
+    if (m_contextMenuFilter && (!request || !m_contextMenuFilter(*request))) {
+        event->accept();
+        return;
+    }
+    QWebEngineView::contextMenuEvent(event);
 }
 
 void WebView::evaluateScript(const QString& script, ScriptCallback callback, quint32 worldId)

@@ -1,4 +1,4 @@
-#include "StringServices.h"
+#include "StringServicesLayout.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-QSizeF StringServices::textSizeForWidth(const QString& text, const QFont& font, const QSizeF& size) const
+QSizeF StringServicesLayout::textSizeForWidth(const QString& text, const QFont& font, const QSizeF& size) const
 {
     // The layout breaks lines only at line separators.
     QString laidOut = text;
