@@ -24,7 +24,6 @@ class TestSettingsAndAccountViewController : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void testHoverShowsOrangeImagesAndLeavingRestoresGray();
-    void testHelpImageRaisesHelpOnly();
     void testSettingsClickWithoutListenersShowsPopover();
     void testOpenRequestComesBeforePopoverShows();
     void testSecondClickMakesNewPopoverOverSameContentWithLastLists();
@@ -51,21 +50,6 @@ void TestSettingsAndAccountViewController::testHoverShowsOrangeImagesAndLeavingR
     QCOMPARE(settings->imageName(), QStringLiteral("LeftSettingsOrange"));
     PointerEvents::leave(settings);
     QCOMPARE(settings->imageName(), QStringLiteral("LeftSettingsGray"));
-}
-
-void TestSettingsAndAccountViewController::testHelpImageRaisesHelpOnly()
-{
-    SettingsAndAccountViewController panel;
-    QWidget* view = panel.view();
-    view->show();
-    int helps = 0;
-    int opens = 0;
-    panel.onHelpRequest = [&] { ++helps; };
-    panel.onAccountsAndBlogsSettingsPopupOpen = [&] { ++opens; };
-    QTest::mousePress(image(view, "helpImageOutlet"), Qt::LeftButton);
-    QCOMPARE(helps, 1);
-    QCOMPARE(opens, 0);
-    QVERIFY(panel.popover() == nullptr);
 }
 
 void TestSettingsAndAccountViewController::testSettingsClickWithoutListenersShowsPopover()
