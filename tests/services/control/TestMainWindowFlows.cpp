@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
 #include <QWebEnginePage>
