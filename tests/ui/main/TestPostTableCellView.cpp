@@ -18,7 +18,6 @@ private Q_SLOTS:
     void testUnselectingLeavesNoBackgroundAndNoMarker();
     void testSyncedCopyStatusImageKeepsItsSpace();
     void testUnknownImageNameLeavesIconEmpty();
-    void testLongPreviewIsKeptWhole();
 };
 
 void TestPostTableCellView::initTestCase()
@@ -83,16 +82,6 @@ void TestPostTableCellView::testUnknownImageNameLeavesIconEmpty()
     cell.setPostImage(QStringLiteral("NoSuchPostStatusIcon"));
     QCOMPARE(cell.postImage(), QString());
     QVERIFY(cell.icon()->pixmap().isNull());
-}
-
-void TestPostTableCellView::testLongPreviewIsKeptWhole()
-{
-    PostTableCellView cell;
-    const QString preview =
-        QStringLiteral("A long first paragraph that cannot fit on two lines. ").repeated(20);
-    cell.resize(360, 76);
-    cell.setPostPreview(preview);
-    QCOMPARE(cell.postPreview(), preview);
 }
 
 QTEST_MAIN(TestPostTableCellView)
