@@ -113,7 +113,7 @@ void PostsRemotePersistenceAppService::getAndPersistBlogPost(const QString& post
     std::shared_ptr<PostsGoogleService> web = makeWebService();
     web->onGetBlogPostBlockSuccess = [me](const BloggerPost& post) {
         const Stored stored = me->storeDownloadedPosts({post});
-        if (!stored.ok) {
+        if (!stored.ok || post.postId.isEmpty()) {
             me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
                      nothingStoredMessage(QStringLiteral("the post could not be saved on this computer.")));
             return;
