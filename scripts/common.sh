@@ -11,6 +11,8 @@ PENHOLLOW_PACKAGES=(
   libsqlite3-dev sqlite3 libbenchmark-dev
   xvfb xauth fonts-dejavu-core tzdata
 )
+# The editor page's libraries come from the npm registry; a Node.js that already brings npm is kept.
+PENHOLLOW_NODE_PACKAGES=(nodejs npm)
 
 penhollow_install_packages() {
   local missing=()
@@ -20,6 +22,9 @@ penhollow_install_packages() {
       missing+=("$pkg")
     fi
   done
+  if ! command -v npm >/dev/null 2>&1; then
+    missing+=("${PENHOLLOW_NODE_PACKAGES[@]}")
+  fi
   if [ ${#missing[@]} -eq 0 ]; then
     return 0
   fi
@@ -32,7 +37,19 @@ penhollow_install_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# The editor page's libraries, exactly as web/package-lock.json pins them, into web/node_modules.
+penhollow_install_web_libraries() {
+  local web="$PENHOLLOW_ROOT/web"
+  # Skipped when what is installed already matches the lock file.
+  if [ -f "$web/node_modules/.package-lock.json" ] &&
+    [ "$web/node_modules/.package-lock.json" -nt "$web/package-lock.json" ]; then
+    return 0
+  fi
+  (cd "$web" && npm ci --ignore-scripts --no-audit --no-fund)
+}
+
 penhollow_build() {
+  penhollow_install_web_libraries
   cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build "$PENHOLLOW_BUILD" --parallel "$(nproc)"
 }

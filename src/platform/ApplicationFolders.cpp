@@ -24,3 +24,9 @@ QString ApplicationFolders::resourcesFolder()
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return base + QStringLiteral("/resources");
 }
+
+QString ApplicationFolders::applicationsFolder()
+{
+    const QString data = QFile::decodeName(qgetenv("PENHOLLOW_DATA_DIR"));
+    return (data.isEmpty() ? QDir::homePath() : data) + QStringLiteral("/Applications");
+}

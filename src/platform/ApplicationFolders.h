@@ -10,4 +10,8 @@ public:
     static QString dataFolder();
     // The resources/ folder installed beside the executable.
     static QString resourcesFolder();
+    // The user's own applications folder, where images picked for posts are copied:
+    // PENHOLLOW_DATA_DIR/Applications when that variable is set, else Applications in the home folder.
+    // Not created here.
+    static QString applicationsFolder();
 };

@@ -146,3 +146,92 @@ void PostsRemotePersistenceAppService::deleteBlogPost(const QString& postId, con
     };
     web->deleteBlogPost(postId, blogId);
 }
+
+BloggerPost PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& published,
+                                                                 const QString& replacesLocalPostId) const
+{
+    const PostsLocalAccessAppService store;
+    store.db.db->transaction([&] {
+        if (!replacesLocalPostId.isEmpty() && replacesLocalPostId != published.postId) {
+            const std::optional<BloggerPost> local = store.getPost(replacesLocalPostId);
+            if (local && !local->isOnBlogger()) {
+                store.deleteBlogPost(replacesLocalPostId, true);
+            }
+        }
+        store.addOrUpdatePost(published);
+    });
+    return store.getPost(published.postId).value_or(published);
+}
+
+void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,
+                                                   const QString& replacesLocalPostId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<PostsGoogleService> web = makeWebService();
+    {
+        std::lock_guard<std::mutex> lock(m_publishingMutex);
+        m_publishing = web;
+        m_publishingCancelled = false;
+    }
+    web->onAddBlogPostBlockSuccess = [me, replacesLocalPostId](const BloggerPost& published) {
+        if (published.postId.isEmpty()) {
+            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
+                     QStringLiteral("Blogger did not name the new post."));
+            return;
+        }
+        me->onAddBlogPostSuccess(me->storePublishedPost(published, replacesLocalPostId));
+    };
+    web->onAddBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
+        if (me->publishingCancelled()) {
+            return;
+        }
+        me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError, failure.details);
+    };
+    web->addBlogPost(post);
+}
+
+void PostsRemotePersistenceAppService::updateBlogPost(const BloggerPost& post, const QString& postId,
+                                                      const QString& replacesLocalPostId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<PostsGoogleService> web = makeWebService();
+    {
+        std::lock_guard<std::mutex> lock(m_publishingMutex);
+        m_publishing = web;
+        m_publishingCancelled = false;
+    }
+    web->onUpdateBlogPostBlockSuccess = [me, replacesLocalPostId](const BloggerPost& published) {
+        if (published.postId.isEmpty()) {
+            me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
+                     QStringLiteral("Blogger did not name the updated post."));
+            return;
+        }
+        me->onUpdateBlogPostSuccess(me->storePublishedPost(published, replacesLocalPostId));
+    };
+    web->onUpdateBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
+        if (me->publishingCancelled()) {
+            return;
+        }
+        me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError, failure.details);
+    };
+    web->updateBlogPost(post, postId);
+}
+
+bool PostsRemotePersistenceAppService::publishingCancelled()
+{
+    std::lock_guard<std::mutex> lock(m_publishingMutex);
+    return m_publishingCancelled;
+}
+
+void PostsRemotePersistenceAppService::cancelPublishing()
+{
+    std::shared_ptr<PostsGoogleService> web;
+    {
+        std::lock_guard<std::mutex> lock(m_publishingMutex);
+        m_publishingCancelled = true;
+        web = m_publishing;
+    }
+    if (web) {
+        web->cancelPublishing();
+    }
+}

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class GoogleAuthentificationService;
 class PostsGoogleService;
@@ -32,6 +33,10 @@ public:
     BlockProperty<void(BloggerSuccessResponse)> onGetAndPersistBlogPostError;
     BlockProperty<void()> onDeleteBlogPostSuccess;
     BlockProperty<void(BloggerSuccessResponse)> onDeleteBlogPostError;
+    BlockProperty<void(BloggerPost)> onAddBlogPostSuccess;
+    BlockProperty<void(BloggerSuccessResponse)> onAddBlogPostError;
+    BlockProperty<void(BloggerPost)> onUpdateBlogPostSuccess;
+    BlockProperty<void(BloggerSuccessResponse)> onUpdateBlogPostError;
 
     // The listing's pages stored in one transaction; then the blog's last update and "queried" are
     // recorded. A failed listing or store keeps the store and the last update as they were.
@@ -40,6 +45,16 @@ public:
     void getAndPersistBlogPost(const QString& postId, const QString& blogId);
     // Deleted on Blogger, then its local mirror with the mirror's comments.
     void deleteBlogPost(const QString& postId, const QString& blogId);
+    // A new post on Blogger; the reply is stored. replacesLocalPostId names the row kept only on this
+    // computer that the published post takes the place of (an offline post being published): it is removed
+    // in the same transaction. Succeeds with the post as stored.
+    void addBlogPost(const BloggerPost& post, const QString& replacesLocalPostId = QString());
+    // The post with that id on Blogger takes the post's title, content, labels and state; the reply is
+    // stored, and replacesLocalPostId (a synced copy being published over its post) removed with it.
+    void updateBlogPost(const BloggerPost& post, const QString& postId,
+                        const QString& replacesLocalPostId = QString());
+    // Ends the add or update that runs; no block is called for it.
+    void cancelPublishing();
 
     // Transfer time-out of the web requests, in seconds.
     void setTimeoutInterval(double seconds) { m_timeoutInterval = seconds; }
@@ -61,6 +76,8 @@ private:
     };
     Stored storeDownloadedPosts(const QList<BloggerPost>& posts) const;
     void removeLocalMirror(const QString& postId) const;
+    bool publishingCancelled();
+    BloggerPost storePublishedPost(const BloggerPost& published, const QString& replacesLocalPostId) const;
     std::shared_ptr<PostsGoogleService> makeWebService() const;
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
@@ -68,4 +85,7 @@ private:
 
     const std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     std::atomic<double> m_timeoutInterval;
+    std::mutex m_publishingMutex;
+    std::shared_ptr<PostsGoogleService> m_publishing;
+    bool m_publishingCancelled = false;
 };

@@ -15,14 +15,15 @@
 #include "store/UserBlogsLocalAccessAppService.h"
 #include "ui/main/ApplicationWindowController.h"
 
-ApplicationControllerService::ApplicationControllerService(ApplicationWindowController* controller,
-                                                           std::shared_ptr<GoogleAuthentificationService> service,
-                                                           QObject* parent)
+ApplicationControllerService::ApplicationControllerService(
+    ApplicationWindowController* controller, std::shared_ptr<GoogleAuthentificationService> service,
+    QObject* parent)
     : QObject(parent), m_windowController(controller), m_authentificationService(std::move(service))
 {
     m_applicationDownloadControllerService =
         std::make_unique<ApplicationDownloadControllerService>(m_authentificationService, this);
-    m_commentsControllerService = std::make_unique<CommentsControllerService>(m_authentificationService, this);
+    m_commentsControllerService =
+        std::make_unique<CommentsControllerService>(m_authentificationService, this);
     m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService, this);
     setupEvents();
 }
@@ -49,7 +50,8 @@ CommentsControllerService* ApplicationControllerService::commentsControllerServi
     return m_commentsControllerService.get();
 }
 
-ApplicationDownloadControllerService* ApplicationControllerService::applicationDownloadControllerService() const
+ApplicationDownloadControllerService*
+ApplicationControllerService::applicationDownloadControllerService() const
 {
     return m_applicationDownloadControllerService.get();
 }
@@ -86,7 +88,9 @@ void ApplicationControllerService::setupEvents()
     window.onAddNewAccountRequest = [this] { onAddNewAccountRequest(); };
     window.onEditPostRequest = [this](const QString& postId) { onEditPostRequest(postId); };
     window.onOfflinePostRequest = [this](const QString& postId) { onOfflinePostRequest(postId); };
-    window.onDisplayPostCommentsRequest = [this](const QString& postId) { onDisplayPostCommentsRequest(postId); };
+    window.onDisplayPostCommentsRequest = [this](const QString& postId) {
+        onDisplayPostCommentsRequest(postId);
+    };
     window.onAddCommentRequest = [this](const QString& postId) { onAddCommentRequest(postId); };
     window.onReloadPostFromBloggerRequest = [this](const QString& postId) {
         onReloadPostFromBloggerRequest(postId);
@@ -94,7 +98,8 @@ void ApplicationControllerService::setupEvents()
     window.onDeletePostRequest = [this](const QString& postId) { onDeletePostRequest(postId); };
 }
 
-void ApplicationControllerService::listPosts(std::optional<QString> preselectedPostId)
+void ApplicationControllerService::listPosts(std::optional<QString> preselectedPostId,
+                                             std::function<void()> listed)
 {
     const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
     const QString blogId = state.blogId();
@@ -102,13 +107,17 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
     const PostSortOptions sort = state.sort();
     const PostSortOrderOptions order = state.sortOrder();
     QPointer<ApplicationWindowController> window = m_windowController;
-    BackgroundRunner().run([window, blogId, area, sort, order, preselectedPostId] {
+    BackgroundRunner().run([window, blogId, area, sort, order, preselectedPostId, listed] {
         const QList<BloggerPost> posts = PostsLocalAccessAppService().listFilteredPostsForBlog(
             blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
         const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(blogId);
-        Dispatch::toMainThread(window, [posts, area, lastUpdate, preselectedPostId](ApplicationWindowController* w) {
-            w->listPosts(posts, area, lastUpdate, preselectedPostId);
-        });
+        Dispatch::toMainThread(
+            window, [posts, area, lastUpdate, preselectedPostId, listed](ApplicationWindowController* w) {
+                w->listPosts(posts, area, lastUpdate, preselectedPostId);
+                if (listed) {
+                    listed();
+                }
+            });
     });
 }
 
@@ -117,10 +126,25 @@ void ApplicationControllerService::reloadPostsList()
     listPosts(m_selectedPostId);
 }
 
+void ApplicationControllerService::showPost(const BloggerPost& post)
+{
+    m_selectedPostId = post.postId;
+    if (m_windowController) {
+        m_windowController->displayPost(post);
+    }
+    listPosts(m_selectedPostId);
+}
+
 void ApplicationControllerService::onWindowLoadComplete()
 {
     const QString blogId = m_authentificationService->dynamicServiceState().blogId();
-    listPosts(std::nullopt);
+    // Posts left behind by an unexpected exit are offered back once the window lists the blog.
+    QPointer<PostsControllerService> posts = m_postsControllerService.get();
+    listPosts(std::nullopt, [posts, blogId] {
+        if (posts) {
+            posts->recoverAutosavedPosts(blogId);
+        }
+    });
     if (!PersistentServiceState().getBlogWasQueried(blogId)) {
         m_applicationDownloadControllerService->downloadBlogPosts(blogId);
     }
@@ -176,15 +200,17 @@ void ApplicationControllerService::onPostSelectedRequest(const QString& postId)
 void ApplicationControllerService::onAccountAndBlogChangeRequest(const QString& account, const QString& blog)
 {
     if (account == GoogleServiceConstants::NoId() || blog == GoogleServiceConstants::NoId()) {
-        LocalNotificationService().showInfoAlert(QStringLiteral("Choose an account and a blog"),
-                                                 QStringLiteral("Pick both an account and one of its blogs, then "
-                                                                "apply again."));
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("Choose an account and a blog"),
+            QStringLiteral("Pick both an account and one of its blogs, then "
+                           "apply again."));
         return;
     }
     if (!m_authentificationService->changeUserAndBlogAndTokens(account, blog)) {
         LocalNotificationService().showCriticalAlert(
             QStringLiteral("Cannot change the account"),
-            QStringLiteral("No sign-in is stored for this account. Add the account again from the settings."));
+            QStringLiteral(
+                "No sign-in is stored for this account. Add the account again from the settings."));
         return;
     }
     PersistentServiceState state;
@@ -283,7 +309,8 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
             }
             QPointer<ApplicationControllerService> self = controller;
             const bool onBlogger = post->isOnBlogger();
-            AlertRequest question{AlertStyle::Warning, QStringLiteral("Delete this post?"),
+            AlertRequest question{AlertStyle::Warning,
+                                  QStringLiteral("Delete this post?"),
                                   onBlogger ? QStringLiteral("It will be deleted from Blogger too.")
                                             : QStringLiteral("It will be deleted from this computer."),
                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")},
@@ -292,7 +319,8 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
                                           return;
                                       }
                                       if (onBlogger) {
-                                          self->m_applicationDownloadControllerService->deleteBloggerPost(postId);
+                                          self->m_applicationDownloadControllerService->deleteBloggerPost(
+                                              postId);
                                       } else {
                                           self->deleteLocalPost(postId);
                                       }
@@ -311,6 +339,7 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
     QPointer<ApplicationControllerService> self = this;
     BackgroundRunner().run([self, postId] {
         PostsLocalAccessAppService().deleteBlogPost(postId, true);
-        Dispatch::toMainThread(self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
+        Dispatch::toMainThread(
+            self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
     });
 }

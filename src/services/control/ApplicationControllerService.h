@@ -1,10 +1,13 @@
 #pragma once
 
+#include "model/BloggerPost.h"
 #include "model/PostEnumerations.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <functional>
 
 #include <memory>
 #include <optional>
@@ -23,7 +26,8 @@ class ApplicationControllerService : public QObject
 public:
     // Sets every closure of the window before it returns.
     ApplicationControllerService(ApplicationWindowController* controller,
-                                 std::shared_ptr<GoogleAuthentificationService> service, QObject* parent = nullptr);
+                                 std::shared_ptr<GoogleAuthentificationService> service,
+                                 QObject* parent = nullptr);
     ~ApplicationControllerService() override;
 
     bool hasAnEditingPost() const;
@@ -31,6 +35,8 @@ public:
 
     // Reads the current area again and lists it, keeping the selected post highlighted.
     void reloadPostsList();
+    // Shows the post in the window and lists the current area again with it highlighted.
+    void showPost(const BloggerPost& post);
 
     ApplicationWindowController* windowController() const;
     GoogleAuthentificationService& authentificationService() const;
@@ -61,7 +67,7 @@ public:
 
 private:
     void setupEvents();
-    void listPosts(std::optional<QString> preselectedPostId);
+    void listPosts(std::optional<QString> preselectedPostId, std::function<void()> listed = {});
     void deleteLocalPost(const QString& postId);
 
     QPointer<ApplicationWindowController> m_windowController;

@@ -2,33 +2,543 @@
 
 #include "ApplicationControllerService.h"
 #include "FeatureNotReady.h"
+#include "common/BackgroundRunner.h"
+#include "common/GoogleServiceConstants.h"
+#include "common/LocalNotificationService.h"
+#include "google/GoogleAuthentificationService.h"
+#include "platform/Dispatch.h"
+#include "services/PostAutoSaveService.h"
+#include "services/PostsRemotePersistenceAppService.h"
+#include "services/UploadPhotosGroupService.h"
+#include "store/PostsLocalAccessAppService.h"
+#include "store/SQLiteDB.h"
+#include "ui/windows/PostEditorWindowController.h"
+
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+bool isPublishing(PostStatus status)
+{
+    return status == PostStatus::Published || status == PostStatus::Scheduled || status == PostStatus::Draft;
+}
+
+// A post kept only on this computer: no address on Blogger and no comments of its own.
+BloggerPost localPost(BloggerPost post, const QString& postId, PostStatus status, const QString& offlineFor)
+{
+    post.postId = postId;
+    post.postStatus = status;
+    post.offlineForPostWithId = offlineFor;
+    return post;
+}
+
+BloggerPost copyOfPublished(BloggerPost post, const QString& postId, PostStatus status,
+                            const QString& offlineFor)
+{
+    post = localPost(std::move(post), postId, status, offlineFor);
+    post.url = GoogleServiceConstants::NoUrl();
+    post.commentsCount = GoogleServiceConstants::NoComments;
+    return post;
+}
+
+} // namespace
 
 PostsControllerService::PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
                                                ApplicationControllerService* applicationControllerService,
                                                QObject* parent)
     : QObject(parent), m_authentificationService(std::move(service)),
-      m_applicationControllerService(applicationControllerService)
+      m_applicationControllerService(applicationControllerService),
+      m_postEditor(std::make_unique<PostEditorWindowController>()),
+      m_postAutoSaveService(std::make_unique<PostAutoSaveService>())
 {
+    setupEditorEvents();
 }
 
-PostsControllerService::~PostsControllerService() = default;
+PostsControllerService::~PostsControllerService()
+{
+    if (m_uploadPhotosGroupService) {
+        m_uploadPhotosGroupService->cancel();
+    }
+    if (m_postsRemotePersistenceAppService) {
+        m_postsRemotePersistenceAppService->cancelPublishing();
+    }
+}
+
+PostEditorWindowController* PostsControllerService::postEditor() const
+{
+    return m_postEditor.get();
+}
+
+PostAutoSaveService* PostsControllerService::postAutoSaveService() const
+{
+    return m_postAutoSaveService.get();
+}
+
+void PostsControllerService::setupEditorEvents()
+{
+    PostEditorWindowController& editor = *m_postEditor;
+    editor.onSubmitRequest = [this](const BloggerPost& post, const QStringList& images,
+                                    PublishedToOfflineUpdateType updateType) {
+        onSubmitRequest(post, images, updateType);
+    };
+    editor.onWindowCloseRequest = [this](bool save) { onWindowCloseRequest(save); };
+    editor.onWindowHasClosedWithNoOptions = [this] { onWindowHasClosedWithNoOptions(); };
+    editor.onPostPreviewRequest = [this] { showPreview(); };
+    editor.onLivePostPreviewRequest = [this] { showLivePreview(); };
+    editor.onCancelPublishing = [this] { onCancelPublishing(); };
+    connect(&editor, &WindowController::windowWillClose, this, [this] {
+        // After the close has run its course.
+        QTimer::singleShot(0, this, &PostsControllerService::editorDidClose);
+    });
+}
 
 bool PostsControllerService::hasAnEditingPost() const
 {
-    return false;
+    return m_postEditor->isWindowOpened();
+}
+
+bool PostsControllerService::refuseWhileEditing()
+{
+    if (!m_postEditor->isWindowOpened()) {
+        return false;
+    }
+    LocalNotificationService().showInfoAlert(
+        QStringLiteral("You are already editing a post"),
+        QStringLiteral("Please close the current post editor window before opening another post"));
+    m_postEditor->showWindow();
+    return true;
 }
 
 void PostsControllerService::newPost()
 {
-    FeatureNotReady::tell(QStringLiteral("Writing a new post"));
+    if (refuseWhileEditing()) {
+        return;
+    }
+    openEditor(std::nullopt, std::nullopt, false, GoogleServiceConstants::RandomId());
 }
 
-void PostsControllerService::editPost(const QString&)
+void PostsControllerService::editPost(const QString& postId)
 {
-    FeatureNotReady::tell(QStringLiteral("Editing a post"));
+    openStoredPost(postId, false);
 }
 
-void PostsControllerService::offlinePost(const QString&)
+void PostsControllerService::offlinePost(const QString& postId)
 {
-    FeatureNotReady::tell(QStringLiteral("Keeping a copy of a post on this computer"));
+    openStoredPost(postId, true);
+}
+
+void PostsControllerService::openStoredPost(const QString& postId, bool offline)
+{
+    if (refuseWhileEditing()) {
+        return;
+    }
+    QPointer<PostsControllerService> self = this;
+    BackgroundRunner().run([self, postId, offline] {
+        const PostsLocalAccessAppService store;
+        const std::optional<BloggerPost> post = store.getPost(postId);
+        std::optional<BloggerPost> linked;
+        if (post && post->postStatus == PostStatus::Autosaved) {
+            linked = store.getPost(post->offlineForPostWithId);
+        }
+        Dispatch::toMainThread(self, [post, linked, offline](PostsControllerService* controller) {
+            if (controller->refuseWhileEditing()) {
+                return;
+            }
+            if (!post) {
+                LocalNotificationService().showInfoAlert(
+                    QStringLiteral("Cannot open the post"),
+                    QStringLiteral("This post is no longer on this computer."));
+                if (controller->m_applicationControllerService) {
+                    controller->m_applicationControllerService->reloadPostsList();
+                }
+                return;
+            }
+            if (post->postStatus == PostStatus::Autosaved) {
+                controller->openRecord(*post, linked, offline);
+                return;
+            }
+            controller->openEditor(post, post, offline, GoogleServiceConstants::RandomId());
+        });
+    });
+}
+
+void PostsControllerService::openEditor(const std::optional<BloggerPost>& original,
+                                        const std::optional<BloggerPost>& shown, bool offline,
+                                        const QString& recordId)
+{
+    EditingSession session;
+    session.blogId = original && !original->blogId.isEmpty()
+                         ? original->blogId
+                         : m_authentificationService->dynamicServiceState().blogId();
+    session.original = original;
+    session.recordId = recordId;
+    session.serial = ++m_lastSerial;
+    m_session = session;
+
+    if (offline) {
+        m_postEditor->editPostOffline(shown);
+    } else {
+        m_postEditor->editPost(shown);
+    }
+    m_postEditor->showWindow();
+
+    PostEditorWindowController* editor = m_postEditor.get();
+    const QString blogId = session.blogId;
+    m_postAutoSaveService->start(
+        [editor, blogId]() -> std::optional<BloggerPost> {
+            std::optional<BloggerPost> post = editor->postFromEditor();
+            if (post) {
+                post->blogId = blogId;
+            }
+            return post;
+        },
+        recordId, original ? original->postId : QString());
+}
+
+// The record is offered back over the post it was made from, when that post is still stored; else as a
+// post of its own.
+void PostsControllerService::openRecord(const BloggerPost& record, const std::optional<BloggerPost>& original,
+                                        bool offline)
+{
+    if (original && original->postStatus != PostStatus::Autosaved && original->postId != record.postId) {
+        BloggerPost shown = *original;
+        shown.title = record.title;
+        shown.content = record.content;
+        shown.labels = record.labels;
+        shown.publishDate = record.publishDate;
+        openEditor(original, shown, offline, record.postId);
+        return;
+    }
+    openEditor(std::nullopt, record, offline, record.postId);
+}
+
+void PostsControllerService::recoverAutosavedPosts(const QString& blogId)
+{
+    QPointer<PostsControllerService> self = this;
+    BackgroundRunner().run([self, blogId] {
+        const QList<BloggerPost> records = PostsLocalAccessAppService().listFilteredPostsForBlog(
+            blogId, PostSortOptions::Title, PostSortOrderOptions::Ascending, PostFilterOptions::ByStatus,
+            rawValue(PostStatus::Autosaved));
+        Dispatch::toMainThread(self, [records](PostsControllerService* controller) {
+            for (const BloggerPost& record : records) {
+                const bool queued =
+                    std::any_of(controller->m_recoveredPosts.cbegin(), controller->m_recoveredPosts.cend(),
+                                [&](const BloggerPost& other) { return other.postId == record.postId; });
+                if (!queued) {
+                    controller->m_recoveredPosts.append(record);
+                }
+            }
+            controller->openNextRecoveredPost();
+        });
+    });
+}
+
+void PostsControllerService::openNextRecoveredPost()
+{
+    if (m_recoveredPosts.isEmpty() || m_session || m_postEditor->isWindowOpened()) {
+        return;
+    }
+    const QString recordId = m_recoveredPosts.takeFirst().postId;
+    QPointer<PostsControllerService> self = this;
+    BackgroundRunner().run([self, recordId] {
+        // Read again: the record may have been settled since it was listed.
+        const PostsLocalAccessAppService store;
+        const std::optional<BloggerPost> record = store.getPost(recordId);
+        std::optional<BloggerPost> original;
+        if (record && record->offlineForPostWithId != GoogleServiceConstants::NoOfflineId()) {
+            original = store.getPost(record->offlineForPostWithId);
+        }
+        Dispatch::toMainThread(self, [record, original](PostsControllerService* controller) {
+            if (!record || record->postStatus != PostStatus::Autosaved) {
+                controller->openNextRecoveredPost();
+                return;
+            }
+            if (controller->m_session || controller->m_postEditor->isWindowOpened()) {
+                controller->m_recoveredPosts.prepend(*record);
+                return;
+            }
+            controller->openRecord(*record, original, false);
+        });
+    });
+}
+
+void PostsControllerService::editorDidClose()
+{
+    if (m_postEditor->isWindowOpened()) {
+        return;
+    }
+    if (m_session) {
+        // Closed by other means than the editor's own questions: the record stays to be offered back.
+        if (!m_session->publishing) {
+            m_postAutoSaveService->finish(false);
+            m_session.reset();
+        }
+    }
+    Q_EMIT editorClosed();
+    openNextRecoveredPost();
+}
+
+void PostsControllerService::showPreview()
+{
+    FeatureNotReady::tell(QStringLiteral("Previewing a post"));
+}
+
+void PostsControllerService::showLivePreview()
+{
+    FeatureNotReady::tell(QStringLiteral("The live preview of a post"));
+}
+
+// ---- The editor's requests -----------------------------------------------------------------------------
+
+void PostsControllerService::onSubmitRequest(const BloggerPost& submitted, const QStringList& images,
+                                             PublishedToOfflineUpdateType updateType)
+{
+    if (!m_session || m_session->publishing) {
+        return;
+    }
+    BloggerPost post = submitted;
+    post.blogId = m_session->blogId;
+    if (isPublishing(post.postStatus)) {
+        uploadImagesThenPublish(post, images);
+    } else {
+        saveLocally(post, updateType);
+    }
+}
+
+void PostsControllerService::onWindowCloseRequest(bool save)
+{
+    if (!m_session) {
+        m_postEditor->close();
+        return;
+    }
+    if (!save) {
+        finishEditing(std::nullopt);
+        return;
+    }
+    std::optional<BloggerPost> post = m_postEditor->postFromEditor();
+    if (!post) {
+        finishEditing(std::nullopt);
+        return;
+    }
+    post->blogId = m_session->blogId;
+    // Kept as it stands, never published: an offline post, or an offline copy of a post on Blogger.
+    post->postStatus = PostStatus::Offline;
+    saveLocally(*post, PublishedToOfflineUpdateType::OfflineCopy);
+}
+
+void PostsControllerService::onWindowHasClosedWithNoOptions()
+{
+    if (m_session) {
+        m_postAutoSaveService->finish(true);
+        m_session.reset();
+    }
+}
+
+void PostsControllerService::onCancelPublishing()
+{
+    if (!m_session || !m_session->publishing) {
+        return;
+    }
+    m_session->publishing = 0;
+    if (m_uploadPhotosGroupService) {
+        m_uploadPhotosGroupService->cancel();
+    }
+    if (m_postsRemotePersistenceAppService) {
+        m_postsRemotePersistenceAppService->cancelPublishing();
+    }
+    m_postEditor->loading(false);
+}
+
+// ---- Publishing ----------------------------------------------------------------------------------------
+
+void PostsControllerService::uploadImagesThenPublish(const BloggerPost& post, const QStringList& images)
+{
+    const std::uint64_t publishing = ++m_lastPublishing;
+    m_session->publishing = publishing;
+    m_postEditor->loading(true);
+    if (images.isEmpty()) {
+        publishPost(post, publishing);
+        return;
+    }
+    QPointer<PostsControllerService> self = this;
+    auto uploader = UploadPhotosGroupService::create(m_authentificationService);
+    m_uploadPhotosGroupService = uploader;
+    uploader->onUploadPhotosSuccess = [self, post, publishing](const QHash<QString, QString>& uploaded) {
+        Dispatch::toMainThread(self, [post, publishing, uploaded](PostsControllerService* controller) {
+            if (!controller->m_session || controller->m_session->publishing != publishing) {
+                return;
+            }
+            BloggerPost withImages = post;
+            withImages.content = UploadPhotosGroupService::replaceImages(post.content, uploaded);
+            controller->publishPost(withImages, publishing);
+        });
+    };
+    uploader->onUploadPhotosError = [self, publishing](const BloggerSuccessResponse& failure) {
+        Dispatch::toMainThread(self, [publishing, failure](PostsControllerService* controller) {
+            controller->publishingFailed(publishing, failure.details);
+        });
+    };
+    uploader->uploadPhotos(images);
+}
+
+void PostsControllerService::publishPost(const BloggerPost& post, std::uint64_t publishing)
+{
+    const std::optional<BloggerPost>& original = m_session->original;
+    const std::uint64_t serial = m_session->serial;
+    QPointer<PostsControllerService> self = this;
+    auto remote = PostsRemotePersistenceAppService::create(m_authentificationService);
+    m_postsRemotePersistenceAppService = remote;
+
+    // A reply that comes after a cancel still published the post: it is stored and shown.
+    auto succeeded = [self, serial](const BloggerPost& stored) {
+        Dispatch::toMainThread(self, [serial, stored](PostsControllerService* controller) {
+            controller->publishingSucceeded(serial, stored);
+        });
+    };
+    auto failed = [self, publishing](const BloggerSuccessResponse& failure) {
+        Dispatch::toMainThread(self, [publishing, failure](PostsControllerService* controller) {
+            controller->publishingFailed(publishing, failure.details);
+        });
+    };
+    remote->onAddBlogPostSuccess = succeeded;
+    remote->onUpdateBlogPostSuccess = succeeded;
+    remote->onAddBlogPostError = failed;
+    remote->onUpdateBlogPostError = failed;
+
+    if (original && original->postStatus == PostStatus::SyncedCopy) {
+        // The copy is published over the post it was made from, and then is that post.
+        remote->updateBlogPost(post, original->offlineForPostWithId, original->postId);
+    } else if (original && original->isOnBlogger()) {
+        remote->updateBlogPost(post, original->postId);
+    } else {
+        // A new post, or one kept on this computer until now, which the published one replaces.
+        remote->addBlogPost(post, original ? original->postId : QString());
+    }
+}
+
+void PostsControllerService::publishingFailed(std::uint64_t publishing, const QString& message)
+{
+    if (!m_session || m_session->publishing != publishing) {
+        return;
+    }
+    m_session->publishing = 0;
+    m_postEditor->loading(false);
+    LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot publish your post"), message);
+}
+
+void PostsControllerService::publishingSucceeded(std::uint64_t serial, const BloggerPost& stored)
+{
+    if (!m_session || m_session->serial != serial) {
+        return;
+    }
+    m_session->publishing = 0;
+    m_postEditor->loading(false);
+    finishEditing(stored);
+}
+
+// ---- Keeping posts on this computer --------------------------------------------------------------------
+
+void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOfflineUpdateType updateType)
+{
+    const std::optional<BloggerPost> original = m_session->original;
+    QPointer<PostsControllerService> self = this;
+    const std::uint64_t serial = m_session->serial;
+
+    if (original && original->isOnBlogger() && updateType == PublishedToOfflineUpdateType::NoUpdate) {
+        finishEditing(std::nullopt);
+        return;
+    }
+    BackgroundRunner().run([self, serial, post, original, updateType] {
+        const PostsLocalAccessAppService store;
+        BloggerPost kept;
+        std::optional<QString> deleteOnBlogger;
+        store.db.db->transaction([&] {
+            if (!original || original->postStatus == PostStatus::Autosaved) {
+                kept = localPost(post, GoogleServiceConstants::RandomId(), PostStatus::Offline,
+                                 GoogleServiceConstants::NoOfflineId());
+            } else if (original->postStatus == PostStatus::SyncedCopy) {
+                kept =
+                    localPost(post, original->postId, PostStatus::SyncedCopy, original->offlineForPostWithId);
+            } else if (original->isOnBlogger()) {
+                if (updateType == PublishedToOfflineUpdateType::SyncedCopy) {
+                    // One synced copy per published post: a new one takes the place of the old.
+                    const std::optional<BloggerPost> existing = store.getOfflinePostForPost(original->postId);
+                    const QString copyId = existing && existing->postStatus == PostStatus::SyncedCopy
+                                               ? existing->postId
+                                               : GoogleServiceConstants::RandomId();
+                    kept = copyOfPublished(post, copyId, PostStatus::SyncedCopy, original->postId);
+                } else {
+                    kept = copyOfPublished(post, GoogleServiceConstants::RandomId(), PostStatus::Offline,
+                                           GoogleServiceConstants::NoOfflineId());
+                    if (updateType == PublishedToOfflineUpdateType::DeletePublishedVersion) {
+                        deleteOnBlogger = original->postId;
+                    }
+                }
+            } else {
+                kept = localPost(post, original->postId, PostStatus::Offline,
+                                 GoogleServiceConstants::NoOfflineId());
+            }
+            store.addOrUpdatePost(kept);
+        });
+        const BloggerPost stored = store.getPost(kept.postId).value_or(kept);
+        Dispatch::toMainThread(self, [serial, stored, deleteOnBlogger](PostsControllerService* controller) {
+            if (!controller->m_session || controller->m_session->serial != serial) {
+                return;
+            }
+            if (deleteOnBlogger) {
+                controller->deletePublishedVersion(stored, *deleteOnBlogger);
+                return;
+            }
+            controller->finishEditing(stored);
+        });
+    });
+}
+
+void PostsControllerService::deletePublishedVersion(const BloggerPost& offlineCopy,
+                                                    const QString& publishedPostId)
+{
+    const std::uint64_t publishing = ++m_lastPublishing;
+    m_session->publishing = publishing;
+    m_postEditor->loading(true);
+    const std::uint64_t serial = m_session->serial;
+    QPointer<PostsControllerService> self = this;
+    auto remote = PostsRemotePersistenceAppService::create(m_authentificationService);
+    m_postsRemotePersistenceAppService = remote;
+    remote->onDeleteBlogPostSuccess = [self, serial, offlineCopy] {
+        Dispatch::toMainThread(self, [serial, offlineCopy](PostsControllerService* controller) {
+            controller->publishingSucceeded(serial, offlineCopy);
+        });
+    };
+    remote->onDeleteBlogPostError = [self, serial, offlineCopy](const BloggerSuccessResponse& failure) {
+        Dispatch::toMainThread(self, [serial, offlineCopy, failure](PostsControllerService* controller) {
+            if (!controller->m_session || controller->m_session->serial != serial) {
+                return;
+            }
+            controller->m_session->publishing = 0;
+            controller->m_postEditor->loading(false);
+            // The copy is stored: nothing of the post is lost, only the version on Blogger stays.
+            LocalNotificationService().showCriticalAlert(
+                QStringLiteral("Cannot delete the published post"),
+                QStringLiteral("Your offline copy is saved, and the post is still on Blogger. ") +
+                    failure.details);
+            controller->finishEditing(offlineCopy);
+        });
+    };
+    remote->deleteBlogPost(publishedPostId, offlineCopy.blogId);
+}
+
+void PostsControllerService::finishEditing(const std::optional<BloggerPost>& kept)
+{
+    m_postAutoSaveService->finish(true);
+    m_session.reset();
+    m_postEditor->close();
+    if (m_applicationControllerService) {
+        if (kept) {
+            m_applicationControllerService->showPost(*kept);
+        } else {
+            m_applicationControllerService->reloadPostsList();
+        }
+    }
 }

@@ -1,29 +1,102 @@
 #pragma once
 
+#include "model/BloggerPost.h"
+#include "model/PostEnumerations.h"
+
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
+#include <QStringList>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class ApplicationControllerService;
 class GoogleAuthentificationService;
+class PostAutoSaveService;
+class PostEditorWindowController;
+class PostsRemotePersistenceAppService;
+class UploadPhotosGroupService;
 
-// Writing posts: the one editor of the process and the posts it opens.
+// Writing posts: the one editor of the process, the post it edits, its autosave, and what becomes of the
+// post when the user submits or closes: published, scheduled or kept as a draft on Blogger (local images
+// uploaded first), or kept on this computer as an offline post, a synced copy or an offline copy.
 class PostsControllerService : public QObject
 {
     Q_OBJECT
 public:
     PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
-                           ApplicationControllerService* applicationControllerService, QObject* parent = nullptr);
+                           ApplicationControllerService* applicationControllerService,
+                           QObject* parent = nullptr);
     ~PostsControllerService() override;
 
     // True while the editor window is on screen.
     bool hasAnEditingPost() const;
     void newPost();
     void editPost(const QString& postId);
+    // Opens the post with "Offline" chosen, so the user picks how it is kept on this computer.
     void offlinePost(const QString& postId);
+    // Offers the blog's autosaved posts back in the editor, one after another, in title order.
+    void recoverAutosavedPosts(const QString& blogId);
+
+    // The editor page asked for a preview.
+    void showPreview();
+    void showLivePreview();
+
+    PostEditorWindowController* postEditor() const;
+    PostAutoSaveService* postAutoSaveService() const;
+
+Q_SIGNALS:
+    // The editor has closed and its post is settled (published, stored or dropped).
+    void editorClosed();
 
 private:
+    // What is being edited: the stored post it started from (none for a new post) and its autosave record.
+    struct EditingSession
+    {
+        QString blogId;
+        std::optional<BloggerPost> original;
+        QString recordId;
+        std::uint64_t serial = 0;
+        // The publish that runs, 0 when none does.
+        std::uint64_t publishing = 0;
+    };
+
+    void setupEditorEvents();
+    bool refuseWhileEditing();
+    void openEditor(const std::optional<BloggerPost>& original, const std::optional<BloggerPost>& shown,
+                    bool offline, const QString& recordId);
+    void openStoredPost(const QString& postId, bool offline);
+    void openRecord(const BloggerPost& record, const std::optional<BloggerPost>& original, bool offline);
+    void openNextRecoveredPost();
+    void editorDidClose();
+
+    void onSubmitRequest(const BloggerPost& post, const QStringList& images,
+                         PublishedToOfflineUpdateType updateType);
+    void onWindowCloseRequest(bool save);
+    void onWindowHasClosedWithNoOptions();
+    void onCancelPublishing();
+
+    void uploadImagesThenPublish(const BloggerPost& post, const QStringList& images);
+    void publishPost(const BloggerPost& post, std::uint64_t publishing);
+    void publishingFailed(std::uint64_t publishing, const QString& message);
+    void publishingSucceeded(std::uint64_t serial, const BloggerPost& stored);
+    void saveLocally(const BloggerPost& post, PublishedToOfflineUpdateType updateType);
+    void deletePublishedVersion(const BloggerPost& offlineCopy, const QString& publishedPostId);
+    // Ends the session: the autosave record goes, the editor closes, the list shows the post kept.
+    void finishEditing(const std::optional<BloggerPost>& kept);
+
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     QPointer<ApplicationControllerService> m_applicationControllerService;
+    std::unique_ptr<PostEditorWindowController> m_postEditor;
+    std::unique_ptr<PostAutoSaveService> m_postAutoSaveService;
+    std::shared_ptr<UploadPhotosGroupService> m_uploadPhotosGroupService;
+    std::shared_ptr<PostsRemotePersistenceAppService> m_postsRemotePersistenceAppService;
+    std::optional<EditingSession> m_session;
+    std::uint64_t m_lastSerial = 0;
+    std::uint64_t m_lastPublishing = 0;
+    QList<BloggerPost> m_recoveredPosts;
 };

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "google/BlockProperty.h"
+#include "google/GoogleRequestServiceBase.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// Images uploaded to the user's default photo album, one file per request, the file's bytes as the body.
+// The token is refreshed first. Blocks run on the network thread; exactly one of the pair per upload.
+class PhotoGoogleService : public GoogleRequestServiceBase
+{
+public:
+    static std::shared_ptr<PhotoGoogleService> create(std::shared_ptr<GoogleAuthentificationService> service);
+
+    // The address of the uploaded image, as the album's reply names it.
+    BlockProperty<void(QString)> onUploadAlbumPhotoBlockSuccess;
+    BlockProperty<void(BloggerSuccessResponse)> onUploadAlbumPhotoBlockError;
+
+    // The file at filePath, read when the request is made; its name goes along as the photo's title.
+    void uploadAlbumPhoto(const QString& filePath);
+    // Ends the upload that runs, also one still waiting for its token refresh.
+    void cancelUpload();
+
+    static QString albumFeedAddress();
+    // The media type sent for a file, from its extension.
+    static QByteArray contentTypeForFile(const QString& filePath);
+    static QString unreadableFileMessage(const QString& filePath, const QString& reason);
+
+private:
+    explicit PhotoGoogleService(std::shared_ptr<GoogleAuthentificationService> service);
+
+    void upload(const QString& filePath, std::uint64_t generation);
+    void failLater(const QString& message);
+
+    QMutex m_stateMutex;
+    std::shared_ptr<UrlSession::Task> m_task;
+    std::uint64_t m_generation = 0;
+    std::uint64_t m_cancelledUpTo = 0;
+};

@@ -1,0 +1,129 @@
+#include "PostAutoSaveService.h"
+
+#include "common/GoogleServiceConstants.h"
+#include "platform/Dispatch.h"
+#include "store/PostsLocalAccessAppService.h"
+#include "store/SQLiteDB.h"
+
+#include <QPointer>
+
+PostAutoSaveService::PostAutoSaveService(QObject* parent) : QObject(parent)
+{
+    m_timer.setInterval(AutoSaveIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &PostAutoSaveService::autosave);
+    // One writer: the saves and the removal reach the store in the order they were asked for.
+    m_storeQueue.setMaxThreadCount(1);
+    m_storeQueue.setExpiryTimeout(-1);
+}
+
+PostAutoSaveService::~PostAutoSaveService()
+{
+    m_timer.stop();
+    m_storeQueue.waitForDone();
+}
+
+BloggerPost PostAutoSaveService::autosaveRecord(const BloggerPost& edited, const QString& recordId,
+                                                const QString& editedPostId)
+{
+    BloggerPost record = edited;
+    record.postId = recordId;
+    record.postStatus = PostStatus::Autosaved;
+    record.offlineForPostWithId =
+        editedPostId.isEmpty() ? GoogleServiceConstants::NoOfflineId() : editedPostId;
+    return record;
+}
+
+void PostAutoSaveService::discardRecord(const QString& recordId)
+{
+    const PostsLocalAccessAppService store;
+    store.db.db->transaction([&] {
+        const std::optional<BloggerPost> stored = store.getPost(recordId);
+        if (stored && stored->postStatus == PostStatus::Autosaved) {
+            store.deleteBlogPost(recordId, false);
+        }
+    });
+}
+
+void PostAutoSaveService::start(PostProvider provider, const QString& recordId, const QString& editedPostId)
+{
+    m_provider = std::move(provider);
+    m_recordId = recordId;
+    m_editedPostId = editedPostId;
+    m_lastWritten.reset();
+    m_timer.start();
+}
+
+bool PostAutoSaveService::isRunning() const
+{
+    return m_timer.isActive();
+}
+
+QString PostAutoSaveService::recordId() const
+{
+    return m_recordId;
+}
+
+void PostAutoSaveService::setInterval(int milliseconds)
+{
+    m_timer.setInterval(milliseconds);
+}
+
+int PostAutoSaveService::interval() const
+{
+    return m_timer.interval();
+}
+
+void PostAutoSaveService::enqueue(std::function<void()> work)
+{
+    m_storeQueue.start(std::move(work));
+}
+
+void PostAutoSaveService::waitForStoreWork()
+{
+    m_storeQueue.waitForDone();
+}
+
+void PostAutoSaveService::autosave()
+{
+    if (!m_provider || m_recordId.isEmpty()) {
+        return;
+    }
+    const std::optional<BloggerPost> edited = m_provider();
+    if (!edited) {
+        return;
+    }
+    const QString recordId = m_recordId;
+    // An empty post is nothing to offer back after a crash.
+    if (edited->title.isEmpty() && edited->content.isEmpty() && edited->labels.isEmpty()) {
+        if (m_lastWritten) {
+            m_lastWritten.reset();
+            enqueue([recordId] { discardRecord(recordId); });
+        }
+        return;
+    }
+    const BloggerPost record = autosaveRecord(*edited, recordId, m_editedPostId);
+    if (m_lastWritten && *m_lastWritten == record) {
+        return;
+    }
+    m_lastWritten = record;
+    QPointer<PostAutoSaveService> self = this;
+    enqueue([self, record] {
+        PostsLocalAccessAppService().addOrUpdatePost(record);
+        Dispatch::toMainThread(self, [record](PostAutoSaveService* service) {
+            Q_EMIT service->autosaved(record.postId, record.content);
+        });
+    });
+}
+
+void PostAutoSaveService::finish(bool discard)
+{
+    m_timer.stop();
+    m_provider = {};
+    const QString recordId = m_recordId;
+    m_recordId.clear();
+    m_editedPostId.clear();
+    m_lastWritten.reset();
+    if (discard && !recordId.isEmpty()) {
+        enqueue([recordId] { discardRecord(recordId); });
+    }
+}

@@ -1,0 +1,878 @@
+#include "PostEditorWindowController.h"
+
+#include "EditorPageBridge.h"
+#include "common/GoogleServiceConstants.h"
+#include "common/LocalNotificationService.h"
+#include "common/LocalTime.h"
+#include "platform/Alert.h"
+#include "platform/ApplicationFolders.h"
+#include "platform/Dispatch.h"
+#include "platform/gui/ImageView.h"
+#include "platform/gui/ViewBackground.h"
+#include "platform/gui/WebView.h"
+#include "services/LocalImages.h"
+#include "ui/main/SpinnerView.h"
+#include "ui_PostEditorWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolButton>
+#include <QWebChannel>
+#include <QWebEngineContextMenuRequest>
+#include <QWebEngineUrlRequestInfo>
+
+namespace {
+
+// After this long without an answer from the page, its last reported content stands.
+constexpr int FreshReadTimeoutMs = 3000;
+constexpr int FirstContentDelayMs = 100;
+
+const QString MiddleDot = QStringLiteral(" \u00B7 ");
+
+} // namespace
+
+PostEditorWindowController::PostEditorWindowController(QObject* parent)
+    : WindowController(parent), m_ui(std::make_unique<Ui::PostEditorWindow>()),
+      m_bridge(new EditorPageBridge(this))
+{
+    connect(m_bridge, &EditorPageBridge::pageContentChanged, this,
+            [this](int generation, const QString& html) {
+                if (generation == m_contentGeneration) {
+                    m_editorContent = html;
+                }
+            });
+    connect(m_bridge, &EditorPageBridge::pageContentLoaded, this, [this](int generation) {
+        if (generation == m_contentGeneration) {
+            Q_EMIT editorContentShown();
+        }
+    });
+}
+
+PostEditorWindowController::~PostEditorWindowController() = default;
+
+std::unique_ptr<QWidget> PostEditorWindowController::loadWindow()
+{
+    return windowFromInterface(*m_ui);
+}
+
+// ---- Outlets -------------------------------------------------------------------------------------------
+
+QWidget* PostEditorWindowController::topPanelContainerOutlet() const
+{
+    return isWindowLoaded() ? m_ui->topPanelContainerOutlet : nullptr;
+}
+
+QLineEdit* PostEditorWindowController::postTitleOutlet() const
+{
+    return isWindowLoaded() ? m_ui->postTitleOutlet : nullptr;
+}
+
+QLineEdit* PostEditorWindowController::postLabelsOutlet() const
+{
+    return isWindowLoaded() ? m_ui->postLabelsOutlet : nullptr;
+}
+
+WebView* PostEditorWindowController::webViewOutlet() const
+{
+    return isWindowLoaded() ? m_ui->webViewOutlet : nullptr;
+}
+
+QComboBox* PostEditorWindowController::postStatusOutlet() const
+{
+    return isWindowLoaded() ? m_ui->postStatusOutlet : nullptr;
+}
+
+QCheckBox* PostEditorWindowController::scheduledCheckboxOutlet() const
+{
+    return isWindowLoaded() ? m_ui->scheduledCheckboxOutlet : nullptr;
+}
+
+QComboBox* PostEditorWindowController::publishedToOfflineUpdateTypeOutlet() const
+{
+    return isWindowLoaded() ? m_ui->publishedToOfflineUpdateTypeOutlet : nullptr;
+}
+
+QLabel* PostEditorWindowController::scheduledCheckboxLabelOutlet() const
+{
+    return isWindowLoaded() ? m_ui->scheduledCheckboxLabelOutlet : nullptr;
+}
+
+QDateTimeEdit* PostEditorWindowController::publishDateTimeOutlet() const
+{
+    return isWindowLoaded() ? m_ui->publishDateTimeOutlet : nullptr;
+}
+
+QPushButton* PostEditorWindowController::publishButtonOutlet() const
+{
+    return isWindowLoaded() ? m_ui->publishButtonOutlet : nullptr;
+}
+
+SpinnerView* PostEditorWindowController::spinningIndicatorOutlet() const
+{
+    return isWindowLoaded() ? m_ui->spinningIndicatorOutlet : nullptr;
+}
+
+QToolButton* PostEditorWindowController::publishPostHelpButton() const
+{
+    return isWindowLoaded() ? m_ui->publishPostHelpButton : nullptr;
+}
+
+ImageView* PostEditorWindowController::offlineCopyIconOutlet() const
+{
+    return isWindowLoaded() ? m_ui->offlineCopyIconOutlet : nullptr;
+}
+
+// ---- Set-up --------------------------------------------------------------------------------------------
+
+void PostEditorWindowController::windowDidLoad()
+{
+    setupWindow();
+    setupWebView();
+    updateWindowTitle();
+}
+
+void PostEditorWindowController::setupWindow()
+{
+    QWidget* w = window();
+    m_ui->publishedToOfflineUpdateTypeOutlet->setCurrentIndex(0);
+    ViewBackground::setColor(w, QColor(255, 255, 255));
+    ViewBackground::setColor(m_ui->topPanelContainerOutlet, QColor(248, 248, 248));
+    m_ui->postTitleOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
+    m_ui->postLabelsOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
+    m_ui->publishDateTimeOutlet->setTimeSpec(Qt::LocalTime);
+    m_ui->spinningIndicatorOutlet->hide();
+
+    connect(m_ui->postTitleOutlet, &QLineEdit::textChanged, this,
+            &PostEditorWindowController::updateWindowTitle);
+    connect(m_ui->postStatusOutlet, &QComboBox::activated, this,
+            &PostEditorWindowController::statusComboboxClick);
+    connect(m_ui->scheduledCheckboxOutlet, &QCheckBox::clicked, this,
+            &PostEditorWindowController::scheduledCheckboxClick);
+    connect(m_ui->publishButtonOutlet, &QPushButton::clicked, this,
+            &PostEditorWindowController::publishButtonClick);
+    connect(m_ui->publishPostHelpButton, &QToolButton::clicked, this,
+            &PostEditorWindowController::publishPostHelpButtonClick);
+}
+
+QUrl PostEditorWindowController::editorPageAddress()
+{
+    return QUrl::fromLocalFile(ApplicationFolders::resourcesFolder() + QStringLiteral("/editor.html"));
+}
+
+void PostEditorWindowController::setupWebView()
+{
+    WebView* view = m_ui->webViewOutlet;
+    // No menu outside the text: what the engine offers there (back, reload, view source) has no place here.
+    view->setContextMenuFilter(
+        [](const QWebEngineContextMenuRequest& request) { return request.isContentEditable(); });
+    view->setNavigationPolicy([this](const QUrl& url, QWebEnginePage::NavigationType, bool isMainFrame) {
+        if (handleMarkers(url)) {
+            return false;
+        }
+        if (!isMainFrame) {
+            return true;
+        }
+        // The page itself, once; anything else (a dropped file, a link, a form) would replace the post.
+        if (m_pageNavigationAllowed && url == editorPageAddress()) {
+            m_pageNavigationAllowed = false;
+            return true;
+        }
+        return false;
+    });
+    view->setRequestInterception([this](QWebEngineUrlRequestInfo& info) {
+        if (handleMarkers(info.requestUrl())) {
+            info.block(true);
+        }
+    });
+    auto* channel = new QWebChannel(view->page());
+    channel->registerObject(QStringLiteral("editorBridge"), m_bridge);
+    view->page()->setWebChannel(channel);
+    connect(view, &WebView::pageLoaded, this, [this](bool ok, const QString&) { onPageLoaded(ok); });
+
+    m_awaitingPageLoad = true;
+    m_pageNavigationAllowed = true;
+    view->loadAddress(editorPageAddress());
+}
+
+void PostEditorWindowController::onPageLoaded(bool ok)
+{
+    if (!m_awaitingPageLoad) {
+        return;
+    }
+    m_awaitingPageLoad = false;
+    if (!ok) {
+        LocalNotificationService().showCriticalAlert(
+            QStringLiteral("Cannot open the editor"),
+            QStringLiteral("The editor page could not be loaded from ") + editorPageAddress().toLocalFile() +
+                QStringLiteral(". Reinstalling Penhollow should bring it back."));
+        return;
+    }
+    m_editorLoaded = true;
+    QTimer::singleShot(FirstContentDelayMs, this, &PostEditorWindowController::loadFirstContent);
+}
+
+void PostEditorWindowController::loadFirstContent()
+{
+    setEditedPost(m_originalInEditPost);
+    loadPostInEditor();
+    WindowController::showWindow();
+}
+
+// ---- Opening and reading back --------------------------------------------------------------------------
+
+bool PostEditorWindowController::isWindowOpened()
+{
+    // Asking for the window would load it: an editor never shown is not open.
+    m_windowInitiated = true;
+    return isWindowLoaded() && window()->isVisible();
+}
+
+void PostEditorWindowController::editPost(const std::optional<BloggerPost>& post)
+{
+    m_startOffline = false;
+    setEditedPost(post);
+}
+
+void PostEditorWindowController::editPostOffline(const std::optional<BloggerPost>& post)
+{
+    m_startOffline = true;
+    setEditedPost(post);
+}
+
+void PostEditorWindowController::setEditedPost(const std::optional<BloggerPost>& post)
+{
+    if (!post || post->postId == GoogleServiceConstants::NoId()) {
+        m_isFreshNewPost = true;
+        BloggerPost fresh;
+        fresh.publishDate = QDateTime::currentDateTime();
+        fresh.postStatus = PostStatus::Published;
+        m_originalInEditPost = fresh;
+    } else {
+        m_isFreshNewPost = false;
+        m_originalInEditPost = *post;
+    }
+    if (m_editorLoaded) {
+        loadPostInEditor();
+    } else {
+        m_publishingPost = false;
+    }
+}
+
+void PostEditorWindowController::showWindow()
+{
+    if (!isWindowLoaded()) {
+        // Loading starts the page; the window comes on screen once the page has the post.
+        window();
+        return;
+    }
+    if (!m_editorLoaded) {
+        if (!m_awaitingPageLoad) {
+            m_awaitingPageLoad = true;
+            m_pageNavigationAllowed = true;
+            m_ui->webViewOutlet->loadAddress(editorPageAddress());
+        }
+        return;
+    }
+    WindowController::showWindow();
+}
+
+void PostEditorWindowController::close()
+{
+    m_closingByOwner = true;
+    WindowController::close();
+    m_closingByOwner = false;
+}
+
+bool PostEditorWindowController::isFreshNewPost() const
+{
+    return m_isFreshNewPost;
+}
+
+QString PostEditorWindowController::setEditorContentScript(const QString& content)
+{
+    const QByteArray encoded = QUrl::toPercentEncoding(content, QByteArrayLiteral("!$&'()*+,;=:/?@"));
+    return QStringLiteral("setEditorContent(unescape(\"") + QString::fromLatin1(encoded) +
+           QStringLiteral("\"));");
+}
+
+QString PostEditorWindowController::addLocalImageScript(const QString& address)
+{
+    // A JSON string is a well-formed script string whatever the path holds.
+    const QByteArray array = QJsonDocument(QJsonArray{address}).toJson(QJsonDocument::Compact);
+    return QStringLiteral("addLocalImage(") + QString::fromUtf8(array.mid(1, array.size() - 2)) +
+           QStringLiteral(")");
+}
+
+void PostEditorWindowController::loadPostInEditor()
+{
+    const BloggerPost& post = *m_originalInEditPost;
+    const PostStatus stored = post.postStatus;
+
+    fillStatusCombobox();
+    if (stored != PostStatus::SyncedCopy) {
+        switch (post.area()) {
+        case PostArea::Published:
+            m_ui->postStatusOutlet->setCurrentIndex(0);
+            break;
+        case PostArea::Draft:
+            m_ui->postStatusOutlet->setCurrentIndex(1);
+            break;
+        case PostArea::Offline:
+            m_ui->postStatusOutlet->setCurrentIndex(2);
+            break;
+        }
+    }
+    m_ui->scheduledCheckboxOutlet->setChecked(stored == PostStatus::Scheduled);
+
+    const PostStatus selected = selectedPostStatus();
+    if (stored == PostStatus::SyncedCopy) {
+        selected == PostStatus::Published ? setPublishOfflineCopyUI() : setSaveOfflineCopyUI();
+    } else if (post.isOnBlogger() && selected == PostStatus::Offline && !m_isFreshNewPost) {
+        setPublishedToOfflineUI();
+    } else {
+        layoutForStatus(stored);
+    }
+
+    m_ui->postTitleOutlet->setText(post.title);
+    m_ui->postLabelsOutlet->setText(post.labels.join(QStringLiteral(", ")));
+    const QDateTime date = post.publishDate && post.publishDate->isValid() ? post.publishDate->toLocalTime()
+                                                                           : QDateTime::currentDateTime();
+    m_ui->publishDateTimeOutlet->setDateTime(date);
+
+    ++m_contentGeneration;
+    m_editorContent = post.content;
+    m_ui->webViewOutlet->evaluateScript(setEditorContentScript(post.content), {});
+
+    if (m_startOffline) {
+        m_ui->postStatusOutlet->setCurrentIndex(stored == PostStatus::SyncedCopy ? 1 : 2);
+        statusComboboxClick();
+    }
+    updateWindowTitle();
+}
+
+void PostEditorWindowController::updateWindowTitle()
+{
+    if (!isWindowLoaded()) {
+        return;
+    }
+    const QString base = m_isFreshNewPost ? QStringLiteral("New Post") : QStringLiteral("Edit Post");
+    const QString title = m_ui->postTitleOutlet->text();
+    window()->setWindowTitle(title.isEmpty() ? base : base + MiddleDot + title);
+}
+
+QStringList PostEditorWindowController::labelsFromField() const
+{
+    QStringList labels;
+    for (const QString& part : m_ui->postLabelsOutlet->text().split(QLatin1Char(','))) {
+        const QString label = part.trimmed();
+        if (!label.isEmpty()) {
+            labels.append(label);
+        }
+    }
+    return labels;
+}
+
+QDateTime PostEditorWindowController::pickedPublishDate() const
+{
+    // The wall-clock time the user picked, turned into an instant once, in the user's zone.
+    const QDateTime picked = m_ui->publishDateTimeOutlet->dateTime();
+    const QTime time(picked.time().hour(), picked.time().minute());
+    return LocalTime::fromWallClock(picked.date(), time).value_or(picked);
+}
+
+std::optional<BloggerPost> PostEditorWindowController::postFromEditor() const
+{
+    if (!m_editorLoaded || !m_originalInEditPost || !isWindowLoaded()) {
+        return std::nullopt;
+    }
+    BloggerPost post = *m_originalInEditPost;
+    post.content = m_editorContent;
+    post.title = m_ui->postTitleOutlet->text();
+    post.labels = labelsFromField();
+    post.postStatus = selectedPostStatus();
+    if (post.postStatus == PostStatus::Scheduled) {
+        post.publishDate = pickedPublishDate();
+    }
+    return post;
+}
+
+void PostEditorWindowController::readContent(std::function<void(std::optional<QString> content)> then)
+{
+    const int generation = m_contentGeneration;
+    auto answered = std::make_shared<bool>(false);
+    auto finish = [this, answered, generation, then](std::optional<QString> fresh) {
+        if (*answered) {
+            return;
+        }
+        *answered = true;
+        // The answer is about a post that has since been replaced.
+        if (generation != m_contentGeneration) {
+            return;
+        }
+        if (fresh) {
+            m_editorContent = *fresh;
+        }
+        then(fresh);
+    };
+    m_ui->webViewOutlet->evaluateScript(
+        QStringLiteral("getEditorContent()"), [finish](const QVariant& result) {
+            finish(result.typeId() == QMetaType::QString ? std::optional<QString>(result.toString())
+                                                         : std::nullopt);
+        });
+    QTimer::singleShot(FreshReadTimeoutMs, this, [finish] { finish(std::nullopt); });
+}
+
+// ---- Busy state ----------------------------------------------------------------------------------------
+
+void PostEditorWindowController::loading(bool flag)
+{
+    Dispatch::toMainThread(QPointer<PostEditorWindowController>(this),
+                           [flag](PostEditorWindowController* editor) { editor->applyLoading(flag); });
+}
+
+void PostEditorWindowController::applyLoading(bool flag)
+{
+    if (!isWindowLoaded()) {
+        return;
+    }
+    QPushButton* button = m_ui->publishButtonOutlet;
+    if (flag) {
+        m_ui->publishPostHelpButton->hide();
+        m_ui->spinningIndicatorOutlet->show();
+        button->setEnabled(true);
+        // A second "on" must not save "Cancel" as the title to come back to.
+        if (!m_publishingPost) {
+            m_oldPublishButtonTitle = button->text();
+        }
+        button->setText(QStringLiteral("Cancel"));
+        m_publishingPost = true;
+    } else {
+        m_ui->spinningIndicatorOutlet->hide();
+        button->setEnabled(true);
+        if (m_publishingPost) {
+            button->setText(m_oldPublishButtonTitle);
+        }
+        m_publishingPost = false;
+    }
+}
+
+// ---- Closing -------------------------------------------------------------------------------------------
+
+bool PostEditorWindowController::windowShouldClose()
+{
+    if (m_closingByOwner || m_closeApproved) {
+        m_closeApproved = false;
+        return true;
+    }
+    if (m_publishingPost) {
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("Cannot close the editor"),
+            QStringLiteral("Please wait for the publishing process to finish before closing the editor"));
+        return false;
+    }
+    if (!m_editorLoaded) {
+        if (onWindowHasClosedWithNoOptions) {
+            onWindowHasClosedWithNoOptions();
+        }
+        return true;
+    }
+    if (!m_closeCheckPending) {
+        m_closeCheckPending = true;
+        readContent([this](std::optional<QString> fresh) {
+            m_closeCheckPending = false;
+            checkClose(fresh);
+        });
+    }
+    return false;
+}
+
+void PostEditorWindowController::checkClose(const std::optional<QString>&)
+{
+    if (!isWindowLoaded() || !window()->isVisible()) {
+        return;
+    }
+    if (m_publishingPost) {
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("Cannot close the editor"),
+            QStringLiteral("Please wait for the publishing process to finish before closing the editor"));
+        return;
+    }
+    // Without an answer from the page, the content it last reported is what the user would lose.
+    const std::optional<BloggerPost> post = postFromEditor();
+    if (post && (!post->content.isEmpty() || !post->title.isEmpty() || !post->labels.isEmpty())) {
+        askKeepVersion();
+        return;
+    }
+    if (onWindowHasClosedWithNoOptions) {
+        onWindowHasClosedWithNoOptions();
+    }
+    closeApproved();
+}
+
+void PostEditorWindowController::closeApproved()
+{
+    if (!isWindowLoaded() || !window()->isVisible()) {
+        return;
+    }
+    m_closeApproved = true;
+    window()->close();
+    m_closeApproved = false;
+}
+
+void PostEditorWindowController::askKeepVersion()
+{
+    QPointer<PostEditorWindowController> self = this;
+    Alert::present(
+        AlertRequest{AlertStyle::Warning,
+                     QStringLiteral("Do you want to keep this post version ?"),
+                     QString(),
+                     {QStringLiteral("Save"), QStringLiteral("Don't Save"), QStringLiteral("Cancel")},
+                     [self](int button) {
+                         if (!self || button > 1 || !self->onWindowCloseRequest) {
+                             return;
+                         }
+                         self->onWindowCloseRequest(button == 0);
+                     }});
+}
+
+// ---- Page requests and local images --------------------------------------------------------------------
+
+bool PostEditorWindowController::handleMarkers(const QUrl& address)
+{
+    if (!address.isValid()) {
+        return false;
+    }
+    const QString path = address.path(QUrl::FullyDecoded);
+    if (path.isEmpty()) {
+        return false;
+    }
+    QPointer<PostEditorWindowController> self = this;
+    // Acted on after the engine's callback has returned: a window opened from inside it could re-enter it.
+    if (path.contains(QStringLiteral("/addlocalimage:"))) {
+        Dispatch::toMainThread(self, [](PostEditorWindowController* editor) { editor->selectLocalImage(); });
+        return true;
+    }
+    if (path.contains(QStringLiteral("/previewcontent:"))) {
+        Dispatch::toMainThread(self, [](PostEditorWindowController* editor) {
+            if (editor->onPostPreviewRequest) {
+                editor->onPostPreviewRequest();
+            }
+        });
+        return true;
+    }
+    if (path.contains(QStringLiteral("/livepreviewcontent:"))) {
+        Dispatch::toMainThread(self, [](PostEditorWindowController* editor) {
+            if (editor->onLivePostPreviewRequest) {
+                editor->onLivePostPreviewRequest();
+            }
+        });
+        return true;
+    }
+    return false;
+}
+
+void PostEditorWindowController::selectLocalImage()
+{
+    auto* panel = new QFileDialog(nullptr, QStringLiteral("Select image"),
+                                  QDir::homePath() + QStringLiteral("/Documents"));
+    panel->setObjectName(QStringLiteral("selectImagePanel"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setOption(QFileDialog::DontUseNativeDialog);
+    panel->setFileMode(QFileDialog::ExistingFile);
+    panel->setAcceptMode(QFileDialog::AcceptOpen);
+    panel->setLabelText(QFileDialog::Accept, QStringLiteral("Add"));
+    panel->setToolTip(QStringLiteral("Select an image to add to your post"));
+    panel->setNameFilter(
+        QStringLiteral("Images (*.png *.jpg *.jpeg *.tif *.gif *.PNG *.JPG *.JPEG *.TIF *.GIF)"));
+    QPointer<PostEditorWindowController> self = this;
+    connect(panel, &QFileDialog::fileSelected, this, [self](const QString& file) {
+        if (self && !file.isEmpty()) {
+            self->insertLocalImage(file);
+        }
+    });
+    panel->show();
+}
+
+void PostEditorWindowController::insertLocalImage(const QString& sourcePath)
+{
+    QPointer<PostEditorWindowController> self = this;
+    const int generation = m_contentGeneration;
+    // Large pictures copy off the main thread.
+    Dispatch::toBackground([self, sourcePath, generation] {
+        const LocalImages::Copy copy = LocalImages::copyIntoFolder(sourcePath);
+        Dispatch::toMainThread(self, [copy, generation](PostEditorWindowController* editor) {
+            if (!copy.path) {
+                LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot add the image"),
+                                                             copy.error);
+                return;
+            }
+            if (generation != editor->m_contentGeneration || !editor->isWindowLoaded()) {
+                return;
+            }
+            editor->m_ui->webViewOutlet->evaluateScript(
+                addLocalImageScript(LocalImages::imageAddress(*copy.path)), {});
+        });
+    });
+}
+
+// ---- Publishing controls -------------------------------------------------------------------------------
+
+void PostEditorWindowController::fillStatusCombobox()
+{
+    QComboBox* list = m_ui->postStatusOutlet;
+    list->clear();
+    if (m_originalInEditPost->postStatus == PostStatus::SyncedCopy) {
+        list->addItems({QStringLiteral("Publish"), QStringLiteral("Save Locally")});
+        list->setCurrentIndex(1);
+    } else {
+        list->addItems({QStringLiteral("Published"), QStringLiteral("Draft"), QStringLiteral("Offline")});
+    }
+}
+
+PostStatus PostEditorWindowController::selectedPostStatus() const
+{
+    const int index = isWindowLoaded() ? m_ui->postStatusOutlet->currentIndex() : -1;
+    if (m_originalInEditPost && m_originalInEditPost->postStatus == PostStatus::SyncedCopy) {
+        return index == 0 ? PostStatus::Published : PostStatus::Offline;
+    }
+    if (index == 0 && m_ui->scheduledCheckboxOutlet->isChecked()) {
+        return PostStatus::Scheduled;
+    }
+    if (index == 1) {
+        return PostStatus::Draft;
+    }
+    return index == 0 ? PostStatus::Published : PostStatus::Offline;
+}
+
+void PostEditorWindowController::applyLayout(const QString& buttonTitle, bool offlineIcon, bool checkbox,
+                                             bool datePicker, bool updateType)
+{
+    // While a publish runs the button reads "Cancel"; the title comes back when it ends.
+    if (m_publishingPost) {
+        m_oldPublishButtonTitle = buttonTitle;
+    } else {
+        m_ui->publishButtonOutlet->setText(buttonTitle);
+    }
+    m_ui->postStatusOutlet->setVisible(true);
+    m_ui->offlineCopyIconOutlet->setVisible(offlineIcon);
+    m_ui->scheduledCheckboxOutlet->setVisible(checkbox);
+    m_ui->scheduledCheckboxLabelOutlet->setVisible(checkbox);
+    m_ui->publishDateTimeOutlet->setVisible(datePicker);
+    m_ui->publishPostHelpButton->setVisible(updateType);
+    m_ui->publishedToOfflineUpdateTypeOutlet->setVisible(updateType);
+}
+
+void PostEditorWindowController::setPublishScheduledUI()
+{
+    applyLayout(QStringLiteral("Publish"), false, true, true, false);
+}
+
+void PostEditorWindowController::setPublishUI()
+{
+    applyLayout(QStringLiteral("Publish"), false, true, false, false);
+}
+
+void PostEditorWindowController::setDraftUI()
+{
+    applyLayout(QStringLiteral("Save as Draft"), false, false, false, false);
+}
+
+void PostEditorWindowController::setSaveLocallyUI()
+{
+    applyLayout(QStringLiteral("Save"), false, false, false, false);
+}
+
+void PostEditorWindowController::setPublishOfflineCopyUI()
+{
+    applyLayout(QStringLiteral("Publish"), true, false, false, false);
+}
+
+void PostEditorWindowController::setSaveOfflineCopyUI()
+{
+    applyLayout(QStringLiteral("Save"), true, false, false, false);
+}
+
+void PostEditorWindowController::setPublishedToOfflineUI()
+{
+    applyLayout(QStringLiteral("Save"), false, false, false, true);
+}
+
+void PostEditorWindowController::layoutForStatus(PostStatus status)
+{
+    switch (status) {
+    case PostStatus::Published:
+        setPublishUI();
+        break;
+    case PostStatus::Scheduled:
+        setPublishScheduledUI();
+        break;
+    case PostStatus::Draft:
+        setDraftUI();
+        break;
+    default:
+        setSaveLocallyUI();
+        break;
+    }
+}
+
+void PostEditorWindowController::statusComboboxClick()
+{
+    if (!m_originalInEditPost) {
+        return;
+    }
+    const BloggerPost& post = *m_originalInEditPost;
+    const bool syncedCopy = post.postStatus == PostStatus::SyncedCopy;
+    const PostStatus selected = selectedPostStatus();
+    if (post.isOnBlogger() && selected == PostStatus::Offline && !syncedCopy && !m_isFreshNewPost) {
+        setPublishedToOfflineUI();
+        return;
+    }
+    if (syncedCopy) {
+        selected == PostStatus::Published ? setPublishOfflineCopyUI() : setSaveOfflineCopyUI();
+        return;
+    }
+    layoutForStatus(selected);
+}
+
+void PostEditorWindowController::scheduledCheckboxClick()
+{
+    if (!m_originalInEditPost) {
+        return;
+    }
+    if (m_originalInEditPost->postStatus == PostStatus::SyncedCopy) {
+        selectedPostStatus() == PostStatus::Published ? setPublishOfflineCopyUI() : setSaveOfflineCopyUI();
+        return;
+    }
+    m_ui->scheduledCheckboxOutlet->isChecked() ? setPublishScheduledUI() : setPublishUI();
+}
+
+void PostEditorWindowController::publishButtonClick()
+{
+    if (!m_originalInEditPost || !m_editorLoaded || m_publishClickPending) {
+        return;
+    }
+    m_publishClickPending = true;
+    readContent([this](std::optional<QString> fresh) {
+        m_publishClickPending = false;
+        if (!validatePost(fresh.value_or(QString()))) {
+            return;
+        }
+        if (m_publishingPost) {
+            askCancelPublishing();
+            return;
+        }
+        submitPost();
+    });
+}
+
+bool PostEditorWindowController::validatePost(const QString& content)
+{
+    const LocalNotificationService alerts;
+    if (m_ui->postTitleOutlet->text().isEmpty()) {
+        alerts.showCriticalAlert(QStringLiteral("Post title"),
+                                 QStringLiteral("Don't forget to add a title before publishing!"));
+        return false;
+    }
+    if (content.isEmpty()) {
+        alerts.showCriticalAlert(QStringLiteral("Post content"),
+                                 QStringLiteral("Don't forget to add some content before publishing!"));
+        return false;
+    }
+    const PostStatus stored = m_originalInEditPost->postStatus;
+    const PostStatus selected = selectedPostStatus();
+    if (!m_isFreshNewPost && stored == PostStatus::Scheduled && selected == PostStatus::Published) {
+        alerts.showCriticalAlert(
+            QStringLiteral("Cannot update this post"),
+            QStringLiteral(
+                "Your post is already scheduled and cannot be updated as a published post.\nIf you "
+                "want to publish now this scheduled post, select a date in the past (the selected "
+                "date will become the published date of the new post)"));
+        return false;
+    }
+    if (!m_isFreshNewPost && stored == PostStatus::Published && selected == PostStatus::Scheduled) {
+        alerts.showCriticalAlert(QStringLiteral("Cannot update this post"),
+                                 QStringLiteral("Your post is already published and cannot be scheduled"));
+        return false;
+    }
+    return true;
+}
+
+void PostEditorWindowController::askCancelPublishing()
+{
+    QPointer<PostEditorWindowController> self = this;
+    Alert::present(AlertRequest{AlertStyle::Warning,
+                                QStringLiteral("Do you want to cancel the publishing process ?"),
+                                QStringLiteral("Resources already published will not be removed"),
+                                {QStringLiteral("Yes"), QStringLiteral("No")},
+                                [self](int button) {
+                                    if (self && button == 0 && self->onCancelPublishing) {
+                                        self->onCancelPublishing();
+                                    }
+                                }});
+}
+
+QStringList PostEditorWindowController::localImages(const QString& content)
+{
+    static const QRegularExpression imageTag(QStringLiteral("<img[^>]*>"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression source(QStringLiteral("src=\"(.*?)\""),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QStringList images;
+    for (const QRegularExpressionMatch& tag : imageTag.globalMatch(content)) {
+        const QRegularExpressionMatch match = source.match(tag.capturedView(0));
+        if (!match.hasMatch() || match.capturedLength(0) <= 6) {
+            continue;
+        }
+        const QString value = match.captured(1);
+        if (value.startsWith(QStringLiteral("file://"))) {
+            images.append(value);
+        }
+    }
+    return images;
+}
+
+PublishedToOfflineUpdateType PostEditorWindowController::selectedUpdateType() const
+{
+    switch (m_ui->publishedToOfflineUpdateTypeOutlet->currentIndex()) {
+    case 0:
+        return PublishedToOfflineUpdateType::SyncedCopy;
+    case 2:
+        return PublishedToOfflineUpdateType::DeletePublishedVersion;
+    default:
+        return PublishedToOfflineUpdateType::OfflineCopy;
+    }
+}
+
+void PostEditorWindowController::submitPost()
+{
+    const std::optional<BloggerPost> post = postFromEditor();
+    if (!post || !onSubmitRequest) {
+        return;
+    }
+    onSubmitRequest(*post, localImages(post->content), selectedUpdateType());
+}
+
+void PostEditorWindowController::publishPostHelpButtonClick()
+{
+    LocalNotificationService().showInfoAlert(
+        QStringLiteral("Saving a published post to offline"),
+        QStringLiteral(
+            "Available options for saving a published post to offline:\n\n1. Create a Synced Copy: An "
+            "offline version linked to the published one will be made (publishing the offline version "
+            "will overwrite the version from Blogger)\n\n2. Create an Offline Copy: An offline copy of "
+            "the post will be made - the published version will remain unchanged\n\n3. Delete the "
+            "Published Version: An offline copy of the post will be made and the published version "
+            "will be removed from Blogger"));
+}

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "model/BloggerPost.h"
+#include "model/PostEnumerations.h"
+#include "platform/gui/WindowController.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class PostEditorWindow;
+}
+class EditorPageBridge;
+class ImageView;
+class QCheckBox;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class SpinnerView;
+class WebView;
+
+// The window in which one post is written: title, labels, publishing controls and the editing page
+// (editor.html in a web view). It reaches neither the network nor the store: every request leaves through
+// one of its six closures. One editor serves the whole process; its owner opens each post with editPost
+// then showWindow, and closes it with close once it is done with the post.
+//
+// The page reports its content after every change, so postFromEditor has the current post at once; the
+// decisions that must see the very latest text (the user's close, the publish button) read the page
+// again and go on when it answers.
+class PostEditorWindowController : public WindowController
+{
+    Q_OBJECT
+public:
+    using SubmitBlock = std::function<void(const BloggerPost& post, const QStringList& images,
+                                           PublishedToOfflineUpdateType updateType)>;
+
+    explicit PostEditorWindowController(QObject* parent = nullptr);
+    ~PostEditorWindowController() override;
+
+    SubmitBlock onSubmitRequest;
+    // The answer to the keep-version question: true for "Save", false for "Don't Save".
+    std::function<void(bool save)> onWindowCloseRequest;
+    std::function<void()> onWindowHasClosedWithNoOptions;
+    std::function<void()> onPostPreviewRequest;
+    std::function<void()> onLivePostPreviewRequest;
+    std::function<void()> onCancelPublishing;
+
+    // Whether the editor is on screen; never loads the window to find out.
+    bool isWindowOpened();
+    // The post to edit; none, or a post without a post id, starts a new post.
+    void editPost(const std::optional<BloggerPost>& post);
+    // The same, with "Offline" chosen in the status list, as the user would to take the post offline.
+    void editPostOffline(const std::optional<BloggerPost>& post);
+    // The first time, loads the window and its page; the window shows once the page has the post.
+    void showWindow();
+    // Hides the window without asking anything; the editor stays for the next post.
+    void close();
+
+    // The post as the window holds it now; none while the page is not loaded.
+    std::optional<BloggerPost> postFromEditor() const;
+    // Busy state on or off, from any thread; applied on the main thread after the call returns.
+    void loading(bool flag);
+    bool isFreshNewPost() const;
+    PostStatus selectedPostStatus() const;
+
+    bool editorLoaded() const { return m_editorLoaded; }
+    bool publishingPost() const { return m_publishingPost; }
+    const std::optional<BloggerPost>& originalInEditPost() const { return m_originalInEditPost; }
+    QString oldPublishButtonTitle() const { return m_oldPublishButtonTitle; }
+    // The address the page is loaded from.
+    static QUrl editorPageAddress();
+    // What the page receives for a content: the one line of script that hands it over.
+    static QString setEditorContentScript(const QString& content);
+    static QString addLocalImageScript(const QString& address);
+    // The "file://" sources of the post's images, in order, duplicates kept.
+    static QStringList localImages(const QString& content);
+
+    // Outlets, none until the window is loaded.
+    QWidget* topPanelContainerOutlet() const;
+    QLineEdit* postTitleOutlet() const;
+    QLineEdit* postLabelsOutlet() const;
+    WebView* webViewOutlet() const;
+    QComboBox* postStatusOutlet() const;
+    QCheckBox* scheduledCheckboxOutlet() const;
+    QComboBox* publishedToOfflineUpdateTypeOutlet() const;
+    QLabel* scheduledCheckboxLabelOutlet() const;
+    QDateTimeEdit* publishDateTimeOutlet() const;
+    QPushButton* publishButtonOutlet() const;
+    SpinnerView* spinningIndicatorOutlet() const;
+    QToolButton* publishPostHelpButton() const;
+    ImageView* offlineCopyIconOutlet() const;
+
+Q_SIGNALS:
+    // The content last handed to the page is on screen.
+    void editorContentShown();
+
+protected:
+    std::unique_ptr<QWidget> loadWindow() override;
+    void windowDidLoad() override;
+    bool windowShouldClose() override;
+
+private:
+    void setEditedPost(const std::optional<BloggerPost>& post);
+    void setupWindow();
+    void setupWebView();
+    void onPageLoaded(bool ok);
+    void loadFirstContent();
+    void loadPostInEditor();
+    void updateWindowTitle();
+    void applyLoading(bool flag);
+
+    // Reads the page's content afresh; `then` gets it, or none when the page gave no text in time.
+    void readContent(std::function<void(std::optional<QString> content)> then);
+    void checkClose(const std::optional<QString>& freshContent);
+    void askKeepVersion();
+    void closeApproved();
+
+    bool handleMarkers(const QUrl& address);
+    void selectLocalImage();
+    void insertLocalImage(const QString& sourcePath);
+
+    void fillStatusCombobox();
+    void setPublishScheduledUI();
+    void setPublishUI();
+    void setDraftUI();
+    void setSaveLocallyUI();
+    void setPublishOfflineCopyUI();
+    void setSaveOfflineCopyUI();
+    void setPublishedToOfflineUI();
+    void applyLayout(const QString& buttonTitle, bool offlineIcon, bool checkbox, bool datePicker,
+                     bool updateType);
+    void layoutForStatus(PostStatus status);
+    void statusComboboxClick();
+    void scheduledCheckboxClick();
+    void publishButtonClick();
+    bool validatePost(const QString& content);
+    void askCancelPublishing();
+    void submitPost();
+    void publishPostHelpButtonClick();
+    PublishedToOfflineUpdateType selectedUpdateType() const;
+    QStringList labelsFromField() const;
+    QDateTime pickedPublishDate() const;
+
+    std::unique_ptr<Ui::PostEditorWindow> m_ui;
+    EditorPageBridge* m_bridge;
+
+    bool m_editorLoaded = false;
+    std::optional<BloggerPost> m_originalInEditPost;
+    bool m_isFreshNewPost = true;
+    bool m_windowInitiated = false;
+    bool m_publishingPost = false;
+    QString m_oldPublishButtonTitle;
+    bool m_startOffline = false;
+
+    // The page's content as last reported, for the content handed to it last (m_contentGeneration).
+    QString m_editorContent;
+    int m_contentGeneration = 0;
+    bool m_awaitingPageLoad = false;
+    bool m_pageNavigationAllowed = false;
+    bool m_closingByOwner = false;
+    bool m_closeApproved = false;
+    bool m_closeCheckPending = false;
+    bool m_publishClickPending = false;
+};

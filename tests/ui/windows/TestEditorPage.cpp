@@ -1,0 +1,435 @@
+#include "EditorTestDriver.h"
+#include "TestSupport.h"
+#include "WebTestMain.h"
+
+#include "common/GoogleServiceConstants.h"
+#include "platform/ApplicationFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+BloggerPost storedPost(const QString& content, PostStatus status = PostStatus::Published)
+{
+    BloggerPost post;
+    post.blogId = QStringLiteral("blog-1");
+    post.postId = QStringLiteral("post-1");
+    post.title = QStringLiteral("A stored post");
+    post.content = content;
+    post.postStatus = status;
+    post.publishDate = QDateTime(QDate(2024, 5, 6), QTime(7, 8), Qt::LocalTime);
+    return post;
+}
+
+// Written as the page itself serialises HTML, so it must come back the same whether or not it was edited.
+const QString TrickyContent = QStringLiteral(
+    "<p class=\"intro\" style=\"color: rgb(200, 10, 10); margin-left: 2em;\">Quotes \" and ' and a "
+    "back\\slash, "
+    "100% sure &amp; &lt;tags&gt;</p>\n<p>Line one<br>line two\n\nline three</p><!-- a comment kept -->"
+    "<p>Caf\u00e9 cr\u00e8me \U0001F600 \u4E2D\u6587</p>"
+    "<table border=\"1\"><tbody><tr><th>a</th><td data-x=\"1\">b</td></tr></tbody></table>"
+    "<iframe src=\"about:blank\" width=\"200\" height=\"100\" allowfullscreen=\"\"></iframe>"
+    "<my-widget data-id=\"7\">custom <b>element</b></my-widget>"
+    "<div style=\"text-align: center;\"><span style=\"font-size: large;\">big</span></div>");
+
+} // namespace
+
+// The editing page: what it keeps of a post, what it reports to the window, what it refuses to do.
+class TestEditorPage : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void testUntouchedContentComesBackExactlyAsLoaded();
+    void testEditedContentKeepsTablesIframesCommentsStylesAndUnknownElements();
+    void testEveryEditReachesTheWindowWithoutAskingThePage();
+    void testOlderPageNewsDoesNotOverwriteNewPost();
+    void testEmptiedTextCountsAsNoContent();
+    void testContentWithQuotesAndLineBreaksReachesPageThroughPercentEncoding();
+    void testMultiMegabyteContentLoadsAndSaves();
+    void testSecondIdenticalLoadKeepsEdits();
+    void testInlineHandlersAndScriptsInContentDoNotRun();
+    void testMainFrameNavigationAfterLoadIsCancelled();
+    void testDropOutsideTextOrOfFilesIsSwallowed();
+    void testToolbarMarkersReachTheirClosures();
+    void testMarkerRulesFollowThePathOnly();
+    void testAddLocalImageArgumentWithQuotesAndBackslashesStaysData();
+    void testPickedImageIsCopiedUnderSafeNameAndInserted();
+    void testTwoPicksMakeTwoCopies();
+    void testCancelledPickerChangesNothing();
+    void testImageCopyFailureTellsAndInsertsNothing();
+    void testPastedHtmlIsCleaned();
+
+private:
+    std::unique_ptr<EditorTestDriver> m_driver;
+    QString m_dataFolder;
+    QTemporaryDir m_files;
+};
+
+void TestEditorPage::initTestCase()
+{
+    m_dataFolder = TestSupport::useFreshDataFolder();
+    m_driver = std::make_unique<EditorTestDriver>();
+}
+
+void TestEditorPage::init()
+{
+    m_driver->alerts.clear();
+    m_driver->answers.clear();
+}
+
+void TestEditorPage::cleanup()
+{
+    m_driver->editor.close();
+}
+
+void TestEditorPage::testUntouchedContentComesBackExactlyAsLoaded()
+{
+    // Not as the page would write it: attribute quotes, entities, self-closing tags and case as given.
+    const QString raw =
+        QStringLiteral("<P CLASS='x'>a&nbsp;b&eacute;<br/>c</P>\r\n<img src=\"https://h/i.png\"/>"
+                       "<!--c--><unknown-tag x=1>u</unknown-tag>\u200B");
+    QVERIFY(m_driver->open(storedPost(raw)));
+    QCOMPARE(m_driver->pageContent(), raw);
+    QCOMPARE(m_driver->editor.postFromEditor()->content, raw);
+    // Reopened with the same text: still exactly it.
+    QVERIFY(m_driver->open(storedPost(raw)));
+    QCOMPARE(m_driver->pageContent(), raw);
+}
+
+void TestEditorPage::testEditedContentKeepsTablesIframesCommentsStylesAndUnknownElements()
+{
+    QVERIFY(m_driver->open(storedPost(TrickyContent)));
+    m_driver->typeAtEnd(QStringLiteral(" more"));
+    const QString content = m_driver->pageContent();
+    QVERIFY2(content.startsWith(
+                 TrickyContent.left(TrickyContent.size() - QStringLiteral("big</span></div>").size())),
+             qPrintable(content));
+    QVERIFY(content.contains(QStringLiteral("big more</span></div>")) ||
+            content.contains(QStringLiteral("big</span> more</div>")));
+    for (const QString& kept :
+         {QStringLiteral("<!-- a comment kept -->"), QStringLiteral("<iframe src=\"about:blank\""),
+          QStringLiteral("<td data-x=\"1\">b</td>"), QStringLiteral("<my-widget data-id=\"7\">"),
+          QStringLiteral("style=\"color: rgb(200, 10, 10); margin-left: 2em;\""),
+          QStringLiteral("\U0001F600")}) {
+        QVERIFY2(content.contains(kept), qPrintable(kept));
+    }
+}
+
+void TestEditorPage::testEveryEditReachesTheWindowWithoutAskingThePage()
+{
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>start</p>"))));
+    m_driver->typeAtEnd(QStringLiteral("A"));
+    QVERIFY(m_driver->waitForWindowContent(
+        [](const QString& c) { return c == QStringLiteral("<p>startA</p>"); }));
+    m_driver->typeAtEnd(QStringLiteral("B"));
+    QVERIFY(m_driver->waitForWindowContent(
+        [](const QString& c) { return c == QStringLiteral("<p>startAB</p>"); }));
+}
+
+void TestEditorPage::testOlderPageNewsDoesNotOverwriteNewPost()
+{
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>first</p>"))));
+    m_driver->typeAtEnd(QStringLiteral(" edited"));
+    // The next post is handed over at once, before the page's report of the edit can arrive.
+    BloggerPost second = storedPost(QStringLiteral("<p>second</p>"));
+    second.postId = QStringLiteral("post-2");
+    m_driver->editor.editPost(second);
+    QTest::qWait(300);
+    QCOMPARE(m_driver->editor.postFromEditor()->content, QStringLiteral("<p>second</p>"));
+    QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>second</p>"));
+}
+
+void TestEditorPage::testEmptiedTextCountsAsNoContent()
+{
+    QVERIFY(m_driver->open(std::nullopt));
+    QCOMPARE(m_driver->pageContent(), QString());
+    m_driver->typeAtEnd(QStringLiteral("x"));
+    QVERIFY(m_driver->waitForWindowContent([](const QString& c) { return c.contains(QLatin1Char('x')); }));
+    m_driver->evaluate(QStringLiteral("document.execCommand('selectAll');document.execCommand('delete');"));
+    QVERIFY(m_driver->waitForWindowContent([](const QString& c) { return c.isEmpty(); }));
+    QCOMPARE(m_driver->pageContent(), QString());
+}
+
+void TestEditorPage::testContentWithQuotesAndLineBreaksReachesPageThroughPercentEncoding()
+{
+    const QString content = QStringLiteral("<p>\"q\" \\ % %41 \n\r\t\u00e9 \U0001F600 </script></p>");
+    const QString script = PostEditorWindowController::setEditorContentScript(content);
+    QVERIFY(script.startsWith(QStringLiteral("setEditorContent(unescape(\"")));
+    QVERIFY(script.endsWith(QStringLiteral("\"));")));
+    const QString inner = script.mid(27, script.size() - 27 - 4);
+    QVERIFY(!inner.contains(QLatin1Char('"')) && !inner.contains(QLatin1Char('\n')) &&
+            !inner.contains(QLatin1Char('\\')) && !inner.contains(QLatin1Char('<')));
+    QVERIFY(inner.contains(QStringLiteral("%C3%A9")));
+    QVERIFY(m_driver->open(storedPost(content)));
+    QCOMPARE(m_driver->pageContent(), content);
+}
+
+void TestEditorPage::testMultiMegabyteContentLoadsAndSaves()
+{
+    QString content;
+    const QString paragraph = QStringLiteral("<p>Paragraph %1 with caf\u00e9 and \U0001F600 and <b>bold</b> "
+                                             "and a <a href=\"https://e/\">link</a>.</p>");
+    for (int i = 0; content.size() < 3 * 1024 * 1024; ++i) {
+        content += paragraph.arg(i);
+    }
+    QVERIFY(m_driver->open(storedPost(content)));
+    QCOMPARE(m_driver->pageContent().size(), content.size());
+    QVERIFY(m_driver->pageContent() == content);
+    m_driver->typeAtEnd(QStringLiteral("Z"));
+    QVERIFY(m_driver->waitForWindowContent([&](const QString& c) { return c.size() == content.size() + 1; }));
+    QVERIFY(m_driver->editor.postFromEditor()->content.endsWith(QStringLiteral("link</a>.Z</p>")));
+}
+
+void TestEditorPage::testSecondIdenticalLoadKeepsEdits()
+{
+    // Handing the same text again after an edit puts the text back: the page must not keep the edit.
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>same</p>"))));
+    m_driver->typeAtEnd(QStringLiteral("X"));
+    QVERIFY(
+        m_driver->waitForWindowContent([](const QString& c) { return c == QStringLiteral("<p>sameX</p>"); }));
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>same</p>"))));
+    QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>same</p>"));
+}
+
+void TestEditorPage::testInlineHandlersAndScriptsInContentDoNotRun()
+{
+    const QString hostile = QStringLiteral(
+        "<img src=\"data:,x\" onerror=\"document.title='handler ran'\">"
+        "<script>document.title='script ran'</script>"
+        "<a href=\"javascript:document.title='link ran'\" id=\"bad\">x</a>"
+        "<iframe srcdoc=\"<script>parent.document.title='frame ran'</script>\"></iframe>"
+        "<svg><animate onbegin=\"document.title='svg ran'\" attributeName=\"x\" dur=\"1s\"></animate></svg>");
+    QVERIFY(m_driver->open(storedPost(hostile)));
+    QTest::qWait(500);
+    m_driver->evaluate(
+        QStringLiteral("var s=document.createElement('script');s.src='https://example.invalid/x.js';"
+                       "document.head.appendChild(s);"));
+    QTest::qWait(300);
+    QCOMPARE(m_driver->evaluate(QStringLiteral("document.title")).toString(),
+             QStringLiteral("Penhollow editor"));
+    const QString policy =
+        m_driver
+            ->evaluate(
+                QStringLiteral("document.querySelector('meta[http-equiv=Content-Security-Policy]').content"))
+            .toString();
+    QVERIFY(policy.contains(QStringLiteral("script-src file: qrc:;")));
+    QVERIFY(!policy.contains(QStringLiteral("unsafe-inline';")) ||
+            !policy.contains(QStringLiteral("script-src file: qrc: 'unsafe")));
+    // The post is still the post.
+    QCOMPARE(m_driver->pageContent(), hostile);
+}
+
+void TestEditorPage::testMainFrameNavigationAfterLoadIsCancelled()
+{
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>stay</p>"))));
+    const QUrl page = m_driver->editor.webViewOutlet()->url();
+    m_driver->evaluate(QStringLiteral("location.href='file:///etc/hostname'"));
+    QTest::qWait(500);
+    m_driver->evaluate(QStringLiteral("location.reload()"));
+    QTest::qWait(500);
+    QCOMPARE(m_driver->editor.webViewOutlet()->url(), page);
+    QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>stay</p>"));
+}
+
+void TestEditorPage::testDropOutsideTextOrOfFilesIsSwallowed()
+{
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>drop here</p>"))));
+    const QString dropOn =
+        QStringLiteral("(function(id, withFile){const t=new DataTransfer();"
+                       "if(withFile){t.items.add(new "
+                       "File(['x'],'a.png',{type:'image/png'}));}else{t.setData('text/plain','t');}"
+                       "const e=new DragEvent('drop',{dataTransfer:t,bubbles:true,cancelable:true});"
+                       "document.getElementById(id).dispatchEvent(e);return e.defaultPrevented;})");
+    QCOMPARE(m_driver->evaluate(dropOn + QStringLiteral("('toolbar', true)")).toBool(), true);
+    QCOMPARE(m_driver->evaluate(dropOn + QStringLiteral("('toolbar', false)")).toBool(), true);
+    QCOMPARE(m_driver->evaluate(dropOn + QStringLiteral("('editor', true)")).toBool(), true);
+    QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>drop here</p>"));
+}
+
+void TestEditorPage::testToolbarMarkersReachTheirClosures()
+{
+    int previews = 0;
+    int livePreviews = 0;
+    m_driver->editor.onPostPreviewRequest = [&] { ++previews; };
+    m_driver->editor.onLivePostPreviewRequest = [&] { ++livePreviews; };
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    m_driver->evaluate(QStringLiteral("document.getElementById('preview').click()"));
+    QTRY_COMPARE(previews, 1);
+    m_driver->evaluate(QStringLiteral("document.getElementById('livePreview').click()"));
+    QTRY_COMPARE(livePreviews, 1);
+    m_driver->evaluate(QStringLiteral("document.getElementById('preview').click()"));
+    QTRY_COMPARE(previews, 2);
+    QCOMPARE(livePreviews, 1);
+    m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+    QFileDialog* picker = EditorTestDriver::imagePicker();
+    QVERIFY(picker);
+    QCOMPARE(picker->windowTitle(), QStringLiteral("Select image"));
+    QCOMPARE(picker->fileMode(), QFileDialog::ExistingFile);
+    QVERIFY(picker->nameFilters().join(' ').contains(QStringLiteral("*.tif")));
+    picker->reject();
+    m_driver->editor.onPostPreviewRequest = {};
+    m_driver->editor.onLivePostPreviewRequest = {};
+    // Unset closures: the request is still cancelled and nothing else happens.
+    m_driver->evaluate(QStringLiteral("document.getElementById('preview').click()"));
+    QTest::qWait(200);
+    QCOMPARE(previews, 2);
+}
+
+void TestEditorPage::testMarkerRulesFollowThePathOnly()
+{
+    int previews = 0;
+    m_driver->editor.onPostPreviewRequest = [&] { ++previews; };
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    const auto load = [&](const QString& address) {
+        m_driver->evaluate(QStringLiteral("new Image().src=%1").arg(EditorTestDriver::jsString(address)));
+        QTest::qWait(300);
+    };
+    load(QStringLiteral("/AddLocalImage:"));
+    load(QStringLiteral("/x?y=/previewcontent:"));
+    QCOMPARE(EditorTestDriver::visibleImagePickers(), 0);
+    QCOMPARE(previews, 0);
+    // Both markers: only the picker.
+    load(QStringLiteral("/toolbar/addlocalimage:/previewcontent:"));
+    QFileDialog* picker = EditorTestDriver::imagePicker();
+    QVERIFY(picker);
+    QCOMPARE(previews, 0);
+    picker->reject();
+    load(QStringLiteral("/a%2Fpreviewcontent:"));
+    QTRY_COMPARE(previews, 1);
+    m_driver->editor.onPostPreviewRequest = {};
+}
+
+void TestEditorPage::testAddLocalImageArgumentWithQuotesAndBackslashesStaysData()
+{
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    const QString address = QStringLiteral("file:///tmp/it's a \"q\" \\ back');document.title='ran';('");
+    const QString script = PostEditorWindowController::addLocalImageScript(address);
+    QVERIFY(script.startsWith(QStringLiteral("addLocalImage(\"")));
+    m_driver->evaluate(script);
+    QCOMPARE(m_driver->evaluate(QStringLiteral("document.title")).toString(),
+             QStringLiteral("Penhollow editor"));
+    QCOMPARE(m_driver->evaluate(QStringLiteral("document.querySelector('#editor img').getAttribute('src')"))
+                 .toString(),
+             address);
+}
+
+void TestEditorPage::testPickedImageIsCopiedUnderSafeNameAndInserted()
+{
+    const QString source = m_files.path() + QStringLiteral("/my photo's (1) \u00e9.jpg");
+    QVERIFY(QImage(4, 3, QImage::Format_RGB32).save(source, "PNG"));
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+    QFileDialog* picker = EditorTestDriver::imagePicker();
+    QVERIFY(picker);
+    EditorTestDriver::choose(picker, source);
+    QVERIFY(
+        m_driver->waitForWindowContent([](const QString& c) { return c.contains(QStringLiteral("<img")); }));
+
+    const QString folder = m_dataFolder + QStringLiteral("/Applications");
+    QCOMPARE(ApplicationFolders::applicationsFolder(), folder);
+    const QStringList copies = QDir(folder).entryList(QDir::Files);
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(copies.first().size(), 36 + QStringLiteral("my_photo_s__1___.jpg").size());
+    QVERIFY(copies.first().endsWith(QStringLiteral("my_photo_s__1___.jpg")));
+    const QString path = folder + QLatin1Char('/') + copies.first();
+    QFile copied(path);
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QFile original(source);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(copied.readAll(), original.readAll());
+
+    const QString content = m_driver->editor.postFromEditor()->content;
+    QVERIFY2(content.contains(QStringLiteral("src=\"file://") + path + QLatin1Char('"')),
+             qPrintable(content));
+    QCOMPARE(PostEditorWindowController::localImages(content), QStringList{QStringLiteral("file://") + path});
+    QDir(folder).removeRecursively();
+}
+
+void TestEditorPage::testTwoPicksMakeTwoCopies()
+{
+    const QString source = m_files.path() + QStringLiteral("/photo.png");
+    QImage(2, 2, QImage::Format_RGB32).save(source, "PNG");
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+    QFileDialog* first = EditorTestDriver::imagePicker();
+    QVERIFY(first);
+    first->setObjectName(QStringLiteral("firstPicker"));
+    m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+    QFileDialog* second = EditorTestDriver::imagePicker();
+    QVERIFY(second && second != first);
+    EditorTestDriver::choose(first, source);
+    EditorTestDriver::choose(second, source);
+    QVERIFY(m_driver->waitForWindowContent(
+        [](const QString& c) { return c.count(QStringLiteral("<img")) == 2; }));
+    const QString folder = ApplicationFolders::applicationsFolder();
+    const QStringList copies = QDir(folder).entryList(QDir::Files);
+    QCOMPARE(copies.size(), 2);
+    QVERIFY(copies[0] != copies[1]);
+    QVERIFY(copies[0].endsWith(QStringLiteral("photo.png")) &&
+            copies[1].endsWith(QStringLiteral("photo.png")));
+    QDir(folder).removeRecursively();
+}
+
+void TestEditorPage::testCancelledPickerChangesNothing()
+{
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+    QFileDialog* picker = EditorTestDriver::imagePicker();
+    QVERIFY(picker);
+    picker->reject();
+    QTest::qWait(300);
+    QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>x</p>"));
+    QVERIFY(!QFileInfo::exists(ApplicationFolders::applicationsFolder()));
+}
+
+void TestEditorPage::testImageCopyFailureTellsAndInsertsNothing()
+{
+    const QString source = m_files.path() + QStringLiteral("/photo.gif");
+    QImage(2, 2, QImage::Format_RGB32).save(source, "PNG");
+    // A file where the folder should be: the folder cannot be made.
+    QFile blocker(ApplicationFolders::applicationsFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+    QFileDialog* picker = EditorTestDriver::imagePicker();
+    QVERIFY(picker);
+    EditorTestDriver::choose(picker, source);
+    QTRY_COMPARE(m_driver->alertTitles(), QStringList{QStringLiteral("Cannot add the image")});
+    QVERIFY(m_driver->alerts.first().message.contains(ApplicationFolders::applicationsFolder()));
+    QCOMPARE(m_driver->alerts.first().style, AlertStyle::Critical);
+    QTest::qWait(200);
+    QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>x</p>"));
+    QFile::remove(ApplicationFolders::applicationsFolder());
+}
+
+void TestEditorPage::testPastedHtmlIsCleaned()
+{
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    m_driver->evaluate(QStringLiteral(
+        "(function(){const r=document.getElementById('editor');r.focus();const s=getSelection();"
+        "s.selectAllChildren(r);s.collapseToEnd();const t=new DataTransfer();"
+        "t.setData('text/html','<b onclick=\"alert(1)\">pasted</b><script>document.title=1</script>"
+        "<img src=x onerror=alert(1)>');"
+        "r.dispatchEvent(new ClipboardEvent('paste',{clipboardData:t,bubbles:true,cancelable:true}));})()"));
+    QVERIFY(m_driver->waitForWindowContent(
+        [](const QString& c) { return c.contains(QStringLiteral("pasted")); }));
+    const QString content = m_driver->pageContent();
+    QVERIFY2(!content.contains(QStringLiteral("onclick")) && !content.contains(QStringLiteral("<script")) &&
+                 !content.contains(QStringLiteral("onerror")),
+             qPrintable(content));
+}
+
+PENHOLLOW_WEB_TEST_MAIN(TestEditorPage)
+#include "TestEditorPage.moc"
