@@ -1,0 +1,195 @@
+#pragma once
+
+#include "ApplicationHarness.h"
+#include "GoogleStandin.h"
+
+#include "google/GoogleAuthentificationService.h"
+#include "platform/gui/WebView.h"
+#include "services/PostAutoSaveService.h"
+#include "services/control/AppDelegate.h"
+#include "services/control/ApplicationControllerService.h"
+#include "services/control/PostsControllerService.h"
+#include "store/PersistentAccessTokens.h"
+#include "ui/main/ApplicationWindowController.h"
+#include "ui/main/TableContentViewController.h"
+#include "ui/windows/PostEditorWindowController.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+// The whole application in this process, signed in to the stand-in's first account on its first blog,
+// with the post editor worked as a user works it.
+class EditorAppDriver
+{
+public:
+    static constexpr int Timeout = 20000;
+
+    // Points the application at a running stand-in and stores its first account as the signed-in one.
+    static void signInTo(GoogleStandin& standin, const QString& blogId)
+    {
+        const QByteArray base = standin.serverUrl().toString().toUtf8();
+        qputenv("PENHOLLOW_OAUTH_URL", base);
+        qputenv("PENHOLLOW_GOOGLE_API_URL", base);
+        qputenv("PENHOLLOW_BLOGGER_URL", base);
+        const QString userId = standin.defaultAccountId();
+        ApplicationHarness::storeAccount(BloggerUser(userId, "Mara Quill", "https://profiles/mara", ""),
+                                         {BloggerBlog(blogId, userId, "Tide Tables", standin.serverUrl().toString(),
+                                                      "LIVE")},
+                                         blogId);
+        PersistentAccessTokens tokens(userId);
+        tokens.setAccessToken(standin.issueAccessToken(userId));
+        tokens.setRefreshToken(standin.issueRefreshToken(userId));
+    }
+
+    bool launch()
+    {
+        app = std::make_unique<ApplicationHarness>();
+        if (!app->launch()) {
+            return false;
+        }
+        app->delegate()->authentificationService()->setTimeoutInterval(10);
+        return QTest::qWaitFor([&] { return app->window() && app->window()->isVisible(); }, Timeout);
+    }
+
+    PostsControllerService* posts() const
+    {
+        return app->windowController()->applicationControllerService()->postsControllerService();
+    }
+    PostEditorWindowController* editor() const { return posts()->postEditor(); }
+    TableContentViewController* list() const { return app->windowController()->tableContentViewController(); }
+
+    // Waits until the editor is on screen with its post's content shown; `action` opens it.
+    bool waitForEditor(const std::function<void()>& action = {})
+    {
+        QSignalSpy shown(editor(), &PostEditorWindowController::editorContentShown);
+        if (action) {
+            action();
+        }
+        if (!QTest::qWaitFor([&] { return editor()->isWindowOpened(); }, Timeout)) {
+            return false;
+        }
+        // A recovered post may have been shown before anyone listened.
+        return shown.size() > 0 || shown.wait(action ? Timeout : 3000) || editor()->postFromEditor().has_value();
+    }
+
+    bool openNewPost()
+    {
+        return waitForEditor([&] { app->delegate()->newPost(); });
+    }
+
+    bool openPost(const QString& postId, bool offline = false)
+    {
+        return waitForEditor([&] {
+            if (offline) {
+                app->windowController()->onOfflinePostRequest(postId);
+            } else {
+                app->windowController()->onEditPostRequest(postId);
+            }
+        });
+    }
+
+    QVariant evaluate(const QString& script)
+    {
+        bool done = false;
+        QVariant value;
+        editor()->webViewOutlet()->evaluateScript(script, [&](const QVariant& result) {
+            value = result;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, Timeout)) {
+            return QStringLiteral("<no result>");
+        }
+        return value;
+    }
+
+    QString pageContent() { return evaluate(QStringLiteral("getEditorContent()")).toString(); }
+
+    void typeAtEnd(const QString& text)
+    {
+        QString quoted = text;
+        quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        evaluate(QStringLiteral("(function(){const r=document.getElementById('editor');r.focus();"
+                                "const s=getSelection();s.selectAllChildren(r);s.collapseToEnd();"
+                                "document.execCommand('insertText',false,'%1');})()")
+                     .arg(quoted));
+    }
+
+    // Waits until what the window holds (and autosave reads) satisfies the test.
+    template <typename Test> bool waitForWindowContent(Test test)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                const std::optional<BloggerPost> post = editor()->postFromEditor();
+                return post && test(post->content);
+            },
+            Timeout);
+    }
+
+    void write(const QString& title, const QString& labels, const QString& text)
+    {
+        editor()->postTitleOutlet()->setText(title);
+        editor()->postLabelsOutlet()->setText(labels);
+        typeAtEnd(text);
+        waitForWindowContent([&](const QString& content) { return content.contains(text); });
+    }
+
+    // Picks an image file through the page's image button and waits until it is in the text.
+    bool addImage(const QString& file)
+    {
+        const int before = pageContent().count(QStringLiteral("<img"));
+        evaluate(QStringLiteral("document.getElementById('image').click()"));
+        QFileDialog* picker = nullptr;
+        QTest::qWaitFor(
+            [&] {
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    auto* dialog = qobject_cast<QFileDialog*>(top);
+                    if (dialog && dialog->objectName() == QStringLiteral("selectImagePanel") && dialog->isVisible()) {
+                        picker = dialog;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            Timeout);
+        if (!picker) {
+            return false;
+        }
+        picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);
+        static_cast<QDialog*>(picker)->accept();
+        return waitForWindowContent([&](const QString& c) { return c.count(QStringLiteral("<img")) == before + 1; });
+    }
+
+    void clickPublish() { editor()->publishButtonOutlet()->click(); }
+
+    bool waitForEditorClosed()
+    {
+        return QTest::qWaitFor([&] { return !editor()->isWindowOpened(); }, Timeout);
+    }
+
+    QStringList listedTitles() const
+    {
+        QStringList titles;
+        for (const BloggerPost& post : list()->postsList()) {
+            titles << post.title;
+        }
+        return titles;
+    }
+
+    QStringList alertTitles() const
+    {
+        QStringList titles;
+        for (const AlertRequest& alert : app->alerts) {
+            titles << alert.title;
+        }
+        return titles;
+    }
+
+    std::unique_ptr<ApplicationHarness> app;
+};

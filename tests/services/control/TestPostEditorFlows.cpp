@@ -1,0 +1,548 @@
+#include "AppTestMain.h"
+#include "EditorAppDriver.h"
+#include "TestSupport.h"
+
+#include "common/GoogleServiceConstants.h"
+#include "store/PostsLocalAccessAppService.h"
+
+#include <QComboBox>
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUuid>
+
+namespace {
+
+const QString Blog = QStringLiteral("4120843728710463922");
+
+bool isUuid(const QString& id)
+{
+    return id.size() == 36 && !QUuid::fromString(id).isNull() && id == id.toUpper();
+}
+
+QList<BloggerPost> storedPosts()
+{
+    return PostsLocalAccessAppService().listAllPostsforBlog(Blog);
+}
+
+std::optional<StandinPost> standinPostTitled(GoogleStandin& standin, const QString& title)
+{
+    for (const StandinPost& post : standin.blog(Blog)->posts) {
+        if (post.title == title) {
+            return post;
+        }
+    }
+    return std::nullopt;
+}
+
+// The stand-in's post, stored here as a download would store it.
+BloggerPost mirror(GoogleStandin& standin, const StandinPost& remote)
+{
+    BloggerPost post(Blog, remote.id, remote.published, remote.updated, remote.title, remote.content, QString(),
+                     remote.labels, remote.comments.size(), standin.serverUrl().toString() + "/" + remote.urlPath,
+                     remote.draft ? PostStatus::Draft : PostStatus::Published, GoogleServiceConstants::NoOfflineId());
+    PostsLocalAccessAppService().addOrUpdatePost(post);
+    return *PostsLocalAccessAppService().getPost(remote.id);
+}
+
+} // namespace
+
+// Writing and publishing through the whole application in this process, against the stand-in on
+// 127.0.0.1, as a user works the editor.
+class TestPostEditorFlows : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void testNewPostIsPublishedWithTitleContentAndLabelsAndListed();
+    void testScheduledForLocalTimeReachesBloggerAtThatInstant();
+    void testSaveAsDraftKeepsItADraftOnBlogger();
+    void testSaveOfflineStoresOnlyHereUnderFreshId();
+    void testEditOfPublishedPostUpdatesItOnBlogger();
+    void testSyncedCopyIsListedOfflineThenPublishedOverOriginal();
+    void testOfflineCopyWithPublishedVersionDeleted();
+    void testTwoLocalImagesAreUploadedAndSourcesRewritten();
+    void testUploadFaultMidwayPublishesNothingAndKeepsPost();
+    void testCancelDuringStalledUploadKeepsPostInEditor();
+    void testValidationStopsBeforeAnythingIsSent();
+    void testTrickyContentSurvivesSaveOfflineAndReopen();
+    void testKeepVersionSaveStoresNewPostOffline();
+    void testKeepVersionSaveOfPublishedPostMakesOfflineCopy();
+    void testKeepVersionDontSaveDropsAutosave();
+    void testKeepVersionCancelKeepsEditorOpen();
+    void testSecondPostWhileEditingIsRefusedAndQuitTooUntilClosed();
+    void testAutosaveIsOfferedBackAfterUnexpectedExit();
+    void testAutosavesAreOfferedOneAfterAnotherInTitleOrder();
+    void testPreviewRequestsTellTheyAreNotAvailable();
+
+private:
+    EditorAppDriver d;
+    GoogleStandin m_standin;
+    QTemporaryDir m_files;
+    QString m_imageA;
+    QString m_imageB;
+};
+
+void TestPostEditorFlows::initTestCase()
+{
+    TestSupport::useFreshDataFolder();
+    QVERIFY(m_standin.start(0) != 0);
+    m_imageA = m_files.path() + "/harbour.png";
+    m_imageB = m_files.path() + "/boats & nets.png";
+    QImage image(6, 4, QImage::Format_RGB32);
+    image.fill(Qt::darkBlue);
+    QVERIFY(image.save(m_imageA, "PNG"));
+    image.fill(Qt::darkRed);
+    QVERIFY(image.save(m_imageB, "PNG"));
+}
+
+void TestPostEditorFlows::init()
+{
+    m_standin.reset();
+    ApplicationHarness::removeAllPosts(Blog);
+    EditorAppDriver::signInTo(m_standin, Blog);
+    QVERIFY(d.launch());
+}
+
+void TestPostEditorFlows::cleanup()
+{
+    d.app.reset();
+    m_standin.clearFaults();
+}
+
+void TestPostEditorFlows::testNewPostIsPublishedWithTitleContentAndLabelsAndListed()
+{
+    QVERIFY(d.openNewPost());
+    QCOMPARE(d.editor()->window()->windowTitle(), QStringLiteral("New Post"));
+    d.write("Spring tides", " moon , , sea ", "Water everywhere");
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "Spring tides");
+    QVERIFY(remote);
+    QVERIFY2(remote->content.contains("Water everywhere"), qPrintable(remote->content));
+    QCOMPARE(remote->labels, (QStringList{"moon", "sea"}));
+    QVERIFY(!remote->draft);
+    const std::optional<BloggerPost> stored = PostsLocalAccessAppService().getPost(remote->id);
+    QVERIFY(stored);
+    QCOMPARE(stored->postStatus, PostStatus::Published);
+    QCOMPARE(storedPosts().size(), 1);
+    QTRY_VERIFY(d.listedTitles().contains("Spring tides"));
+    // Nothing asked and nothing left behind.
+    QVERIFY(d.app->alerts.isEmpty());
+    QCOMPARE(PostsLocalAccessAppService()
+                 .listFilteredPostsForBlog(Blog, PostSortOptions::Title, PostSortOrderOptions::Ascending,
+                                           PostFilterOptions::ByStatus, "Autosaved")
+                 .size(),
+             0);
+}
+
+void TestPostEditorFlows::testScheduledForLocalTimeReachesBloggerAtThatInstant()
+{
+    QVERIFY(d.openNewPost());
+    d.write("Neap tides", "", "Later");
+    d.editor()->scheduledCheckboxOutlet()->click();
+    const QDate day = QDate::currentDate().addDays(40);
+    d.editor()->publishDateTimeOutlet()->setDateTime(QDateTime(day, QTime(21, 15), Qt::LocalTime));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "Neap tides");
+    QVERIFY(remote);
+    QCOMPARE(remote->published.toSecsSinceEpoch(),
+             QDateTime(day, QTime(21, 15), Qt::LocalTime).toSecsSinceEpoch());
+    const std::optional<BloggerPost> stored = PostsLocalAccessAppService().getPost(remote->id);
+    QCOMPARE(stored->postStatus, PostStatus::Scheduled);
+    QCOMPARE(stored->publishDate->toLocalTime().time(), QTime(21, 15));
+    QCOMPARE(stored->publishDate->toLocalTime().date(), day);
+    QTRY_VERIFY(std::any_of(d.list()->postsList().begin(), d.list()->postsList().end(), [](const BloggerPost& p) {
+        return p.title == "Neap tides" && p.postStatus == PostStatus::Scheduled;
+    }));
+
+    // Opened again, the picker shows the same wall-clock time.
+    QVERIFY(d.openPost(remote->id));
+    QVERIFY(d.editor()->scheduledCheckboxOutlet()->isChecked());
+    QCOMPARE(d.editor()->publishDateTimeOutlet()->dateTime(), QDateTime(day, QTime(21, 15), Qt::LocalTime));
+    d.editor()->close();
+}
+
+void TestPostEditorFlows::testSaveAsDraftKeepsItADraftOnBlogger()
+{
+    QVERIFY(d.openNewPost());
+    d.write("Rough notes", "draft", "Not yet");
+    d.editor()->postStatusOutlet()->setCurrentIndex(1);
+    Q_EMIT d.editor()->postStatusOutlet()->activated(1);
+    QCOMPARE(d.editor()->publishButtonOutlet()->text(), QStringLiteral("Save as Draft"));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "Rough notes");
+    QVERIFY(remote && remote->draft);
+    QCOMPARE(PostsLocalAccessAppService().getPost(remote->id)->postStatus, PostStatus::Draft);
+}
+
+void TestPostEditorFlows::testSaveOfflineStoresOnlyHereUnderFreshId()
+{
+    const int requestsBefore = m_standin.requests("POST", "/feeds/").size();
+    QVERIFY(d.openNewPost());
+    d.write("Kept here", "local", "Only on this computer");
+    d.editor()->postStatusOutlet()->setCurrentIndex(2);
+    Q_EMIT d.editor()->postStatusOutlet()->activated(2);
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const QList<BloggerPost> posts = storedPosts();
+    QCOMPARE(posts.size(), 1);
+    QVERIFY2(isUuid(posts.first().postId), qPrintable(posts.first().postId));
+    QCOMPARE(posts.first().postStatus, PostStatus::Offline);
+    QCOMPARE(posts.first().labels, QStringList{"local"});
+    QCOMPARE(m_standin.requests("POST", "/feeds/").size(), requestsBefore);
+    QVERIFY(!standinPostTitled(m_standin, "Kept here"));
+}
+
+void TestPostEditorFlows::testEditOfPublishedPostUpdatesItOnBlogger()
+{
+    const StandinPost remote = m_standin.blog(Blog)->posts.at(1);
+    const BloggerPost stored = mirror(m_standin, remote);
+    QVERIFY(d.openPost(stored.postId));
+    QCOMPARE(d.editor()->window()->windowTitle(), QStringLiteral("Edit Post \u00B7 ") + remote.title);
+    d.editor()->postTitleOutlet()->setText("Retitled");
+    d.typeAtEnd(" Added later.");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("Added later."); }));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const std::optional<StandinPost> updated = m_standin.post(Blog, remote.id);
+    QCOMPARE(updated->title, QStringLiteral("Retitled"));
+    QVERIFY(updated->content.contains("Added later."));
+    QCOMPARE(m_standin.blog(Blog)->posts.size(), 24);
+    QCOMPARE(storedPosts().size(), 1);
+    QCOMPARE(PostsLocalAccessAppService().getPost(remote.id)->title, QStringLiteral("Retitled"));
+}
+
+void TestPostEditorFlows::testSyncedCopyIsListedOfflineThenPublishedOverOriginal()
+{
+    const StandinPost remote = m_standin.blog(Blog)->posts.at(2);
+    mirror(m_standin, remote);
+    QVERIFY(d.openPost(remote.id, true));
+    QCOMPARE(d.editor()->publishedToOfflineUpdateTypeOutlet()->currentIndex(), 0);
+    d.typeAtEnd(" Copy edit.");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("Copy edit."); }));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+
+    const std::optional<BloggerPost> copy = PostsLocalAccessAppService().getOfflinePostForPost(remote.id);
+    QVERIFY(copy);
+    QCOMPARE(copy->postStatus, PostStatus::SyncedCopy);
+    QVERIFY(isUuid(copy->postId));
+    QCOMPARE(PostsLocalAccessAppService().getPost(remote.id)->content, remote.content);
+    QCOMPARE(m_standin.post(Blog, remote.id)->content, remote.content);
+    // Listed among the offline posts.
+    d.app->windowController()->onAreaChangeRequest(PostArea::Offline);
+    QTRY_COMPARE(d.listedTitles(), QStringList{remote.title});
+
+    QVERIFY(d.openPost(copy->postId));
+    QCOMPARE(d.editor()->postStatusOutlet()->currentText(), QStringLiteral("Save Locally"));
+    d.editor()->postStatusOutlet()->setCurrentIndex(0);
+    Q_EMIT d.editor()->postStatusOutlet()->activated(0);
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    QVERIFY(m_standin.post(Blog, remote.id)->content.contains("Copy edit."));
+    const QList<BloggerPost> posts = storedPosts();
+    QCOMPARE(posts.size(), 1);
+    QCOMPARE(posts.first().postId, remote.id);
+    QCOMPARE(posts.first().postStatus, PostStatus::Published);
+    QVERIFY(posts.first().content.contains("Copy edit."));
+    QCOMPARE(m_standin.blog(Blog)->posts.size(), 24);
+}
+
+void TestPostEditorFlows::testOfflineCopyWithPublishedVersionDeleted()
+{
+    const StandinPost remote = m_standin.blog(Blog)->posts.at(3);
+    mirror(m_standin, remote);
+    QVERIFY(d.openPost(remote.id, true));
+    d.editor()->publishedToOfflineUpdateTypeOutlet()->setCurrentIndex(2);
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    QVERIFY(!m_standin.post(Blog, remote.id));
+    const QList<BloggerPost> posts = storedPosts();
+    QCOMPARE(posts.size(), 1);
+    QVERIFY(isUuid(posts.first().postId));
+    QCOMPARE(posts.first().postStatus, PostStatus::Offline);
+    QCOMPARE(posts.first().title, remote.title);
+    QCOMPARE(posts.first().content, remote.content);
+}
+
+void TestPostEditorFlows::testTwoLocalImagesAreUploadedAndSourcesRewritten()
+{
+    const qsizetype photosBefore = m_standin.photos().size();
+    QVERIFY(d.openNewPost());
+    d.write("With pictures", "", "Look: ");
+    QVERIFY(d.addImage(m_imageA));
+    QVERIFY(d.addImage(m_imageB));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "With pictures");
+    QVERIFY(remote);
+    QVERIFY2(!remote->content.contains("file://"), qPrintable(remote->content));
+    const QList<StandinPhoto> photos = m_standin.photos().mid(photosBefore);
+    QCOMPARE(photos.size(), 2);
+    for (const StandinPhoto& photo : photos) {
+        QVERIFY2(remote->content.contains("src=\"" + m_standin.serverUrl().toString() + "/photos/" + photo.id + "/"),
+                 qPrintable(remote->content));
+    }
+    QVERIFY(photos[1].fileName.endsWith("boats___nets.png"));
+}
+
+void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
+{
+    const QString broken = m_files.path() + "/broken.png";
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    const int postsBefore = m_standin.blog(Blog)->posts.size();
+    QVERIFY(d.openNewPost());
+    d.write("Half uploaded", "", "Two pictures: ");
+    QVERIFY(d.addImage(m_imageA));
+    QVERIFY(d.addImage(broken));
+    const QString content = d.editor()->postFromEditor()->content;
+    d.clickPublish();
+    QTRY_COMPARE(d.alertTitles(), QStringList{"Cannot publish your post"});
+    QVERIFY2(d.app->alerts.first().message.contains("Not an image"), qPrintable(d.app->alerts.first().message));
+    QCOMPARE(m_standin.requests("POST", "/data/feed").size(), 2);
+    QCOMPARE(m_standin.blog(Blog)->posts.size(), postsBefore);
+    QVERIFY(d.editor()->isWindowOpened());
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    QCOMPARE(d.editor()->publishButtonOutlet()->text(), QStringLiteral("Publish"));
+    QCOMPARE(d.editor()->postFromEditor()->content, content);
+    QVERIFY(content.contains("file://"));
+    // And in the autosave.
+    d.posts()->postAutoSaveService()->autosave();
+    d.posts()->postAutoSaveService()->waitForStoreWork();
+    const QString record = d.posts()->postAutoSaveService()->recordId();
+    QCOMPARE(PostsLocalAccessAppService().getPost(record)->content, content);
+}
+
+void TestPostEditorFlows::testCancelDuringStalledUploadKeepsPostInEditor()
+{
+    m_standin.addFault(StandinFault::Kind::Stall, "/data/feed");
+    QVERIFY(d.openNewPost());
+    d.write("Stalled", "", "Picture: ");
+    QVERIFY(d.addImage(m_imageA));
+    d.clickPublish();
+    QTRY_COMPARE(m_standin.stalledCount(), 1);
+    QTRY_VERIFY(d.editor()->publishingPost());
+    QCOMPARE(d.editor()->publishButtonOutlet()->text(), QStringLiteral("Cancel"));
+    d.app->answers << 0;
+    d.clickPublish();
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    QCOMPARE(d.alertTitles(), QStringList{"Do you want to cancel the publishing process ?"});
+    QCOMPARE(d.editor()->publishButtonOutlet()->text(), QStringLiteral("Publish"));
+    QVERIFY(d.editor()->isWindowOpened());
+    m_standin.releaseStalled();
+    QTest::qWait(500);
+    QVERIFY(!standinPostTitled(m_standin, "Stalled"));
+    QVERIFY(d.editor()->isWindowOpened());
+    QCOMPARE(d.alertTitles().size(), 1);
+}
+
+void TestPostEditorFlows::testValidationStopsBeforeAnythingIsSent()
+{
+    const int before = m_standin.requestCount();
+    QVERIFY(d.openNewPost());
+    d.clickPublish();
+    QTRY_COMPARE(d.alertTitles(), QStringList{"Post title"});
+    d.editor()->postTitleOutlet()->setText("Title only");
+    d.clickPublish();
+    QTRY_COMPARE(d.alertTitles(), (QStringList{"Post title", "Post content"}));
+    QCOMPARE(m_standin.requestCount(), before);
+}
+
+void TestPostEditorFlows::testTrickyContentSurvivesSaveOfflineAndReopen()
+{
+    const QString tricky = QStringLiteral(
+        "<p>Quotes \" and ' and back\\slash and 100% &amp; more</p>\n<p>line<br>break\n</p>"
+        "<p>Caf\u00e9 \U0001F600</p><table><tbody><tr><td style=\"color: red;\">cell</td></tr></tbody></table>"
+        "<iframe src=\"about:blank\" width=\"100\"></iframe><!-- note -->");
+    BloggerPost offline(Blog, GoogleServiceConstants::RandomId(), {}, {}, "Tricky", tricky, {}, {"x"}, 0, "#",
+                        PostStatus::Offline, GoogleServiceConstants::NoOfflineId());
+    PostsLocalAccessAppService().addOrUpdatePost(offline);
+
+    QVERIFY(d.openPost(offline.postId));
+    QCOMPARE(d.pageContent(), tricky);
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    QCOMPARE(PostsLocalAccessAppService().getPost(offline.postId)->content, tricky);
+
+    QVERIFY(d.openPost(offline.postId));
+    QCOMPARE(d.pageContent(), tricky);
+    d.typeAtEnd("!");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("!"); }));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const QString edited = PostsLocalAccessAppService().getPost(offline.postId)->content;
+    QVERIFY2(edited.startsWith(tricky.left(tricky.indexOf("<!--"))), qPrintable(edited));
+    QVERIFY(edited.contains("<!-- note -->") && edited.contains("!"));
+
+    QVERIFY(d.openPost(offline.postId));
+    QCOMPARE(d.pageContent(), edited);
+    d.editor()->close();
+}
+
+void TestPostEditorFlows::testKeepVersionSaveStoresNewPostOffline()
+{
+    QVERIFY(d.openNewPost());
+    d.write("Unfinished", "later", "Half a thought");
+    d.app->answers << 0;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    QCOMPARE(d.alertTitles(), QStringList{"Do you want to keep this post version ?"});
+    const QList<BloggerPost> posts = storedPosts();
+    QCOMPARE(posts.size(), 1);
+    QCOMPARE(posts.first().postStatus, PostStatus::Offline);
+    QCOMPARE(posts.first().title, QStringLiteral("Unfinished"));
+    QVERIFY(posts.first().content.contains("Half a thought"));
+    QVERIFY(isUuid(posts.first().postId));
+}
+
+void TestPostEditorFlows::testKeepVersionSaveOfPublishedPostMakesOfflineCopy()
+{
+    const StandinPost remote = m_standin.blog(Blog)->posts.at(4);
+    mirror(m_standin, remote);
+    QVERIFY(d.openPost(remote.id));
+    d.typeAtEnd(" local thought");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("local thought"); }));
+    d.app->answers << 0;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    QList<BloggerPost> posts = storedPosts();
+    QCOMPARE(posts.size(), 2);
+    const BloggerPost original = *PostsLocalAccessAppService().getPost(remote.id);
+    QCOMPARE(original.content, remote.content);
+    QCOMPARE(original.postStatus, PostStatus::Published);
+    posts.removeIf([&](const BloggerPost& p) { return p.postId == remote.id; });
+    QCOMPARE(posts.first().postStatus, PostStatus::Offline);
+    QVERIFY(posts.first().content.contains("local thought"));
+    QCOMPARE(m_standin.post(Blog, remote.id)->content, remote.content);
+}
+
+void TestPostEditorFlows::testKeepVersionDontSaveDropsAutosave()
+{
+    d.posts()->postAutoSaveService()->setInterval(100);
+    QVERIFY(d.openNewPost());
+    d.write("Throwaway", "", "Not worth keeping");
+    QSignalSpy saved(d.posts()->postAutoSaveService(), &PostAutoSaveService::autosaved);
+    QVERIFY(saved.wait(5000));
+    const QString record = saved.last().at(0).toString();
+    QCOMPARE(PostsLocalAccessAppService().getPost(record)->postStatus, PostStatus::Autosaved);
+    d.app->answers << 1;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    d.posts()->postAutoSaveService()->waitForStoreWork();
+    QVERIFY(!PostsLocalAccessAppService().getPost(record));
+    QCOMPARE(storedPosts().size(), 0);
+}
+
+void TestPostEditorFlows::testKeepVersionCancelKeepsEditorOpen()
+{
+    QVERIFY(d.openNewPost());
+    d.write("Still here", "a", "Everything in it");
+    d.app->answers << 2;
+    d.editor()->window()->close();
+    QTRY_COMPARE(d.alertTitles(), QStringList{"Do you want to keep this post version ?"});
+    QTest::qWait(200);
+    QVERIFY(d.editor()->isWindowOpened());
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Still here"));
+    QVERIFY(d.pageContent().contains("Everything in it"));
+    QCOMPARE(storedPosts().size(), 0);
+    d.editor()->close();
+}
+
+void TestPostEditorFlows::testSecondPostWhileEditingIsRefusedAndQuitTooUntilClosed()
+{
+    QVERIFY(d.openNewPost());
+    d.app->delegate()->newPost();
+    QTRY_COMPARE(d.alertTitles(), QStringList{"You are already editing a post"});
+    QVERIFY(d.app->windowController()->hasAnEditingPost());
+    QVERIFY(!d.app->delegate()->applicationShouldTerminate());
+    QTRY_COMPARE(d.alertTitles().last(), QStringLiteral("You are editing a post"));
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    QVERIFY(!d.app->windowController()->hasAnEditingPost());
+    QVERIFY(d.app->delegate()->applicationShouldTerminate());
+}
+
+void TestPostEditorFlows::testAutosaveIsOfferedBackAfterUnexpectedExit()
+{
+    const StandinPost remote = m_standin.blog(Blog)->posts.at(5);
+    mirror(m_standin, remote);
+    d.posts()->postAutoSaveService()->setInterval(100);
+    QVERIFY(d.openPost(remote.id));
+    d.editor()->postTitleOutlet()->setText("Edited before the crash");
+    d.typeAtEnd(" unsaved words");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("unsaved words"); }));
+    QSignalSpy saved(d.posts()->postAutoSaveService(), &PostAutoSaveService::autosaved);
+    QVERIFY(QTest::qWaitFor([&] { return !saved.isEmpty() && saved.last().at(1).toString().contains("unsaved words"); },
+                            5000));
+    // The application goes away with the editor open, as after a crash.
+    d.app.reset();
+    QCOMPARE(PostsLocalAccessAppService().getPost(remote.id)->title, remote.title);
+
+    QVERIFY(d.launch());
+    QVERIFY(d.waitForEditor());
+    QCOMPARE(d.editor()->window()->windowTitle(), QStringLiteral("Edit Post \u00B7 Edited before the crash"));
+    QVERIFY(d.pageContent().contains("unsaved words"));
+    QVERIFY(!d.editor()->isFreshNewPost());
+    // Publishing it updates the post it was made from.
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    QCOMPARE(m_standin.post(Blog, remote.id)->title, QStringLiteral("Edited before the crash"));
+    d.posts()->postAutoSaveService()->waitForStoreWork();
+    QCOMPARE(storedPosts().size(), 1);
+}
+
+void TestPostEditorFlows::testAutosavesAreOfferedOneAfterAnotherInTitleOrder()
+{
+    for (const QString& title : {QStringLiteral("Zebra notes"), QStringLiteral("Apple notes")}) {
+        BloggerPost record(Blog, GoogleServiceConstants::RandomId(), {}, {}, title, "<p>" + title + "</p>", {}, {}, 0,
+                           "#", PostStatus::Autosaved, GoogleServiceConstants::NoOfflineId());
+        PostsLocalAccessAppService().addOrUpdatePost(record);
+    }
+    d.app.reset();
+    QVERIFY(d.launch());
+    QVERIFY(d.waitForEditor());
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Apple notes"));
+    QCOMPARE(d.pageContent(), QStringLiteral("<p>Apple notes</p>"));
+    d.app->answers << 0;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    QVERIFY(d.waitForEditor());
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Zebra notes"));
+    d.app->answers << 1;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    d.posts()->postAutoSaveService()->waitForStoreWork();
+    const QList<BloggerPost> posts = storedPosts();
+    QCOMPARE(posts.size(), 1);
+    QCOMPARE(posts.first().title, QStringLiteral("Apple notes"));
+    QCOMPARE(posts.first().postStatus, PostStatus::Offline);
+}
+
+void TestPostEditorFlows::testPreviewRequestsTellTheyAreNotAvailable()
+{
+    QVERIFY(d.openNewPost());
+    d.evaluate("document.getElementById('preview').click()");
+    QTRY_COMPARE(d.alertTitles(), QStringList{"Not available yet"});
+    d.evaluate("document.getElementById('livePreview').click()");
+    QTRY_COMPARE(d.alertTitles().size(), 2);
+    QVERIFY(d.app->alerts.last().message.contains("live preview"));
+    d.editor()->close();
+}
+
+PENHOLLOW_APP_TEST_MAIN(TestPostEditorFlows)
+#include "TestPostEditorFlows.moc"
