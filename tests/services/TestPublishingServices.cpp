@@ -128,7 +128,8 @@ private Q_SLOTS:
         QCOMPARE(photos.first().fileName, QStringLiteral("sunset beach.png"));
         QVERIFY(ok.last().startsWith(h->standin.serverUrl().toString() + "/photos/" + photos.first().id));
 
-        const QList<LoggedRequest> sent = h->standin.requests("POST", "/data/feed/api/user/default/albumid/default");
+        const QList<LoggedRequest> sent =
+            h->standin.requests("POST", "/data/feed/api/user/default/albumid/default");
         QCOMPARE(sent.size(), 1);
         QCOMPARE(sent.first().header("Content-Type"), QByteArray("image/png"));
         const QByteArray authorization = sent.first().header("Authorization");
@@ -192,11 +193,11 @@ private Q_SLOTS:
         QCOMPARE(photos[1].fileName, QStringLiteral("b.png"));
         const QHash<QString, QString> uploaded = ok.last();
         QCOMPARE(uploaded.size(), 2);
-        const QString content = "<p>x</p><img src=\"" + a + "\"><IMG SRC=\"" + b + "\"><img src=\"" + a +
-                                "\"><p>" + a + "</p>";
+        const QString content =
+            "<p>x</p><img src=\"" + a + "\"><IMG SRC=\"" + b + "\"><img src=\"" + a + "\"><p>" + a + "</p>";
         const QString replaced = UploadPhotosGroupService::replaceImages(content, uploaded);
-        QCOMPARE(replaced, "<p>x</p><img src=\"" + uploaded[a] + "\"><IMG SRC=\"" + uploaded[b] + "\"><img src=\"" +
-                               uploaded[a] + "\"><p>" + a + "</p>");
+        QCOMPARE(replaced, "<p>x</p><img src=\"" + uploaded[a] + "\"><IMG SRC=\"" + uploaded[b] +
+                               "\"><img src=\"" + uploaded[a] + "\"><p>" + a + "</p>");
     }
 
     void testFailedImageStopsTheGroup()
@@ -241,7 +242,8 @@ private Q_SLOTS:
         QCOMPARE(stored.postStatus, PostStatus::Published);
         QCOMPARE(stored.labels, (QStringList{"one", "two"}));
         QVERIFY(!PostsLocalAccessAppService().getPost(offline.postId));
-        QCOMPARE(PostsLocalAccessAppService().getPost(stored.postId)->title, QStringLiteral("Written offline"));
+        QCOMPARE(PostsLocalAccessAppService().getPost(stored.postId)->title,
+                 QStringLiteral("Written offline"));
         const std::optional<StandinPost> remote = h->standin.post(StandinHarness::blogId(), stored.postId);
         QVERIFY(remote);
         QCOMPARE(remote->content, QStringLiteral("<p>Written offline</p>"));
@@ -253,9 +255,9 @@ private Q_SLOTS:
         BloggerPost published = draftPost(publishedId, "On Blogger", PostStatus::Published);
         PostsLocalAccessAppService().addOrUpdatePost(published);
         const BloggerPost copy = draftPost("COPY-1", "Copy edited", PostStatus::SyncedCopy);
-        PostsLocalAccessAppService().addOrUpdatePost(
-            BloggerPost(copy.blogId, copy.postId, {}, {}, copy.title, copy.content, {}, copy.labels, 0, "#",
-                        PostStatus::SyncedCopy, publishedId));
+        PostsLocalAccessAppService().addOrUpdatePost(BloggerPost(copy.blogId, copy.postId, {}, {}, copy.title,
+                                                                 copy.content, {}, copy.labels, 0, "#",
+                                                                 PostStatus::SyncedCopy, publishedId));
         BloggerPost toPublish = copy;
         toPublish.postStatus = PostStatus::Published;
         auto service = PostsRemotePersistenceAppService::create(h->auth);
@@ -268,10 +270,13 @@ private Q_SLOTS:
         QCOMPARE(ok.calls(), 1);
         QCOMPARE(ok.last().postId, publishedId);
         QVERIFY(!PostsLocalAccessAppService().getPost(copy.postId));
-        const QList<BloggerPost> all = PostsLocalAccessAppService().listAllPostsforBlog(StandinHarness::blogId());
-        QCOMPARE(std::count_if(all.begin(), all.end(), [&](const BloggerPost& p) { return p.title == "Copy edited"; }),
+        const QList<BloggerPost> all =
+            PostsLocalAccessAppService().listAllPostsforBlog(StandinHarness::blogId());
+        QCOMPARE(std::count_if(all.begin(), all.end(),
+                               [&](const BloggerPost& p) { return p.title == "Copy edited"; }),
                  1);
-        QCOMPARE(h->standin.post(StandinHarness::blogId(), publishedId)->title, QStringLiteral("Copy edited"));
+        QCOMPARE(h->standin.post(StandinHarness::blogId(), publishedId)->title,
+                 QStringLiteral("Copy edited"));
     }
 
     void testCancelledAddCallsNothing()

@@ -55,12 +55,13 @@ void ApplicationHarness::storeAccount(const BloggerUser& user, const QList<Blogg
 }
 
 BloggerPost ApplicationHarness::storePost(const QString& blogId, const QString& postId, const QString& title,
-                                          PostStatus status, const QDateTime& updated, std::int64_t commentsCount,
-                                          const QString& content)
+                                          PostStatus status, const QDateTime& updated,
+                                          std::int64_t commentsCount, const QString& content)
 {
     const QString html = content.isEmpty() ? QStringLiteral("<p>Body of %1</p>").arg(title) : content;
-    BloggerPost post(blogId, postId, updated.addDays(-1), updated, title, html, StringServices().postPreview(html),
-                     {}, commentsCount, QStringLiteral("https://example.blogspot.com/") + postId + ".html", status,
+    BloggerPost post(blogId, postId, updated.addDays(-1), updated, title, html,
+                     StringServices().postPreview(html), {}, commentsCount,
+                     QStringLiteral("https://example.blogspot.com/") + postId + ".html", status,
                      QStringLiteral("0"));
     PostsLocalAccessAppService().addOrUpdatePost(post);
     return *PostsLocalAccessAppService().getPost(postId);

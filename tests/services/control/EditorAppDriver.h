@@ -39,10 +39,9 @@ public:
         qputenv("PENHOLLOW_GOOGLE_API_URL", base);
         qputenv("PENHOLLOW_BLOGGER_URL", base);
         const QString userId = standin.defaultAccountId();
-        ApplicationHarness::storeAccount(BloggerUser(userId, "Mara Quill", "https://profiles/mara", ""),
-                                         {BloggerBlog(blogId, userId, "Tide Tables", standin.serverUrl().toString(),
-                                                      "LIVE")},
-                                         blogId);
+        ApplicationHarness::storeAccount(
+            BloggerUser(userId, "Mara Quill", "https://profiles/mara", ""),
+            {BloggerBlog(blogId, userId, "Tide Tables", standin.serverUrl().toString(), "LIVE")}, blogId);
         PersistentAccessTokens tokens(userId);
         tokens.setAccessToken(standin.issueAccessToken(userId));
         tokens.setRefreshToken(standin.issueRefreshToken(userId));
@@ -76,7 +75,8 @@ public:
             return false;
         }
         // A recovered post may have been shown before anyone listened.
-        return shown.size() > 0 || shown.wait(action ? Timeout : 3000) || editor()->postFromEditor().has_value();
+        return shown.size() > 0 || shown.wait(action ? Timeout : 3000) ||
+               editor()->postFromEditor().has_value();
     }
 
     bool openNewPost()
@@ -114,7 +114,8 @@ public:
     void typeAtEnd(const QString& text)
     {
         QString quoted = text;
-        quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('\''), QStringLiteral("\\'"));
         evaluate(QStringLiteral("(function(){const r=document.getElementById('editor');r.focus();"
                                 "const s=getSelection();s.selectAllChildren(r);s.collapseToEnd();"
                                 "document.execCommand('insertText',false,'%1');})()")
@@ -150,7 +151,8 @@ public:
             [&] {
                 for (QWidget* top : QApplication::topLevelWidgets()) {
                     auto* dialog = qobject_cast<QFileDialog*>(top);
-                    if (dialog && dialog->objectName() == QStringLiteral("selectImagePanel") && dialog->isVisible()) {
+                    if (dialog && dialog->objectName() == QStringLiteral("selectImagePanel") &&
+                        dialog->isVisible()) {
                         picker = dialog;
                         return true;
                     }
@@ -163,7 +165,8 @@ public:
         }
         picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);
         static_cast<QDialog*>(picker)->accept();
-        return waitForWindowContent([&](const QString& c) { return c.count(QStringLiteral("<img")) == before + 1; });
+        return waitForWindowContent(
+            [&](const QString& c) { return c.count(QStringLiteral("<img")) == before + 1; });
     }
 
     void clickPublish() { editor()->publishButtonOutlet()->click(); }

@@ -116,9 +116,9 @@ private Q_SLOTS:
 private:
     static void storeMara()
     {
-        ApplicationHarness::storeAccount(BloggerUser("mara", "Mara Quill", "https://profiles/mara", ""),
-                                         {BloggerBlog("travel", "mara", "Travel Notes", "https://travel/", "LIVE")},
-                                         "travel");
+        ApplicationHarness::storeAccount(
+            BloggerUser("mara", "Mara Quill", "https://profiles/mara", ""),
+            {BloggerBlog("travel", "mara", "Travel Notes", "https://travel/", "LIVE")}, "travel");
     }
 
     QString m_dataFolder;

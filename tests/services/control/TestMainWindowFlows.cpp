@@ -87,7 +87,10 @@ private Q_SLOTS:
     void testDeleteOfBloggerPostAsksBeforeAnything();
 
 private:
-    TableContentViewController* list() const { return m_app->windowController()->tableContentViewController(); }
+    TableContentViewController* list() const
+    {
+        return m_app->windowController()->tableContentViewController();
+    }
     TableTopViewController* header() const { return m_app->windowController()->tableTopViewController(); }
     PostTopViewController* postBar() const { return m_app->windowController()->postTopViewController(); }
     QStringList listedTitles() const;
@@ -369,7 +372,8 @@ void TestMainWindowFlows::testAccountChangeListsThatAccountsBlogsThenApplies()
     const DynamicServiceState& state = m_app->delegate()->authentificationService()->dynamicServiceState();
     QCOMPARE(state.userId(), QStringLiteral("ned"));
     QCOMPARE(state.blogId(), Garden);
-    QCOMPARE(m_app->delegate()->authentificationService()->accessToken(), std::optional<QString>("access-ned"));
+    QCOMPARE(m_app->delegate()->authentificationService()->accessToken(),
+             std::optional<QString>("access-ned"));
 }
 
 void TestMainWindowFlows::testApplyWithoutBlogIsRefusedAndChangesNothing()

@@ -48,9 +48,9 @@ void TestMainWindowScreenshots::initTestCase()
                                      {BloggerBlog(blog, "mara", "Travel Notes", "https://travel/", "LIVE"),
                                       BloggerBlog("food", "mara", "Kitchen Table", "https://food/", "LIVE")},
                                      blog);
-    ApplicationHarness::storeAccount(BloggerUser("ned", "Ned Harrow", "", ""),
-                                     {BloggerBlog("garden", "ned", "Garden Diary", "https://garden/", "LIVE")},
-                                     "garden");
+    ApplicationHarness::storeAccount(
+        BloggerUser("ned", "Ned Harrow", "", ""),
+        {BloggerBlog("garden", "ned", "Garden Diary", "https://garden/", "LIVE")}, "garden");
     PersistentServiceState state;
     state.setUserId(QStringLiteral("mara"));
     state.setBlogId(blog);
@@ -59,18 +59,23 @@ void TestMainWindowScreenshots::initTestCase()
         "<h2>Yellow trams</h2><p>Line 28 climbs from Martim Moniz to Prazeres, through Graça and Alfama. "
         "Take it early, before the queues.</p><blockquote>The city is best on foot, and second best on the "
         "28.</blockquote><ul><li>Tickets on board cost more</li><li>Hold on at the curves</li></ul>");
-    const QStringList titles = {"Lisbon trams", "Alps in winter", "Bergen in the rain", "Crete, soon",
-                                "A week in Porto", "Night train to Vienna", "Markets of Marrakesh"};
+    const QStringList titles = {"Lisbon trams",        "Alps in winter",  "Bergen in the rain",
+                                "Crete, soon",         "A week in Porto", "Night train to Vienna",
+                                "Markets of Marrakesh"};
     for (int i = 0; i < titles.size(); ++i) {
         ApplicationHarness::storePost(blog, QStringLiteral("p%1").arg(i), titles[i],
                                       i == 3 ? PostStatus::Scheduled : PostStatus::Published,
                                       QDateTime(QDate(2024, 3, 19 - i), QTime(9 + i, 15)), (i * 7) % 13,
                                       i == 0 ? article : QString());
     }
-    ApplicationHarness::storePost(blog, "d1", "Oslo, notes for later", PostStatus::Draft, QDateTime::currentDateTime());
-    ApplicationHarness::storePost(blog, "d2", "Packing list", PostStatus::Draft, QDateTime::currentDateTime().addDays(-3));
-    ApplicationHarness::storePost(blog, "o1", "Lisbon trams (copy)", PostStatus::SyncedCopy, QDateTime::currentDateTime());
-    ApplicationHarness::storePost(blog, "o2", "Ideas", PostStatus::Offline, QDateTime::currentDateTime().addDays(-1));
+    ApplicationHarness::storePost(blog, "d1", "Oslo, notes for later", PostStatus::Draft,
+                                  QDateTime::currentDateTime());
+    ApplicationHarness::storePost(blog, "d2", "Packing list", PostStatus::Draft,
+                                  QDateTime::currentDateTime().addDays(-3));
+    ApplicationHarness::storePost(blog, "o1", "Lisbon trams (copy)", PostStatus::SyncedCopy,
+                                  QDateTime::currentDateTime());
+    ApplicationHarness::storePost(blog, "o2", "Ideas", PostStatus::Offline,
+                                  QDateTime::currentDateTime().addDays(-1));
 
     m_app = std::make_unique<ApplicationHarness>();
     QVERIFY(m_app->launch());
@@ -97,7 +102,8 @@ void TestMainWindowScreenshots::press(QWidget* widget)
 void TestMainWindowScreenshots::selectRow(int row)
 {
     QListView* view = m_app->windowController()->tableContentViewController()->tableViewOutlet();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row, 0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(row, 0)).center());
 }
 
 void TestMainWindowScreenshots::testEachArea()
@@ -138,18 +144,20 @@ void TestMainWindowScreenshots::testPopovers()
     shoot(QStringLiteral("main-window-sort-popover"));
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
 
-    QWidget* settings = m_app->windowController()->windowOutlet()->findChild<QWidget*>(
-        QStringLiteral("avatarImageOutlet"));
+    QWidget* settings =
+        m_app->windowController()->windowOutlet()->findChild<QWidget*>(QStringLiteral("avatarImageOutlet"));
     press(settings);
     QComboBox* blogs = nullptr;
     QTRY_VERIFY((blogs = qobject_cast<QComboBox*>([] {
                      for (QWidget* top : QApplication::topLevelWidgets()) {
-                         if (auto* found = top->findChild<QComboBox*>(QStringLiteral("activeBlogComboBoxOutlet"))) {
+                         if (auto* found =
+                                 top->findChild<QComboBox*>(QStringLiteral("activeBlogComboBoxOutlet"))) {
                              return found;
                          }
                      }
                      return static_cast<QComboBox*>(nullptr);
-                 }())) && blogs->isVisible() && blogs->count() == 2);
+                 }())) &&
+                blogs->isVisible() && blogs->count() == 2);
     shoot(QStringLiteral("main-window-accounts-popover"));
 }
 

@@ -5,8 +5,8 @@
 #include "common/GoogleServiceConstants.h"
 #include "store/PostsLocalAccessAppService.h"
 
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
@@ -42,9 +42,10 @@ std::optional<StandinPost> standinPostTitled(GoogleStandin& standin, const QStri
 // The stand-in's post, stored here as a download would store it.
 BloggerPost mirror(GoogleStandin& standin, const StandinPost& remote)
 {
-    BloggerPost post(Blog, remote.id, remote.published, remote.updated, remote.title, remote.content, QString(),
-                     remote.labels, remote.comments.size(), standin.serverUrl().toString() + "/" + remote.urlPath,
-                     remote.draft ? PostStatus::Draft : PostStatus::Published, GoogleServiceConstants::NoOfflineId());
+    BloggerPost post(
+        Blog, remote.id, remote.published, remote.updated, remote.title, remote.content, QString(),
+        remote.labels, remote.comments.size(), standin.serverUrl().toString() + "/" + remote.urlPath,
+        remote.draft ? PostStatus::Draft : PostStatus::Published, GoogleServiceConstants::NoOfflineId());
     PostsLocalAccessAppService().addOrUpdatePost(post);
     return *PostsLocalAccessAppService().getPost(remote.id);
 }
@@ -162,9 +163,10 @@ void TestPostEditorFlows::testScheduledForLocalTimeReachesBloggerAtThatInstant()
     QCOMPARE(stored->postStatus, PostStatus::Scheduled);
     QCOMPARE(stored->publishDate->toLocalTime().time(), QTime(21, 15));
     QCOMPARE(stored->publishDate->toLocalTime().date(), day);
-    QTRY_VERIFY(std::any_of(d.list()->postsList().begin(), d.list()->postsList().end(), [](const BloggerPost& p) {
-        return p.title == "Neap tides" && p.postStatus == PostStatus::Scheduled;
-    }));
+    QTRY_VERIFY(
+        std::any_of(d.list()->postsList().begin(), d.list()->postsList().end(), [](const BloggerPost& p) {
+            return p.title == "Neap tides" && p.postStatus == PostStatus::Scheduled;
+        }));
 
     // Opened again, the picker shows the same wall-clock time.
     QVERIFY(d.openPost(remote->id));
@@ -292,7 +294,8 @@ void TestPostEditorFlows::testTwoLocalImagesAreUploadedAndSourcesRewritten()
     const QList<StandinPhoto> photos = m_standin.photos().mid(photosBefore);
     QCOMPARE(photos.size(), 2);
     for (const StandinPhoto& photo : photos) {
-        QVERIFY2(remote->content.contains("src=\"" + m_standin.serverUrl().toString() + "/photos/" + photo.id + "/"),
+        QVERIFY2(remote->content.contains("src=\"" + m_standin.serverUrl().toString() + "/photos/" +
+                                          photo.id + "/"),
                  qPrintable(remote->content));
     }
     QVERIFY(photos[1].fileName.endsWith("boats___nets.png"));
@@ -313,7 +316,8 @@ void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
     const QString content = d.editor()->postFromEditor()->content;
     d.clickPublish();
     QTRY_COMPARE(d.alertTitles(), QStringList{"Cannot publish your post"});
-    QVERIFY2(d.app->alerts.first().message.contains("Not an image"), qPrintable(d.app->alerts.first().message));
+    QVERIFY2(d.app->alerts.first().message.contains("Not an image"),
+             qPrintable(d.app->alerts.first().message));
     QCOMPARE(m_standin.requests("POST", "/data/feed").size(), 2);
     QCOMPARE(m_standin.blog(Blog)->posts.size(), postsBefore);
     QVERIFY(d.editor()->isWindowOpened());
@@ -365,10 +369,11 @@ void TestPostEditorFlows::testValidationStopsBeforeAnythingIsSent()
 
 void TestPostEditorFlows::testTrickyContentSurvivesSaveOfflineAndReopen()
 {
-    const QString tricky = QStringLiteral(
-        "<p>Quotes \" and ' and back\\slash and 100% &amp; more</p>\n<p>line<br>break\n</p>"
-        "<p>Caf\u00e9 \U0001F600</p><table><tbody><tr><td style=\"color: red;\">cell</td></tr></tbody></table>"
-        "<iframe src=\"about:blank\" width=\"100\"></iframe><!-- note -->");
+    const QString tricky =
+        QStringLiteral("<p>Quotes \" and ' and back\\slash and 100% &amp; more</p>\n<p>line<br>break\n</p>"
+                       "<p>Caf\u00e9 \U0001F600</p><table><tbody><tr><td style=\"color: "
+                       "red;\">cell</td></tr></tbody></table>"
+                       "<iframe src=\"about:blank\" width=\"100\"></iframe><!-- note -->");
     BloggerPost offline(Blog, GoogleServiceConstants::RandomId(), {}, {}, "Tricky", tricky, {}, {"x"}, 0, "#",
                         PostStatus::Offline, GoogleServiceConstants::NoOfflineId());
     PostsLocalAccessAppService().addOrUpdatePost(offline);
@@ -487,8 +492,8 @@ void TestPostEditorFlows::testAutosaveIsOfferedBackAfterUnexpectedExit()
     d.typeAtEnd(" unsaved words");
     QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("unsaved words"); }));
     QSignalSpy saved(d.posts()->postAutoSaveService(), &PostAutoSaveService::autosaved);
-    QVERIFY(QTest::qWaitFor([&] { return !saved.isEmpty() && saved.last().at(1).toString().contains("unsaved words"); },
-                            5000));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !saved.isEmpty() && saved.last().at(1).toString().contains("unsaved words"); }, 5000));
     // The application goes away with the editor open, as after a crash.
     d.app.reset();
     QCOMPARE(PostsLocalAccessAppService().getPost(remote.id)->title, remote.title);
@@ -509,8 +514,8 @@ void TestPostEditorFlows::testAutosaveIsOfferedBackAfterUnexpectedExit()
 void TestPostEditorFlows::testAutosavesAreOfferedOneAfterAnotherInTitleOrder()
 {
     for (const QString& title : {QStringLiteral("Zebra notes"), QStringLiteral("Apple notes")}) {
-        BloggerPost record(Blog, GoogleServiceConstants::RandomId(), {}, {}, title, "<p>" + title + "</p>", {}, {}, 0,
-                           "#", PostStatus::Autosaved, GoogleServiceConstants::NoOfflineId());
+        BloggerPost record(Blog, GoogleServiceConstants::RandomId(), {}, {}, title, "<p>" + title + "</p>",
+                           {}, {}, 0, "#", PostStatus::Autosaved, GoogleServiceConstants::NoOfflineId());
         PostsLocalAccessAppService().addOrUpdatePost(record);
     }
     d.app.reset();

@@ -133,12 +133,10 @@ void TestPostEditorWindow::cleanup()
 QStringList TestPostEditorWindow::visibleControls()
 {
     QStringList names;
-    const QList<QWidget*> controls = {editor().offlineCopyIconOutlet(),
-                                      editor().scheduledCheckboxOutlet(),
-                                      editor().scheduledCheckboxLabelOutlet(),
-                                      editor().publishDateTimeOutlet(),
-                                      editor().publishPostHelpButton(),
-                                      editor().publishedToOfflineUpdateTypeOutlet()};
+    const QList<QWidget*> controls = {
+        editor().offlineCopyIconOutlet(),        editor().scheduledCheckboxOutlet(),
+        editor().scheduledCheckboxLabelOutlet(), editor().publishDateTimeOutlet(),
+        editor().publishPostHelpButton(),        editor().publishedToOfflineUpdateTypeOutlet()};
     for (QWidget* control : controls) {
         if (!control->isHidden()) {
             names << control->objectName();
@@ -217,7 +215,10 @@ void TestPostEditorWindow::testEachStoredStatusChoosesItsLayout()
         QStringList controls;
     };
     const QList<Case> cases = {
-        {PostStatus::Published, "Published", "Publish", {"scheduledCheckboxOutlet", "scheduledCheckboxLabelOutlet"}},
+        {PostStatus::Published,
+         "Published",
+         "Publish",
+         {"scheduledCheckboxOutlet", "scheduledCheckboxLabelOutlet"}},
         {PostStatus::Draft, "Draft", "Save as Draft", {}},
         {PostStatus::Offline, "Offline", "Save", {}},
         {PostStatus::Deleted, "Offline", "Save", {}},
@@ -300,9 +301,9 @@ void TestPostEditorWindow::testOfflineOpeningChoosesOfflineFirst()
 
 void TestPostEditorWindow::testSubmitCarriesPostImagesAndUpdateType()
 {
-    const QString content = QStringLiteral(
-        "<p>\U0001F600 x</p><img src=\"file:///a/one.png\"><img src=\"https://remote/r.png\">"
-        "<IMG SRC=\"file:///a/two.gif\"><img src=\"file:///a/one.png\">");
+    const QString content =
+        QStringLiteral("<p>\U0001F600 x</p><img src=\"file:///a/one.png\"><img src=\"https://remote/r.png\">"
+                       "<IMG SRC=\"file:///a/two.gif\"><img src=\"file:///a/one.png\">");
     BloggerPost post = storedPost(PostStatus::Published, content);
     QVERIFY(m_driver->open(post));
     clickPublish();
@@ -358,7 +359,8 @@ void TestPostEditorWindow::testScheduledDateIsPickedWallClockOnce()
 {
     const BloggerPost published = storedPost(PostStatus::Published);
     QVERIFY(m_driver->open(published));
-    editor().publishDateTimeOutlet()->setDateTime(QDateTime(QDate(2032, 1, 2), QTime(9, 45, 33), Qt::LocalTime));
+    editor().publishDateTimeOutlet()->setDateTime(
+        QDateTime(QDate(2032, 1, 2), QTime(9, 45, 33), Qt::LocalTime));
     // Published: the picker does not count.
     QCOMPARE(editor().postFromEditor()->publishDate, published.publishDate);
 
@@ -377,13 +379,15 @@ void TestPostEditorWindow::testValidationAlertsInOrder()
     QVERIFY(m_driver->open(std::nullopt));
     clickPublish();
     QTRY_COMPARE(m_driver->alertTitles(), QStringList{"Post title"});
-    QCOMPARE(m_driver->alerts.first().message, QStringLiteral("Don't forget to add a title before publishing!"));
+    QCOMPARE(m_driver->alerts.first().message,
+             QStringLiteral("Don't forget to add a title before publishing!"));
     QCOMPARE(m_driver->alerts.first().style, AlertStyle::Critical);
 
     editor().postTitleOutlet()->setText(QStringLiteral("   "));
     clickPublish();
     QTRY_COMPARE(m_driver->alertTitles(), (QStringList{"Post title", "Post content"}));
-    QCOMPARE(m_driver->alerts.last().message, QStringLiteral("Don't forget to add some content before publishing!"));
+    QCOMPARE(m_driver->alerts.last().message,
+             QStringLiteral("Don't forget to add some content before publishing!"));
     m_driver->typeAtEnd(QStringLiteral("text"));
     clickPublish();
     QTRY_COMPARE(m_submitted.size(), 1);
@@ -406,7 +410,8 @@ void TestPostEditorWindow::testValidationAlertsInOrder()
     const int before = int(m_driver->alerts.size());
     clickPublish();
     QTRY_COMPARE(m_driver->alerts.size(), before + 1);
-    QCOMPARE(m_driver->alerts.last().message, QStringLiteral("Your post is already published and cannot be scheduled"));
+    QCOMPARE(m_driver->alerts.last().message,
+             QStringLiteral("Your post is already published and cannot be scheduled"));
     QCOMPARE(m_submitted.size(), 2);
 }
 
@@ -450,7 +455,8 @@ void TestPostEditorWindow::testCancelQuestionWhilePublishing()
     m_driver->answers << 1;
     clickPublish();
     QTRY_COMPARE(m_driver->alertTitles(), QStringList{"Do you want to cancel the publishing process ?"});
-    QCOMPARE(m_driver->alerts.first().message, QStringLiteral("Resources already published will not be removed"));
+    QCOMPARE(m_driver->alerts.first().message,
+             QStringLiteral("Resources already published will not be removed"));
     QCOMPARE(m_driver->alerts.first().buttons, (QStringList{"Yes", "No"}));
     QCOMPARE(m_cancels, 0);
     m_driver->answers << 0;
@@ -532,17 +538,19 @@ void TestPostEditorWindow::testHelpButtonExplainsUpdateTypes()
     editor().publishPostHelpButton()->click();
     QTRY_COMPARE(m_driver->alertTitles(), QStringList{"Saving a published post to offline"});
     QCOMPARE(m_driver->alerts.first().style, AlertStyle::Informational);
-    QVERIFY(m_driver->alerts.first().message.contains(
-        QStringLiteral("\n\n3. Delete the Published Version: An offline copy of the post will be made and the "
-                       "published version will be removed from Blogger")));
+    QVERIFY(m_driver->alerts.first().message.contains(QStringLiteral(
+        "\n\n3. Delete the Published Version: An offline copy of the post will be made and the "
+        "published version will be removed from Blogger")));
 }
 
 void TestPostEditorWindow::testLocalImagesCollectedAsSubmitFindsThem()
 {
-    QCOMPARE(PostEditorWindowController::localImages(QStringLiteral("<img src=\"\"><img alt=x>")), QStringList());
-    QCOMPARE(PostEditorWindowController::localImages(QStringLiteral("<img src='file:///single.png'>")), QStringList());
-    QCOMPARE(PostEditorWindowController::localImages(
-                 QStringLiteral("<img src=\"FILE:///upper.png\"><img src=\"file:///x.png\" src=\"file:///y.png\">")),
+    QCOMPARE(PostEditorWindowController::localImages(QStringLiteral("<img src=\"\"><img alt=x>")),
+             QStringList());
+    QCOMPARE(PostEditorWindowController::localImages(QStringLiteral("<img src='file:///single.png'>")),
+             QStringList());
+    QCOMPARE(PostEditorWindowController::localImages(QStringLiteral(
+                 "<img src=\"FILE:///upper.png\"><img src=\"file:///x.png\" src=\"file:///y.png\">")),
              QStringList{"file:///x.png"});
 }
 
