@@ -84,6 +84,9 @@
   // Squire's own setHTML rewrites the document (it drops comments and unknown elements and restyles
   // spans); a post must come back as it went in, so its HTML is put in place as it stands.
   function loadContent(html) {
+    // Before the new text is in: afterwards it would lay out the whole post at once, which for a large
+    // post takes longer than loading it.
+    document.getElementById('scroller').scrollTop = 0;
     if (html === '') {
       editor.setHTML('');
     } else {
@@ -97,7 +100,6 @@
     changedSinceLoad = false;
     lastSent = null;
     lastSize = html.length;
-    document.getElementById('scroller').scrollTop = 0;
   }
 
   function sendContent() {

@@ -37,7 +37,8 @@ namespace {
 
 // After this long without an answer from the page, its last reported content stands.
 constexpr int FreshReadTimeoutMs = 3000;
-constexpr int FirstContentDelayMs = 100;
+// The page is ready when its load finishes (its scripts have run); the post follows in the next turn.
+constexpr int FirstContentDelayMs = 0;
 
 const QString MiddleDot = QStringLiteral(" \u00B7 ");
 
