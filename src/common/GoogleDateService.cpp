@@ -3,40 +3,82 @@
 #include "common/LocalTime.h"
 
 #include <QLocale>
-#include <QRegularExpression>
+
+namespace {
+
+// The ASCII digits text[at, at + count) as a number, or -1.
+int digitsAt(QStringView text, qsizetype at, qsizetype count)
+{
+    if (at < 0 || at + count > text.size()) {
+        return -1;
+    }
+    int value = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9') {
+            return -1;
+        }
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+} // namespace
 
 std::optional<QDateTime> GoogleDateService::parseDate(const QString& text) const
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,9}))?(?:(Z)|([+-])(\d{2}):?(\d{2}))$)"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch()) {
+    // "yyyy-MM-ddTHH:mm:ss", an optional fraction of 1 to 9 digits, then "Z", "+hh:mm" or "+hhmm".
+    // One final line feed may follow, as the "$" of the pattern this replaces allowed.
+    QStringView view(text);
+    if (view.endsWith(u'\n')) {
+        view.chop(1);
+    }
+    const int year = digitsAt(view, 0, 4);
+    const int month = digitsAt(view, 5, 2);
+    const int day = digitsAt(view, 8, 2);
+    const int hour = digitsAt(view, 11, 2);
+    const int minute = digitsAt(view, 14, 2);
+    const int second = digitsAt(view, 17, 2);
+    if (view.size() < 20 || year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0 ||
+        view[4] != u'-' || view[7] != u'-' || view[10] != u'T' || view[13] != u':' || view[16] != u':') {
         return std::nullopt;
     }
-    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    qsizetype at = 19;
     int milliseconds = 0;
-    if (match.hasCaptured(7)) {
-        milliseconds = match.captured(7).left(3).leftJustified(3, '0').toInt();
+    if (view[at] == u'.') {
+        const qsizetype first = ++at;
+        while (at < view.size() && at - first < 9 && digitsAt(view, at, 1) >= 0) {
+            ++at;
+        }
+        if (at == first) {
+            return std::nullopt;
+        }
+        for (qsizetype i = first; i < first + 3; ++i) {
+            milliseconds = milliseconds * 10 + (i < at ? digitsAt(view, i, 1) : 0);
+        }
     }
-    const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt(),
-                     milliseconds);
+    int offsetSeconds = 0;
+    const QStringView zone = view.mid(at);
+    if (zone != u"Z") {
+        const bool colon = zone.size() == 6 && zone[3] == u':';
+        const int hours = digitsAt(zone, 1, 2);
+        const int minutes = digitsAt(zone, colon ? 4 : 3, 2);
+        if (zone.size() != (colon ? 6 : 5) || (zone[0] != u'+' && zone[0] != u'-') || hours < 0 ||
+            minutes < 0 || hours > 23 || minutes > 59) {
+            return std::nullopt;
+        }
+        offsetSeconds = (zone[0] == u'-' ? -1 : 1) * (hours * 3600 + minutes * 60);
+    }
+    const QDate date(year, month, day);
+    const QTime time(hour, minute, second, milliseconds);
     if (!date.isValid() || !time.isValid()) {
         return std::nullopt;
     }
-    int offsetSeconds = 0;
-    if (!match.hasCaptured(8)) {
-        const int hours = match.captured(10).toInt();
-        const int minutes = match.captured(11).toInt();
-        if (hours > 23 || minutes > 59) {
-            return std::nullopt;
-        }
-        offsetSeconds = (hours * 3600 + minutes * 60) * (match.captured(9) == QLatin1String("-") ? -1 : 1);
-    }
-    const QDateTime instant(date, time, Qt::OffsetFromUTC, offsetSeconds);
-    if (!instant.isValid()) {
-        return std::nullopt;
-    }
-    return instant.toLocalTime();
+    // Kept as the instant: local time is for display and for the texts written in the user's zone.
+    constexpr qint64 unixEpochJulianDay = 2440588;
+    const qint64 msecs = (date.toJulianDay() - unixEpochJulianDay) * 86400000LL +
+                         time.msecsSinceStartOfDay() - offsetSeconds * 1000LL;
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 
 DateComponents GoogleDateService::dateComponents(const QDateTime& date) const

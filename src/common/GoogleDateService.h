@@ -21,7 +21,7 @@ struct DateComponents
 class GoogleDateService
 {
 public:
-    // "yyyy-MM-ddTHH:mm:ss[.SSS](Z|+hh:mm|+hhmm)"; none for anything else.
+    // "yyyy-MM-ddTHH:mm:ss[.SSS](Z|+hh:mm|+hhmm)" as the instant it names, in UTC; none for anything else.
     std::optional<QDateTime> parseDate(const QString& text) const;
     // In the user's time zone.
     DateComponents dateComponents(const QDateTime& date) const;

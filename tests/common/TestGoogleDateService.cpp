@@ -1,6 +1,8 @@
 #include "common/GoogleDateService.h"
 
 #include <QLocale>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 
@@ -17,7 +19,77 @@ private:
         return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), Qt::UTC);
     }
 
+    // The instant the pattern of the service's dates names (the reader's definition), in milliseconds.
+    static std::optional<qint64> patternReading(const QString& text)
+    {
+        static const QRegularExpression pattern(QStringLiteral(
+            R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,9}))?(?:(Z)|([+-])(\d{2}):?(\d{2}))$)"));
+        const QRegularExpressionMatch match = pattern.match(text);
+        if (!match.hasMatch()) {
+            return std::nullopt;
+        }
+        const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+        const int milliseconds = match.captured(7).left(3).leftJustified(3, '0').toInt();
+        const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt(),
+                         milliseconds);
+        int offset = 0;
+        if (!match.hasCaptured(8)) {
+            if (match.captured(10).toInt() > 23 || match.captured(11).toInt() > 59) {
+                return std::nullopt;
+            }
+            offset = (match.captured(10).toInt() * 3600 + match.captured(11).toInt() * 60) *
+                     (match.captured(9) == "-" ? -1 : 1);
+        }
+        const QDateTime instant(date, time, Qt::OffsetFromUTC, offset);
+        if (!date.isValid() || !time.isValid() || !instant.isValid()) {
+            return std::nullopt;
+        }
+        return instant.toMSecsSinceEpoch();
+    }
+
 private Q_SLOTS:
+    void testReaderAgreesWithThePatternOnMutatedTexts()
+    {
+        const QStringList seeds{"2015-03-07T10:05:00.000-08:00", "2015-03-07T10:05:00-08:00",
+                                "2016-02-29T23:59:59.123456789Z", "0001-01-01T00:00:00+0000",
+                                "9999-12-31T23:59:59.9+23:59"};
+        const QString alphabet = QStringLiteral("0123456789-+:.TZ \n\r\u0663x");
+        QRandomGenerator random(20150307);
+        int checked = 0;
+        for (const QString& seed : seeds) {
+            for (int round = 0; round < 4000; ++round) {
+                QString text = seed;
+                const int edits = 1 + int(random.bounded(3));
+                for (int e = 0; e < edits; ++e) {
+                    const qsizetype at = random.bounded(int(text.size()) + 1);
+                    const QChar c = alphabet.at(random.bounded(int(alphabet.size())));
+                    switch (random.bounded(3)) {
+                    case 0:
+                        text.insert(at, c);
+                        break;
+                    case 1:
+                        if (at < text.size()) {
+                            text[at] = c;
+                        }
+                        break;
+                    default:
+                        text.remove(at, 1);
+                        break;
+                    }
+                }
+                const std::optional<QDateTime> read = service.parseDate(text);
+                const std::optional<qint64> expected = patternReading(text);
+                QVERIFY2(read.has_value() == expected.has_value(), qPrintable(text));
+                if (read) {
+                    QCOMPARE(read->toMSecsSinceEpoch(), *expected);
+                    ++checked;
+                }
+            }
+        }
+        // Enough mutations still read as dates for the comparison to mean something.
+        QVERIFY(checked > 1000);
+    }
+
     void testBothServiceFormsParseToSameInstant()
     {
         const auto withMillis = service.parseDate("2015-03-07T10:05:00.000-08:00");
