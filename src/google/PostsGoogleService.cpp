@@ -8,6 +8,7 @@
 #include <QMutexLocker>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
@@ -46,6 +47,19 @@ std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const std::optiona
         return BloggerSuccessResponse(false, std::get<QString>(text));
     }
     return *post;
+}
+
+// Whether the text gets as far as the start tag of its root element as XML: cheap, and false for the
+// error pages and JSON bodies that end a listing.
+bool startsAsXmlDocument(const QString& text)
+{
+    QXmlStreamReader reader(text);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -103,6 +117,7 @@ void PostsGoogleService::listBlogPosts(const QString& blogId)
     {
         QMutexLocker locker(&m_stateMutex);
         m_listedPosts = QList<BloggerPost>();
+        ++m_listingGeneration;
     }
     auto me = self<PostsGoogleService>();
     afterTokenRefresh([me, blogId] { me->_listBlogPosts(blogId, 0); },
@@ -139,17 +154,33 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
     request->addValue("2", "GData-Version");
     request->addValue(authorizationValue(), "Authorization");
 
+    std::uint64_t generation = 0;
+    {
+        QMutexLocker locker(&m_stateMutex);
+        generation = m_listingGeneration;
+    }
     send(std::move(*request),
-         [me, blogId, currentPage](std::optional<QByteArray> body, std::optional<QString> error) {
+         [me, blogId, currentPage, generation](std::optional<QByteArray> body, std::optional<QString> error) {
+             // A page that arrives after its listing failed (it was already asked for) changes nothing.
+             if (!me->isListingRunning(generation)) {
+                 return;
+             }
              auto text = textOfReply(body, error);
              if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
-                 me->onListBlogPostsBlockError(*failure);
+                 me->endListingWithError(generation, *failure);
                  return;
+             }
+             // The next page is asked for before this one is read, so reading overlaps the wait for it.
+             // A reply that is not even XML ends the listing here, without asking further.
+             const bool nextAskedFor = currentPage + 1 < GoogleServiceConstants::MaxResultPagesForPosts &&
+                                       startsAsXmlDocument(std::get<QString>(text));
+             if (nextAskedFor) {
+                 me->_listBlogPosts(blogId, currentPage + 1);
              }
              auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
              if (!response.success) {
                  response.details = std::get<QString>(text);
-                 me->onListBlogPostsBlockError(response);
+                 me->endListingWithError(generation, response);
                  return;
              }
              {
@@ -162,8 +193,25 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
                      me->m_listedPosts->append(post);
                  }
              }
-             me->_listBlogPosts(blogId, currentPage + 1);
+             if (!nextAskedFor) {
+                 me->_listBlogPosts(blogId, currentPage + 1);
+             }
          });
+}
+
+bool PostsGoogleService::isListingRunning(std::uint64_t generation) const
+{
+    QMutexLocker locker(&m_stateMutex);
+    return generation > m_failedListingGeneration;
+}
+
+void PostsGoogleService::endListingWithError(std::uint64_t generation, const BloggerSuccessResponse& failure)
+{
+    {
+        QMutexLocker locker(&m_stateMutex);
+        m_failedListingGeneration = std::max(m_failedListingGeneration, generation);
+    }
+    onListBlogPostsBlockError(failure);
 }
 
 void PostsGoogleService::getBlogPost(const QString& postId, const QString& blogId)

@@ -234,6 +234,34 @@ private Q_SLOTS:
         QCOMPARE(requests("GET", feedPath()).size(), 3);
     }
 
+    void testNextPageIsAskedForBeforeThisOneIsRead()
+    {
+        seedManyPosts(h->standin, StandinHarness::blogId(), 90);
+        // The second page is cut in half: it starts as a feed, so its reading and the wait for the
+        // third page overlap, and the third is asked for before the second proves unreadable.
+        connect(
+            &h->standin, &GoogleStandin::requestLogged, &h->standin,
+            [this](const LoggedRequest& request) {
+                if (request.queryValue("start-index") == "1") {
+                    h->standin.addFault(StandinFault::Kind::MalformedBody, feedPath(), 1);
+                }
+            },
+            Qt::DirectConnection);
+        m_service->listBlogPosts(StandinHarness::blogId());
+        QVERIFY(waitForOneOf(b->list, b->listError));
+        QVERIFY(QTest::qWaitFor([&] { return requests("GET", feedPath()).size() == 3; }, 5000));
+        const QList<LoggedRequest> pages = requests("GET", feedPath());
+        for (int page = 0; page < 3; ++page) {
+            QCOMPARE(pages[page].queryValue("start-index"), QString::number(20 * page + 1));
+        }
+        // The third page's reply, once it arrives, neither adds posts nor calls a block again.
+        QTest::qWait(300);
+        QCOMPARE(b->listError.calls(), 1);
+        QCOMPARE(b->list.calls(), 0);
+        QCOMPARE(m_service->listedPosts()->size(), 20);
+        QCOMPARE(requests("GET", feedPath()).size(), 3);
+    }
+
     void testSecondListingStartsFromEmpty()
     {
         m_service->listBlogPosts(StandinHarness::blogId());
