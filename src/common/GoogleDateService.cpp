@@ -2,7 +2,12 @@
 
 #include "common/LocalTime.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
+
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -101,20 +106,114 @@ std::optional<QDateTime> GoogleDateService::dateFromComponents(std::int64_t year
         QTime(static_cast<int>(hour), static_cast<int>(minute)));
 }
 
+namespace {
+
+// The wall-clock fields of an instant in the user's zone and that zone's offset then, straight from the
+// C library as Qt's local time reads them, without building a local QDateTime (a third of the cost of
+// storing a post). None outside the years the text can hold.
+struct LocalFields
+{
+    int year, month, day, hour, minute, second, millisecond, offsetSeconds;
+};
+
+// Picks up a change of the user's zone as Qt's local time does, at most once a second: without TZ set,
+// each look-up checks the zone file on disk, which costs more than the rest of a date text.
+void refreshZoneNowAndThen()
+{
+    static std::atomic<qint64> lastRefresh{-1000};
+    static QElapsedTimer clock = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    const qint64 now = clock.elapsed();
+    qint64 last = lastRefresh.load(std::memory_order_relaxed);
+    if (now - last >= 1000 && lastRefresh.compare_exchange_strong(last, now)) {
+        tzset();
+    }
+}
+
+std::optional<LocalFields> localFields(const QDateTime& date)
+{
+    if (!date.isValid()) {
+        return std::nullopt;
+    }
+    const qint64 msecs = date.toMSecsSinceEpoch();
+    qint64 seconds = msecs / 1000;
+    int millisecond = int(msecs % 1000);
+    if (millisecond < 0) {
+        millisecond += 1000;
+        --seconds;
+    }
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    refreshZoneNowAndThen();
+    if (!localtime_r(&time, &local) || local.tm_year + 1900 < 1 || local.tm_year + 1900 > 9999) {
+        return std::nullopt;
+    }
+    const QDate day(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    constexpr qint64 unixEpochJulianDay = 2440588;
+    // The offset as the wall clock's distance from UTC, the way Qt defines it.
+    const qint64 wall = (day.toJulianDay() - unixEpochJulianDay) * 86400 + local.tm_hour * 3600 +
+                        local.tm_min * 60 + local.tm_sec;
+    return LocalFields{day.year(),   day.month(),  day.day(),   local.tm_hour,
+                       local.tm_min, local.tm_sec, millisecond, int(wall - seconds)};
+}
+
+void writeDigits(char16_t* at, int value, int digits)
+{
+    for (int i = digits - 1; i >= 0; --i) {
+        at[i] = char16_t(u'0' + value % 10);
+        value /= 10;
+    }
+}
+
+} // namespace
+
 QString GoogleDateService::isoDate(const QDateTime& date) const
 {
-    const QDateTime local = date.toLocalTime();
-    const QDate day = local.date();
-    const QTime time = local.time();
-    QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", day.year(), day.month(), day.day(),
-                                     time.hour(), time.minute(), time.second(), time.msec());
-    const int offset = local.offsetFromUtc();
-    if (offset == 0) {
-        return text + QLatin1Char('Z');
+    std::optional<LocalFields> fields = localFields(date);
+    if (!fields) {
+        const QDateTime local = date.toLocalTime();
+        fields = LocalFields{local.date().year(), local.date().month(),  local.date().day(),
+                             local.time().hour(), local.time().minute(), local.time().second(),
+                             local.time().msec(), local.offsetFromUtc()};
     }
-    const int magnitude = offset < 0 ? -offset : offset;
-    text +=
-        QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', magnitude / 3600, (magnitude % 3600) / 60);
+    const LocalFields& f = *fields;
+    if (f.year < 0 || f.year > 9999) {
+        QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", f.year, f.month, f.day, f.hour,
+                                         f.minute, f.second, f.millisecond);
+        const int magnitude = std::abs(f.offsetSeconds);
+        return text + (f.offsetSeconds == 0
+                           ? QStringLiteral("Z")
+                           : QString::asprintf("%c%02d:%02d", f.offsetSeconds < 0 ? '-' : '+',
+                                               magnitude / 3600, (magnitude % 3600) / 60));
+    }
+    // "yyyy-MM-ddTHH:mm:ss.SSS" then "Z" or "+hh:mm".
+    QString text(f.offsetSeconds == 0 ? 24 : 29, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    writeDigits(out, f.year, 4);
+    out[4] = u'-';
+    writeDigits(out + 5, f.month, 2);
+    out[7] = u'-';
+    writeDigits(out + 8, f.day, 2);
+    out[10] = u'T';
+    writeDigits(out + 11, f.hour, 2);
+    out[13] = u':';
+    writeDigits(out + 14, f.minute, 2);
+    out[16] = u':';
+    writeDigits(out + 17, f.second, 2);
+    out[19] = u'.';
+    writeDigits(out + 20, f.millisecond, 3);
+    if (f.offsetSeconds == 0) {
+        out[23] = u'Z';
+        return text;
+    }
+    const int magnitude = std::abs(f.offsetSeconds);
+    out[23] = f.offsetSeconds < 0 ? u'-' : u'+';
+    writeDigits(out + 24, std::min(magnitude / 3600, 99), 2);
+    out[26] = u':';
+    writeDigits(out + 27, (magnitude % 3600) / 60, 2);
     return text;
 }
 

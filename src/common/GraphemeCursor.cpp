@@ -7,6 +7,46 @@ namespace {
 // First prefix the finder sees; it doubles whenever a boundary near its end is asked for.
 constexpr qsizetype FirstWindow = 256;
 
+// Below U+0300 (where combining marks begin) every character but the soft hyphen is a letter, digit,
+// sign, space or control: none joins its neighbours, so two of them in a row always have a boundary
+// between them (but for CR LF) - unless Qt's tailoring of a script run they belong to says otherwise.
+bool isSimple(char16_t c)
+{
+    return c < 0x300 && c != 0xAD;
+}
+
+// Qt groups text into runs by script (common characters and marks join the run before them, or the
+// first run when they lead) and re-draws the boundaries inside the runs of these scripts by their
+// syllables, even between CR and LF. Elsewhere its finder works from left to right.
+bool isTailoredScript(QChar::Script script)
+{
+    return (script >= QChar::Script_Devanagari && script <= QChar::Script_Myanmar) ||
+           script == QChar::Script_Khmer;
+}
+
+GraphemeCursor::ScriptRun scriptRunOf(char32_t code)
+{
+    const QChar::Script script = QChar::script(code);
+    if (script <= QChar::Script_Common) {
+        return GraphemeCursor::ScriptRun::Joins;
+    }
+    const QChar::Category category = QChar::category(code);
+    if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+        category == QChar::Mark_Enclosing) {
+        return GraphemeCursor::ScriptRun::Joins;
+    }
+    return isTailoredScript(script) ? GraphemeCursor::ScriptRun::Tailored : GraphemeCursor::ScriptRun::Plain;
+}
+
+GraphemeCursor::ScriptRun scriptRunOf(char16_t c)
+{
+    if (c < 0x80) {
+        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        return letter ? GraphemeCursor::ScriptRun::Plain : GraphemeCursor::ScriptRun::Joins;
+    }
+    return scriptRunOf(char32_t(c));
+}
+
 } // namespace
 
 GraphemeCursor::GraphemeCursor(QStringView text, qsizetype expectedReach)
@@ -14,26 +54,28 @@ GraphemeCursor::GraphemeCursor(QStringView text, qsizetype expectedReach)
 {
 }
 
-qsizetype GraphemeCursor::nextFinderBoundary()
+qsizetype GraphemeCursor::nextFinderBoundary(qsizetype from)
 {
     const qsizetype size = m_text.size();
-    if (m_lastFinderBoundary >= size) {
+    if (from >= size) {
         return -1;
     }
     while (true) {
-        if (!m_finder) {
-            m_window = std::min(size, m_window == 0 ? m_firstWindow : m_window * 2);
+        if (!m_finder || from + 2 > m_window) {
+            m_window = std::min(size, std::max({m_firstWindow, m_window * 2, from + 2}));
+            // The prefix ends after a letter of an untailored script: Qt's runs before it, and its
+            // boundaries up to it, are then those of the whole text.
+            while (m_window < size && !(!m_text[m_window - 1].isSurrogate() &&
+                                        scriptRunOf(m_text[m_window - 1].unicode()) == ScriptRun::Plain)) {
+                ++m_window;
+            }
             m_finder =
                 std::make_unique<QTextBoundaryFinder>(QTextBoundaryFinder::Grapheme, m_text.data(), m_window);
-            m_finder->setPosition(m_lastFinderBoundary);
         }
+        m_finder->setPosition(from);
         const qsizetype mark = m_finder->toNextBoundary();
-        // The finder decides a boundary from the text before it and the character at it, so one that
-        // leaves room for a whole character before the end of the prefix holds for the whole text.
-        if (m_window == size || (mark != -1 && mark <= m_window - 2)) {
-            if (mark != -1) {
-                m_lastFinderBoundary = mark;
-            }
+        // Only the end of the prefix may be no boundary of the whole text.
+        if (m_window == size || (mark != -1 && mark < m_window)) {
             return mark;
         }
         m_finder.reset();
@@ -100,10 +142,20 @@ bool GraphemeCursor::runBefore(qsizetype limit)
 
 qsizetype GraphemeCursor::next()
 {
-    const qsizetype beyond = m_text.size() + 1;
+    const qsizetype size = m_text.size();
+    if (m_pending == NotRead && m_last < size && isSimple(m_text[m_last].unicode()) && inPlainRun(m_last)) {
+        qsizetype end = m_last + 1;
+        if (m_text[m_last] == u'\r' && end < size && m_text[end] == u'\n') {
+            ++end;
+        }
+        if (end == size || isSimple(m_text[end].unicode())) {
+            return m_last = end;
+        }
+    }
+    const qsizetype beyond = size + 1;
     while (true) {
         if (m_pending == NotRead) {
-            m_pending = nextFinderBoundary();
+            m_pending = nextFinderBoundary(std::max(m_finderFrom, m_last));
         }
         const qsizetype mark = m_pending == -1 ? beyond : m_pending;
         // Inside a run of indicators the finder's boundaries give way to one every second indicator.
@@ -112,12 +164,12 @@ qsizetype GraphemeCursor::next()
                 m_last < m_runBegin ? m_runBegin + 4 : m_runBegin + 4 * ((m_last - m_runBegin) / 4 + 1);
             if (pair <= mark && runCovers(pair)) {
                 if (pair == mark) {
-                    m_pending = NotRead;
+                    consumePending();
                 }
                 return m_last = pair;
             }
             if (runCovers(mark)) {
-                m_pending = NotRead;
+                consumePending();
                 continue;
             }
             // The run ends before the finder's boundary; a later run may begin before it too.
@@ -128,7 +180,32 @@ qsizetype GraphemeCursor::next()
         if (mark == beyond) {
             return -1;
         }
-        m_pending = NotRead;
+        consumePending();
         return m_last = mark;
     }
+}
+
+bool GraphemeCursor::inPlainRun(qsizetype offset)
+{
+    for (; m_scriptScan <= offset && m_scriptScan < m_text.size(); ++m_scriptScan) {
+        const QChar c = m_text[m_scriptScan];
+        ScriptRun run = ScriptRun::Joins;
+        if (c.isHighSurrogate() && m_scriptScan + 1 < m_text.size() &&
+            m_text[m_scriptScan + 1].isLowSurrogate()) {
+            run = scriptRunOf(QChar::surrogateToUcs4(c, m_text[m_scriptScan + 1]));
+            ++m_scriptScan;
+        } else {
+            run = scriptRunOf(c.unicode());
+        }
+        if (run != ScriptRun::Joins) {
+            m_lastRun = run;
+        }
+    }
+    return m_lastRun == ScriptRun::Plain;
+}
+
+void GraphemeCursor::consumePending()
+{
+    m_finderFrom = m_pending;
+    m_pending = NotRead;
 }

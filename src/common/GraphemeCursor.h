@@ -7,7 +7,8 @@
 #include <memory>
 
 // Walks the user-perceived character boundaries of a text from its start, one at a time, and looks at
-// no more of the text than the boundaries asked for need: the boundary finder sees a growing prefix.
+// no more of the text than the boundaries asked for need: between two plain characters (below U+0300)
+// the boundary is known without the finder; elsewhere the boundary finder sees a growing prefix.
 // Runs of regional indicators pair from the start of the run (Qt's finder restarts the pairing after
 // some sequences, which would split flags).
 class GraphemeCursor
@@ -21,10 +22,23 @@ public:
     // The end of a non-empty text is its last boundary.
     qsizetype next();
 
+    // The kind of script run a character starts or joins, as Qt's finder groups text.
+    enum class ScriptRun
+    {
+        Joins,
+        Plain,
+        Tailored
+    };
+
 private:
     static constexpr qsizetype NotRead = -2;
 
-    qsizetype nextFinderBoundary();
+    // The finder's first boundary after `from`, or -1.
+    qsizetype nextFinderBoundary(qsizetype from);
+    void consumePending();
+    // Whether the character at offset lies in a script run whose boundaries Qt does not re-draw; the
+    // runs are followed by one forward scan.
+    bool inPlainRun(qsizetype offset);
     bool isRegionalIndicator(qsizetype offset) const;
     // Runs of two or more indicators are found by one forward scan that never goes back, only as far
     // as asked: runBefore makes the first run that begins before limit and ends after the last
@@ -37,9 +51,14 @@ private:
     qsizetype m_firstWindow;
     std::unique_ptr<QTextBoundaryFinder> m_finder;
     qsizetype m_window = 0;
-    qsizetype m_lastFinderBoundary = 0;
+    // The finder's boundaries are looked for after here; its next one waits in m_pending.
+    qsizetype m_finderFrom = 0;
     qsizetype m_pending = NotRead;
     qsizetype m_last = 0;
+
+    qsizetype m_scriptScan = 0;
+    // The last script run begun before m_scriptScan; Joins while none has begun.
+    ScriptRun m_lastRun = ScriptRun::Joins;
 
     qsizetype m_scan = 0;
     qsizetype m_runBegin = -1;

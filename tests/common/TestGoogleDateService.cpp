@@ -47,6 +47,20 @@ private:
         return instant.toMSecsSinceEpoch();
     }
 
+    // The text of an instant as Qt's local time writes it (the writer's definition).
+    static QString qtLocalText(const QDateTime& instant)
+    {
+        const QDateTime local = instant.toLocalTime();
+        QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.date().year(),
+                                         local.date().month(), local.date().day(), local.time().hour(),
+                                         local.time().minute(), local.time().second(), local.time().msec());
+        const int offset = local.offsetFromUtc();
+        const int magnitude = std::abs(offset);
+        return text + (offset == 0 ? QStringLiteral("Z")
+                                   : QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+',
+                                                       magnitude / 3600, (magnitude % 3600) / 60));
+    }
+
 private Q_SLOTS:
     void testReaderAgreesWithThePatternOnMutatedTexts()
     {
@@ -175,6 +189,48 @@ private Q_SLOTS:
             QVERIFY2(text.endsWith(suffix), qPrintable(text + " / " + suffix));
         }
         QCOMPARE(text.size(), offset == 0 ? 24 : 29);
+    }
+
+    void testIsoDateWritesWhatQtLocalTimeShowsAcrossCenturies()
+    {
+        // Qt's own text, except in a fold where both offsets are summer time (Berlin's in 1945): there Qt
+        // names the other pass of the hour, and the text must name the instant instead. Offsets with
+        // seconds (local mean time) cannot be written exactly; there too the text is Qt's.
+        auto mismatch = [this](const QDateTime& instant) -> QString {
+            const QString text = service.isoDate(instant);
+            const QString qtText = qtLocalText(instant);
+            const bool qtNamesInstant =
+                service.parseDate(qtText)->toMSecsSinceEpoch() == instant.toMSecsSinceEpoch();
+            const bool wholeMinutes = instant.toLocalTime().offsetFromUtc() % 60 == 0;
+            if (qtNamesInstant || !wholeMinutes) {
+                return text == qtText ? QString() : text + " / " + qtText;
+            }
+            const bool namesInstant =
+                service.parseDate(text)->toMSecsSinceEpoch() == instant.toMSecsSinceEpoch();
+            return namesInstant && text.left(23) == qtText.left(23) ? QString() : text + " / " + qtText;
+        };
+        QRandomGenerator random(19700101);
+        const qint64 from = utc(1850, 1, 1, 0, 0).toMSecsSinceEpoch();
+        const qint64 to = utc(2150, 1, 1, 0, 0).toMSecsSinceEpoch();
+        for (int i = 0; i < 20000; ++i) {
+            const qint64 msecs = from + qint64(random.generateDouble() * double(to - from));
+            const QString failure = mismatch(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        }
+        // Every change of the zone's offset between 1900 and 2100, a second either side.
+        const QTimeZone zone = QTimeZone::systemTimeZone();
+        for (QTimeZone::OffsetData change = zone.nextTransition(utc(1900, 1, 1, 0, 0));
+             change.atUtc.isValid() && change.atUtc.date().year() < 2100;
+             change = zone.nextTransition(change.atUtc)) {
+            for (int shift : {-1001, -1, 0, 999}) {
+                const QString failure = mismatch(change.atUtc.addMSecs(shift));
+                QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            }
+        }
+        // The same instant given in local time or with an offset writes the same text.
+        const QDateTime instant = utc(2015, 3, 7, 18, 5, 30, 250);
+        QCOMPARE(service.isoDate(instant.toLocalTime()), qtLocalText(instant));
+        QCOMPARE(service.isoDate(instant.toOffsetFromUtc(-8 * 3600)), qtLocalText(instant));
     }
 
     void testIsoDateUsesAsciiGregorianWhateverTheLocale()
