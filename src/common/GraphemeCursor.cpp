@@ -204,6 +204,52 @@ bool GraphemeCursor::inPlainRun(qsizetype offset)
     return m_lastRun == ScriptRun::Plain;
 }
 
+qsizetype GraphemeCursor::advance(qsizetype count, qsizetype* walked)
+{
+    const qsizetype size = m_text.size();
+    const qsizetype wanted = count;
+    while (count > 0) {
+        // Plain characters in a plain run, each followed by another: a boundary after each.
+        if (m_pending == NotRead) {
+            qsizetype at = m_last;
+            while (count > 0 && at + 1 < size) {
+                const char16_t c = m_text[at].unicode();
+                if (!isSimple(c) || c == u'\r' || !isSimple(m_text[at + 1].unicode())) {
+                    break;
+                }
+                if (m_scriptScan == at && c < 0x80) {
+                    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
+                        m_lastRun = ScriptRun::Plain;
+                    }
+                    ++m_scriptScan;
+                } else if (!inPlainRun(at)) {
+                    break;
+                }
+                if (m_lastRun != ScriptRun::Plain) {
+                    break;
+                }
+                ++at;
+                --count;
+            }
+            m_last = at;
+        }
+        if (count == 0) {
+            break;
+        }
+        if (next() < 0) {
+            if (walked) {
+                *walked = wanted - count;
+            }
+            return -1;
+        }
+        --count;
+    }
+    if (walked) {
+        *walked = wanted;
+    }
+    return m_last;
+}
+
 void GraphemeCursor::consumePending()
 {
     m_finderFrom = m_pending;

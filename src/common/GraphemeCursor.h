@@ -21,6 +21,10 @@ public:
     // The next boundary after the last one given (the first after 0), or -1 past the end of the text.
     // The end of a non-empty text is its last boundary.
     qsizetype next();
+    // Where the text stands after `count` more boundaries (as many calls of next()), or -1 when it ends
+    // before; the same walk with runs of plain characters taken in one loop. *walked tells how many
+    // boundaries were passed.
+    qsizetype advance(qsizetype count, qsizetype* walked = nullptr);
 
     // The kind of script run a character starts or joins, as Qt's finder groups text.
     enum class ScriptRun

@@ -1,5 +1,7 @@
 #include "HtmlTextStripper.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr QStringView Nbsp = u"&nbsp;";
@@ -54,6 +56,23 @@ bool HtmlTextStripper::fill(QString& out, qsizetype size)
     while (m_at < m_html.size()) {
         if (out.size() >= size) {
             return true;
+        }
+        // Text up to the next character that may start a tag, an entity or a line feed goes in whole.
+        if (m_started) {
+            const qsizetype limit = std::min(m_html.size(), m_at + (size - out.size()));
+            qsizetype end = m_at;
+            while (end < limit) {
+                const char16_t c = m_html[end].unicode();
+                if (c == u'<' || (dropNbsp && c == u'&') || (lineFeedIsSpace && c == u'\n')) {
+                    break;
+                }
+                ++end;
+            }
+            if (end > m_at) {
+                out.append(m_html.mid(m_at, end - m_at));
+                m_at = end;
+                continue;
+            }
         }
         QChar c = m_html[m_at];
         if (dropNbsp && c == u'&' && m_html.mid(m_at).startsWith(Nbsp)) {

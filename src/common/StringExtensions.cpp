@@ -17,26 +17,16 @@ qsizetype offsetOfCharacter(const QString& text, qsizetype n)
     if (n <= 0) {
         return 0;
     }
-    GraphemeCursor cursor(text);
-    qsizetype offset = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        offset = cursor.next();
-        if (offset < 0) {
-            return text.size();
-        }
-    }
-    return offset;
+    const qsizetype offset = GraphemeCursor(text).advance(n);
+    return offset < 0 ? text.size() : offset;
 }
 
 } // namespace
 
 qsizetype characterCount(const QString& text)
 {
-    GraphemeCursor cursor(text, text.size());
     qsizetype count = 0;
-    while (cursor.next() >= 0) {
-        ++count;
-    }
+    GraphemeCursor(text, text.size()).advance(text.size() + 1, &count);
     return count;
 }
 

@@ -12,12 +12,7 @@ constexpr qsizetype PreviewCharacters = 200;
 // Where character `count` starts in text, or -1 when text ends before it.
 qsizetype boundaryOfCharacter(QStringView text, qsizetype count)
 {
-    GraphemeCursor cursor(text);
-    qsizetype offset = 0;
-    for (qsizetype i = 0; i < count && offset >= 0; ++i) {
-        offset = cursor.next();
-    }
-    return offset;
+    return GraphemeCursor(text).advance(count);
 }
 
 bool hasNonBlankFrom(const QString& text, qsizetype from)
@@ -38,6 +33,7 @@ QString StringServices::postPreview(const QString& html) const
     // read only as much of the HTML as that needs.
     HtmlTextStripper stripper(html, HtmlTextStripper::LineFeedsAsSpaces | HtmlTextStripper::DropNbsp);
     QString text;
+    text.reserve(256);
     for (qsizetype wanted = 256; stripper.fill(text, wanted); wanted *= 2) {
         // The cut is final once a whole character follows it, and the text goes on past it with more
         // than blanks (so trimming the end would leave more than 200 characters).
