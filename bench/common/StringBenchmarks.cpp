@@ -16,7 +16,8 @@ const QString& longPost()
     static const QString html = [] {
         const QString paragraph = QStringLiteral(
             "<p>Low tide at the harbour&nbsp;was <b>gold</b> &amp; the water cold; a second sentence of "
-            "the paragraph, with <a href=\"http://blog.example/x\">a link</a> and <i>some</i> more text.</p>\n");
+            "the paragraph, with <a href=\"http://blog.example/x\">a link</a> and <i>some</i> more "
+            "text.</p>\n");
         return paragraph.repeated(int(1024 * 1024 / paragraph.size()) + 1);
     }();
     return html;
