@@ -9,6 +9,7 @@
 #include "platform/gui/WebView.h"
 #include "ui/main/PostContentViewController.h"
 
+#include <QMenu>
 #include <QSignalSpy>
 #include <QWebEngineScript>
 
@@ -72,6 +73,24 @@ private:
     QSignalSpy m_finished;
 };
 
+// Counts the pop-up menus that open anywhere in the application.
+class MenuWatch : public QObject
+{
+public:
+    MenuWatch() { qApp->installEventFilter(this); }
+    ~MenuWatch() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMenu*>(watched)) {
+            ++shown;
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class TestPostContentView : public QObject
@@ -89,11 +108,15 @@ private Q_SLOTS:
     void testPostScriptsDoNotRun();
     void testLinkClickOpensInBrowserAndViewStays();
     void testRelativeLinkOpensNothing();
+    void testLinkToNewWindowOpensInBrowser();
+    void testContextMenuOnlyOverSelectedText();
 
 private:
     // Waits until the view has finished a load with that title and shows it.
     bool waitForTitle(const QString& title);
     void showPost(const QString& html, const QString& title);
+    // A press and release of the mouse on the element, as a user clicks it.
+    void clickElement(const QString& id, Qt::MouseButton button = Qt::LeftButton);
 
     std::unique_ptr<PostContentViewController> m_pane;
     WebView* m_webview = nullptr;
@@ -137,6 +160,20 @@ void TestPostContentView::showPost(const QString& html, const QString& title)
 {
     m_pane->loadHtmlOnMainThread(postWithContent(html));
     QVERIFY(waitForTitle(title));
+}
+
+void TestPostContentView::clickElement(const QString& id, Qt::MouseButton button)
+{
+    const QVariantList centre =
+        evaluate(*m_webview, QStringLiteral("(function() { const r = document.getElementById('%1')"
+                                            ".getBoundingClientRect(); return [r.x + r.width / 2, "
+                                            "r.y + r.height / 2]; })()")
+                                 .arg(id))
+            .toList();
+    QCOMPARE(centre.size(), 2);
+    QWidget* input = m_webview->focusProxy();
+    QVERIFY(input);
+    QTest::mouseClick(input, button, {}, QPoint(centre[0].toInt(), centre[1].toInt()));
 }
 
 void TestPostContentView::testStartsOnTheDefaultPage()
@@ -200,7 +237,7 @@ void TestPostContentView::testLinkClickOpensInBrowserAndViewStays()
     const QUrl shown = m_webview->url();
 
     LoadWatch watch(*m_webview);
-    evaluate(*m_webview, QStringLiteral("document.getElementById('go').click()"));
+    clickElement(QStringLiteral("go"));
     QTRY_COMPARE_WITH_TIMEOUT(m_opened, QList<QUrl>{target}, LoadTimeout);
     // A refused navigation still ends as a load: once it has, the view shows what it will keep showing.
     QVERIFY(watch.waitUntilSettledOn(QStringLiteral("Post")));
@@ -213,14 +250,44 @@ void TestPostContentView::testRelativeLinkOpensNothing()
     // Without a base address the link names no web page; the web address after it shows the click went
     // through.
     m_pane->loadHtmlOnMainThread(postWithContent(
-        QStringLiteral("<title>Post</title><a id='relative' href='2015/06/other.html'>other</a>"
+        QStringLiteral("<title>Post</title><a id='relative' href='2015/06/other.html'>other</a><br>"
                        "<a id='web' href='https://blog.example.com/'>web</a>")));
     QVERIFY(waitForTitle(QStringLiteral("Post")));
-    evaluate(*m_webview, QStringLiteral("document.getElementById('relative').click()"));
-    evaluate(*m_webview, QStringLiteral("document.getElementById('web').click()"));
+    clickElement(QStringLiteral("relative"));
+    clickElement(QStringLiteral("web"));
     QTRY_VERIFY_WITH_TIMEOUT(!m_opened.isEmpty(), LoadTimeout);
     QCOMPARE(m_opened, QList<QUrl>{QUrl(QStringLiteral("https://blog.example.com/"))});
     QCOMPARE(m_webview->title(), QStringLiteral("Post"));
+}
+
+void TestPostContentView::testLinkToNewWindowOpensInBrowser()
+{
+    const QUrl target(QStringLiteral("https://blog.example.com/elsewhere"));
+    showPost(QStringLiteral("<title>Post</title><a id='go' target='_blank' href='") + target.toString() +
+                 QStringLiteral("'>elsewhere</a>"),
+             QStringLiteral("Post"));
+    clickElement(QStringLiteral("go"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_opened, QList<QUrl>{target}, LoadTimeout);
+    QCOMPARE(m_webview->title(), QStringLiteral("Post"));
+}
+
+void TestPostContentView::testContextMenuOnlyOverSelectedText()
+{
+    showPost(QStringLiteral("<title>Post</title><p id='plain'>Plain words</p><p id='chosen'>Chosen words</p>"
+                            "<p><a id='link' href='https://blog.example.com/'>a link</a></p>"),
+             QStringLiteral("Post"));
+    MenuWatch menus;
+    clickElement(QStringLiteral("plain"), Qt::RightButton);
+    clickElement(QStringLiteral("link"), Qt::RightButton);
+    evaluate(*m_webview,
+             QStringLiteral("window.getSelection().selectAllChildren(document.getElementById('chosen'))"));
+    clickElement(QStringLiteral("chosen"), Qt::RightButton);
+    // Menus open in the order of the clicks: once the selection's menu is up, the others had their chance.
+    QTRY_COMPARE_WITH_TIMEOUT(menus.shown, 1, LoadTimeout);
+    QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QVERIFY(!menu->actions().isEmpty());
+    menu->close();
 }
 
 PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPostContentView, HtmlSchemeHandler::registerScheme())
