@@ -13,5 +13,6 @@ int main(int argc, char* argv[])
     delegate.applicationDidFinishLaunching();
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();
+    AppDelegate::finishProcess();
     return status;
 }

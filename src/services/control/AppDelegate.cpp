@@ -4,6 +4,7 @@
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/window/AuthentificationWebviewWindowController.h"
+#include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
 #include "platform/SingleInstance.h"
@@ -63,6 +64,7 @@ bool AppDelegate::applicationWillFinishLaunching()
     QApplication::setWindowIcon(ImageLibrary::icon(QStringLiteral("Penhollow")));
     // The main window decides when the application ends: closing it asks first.
     QApplication::setQuitOnLastWindowClosed(false);
+    connect(this, &AppDelegate::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     MessageBoxAlertPresenter::install();
     return true;
 }
@@ -98,8 +100,8 @@ void AppDelegate::bloggingWindow()
             if (!applicationShouldTerminate()) {
                 return false;
             }
-            // Quit once the close has been accepted and the window is gone.
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            // Once the close has been accepted and the window is gone.
+            QTimer::singleShot(0, this, &AppDelegate::quitRequested);
             return true;
         };
     }
@@ -109,20 +111,17 @@ void AppDelegate::bloggingWindow()
 
 void AppDelegate::welcomeWindow()
 {
-    LocalNotificationService().showInfoAlert(
-        QStringLiteral("No account is set up"),
-        QStringLiteral("Penhollow has no Blogger account stored yet, and adding one from this window is not "
-                       "available in this version."));
-    // Without a window there is nothing to close: the alert's end is the application's end.
-    QTimer::singleShot(0, this, [] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->isVisible()) {
-                connect(widget, &QObject::destroyed, qApp, &QCoreApplication::quit);
-                return;
-            }
-        }
-        QCoreApplication::quit();
-    });
+    // With no window open, the application ends when the user has read this.
+    QPointer<AppDelegate> self = this;
+    AlertRequest request{AlertStyle::Informational, QStringLiteral("No account is set up"),
+                         QStringLiteral("Penhollow has no Blogger account stored yet, and adding one is not "
+                                        "available in this version."),
+                         {QStringLiteral("Quit")}, [self](int) {
+                             if (self) {
+                                 Q_EMIT self->quitRequested();
+                             }
+                         }};
+    Dispatch::toMainThread([request] { Alert::present(request); });
 }
 
 void AppDelegate::installMenuBar(QMainWindow* window)
@@ -169,10 +168,13 @@ void AppDelegate::applicationWillTerminate()
     if (m_refreshTimer) {
         m_refreshTimer->stop();
     }
-    if (m_singleInstance && m_singleInstance->isOwner()) {
-        m_applicationWindowController.reset();
-        SQLiteDB::shutdown();
-    }
+    m_applicationWindowController.reset();
+    m_singleInstance.reset();
+}
+
+void AppDelegate::finishProcess()
+{
+    SQLiteDB::shutdown();
 }
 
 void AppDelegate::reopenApplicationWindow()

@@ -19,6 +19,8 @@ class AppDelegate : public QObject
 public:
     // What must happen before the application object exists (web engine settings, URL schemes).
     static void prepareProcess();
+    // The store's exit maintenance, once, after the event loop has ended; the store is closed after it.
+    static void finishProcess();
 
     explicit AppDelegate(QObject* parent = nullptr);
     ~AppDelegate() override;
@@ -39,6 +41,10 @@ public:
 
     ApplicationWindowController* applicationWindowController() const;
     std::shared_ptr<GoogleAuthentificationService> authentificationService() const;
+
+Q_SIGNALS:
+    // The user closed the main window (or dismissed the last message): the application should end.
+    void quitRequested();
 
 private:
     void bloggingWindow();

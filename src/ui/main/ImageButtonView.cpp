@@ -54,6 +54,9 @@ void ImageButtonView::startFrameAnimation()
     if (m_frameAnimated || !isInitiated()) {
         return;
     }
+    // Buttons are often fixed in size inside a layout: let this one grow past its limit for the pulse.
+    m_restingMaximumSize = maximumSize();
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     resize(int(std::lround(*m_originalWidth * 1.2)), int(std::lround(*m_originalHeight * 1.2)));
     m_frameAnimated = true;
     QTimer::singleShot(PulseMs, this, &ImageButtonView::endFrameAnimation);
@@ -66,6 +69,10 @@ void ImageButtonView::endFrameAnimation()
     }
     if (isInitiated()) {
         resize(int(std::lround(*m_originalWidth)), int(std::lround(*m_originalHeight)));
+    }
+    if (m_restingMaximumSize) {
+        setMaximumSize(*m_restingMaximumSize);
+        m_restingMaximumSize.reset();
     }
     m_frameAnimated = false;
 }

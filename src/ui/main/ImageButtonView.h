@@ -2,6 +2,8 @@
 
 #include "platform/gui/ImageView.h"
 
+#include <QSize>
+
 #include <functional>
 #include <optional>
 
@@ -44,5 +46,6 @@ private:
     std::optional<double> m_originalWidth;
     std::optional<double> m_originalHeight;
     bool m_frameAnimated = false;
+    std::optional<QSize> m_restingMaximumSize;
     double m_alpha = 1.0;
 };

@@ -50,18 +50,31 @@ public:
     QWidget* menuViewOutlet() const;
     QWidget* settingsAndAccountContainerViewOutlet() const;
 
+    // Rows of the area entries, anchored to the top of the menu view.
+    static constexpr int EntryHeight = 55;
+
 protected:
     void loadView() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void viewSetup();
     void setEffectsBackground();
     void buildSettingsAndAccountView();
     void buildMenu();
+    // The entry's view is framed in the parent, its bottom edge `offset` below the parent's top, but not
+    // yet added to it.
+    std::unique_ptr<LeftMenuViewController> createMenuView(int offset, const QString& title,
+                                                           const QString& icon, const QString& activeIcon,
+                                                           const QString& toolTip, bool active,
+                                                           QWidget* parent);
+    void entryClicked(LeftMenuViewController* entry);
 
     std::unique_ptr<Ui::MenuContentView> m_ui;
     std::unique_ptr<LeftMenuViewController> m_publicPostsMenuController;
     std::unique_ptr<LeftMenuViewController> m_draftPostsMenuController;
     std::unique_ptr<LeftMenuViewController> m_localPostsMenuController;
+    // Made with the pane rather than with its view, so the lists can be handed on from any thread
+    // without reading a pointer that the main thread is writing.
     std::unique_ptr<SettingsAndAccountViewController> m_settingsAndAccountViewController;
 };

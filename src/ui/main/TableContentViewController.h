@@ -14,6 +14,7 @@ namespace Ui {
 class TableContentView;
 }
 class PostTableCellView;
+class QItemSelection;
 class QListView;
 
 // The list of the current area's posts, one row per post, in the order given.
@@ -35,6 +36,7 @@ public:
     qsizetype numberOfRows() const;
     // The row's cell filled as it is drawn; null for a row beyond the list.
     PostTableCellView* cellForRow(qsizetype row);
+    // The selected row; and, until the user selects a row, the rows of a non-empty preselected id.
     bool isRowHighlighted(qsizetype row) const;
 
     QListView* tableViewOutlet() const;
@@ -43,6 +45,12 @@ protected:
     void loadView() override;
 
 private:
+    void bindTableView();
+    void viewSetup();
+    void tableViewSelectionDidChange(const QItemSelection& selected, const QItemSelection& deselected);
+    void placeCursorOnPreselectedRow();
+    void fillCell(PostTableCellView& cell, int row) const;
+
     std::unique_ptr<Ui::TableContentView> m_ui;
     struct Private;
     std::unique_ptr<Private> d;

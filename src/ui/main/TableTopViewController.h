@@ -40,7 +40,7 @@ public:
     ImageButtonView* downloadPostsButtonOutlet() const;
     QWidget* delimiterViewOutlet() const;
     QLabel* postsTypeLabelOutlet() const;
-    // A busy indicator: an indeterminate progress bar.
+    // A busy indicator: an indeterminate progress bar drawn as a turning arc (SpinnerView).
     QProgressBar* spinningIndicatorOutlet() const;
     QLabel* lastUpdatedLabelOutlet() const;
     Popover* popover() const;
