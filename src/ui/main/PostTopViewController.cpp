@@ -87,7 +87,6 @@ void PostTopViewController::loadView()
 
     // The title's width follows the bar's own width, which moves with the window and with the divider.
     pane->installEventFilter(this);
-    m_ui->postTitleLabelOutlet->installEventFilter(this);
     didResized();
 }
 
@@ -98,9 +97,6 @@ bool PostTopViewController::eventFilter(QObject* watched, QEvent* event)
     }
     if (event->type() == QEvent::Resize && watched == view()) {
         didResized();
-    } else if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) &&
-               watched == m_ui->postTitleLabelOutlet) {
-        updateTitleText();
     } else if (event->type() == QEvent::KeyPress && watched == m_optionsMenu) {
         return triggerMenuShortcut(m_optionsMenu, static_cast<QKeyEvent*>(event));
     }
@@ -128,8 +124,8 @@ void PostTopViewController::applyPost(const BloggerPost& post)
     m_ui->menuButtonOutlet->setHidden(false);
     m_ui->delimiterViewOutlet->setHidden(false);
 
-    m_title = post.title;
-    updateTitleText();
+    m_ui->postTitleLabelOutlet->setText(post.title);
+    m_ui->postTitleLabelOutlet->setToolTip(post.title);
     m_ui->postTypeLabelOutlet->setText(rawValue(post.postStatus) + QStringLiteral(" Post"));
     m_ui->postCommentsCountLabelOutlet->setText(QString::number(post.commentsCount) +
                                                 QStringLiteral(" Comments"));
@@ -146,8 +142,8 @@ void PostTopViewController::applyDefaultView()
     m_ui->operationButton2Outlet->setHidden(true);
     m_ui->operationButton3Outlet->setHidden(true);
     m_ui->delimiterViewOutlet->setHidden(true);
-    m_title.clear();
-    updateTitleText();
+    m_ui->postTitleLabelOutlet->clear();
+    m_ui->postTitleLabelOutlet->setToolTip(QString());
     m_ui->postTypeLabelOutlet->clear();
     m_ui->postCommentsCountLabelOutlet->clear();
     m_ui->postDatesLabelOutlet->clear();
@@ -278,19 +274,8 @@ void PostTopViewController::didResized()
     if (!m_ui) {
         return;
     }
+    // Longer titles are cut with an ellipsis by the label itself.
     m_ui->postTitleLabelOutlet->setMaximumWidth(qMax(0, view()->width() - TitleWidthReserve));
-    updateTitleText();
-}
-
-void PostTopViewController::updateTitleText()
-{
-    QLabel* label = m_ui->postTitleLabelOutlet;
-    // Until it is laid out on screen the label's own width means nothing.
-    const int width = label->isVisible() ? qMin(label->maximumWidth(), label->contentsRect().width())
-                                         : label->maximumWidth();
-    const QString shown = label->fontMetrics().elidedText(m_title, Qt::ElideRight, qMax(0, width));
-    label->setText(shown);
-    label->setToolTip(shown == m_title ? QString() : m_title);
 }
 
 QPoint PostTopViewController::menuLocation() const

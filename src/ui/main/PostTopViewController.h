@@ -92,7 +92,6 @@ private:
     void setupMenuOptions();
     QAction* makeMenuItem(const QString& title, const QString& imageName, char key,
                           void (PostTopViewController::*action)());
-    void updateTitleText();
     bool triggerMenuShortcut(QMenu* menu, QKeyEvent* event);
     QPoint menuLocation() const;
     void copyLinkClick();
@@ -100,7 +99,6 @@ private:
 
     std::unique_ptr<Ui::PostTopView> m_ui;
     std::optional<BloggerPost> m_currentPost;
-    QString m_title;
     QPointer<QMenu> m_optionsMenu;
     QPointer<QMenu> m_shareMenu;
     QHash<PostStatus, QList<QAction*>> m_menuOptions;
