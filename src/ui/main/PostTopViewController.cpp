@@ -248,7 +248,7 @@ void PostTopViewController::sharePostClick()
     for (QAction* action : m_shareMenu->actions()) {
         action->setEnabled(shareable);
     }
-    m_shareMenu->popup(menuLocation());
+    m_shareMenu->popup(menuLocation(m_shareMenu));
 }
 
 void PostTopViewController::copyLinkClick()
@@ -278,10 +278,17 @@ void PostTopViewController::didResized()
     m_ui->postTitleLabelOutlet->setMaximumWidth(qMax(0, view()->width() - TitleWidthReserve));
 }
 
-QPoint PostTopViewController::menuLocation() const
+QPoint PostTopViewController::menuLocation(const QMenu* menu) const
 {
     ImageButtonView* button = m_ui->menuButtonOutlet;
-    return button->mapToGlobal(QPoint(button->width() / 2, button->height() + button->height() / 4));
+    QPoint location = button->mapToGlobal(QPoint(button->width() / 2, button->height() + button->height() / 4));
+    // The button sits at the window's right edge: a menu that would leave the window opens to the left.
+    const int windowRight = button->window()->geometry().right();
+    const int width = menu->sizeHint().width();
+    if (location.x() + width > windowRight) {
+        location.setX(qMax(button->window()->geometry().left(), windowRight - width));
+    }
+    return location;
 }
 
 QAction* PostTopViewController::makeMenuItem(const QString& title, const QString& imageName, char key,
@@ -341,7 +348,7 @@ void PostTopViewController::showOptionsMenu()
     menu->installEventFilter(this);
     m_optionsMenu = menu;
     menu->addActions(m_menuOptions.value(m_currentPost->postStatus));
-    menu->popup(menuLocation());
+    menu->popup(menuLocation(menu));
 }
 
 bool PostTopViewController::triggerMenuShortcut(QMenu* menu, QKeyEvent* event)

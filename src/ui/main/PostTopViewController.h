@@ -93,7 +93,7 @@ private:
     QAction* makeMenuItem(const QString& title, const QString& imageName, char key,
                           void (PostTopViewController::*action)());
     bool triggerMenuShortcut(QMenu* menu, QKeyEvent* event);
-    QPoint menuLocation() const;
+    QPoint menuLocation(const QMenu* menu) const;
     void copyLinkClick();
     void emailLinkClick();
 
