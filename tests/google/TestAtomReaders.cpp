@@ -222,6 +222,26 @@ private Q_SLOTS:
         QVERIFY(posts.isEmpty());
     }
 
+    void testWellFormedHtmlPageIsNoEmptyFeed()
+    {
+        // The page the feed answers for a refused token is well-formed XML without entries.
+        const QString html =
+            QStringLiteral("<HTML>\n<HEAD>\n<TITLE>Token invalid - Invalid token: Token not "
+                           "found</TITLE>\n</HEAD>\n<BODY><H2>Error 401</H2></BODY>\n</HTML>\n");
+        auto [response, posts] = PostsListXMLParser(html).parse();
+        QVERIFY(!response.success);
+        QCOMPARE(response.details, PostsListXMLParser::notAFeedMessage());
+        QVERIFY(posts.isEmpty());
+    }
+
+    void testFeedOutsideTheAtomNamespaceIsNoFeed()
+    {
+        auto [response, posts] =
+            PostsListXMLParser(QStringLiteral("<feed><entry><id>x.post-1</id></entry></feed>")).parse();
+        QVERIFY(!response.success);
+        QVERIFY(posts.isEmpty());
+    }
+
     void testExternalEntityIsNeverResolved()
     {
         QTemporaryFile secret;
