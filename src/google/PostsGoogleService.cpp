@@ -49,17 +49,25 @@ std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const std::optiona
     return *post;
 }
 
-// Whether the text gets as far as the start tag of its root element as XML: cheap, and false for the
-// error pages and JSON bodies that end a listing.
-bool startsAsXmlDocument(const QString& text)
+// Whether the reply looks like a whole XML document: it reads as XML up to its root's start tag and
+// ends with that root's end tag. Cheap, and false for error pages, JSON bodies and replies cut short,
+// which end a listing; only then is the next page asked for before this one is read.
+bool looksLikeWholeDocument(const QString& text)
 {
     QXmlStreamReader reader(text);
-    while (!reader.atEnd()) {
-        if (reader.readNext() == QXmlStreamReader::StartElement) {
-            return true;
-        }
+    while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {
     }
-    return false;
+    if (reader.tokenType() != QXmlStreamReader::StartElement) {
+        return false;
+    }
+    QStringView rest = QStringView(text).trimmed();
+    if (!rest.endsWith(u'>')) {
+        return false;
+    }
+    rest.chop(1);
+    rest = rest.trimmed();
+    return rest.endsWith(reader.qualifiedName()) &&
+           rest.chopped(reader.qualifiedName().size()).endsWith(QStringLiteral("</"));
 }
 
 } // namespace
@@ -170,10 +178,10 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
                  me->endListingWithError(generation, *failure);
                  return;
              }
-             // The next page is asked for before this one is read, so reading overlaps the wait for it.
-             // A reply that is not even XML ends the listing here, without asking further.
+             // The next page is asked for before this one is read, so reading overlaps the wait for it;
+             // a reply that is plainly no whole feed ends the listing here, without asking further.
              const bool nextAskedFor = currentPage + 1 < GoogleServiceConstants::MaxResultPagesForPosts &&
-                                       startsAsXmlDocument(std::get<QString>(text));
+                                       looksLikeWholeDocument(std::get<QString>(text));
              if (nextAskedFor) {
                  me->_listBlogPosts(blogId, currentPage + 1);
              }

@@ -49,6 +49,15 @@ public:
 
     QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
 
+    // Everything received so far, requests one after another.
+    QByteArray received()
+    {
+        QByteArray copy;
+        QMetaObject::invokeMethod(
+            &m_context, [this, &copy] { copy = m_received; }, Qt::BlockingQueuedConnection);
+        return copy;
+    }
+
 private:
     struct Context : QObject
     {

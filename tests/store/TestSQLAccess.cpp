@@ -79,11 +79,11 @@ private:
     {
         QStringList printed;
         const PostsSQLAccess posts(db);
-        for (const QString& id : {"p0", "dup", "p5"}) {
+        for (const QString& id : QStringList{"p0", "dup", "p5"}) {
             printed << posts.getBlogPost(id).value_or(BloggerPost()).toString();
             printed << posts.getOfflineBlogPost(id).value_or(BloggerPost()).toString();
         }
-        for (const QString& blog : {"b1", "b2"}) {
+        for (const QString& blog : QStringList{"b1", "b2"}) {
             for (const BloggerPost& post : posts.listAllBlogPosts(blog)) {
                 printed << post.toString();
             }
@@ -99,7 +99,7 @@ private:
             }
         }
         const CommentsSQLAccess comments(db);
-        for (const QString& post : {"p1", "dup"}) {
+        for (const QString& post : QStringList{"p1", "dup"}) {
             for (const BloggerPostComment& comment : comments.listPostComments(post)) {
                 printed << comment.toString();
             }
