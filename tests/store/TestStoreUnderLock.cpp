@@ -1,3 +1,4 @@
+#include "HeldDatabaseLock.h"
 #include "StoreTestDatabase.h"
 #include "TestSupport.h"
 
@@ -6,13 +7,9 @@
 #include "store/PostsSQLAccess.h"
 #include "store/UserBlogsLocalAccessAppService.h"
 
-#include <QFile>
 #include <QTest>
 
-#include <sqlite3.h>
-
 #include <chrono>
-#include <thread>
 
 using TestSupport::StdoutCapture;
 
@@ -32,44 +29,6 @@ BloggerPostComment makeComment(const QString& postId, const QString& commentId, 
                               content);
 }
 
-// A second connection to the same file that holds a lock until released (or destroyed).
-// "BEGIN IMMEDIATE" lets others read but not write; "BEGIN EXCLUSIVE" stops reads too.
-class OtherConnection
-{
-public:
-    OtherConnection(const QString& path, const char* begin)
-    {
-        QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &m_db) == SQLITE_OK);
-        QVERIFY(sqlite3_exec(m_db, begin, nullptr, nullptr, nullptr) == SQLITE_OK);
-    }
-    ~OtherConnection()
-    {
-        if (m_releaser.joinable()) {
-            m_releaser.join();
-        }
-        release();
-        sqlite3_close(m_db);
-    }
-    void release()
-    {
-        if (sqlite3_get_autocommit(m_db) == 0) {
-            sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
-        }
-    }
-    void releaseAfter(std::chrono::milliseconds delay)
-    {
-        m_releaser = std::thread([this, delay] {
-            std::this_thread::sleep_for(delay);
-            release();
-        });
-    }
-    void waitForRelease() { m_releaser.join(); }
-
-private:
-    sqlite3* m_db = nullptr;
-    std::thread m_releaser;
-};
-
 } // namespace
 
 // Another connection holding the database lock longer than the busy time-out: no composed store
@@ -83,7 +42,8 @@ private Q_SLOTS:
     {
         StoreTestDatabase store;
         store.db().setBusyTimeout(ShortBusyTimeout);
-        OtherConnection other(store.path(), "BEGIN IMMEDIATE");
+        HeldDatabaseLock other(store.path(), HeldDatabaseLock::Kind::Write);
+        QVERIFY(other.isHeld());
         StdoutCapture capture;
         bool ran = false;
         QVERIFY(!store.db().transaction([&] { ran = true; }));
@@ -123,7 +83,8 @@ private Q_SLOTS:
         QVERIFY(service.addOrUpdatePost(makePost("p1", "old")));
         store.db().setBusyTimeout(ShortBusyTimeout);
         {
-            OtherConnection other(store.path(), "BEGIN EXCLUSIVE");
+            HeldDatabaseLock other(store.path(), HeldDatabaseLock::Kind::Exclusive);
+            QVERIFY(other.isHeld());
             other.releaseAfter(std::chrono::milliseconds(ShortBusyTimeout * 5 / 2));
             StdoutCapture capture;
             bool ok = true;
@@ -146,7 +107,8 @@ private Q_SLOTS:
         QVERIFY(posts.addBlogPostIfNotExists(makePost("p1", "old")));
         store.db().setBusyTimeout(ShortBusyTimeout);
         {
-            OtherConnection other(store.path(), "BEGIN EXCLUSIVE");
+            HeldDatabaseLock other(store.path(), HeldDatabaseLock::Kind::Exclusive);
+            QVERIFY(other.isHeld());
             StdoutCapture capture;
             bool ok = true;
             QVERIFY(!posts.addBlogPostIfNotExists(makePost("p1", "new"), &ok));
@@ -167,7 +129,8 @@ private Q_SLOTS:
         PostsLocalAccessAppService service(store.db());
         store.db().setBusyTimeout(ShortBusyTimeout);
         {
-            OtherConnection other(store.path(), "BEGIN IMMEDIATE");
+            HeldDatabaseLock other(store.path(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
             StdoutCapture capture;
             bool ok = true;
             QVERIFY(!service.addOrUpdatePost(makePost("p1", "new"), &ok));
@@ -182,7 +145,8 @@ private Q_SLOTS:
         PostsLocalAccessAppService service(store.db());
         store.db().setBusyTimeout(ShortBusyTimeout);
         {
-            OtherConnection other(store.path(), "BEGIN IMMEDIATE");
+            HeldDatabaseLock other(store.path(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
             StdoutCapture capture;
             bool ok = true;
             QVERIFY(service.addOrUpdatePosts({makePost("p1", "a"), makePost("p2", "b")}, &ok).isEmpty());
@@ -220,7 +184,8 @@ private Q_SLOTS:
         comments.addOrUpdatePostComment(makeComment("p1", "c1", "hello"));
         store.db().setBusyTimeout(ShortBusyTimeout);
         {
-            OtherConnection other(store.path(), "BEGIN IMMEDIATE");
+            HeldDatabaseLock other(store.path(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
             StdoutCapture capture;
             QVERIFY(!posts.updatePostStatus("p1", PostStatus::Draft));
             QVERIFY(!posts.deleteBlogPost("p1", true));
