@@ -49,6 +49,11 @@ GraphemeCursor::ScriptRun scriptRunOf(char16_t c)
 
 } // namespace
 
+bool GraphemeCursor::isPlainLetter(QChar c)
+{
+    return !c.isSurrogate() && scriptRunOf(c.unicode()) == ScriptRun::Plain;
+}
+
 GraphemeCursor::GraphemeCursor(QStringView text, qsizetype expectedReach)
     : m_text(text), m_firstWindow(std::max(FirstWindow, expectedReach))
 {
@@ -65,8 +70,7 @@ qsizetype GraphemeCursor::nextFinderBoundary(qsizetype from)
             m_window = std::min(size, std::max({m_firstWindow, m_window * 2, from + 2}));
             // The prefix ends after a letter of an untailored script: Qt's runs before it, and its
             // boundaries up to it, are then those of the whole text.
-            while (m_window < size && !(!m_text[m_window - 1].isSurrogate() &&
-                                        scriptRunOf(m_text[m_window - 1].unicode()) == ScriptRun::Plain)) {
+            while (m_window < size && !isPlainLetter(m_text[m_window - 1])) {
                 ++m_window;
             }
             m_finder =

@@ -26,6 +26,10 @@ public:
     // boundaries were passed.
     qsizetype advance(qsizetype count, qsizetype* walked = nullptr);
 
+    // A letter (no mark) of a script whose boundaries Qt's finder draws from left to right. A prefix
+    // of a text that ends with one has, up to its end, the boundaries of the whole text.
+    static bool isPlainLetter(QChar c);
+
     // The kind of script run a character starts or joins, as Qt's finder groups text.
     enum class ScriptRun
     {

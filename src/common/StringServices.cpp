@@ -15,10 +15,13 @@ qsizetype boundaryOfCharacter(QStringView text, qsizetype count)
     return GraphemeCursor(text).advance(count);
 }
 
-bool hasNonBlankFrom(const QString& text, qsizetype from)
+// Whether a letter of a script whose boundaries Qt draws from left to right comes at or after `from`:
+// the boundaries before it are then those of any longer text, and the text goes on past `from` with
+// more than blanks.
+bool hasPlainLetterFrom(const QString& text, qsizetype from)
 {
     for (qsizetype i = from; i < text.size(); ++i) {
-        if (!HtmlTextStripper::isHorizontalBlank(text.at(i))) {
+        if (GraphemeCursor::isPlainLetter(text.at(i))) {
             return true;
         }
     }
@@ -35,10 +38,10 @@ QString StringServices::postPreview(const QString& html) const
     QString text;
     text.reserve(256);
     for (qsizetype wanted = 256; stripper.fill(text, wanted); wanted *= 2) {
-        // The cut is final once a whole character follows it, and the text goes on past it with more
-        // than blanks (so trimming the end would leave more than 200 characters).
+        // The cut is final once such a letter follows it: more text cannot move it, and trimming the end
+        // would still leave more than 200 characters.
         const qsizetype cut = boundaryOfCharacter(text, PreviewCharacters);
-        if (cut >= 0 && cut <= text.size() - 2 && hasNonBlankFrom(text, cut)) {
+        if (cut >= 0 && hasPlainLetterFrom(text, cut)) {
             text.truncate(cut);
             return text;
         }

@@ -388,6 +388,12 @@ private Q_SLOTS:
                                     "\u0915" + commons + "x", commons + "x\u0915" + commons}) {
             compareWithDefinitions(text, random, true);
         }
+        // A preview whose 200th character falls among syllables, near the end of what was read so far.
+        const QString syllables = QString("\u0915\u094d\u0937\u093f\r\n<b>&nbsp;").repeated(400);
+        for (int latin : {150, 190, 199, 230, 250}) {
+            compareWithDefinitions(QString(latin, 'a') + syllables, random, true);
+            compareWithDefinitions(QString(latin, 'a') + syllables + "z", random, true);
+        }
     }
 
     void testManyRunsOfFlagsArePairedInOnePass()
