@@ -172,23 +172,23 @@ void writeDigits(char16_t* at, int value, int digits)
 
 QString GoogleDateService::isoDate(const QDateTime& date) const
 {
-    std::optional<LocalFields> fields = localFields(date);
+    const std::optional<LocalFields> fields = localFields(date);
     if (!fields) {
+        // An invalid date, or one beyond the years the C library or the text can hold: as Qt writes it.
         const QDateTime local = date.toLocalTime();
-        fields = LocalFields{local.date().year(), local.date().month(),  local.date().day(),
-                             local.time().hour(), local.time().minute(), local.time().second(),
-                             local.time().msec(), local.offsetFromUtc()};
+        const QDate day = local.date();
+        const QTime time = local.time();
+        QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", day.year(), day.month(),
+                                         day.day(), time.hour(), time.minute(), time.second(), time.msec());
+        const int offset = local.offsetFromUtc();
+        if (offset == 0) {
+            return text + QLatin1Char('Z');
+        }
+        const int magnitude = offset < 0 ? -offset : offset;
+        return text + QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', magnitude / 3600,
+                                        (magnitude % 3600) / 60);
     }
     const LocalFields& f = *fields;
-    if (f.year < 0 || f.year > 9999) {
-        QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", f.year, f.month, f.day, f.hour,
-                                         f.minute, f.second, f.millisecond);
-        const int magnitude = std::abs(f.offsetSeconds);
-        return text + (f.offsetSeconds == 0
-                           ? QStringLiteral("Z")
-                           : QString::asprintf("%c%02d:%02d", f.offsetSeconds < 0 ? '-' : '+',
-                                               magnitude / 3600, (magnitude % 3600) / 60));
-    }
     // "yyyy-MM-ddTHH:mm:ss.SSS" then "Z" or "+hh:mm".
     QString text(f.offsetSeconds == 0 ? 24 : 29, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
