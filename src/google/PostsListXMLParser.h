@@ -14,7 +14,7 @@ class PostsListXMLParser
 public:
     explicit PostsListXMLParser(QString xmlString);
 
-    // The posts of the complete entries, in feed order.
+    // The posts of the complete entries, in feed order. A document whose root is no Atom feed is an error.
     std::pair<BloggerSuccessResponse, QList<BloggerPost>> parse() const;
 
     QString xmlString;
