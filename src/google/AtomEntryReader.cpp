@@ -27,14 +27,17 @@ bool readDraftMarker(QXmlStreamReader& xml)
 
 } // namespace
 
-AtomEntryReader::AtomEntryReader(const QString& xmlString) : m_xml(xmlString)
+AtomEntryReader::AtomEntryReader(const QString& xmlString)
 {
     // Undeclared entities are errors, nothing external is ever fetched; keep internal expansion small too.
     m_xml.setNamespaceProcessing(true);
     m_xml.setEntityExpansionLimit(1024);
+    // Checked before the reader takes (and converts) the text, so a refusal costs one pass over it.
     if (std::optional<QString> refusal = XmlStructureLimits::refusal(xmlString)) {
         m_xml.raiseError(*refusal);
+        return;
     }
+    m_xml.addData(xmlString);
 }
 
 bool AtomEntryReader::readNextStartElement()
