@@ -354,6 +354,7 @@ private Q_SLOTS:
         qputenv("PENHOLLOW_BLOGGER_URL", server.url().toUtf8());
         m_service->listBlogPosts(StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->list, b->listError));
+        QCOMPARE(b->listError.calls(), 1);
         QCOMPARE(b->listError.last(), BloggerSuccessResponse(false, details));
         QCOMPARE(m_service->listedPosts()->size(), 20);
         QCOMPARE(server.answered(), 2);
@@ -442,6 +443,7 @@ private Q_SLOTS:
         qputenv("PENHOLLOW_BLOGGER_URL", server.url().toUtf8());
         m_service->getBlogPost("1", StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->get, b->getError));
+        QCOMPARE(b->getError.calls(), 1);
         QCOMPARE(b->getError.last(), BloggerSuccessResponse(false, QString::fromUtf8(entry)));
     }
 
@@ -647,6 +649,7 @@ private Q_SLOTS:
         h->auth->setRefreshToken(std::nullopt);
         m_service->_deleteBlogPost("1", StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->remove, b->removeError));
+        QCOMPARE(b->removeError.calls(), 1);
         QCOMPARE(b->removeError.last().details,
                  GoogleRequestServiceBase::statusMessage(status.left(3).toInt()));
     }

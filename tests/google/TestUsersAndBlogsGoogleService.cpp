@@ -116,6 +116,7 @@ private Q_SLOTS:
         Run run;
         client(run, "t")->getSelfUserDetails();
         QVERIFY(waitForOneOf(run.user, run.userError));
+        QCOMPARE(run.userError.calls(), 1);
         QCOMPARE(run.userError.last().details, GoogleRequestServiceBase::statusMessage(500));
     }
 
@@ -127,6 +128,7 @@ private Q_SLOTS:
         Run run;
         client(run, "t")->getSelfUserDetails();
         QVERIFY(waitForOneOf(run.user, run.userError));
+        QCOMPARE(run.userError.calls(), 1);
         QVERIFY2(run.userError.last().details.contains("larger than"),
                  qPrintable(run.userError.last().details));
     }

@@ -225,10 +225,10 @@ private Q_SLOTS:
         second.setObject(QStringLiteral("blog of second"), "blog");
 
         UserDefaults reopened(path());
-        QCOMPARE(reopened.stringForKey("token").value(), QStringLiteral("token of first"));
-        QCOMPARE(reopened.stringForKey("blog").value(), QStringLiteral("blog of second"));
+        QCOMPARE(reopened.stringForKey("token").value_or(QString()), QStringLiteral("token of first"));
+        QCOMPARE(reopened.stringForKey("blog").value_or(QString()), QStringLiteral("blog of second"));
         // The merged file is what the second writer holds now.
-        QCOMPARE(second.stringForKey("token").value(), QStringLiteral("token of first"));
+        QCOMPARE(second.stringForKey("token").value_or(QString()), QStringLiteral("token of first"));
     }
 
     void testStaleValueOfAnUnchangedKeyDoesNotOverwriteAnotherWriters()
@@ -240,7 +240,7 @@ private Q_SLOTS:
         second.setBool(true, "queried");
 
         UserDefaults reopened(path());
-        QCOMPARE(reopened.stringForKey("token").value(), QStringLiteral("new"));
+        QCOMPARE(reopened.stringForKey("token").value_or(QString()), QStringLiteral("new"));
         QVERIFY(reopened.boolForKey("queried"));
     }
 
@@ -258,7 +258,7 @@ private Q_SLOTS:
 
         UserDefaults reopened(path());
         QVERIFY(!reopened.objectForKey("token").isValid());
-        QCOMPARE(reopened.stringForKey("blog").value(), QStringLiteral("b2"));
+        QCOMPARE(reopened.stringForKey("blog").value_or(QString()), QStringLiteral("b2"));
     }
 
     void testRemovingAKeyOnlyAnotherWriterHadRemovesIt()
@@ -280,7 +280,7 @@ private Q_SLOTS:
         first.setBool(true, "other");
 
         UserDefaults reopened(path());
-        QCOMPARE(reopened.stringForKey("token").value(), QStringLiteral("second"));
+        QCOMPARE(reopened.stringForKey("token").value_or(QString()), QStringLiteral("second"));
         QVERIFY(reopened.boolForKey("other"));
     }
 
