@@ -11,3 +11,8 @@ void BackgroundRunner::runOnMainThread(std::function<void()> work) const
 {
     Dispatch::toMainThread(std::move(work));
 }
+
+void BackgroundRunner::runOnMainThread(const QObject* context, std::function<void()> work) const
+{
+    Dispatch::toMainThread(context, std::move(work));
+}

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QSizeF>
 #include <QString>
 
-class QFont;
-
-// HTML of posts and comments as plain text, and text measurement.
+// HTML of posts and comments as plain text. Text measurement needs fonts: see StringServicesLayout.
 class StringServices
 {
 public:
@@ -15,7 +12,4 @@ public:
     QString decodeCommentHtml(const QString& html) const;
     // Every tag removed, horizontal blanks trimmed from both ends.
     QString removeHtmlEntries(const QString& html) const;
-    // Size the text takes laid out in the font inside a box of the given size, without line padding.
-    // Needs a GUI application (fonts); defined in the GUI library.
-    QSizeF textSizeForWidth(const QString& text, const QFont& font, const QSizeF& size) const;
 };

@@ -8,9 +8,11 @@ std::pair<BloggerSuccessResponse, QList<BloggerPost>> PostsListXMLParser::parse(
 {
     AtomEntryReader reader(xmlString);
     QList<BloggerPost> posts;
-    // An error document (GData <errors>, an XHTML page) is well-formed too, and holds no posts.
-    if (reader.readNextStartElement() && !reader.isAtomElement(QLatin1StringView("feed"))) {
-        reader.xml().raiseError(QStringLiteral("The reply is not an Atom feed"));
+    // A well-formed page that is no Atom feed, such as the HTML page of a refused token, is not an empty
+    // page of posts: taken as one, a download would "succeed" with nothing.
+    if (!reader.readNextStartElement() || !reader.isAtomElement(QLatin1StringView("feed"))) {
+        const BloggerSuccessResponse failure = reader.response();
+        return {failure.success ? BloggerSuccessResponse(false, notAFeedMessage()) : failure, posts};
     }
     while (reader.readNextStartElement()) {
         if (reader.isAtomElement(QLatin1StringView("entry"))) {

@@ -14,8 +14,10 @@ class PostsListXMLParser
 public:
     explicit PostsListXMLParser(QString xmlString);
 
-    // The posts of the complete entries, in feed order. A document whose root is no Atom feed is an error.
+    // The posts of the complete entries, in feed order. A document whose root is not an Atom feed fails.
     std::pair<BloggerSuccessResponse, QList<BloggerPost>> parse() const;
+
+    static QString notAFeedMessage() { return QStringLiteral("The reply is not a feed of posts"); }
 
     QString xmlString;
 };

@@ -1,5 +1,7 @@
 #include "Alert.h"
 
+#include "Dispatch.h"
+
 #include <QMutex>
 
 #include <cstdio>
@@ -23,6 +25,7 @@ void Alert::setPresenter(Presenter presenter)
 
 void Alert::present(const AlertRequest& request)
 {
+    Dispatch::requireMainThread("Alert::present");
     Presenter presenter;
     {
         QMutexLocker locker(&presenterMutex);
@@ -37,4 +40,8 @@ void Alert::present(const AlertRequest& request)
                               request.message + '\n'),
                stdout);
     std::fflush(stdout);
+    // Nobody can answer: a question takes its last button, the one that changes nothing.
+    if (request.completion) {
+        request.completion(request.buttons.isEmpty() ? 0 : int(request.buttons.size()) - 1);
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -16,6 +17,10 @@ struct AlertRequest
     AlertStyle style;
     QString title;
     QString message;
+    // Button titles in order, the first confirming; empty means one default button.
+    QStringList buttons = {};
+    // Called once with the index of the button chosen; may be unset.
+    std::function<void(int button)> completion = {};
 };
 
 // Shows alerts on the main thread through the installed presenter. The GUI installs a message-box
@@ -27,6 +32,6 @@ public:
 
     // Replaces the presenter; an empty one restores the default (a printed line).
     static void setPresenter(Presenter presenter);
-    // Must be called on the main thread.
+    // Must be called on the main thread; never waits for the answer.
     static void present(const AlertRequest& request);
 };

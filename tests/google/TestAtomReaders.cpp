@@ -284,6 +284,26 @@ private Q_SLOTS:
         QVERIFY(posts.isEmpty());
     }
 
+    void testWellFormedHtmlPageIsNoEmptyFeed()
+    {
+        // The page the feed answers for a refused token is well-formed XML without entries.
+        const QString html =
+            QStringLiteral("<HTML>\n<HEAD>\n<TITLE>Token invalid - Invalid token: Token not "
+                           "found</TITLE>\n</HEAD>\n<BODY><H2>Error 401</H2></BODY>\n</HTML>\n");
+        auto [response, posts] = PostsListXMLParser(html).parse();
+        QVERIFY(!response.success);
+        QCOMPARE(response.details, PostsListXMLParser::notAFeedMessage());
+        QVERIFY(posts.isEmpty());
+    }
+
+    void testFeedOutsideTheAtomNamespaceIsNoFeed()
+    {
+        auto [response, posts] =
+            PostsListXMLParser(QStringLiteral("<feed><entry><id>x.post-1</id></entry></feed>")).parse();
+        QVERIFY(!response.success);
+        QVERIFY(posts.isEmpty());
+    }
+
     void testExternalEntityIsNeverResolved()
     {
         QTemporaryFile secret;
@@ -527,7 +547,6 @@ private Q_SLOTS:
         QTest::newRow("XHTML page")
             << "<html xmlns='http://www.w3.org/1999/xhtml'><head><title>500</title>"
                "</head><body><feed xmlns='http://www.w3.org/2005/Atom'/></body></html>";
-        QTest::newRow("feed outside Atom") << "<feed><entry><id>x.post-1</id></entry></feed>";
         QTest::newRow("lone entry") << atomEntryStart + "<id>x.post-1</id></entry>";
     }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WindowController.h"
+#include "platform/gui/WindowController.h"
 
 #include <memory>
 

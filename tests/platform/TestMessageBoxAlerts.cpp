@@ -1,5 +1,5 @@
 #include "common/LocalNotificationService.h"
-#include "platform/MessageBoxAlertPresenter.h"
+#include "platform/gui/MessageBoxAlertPresenter.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -3,9 +3,9 @@
 #include "WebTestMain.h"
 
 #include "platform/ApplicationFolders.h"
-#include "platform/WebEngineProfiles.h"
-#include "platform/WebPage.h"
-#include "platform/WebView.h"
+#include "platform/gui/WebEngineProfiles.h"
+#include "platform/gui/WebPage.h"
+#include "platform/gui/WebView.h"
 
 #include <QPointer>
 #include <QProcess>

@@ -1,6 +1,6 @@
 // Helper of TestWebView: a separate run of the application's web layer that visits one address with the
 // sign-in profile and exits normally, so a test can see what that profile kept for the next launch.
-#include "platform/WebView.h"
+#include "platform/gui/WebView.h"
 
 #include <QApplication>
 #include <QStandardPaths>

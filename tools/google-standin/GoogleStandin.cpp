@@ -3,6 +3,7 @@
 #include "StandinErrors.h"
 #include "StandinRouter.h"
 #include "StandinServer.h"
+#include "StandinStateFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -93,9 +94,14 @@ quint16 GoogleStandin::start(quint16 port)
     QMutexLocker lock(&m_mutex);
     m_port = bound;
     m_config.baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(bound);
-    QString seedError;
-    if (!m_state.loadSeed(m_seed, m_config.baseUrl, &seedError))
-        m_error = QStringLiteral("seed not loaded: ") + seedError;
+    QString loadError;
+    if (!m_pendingState.isEmpty()) {
+        if (!StandinStateFile::fromJson(m_pendingState, m_config.baseUrl, &m_state, &loadError))
+            m_error = QStringLiteral("state not loaded: ") + loadError;
+        m_pendingState = QJsonObject();
+    } else if (!m_state.loadSeed(m_seed, m_config.baseUrl, &loadError)) {
+        m_error = QStringLiteral("seed not loaded: ") + loadError;
+    }
     return bound;
 }
 
@@ -166,8 +172,11 @@ bool GoogleStandin::loadSeed(const QJsonObject& seed, QString* error)
     if (!trial.loadSeed(seed, base, error))
         return false;
     m_seed = seed;
-    if (!m_config.baseUrl.isEmpty())
+    m_pendingState = QJsonObject();
+    if (!m_config.baseUrl.isEmpty()) {
         m_state = trial;
+        stateChangedLocked();
+    }
     return true;
 }
 
@@ -176,8 +185,8 @@ void GoogleStandin::reset()
     QMutexLocker lock(&m_mutex);
     m_faults.clear();
     m_log.clear();
-    if (!m_config.baseUrl.isEmpty())
-        m_state.loadSeed(m_seed, m_config.baseUrl, nullptr);
+    if (!m_config.baseUrl.isEmpty() && m_state.loadSeed(m_seed, m_config.baseUrl, nullptr))
+        stateChangedLocked();
     lock.unlock();
     releaseStalled();
 }
@@ -247,6 +256,7 @@ QString GoogleStandin::addPost(const QString& blogId, StandinPost post)
         post.published = post.updated;
     StandinState::assignUrlPath(*b, post);
     b->posts.prepend(post);
+    stateChangedLocked();
     return post.id;
 }
 
@@ -259,6 +269,7 @@ bool GoogleStandin::updatePost(const QString& blogId, const StandinPost& post)
         return false;
     *existing = post;
     StandinState::assignUrlPath(*b, *existing);
+    stateChangedLocked();
     return true;
 }
 
@@ -266,7 +277,10 @@ bool GoogleStandin::removePost(const QString& blogId, const QString& postId)
 {
     QMutexLocker lock(&m_mutex);
     StandinBlog* b = m_state.blog(blogId);
-    return b && b->posts.removeIf([&](const StandinPost& p) { return p.id == postId; }) > 0;
+    if (!b || b->posts.removeIf([&](const StandinPost& p) { return p.id == postId; }) == 0)
+        return false;
+    stateChangedLocked();
+    return true;
 }
 
 QList<StandinPhoto> GoogleStandin::photos() const
@@ -275,49 +289,135 @@ QList<StandinPhoto> GoogleStandin::photos() const
     return m_state.photos;
 }
 
+bool GoogleStandin::loadStateFile(const QString& path, QString* error)
+{
+    QString localError;
+    if (!error)
+        error = &localError;
+    QJsonObject json;
+    if (!StandinStateFile::read(path, &json, error))
+        return false;
+    QMutexLocker lock(&m_mutex);
+    // Checked at once, with a stand-in address if not yet listening.
+    const bool running = !m_config.baseUrl.isEmpty();
+    StandinState trial;
+    if (!StandinStateFile::fromJson(json, running ? m_config.baseUrl : QStringLiteral("http://127.0.0.1:0"),
+                                    &trial, error)) {
+        *error = path + QStringLiteral(": ") + *error;
+        return false;
+    }
+    if (running) {
+        trial.revision = m_state.revision + 1;
+        m_state = trial;
+        stateChangedLocked();
+    } else {
+        m_pendingState = json;
+    }
+    return true;
+}
+
+void GoogleStandin::setStateFile(const QString& path)
+{
+    QMutexLocker lock(&m_mutex);
+    m_statePath = path;
+}
+
+QString GoogleStandin::stateFile() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_statePath;
+}
+
+bool GoogleStandin::saveState(QString* error)
+{
+    QString localError;
+    if (!error)
+        error = &localError;
+    QMutexLocker lock(&m_mutex);
+    if (m_statePath.isEmpty()) {
+        *error = QStringLiteral("no state file is set");
+        return false;
+    }
+    if (m_config.baseUrl.isEmpty()) {
+        *error = QStringLiteral("the stand-in has not started, so it has no state yet");
+        return false;
+    }
+    return writeStateLocked(error);
+}
+
+void GoogleStandin::stateChangedLocked()
+{
+    if (m_statePath.isEmpty())
+        return;
+    QString error;
+    if (!writeStateLocked(&error))
+        qWarning("google-standin: cannot write the state: %s", qPrintable(error));
+}
+
+bool GoogleStandin::writeStateLocked(QString* error)
+{
+    return StandinStateFile::write(m_statePath, m_state, m_config.baseUrl, error);
+}
+
 QString GoogleStandin::issueAccessToken(const QString& accountId)
 {
     QMutexLocker lock(&m_mutex);
     const QString id = knownAccount(accountId);
-    return id.isEmpty() ? QString() : m_state.issueAccessToken(id, m_config.scope, m_config.clientId);
+    if (id.isEmpty())
+        return {};
+    const QString token = m_state.issueAccessToken(id, m_config.scope, m_config.clientId);
+    stateChangedLocked();
+    return token;
 }
 
 QString GoogleStandin::issueRefreshToken(const QString& accountId)
 {
     QMutexLocker lock(&m_mutex);
     const QString id = knownAccount(accountId);
-    return id.isEmpty() ? QString() : m_state.issueRefreshToken(id, m_config.scope, m_config.clientId);
+    if (id.isEmpty())
+        return {};
+    const QString token = m_state.issueRefreshToken(id, m_config.scope, m_config.clientId);
+    stateChangedLocked();
+    return token;
 }
 
 QString GoogleStandin::issueAuthorizationCode(const QString& accountId, const QString& redirectUri)
 {
     QMutexLocker lock(&m_mutex);
     const QString id = knownAccount(accountId);
-    return id.isEmpty() ? QString() : m_state.issueCode(id, m_config.clientId, redirectUri, m_config.scope);
+    if (id.isEmpty())
+        return {};
+    const QString code = m_state.issueCode(id, m_config.clientId, redirectUri, m_config.scope);
+    stateChangedLocked();
+    return code;
 }
 
 void GoogleStandin::expireAccessToken(const QString& token)
 {
     QMutexLocker lock(&m_mutex);
     spend(m_state.accessTokens, token);
+    stateChangedLocked();
 }
 
 void GoogleStandin::expireAllAccessTokens()
 {
     QMutexLocker lock(&m_mutex);
     spendAll(m_state.accessTokens);
+    stateChangedLocked();
 }
 
 void GoogleStandin::revokeRefreshToken(const QString& token)
 {
     QMutexLocker lock(&m_mutex);
     spend(m_state.refreshTokens, token);
+    stateChangedLocked();
 }
 
 void GoogleStandin::revokeAllRefreshTokens()
 {
     QMutexLocker lock(&m_mutex);
     spendAll(m_state.refreshTokens);
+    stateChangedLocked();
 }
 
 bool GoogleStandin::isAccessTokenValid(const QString& token) const
@@ -481,6 +581,7 @@ StandinResponse GoogleStandin::handle(const LoggedRequest& request, bool replay)
         trimLog();
         fault = takeFault(request);
     }
+    const quint64 revision = m_state.revision;
     StandinResponse response;
     bool routed = false;
     if (fault && fault->kind == StandinFault::Kind::NoReply) {
@@ -507,6 +608,9 @@ StandinResponse GoogleStandin::handle(const LoggedRequest& request, bool replay)
     }
     if (routed && fault)
         applyBodyFault(fault->kind, &response);
+    // Written before the reply leaves, so a client that saw the reply finds the change on disk.
+    if (m_state.revision != revision)
+        stateChangedLocked();
     lock.unlock();
     if (!replay)
         Q_EMIT requestLogged(request);

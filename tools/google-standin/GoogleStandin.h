@@ -62,6 +62,17 @@ public:
     bool removePost(const QString& blogId, const QString& postId);
     QList<StandinPhoto> photos() const;
 
+    // ---- state file ----
+    // Reads a state that saveState() wrote, in place of the seed; before start() it is checked at once and
+    // applied at start. On failure nothing changes.
+    bool loadStateFile(const QString& path, QString* error = nullptr);
+    // From now on every change of state is written to the file before the request that made it is
+    // answered, replacing the file whole. Empty: no file.
+    void setStateFile(const QString& path);
+    QString stateFile() const;
+    // Writes the state to the state file now.
+    bool saveState(QString* error = nullptr);
+
     // ---- tokens ----
     // An access token valid in "Authorization: OAuth <token>" or "Bearer <token>" (empty account: the
     // default).
@@ -116,11 +127,16 @@ private:
     void trimLog();
     // The given account, or the first when none is given; empty when there is no such account.
     QString knownAccount(const QString& accountId) const;
+    // Called with the mutex held after a change of state.
+    void stateChangedLocked();
+    bool writeStateLocked(QString* error);
 
     mutable QMutex m_mutex;
     StandinState m_state;
     StandinConfig m_config;
     QJsonObject m_seed;
+    QJsonObject m_pendingState; // a loaded state waiting for start()
+    QString m_statePath;
     QList<StandinFault> m_faults;
     QList<LoggedRequest> m_log;
     int m_logLimit = -1;

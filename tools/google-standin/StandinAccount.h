@@ -13,4 +13,6 @@ struct StandinAccount
     QString picture;
     QString locale = "en";
     QString albumId; // the default photo album
+
+    bool operator==(const StandinAccount&) const = default;
 };

@@ -19,4 +19,6 @@ struct StandinBlog
     int utcOffsetMinutes = 0; // the blog's time zone, used when writing dates
     QString language = "en";
     QList<StandinPost> posts;
+
+    bool operator==(const StandinBlog&) const = default;
 };

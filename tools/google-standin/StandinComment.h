@@ -13,4 +13,6 @@ struct StandinComment
     QDateTime published;
     QDateTime updated;
     QString content; // HTML
+
+    bool operator==(const StandinComment&) const = default;
 };

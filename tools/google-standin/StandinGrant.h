@@ -10,4 +10,6 @@ struct StandinGrant
     QString clientId;
     QString redirectUri; // codes only
     bool spent = false;  // code exchanged, access token expired or refresh token revoked
+
+    bool operator==(const StandinGrant&) const = default;
 };

@@ -16,4 +16,6 @@ struct StandinPhoto
     QDateTime published;
     int width = 0;
     int height = 0;
+
+    bool operator==(const StandinPhoto&) const = default;
 };

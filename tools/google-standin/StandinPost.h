@@ -21,4 +21,6 @@ struct StandinPost
     QList<StandinComment> comments;
 
     bool isScheduled() const { return !draft && published > updated; }
+
+    bool operator==(const StandinPost&) const = default;
 };

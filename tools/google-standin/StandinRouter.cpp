@@ -402,6 +402,7 @@ StandinResponse StandinRouter::token(const LoggedRequest& request)
             return StandinErrors::tokenError(400, QStringLiteral("redirect_uri_mismatch"),
                                              QStringLiteral("Bad Request"));
         it->spent = true;
+        m_state.markChanged();
         const StandinGrant grant = *it;
         const QString access = m_state.issueAccessToken(grant.accountId, grant.scope, m_config.clientId);
         const QString refresh = m_state.issueRefreshToken(grant.accountId, grant.scope, m_config.clientId);
@@ -507,6 +508,7 @@ StandinResponse StandinRouter::deletePostJson(const LoggedRequest& request, cons
     if (t.failure)
         return *t.failure;
     t.blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
+    m_state.markChanged();
     return StandinResponse::make(204, QByteArray(), QByteArray());
 }
 
@@ -615,6 +617,7 @@ StandinResponse StandinRouter::postsFeed(const LoggedRequest& request, const QBy
         post.published = entry.hasPublished ? entry.published : now;
         StandinState::assignUrlPath(*t.blog, post);
         t.blog->posts.prepend(post);
+        m_state.markChanged();
         return atomEntryReply(201, *t.blog, t.blog->posts.first(), gdata2);
     }
 
@@ -671,6 +674,7 @@ StandinResponse StandinRouter::postEntry(const LoggedRequest& request, const QBy
         return atomEntryReply(200, *t.blog, *t.post, gdata2);
     if (method == "DELETE") {
         t.blog->posts.removeIf([&](const StandinPost& p) { return p.id == postId; });
+        m_state.markChanged();
         return StandinResponse::make(200, QByteArray(), QByteArray());
     }
     StandinAtomReader::Entry entry;
@@ -688,6 +692,7 @@ StandinResponse StandinRouter::postEntry(const LoggedRequest& request, const QBy
         t.post->published = now; // a draft goes live now
     t.post->updated = now;
     StandinState::assignUrlPath(*t.blog, *t.post);
+    m_state.markChanged();
     return atomEntryReply(200, *t.blog, *t.post, gdata2);
 }
 
@@ -714,6 +719,7 @@ StandinResponse StandinRouter::addComment(const LoggedRequest& request, const QS
     comment.published = comment.updated = QDateTime::currentDateTimeUtc();
     comment.content = entry.content;
     t.post->comments.append(comment);
+    m_state.markChanged();
     StandinResponse r = StandinResponse::make(
         201, AtomEntryType,
         StandinAtomWriter::commentEntry(*t.blog, *t.post, t.post->comments.last(), m_config.baseUrl));
@@ -731,6 +737,7 @@ StandinResponse StandinRouter::deleteComment(const LoggedRequest& request, const
         return *t.failure;
     if (t.post->comments.removeIf([&](const StandinComment& c) { return c.id == commentId; }) == 0)
         return StandinErrors::feedError(404, QStringLiteral("Comment not found"));
+    m_state.markChanged();
     return StandinResponse::make(200, QByteArray(), QByteArray());
 }
 
@@ -773,6 +780,7 @@ StandinResponse StandinRouter::uploadPhoto(const LoggedRequest& request, const Q
     photo.width = size.width();
     photo.height = size.height();
     m_state.photos.append(photo);
+    m_state.markChanged();
     return StandinResponse::make(201, AtomEntryType,
                                  StandinAtomWriter::photoEntry(photo, *account, m_config.baseUrl));
 }

@@ -136,8 +136,7 @@ bool StandinState::loadSeed(const QJsonObject& rawSeed, const QString& baseUrl, 
         b.name = o.value(QStringLiteral("name")).toString();
         b.description = o.value(QStringLiteral("description")).toString();
         b.path = o.value(QStringLiteral("path")).toString();
-        static const QRegularExpression pathRe(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9-]*$"));
-        if (!pathRe.match(b.path).hasMatch() || isReservedPath(b.path) || next.blogByPath(b.path)) {
+        if (!isUsablePath(b.path) || next.blogByPath(b.path)) {
             *error = where + QStringLiteral(": unusable path \"%1\"").arg(b.path);
             return false;
         }
@@ -184,6 +183,7 @@ bool StandinState::loadSeed(const QJsonObject& rawSeed, const QString& baseUrl, 
         next.photos.append(ph);
     }
 
+    next.revision = revision + 1;
     *this = next;
     return true;
 }
@@ -289,6 +289,7 @@ QString StandinState::issueCode(const QString& accountId, const QString& clientI
 {
     const QString code = QStringLiteral("4/0Ad") + randomToken(40);
     codes.insert(code, StandinGrant{accountId, scope, clientId, redirectUri, false});
+    markChanged();
     return code;
 }
 
@@ -297,6 +298,7 @@ QString StandinState::issueAccessToken(const QString& accountId, const QString& 
 {
     const QString token = QStringLiteral("ya29.a0Standin") + randomToken(48);
     accessTokens.insert(token, StandinGrant{accountId, scope, clientId, QString(), false});
+    markChanged();
     return token;
 }
 
@@ -305,6 +307,7 @@ QString StandinState::issueRefreshToken(const QString& accountId, const QString&
 {
     const QString token = QStringLiteral("1//0gStandin") + randomToken(40);
     refreshTokens.insert(token, StandinGrant{accountId, scope, clientId, QString(), false});
+    markChanged();
     return token;
 }
 
@@ -355,4 +358,10 @@ bool StandinState::isReservedPath(const QString& path)
     static const QStringList reserved{"feeds",  "o",         "oauth2",      "blogger", "data",
                                       "photos", "comment.g", "favicon.ico", "standin"};
     return reserved.contains(path.toLower());
+}
+
+bool StandinState::isUsablePath(const QString& path)
+{
+    static const QRegularExpression pathRe(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9-]*$"));
+    return pathRe.match(path).hasMatch() && !isReservedPath(path);
 }

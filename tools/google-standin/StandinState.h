@@ -26,6 +26,10 @@ public:
     QHash<QString, StandinGrant> accessTokens;
     QHash<QString, StandinGrant> refreshTokens;
 
+    // Bumped by every change, so an owner that keeps the state on disk knows when to write it.
+    quint64 revision = 0;
+    void markChanged() { ++revision; }
+
     const StandinAccount* account(const QString& id) const;
     StandinBlog* blog(const QString& id);
     const StandinBlog* blog(const QString& id) const;
@@ -48,6 +52,8 @@ public:
 
     // Names that blog addresses may not take, because the services' own paths live there.
     static bool isReservedPath(const QString& path);
+    // A path a blog's address can take: letters, digits and dashes, and no reserved name.
+    static bool isUsablePath(const QString& path);
 
 private:
     bool idInUse(const QString& id) const;

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -39,8 +40,13 @@ int main(int argc, char** argv)
     const QCommandLineOption secretOption(QStringLiteral("client-secret"),
                                           QStringLiteral("OAuth client secret to accept."),
                                           QStringLiteral("SECRET"));
+    const QCommandLineOption stateOption(
+        QStringLiteral("state"),
+        QStringLiteral("Keep the state in FILE: loaded at start when it exists (else seeded and written), "
+                       "rewritten after each change."),
+        QStringLiteral("FILE"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Print each request."));
-    parser.addOptions({portOption, seedOption, clientIdOption, secretOption, verboseOption});
+    parser.addOptions({portOption, seedOption, clientIdOption, secretOption, stateOption, verboseOption});
     parser.process(app);
 
     bool ok = false;
@@ -60,6 +66,27 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    const QString statePath = parser.value(stateOption);
+    if (parser.isSet(stateOption) && statePath.isEmpty()) {
+        std::fprintf(stderr, "google-standin: --state needs a file name\n");
+        return 2;
+    }
+    // Any file at the path, even an empty or broken one, is the user's state: never seeded over.
+    const bool resume = !statePath.isEmpty() && QFileInfo(statePath).exists();
+    if (resume) {
+        QString error;
+        if (!standin.loadStateFile(statePath, &error)) {
+            std::fprintf(stderr,
+                         "google-standin: cannot load the state, so it stops rather than seed over it: %s\n"
+                         "google-standin: mend or remove the file to go on\n",
+                         qPrintable(error));
+            return 2;
+        }
+        if (parser.isSet(seedOption))
+            std::fprintf(stderr, "google-standin: the state in %s is used; --seed applies only without it\n",
+                         qPrintable(statePath));
+    }
+    standin.setStateFile(statePath);
     if (parser.isSet(clientIdOption) || parser.isSet(secretOption)) {
         const StandinConfig config = standin.config();
         standin.setClient(parser.isSet(clientIdOption) ? parser.value(clientIdOption) : config.clientId,
@@ -76,6 +103,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "google-standin: cannot listen on port %u: %s\n", port,
                      qPrintable(standin.errorString()));
         return 1;
+    }
+    if (!statePath.isEmpty()) {
+        // Written at once, so a state file that cannot be kept is known before anyone relies on it.
+        QString error;
+        if (!standin.saveState(&error)) {
+            std::fprintf(stderr, "google-standin: cannot write the state: %s\n", qPrintable(error));
+            standin.stop();
+            return 2;
+        }
     }
     std::printf("Listening on port %u\n", unsigned(bound));
     std::printf("Base address %s\n", qPrintable(standin.serverUrl().toString()));

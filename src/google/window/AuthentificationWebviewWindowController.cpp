@@ -1,7 +1,7 @@
 #include "AuthentificationWebviewWindowController.h"
 
 #include "google/GoogleAuthentificationPage.h"
-#include "platform/WebView.h"
+#include "platform/gui/WebView.h"
 #include "ui_AuthentificationWebviewWindow.h"
 
 #include <QUrl>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "google/AuthentificationWindow.h"
-#include "platform/WindowController.h"
+#include "platform/gui/WindowController.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 
 #include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/ApplicationFolders.h"
-#include "platform/WebView.h"
+#include "platform/gui/WebView.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -7,7 +7,7 @@
 #include "google/GoogleAuthentificationService.h"
 #include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/Dispatch.h"
-#include "platform/WebView.h"
+#include "platform/gui/WebView.h"
 
 #include <QSignalSpy>
 #include <QUrlQuery>

@@ -1,6 +1,9 @@
 #include "Screenshot.h"
 
 #include <QDir>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QImage>
 #include <QPixmap>
 #include <QTest>
@@ -37,6 +40,36 @@ QString Screenshot::save(QWidget* window, const QString& name)
             return showsSomething(picture.toImage());
         },
         5000);
+    const QString folder = QStringLiteral(PENHOLLOW_SCREENSHOT_DIR);
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    return picture.save(path) ? path : QString();
+}
+
+QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
+{
+    QScreen* screen = window->screen();
+    if (!screen || QGuiApplication::platformName() != QStringLiteral("xcb")) {
+        return save(window, name);
+    }
+    // Pop-ups and menus may reach past the window's edge: take them in too.
+    QRect area = window->frameGeometry();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != window && top->isVisible() && (top->windowFlags() & Qt::Popup) == Qt::Popup) {
+            area = area.united(top->frameGeometry());
+        }
+    }
+    area = area.intersected(screen->geometry());
+    QPixmap picture;
+    (void)QTest::qWaitFor(
+        [&] {
+            picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+            return showsSomething(picture.toImage());
+        },
+        5000);
+    // Let late paints (menus fading in, the web view's first frame) land, then take the final picture.
+    QTest::qWait(300);
+    picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     const QString folder = QStringLiteral(PENHOLLOW_SCREENSHOT_DIR);
     QDir().mkpath(folder);
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");

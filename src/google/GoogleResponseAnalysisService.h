@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// Error texts as the user reads them. When a text says the account's sign-in no longer works, the advice
+// to sign in again is appended. The rule, case-insensitive, on whole words (a word is a run of letters and
+// digits: blanks, underscores and punctuation separate, so "invalid_grant" counts and "credentialsless"
+// or "4010" do not):
+//   - "invalid" up to two words before "grant", "token" or "credential(s)": invalid_grant, Invalid
+//     Credentials, "invalid authentication credentials", "Invalid token";
+//   - "expired" or "revoked" in a text that names a token, credential(s), grant or session:
+//     "Token has been expired or revoked.";
+//   - "unauthorized" (or "unauthorised"), "forbidden", "login required", "access denied",
+//     "permission denied", "insufficient permission(s)" (also insufficientPermissions);
+//   - the number 401;
+//   - "no refresh token", as the sign-in service says when it holds none.
+// The advice is added once: a text that already carries it comes back unchanged. A text without an end
+// mark gets a full stop before the advice.
+class GoogleResponseAnalysisService
+{
+public:
+    QString transformMessageIfCredentialsRelated(const QString& message) const;
+    bool isCredentialsRelated(const QString& message) const;
+
+    static QString reauthentificationAdvice()
+    {
+        return QStringLiteral(" Please sign in to this account again: open the settings (the gear at the "
+                              "bottom left) and choose Sign In Again.");
+    }
+};

@@ -1,0 +1,108 @@
+#include "Popover.h"
+
+#include "ViewController.h"
+#include "platform/Dispatch.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+Popover::Popover(ViewController* controller, QObject* parent) : QObject(parent), m_controller(controller) {}
+
+Popover::~Popover()
+{
+    releaseContent();
+    delete m_frame.data();
+}
+
+ViewController* Popover::contentViewController() const
+{
+    return m_controller;
+}
+
+void Popover::showRelativeToView(QWidget* anchor)
+{
+    Dispatch::requireMainThread("Popover::showRelativeToView");
+    if (!m_controller || !anchor) {
+        return;
+    }
+    if (!m_frame) {
+        m_frame = new QFrame(anchor->window(), Qt::Popup | Qt::FramelessWindowHint);
+        m_frame->setObjectName(QStringLiteral("popoverWindow"));
+        m_frame->setFrameShape(QFrame::StyledPanel);
+        m_frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_frame->installEventFilter(this);
+        auto* layout = new QVBoxLayout(m_frame);
+        layout->setContentsMargins(1, 1, 1, 1);
+    }
+    QWidget* content = m_controller->view();
+    if (content->parentWidget() != m_frame) {
+        content->setParent(m_frame);
+        m_frame->layout()->addWidget(content);
+    }
+    content->show();
+    m_frame->adjustSize();
+
+    const QSize size = m_frame->sizeHint().expandedTo(m_frame->minimumSizeHint());
+    const QPoint below = anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height()));
+    QPoint origin(below.x() - size.width() / 2, below.y() + 2);
+    // Below the anchor, inside its window where it fits; above it when the window ends first, as at the
+    // foot of the left column.
+    const QRect windowArea = anchor->window()->geometry();
+    if (origin.y() + size.height() > windowArea.bottom()) {
+        const int above = anchor->mapToGlobal(QPoint(0, 0)).y() - 2 - size.height();
+        if (above >= windowArea.top()) {
+            origin.setY(above);
+        }
+    }
+    if (size.width() <= windowArea.width()) {
+        origin.setX(qBound(windowArea.left(), origin.x(), windowArea.right() - size.width()));
+    }
+    if (QScreen* screen = anchor->screen()) {
+        const QRect area = screen->availableGeometry();
+        origin.setX(qBound(area.left(), origin.x(), qMax(area.left(), area.right() - size.width())));
+        origin.setY(qBound(area.top(), origin.y(), qMax(area.top(), area.bottom() - size.height())));
+    }
+    m_frame->move(origin);
+    m_frame->show();
+}
+
+void Popover::close()
+{
+    if (m_frame && m_frame->isVisible()) {
+        m_frame->close();
+    }
+}
+
+bool Popover::isShown() const
+{
+    return m_frame && m_frame->isVisible();
+}
+
+QWidget* Popover::popupWindow() const
+{
+    return m_frame;
+}
+
+bool Popover::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_frame && event->type() == QEvent::Hide) {
+        Q_EMIT didClose();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Popover::releaseContent()
+{
+    if (!m_controller || !m_frame || !m_controller->isViewLoaded()) {
+        return;
+    }
+    QWidget* content = m_controller->view();
+    if (content->parentWidget() == m_frame) {
+        content->hide();
+        content->setParent(nullptr);
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <functional>
+#include <memory>
+
+class HtmlSchemeHandler;
+class QWebEngineContextMenuRequest;
+class QWebEngineProfile;
+class QWebEngineUrlRequestInfo;
+class UrlRequestInterceptor;
+class WebPage;
+
+// The web view every window stands on. Each view has its own page and, unless it names a persistent
+// profile, its own private profile, so interceptors and cookies never leak from one view to another.
+// Everything here runs on the main thread and nothing waits: results come back through closures.
+class WebView : public QWebEngineView
+{
+    Q_OBJECT
+    // Set from an interface file to keep cookies and storage under the data folder (see WebEngineProfiles).
+    Q_PROPERTY(QString persistentProfileName READ persistentProfileName WRITE setPersistentProfileName)
+
+public:
+    using ScriptCallback = std::function<void(const QVariant& result)>;
+    using LoadFinishedBlock = std::function<void(bool ok, const QString& title)>;
+    using NavigationPolicy =
+        std::function<bool(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame)>;
+    using RequestInterception = std::function<void(QWebEngineUrlRequestInfo& info)>;
+    // Whether the engine's own context menu may open for this request; unset always allows it.
+    using ContextMenuFilter = std::function<bool(const QWebEngineContextMenuRequest& request)>;
+
+    explicit WebView(QWidget* parent = nullptr);
+    ~WebView() override;
+
+    // Empty: a private in-memory profile. Switching profiles makes a new page, so do it before loading;
+    // the closures set on the view are kept.
+    QString persistentProfileName() const;
+    void setPersistentProfileName(const QString& name);
+
+    void loadAddress(const QUrl& address);
+    // Relative addresses in the HTML resolve against baseAddress, which is also the page's origin.
+    // The engine passes the HTML as a data address, so it cannot be larger than 2 MB.
+    void loadHtml(const QString& html, const QUrl& baseAddress);
+    // HTML of any size, served from memory; it has no base address, so relative addresses stay unresolved.
+    // Needs HtmlSchemeHandler::registerScheme() before the application object was made.
+    void loadDocument(const QString& html);
+
+    // The callback runs later on the main thread with the script's value (invalid when the script gave
+    // nothing or failed), and never once the view is gone.
+    void evaluateScript(const QString& script, ScriptCallback callback,
+                        quint32 worldId = QWebEngineScript::MainWorld);
+
+    // Called after every finished load with the page title as it stands then.
+    void setLoadFinishedBlock(LoadFinishedBlock block);
+    // Asked before every navigation; unset accepts everything.
+    void setNavigationPolicy(NavigationPolicy policy);
+    // Sees every request the page makes (documents, scripts, images, XHR); unset changes nothing.
+    void setRequestInterception(RequestInterception interception);
+    void setContextMenuFilter(ContextMenuFilter filter);
+
+    WebPage* webPage() const;
+    QWebEngineProfile* webProfile() const;
+
+Q_SIGNALS:
+    void pageLoaded(bool ok, const QString& title);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void usePage(std::shared_ptr<QWebEngineProfile> profile);
+    void releasePage();
+    void onLoadFinished(bool ok);
+
+    QString m_persistentProfileName;
+    std::shared_ptr<QWebEngineProfile> m_profile;
+    WebPage* m_page = nullptr;
+    UrlRequestInterceptor* m_interceptor = nullptr;
+    std::shared_ptr<bool> m_alive;
+    LoadFinishedBlock m_loadFinishedBlock;
+    NavigationPolicy m_navigationPolicy;
+    ContextMenuFilter m_contextMenuFilter;
+    HtmlSchemeHandler* m_htmlSchemeHandler = nullptr;
+};

@@ -1,0 +1,148 @@
+#include "PostsRemotePersistenceAppService.h"
+
+#include "common/GoogleServiceConstants.h"
+#include "google/GoogleResponseAnalysisService.h"
+#include "google/PostsGoogleService.h"
+#include "store/PersistentServiceState.h"
+#include "store/PostsLocalAccessAppService.h"
+#include "store/SQLiteDB.h"
+
+#include <QDateTime>
+
+namespace {
+
+// Only a row that mirrors Blogger may be written over or removed by what Blogger says.
+bool mirrorsBlogger(const std::optional<BloggerPost>& stored)
+{
+    return !stored || stored->isOnBlogger();
+}
+
+} // namespace
+
+PostsRemotePersistenceAppService::PostsRemotePersistenceAppService(
+    std::shared_ptr<GoogleAuthentificationService> service)
+    : m_authentificationService(std::move(service)),
+      m_timeoutInterval(GoogleServiceConstants::StandardTimeout)
+{
+}
+
+std::shared_ptr<PostsRemotePersistenceAppService>
+PostsRemotePersistenceAppService::create(std::shared_ptr<GoogleAuthentificationService> service)
+{
+    return std::shared_ptr<PostsRemotePersistenceAppService>(
+        new PostsRemotePersistenceAppService(std::move(service)));
+}
+
+std::shared_ptr<PostsGoogleService> PostsRemotePersistenceAppService::makeWebService() const
+{
+    // One web service per operation: its closures and listed posts belong to that operation.
+    std::shared_ptr<PostsGoogleService> web = PostsGoogleService::create(m_authentificationService);
+    web->setTimeoutInterval(timeoutInterval());
+    return web;
+}
+
+void PostsRemotePersistenceAppService::fail(ErrorBlock PostsRemotePersistenceAppService::*errorBlock,
+                                            const QString& message)
+{
+    (this->*errorBlock)(BloggerSuccessResponse(
+        false, GoogleResponseAnalysisService().transformMessageIfCredentialsRelated(message)));
+}
+
+PostsRemotePersistenceAppService::Stored
+PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>& posts) const
+{
+    const PostsLocalAccessAppService store;
+    Stored outcome;
+    // Read and written in one transaction, so an autosave cannot make a row local between the two.
+    store.db.db->transaction([&] {
+        QList<BloggerPost> mirrors;
+        mirrors.reserve(posts.size());
+        for (const BloggerPost& post : posts) {
+            // Without an id the post would be written over every row with an empty id.
+            if (post.postId.isEmpty()) {
+                continue;
+            }
+            const std::optional<BloggerPost> stored = store.getPost(post.postId);
+            if (mirrorsBlogger(stored)) {
+                mirrors.append(post);
+            } else {
+                outcome.keptLocal.append(*stored);
+            }
+        }
+        // One answer per post, or none when the batch was not stored.
+        outcome.ok = mirrors.isEmpty() || store.addOrUpdatePosts(mirrors).size() == mirrors.size();
+    });
+    return outcome;
+}
+
+void PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
+{
+    const PostsLocalAccessAppService store;
+    store.db.db->transaction([&] {
+        if (mirrorsBlogger(store.getPost(postId))) {
+            store.deleteBlogPost(postId, true);
+        }
+    });
+}
+
+void PostsRemotePersistenceAppService::listAndPersistAllBlogPosts(const QString& blogId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<PostsGoogleService> web = makeWebService();
+    web->onListBlogPostsBlockSuccess = [me, blogId](const QList<BloggerPost>& posts) {
+        if (!me->storeDownloadedPosts(posts).ok) {
+            me->fail(&PostsRemotePersistenceAppService::onListAndPersistAllBlogPostsError,
+                     nothingStoredMessage(QStringLiteral("the downloaded posts could not be saved on this "
+                                                         "computer. The posts already here are unchanged.")));
+            return;
+        }
+        PersistentServiceState state;
+        state.setLastUpdated(blogId, QDateTime::currentDateTime());
+        state.setBlogWasQueried(blogId, true);
+        me->onListAndPersistAllBlogPostsSuccess();
+    };
+    web->onListBlogPostsBlockError = [me](const BloggerSuccessResponse& failure) {
+        me->fail(&PostsRemotePersistenceAppService::onListAndPersistAllBlogPostsError, failure.details);
+    };
+    web->listBlogPosts(blogId);
+}
+
+void PostsRemotePersistenceAppService::getAndPersistBlogPost(const QString& postId, const QString& blogId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<PostsGoogleService> web = makeWebService();
+    web->onGetBlogPostBlockSuccess = [me](const BloggerPost& post) {
+        const Stored stored = me->storeDownloadedPosts({post});
+        if (!stored.ok || post.postId.isEmpty()) {
+            me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
+                     nothingStoredMessage(QStringLiteral("the post could not be saved on this computer.")));
+            return;
+        }
+        if (!stored.keptLocal.isEmpty()) {
+            me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
+                     nothingStoredMessage(QStringLiteral("this post is kept on this computer as ") +
+                                          rawValue(stored.keptLocal.first().postStatus) +
+                                          QStringLiteral(" and stays as it is.")));
+            return;
+        }
+        me->onGetAndPersistBlogPostSuccess(PostsLocalAccessAppService().getPost(post.postId).value_or(post));
+    };
+    web->onGetBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
+        me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError, failure.details);
+    };
+    web->getBlogPost(postId, blogId);
+}
+
+void PostsRemotePersistenceAppService::deleteBlogPost(const QString& postId, const QString& blogId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<PostsGoogleService> web = makeWebService();
+    web->onDeleteBlogPostBlockSuccess = [me, postId](bool) {
+        me->removeLocalMirror(postId);
+        me->onDeleteBlogPostSuccess();
+    };
+    web->onDeleteBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
+        me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, failure.details);
+    };
+    web->deleteBlogPost(postId, blogId);
+}

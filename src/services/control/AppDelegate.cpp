@@ -1,0 +1,227 @@
+#include "AppDelegate.h"
+
+#include "common/GoogleServiceConstants.h"
+#include "common/LocalNotificationService.h"
+#include "google/GoogleAuthentificationService.h"
+#include "google/window/AuthentificationWebviewWindowController.h"
+#include "platform/Alert.h"
+#include "platform/ApplicationFolders.h"
+#include "platform/Dispatch.h"
+#include "platform/SingleInstance.h"
+#include "platform/gui/HtmlSchemeHandler.h"
+#include "platform/gui/ImageLibrary.h"
+#include "platform/gui/MessageBoxAlertPresenter.h"
+#include "store/PersistentAccessTokens.h"
+#include "store/SQLAccess.h"
+#include "store/SQLiteDB.h"
+#include "ui/main/ApplicationWindowController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(const char* text)
+{
+    std::fputs(text, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+void AppDelegate::prepareProcess()
+{
+    // The web engine needs shared GL contexts, and they must be asked for before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    HtmlSchemeHandler::registerScheme();
+}
+
+AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {}
+
+AppDelegate::~AppDelegate()
+{
+    applicationWillTerminate();
+}
+
+bool AppDelegate::applicationWillFinishLaunching()
+{
+    QApplication::setOrganizationName(QStringLiteral("Penhollow"));
+    QApplication::setApplicationName(QStringLiteral("Penhollow"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Penhollow"));
+    m_singleInstance = std::make_unique<SingleInstance>(ApplicationFolders::dataFolder());
+    if (!m_singleInstance->acquire()) {
+        return false;
+    }
+    connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this, &AppDelegate::reopenApplicationWindow);
+    QApplication::setWindowIcon(ImageLibrary::icon(QStringLiteral("Penhollow")));
+    // The main window decides when the application ends: closing it asks first.
+    QApplication::setQuitOnLastWindowClosed(false);
+    connect(this, &AppDelegate::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    MessageBoxAlertPresenter::install();
+    return true;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    SQLAccess().createDababaseStructure();
+
+    m_authentificationService = GoogleAuthentificationService::createWithConfiguredClient();
+    m_authentificationService->setAuthentificationWindowFactory([]() -> std::unique_ptr<AuthentificationWindow> {
+        Dispatch::requireMainThread("The sign-in window");
+        return std::make_unique<AuthentificationWebviewWindowController>();
+    });
+
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setInterval(int(GoogleServiceConstants::RefreshTokenTime * 1000));
+    connect(m_refreshTimer, &QTimer::timeout, this, &AppDelegate::freshAccessToken);
+    m_refreshTimer->start();
+
+    if (m_authentificationService->initiateFromPersistentStorage()) {
+        bloggingWindow();
+    } else {
+        welcomeWindow();
+    }
+}
+
+void AppDelegate::bloggingWindow()
+{
+    freshAccessToken();
+    if (!m_applicationWindowController) {
+        m_applicationWindowController = std::make_unique<ApplicationWindowController>(m_authentificationService);
+        m_applicationWindowController->windowShouldCloseHandler = [this] {
+            if (!applicationShouldTerminate()) {
+                return false;
+            }
+            // Once the close has been accepted and the window is gone.
+            QTimer::singleShot(0, this, &AppDelegate::quitRequested);
+            return true;
+        };
+    }
+    m_applicationWindowController->showWindow();
+    installMenuBar(m_applicationWindowController->windowOutlet());
+}
+
+void AppDelegate::welcomeWindow()
+{
+    // With no window open, the application ends when the user has read this.
+    QPointer<AppDelegate> self = this;
+    AlertRequest request{AlertStyle::Informational, QStringLiteral("No account is set up"),
+                         QStringLiteral("Penhollow has no Blogger account stored yet, and adding one is not "
+                                        "available in this version."),
+                         {QStringLiteral("Quit")}, [self](int) {
+                             if (self) {
+                                 Q_EMIT self->quitRequested();
+                             }
+                         }};
+    Dispatch::toMainThread([request] { Alert::present(request); });
+}
+
+void AppDelegate::installMenuBar(QMainWindow* window)
+{
+    if (!window || window->menuBar()->findChild<QAction*>(QStringLiteral("newPostAction"))) {
+        return;
+    }
+    QMenuBar* bar = window->menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    QAction* newPostAction = file->addAction(QStringLiteral("&New Post"), this, &AppDelegate::newPost);
+    newPostAction->setObjectName(QStringLiteral("newPostAction"));
+    newPostAction->setShortcut(QKeySequence::New);
+    file->addSeparator();
+    QAction* quitAction = file->addAction(QStringLiteral("&Quit"), window, &QWidget::close);
+    quitAction->setObjectName(QStringLiteral("quitAction"));
+    quitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    quitAction->setMenuRole(QAction::QuitRole);
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* helpAction = help->addAction(QStringLiteral("Penhollow &Help"), this, &AppDelegate::openHelp);
+    helpAction->setObjectName(QStringLiteral("helpAction"));
+    helpAction->setShortcut(QKeySequence::HelpContents);
+}
+
+bool AppDelegate::applicationShouldTerminate()
+{
+    if (m_applicationWindowController && m_applicationWindowController->hasAnEditingPost()) {
+        LocalNotificationService().showCriticalAlert(
+            QStringLiteral("You are editing a post"),
+            QStringLiteral("Please close the current post editor window before closing Penhollow"));
+        return false;
+    }
+    return true;
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_terminated) {
+        return;
+    }
+    m_terminated = true;
+    if (m_refreshTimer) {
+        m_refreshTimer->stop();
+    }
+    m_applicationWindowController.reset();
+    m_singleInstance.reset();
+}
+
+void AppDelegate::finishProcess()
+{
+    SQLiteDB::shutdown();
+}
+
+void AppDelegate::reopenApplicationWindow()
+{
+    if (m_applicationWindowController) {
+        m_applicationWindowController->reopenApplicationWindow();
+    }
+}
+
+void AppDelegate::newPost()
+{
+    if (m_applicationWindowController) {
+        m_applicationWindowController->newPost();
+    }
+}
+
+void AppDelegate::openHelp()
+{
+    if (m_applicationWindowController) {
+        m_applicationWindowController->openHelp();
+    }
+}
+
+void AppDelegate::freshAccessToken()
+{
+    const std::optional<QString> userId = m_authentificationService ? m_authentificationService->userId()
+                                                                    : std::nullopt;
+    if (!userId || userId->isEmpty()) {
+        return;
+    }
+    const QString user = *userId;
+    m_authentificationService->refreshAuthentificationCode(
+        true, [user](bool success, const QString& message, std::optional<QString> accessToken) {
+            if (success && accessToken) {
+                PersistentAccessTokens(user).setAccessToken(accessToken);
+            } else {
+                printLine(qUtf8Printable(QStringLiteral("AppDelegate - token refresh failed: ") + message));
+            }
+        });
+}
+
+ApplicationWindowController* AppDelegate::applicationWindowController() const
+{
+    return m_applicationWindowController.get();
+}
+
+std::shared_ptr<GoogleAuthentificationService> AppDelegate::authentificationService() const
+{
+    return m_authentificationService;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class ApplicationWindowController;
+class GoogleAuthentificationService;
+class QMainWindow;
+class QTimer;
+class SingleInstance;
+
+// Start-up and shutdown of the application: the database, the sign-in service, the token refresh timer
+// and the main window. main() makes the application object and hands over to it.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    // What must happen before the application object exists (web engine settings, URL schemes).
+    static void prepareProcess();
+    // The store's exit maintenance, once, after the event loop has ended; the store is closed after it.
+    static void finishProcess();
+
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // False when another Penhollow owns the data folder: it was asked to raise its window, and this
+    // process should exit.
+    bool applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    // False while a post is being edited (the user is told why).
+    bool applicationShouldTerminate();
+    void applicationWillTerminate();
+
+    void reopenApplicationWindow();
+    void newPost();
+    void openHelp();
+    // Refreshes the access token of the current account and keeps it.
+    void freshAccessToken();
+
+    ApplicationWindowController* applicationWindowController() const;
+    std::shared_ptr<GoogleAuthentificationService> authentificationService() const;
+
+Q_SIGNALS:
+    // The user closed the main window (or dismissed the last message): the application should end.
+    void quitRequested();
+
+private:
+    void bloggingWindow();
+    void welcomeWindow();
+    void installMenuBar(QMainWindow* window);
+
+    std::unique_ptr<SingleInstance> m_singleInstance;
+    std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
+    std::unique_ptr<ApplicationWindowController> m_applicationWindowController;
+    QTimer* m_refreshTimer = nullptr;
+    bool m_terminated = false;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "model/PostEnumerations.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class ApplicationDownloadControllerService;
+class ApplicationWindowController;
+class CommentsControllerService;
+class GoogleAuthentificationService;
+class PostsControllerService;
+
+// Drives the main window: sets its closures, reads what they ask for from the local store on a background
+// thread and hands the results down; what needs Blogger goes to the feature controllers.
+class ApplicationControllerService : public QObject
+{
+    Q_OBJECT
+public:
+    // Sets every closure of the window before it returns.
+    ApplicationControllerService(ApplicationWindowController* controller,
+                                 std::shared_ptr<GoogleAuthentificationService> service, QObject* parent = nullptr);
+    ~ApplicationControllerService() override;
+
+    bool hasAnEditingPost() const;
+    void newPost();
+
+    // Reads the current area again and lists it, keeping the selected post highlighted.
+    void reloadPostsList();
+
+    ApplicationWindowController* windowController() const;
+    GoogleAuthentificationService& authentificationService() const;
+    PostsControllerService* postsControllerService() const;
+    CommentsControllerService* commentsControllerService() const;
+    ApplicationDownloadControllerService* applicationDownloadControllerService() const;
+
+    // Handlers of the window's requests, named after its closures.
+    void onWindowLoadComplete();
+    void onNewPostRequest();
+    void onAreaChangeRequest(PostArea area);
+    void onDownloadBloggerDataRequest();
+    void onPostsSortRequest(PostSortOptions sortBy, PostSortOrderOptions sortOrder);
+    void onPostSelectedRequest(const QString& postId);
+    void onAccountAndBlogChangeRequest(const QString& account, const QString& blog);
+    void onAccountChangeRequest(const QString& userId);
+    void onAccountsAndBlogsSettingsPopupOpen();
+    void onHelpRequest();
+    void onReauthentificateCurrentAccountRequest();
+    void onRefreshCurrentAccountRequest();
+    void onAddNewAccountRequest();
+    void onEditPostRequest(const QString& postId);
+    void onOfflinePostRequest(const QString& postId);
+    void onDisplayPostCommentsRequest(const QString& postId);
+    void onAddCommentRequest(const QString& postId);
+    void onReloadPostFromBloggerRequest(const QString& postId);
+    void onDeletePostRequest(const QString& postId);
+
+private:
+    struct ListingRead;
+
+    void setupEvents();
+    void listPosts(std::optional<QString> preselectedPostId);
+    // Starts reading the current area in the background; the first listing takes it if nothing changed.
+    void prefetchFirstListing();
+    void deleteLocalPost(const QString& postId);
+
+    QPointer<ApplicationWindowController> m_windowController;
+    std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
+    std::unique_ptr<ApplicationDownloadControllerService> m_applicationDownloadControllerService;
+    std::unique_ptr<CommentsControllerService> m_commentsControllerService;
+    std::unique_ptr<PostsControllerService> m_postsControllerService;
+    // The post on show, so a new listing keeps it highlighted (main thread).
+    std::optional<QString> m_selectedPostId;
+    // The read started while the window is being built, taken by the first listing (main thread).
+    std::shared_ptr<ListingRead> m_prefetchedListing;
+};

@@ -1,0 +1,367 @@
+#include "ApplicationWindowController.h"
+
+#include "ui_ApplicationWindow.h"
+
+#include "DraggableView.h"
+#include "MenuContentViewController.h"
+#include "MenuTopViewController.h"
+#include "PostContentViewController.h"
+#include "PostTopViewController.h"
+#include "TableContentViewController.h"
+#include "TableTopViewController.h"
+#include "common/SystemConfiguration.h"
+#include "platform/Dispatch.h"
+#include "services/control/ApplicationControllerService.h"
+
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+
+namespace {
+
+// The pane fills its container and follows its size.
+void place(QWidget* paneView, QWidget* container)
+{
+    auto* layout = qobject_cast<QVBoxLayout*>(container->layout());
+    if (!layout) {
+        layout = new QVBoxLayout(container);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+    }
+    paneView->setParent(container);
+    paneView->setGeometry(container->rect());
+    layout->addWidget(paneView);
+    paneView->show();
+}
+
+} // namespace
+
+ApplicationWindowController::ApplicationWindowController(std::shared_ptr<GoogleAuthentificationService> service,
+                                                         QObject* parent)
+    : WindowController(parent)
+{
+    m_applicationControllerService = std::make_unique<ApplicationControllerService>(this, std::move(service));
+}
+
+ApplicationWindowController::~ApplicationWindowController()
+{
+    // The controller may still have work queued for this window: it goes first.
+    m_applicationControllerService.reset();
+}
+
+ApplicationControllerService* ApplicationWindowController::applicationControllerService() const
+{
+    return m_applicationControllerService.get();
+}
+
+std::unique_ptr<QWidget> ApplicationWindowController::loadWindow()
+{
+    m_ui = std::make_unique<Ui::ApplicationWindow>();
+    auto window = windowFromInterface<QMainWindow>(*m_ui);
+    m_windowOutlet = static_cast<QMainWindow*>(window.get());
+    return window;
+}
+
+void ApplicationWindowController::windowDidLoad()
+{
+    setupWindow();
+    WindowController::windowDidLoad();
+    if (onWindowLoadComplete) {
+        onWindowLoadComplete();
+    }
+    windowOutlet()->activateWindow();
+}
+
+bool ApplicationWindowController::windowShouldClose()
+{
+    return !windowShouldCloseHandler || windowShouldCloseHandler();
+}
+
+void ApplicationWindowController::setupWindow()
+{
+    setupMenuTopView();
+    setupTableTopView();
+    setupPostTopView();
+    setupMenuContentView();
+    setupTableContentView();
+    setupPostContentView();
+    setWindowUIConfiguration();
+    m_ui->viewSplitOutlet->onMouseDragged = [this](QMouseEvent* event, QPointF initial) {
+        windowDragged(event, initial);
+    };
+}
+
+void ApplicationWindowController::setWindowUIConfiguration()
+{
+    QMainWindow* window = windowOutlet();
+    window->setWindowTitle(QStringLiteral("Penhollow for Blogger"));
+    window->activateWindow();
+    // Any window can go full screen here; there is no toolbar to remove.
+    if (SystemConfiguration().isAtLeastYosemite()) {
+        window->setWindowFlag(Qt::FramelessWindowHint, true);
+    }
+    // Columns: the left one keeps its width, the post view takes what the window gains.
+    m_ui->viewSplitOutlet->setStretchFactor(0, 0);
+    m_ui->viewSplitOutlet->setStretchFactor(1, 1);
+    m_ui->contentSplitView->setStretchFactor(0, 0);
+    m_ui->contentSplitView->setStretchFactor(1, 1);
+    m_ui->viewSplitOutlet->setSizes({200, 1000});
+    m_ui->contentSplitView->setSizes({360, 640});
+}
+
+void ApplicationWindowController::windowDragged(QMouseEvent* event, QPointF windowInitialLocation)
+{
+    QWidget* window = m_ui ? windowOutlet() : nullptr;
+    if (!window) {
+        return;
+    }
+    const QPointF current = window->mapFromGlobal(event->globalPosition());
+    const QPointF origin = current - windowInitialLocation + QPointF(window->pos());
+    window->move(origin.toPoint());
+}
+
+void ApplicationWindowController::setupMenuTopView()
+{
+    m_menuTopViewController = std::make_unique<MenuTopViewController>();
+    place(m_menuTopViewController->view(), m_ui->view00Outlet);
+    m_menuTopViewController->onNewPostRequest = [this] {
+        if (onNewPostRequest) {
+            onNewPostRequest();
+        }
+    };
+}
+
+void ApplicationWindowController::setupTableTopView()
+{
+    m_tableTopViewController = std::make_unique<TableTopViewController>();
+    place(m_tableTopViewController->view(), m_ui->view01Outlet);
+    m_tableTopViewController->onDownloadBloggerDataRequest = [this] {
+        if (onDownloadBloggerDataRequest) {
+            onDownloadBloggerDataRequest();
+        }
+    };
+    m_tableTopViewController->onPostsSortRequest = [this](PostSortOptions sortBy, PostSortOrderOptions order) {
+        if (onPostsSortRequest) {
+            onPostsSortRequest(sortBy, order);
+        }
+    };
+}
+
+void ApplicationWindowController::setupPostTopView()
+{
+    m_postTopViewController = std::make_unique<PostTopViewController>();
+    place(m_postTopViewController->view(), m_ui->view02Outlet);
+    // The window's closure is read when the pane raises its request, so later assignments count.
+    auto relay = [this](PostIdBlock ApplicationWindowController::*closure) {
+        return [this, closure](const QString& postId) {
+            if (this->*closure) {
+                (this->*closure)(postId);
+            }
+        };
+    };
+    PostTopViewController& pane = *m_postTopViewController;
+    pane.onEditPostRequest = relay(&ApplicationWindowController::onEditPostRequest);
+    pane.onOfflinePostRequest = relay(&ApplicationWindowController::onOfflinePostRequest);
+    pane.onDisplayPostCommentsRequest = relay(&ApplicationWindowController::onDisplayPostCommentsRequest);
+    pane.onAddCommentRequest = relay(&ApplicationWindowController::onAddCommentRequest);
+    pane.onReloadPostFromBloggerRequest = relay(&ApplicationWindowController::onReloadPostFromBloggerRequest);
+    pane.onDeletePostRequest = relay(&ApplicationWindowController::onDeletePostRequest);
+}
+
+void ApplicationWindowController::setupMenuContentView()
+{
+    m_menuContentViewController = std::make_unique<MenuContentViewController>();
+    place(m_menuContentViewController->view(), m_ui->view10Outlet);
+    auto relay = [this](std::function<void()> ApplicationWindowController::*closure) {
+        return [this, closure] {
+            if (this->*closure) {
+                (this->*closure)();
+            }
+        };
+    };
+    MenuContentViewController& pane = *m_menuContentViewController;
+    pane.onAreaChangeRequest = [this](PostArea area) {
+        if (onAreaChangeRequest) {
+            onAreaChangeRequest(area);
+        }
+    };
+    pane.onAccountAndBlogChangeRequest = [this](const QString& account, const QString& blog) {
+        if (onAccountAndBlogChangeRequest) {
+            onAccountAndBlogChangeRequest(account, blog);
+        }
+    };
+    pane.onAccountChangeRequest = [this](const QString& userId) {
+        if (onAccountChangeRequest) {
+            onAccountChangeRequest(userId);
+        }
+    };
+    pane.onReauthentificateCurrentAccountRequest =
+        relay(&ApplicationWindowController::onReauthentificateCurrentAccountRequest);
+    pane.onRefreshCurrentAccountRequest = relay(&ApplicationWindowController::onRefreshCurrentAccountRequest);
+    pane.onAddNewAccountRequest = relay(&ApplicationWindowController::onAddNewAccountRequest);
+    pane.onAccountsAndBlogsSettingsPopupOpen =
+        relay(&ApplicationWindowController::onAccountsAndBlogsSettingsPopupOpen);
+    pane.onHelpRequest = relay(&ApplicationWindowController::onHelpRequest);
+}
+
+void ApplicationWindowController::setupTableContentView()
+{
+    m_tableContentViewController = std::make_unique<TableContentViewController>();
+    place(m_tableContentViewController->view(), m_ui->view11Outlet);
+    m_tableContentViewController->onPostSelectedRequest = [this](const QString& postId) {
+        if (onPostSelectedRequest) {
+            onPostSelectedRequest(postId);
+        }
+    };
+}
+
+void ApplicationWindowController::setupPostContentView()
+{
+    m_postContentViewController = std::make_unique<PostContentViewController>();
+    place(m_postContentViewController->view(), m_ui->view12Outlet);
+}
+
+void ApplicationWindowController::newPost()
+{
+    if (m_applicationControllerService) {
+        m_applicationControllerService->newPost();
+    }
+}
+
+bool ApplicationWindowController::hasAnEditingPost() const
+{
+    return m_applicationControllerService && m_applicationControllerService->hasAnEditingPost();
+}
+
+void ApplicationWindowController::reopenApplicationWindow()
+{
+    QWidget* w = window();
+    if (w->isMinimized()) {
+        w->showNormal();
+    }
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+// The panes exist on the main thread only, so data goes there first; the panes queue their own changes
+// behind it, and the order of the calls is kept.
+
+void ApplicationWindowController::loading(bool flag)
+{
+    Dispatch::toMainThread(this, [this, flag] {
+        if (m_tableTopViewController) {
+            m_tableTopViewController->loading(flag);
+        }
+    });
+}
+
+void ApplicationWindowController::listUsers(const QList<BloggerUser>& users, const QString& currentUser)
+{
+    Dispatch::toMainThread(this, [this, users, currentUser] {
+        if (m_menuContentViewController) {
+            m_menuContentViewController->listUsers(users, currentUser);
+        }
+    });
+}
+
+void ApplicationWindowController::listBlogs(const QList<BloggerBlog>& blogs, const QString& currentBlog)
+{
+    Dispatch::toMainThread(this, [this, blogs, currentBlog] {
+        if (m_menuContentViewController) {
+            m_menuContentViewController->listBlogs(blogs, currentBlog);
+        }
+    });
+}
+
+void ApplicationWindowController::listPosts(const QList<BloggerPost>& posts, PostArea area,
+                                            std::optional<QDateTime> lastUpdate,
+                                            std::optional<QString> preselectedPostId)
+{
+    Dispatch::toMainThread(this, [this, posts, area, lastUpdate, preselectedPostId] {
+        if (m_tableContentViewController) {
+            m_tableContentViewController->listPosts(posts, preselectedPostId);
+        }
+        if (m_tableTopViewController) {
+            m_tableTopViewController->displayPostsInfo(posts.size(), area, lastUpdate);
+        }
+    });
+}
+
+void ApplicationWindowController::displayPost(const BloggerPost& post)
+{
+    Dispatch::toMainThread(this, [this, post] {
+        if (m_postTopViewController) {
+            m_postTopViewController->showPost(post);
+        }
+        if (m_postContentViewController) {
+            m_postContentViewController->loadHtmlOnMainThread(post);
+        }
+    });
+}
+
+void ApplicationWindowController::loadDefaultView()
+{
+    Dispatch::toMainThread(this, [this] {
+        if (m_postTopViewController) {
+            m_postTopViewController->loadDefaultView();
+        }
+        if (m_postContentViewController) {
+            m_postContentViewController->loadDefaultView();
+        }
+    });
+}
+
+void ApplicationWindowController::openHelp()
+{
+    if (onHelpRequest) {
+        onHelpRequest();
+    }
+}
+
+QMainWindow* ApplicationWindowController::windowOutlet() const
+{
+    return m_windowOutlet;
+}
+
+DraggableView* ApplicationWindowController::viewSplitOutlet() const
+{
+    return m_ui ? m_ui->viewSplitOutlet : nullptr;
+}
+
+QWidget* ApplicationWindowController::view00Outlet() const { return m_ui ? m_ui->view00Outlet : nullptr; }
+QWidget* ApplicationWindowController::view01Outlet() const { return m_ui ? m_ui->view01Outlet : nullptr; }
+QWidget* ApplicationWindowController::view02Outlet() const { return m_ui ? m_ui->view02Outlet : nullptr; }
+QWidget* ApplicationWindowController::view10Outlet() const { return m_ui ? m_ui->view10Outlet : nullptr; }
+QWidget* ApplicationWindowController::view11Outlet() const { return m_ui ? m_ui->view11Outlet : nullptr; }
+QWidget* ApplicationWindowController::view12Outlet() const { return m_ui ? m_ui->view12Outlet : nullptr; }
+
+MenuTopViewController* ApplicationWindowController::menuTopViewController() const
+{
+    return m_menuTopViewController.get();
+}
+
+TableTopViewController* ApplicationWindowController::tableTopViewController() const
+{
+    return m_tableTopViewController.get();
+}
+
+PostTopViewController* ApplicationWindowController::postTopViewController() const
+{
+    return m_postTopViewController.get();
+}
+
+MenuContentViewController* ApplicationWindowController::menuContentViewController() const
+{
+    return m_menuContentViewController.get();
+}
+
+TableContentViewController* ApplicationWindowController::tableContentViewController() const
+{
+    return m_tableContentViewController.get();
+}
+
+PostContentViewController* ApplicationWindowController::postContentViewController() const
+{
+    return m_postContentViewController.get();
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "model/BloggerBlog.h"
+#include "model/BloggerPost.h"
+#include "model/BloggerUser.h"
+#include "model/PostEnumerations.h"
+#include "platform/gui/WindowController.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QPointF>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class ApplicationWindow;
+}
+class ApplicationControllerService;
+class DraggableView;
+class GoogleAuthentificationService;
+class MenuContentViewController;
+class MenuTopViewController;
+class PostContentViewController;
+class PostTopViewController;
+class QMainWindow;
+class QMouseEvent;
+class TableContentViewController;
+class TableTopViewController;
+
+// The main window: places its six panes, relays every request they raise through closures of the same
+// name, and hands data down to them. It holds no data of its own and reaches neither store nor network.
+class ApplicationWindowController : public WindowController
+{
+    Q_OBJECT
+public:
+    using PostIdBlock = std::function<void(const QString& postId)>;
+
+    // Creates the application controller that drives the window; it sets every closure below.
+    explicit ApplicationWindowController(std::shared_ptr<GoogleAuthentificationService> service,
+                                         QObject* parent = nullptr);
+    ~ApplicationWindowController() override;
+
+    std::function<void()> onWindowLoadComplete;
+    std::function<void()> onNewPostRequest;
+    std::function<void(PostArea area)> onAreaChangeRequest;
+    std::function<void()> onDownloadBloggerDataRequest;
+    std::function<void(PostSortOptions sortBy, PostSortOrderOptions sortOrder)> onPostsSortRequest;
+    PostIdBlock onPostSelectedRequest;
+    std::function<void(const QString& account, const QString& blog)> onAccountAndBlogChangeRequest;
+    std::function<void(const QString& userId)> onAccountChangeRequest;
+    std::function<void()> onAccountsAndBlogsSettingsPopupOpen;
+    std::function<void()> onHelpRequest;
+    std::function<void()> onReauthentificateCurrentAccountRequest;
+    std::function<void()> onRefreshCurrentAccountRequest;
+    std::function<void()> onAddNewAccountRequest;
+    PostIdBlock onEditPostRequest;
+    PostIdBlock onOfflinePostRequest;
+    PostIdBlock onDisplayPostCommentsRequest;
+    PostIdBlock onAddCommentRequest;
+    PostIdBlock onReloadPostFromBloggerRequest;
+    PostIdBlock onDeletePostRequest;
+
+    // Asked before the window closes; unset lets it close.
+    std::function<bool()> windowShouldCloseHandler;
+
+    ApplicationControllerService* applicationControllerService() const;
+
+    // Downward operations: any thread for the ones that hand data to panes.
+    void newPost();
+    bool hasAnEditingPost() const;
+    void reopenApplicationWindow();
+    void loading(bool flag);
+    void listUsers(const QList<BloggerUser>& users, const QString& currentUser);
+    void listBlogs(const QList<BloggerBlog>& blogs, const QString& currentBlog);
+    void listPosts(const QList<BloggerPost>& posts, PostArea area, std::optional<QDateTime> lastUpdate,
+                   std::optional<QString> preselectedPostId);
+    void displayPost(const BloggerPost& post);
+    void loadDefaultView();
+    void openHelp();
+
+    QMainWindow* windowOutlet() const;
+    DraggableView* viewSplitOutlet() const;
+    QWidget* view00Outlet() const;
+    QWidget* view01Outlet() const;
+    QWidget* view02Outlet() const;
+    QWidget* view10Outlet() const;
+    QWidget* view11Outlet() const;
+    QWidget* view12Outlet() const;
+
+    MenuTopViewController* menuTopViewController() const;
+    TableTopViewController* tableTopViewController() const;
+    PostTopViewController* postTopViewController() const;
+    MenuContentViewController* menuContentViewController() const;
+    TableContentViewController* tableContentViewController() const;
+    PostContentViewController* postContentViewController() const;
+
+    // Moves the window by the drag since the press, keeping its size.
+    void windowDragged(QMouseEvent* event, QPointF windowInitialLocation);
+
+protected:
+    std::unique_ptr<QWidget> loadWindow() override;
+    void windowDidLoad() override;
+    bool windowShouldClose() override;
+
+private:
+    void setupWindow();
+    void setWindowUIConfiguration();
+    void setupMenuTopView();
+    void setupTableTopView();
+    void setupPostTopView();
+    void setupMenuContentView();
+    void setupTableContentView();
+    void setupPostContentView();
+
+    std::unique_ptr<Ui::ApplicationWindow> m_ui;
+    QPointer<QMainWindow> m_windowOutlet;
+    std::unique_ptr<ApplicationControllerService> m_applicationControllerService;
+    std::unique_ptr<MenuTopViewController> m_menuTopViewController;
+    std::unique_ptr<TableTopViewController> m_tableTopViewController;
+    std::unique_ptr<PostTopViewController> m_postTopViewController;
+    std::unique_ptr<MenuContentViewController> m_menuContentViewController;
+    std::unique_ptr<TableContentViewController> m_tableContentViewController;
+    std::unique_ptr<PostContentViewController> m_postContentViewController;
+};

@@ -1,0 +1,97 @@
+#include "ImageButtonView.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include <cmath>
+
+ImageButtonView::ImageButtonView(QWidget* parent) : ImageView(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+}
+
+void ImageButtonView::initiate()
+{
+    m_originalWidth = width();
+    m_originalHeight = height();
+    setAttribute(Qt::WA_Hover, true);
+}
+
+double ImageButtonView::alphaValue() const
+{
+    return m_alpha;
+}
+
+void ImageButtonView::setAlpha(double alpha)
+{
+    m_alpha = alpha;
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(graphicsEffect());
+    if (alpha >= 1.0) {
+        setGraphicsEffect(nullptr);
+        return;
+    }
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(this);
+        setGraphicsEffect(effect);
+    }
+    effect->setOpacity(alpha);
+}
+
+void ImageButtonView::fadeAnimationStart()
+{
+    setAlpha(0.3);
+    QTimer::singleShot(FadeMs, this, &ImageButtonView::fadeAnimationStop);
+}
+
+void ImageButtonView::fadeAnimationStop()
+{
+    setAlpha(1.0);
+}
+
+void ImageButtonView::startFrameAnimation()
+{
+    if (m_frameAnimated || !isInitiated()) {
+        return;
+    }
+    // Buttons are often fixed in size inside a layout: let this one grow past its limit for the pulse.
+    m_restingMaximumSize = maximumSize();
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(int(std::lround(*m_originalWidth * 1.2)), int(std::lround(*m_originalHeight * 1.2)));
+    m_frameAnimated = true;
+    QTimer::singleShot(PulseMs, this, &ImageButtonView::endFrameAnimation);
+}
+
+void ImageButtonView::endFrameAnimation()
+{
+    if (!m_frameAnimated) {
+        return;
+    }
+    if (isInitiated()) {
+        resize(int(std::lround(*m_originalWidth)), int(std::lround(*m_originalHeight)));
+    }
+    if (m_restingMaximumSize) {
+        setMaximumSize(*m_restingMaximumSize);
+        m_restingMaximumSize.reset();
+    }
+    m_frameAnimated = false;
+}
+
+void ImageButtonView::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    fadeAnimationStart();
+    if (onClick) {
+        // A copy: the handler may replace this button's closure while it runs.
+        auto click = onClick;
+        click();
+    }
+}
+
+void ImageButtonView::enterEvent(QEnterEvent* event)
+{
+    ImageView::enterEvent(event);
+    if (isInitiated()) {
+        startFrameAnimation();
+    }
+}

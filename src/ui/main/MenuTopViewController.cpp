@@ -1,0 +1,112 @@
+#include "MenuTopViewController.h"
+
+#include "ui_MenuTopView.h"
+
+#include "ClickAreaView.h"
+#include "common/SystemConfiguration.h"
+#include "platform/gui/ViewBackground.h"
+#include "ui/UiColors.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPalette>
+
+namespace {
+
+void setTextColor(QLabel* label, const QColor& color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+MenuTopViewController::MenuTopViewController(QObject* parent) : ViewController(parent) {}
+
+MenuTopViewController::~MenuTopViewController() = default;
+
+AlternativeButtonView* MenuTopViewController::avatarImageViewOutlet() const
+{
+    return isViewLoaded() ? m_ui->avatarImageViewOutlet : nullptr;
+}
+
+QLabel* MenuTopViewController::titleLabelOutlet() const
+{
+    return isViewLoaded() ? m_ui->titleLabelOutlet : nullptr;
+}
+
+ClickAreaView* MenuTopViewController::hitAreaViewOutlet() const
+{
+    return isViewLoaded() ? m_ui->hitAreaViewOutlet : nullptr;
+}
+
+void MenuTopViewController::loadView()
+{
+    m_ui = std::make_unique<Ui::MenuTopView>();
+    setView(viewFromInterface(*m_ui));
+    viewSetup();
+}
+
+void MenuTopViewController::viewSetup()
+{
+    setEffectsBackground();
+    setupView();
+}
+
+void MenuTopViewController::setEffectsBackground()
+{
+    if (SystemConfiguration().isAtLeastYosemite()) {
+        // The window's material shows through.
+        ViewBackground::clear(view());
+    } else {
+        ViewBackground::setColor(view(), UiColors::paneBackground());
+    }
+}
+
+void MenuTopViewController::setupView()
+{
+    m_ui->avatarImageViewOutlet->setAlternativeImage(QStringLiteral("NewPostOrange"));
+    // The closure is read at the moment of the click, so one set after loading counts.
+    auto request = [this] {
+        if (onNewPostRequest) {
+            auto closure = onNewPostRequest;
+            closure();
+        }
+    };
+    m_ui->avatarImageViewOutlet->onClick = request;
+    m_ui->hitAreaViewOutlet->onClick = request;
+    setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
+    // Enter and leave follow the hit area's geometry of the moment, whatever the window's size.
+    m_ui->hitAreaViewOutlet->installEventFilter(this);
+}
+
+bool MenuTopViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (isViewLoaded() && watched == m_ui->hitAreaViewOutlet) {
+        if (event->type() == QEvent::Enter) {
+            mouseEntered();
+        } else if (event->type() == QEvent::Leave) {
+            mouseExited();
+        }
+    }
+    return ViewController::eventFilter(watched, event);
+}
+
+void MenuTopViewController::mouseEntered()
+{
+    if (!isViewLoaded()) {
+        return;
+    }
+    m_ui->avatarImageViewOutlet->activate(true);
+    setTextColor(m_ui->titleLabelOutlet, UiColors::accent());
+}
+
+void MenuTopViewController::mouseExited()
+{
+    if (!isViewLoaded()) {
+        return;
+    }
+    m_ui->avatarImageViewOutlet->activate(false);
+    setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
+}

@@ -1,0 +1,183 @@
+#include "TableContentViewController.h"
+
+#include "ui_TableContentView.h"
+
+#include "PostListItemDelegate.h"
+#include "PostListModel.h"
+#include "PostTableCellView.h"
+#include "common/BackgroundRunner.h"
+#include "common/GoogleDateService.h"
+#include "platform/gui/ViewBackground.h"
+#include "ui/UiColors.h"
+
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+struct TableContentViewController::Private
+{
+    PostListModel model;
+    PostListItemDelegate* delegate = nullptr;
+    std::optional<QString> preselectedPostId;
+    // The preselection shows only until the user picks a row of the current listing.
+    bool userSelectedSinceListing = false;
+};
+
+TableContentViewController::TableContentViewController(QObject* parent)
+    : ViewController(parent), d(std::make_unique<Private>())
+{
+}
+
+TableContentViewController::~TableContentViewController()
+{
+    // The list's view and delegate reach into this controller: they go before its members.
+    if (isViewLoaded()) {
+        delete view();
+    }
+}
+
+void TableContentViewController::loadView()
+{
+    m_ui = std::make_unique<Ui::TableContentView>();
+    setView(viewFromInterface(*m_ui));
+    bindTableView();
+    viewSetup();
+}
+
+void TableContentViewController::bindTableView()
+{
+    QListView* table = m_ui->tableViewOutlet;
+    d->delegate =
+        new PostListItemDelegate([this](PostTableCellView& cell, int row) { fillCell(cell, row); }, table);
+    table->setItemDelegate(d->delegate);
+    table->setModel(&d->model);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TableContentViewController::tableViewSelectionDidChange);
+}
+
+void TableContentViewController::viewSetup()
+{
+    ViewBackground::setColor(view(), UiColors::paneBackground());
+    QListView* table = m_ui->tableViewOutlet;
+    QPalette palette = table->palette();
+    palette.setColor(QPalette::Base, UiColors::paneBackground());
+    table->setPalette(palette);
+    table->verticalScrollBar()->setSingleStep(d->delegate->rowHeight() / 3);
+}
+
+void TableContentViewController::listPosts(const QList<BloggerPost>& posts,
+                                           const std::optional<QString>& preselectedId)
+{
+    BackgroundRunner().runOnMainThread(this, [this, posts, preselectedId] {
+        d->preselectedPostId = preselectedId;
+        d->userSelectedSinceListing = false;
+        // A reset drops the old selection: a kept row index would now name another post.
+        d->model.setPosts(posts);
+        placeCursorOnPreselectedRow();
+    });
+}
+
+void TableContentViewController::placeCursorOnPreselectedRow()
+{
+    if (!isViewLoaded() || !d->preselectedPostId || d->preselectedPostId->isEmpty()) {
+        return;
+    }
+    const QList<BloggerPost>& posts = d->model.posts();
+    for (qsizetype row = 0; row < posts.size(); ++row) {
+        if (posts.at(row).postId == *d->preselectedPostId) {
+            // Arrow keys go on from the highlighted post; silent, so the list neither scrolls nor selects.
+            QItemSelectionModel* selection = m_ui->tableViewOutlet->selectionModel();
+            const QSignalBlocker blocker(selection);
+            selection->setCurrentIndex(d->model.index(int(row)), QItemSelectionModel::NoUpdate);
+            return;
+        }
+    }
+}
+
+void TableContentViewController::tableViewSelectionDidChange(const QItemSelection& selected,
+                                                             const QItemSelection&)
+{
+    m_ui->tableViewOutlet->viewport()->update();
+    QList<int> rows;
+    for (const QModelIndex& index : selected.indexes()) {
+        rows.append(index.row());
+    }
+    if (rows.isEmpty()) {
+        return;
+    }
+    d->userSelectedSinceListing = true;
+    std::sort(rows.begin(), rows.end());
+    for (int row : rows) {
+        if (row >= d->model.posts().size()) {
+            continue;
+        }
+        const QString postId = d->model.posts().at(row).postId;
+        if (onPostSelectedRequest) {
+            auto request = onPostSelectedRequest;
+            request(postId);
+        }
+    }
+}
+
+void TableContentViewController::fillCell(PostTableCellView& cell, int row) const
+{
+    const QList<BloggerPost>& posts = d->model.posts();
+    if (row < 0 || row >= posts.size()) {
+        return;
+    }
+    const BloggerPost& post = posts.at(row);
+    cell.setPostTitle(post.title);
+    cell.setPostDate(GoogleDateService().displayDate(post.updatedDate));
+    cell.setPostPreview(post.contentPreview);
+    cell.setCommentsCount(post.postStatus == PostStatus::Published ? post.commentsCount : -1);
+    cell.setPostImage(PostTableCellView::statusImageName(post.postStatus));
+    cell.selectRow(isRowHighlighted(row));
+}
+
+const QList<BloggerPost>& TableContentViewController::postsList() const
+{
+    return d->model.posts();
+}
+
+std::optional<QString> TableContentViewController::preselectedPostId() const
+{
+    return d->preselectedPostId;
+}
+
+qsizetype TableContentViewController::numberOfRows() const
+{
+    return d->model.rowCount();
+}
+
+PostTableCellView* TableContentViewController::cellForRow(qsizetype row)
+{
+    if (row < 0 || row >= numberOfRows()) {
+        return nullptr;
+    }
+    view();
+    const int width = m_ui->tableViewOutlet->viewport()->width();
+    return &d->delegate->filledCell(int(row), width);
+}
+
+bool TableContentViewController::isRowHighlighted(qsizetype row) const
+{
+    if (row < 0 || row >= numberOfRows()) {
+        return false;
+    }
+    if (isViewLoaded()) {
+        const QModelIndexList selected = m_ui->tableViewOutlet->selectionModel()->selectedIndexes();
+        for (const QModelIndex& index : selected) {
+            if (index.row() == row) {
+                return true;
+            }
+        }
+    }
+    return !d->userSelectedSinceListing && d->preselectedPostId && !d->preselectedPostId->isEmpty() &&
+           d->model.posts().at(row).postId == *d->preselectedPostId;
+}
+
+QListView* TableContentViewController::tableViewOutlet() const
+{
+    return isViewLoaded() ? m_ui->tableViewOutlet : nullptr;
+}

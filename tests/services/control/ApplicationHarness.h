@@ -1,0 +1,60 @@
+#pragma once
+
+#include "model/BloggerBlog.h"
+#include "model/BloggerPost.h"
+#include "model/BloggerUser.h"
+#include "platform/Alert.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class AppDelegate;
+class ApplicationWindowController;
+
+// Runs the whole application in this process, on a data folder of its own, the way main() does, and
+// records the alerts it shows (questions are answered from a queue, by button index).
+class ApplicationHarness
+{
+public:
+    ApplicationHarness();
+    ~ApplicationHarness();
+    ApplicationHarness(const ApplicationHarness&) = delete;
+    ApplicationHarness& operator=(const ApplicationHarness&) = delete;
+
+    // A signed-in account with its blogs, the current blog already downloaded once.
+    static void storeAccount(const BloggerUser& user, const QList<BloggerBlog>& blogs, const QString& currentBlogId);
+    static BloggerPost storePost(const QString& blogId, const QString& postId, const QString& title,
+                                 PostStatus status, const QDateTime& updated, std::int64_t commentsCount = 0,
+                                 const QString& content = QString());
+    static void removeAllPosts(const QString& blogId);
+
+    // Starts the application; false when another instance owns the data folder.
+    bool launch();
+    void quit();
+    AppDelegate* delegate() const { return m_delegate.get(); }
+    ApplicationWindowController* windowController() const;
+    QWidget* window() const;
+
+    template <typename T> T* find(const QString& objectName) const
+    {
+        QWidget* root = window();
+        return root ? root->findChild<T*>(objectName) : nullptr;
+    }
+
+    // Lets queued main-thread and background work settle.
+    static void settle(int milliseconds = 50);
+
+    QList<AlertRequest> alerts;
+    // Button index chosen for each question, in order; an empty queue answers the last button.
+    QQueue<int> answers;
+
+private:
+    void recordAlerts();
+
+    std::unique_ptr<AppDelegate> m_delegate;
+};

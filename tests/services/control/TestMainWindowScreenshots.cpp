@@ -1,0 +1,157 @@
+#include "AppTestMain.h"
+#include "ApplicationHarness.h"
+#include "Screenshot.h"
+#include "TestSupport.h"
+
+#include "store/PersistentServiceState.h"
+#include "ui/main/ApplicationWindowController.h"
+#include "ui/main/ImageButtonView.h"
+#include "ui/main/LeftMenuViewController.h"
+#include "ui/main/MenuContentViewController.h"
+#include "ui/main/PostTopViewController.h"
+#include "ui/main/TableContentViewController.h"
+#include "ui/main/TableTopViewController.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListView>
+#include <QMainWindow>
+#include <QMenu>
+
+// Pictures of the main window for people to look at, taken in a real (virtual) X display so the web
+// views paint. Each picture must be written and must not be blank.
+class TestMainWindowScreenshots : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase() { m_app.reset(); }
+    void testEachArea();
+    void testSelectedPostAndItsMenu();
+    void testPopovers();
+
+private:
+    void shoot(const QString& name);
+    void press(QWidget* widget);
+    void selectRow(int row);
+
+    std::unique_ptr<ApplicationHarness> m_app;
+};
+
+void TestMainWindowScreenshots::initTestCase()
+{
+    TestSupport::useFreshDataFolder();
+    const QString blog = QStringLiteral("travel");
+    ApplicationHarness::storeAccount(BloggerUser("mara", "Mara Quill", "", ""),
+                                     {BloggerBlog(blog, "mara", "Travel Notes", "https://travel/", "LIVE"),
+                                      BloggerBlog("food", "mara", "Kitchen Table", "https://food/", "LIVE")},
+                                     blog);
+    ApplicationHarness::storeAccount(BloggerUser("ned", "Ned Harrow", "", ""),
+                                     {BloggerBlog("garden", "ned", "Garden Diary", "https://garden/", "LIVE")},
+                                     "garden");
+    PersistentServiceState state;
+    state.setUserId(QStringLiteral("mara"));
+    state.setBlogId(blog);
+    state.setLastUpdated(blog, QDateTime(QDate(2024, 3, 20), QTime(18, 45)));
+    const QString article = QStringLiteral(
+        "<h2>Yellow trams</h2><p>Line 28 climbs from Martim Moniz to Prazeres, through Graça and Alfama. "
+        "Take it early, before the queues.</p><blockquote>The city is best on foot, and second best on the "
+        "28.</blockquote><ul><li>Tickets on board cost more</li><li>Hold on at the curves</li></ul>");
+    const QStringList titles = {"Lisbon trams", "Alps in winter", "Bergen in the rain", "Crete, soon",
+                                "A week in Porto", "Night train to Vienna", "Markets of Marrakesh"};
+    for (int i = 0; i < titles.size(); ++i) {
+        ApplicationHarness::storePost(blog, QStringLiteral("p%1").arg(i), titles[i],
+                                      i == 3 ? PostStatus::Scheduled : PostStatus::Published,
+                                      QDateTime(QDate(2024, 3, 19 - i), QTime(9 + i, 15)), (i * 7) % 13,
+                                      i == 0 ? article : QString());
+    }
+    ApplicationHarness::storePost(blog, "d1", "Oslo, notes for later", PostStatus::Draft, QDateTime::currentDateTime());
+    ApplicationHarness::storePost(blog, "d2", "Packing list", PostStatus::Draft, QDateTime::currentDateTime().addDays(-3));
+    ApplicationHarness::storePost(blog, "o1", "Lisbon trams (copy)", PostStatus::SyncedCopy, QDateTime::currentDateTime());
+    ApplicationHarness::storePost(blog, "o2", "Ideas", PostStatus::Offline, QDateTime::currentDateTime().addDays(-1));
+
+    m_app = std::make_unique<ApplicationHarness>();
+    QVERIFY(m_app->launch());
+    QMainWindow* window = m_app->windowController()->windowOutlet();
+    QTRY_VERIFY(window->isVisible());
+    window->move(40, 40);
+    QTRY_VERIFY(m_app->windowController()->tableContentViewController()->numberOfRows() > 0);
+}
+
+void TestMainWindowScreenshots::shoot(const QString& name)
+{
+    ApplicationHarness::settle(400);
+    const QString path = Screenshot::saveScreenArea(m_app->windowController()->windowOutlet(), name);
+    QVERIFY2(!path.isEmpty() && QFileInfo(path).size() > 10000, qPrintable(name));
+}
+
+void TestMainWindowScreenshots::press(QWidget* widget)
+{
+    QVERIFY(widget);
+    QTest::mousePress(widget, Qt::LeftButton, {}, widget->rect().center());
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
+void TestMainWindowScreenshots::selectRow(int row)
+{
+    QListView* view = m_app->windowController()->tableContentViewController()->tableViewOutlet();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row, 0)).center());
+}
+
+void TestMainWindowScreenshots::testEachArea()
+{
+    MenuContentViewController* menu = m_app->windowController()->menuContentViewController();
+    shoot(QStringLiteral("main-window-published"));
+    press(menu->draftPostsMenuController()->view());
+    QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
+                 QStringLiteral("Draft Posts (2)"));
+    shoot(QStringLiteral("main-window-draft"));
+    press(menu->localPostsMenuController()->view());
+    QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
+                 QStringLiteral("Offline Posts (2)"));
+    selectRow(0);
+    shoot(QStringLiteral("main-window-offline"));
+    press(menu->publicPostsMenuController()->view());
+    QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
+                 QStringLiteral("Published Posts (7)"));
+}
+
+void TestMainWindowScreenshots::testSelectedPostAndItsMenu()
+{
+    PostTopViewController* bar = m_app->windowController()->postTopViewController();
+    // Most recently updated first: the article is the first row.
+    selectRow(0);
+    QTRY_COMPARE(bar->postTitleLabelOutlet()->text(), QStringLiteral("Lisbon trams"));
+    shoot(QStringLiteral("main-window-selected-post"));
+    press(bar->menuButtonOutlet());
+    QTRY_VERIFY(bar->optionsMenu() && bar->optionsMenu()->isVisible());
+    shoot(QStringLiteral("main-window-post-menu"));
+    bar->optionsMenu()->close();
+}
+
+void TestMainWindowScreenshots::testPopovers()
+{
+    press(m_app->windowController()->tableTopViewController()->sortButtonOutlet());
+    QTRY_VERIFY(m_app->windowController()->tableTopViewController()->popover());
+    shoot(QStringLiteral("main-window-sort-popover"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+
+    QWidget* settings = m_app->windowController()->windowOutlet()->findChild<QWidget*>(
+        QStringLiteral("avatarImageOutlet"));
+    press(settings);
+    QComboBox* blogs = nullptr;
+    QTRY_VERIFY((blogs = qobject_cast<QComboBox*>([] {
+                     for (QWidget* top : QApplication::topLevelWidgets()) {
+                         if (auto* found = top->findChild<QComboBox*>(QStringLiteral("activeBlogComboBoxOutlet"))) {
+                             return found;
+                         }
+                     }
+                     return static_cast<QComboBox*>(nullptr);
+                 }())) && blogs->isVisible() && blogs->count() == 2);
+    shoot(QStringLiteral("main-window-accounts-popover"));
+}
+
+PENHOLLOW_APP_TEST_MAIN(TestMainWindowScreenshots)
+#include "TestMainWindowScreenshots.moc"
