@@ -83,7 +83,17 @@ std::optional<QDateTime> GoogleDateService::parseDate(const QString& text) const
     constexpr qint64 unixEpochJulianDay = 2440588;
     const qint64 msecs = (date.toJulianDay() - unixEpochJulianDay) * 86400000LL +
                          time.msecsSinceStartOfDay() - offsetSeconds * 1000LL;
-    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    const QDateTime instant = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    // A local year outside 1 to 9999 has no four-digit text: stored, it would never read back. Offsets
+    // are less than a day, so only the first and the last year need the local date.
+    const int utcYear = instant.date().year();
+    if (utcYear <= 1 || utcYear >= 9999) {
+        const int localYear = instant.toLocalTime().date().year();
+        if (localYear < 1 || localYear > 9999) {
+            return std::nullopt;
+        }
+    }
+    return instant;
 }
 
 DateComponents GoogleDateService::dateComponents(const QDateTime& date) const
@@ -160,6 +170,13 @@ std::optional<LocalFields> localFields(const QDateTime& date)
                        local.tm_min, local.tm_sec, millisecond, int(wall - seconds)};
 }
 
+LocalFields utcFields(const QDateTime& date)
+{
+    const QDateTime utc = date.toUTC();
+    return LocalFields{utc.date().year(),   utc.date().month(),  utc.date().day(),  utc.time().hour(),
+                       utc.time().minute(), utc.time().second(), utc.time().msec(), 0};
+}
+
 void writeDigits(char16_t* at, int value, int digits)
 {
     for (int i = digits - 1; i >= 0; --i) {
@@ -172,10 +189,13 @@ void writeDigits(char16_t* at, int value, int digits)
 
 QString GoogleDateService::isoDate(const QDateTime& date) const
 {
-    const std::optional<LocalFields> fields = localFields(date);
+    std::optional<LocalFields> fields = localFields(date);
     if (!fields) {
         // An invalid date, or one beyond the years the C library or the text can hold: as Qt writes it.
-        const QDateTime local = date.toLocalTime();
+        QDateTime local = date.toLocalTime();
+        if (local.offsetFromUtc() % 60 != 0) {
+            local = date.toUTC();
+        }
         const QDate day = local.date();
         const QTime time = local.time();
         QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", day.year(), day.month(),
@@ -187,6 +207,11 @@ QString GoogleDateService::isoDate(const QDateTime& date) const
         const int magnitude = offset < 0 ? -offset : offset;
         return text + QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', magnitude / 3600,
                                         (magnitude % 3600) / 60);
+    }
+    // Before standard time a zone's offset can hold seconds (local mean time), which hh:mm cannot say:
+    // the instant is written in UTC instead, so it reads back exactly.
+    if (fields->offsetSeconds % 60 != 0) {
+        fields = utcFields(date);
     }
     const LocalFields& f = *fields;
     // "yyyy-MM-ddTHH:mm:ss.SSS" then "Z" or "+hh:mm".

@@ -77,7 +77,13 @@ qsizetype GraphemeCursor::nextFinderBoundary(qsizetype from)
                 std::make_unique<QTextBoundaryFinder>(QTextBoundaryFinder::Grapheme, m_text.data(), m_window);
         }
         m_finder->setPosition(from);
-        const qsizetype mark = m_finder->toNextBoundary();
+        qsizetype mark = m_finder->toNextBoundary();
+        // Qt's finder sometimes stops between the halves of a surrogate pair (tag characters after some
+        // letters); a cut there would leave half a character.
+        while (mark > 0 && mark < size && m_text[mark].isLowSurrogate() &&
+               m_text[mark - 1].isHighSurrogate()) {
+            mark = m_finder->toNextBoundary();
+        }
         // Only the end of the prefix may be no boundary of the whole text.
         if (m_window == size || (mark != -1 && mark < m_window)) {
             return mark;

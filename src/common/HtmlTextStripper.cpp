@@ -59,7 +59,7 @@ bool HtmlTextStripper::fill(QString& out, qsizetype size)
         }
         // Text up to the next character that may start a tag, an entity or a line feed goes in whole.
         if (m_started) {
-            const qsizetype limit = std::min(m_html.size(), m_at + (size - out.size()));
+            const qsizetype limit = m_at + std::min(m_html.size() - m_at, size - out.size());
             qsizetype end = m_at;
             while (end < limit) {
                 const char16_t c = m_html[end].unicode();

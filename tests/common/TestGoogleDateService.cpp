@@ -44,13 +44,21 @@ private:
         if (!date.isValid() || !time.isValid() || !instant.isValid()) {
             return std::nullopt;
         }
+        const int localYear = instant.toLocalTime().date().year();
+        if (localYear < 1 || localYear > 9999) {
+            return std::nullopt;
+        }
         return instant.toMSecsSinceEpoch();
     }
 
-    // The text of an instant as Qt's local time writes it (the writer's definition).
+    // The text of an instant as Qt's local time writes it (the writer's definition); in UTC where the local
+    // offset holds seconds.
     static QString qtLocalText(const QDateTime& instant)
     {
-        const QDateTime local = instant.toLocalTime();
+        QDateTime local = instant.toLocalTime();
+        if (local.offsetFromUtc() % 60 != 0) {
+            local = instant.toUTC();
+        }
         QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.date().year(),
                                          local.date().month(), local.date().day(), local.time().hour(),
                                          local.time().minute(), local.time().second(), local.time().msec());
@@ -194,15 +202,13 @@ private Q_SLOTS:
     void testIsoDateWritesWhatQtLocalTimeShowsAcrossCenturies()
     {
         // Qt's own text, except in a fold where both offsets are summer time (Berlin's in 1945): there Qt
-        // names the other pass of the hour, and the text must name the instant instead. Offsets with
-        // seconds (local mean time) cannot be written exactly; there too the text is Qt's.
+        // names the other pass of the hour, and the text must name the instant instead.
         auto mismatch = [this](const QDateTime& instant) -> QString {
             const QString text = service.isoDate(instant);
             const QString qtText = qtLocalText(instant);
             const bool qtNamesInstant =
                 service.parseDate(qtText)->toMSecsSinceEpoch() == instant.toMSecsSinceEpoch();
-            const bool wholeMinutes = instant.toLocalTime().offsetFromUtc() % 60 == 0;
-            if (qtNamesInstant || !wholeMinutes) {
+            if (qtNamesInstant) {
                 return text == qtText ? QString() : text + " / " + qtText;
             }
             const bool namesInstant =
@@ -231,6 +237,37 @@ private Q_SLOTS:
         const QDateTime instant = utc(2015, 3, 7, 18, 5, 30, 250);
         QCOMPARE(service.isoDate(instant.toLocalTime()), qtLocalText(instant));
         QCOMPARE(service.isoDate(instant.toOffsetFromUtc(-8 * 3600)), qtLocalText(instant));
+    }
+
+    void testDateOutsideFourDigitYearsInLocalTimeIsRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("year 1, far east") << "0001-01-01T00:30:00+14:00";
+        QTest::newRow("year 1, UTC") << "0001-01-01T00:00:00Z";
+        QTest::newRow("year 9999, far west") << "9999-12-31T23:59:59.999-12:00";
+        QTest::newRow("year 9999, UTC") << "9999-12-31T23:59:59.999Z";
+    }
+
+    void testDateOutsideFourDigitYearsInLocalTimeIsRefused()
+    {
+        // Written back as machine text, a local year past 9999 or before 1 could never be read again.
+        QFETCH(QString, text);
+        const auto parsed = service.parseDate(text);
+        const QDateTime instant = QDateTime::fromString(text, Qt::ISODateWithMs);
+        QVERIFY(instant.isValid());
+        const int localYear = instant.toLocalTime().date().year();
+        QCOMPARE(parsed.has_value(), localYear >= 1 && localYear <= 9999);
+        if (parsed) {
+            QCOMPARE(service.parseDate(service.isoDate(*parsed)), parsed);
+        }
+    }
+
+    void testOffsetWithSecondsBeforeStandardTimeRoundTrips()
+    {
+        // Local mean time: Berlin +00:53:28, Kolkata +05:53:28, Los Angeles -07:52:58 in 1850.
+        const QDateTime instant = utc(1850, 6, 1, 12, 0, 0, 250);
+        const QString text = service.isoDate(instant);
+        QCOMPARE(service.parseDate(text)->toMSecsSinceEpoch(), instant.toMSecsSinceEpoch());
     }
 
     void testIsoDateUsesAsciiGregorianWhateverTheLocale()
