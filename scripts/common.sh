@@ -37,6 +37,9 @@ penhollow_install_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# CMake's own CMAKE_BUILD_PARALLEL_LEVEL caps the jobs on a shared machine; the default is one per core.
+PENHOLLOW_JOBS="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+
 # The editor page's libraries, exactly as web/package-lock.json pins them, into web/node_modules.
 penhollow_install_web_libraries() {
   local web="$PENHOLLOW_ROOT/web"
@@ -51,5 +54,5 @@ penhollow_install_web_libraries() {
 penhollow_build() {
   penhollow_install_web_libraries
   cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build "$PENHOLLOW_BUILD" --parallel "$(nproc)"
+  cmake --build "$PENHOLLOW_BUILD" --parallel "$PENHOLLOW_JOBS"
 }

@@ -92,23 +92,22 @@ void PhotoGoogleService::upload(const QString& filePath, std::uint64_t generatio
     }
 
     auto me = self<PhotoGoogleService>();
-    auto handler = [me](std::optional<QByteArray> body, std::optional<QString> error) {
-        if (!body) {
-            me->onUploadAlbumPhotoBlockError(BloggerSuccessResponse(
-                false, error ? QStringLiteral("Request error: ") + *error : noResponseMessage()));
+    auto handler = [me](UrlSession::Reply reply) {
+        if (!reply.body) {
+            me->onUploadAlbumPhotoBlockError(noBodyFailure(reply));
             return;
         }
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = decoder.decode(*body);
+        const QString text = decoder.decode(*reply.body);
         if (decoder.hasError()) {
             me->onUploadAlbumPhotoBlockError(BloggerSuccessResponse(false, noResponseMessage()));
             return;
         }
         const auto [response, address] = PhotoXMLParser(text).parse();
-        if (!response.success || !address || address->isEmpty()) {
+        if (!reply.hasSuccessStatus() || !response.success || !address || address->isEmpty()) {
             // The album's own words, when it refused the image.
             me->onUploadAlbumPhotoBlockError(
-                BloggerSuccessResponse(false, text.isEmpty() ? noResponseMessage() : text));
+                BloggerSuccessResponse(false, text.isEmpty() ? statusMessage(reply.statusCode) : text));
             return;
         }
         me->onUploadAlbumPhotoBlockSuccess(*address);

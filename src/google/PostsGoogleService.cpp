@@ -1,6 +1,7 @@
 #include "PostsGoogleService.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "google/AtomNamespaces.h"
 #include "google/BloggerXMLParser.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleServiceEndpoints.h"
@@ -8,23 +9,23 @@
 #include <QMutexLocker>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
 namespace {
 
 // The text of an Atom reply, or the failure to report: no body, transport error, no UTF-8 text.
-std::variant<QString, BloggerSuccessResponse> textOfReply(const std::optional<QByteArray>& body,
-                                                          const std::optional<QString>& error)
+std::variant<QString, BloggerSuccessResponse> textOfReply(const UrlSession::Reply& reply)
 {
-    if (!body) {
-        return BloggerSuccessResponse(false, GoogleRequestServiceBase::noResponseMessage());
+    if (!reply.body) {
+        return GoogleRequestServiceBase::noBodyFailure(reply);
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(*body);
+    const QString text = decoder.decode(*reply.body);
     const bool isText = !decoder.hasError();
-    if (error) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *error);
+    if (reply.error) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
     }
     if (!isText) {
         return BloggerSuccessResponse(false, QStringLiteral("Request error: No response received"));
@@ -32,12 +33,23 @@ std::variant<QString, BloggerSuccessResponse> textOfReply(const std::optional<QB
     return text;
 }
 
+// As textOfReply for a reply of the service, where a status outside 2xx is a failure whatever the body:
+// reported with the whole text, like a reply the reader cannot read.
+std::variant<QString, BloggerSuccessResponse> textOfServiceReply(const UrlSession::Reply& reply)
+{
+    auto text = textOfReply(reply);
+    if (const QString* body = std::get_if<QString>(&text); body && !reply.hasSuccessStatus()) {
+        return BloggerSuccessResponse(
+            false, body->isEmpty() ? GoogleRequestServiceBase::statusMessage(reply.statusCode) : *body);
+    }
+    return text;
+}
+
 // The post of an Atom entry reply, or the failure to report; a reply the reader cannot read, or one without
 // an entry, is reported with its whole text.
-std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const std::optional<QByteArray>& body,
-                                                              const std::optional<QString>& error)
+std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const UrlSession::Reply& reply)
 {
-    auto text = textOfReply(body, error);
+    auto text = textOfServiceReply(reply);
     if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
         return *failure;
     }
@@ -46,6 +58,26 @@ std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const std::optiona
         return BloggerSuccessResponse(false, std::get<QString>(text));
     }
     return *post;
+}
+
+// Whether the reply looks like a whole feed: it reads as XML up to a root that is an Atom feed, and ends
+// with that root's end tag. Cheap, and false for error pages and documents, JSON bodies and replies cut
+// short, which end a listing; only then is the next page asked for before this one is read.
+bool looksLikeWholeFeed(const QString& text)
+{
+    QXmlStreamReader reader(text);
+    if (!reader.readNextStartElement() || reader.name() != QLatin1StringView("feed") ||
+        reader.namespaceUri() != AtomNamespaces::Atom) {
+        return false;
+    }
+    QStringView rest = QStringView(text).trimmed();
+    if (!rest.endsWith(u'>')) {
+        return false;
+    }
+    rest.chop(1);
+    rest = rest.trimmed();
+    return rest.endsWith(reader.qualifiedName()) &&
+           rest.chopped(reader.qualifiedName().size()).endsWith(QStringLiteral("</"));
 }
 
 } // namespace
@@ -103,6 +135,7 @@ void PostsGoogleService::listBlogPosts(const QString& blogId)
     {
         QMutexLocker locker(&m_stateMutex);
         m_listedPosts = QList<BloggerPost>();
+        ++m_listingGeneration;
     }
     auto me = self<PostsGoogleService>();
     afterTokenRefresh([me, blogId] { me->_listBlogPosts(blogId, 0); },
@@ -139,31 +172,63 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
     request->addValue("2", "GData-Version");
     request->addValue(authorizationValue(), "Authorization");
 
-    send(std::move(*request),
-         [me, blogId, currentPage](std::optional<QByteArray> body, std::optional<QString> error) {
-             auto text = textOfReply(body, error);
-             if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
-                 me->onListBlogPostsBlockError(*failure);
-                 return;
-             }
-             auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
-             if (!response.success) {
-                 response.details = std::get<QString>(text);
-                 me->onListBlogPostsBlockError(response);
-                 return;
-             }
-             {
-                 QMutexLocker locker(&me->m_stateMutex);
-                 if (!me->m_listedPosts) {
-                     me->m_listedPosts = QList<BloggerPost>();
-                 }
-                 for (BloggerPost& post : posts) {
-                     post.blogId = blogId;
-                     me->m_listedPosts->append(post);
-                 }
-             }
-             me->_listBlogPosts(blogId, currentPage + 1);
-         });
+    std::uint64_t generation = 0;
+    {
+        QMutexLocker locker(&m_stateMutex);
+        generation = m_listingGeneration;
+    }
+    send(std::move(*request), [me, blogId, currentPage, generation](UrlSession::Reply reply) {
+        // A page that arrives after its listing failed (it was already asked for) changes nothing.
+        if (!me->isListingRunning(generation)) {
+            return;
+        }
+        auto text = textOfServiceReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+            me->endListingWithError(generation, *failure);
+            return;
+        }
+        // The next page is asked for before this one is read, so reading overlaps the wait for it;
+        // a reply that is plainly no whole feed ends the listing here, without asking further.
+        const bool nextAskedFor = currentPage + 1 < GoogleServiceConstants::MaxResultPagesForPosts &&
+                                  looksLikeWholeFeed(std::get<QString>(text));
+        if (nextAskedFor) {
+            me->_listBlogPosts(blogId, currentPage + 1);
+        }
+        auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
+        if (!response.success) {
+            response.details = std::get<QString>(text);
+            me->endListingWithError(generation, response);
+            return;
+        }
+        {
+            QMutexLocker locker(&me->m_stateMutex);
+            if (!me->m_listedPosts) {
+                me->m_listedPosts = QList<BloggerPost>();
+            }
+            for (BloggerPost& post : posts) {
+                post.blogId = blogId;
+                me->m_listedPosts->append(post);
+            }
+        }
+        if (!nextAskedFor) {
+            me->_listBlogPosts(blogId, currentPage + 1);
+        }
+    });
+}
+
+bool PostsGoogleService::isListingRunning(std::uint64_t generation) const
+{
+    QMutexLocker locker(&m_stateMutex);
+    return generation > m_failedListingGeneration;
+}
+
+void PostsGoogleService::endListingWithError(std::uint64_t generation, const BloggerSuccessResponse& failure)
+{
+    {
+        QMutexLocker locker(&m_stateMutex);
+        m_failedListingGeneration = std::max(m_failedListingGeneration, generation);
+    }
+    onListBlogPostsBlockError(failure);
 }
 
 void PostsGoogleService::getBlogPost(const QString& postId, const QString& blogId)
@@ -186,13 +251,13 @@ void PostsGoogleService::_getBlogPost(const QString& postId, const QString& blog
     request->addValue(authorizationValue(), "Authorization");
 
     auto me = self<PostsGoogleService>();
-    send(std::move(*request), [me, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto reply = postOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+    send(std::move(*request), [me, blogId](UrlSession::Reply reply) {
+        auto read = postOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             me->onGetBlogPostBlockError(*failure);
             return;
         }
-        BloggerPost& post = std::get<BloggerPost>(reply);
+        BloggerPost& post = std::get<BloggerPost>(read);
         post.blogId = blogId;
         me->onGetBlogPostBlockSuccess(post);
     });
@@ -256,14 +321,13 @@ void PostsGoogleService::publish(Publishing kind, const BloggerPost& post, const
     request->body = postRequestBody(post).toUtf8();
 
     auto me = self<PostsGoogleService>();
-    auto handler = [me, adding, errorBlock, blogId](std::optional<QByteArray> body,
-                                                    std::optional<QString> error) {
-        auto reply = postOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+    auto handler = [me, adding, errorBlock, blogId](UrlSession::Reply reply) {
+        auto read = postOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             ((*me).*errorBlock)(*failure);
             return;
         }
-        BloggerPost& published = std::get<BloggerPost>(reply);
+        BloggerPost& published = std::get<BloggerPost>(read);
         published.blogId = blogId;
         if (adding) {
             me->onAddBlogPostBlockSuccess(published);
@@ -318,16 +382,22 @@ void PostsGoogleService::_deleteBlogPost(const QString& postId, const QString& b
     }
     request->method = "DELETE";
     request->addValue(authorizationValue(), "Authorization");
+    request->maximumBodySize = MaximumJsonReplySize;
 
     auto me = self<PostsGoogleService>();
-    send(std::move(*request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
-        // An empty reply (204) is the service's plain yes.
-        if (body && !error && body->isEmpty()) {
-            me->onDeleteBlogPostBlockSuccess(true);
+    send(std::move(*request), [me](UrlSession::Reply reply) {
+        // An empty reply (204) is the service's plain yes; an empty one with an error status is no yes.
+        if (reply.body && !reply.error && reply.body->isEmpty()) {
+            if (reply.hasSuccessStatus()) {
+                me->onDeleteBlogPostBlockSuccess(true);
+            } else {
+                me->onDeleteBlogPostBlockError(
+                    BloggerSuccessResponse(false, statusMessage(reply.statusCode)));
+            }
             return;
         }
-        auto reply = me->jsonObjectOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+        auto read = me->jsonObjectOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             me->onDeleteBlogPostBlockError(*failure);
             return;
         }
@@ -348,8 +418,9 @@ void PostsGoogleService::getBlogPostsTemplate(const QString& url)
     UrlSession::Request request;
     request.url = address;
     request.method = "GET";
-    send(std::move(request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto text = textOfReply(body, error);
+    // The blog's own page: an error page is still the page the preview shows.
+    send(std::move(request), [me](UrlSession::Reply reply) {
+        auto text = textOfReply(reply);
         if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
             me->onGetBlogTemplateBlockError(*failure);
             return;

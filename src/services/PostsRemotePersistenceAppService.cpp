@@ -54,7 +54,8 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
     const PostsLocalAccessAppService store;
     Stored outcome;
     // Read and written in one transaction, so an autosave cannot make a row local between the two.
-    store.db.db->transaction([&] {
+    // A look-up that fails is no absent row: the whole batch is then not stored.
+    outcome.ok = store.db.db->transaction([&] {
         QList<BloggerPost> mirrors;
         mirrors.reserve(posts.size());
         for (const BloggerPost& post : posts) {
@@ -62,26 +63,33 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
             if (post.postId.isEmpty()) {
                 continue;
             }
-            const std::optional<BloggerPost> stored = store.getPost(post.postId);
+            bool read = false;
+            const std::optional<BloggerPost> stored = store.getPost(post.postId, &read);
+            if (!read) {
+                return false;
+            }
             if (mirrorsBlogger(stored)) {
                 mirrors.append(post);
             } else {
                 outcome.keptLocal.append(*stored);
             }
         }
-        // One answer per post, or none when the batch was not stored.
-        outcome.ok = mirrors.isEmpty() || store.addOrUpdatePosts(mirrors).size() == mirrors.size();
+        bool written = true;
+        if (!mirrors.isEmpty()) {
+            store.addOrUpdatePosts(mirrors, &written);
+        }
+        return written;
     });
     return outcome;
 }
 
-void PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
+bool PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
 {
     const PostsLocalAccessAppService store;
-    store.db.db->transaction([&] {
-        if (mirrorsBlogger(store.getPost(postId))) {
-            store.deleteBlogPost(postId, true);
-        }
+    return store.db.db->transaction([&] {
+        bool read = false;
+        const std::optional<BloggerPost> stored = store.getPost(postId, &read);
+        return read && (!mirrorsBlogger(stored) || store.deleteBlogPost(postId, true));
     });
 }
 
@@ -138,7 +146,10 @@ void PostsRemotePersistenceAppService::deleteBlogPost(const QString& postId, con
     auto me = shared_from_this();
     std::shared_ptr<PostsGoogleService> web = makeWebService();
     web->onDeleteBlogPostBlockSuccess = [me, postId](bool) {
-        me->removeLocalMirror(postId);
+        if (!me->removeLocalMirror(postId)) {
+            me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, localCopyKeptMessage());
+            return;
+        }
         me->onDeleteBlogPostSuccess();
     };
     web->onDeleteBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
@@ -147,19 +158,26 @@ void PostsRemotePersistenceAppService::deleteBlogPost(const QString& postId, con
     web->deleteBlogPost(postId, blogId);
 }
 
-BloggerPost PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& published,
-                                                                 const QString& replacesLocalPostId) const
+std::optional<BloggerPost>
+PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& published,
+                                                     const QString& replacesLocalPostId) const
 {
     const PostsLocalAccessAppService store;
-    store.db.db->transaction([&] {
+    const bool stored = store.db.db->transaction([&] {
         if (!replacesLocalPostId.isEmpty() && replacesLocalPostId != published.postId) {
-            const std::optional<BloggerPost> local = store.getPost(replacesLocalPostId);
-            if (local && !local->isOnBlogger()) {
-                store.deleteBlogPost(replacesLocalPostId, true);
+            bool read = false;
+            const std::optional<BloggerPost> local = store.getPost(replacesLocalPostId, &read);
+            if (!read || (local && !local->isOnBlogger() && !store.deleteBlogPost(replacesLocalPostId, true))) {
+                return false;
             }
         }
-        store.addOrUpdatePost(published);
+        bool written = false;
+        store.addOrUpdatePost(published, &written);
+        return written;
     });
+    if (!stored) {
+        return std::nullopt;
+    }
     return store.getPost(published.postId).value_or(published);
 }
 
@@ -179,7 +197,14 @@ void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,
                      QStringLiteral("Blogger did not name the new post."));
             return;
         }
-        me->onAddBlogPostSuccess(me->storePublishedPost(published, replacesLocalPostId));
+        const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
+        if (!stored) {
+            // On Blogger all the same: said plainly, so the user does not publish it twice.
+            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
+                     publishedButNotStoredMessage());
+            return;
+        }
+        me->onAddBlogPostSuccess(*stored);
     };
     web->onAddBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
         if (me->publishingCancelled()) {
@@ -206,7 +231,14 @@ void PostsRemotePersistenceAppService::updateBlogPost(const BloggerPost& post, c
                      QStringLiteral("Blogger did not name the updated post."));
             return;
         }
-        me->onUpdateBlogPostSuccess(me->storePublishedPost(published, replacesLocalPostId));
+        const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
+        if (!stored) {
+            // On Blogger all the same: said plainly, so the user does not publish it twice.
+            me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
+                     publishedButNotStoredMessage());
+            return;
+        }
+        me->onUpdateBlogPostSuccess(*stored);
     };
     web->onUpdateBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
         if (me->publishingCancelled()) {
@@ -229,7 +261,7 @@ void PostsRemotePersistenceAppService::cancelPublishing()
     {
         std::lock_guard<std::mutex> lock(m_publishingMutex);
         m_publishingCancelled = true;
-        web = m_publishing;
+        web = m_publishing.lock();
     }
     if (web) {
         web->cancelPublishing();

@@ -43,7 +43,8 @@ public:
     void listAndPersistAllBlogPosts(const QString& blogId);
     // Succeeds with the post as stored.
     void getAndPersistBlogPost(const QString& postId, const QString& blogId);
-    // Deleted on Blogger, then its local mirror with the mirror's comments.
+    // Deleted on Blogger, then its local mirror with the mirror's comments; a mirror that cannot be
+    // removed ends in the error closure.
     void deleteBlogPost(const QString& postId, const QString& blogId);
     // A new post on Blogger; the reply is stored. replacesLocalPostId names the row kept only on this
     // computer that the published post takes the place of (an offline post being published): it is removed
@@ -60,9 +61,19 @@ public:
     void setTimeoutInterval(double seconds) { m_timeoutInterval = seconds; }
     double timeoutInterval() const { return m_timeoutInterval; }
 
+    static QString publishedButNotStoredMessage()
+    {
+        return QStringLiteral("Your post is on Blogger, but it could not be saved on this computer. Download the "
+                              "blog's posts to see it here.");
+    }
     static QString nothingStoredMessage(const QString& reason)
     {
         return QStringLiteral("Nothing was stored: ") + reason;
+    }
+    static QString localCopyKeptMessage()
+    {
+        return QStringLiteral("The post was deleted on Blogger, but its copy on this computer could not be "
+                              "removed.");
     }
 
 private:
@@ -75,9 +86,12 @@ private:
         QList<BloggerPost> keptLocal;
     };
     Stored storeDownloadedPosts(const QList<BloggerPost>& posts) const;
-    void removeLocalMirror(const QString& postId) const;
+    // False when the store failed; a row kept only on this computer stays and is no failure.
+    bool removeLocalMirror(const QString& postId) const;
     bool publishingCancelled();
-    BloggerPost storePublishedPost(const BloggerPost& published, const QString& replacesLocalPostId) const;
+    // The post as stored, or none when the store failed (nothing of it was written).
+    std::optional<BloggerPost> storePublishedPost(const BloggerPost& published,
+                                                  const QString& replacesLocalPostId) const;
     std::shared_ptr<PostsGoogleService> makeWebService() const;
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
@@ -86,6 +100,7 @@ private:
     const std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     std::atomic<double> m_timeoutInterval;
     std::mutex m_publishingMutex;
-    std::shared_ptr<PostsGoogleService> m_publishing;
+    // Weak: the web service's closures hold this service; the pending request keeps the web service.
+    std::weak_ptr<PostsGoogleService> m_publishing;
     bool m_publishingCancelled = false;
 };

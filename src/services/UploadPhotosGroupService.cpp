@@ -103,7 +103,7 @@ void UploadPhotosGroupService::cancel()
         QMutexLocker locker(&m_mutex);
         m_cancelled = true;
         m_pending.clear();
-        current = m_current;
+        current = m_current.lock();
     }
     if (current) {
         current->cancelUpload();

@@ -47,6 +47,7 @@ private:
     mutable QMutex m_mutex;
     QStringList m_pending;
     QHash<QString, QString> m_uploaded;
-    std::shared_ptr<PhotoGoogleService> m_current;
+    // Weak: its closures hold this service; the pending upload keeps it.
+    std::weak_ptr<PhotoGoogleService> m_current;
     bool m_cancelled = false;
 };

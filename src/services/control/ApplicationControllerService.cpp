@@ -15,17 +15,66 @@
 #include "store/UserBlogsLocalAccessAppService.h"
 #include "ui/main/ApplicationWindowController.h"
 
-ApplicationControllerService::ApplicationControllerService(
-    ApplicationWindowController* controller, std::shared_ptr<GoogleAuthentificationService> service,
-    QObject* parent)
+#include <QMutex>
+
+#include <utility>
+
+// One read of an area's posts: what it was asked for, and its result once there.
+struct ApplicationControllerService::ListingRead
+{
+    QString blogId;
+    PostArea area;
+    PostSortOptions sort;
+    PostSortOrderOptions order;
+
+    QMutex mutex;
+    bool done = false;
+    QList<BloggerPost> posts;
+    std::optional<QDateTime> lastUpdate;
+    std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> then;
+
+    void run()
+    {
+        QList<BloggerPost> read = PostsLocalAccessAppService().listFilteredPostsForBlog(
+            blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
+        const std::optional<QDateTime> updated = PersistentServiceState().getLastUpdated(blogId);
+        std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next;
+        {
+            QMutexLocker locker(&mutex);
+            done = true;
+            posts = std::move(read);
+            lastUpdate = updated;
+            next = std::move(then);
+        }
+        if (next) {
+            next(posts, lastUpdate);
+        }
+    }
+
+    // Runs `next` with the result, at once when it is there, else on the reading thread when it comes.
+    void whenDone(std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next)
+    {
+        QMutexLocker locker(&mutex);
+        if (!done) {
+            then = std::move(next);
+            return;
+        }
+        locker.unlock();
+        next(posts, lastUpdate);
+    }
+};
+
+ApplicationControllerService::ApplicationControllerService(ApplicationWindowController* controller,
+                                                           std::shared_ptr<GoogleAuthentificationService> service,
+                                                           QObject* parent)
     : QObject(parent), m_windowController(controller), m_authentificationService(std::move(service))
 {
     m_applicationDownloadControllerService =
         std::make_unique<ApplicationDownloadControllerService>(m_authentificationService, this);
-    m_commentsControllerService =
-        std::make_unique<CommentsControllerService>(m_authentificationService, this);
+    m_commentsControllerService = std::make_unique<CommentsControllerService>(m_authentificationService, this);
     m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService, this);
     setupEvents();
+    prefetchFirstListing();
 }
 
 ApplicationControllerService::~ApplicationControllerService() = default;
@@ -50,8 +99,7 @@ CommentsControllerService* ApplicationControllerService::commentsControllerServi
     return m_commentsControllerService.get();
 }
 
-ApplicationDownloadControllerService*
-ApplicationControllerService::applicationDownloadControllerService() const
+ApplicationDownloadControllerService* ApplicationControllerService::applicationDownloadControllerService() const
 {
     return m_applicationDownloadControllerService.get();
 }
@@ -88,9 +136,7 @@ void ApplicationControllerService::setupEvents()
     window.onAddNewAccountRequest = [this] { onAddNewAccountRequest(); };
     window.onEditPostRequest = [this](const QString& postId) { onEditPostRequest(postId); };
     window.onOfflinePostRequest = [this](const QString& postId) { onOfflinePostRequest(postId); };
-    window.onDisplayPostCommentsRequest = [this](const QString& postId) {
-        onDisplayPostCommentsRequest(postId);
-    };
+    window.onDisplayPostCommentsRequest = [this](const QString& postId) { onDisplayPostCommentsRequest(postId); };
     window.onAddCommentRequest = [this](const QString& postId) { onAddCommentRequest(postId); };
     window.onReloadPostFromBloggerRequest = [this](const QString& postId) {
         onReloadPostFromBloggerRequest(postId);
@@ -98,26 +144,43 @@ void ApplicationControllerService::setupEvents()
     window.onDeletePostRequest = [this](const QString& postId) { onDeletePostRequest(postId); };
 }
 
+void ApplicationControllerService::prefetchFirstListing()
+{
+    const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
+    auto read = std::make_shared<ListingRead>();
+    read->blogId = state.blogId();
+    read->area = state.area();
+    read->sort = state.sort();
+    read->order = state.sortOrder();
+    m_prefetchedListing = read;
+    BackgroundRunner().run([read] { read->run(); });
+}
+
 void ApplicationControllerService::listPosts(std::optional<QString> preselectedPostId,
                                              std::function<void()> listed)
 {
     const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
-    const QString blogId = state.blogId();
-    const PostArea area = state.area();
-    const PostSortOptions sort = state.sort();
-    const PostSortOrderOptions order = state.sortOrder();
+    std::shared_ptr<ListingRead> read = std::exchange(m_prefetchedListing, nullptr);
+    if (!read || read->blogId != state.blogId() || read->area != state.area() || read->sort != state.sort() ||
+        read->order != state.sortOrder()) {
+        read = std::make_shared<ListingRead>();
+        read->blogId = state.blogId();
+        read->area = state.area();
+        read->sort = state.sort();
+        read->order = state.sortOrder();
+        BackgroundRunner().run([read] { read->run(); });
+    }
     QPointer<ApplicationWindowController> window = m_windowController;
-    BackgroundRunner().run([window, blogId, area, sort, order, preselectedPostId, listed] {
-        const QList<BloggerPost> posts = PostsLocalAccessAppService().listFilteredPostsForBlog(
-            blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
-        const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(blogId);
-        Dispatch::toMainThread(
-            window, [posts, area, lastUpdate, preselectedPostId, listed](ApplicationWindowController* w) {
-                w->listPosts(posts, area, lastUpdate, preselectedPostId);
-                if (listed) {
-                    listed();
-                }
-            });
+    const PostArea area = read->area;
+    read->whenDone([window, area, preselectedPostId, listed](const QList<BloggerPost>& posts,
+                                                              const std::optional<QDateTime>& lastUpdate) {
+        Dispatch::toMainThread(window, [posts, area, lastUpdate, preselectedPostId,
+                                        listed](ApplicationWindowController* w) {
+            w->listPosts(posts, area, lastUpdate, preselectedPostId);
+            if (listed) {
+                listed();
+            }
+        });
     });
 }
 
@@ -200,17 +263,15 @@ void ApplicationControllerService::onPostSelectedRequest(const QString& postId)
 void ApplicationControllerService::onAccountAndBlogChangeRequest(const QString& account, const QString& blog)
 {
     if (account == GoogleServiceConstants::NoId() || blog == GoogleServiceConstants::NoId()) {
-        LocalNotificationService().showInfoAlert(
-            QStringLiteral("Choose an account and a blog"),
-            QStringLiteral("Pick both an account and one of its blogs, then "
-                           "apply again."));
+        LocalNotificationService().showInfoAlert(QStringLiteral("Choose an account and a blog"),
+                                                 QStringLiteral("Pick both an account and one of its blogs, then "
+                                                                "apply again."));
         return;
     }
     if (!m_authentificationService->changeUserAndBlogAndTokens(account, blog)) {
         LocalNotificationService().showCriticalAlert(
             QStringLiteral("Cannot change the account"),
-            QStringLiteral(
-                "No sign-in is stored for this account. Add the account again from the settings."));
+            QStringLiteral("No sign-in is stored for this account. Add the account again from the settings."));
         return;
     }
     PersistentServiceState state;
@@ -309,8 +370,7 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
             }
             QPointer<ApplicationControllerService> self = controller;
             const bool onBlogger = post->isOnBlogger();
-            AlertRequest question{AlertStyle::Warning,
-                                  QStringLiteral("Delete this post?"),
+            AlertRequest question{AlertStyle::Warning, QStringLiteral("Delete this post?"),
                                   onBlogger ? QStringLiteral("It will be deleted from Blogger too.")
                                             : QStringLiteral("It will be deleted from this computer."),
                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")},
@@ -319,8 +379,7 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
                                           return;
                                       }
                                       if (onBlogger) {
-                                          self->m_applicationDownloadControllerService->deleteBloggerPost(
-                                              postId);
+                                          self->m_applicationDownloadControllerService->deleteBloggerPost(postId);
                                       } else {
                                           self->deleteLocalPost(postId);
                                       }
@@ -338,8 +397,14 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
     m_windowController->loadDefaultView();
     QPointer<ApplicationControllerService> self = this;
     BackgroundRunner().run([self, postId] {
-        PostsLocalAccessAppService().deleteBlogPost(postId, true);
-        Dispatch::toMainThread(
-            self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
+        const bool deleted = PostsLocalAccessAppService().deleteBlogPost(postId, true);
+        Dispatch::toMainThread(self, [deleted](ApplicationControllerService* controller) {
+            if (!deleted) {
+                LocalNotificationService().showCriticalAlert(
+                    QStringLiteral("Cannot delete the post"),
+                    QStringLiteral("The post could not be removed from this computer. Nothing was changed."));
+            }
+            controller->reloadPostsList();
+        });
     });
 }

@@ -8,7 +8,6 @@
 #include <QString>
 
 #include <functional>
-
 #include <memory>
 #include <optional>
 
@@ -26,8 +25,7 @@ class ApplicationControllerService : public QObject
 public:
     // Sets every closure of the window before it returns.
     ApplicationControllerService(ApplicationWindowController* controller,
-                                 std::shared_ptr<GoogleAuthentificationService> service,
-                                 QObject* parent = nullptr);
+                                 std::shared_ptr<GoogleAuthentificationService> service, QObject* parent = nullptr);
     ~ApplicationControllerService() override;
 
     bool hasAnEditingPost() const;
@@ -66,8 +64,13 @@ public:
     void onDeletePostRequest(const QString& postId);
 
 private:
+    struct ListingRead;
+
     void setupEvents();
+    // `listed` runs on the main thread once the window has the list.
     void listPosts(std::optional<QString> preselectedPostId, std::function<void()> listed = {});
+    // Starts reading the current area in the background; the first listing takes it if nothing changed.
+    void prefetchFirstListing();
     void deleteLocalPost(const QString& postId);
 
     QPointer<ApplicationWindowController> m_windowController;
@@ -77,4 +80,6 @@ private:
     std::unique_ptr<PostsControllerService> m_postsControllerService;
     // The post on show, so a new listing keeps it highlighted (main thread).
     std::optional<QString> m_selectedPostId;
+    // The read started while the window is being built, taken by the first listing (main thread).
+    std::shared_ptr<ListingRead> m_prefetchedListing;
 };
