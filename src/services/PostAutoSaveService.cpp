@@ -108,8 +108,16 @@ void PostAutoSaveService::autosave()
     m_lastWritten = record;
     QPointer<PostAutoSaveService> self = this;
     enqueue([self, record] {
-        PostsLocalAccessAppService().addOrUpdatePost(record);
-        Dispatch::toMainThread(self, [record](PostAutoSaveService* service) {
+        bool written = false;
+        PostsLocalAccessAppService().addOrUpdatePost(record, &written);
+        Dispatch::toMainThread(self, [record, written](PostAutoSaveService* service) {
+            if (!written) {
+                // Tried again at the next turn of the timer.
+                if (service->m_lastWritten == record) {
+                    service->m_lastWritten.reset();
+                }
+                return;
+            }
             Q_EMIT service->autosaved(record.postId, record.content);
         });
     });

@@ -167,7 +167,8 @@ PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& publishe
         if (!replacesLocalPostId.isEmpty() && replacesLocalPostId != published.postId) {
             bool read = false;
             const std::optional<BloggerPost> local = store.getPost(replacesLocalPostId, &read);
-            if (!read || (local && !local->isOnBlogger() && !store.deleteBlogPost(replacesLocalPostId, true))) {
+            if (!read ||
+                (local && !local->isOnBlogger() && !store.deleteBlogPost(replacesLocalPostId, true))) {
                 return false;
             }
         }
@@ -200,8 +201,7 @@ void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,
         const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
         if (!stored) {
             // On Blogger all the same: said plainly, so the user does not publish it twice.
-            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
-                     publishedButNotStoredMessage());
+            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError, publishedButNotStoredMessage());
             return;
         }
         me->onAddBlogPostSuccess(*stored);

@@ -454,7 +454,7 @@ void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOff
         const PostsLocalAccessAppService store;
         BloggerPost kept;
         std::optional<QString> deleteOnBlogger;
-        store.db.db->transaction([&] {
+        const bool saved = store.db.db->transaction([&] {
             if (!original || original->postStatus == PostStatus::Autosaved) {
                 kept = localPost(post, GoogleServiceConstants::RandomId(), PostStatus::Offline,
                                  GoogleServiceConstants::NoOfflineId());
@@ -480,19 +480,30 @@ void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOff
                 kept = localPost(post, original->postId, PostStatus::Offline,
                                  GoogleServiceConstants::NoOfflineId());
             }
-            store.addOrUpdatePost(kept);
+            bool written = false;
+            store.addOrUpdatePost(kept, &written);
+            return written;
         });
-        const BloggerPost stored = store.getPost(kept.postId).value_or(kept);
-        Dispatch::toMainThread(self, [serial, stored, deleteOnBlogger](PostsControllerService* controller) {
-            if (!controller->m_session || controller->m_session->serial != serial) {
-                return;
-            }
-            if (deleteOnBlogger) {
-                controller->deletePublishedVersion(stored, *deleteOnBlogger);
-                return;
-            }
-            controller->finishEditing(stored);
-        });
+        const BloggerPost stored = saved ? store.getPost(kept.postId).value_or(kept) : kept;
+        Dispatch::toMainThread(
+            self, [serial, stored, saved, deleteOnBlogger](PostsControllerService* controller) {
+                if (!controller->m_session || controller->m_session->serial != serial) {
+                    return;
+                }
+                if (!saved) {
+                    // Nothing is lost: the post stays in the editor and in its autosave.
+                    LocalNotificationService().showCriticalAlert(
+                        QStringLiteral("Cannot save your post"),
+                        QStringLiteral(
+                            "The post could not be stored on this computer. It is still in the editor."));
+                    return;
+                }
+                if (deleteOnBlogger) {
+                    controller->deletePublishedVersion(stored, *deleteOnBlogger);
+                    return;
+                }
+                controller->finishEditing(stored);
+            });
     });
 }
 
