@@ -39,6 +39,11 @@ public:
                               "account first, then add the account again.");
     }
 
+    static QString noUserIdMessage()
+    {
+        return QStringLiteral("The service did not say which account signed in. Nothing was stored.");
+    }
+
 private:
     explicit UserBlogsRemotePersistenceAppService(std::shared_ptr<GoogleAuthentificationService> service);
 
