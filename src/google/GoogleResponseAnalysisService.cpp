@@ -1,8 +1,11 @@
 #include "GoogleResponseAnalysisService.h"
 
 #include "common/StringExtensions.h"
+#include "google/JsonServiceError.h"
 
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 namespace {
@@ -61,6 +64,11 @@ QString visibleText(const QString& markup)
     return decodeEntities(text).simplified();
 }
 
+bool looksLikeJson(const QString& text)
+{
+    return text.startsWith(QLatin1Char('{')) || text.startsWith(QLatin1Char('['));
+}
+
 bool looksLikeMarkup(const QString& text)
 {
     return text.startsWith(QLatin1Char('<')) && text.contains(QLatin1Char('>'));
@@ -97,6 +105,42 @@ QString errorPageSummary(const QString& page)
     return summary;
 }
 
+QString unreadableReply()
+{
+    return GoogleResponseAnalysisService::unreadableReplyMessage();
+}
+
+// The text a reader would take from a whole reply: a service error's message, an error page's title and
+// words, or that the reply could not be read; any other text as it is.
+QString summary(const QString& message)
+{
+    const QString trimmed = message.trimmed();
+    if (looksLikeJson(trimmed)) {
+        // A service error object where a feed was expected: its message is what the user needs.
+        const QJsonDocument document = QJsonDocument::fromJson(trimmed.toUtf8());
+        const std::optional<QString> error =
+            document.isObject() ? JsonServiceError::message(document.object()) : std::nullopt;
+        return error && !error->trimmed().isEmpty() ? error->trimmed() : unreadableReply();
+    }
+    if (looksLikeMarkup(trimmed)) {
+        if (!isHtmlPage(trimmed)) {
+            return unreadableReply();
+        }
+        const QString page = errorPageSummary(trimmed);
+        return page.isEmpty() ? unreadableReply() : GoogleResponseAnalysisService::errorPagePrefix() + page;
+    }
+    return message;
+}
+
+QString shortened(const QString& text)
+{
+    const qsizetype limit = GoogleResponseAnalysisService::MaximumMessageLength;
+    if (StringExtensions::characterCount(text) <= limit) {
+        return text;
+    }
+    return StringExtensions::substringToIndex(text, limit - 1).trimmed() + QStringLiteral("\u2026");
+}
+
 // Whole words only: no letter or digit may touch the match on either side.
 QRegularExpression wholeWords(const QString& alternatives)
 {
@@ -124,20 +168,7 @@ bool GoogleResponseAnalysisService::isCredentialsRelated(const QString& message)
 
 QString GoogleResponseAnalysisService::readableMessage(const QString& message) const
 {
-    QString text = message;
-    const QString trimmed = message.trimmed();
-    if (looksLikeMarkup(trimmed)) {
-        if (!isHtmlPage(trimmed)) {
-            return unreadableReplyMessage();
-        }
-        const QString summary = errorPageSummary(trimmed);
-        text = summary.isEmpty() ? unreadableReplyMessage() : errorPagePrefix() + summary;
-    }
-    if (StringExtensions::characterCount(text) > MaximumMessageLength) {
-        text = StringExtensions::substringToIndex(text, MaximumMessageLength - 1).trimmed() +
-               QStringLiteral("\u2026");
-    }
-    return text;
+    return shortened(summary(message));
 }
 
 QString GoogleResponseAnalysisService::transformMessageIfCredentialsRelated(const QString& message) const
@@ -146,14 +177,16 @@ QString GoogleResponseAnalysisService::transformMessageIfCredentialsRelated(cons
     if (message.contains(advice.trimmed())) {
         return message;
     }
-    QString text = readableMessage(message);
-    if (!isCredentialsRelated(text)) {
+    // Judged on the whole text: the words that tell a refused sign-in may lie past the cut.
+    const QString whole = summary(message);
+    QString text = shortened(whole);
+    if (!isCredentialsRelated(whole)) {
         return text;
     }
     while (!text.isEmpty() && text.back().isSpace()) {
         text.chop(1);
     }
-    if (!text.isEmpty() && !QStringLiteral(".!?").contains(text.back())) {
+    if (!text.isEmpty() && !QStringLiteral(".!?\u2026").contains(text.back())) {
         text += QLatin1Char('.');
     }
     return text + advice;

@@ -5,6 +5,8 @@
 #include "platform/gui/ImageView.h"
 #include "platform/gui/WebView.h"
 #include "services/control/AppDelegate.h"
+#include "services/control/ApplicationControllerService.h"
+#include "services/control/ApplicationDownloadControllerService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -235,6 +237,22 @@ bool OnlineApplication::isLoading() const
     // One of the two stands in the header at any time.
     Q_ASSERT(spinning != downloadOffered);
     return spinning;
+}
+
+int OnlineApplication::runningOperations() const
+{
+    ApplicationWindowController* window = m_app->windowController();
+    return window ? window->applicationControllerService()
+                        ->applicationDownloadControllerService()
+                        ->runningOperations()
+                  : 0;
+}
+
+bool OnlineApplication::waitForOperationsToEnd()
+{
+    const bool ended = QTest::qWaitFor([this] { return runningOperations() == 0; }, 15000);
+    ApplicationHarness::settle(100);
+    return ended;
 }
 
 void OnlineApplication::pressDownload()

@@ -56,6 +56,10 @@ public:
     QString listHeader() const;
     bool waitForListHeader(const QString& text, int timeoutMs = 15000) const;
     bool isLoading() const;
+    // Operations of the main window's download controller that talk to the service now.
+    int runningOperations() const;
+    // Waits until none runs and the main thread has caught up.
+    bool waitForOperationsToEnd();
     void pressDownload();
     // Titles of the stand-in blog's posts in an area's listing order (most recently updated first).
     QStringList standinTitles(const QString& blogId, bool drafts) const;
