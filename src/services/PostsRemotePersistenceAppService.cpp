@@ -3,18 +3,59 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/PostsGoogleService.h"
+#include "model/PostAreaAndStatusConverter.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLiteDB.h"
 
 #include <QDateTime>
+#include <QMultiHash>
+#include <QStringList>
+#include <QVariantList>
 
 namespace {
 
-// Only a row that mirrors Blogger may be written over or removed by what Blogger says.
-bool mirrorsBlogger(const std::optional<BloggerPost>& stored)
+// The statuses of the stored rows that share a post id with the posts, read in one statement: a look-up
+// per post would cost as much as storing them.
+QMultiHash<QString, PostStatus> storedStatuses(const PostsLocalAccessAppService& store,
+                                               const QStringList& postIds)
 {
-    return !stored || stored->isOnBlogger();
+    QMultiHash<QString, PostStatus> statuses;
+    QVariantList ids;
+    QStringList marks;
+    for (const QString& postId : postIds) {
+        ids.append(postId);
+        marks.append(QStringLiteral("?"));
+    }
+    if (ids.isEmpty()) {
+        return statuses;
+    }
+    const QString sql =
+        QStringLiteral("SELECT PostId, PostStatus FROM POSTS WHERE PostId IN (") + marks.join(',') + ')';
+    const PostAreaAndStatusConverter converter;
+    for (const SQLRow& row : store.db.db->query(sql, ids)) {
+        const SQLColumn* id = row.find(QStringLiteral("PostId"));
+        const SQLColumn* status = row.find(QStringLiteral("PostStatus"));
+        if (id && status) {
+            statuses.insert(id->asString(), converter.statusFromString(status->asString()));
+        }
+    }
+    return statuses;
+}
+
+// Only a post whose stored rows all mirror Blogger may be written over or removed by what Blogger says:
+// the store writes every row of a post id at once.
+std::optional<PostStatus> localOnlyStatus(const QMultiHash<QString, PostStatus>& statuses,
+                                          const QString& postId)
+{
+    const PostAreaAndStatusConverter converter;
+    for (const PostStatus status : statuses.values(postId)) {
+        const PostArea area = converter.areaForStatus(status);
+        if (area != PostArea::Published && area != PostArea::Draft) {
+            return status;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -55,6 +96,13 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
     Stored outcome;
     // Read and written in one transaction, so an autosave cannot make a row local between the two.
     store.db.db->transaction([&] {
+        QStringList ids;
+        for (const BloggerPost& post : posts) {
+            if (!post.postId.isEmpty()) {
+                ids.append(post.postId);
+            }
+        }
+        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, ids);
         QList<BloggerPost> mirrors;
         mirrors.reserve(posts.size());
         for (const BloggerPost& post : posts) {
@@ -62,11 +110,10 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
             if (post.postId.isEmpty()) {
                 continue;
             }
-            const std::optional<BloggerPost> stored = store.getPost(post.postId);
-            if (mirrorsBlogger(stored)) {
-                mirrors.append(post);
+            if (const std::optional<PostStatus> local = localOnlyStatus(statuses, post.postId)) {
+                outcome.keptLocal.append(*local);
             } else {
-                outcome.keptLocal.append(*stored);
+                mirrors.append(post);
             }
         }
         // One answer per post, or none when the batch was not stored.
@@ -79,7 +126,7 @@ void PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) 
 {
     const PostsLocalAccessAppService store;
     store.db.db->transaction([&] {
-        if (mirrorsBlogger(store.getPost(postId))) {
+        if (!localOnlyStatus(storedStatuses(store, {postId}), postId)) {
             store.deleteBlogPost(postId, true);
         }
     });
@@ -98,7 +145,10 @@ void PostsRemotePersistenceAppService::listAndPersistAllBlogPosts(const QString&
         }
         PersistentServiceState state;
         state.setLastUpdated(blogId, QDateTime::currentDateTime());
-        state.setBlogWasQueried(blogId, true);
+        // Each preferences change is a write to disk: this one happens once per blog.
+        if (!state.getBlogWasQueried(blogId)) {
+            state.setBlogWasQueried(blogId, true);
+        }
         me->onListAndPersistAllBlogPostsSuccess();
     };
     web->onListBlogPostsBlockError = [me](const BloggerSuccessResponse& failure) {
@@ -121,7 +171,7 @@ void PostsRemotePersistenceAppService::getAndPersistBlogPost(const QString& post
         if (!stored.keptLocal.isEmpty()) {
             me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
                      nothingStoredMessage(QStringLiteral("this post is kept on this computer as ") +
-                                          rawValue(stored.keptLocal.first().postStatus) +
+                                          rawValue(stored.keptLocal.first()) +
                                           QStringLiteral(" and stays as it is.")));
             return;
         }
