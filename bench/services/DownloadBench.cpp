@@ -89,7 +89,7 @@ bool exchange(UrlSession::Request request)
     std::atomic<int> outcome{0};
     UrlSession(60)
         .dataTask(std::move(request),
-                  [&](std::optional<QByteArray> body, std::optional<QString>) { outcome = body ? 1 : -1; })
+                  [&](UrlSession::Reply reply) { outcome = reply.body && reply.hasSuccessStatus() ? 1 : -1; })
         ->resume();
     while (outcome == 0) {
         QThread::usleep(20);

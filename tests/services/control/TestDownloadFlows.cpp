@@ -8,9 +8,14 @@
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "ui/main/ApplicationWindowController.h"
+#include "ui/main/ImageButtonView.h"
+#include "ui/main/PostTopViewController.h"
 #include "ui/main/TableContentViewController.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QListView>
+#include <QMenu>
 
 #include <algorithm>
 
@@ -93,6 +98,8 @@ private:
     void launchAndDownload(double timeoutSeconds = 5);
     ApplicationWindowController* window() { return m_online->app().windowController(); }
     void selectPost(const QString& title);
+    // Chooses an item of the selected post's actions menu, as the user does.
+    void choosePostAction(const QString& item);
     QString postIdOf(const QString& title) const;
     // The published titles of the hundred most recently updated posts: what one download brings.
     QStringList listedByTheDownload() const;
@@ -158,6 +165,24 @@ void TestDownloadFlows::selectPost(const QString& title)
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
 }
 
+void TestDownloadFlows::choosePostAction(const QString& item)
+{
+    PostTopViewController* bar = window()->postTopViewController();
+    QWidget* menuButton = bar->menuButtonOutlet();
+    QTest::mousePress(menuButton, Qt::LeftButton, {}, menuButton->rect().center());
+    QTest::mouseRelease(menuButton, Qt::LeftButton, {}, menuButton->rect().center());
+    QTRY_VERIFY(bar->optionsMenu() && bar->optionsMenu()->isVisible());
+    QAction* chosen = nullptr;
+    for (QAction* action : bar->optionsMenu()->actions()) {
+        if (action->text() == item) {
+            chosen = action;
+        }
+    }
+    QVERIFY2(chosen, qPrintable(item));
+    bar->optionsMenu()->close();
+    chosen->trigger();
+}
+
 void TestDownloadFlows::testNeverQueriedBlogIsDownloadedWhenTheWindowOpens()
 {
     QVERIFY(!PersistentServiceState().getLastUpdated(Tide));
@@ -218,10 +243,14 @@ void TestDownloadFlows::testReloadFromBloggerShowsThePostAsBloggerHasIt()
     const QString title = m_online->listedTitles().at(2);
     const QString postId = postIdOf(title);
     selectPost(title);
+    QTRY_COMPARE(window()->postTopViewController()->postTitleLabelOutlet()->text(), title);
     changeOnBlogger(m_online->standin, postId, QStringLiteral("Rewritten on Blogger"));
 
-    window()->onReloadPostFromBloggerRequest(postId);
+    choosePostAction(QStringLiteral("Reload from Blogger"));
     waitForOperationsToEnd();
+    // The post on show is the one Blogger has now.
+    QTRY_COMPARE(window()->postTopViewController()->postTitleLabelOutlet()->text(),
+                 QStringLiteral("Rewritten on Blogger"));
     QVERIFY2(m_online->app().alerts.isEmpty(), qPrintable(m_online->alertTexts().join('\n')));
     QTRY_VERIFY(m_online->listedTitles().contains(QStringLiteral("Rewritten on Blogger")));
     QVERIFY(!m_online->listedTitles().contains(title));
@@ -244,7 +273,9 @@ void TestDownloadFlows::testReloadOfPostGoneFromBloggerSaysSoAndKeepsIt()
     const BloggerPost before = PostsLocalAccessAppService().getPost(postId).value();
     QVERIFY(m_online->standin.removePost(Tide, postId));
 
-    window()->onReloadPostFromBloggerRequest(postId);
+    selectPost(title);
+    QTRY_COMPARE(window()->postTopViewController()->postTitleLabelOutlet()->text(), title);
+    choosePostAction(QStringLiteral("Reload from Blogger"));
     waitForOperationsToEnd();
     QCOMPARE(m_online->app().alerts.size(), 1);
     QCOMPARE(m_online->app().alerts.first().title, ApplicationDownloadControllerService::reloadFailedTitle());
@@ -260,15 +291,17 @@ void TestDownloadFlows::testDeleteOfPublishedPostAfterConfirmationRemovesItEvery
     const QString postId = postIdOf(title);
     selectPost(title);
 
+    QTRY_COMPARE(window()->postTopViewController()->postTitleLabelOutlet()->text(), title);
+
     m_online->app().answers.enqueue(1); // Cancel first: nothing happens anywhere.
-    window()->onDeletePostRequest(postId);
+    choosePostAction(QStringLiteral("Delete Post"));
     QTRY_COMPARE(m_online->app().alerts.size(), 1);
     ApplicationHarness::settle(200);
     QVERIFY(m_online->standin.post(Tide, postId));
     QVERIFY(m_online->standin.requests("DELETE", "/blogger/v3/blogs/").isEmpty());
 
     m_online->app().answers.enqueue(0); // Delete
-    window()->onDeletePostRequest(postId);
+    choosePostAction(QStringLiteral("Delete Post"));
     QTRY_COMPARE(m_online->app().alerts.size(), 2);
     QCOMPARE(m_online->app().alerts.last().message, QStringLiteral("It will be deleted from Blogger too."));
     waitForOperationsToEnd();
@@ -276,6 +309,8 @@ void TestDownloadFlows::testDeleteOfPublishedPostAfterConfirmationRemovesItEvery
     QVERIFY(!m_online->standin.post(Tide, postId));
     QVERIFY(!PostsLocalAccessAppService().getPost(postId));
     QTRY_VERIFY(!m_online->listedTitles().contains(title));
+    // The post on show is gone: the right column shows no post.
+    QTRY_COMPARE(window()->postTopViewController()->postTitleLabelOutlet()->text(), QString());
     QVERIFY(!m_online->isLoading());
 }
 
