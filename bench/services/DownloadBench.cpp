@@ -163,20 +163,27 @@ void BM_BatchStoreFloor(benchmark::State& state)
     }
 }
 
-// Keeps each benchmark's mean wall time, to print the ratio at the end.
+// Keeps each benchmark's mean wall time over its repetitions, to print the ratio at the end.
 class RatioReporter : public benchmark::ConsoleReporter
 {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
-            if (!run.error_occurred && run.iterations > 0) {
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
+                auto& [sum, count] = times[run.run_name.function_name];
+                sum += run.GetAdjustedRealTime();
+                ++count;
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    std::map<std::string, double> times;
+    double mean(const std::string& name) const
+    {
+        const auto it = times.find(name);
+        return it == times.end() || it->second.second == 0 ? 0.0 : it->second.first / it->second.second;
+    }
+    std::map<std::string, std::pair<double, int>> times;
 };
 
 } // namespace
@@ -193,12 +200,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto find = [&](const char* name) {
-        const auto it = reporter.times.find(std::string(name) + "/real_time");
-        return it == reporter.times.end() ? 0.0 : it->second;
-    };
-    const double download = find("BM_DownloadAndStore");
-    const double floor = find("BM_RoundTripsAlone") + find("BM_BatchStoreFloor");
+    const double download = reporter.mean("BM_DownloadAndStore");
+    const double floor = reporter.mean("BM_RoundTripsAlone") + reporter.mean("BM_BatchStoreFloor");
     if (download > 0 && floor > 0) {
         std::printf("download and store / (round trips + batch store) = %.2f (goal 1.5 or less)\n",
                     download / floor);
