@@ -1,7 +1,10 @@
-// A blog's full listing (five pages of twenty posts) downloaded from the stand-in and stored, against its
+// A blog's full listing (five pages of twenty posts) downloaded from the stand-in and stored, beside its
 // floor: the same six exchanges with the stand-in and nothing else (one token refresh, five feed pages,
-// bodies received but not read), plus the batch store of the hundred posts alone. Goal: 1.5x or less.
-//   ./build/bin/bench_download
+// bodies received but not read), then the batch store of the hundred posts alone. In turns; prints the
+// ratio against the goal of 1.5.
+//   ./build/bin/bench_download [--turns=5] [--benchmark_min_time=0.5]
+#include "support/FloorComparison.h"
+
 #include "GoogleStandin.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleServiceEndpoints.h"
@@ -22,7 +25,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -97,7 +99,7 @@ bool exchange(UrlSession::Request request)
     return outcome == 1;
 }
 
-void BM_DownloadAndStore(benchmark::State& state)
+void BM_DownloadAndStore_Service(benchmark::State& state)
 {
     Fixture& f = fixture();
     auto service = PostsRemotePersistenceAppService::create(f.auth);
@@ -115,10 +117,16 @@ void BM_DownloadAndStore(benchmark::State& state)
         }
     }
 }
+BENCHMARK(BM_DownloadAndStore_Service)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_RoundTripsAlone(benchmark::State& state)
+void BM_DownloadAndStore_Floor(benchmark::State& state)
 {
     Fixture& f = fixture();
+    const QList<BloggerPost>& posts = f.listed;
+    if (posts.size() != 100) {
+        state.SkipWithError("listing failed");
+        return;
+    }
     const QString refresh = f.auth->refreshToken().value_or(QString());
     for (auto _ : state) {
         UrlSession::Request token;
@@ -143,70 +151,30 @@ void BM_RoundTripsAlone(benchmark::State& state)
             feed.addValue(authorization, "Authorization");
             ok = exchange(feed);
         }
-        if (!ok) {
-            state.SkipWithError("exchange failed");
+        bool stored = false;
+        if (ok) {
+            PostsLocalAccessAppService().addOrUpdatePosts(posts, &stored);
+        }
+        if (!ok || !stored) {
+            state.SkipWithError("exchange or store failed");
             break;
         }
     }
 }
-
-void BM_BatchStoreFloor(benchmark::State& state)
-{
-    const QList<BloggerPost>& posts = fixture().listed;
-    if (posts.size() != 100) {
-        state.SkipWithError("listing failed");
-        return;
-    }
-    for (auto _ : state) {
-        const QList<bool> stored = PostsLocalAccessAppService().addOrUpdatePosts(posts);
-        benchmark::DoNotOptimize(stored);
-    }
-}
-
-// Keeps each benchmark's mean wall time over its repetitions, to print the ratio at the end.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
-                auto& [sum, count] = times[run.run_name.function_name];
-                sum += run.GetAdjustedRealTime();
-                ++count;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    double mean(const std::string& name) const
-    {
-        const auto it = times.find(name);
-        return it == times.end() || it->second.second == 0 ? 0.0 : it->second.first / it->second.second;
-    }
-    std::map<std::string, std::pair<double, int>> times;
-};
+BENCHMARK(BM_DownloadAndStore_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-BENCHMARK(BM_DownloadAndStore)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RoundTripsAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BatchStoreFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir data;
     qputenv("PENHOLLOW_DATA_DIR", QDir(data.path()).absolutePath().toUtf8());
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double download = reporter.mean("BM_DownloadAndStore");
-    const double floor = reporter.mean("BM_RoundTripsAlone") + reporter.mean("BM_BatchStoreFloor");
-    if (download > 0 && floor > 0) {
-        std::printf("download and store / (round trips + batch store) = %.2f (goal 1.5 or less)\n",
-                    download / floor);
-    }
-    benchmark::Shutdown();
+    FloorComparison table;
+    table.add({"download and store on loopback: refresh + 5 pages of 20 posts, one batch store",
+               "BM_DownloadAndStore_Service/real_time", "BM_DownloadAndStore_Floor/real_time", 1.5});
+    const int status = table.run(argc, argv);
+    fixture().standin.stop();
     SQLiteDB::shutdown();
-    return 0;
+    return status;
 }

@@ -18,8 +18,9 @@ namespace {
 // The statuses of the stored rows that share a post id with the posts, read in one statement: a look-up
 // per post would cost as much as storing them.
 QMultiHash<QString, PostStatus> storedStatuses(const PostsLocalAccessAppService& store,
-                                               const QStringList& postIds)
+                                               const QStringList& postIds, bool* ok)
 {
+    *ok = true;
     QMultiHash<QString, PostStatus> statuses;
     QVariantList ids;
     QStringList marks;
@@ -33,7 +34,7 @@ QMultiHash<QString, PostStatus> storedStatuses(const PostsLocalAccessAppService&
     const QString sql =
         QStringLiteral("SELECT PostId, PostStatus FROM POSTS WHERE PostId IN (") + marks.join(',') + ')';
     const PostAreaAndStatusConverter converter;
-    for (const SQLRow& row : store.db.db->query(sql, ids)) {
+    for (const SQLRow& row : store.db.db->query(sql, ids, ok)) {
         const SQLColumn* id = row.find(QStringLiteral("PostId"));
         const SQLColumn* status = row.find(QStringLiteral("PostStatus"));
         if (id && status) {
@@ -95,14 +96,19 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
     const PostsLocalAccessAppService store;
     Stored outcome;
     // Read and written in one transaction, so an autosave cannot make a row local between the two.
-    store.db.db->transaction([&] {
+    // A look-up that fails is no absent row: the whole batch is then not stored.
+    outcome.ok = store.db.db->transaction([&] {
         QStringList ids;
         for (const BloggerPost& post : posts) {
             if (!post.postId.isEmpty()) {
                 ids.append(post.postId);
             }
         }
-        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, ids);
+        bool read = false;
+        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, ids, &read);
+        if (!read) {
+            return false;
+        }
         QList<BloggerPost> mirrors;
         mirrors.reserve(posts.size());
         for (const BloggerPost& post : posts) {
@@ -116,19 +122,22 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
                 mirrors.append(post);
             }
         }
-        // One answer per post, or none when the batch was not stored.
-        outcome.ok = mirrors.isEmpty() || store.addOrUpdatePosts(mirrors).size() == mirrors.size();
+        bool written = true;
+        if (!mirrors.isEmpty()) {
+            store.addOrUpdatePosts(mirrors, &written);
+        }
+        return written;
     });
     return outcome;
 }
 
-void PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
+bool PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
 {
     const PostsLocalAccessAppService store;
-    store.db.db->transaction([&] {
-        if (!localOnlyStatus(storedStatuses(store, {postId}), postId)) {
-            store.deleteBlogPost(postId, true);
-        }
+    return store.db.db->transaction([&] {
+        bool read = false;
+        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, {postId}, &read);
+        return read && (localOnlyStatus(statuses, postId) || store.deleteBlogPost(postId, true));
     });
 }
 
@@ -188,7 +197,10 @@ void PostsRemotePersistenceAppService::deleteBlogPost(const QString& postId, con
     auto me = shared_from_this();
     std::shared_ptr<PostsGoogleService> web = makeWebService();
     web->onDeleteBlogPostBlockSuccess = [me, postId](bool) {
-        me->removeLocalMirror(postId);
+        if (!me->removeLocalMirror(postId)) {
+            me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, localCopyKeptMessage());
+            return;
+        }
         me->onDeleteBlogPostSuccess();
     };
     web->onDeleteBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
