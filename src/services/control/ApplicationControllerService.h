@@ -35,6 +35,9 @@ public:
     void reloadPostsList();
     // Shows the post in the window and lists the current area again with it highlighted.
     void showPost(const BloggerPost& post);
+    // A post changed or went away in the store: lists again and, when it is the post on show, shows it
+    // anew (or the default view once it is gone).
+    void postChanged(const QString& postId);
 
     ApplicationWindowController* windowController() const;
     GoogleAuthentificationService& authentificationService() const;
