@@ -133,12 +133,13 @@ public:
             Timeout);
     }
 
-    void write(const QString& title, const QString& labels, const QString& text)
+    // The text must not end in a blank: the page keeps that one as a non-breaking space.
+    bool write(const QString& title, const QString& labels, const QString& text)
     {
         editor()->postTitleOutlet()->setText(title);
         editor()->postLabelsOutlet()->setText(labels);
         typeAtEnd(text);
-        waitForWindowContent([&](const QString& content) { return content.contains(text); });
+        return waitForWindowContent([&](const QString& content) { return content.contains(text); });
     }
 
     // Picks an image file through the page's image button and waits until it is in the text.
