@@ -15,6 +15,7 @@
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
 #include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/MiniBrowserWindowController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,7 +61,8 @@ bool AppDelegate::applicationWillFinishLaunching()
     if (!m_singleInstance->acquire()) {
         return false;
     }
-    connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this, &AppDelegate::reopenApplicationWindow);
+    connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this,
+            &AppDelegate::reopenApplicationWindow);
     QApplication::setWindowIcon(ImageLibrary::icon(QStringLiteral("Penhollow")));
     // The main window decides when the application ends: closing it asks first.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -74,10 +76,11 @@ void AppDelegate::applicationDidFinishLaunching()
     SQLAccess().createDababaseStructure();
 
     m_authentificationService = GoogleAuthentificationService::createWithConfiguredClient();
-    m_authentificationService->setAuthentificationWindowFactory([]() -> std::unique_ptr<AuthentificationWindow> {
-        Dispatch::requireMainThread("The sign-in window");
-        return std::make_unique<AuthentificationWebviewWindowController>();
-    });
+    m_authentificationService->setAuthentificationWindowFactory(
+        []() -> std::unique_ptr<AuthentificationWindow> {
+            Dispatch::requireMainThread("The sign-in window");
+            return std::make_unique<AuthentificationWebviewWindowController>();
+        });
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(int(GoogleServiceConstants::RefreshTokenTime * 1000));
@@ -95,7 +98,8 @@ void AppDelegate::bloggingWindow()
 {
     freshAccessToken();
     if (!m_applicationWindowController) {
-        m_applicationWindowController = std::make_unique<ApplicationWindowController>(m_authentificationService);
+        m_applicationWindowController =
+            std::make_unique<ApplicationWindowController>(m_authentificationService);
         m_applicationWindowController->windowShouldCloseHandler = [this] {
             if (!applicationShouldTerminate()) {
                 return false;
@@ -113,10 +117,12 @@ void AppDelegate::welcomeWindow()
 {
     // With no window open, the application ends when the user has read this.
     QPointer<AppDelegate> self = this;
-    AlertRequest request{AlertStyle::Informational, QStringLiteral("No account is set up"),
+    AlertRequest request{AlertStyle::Informational,
+                         QStringLiteral("No account is set up"),
                          QStringLiteral("Penhollow has no Blogger account stored yet, and adding one is not "
                                         "available in this version."),
-                         {QStringLiteral("Quit")}, [self](int) {
+                         {QStringLiteral("Quit")},
+                         [self](int) {
                              if (self) {
                                  Q_EMIT self->quitRequested();
                              }
@@ -168,6 +174,7 @@ void AppDelegate::applicationWillTerminate()
     if (m_refreshTimer) {
         m_refreshTimer->stop();
     }
+    m_helpBrowser.reset();
     m_applicationWindowController.reset();
     m_singleInstance.reset();
 }
@@ -193,15 +200,20 @@ void AppDelegate::newPost()
 
 void AppDelegate::openHelp()
 {
-    if (m_applicationWindowController) {
-        m_applicationWindowController->openHelp();
-    }
+    // A browser shows one page for its life: each request gets a new one.
+    m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    m_helpBrowser->openHelp();
+}
+
+MiniBrowserWindowController* AppDelegate::helpBrowser() const
+{
+    return m_helpBrowser.get();
 }
 
 void AppDelegate::freshAccessToken()
 {
-    const std::optional<QString> userId = m_authentificationService ? m_authentificationService->userId()
-                                                                    : std::nullopt;
+    const std::optional<QString> userId =
+        m_authentificationService ? m_authentificationService->userId() : std::nullopt;
     if (!userId || userId->isEmpty()) {
         return;
     }

@@ -7,6 +7,7 @@
 
 class ApplicationWindowController;
 class GoogleAuthentificationService;
+class MiniBrowserWindowController;
 class QMainWindow;
 class QTimer;
 class SingleInstance;
@@ -40,6 +41,7 @@ public:
     void freshAccessToken();
 
     ApplicationWindowController* applicationWindowController() const;
+    MiniBrowserWindowController* helpBrowser() const;
     std::shared_ptr<GoogleAuthentificationService> authentificationService() const;
 
 Q_SIGNALS:
@@ -54,6 +56,7 @@ private:
     std::unique_ptr<SingleInstance> m_singleInstance;
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     std::unique_ptr<ApplicationWindowController> m_applicationWindowController;
+    std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
     QTimer* m_refreshTimer = nullptr;
     bool m_terminated = false;
 };

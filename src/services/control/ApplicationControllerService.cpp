@@ -2,7 +2,6 @@
 
 #include "ApplicationDownloadControllerService.h"
 #include "CommentsControllerService.h"
-#include "FeatureNotReady.h"
 #include "PostsControllerService.h"
 #include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
@@ -10,19 +9,22 @@
 #include "google/GoogleAuthentificationService.h"
 #include "platform/Alert.h"
 #include "platform/Dispatch.h"
+#include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/UserBlogsLocalAccessAppService.h"
 #include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/MiniBrowserWindowController.h"
 
-ApplicationControllerService::ApplicationControllerService(ApplicationWindowController* controller,
-                                                           std::shared_ptr<GoogleAuthentificationService> service,
-                                                           QObject* parent)
+ApplicationControllerService::ApplicationControllerService(
+    ApplicationWindowController* controller, std::shared_ptr<GoogleAuthentificationService> service,
+    QObject* parent)
     : QObject(parent), m_windowController(controller), m_authentificationService(std::move(service))
 {
     m_applicationDownloadControllerService =
         std::make_unique<ApplicationDownloadControllerService>(m_authentificationService, this);
-    m_commentsControllerService = std::make_unique<CommentsControllerService>(m_authentificationService, this);
+    m_commentsControllerService =
+        std::make_unique<CommentsControllerService>(m_authentificationService, this);
     m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService, this);
     setupEvents();
 }
@@ -49,9 +51,15 @@ CommentsControllerService* ApplicationControllerService::commentsControllerServi
     return m_commentsControllerService.get();
 }
 
-ApplicationDownloadControllerService* ApplicationControllerService::applicationDownloadControllerService() const
+ApplicationDownloadControllerService*
+ApplicationControllerService::applicationDownloadControllerService() const
 {
     return m_applicationDownloadControllerService.get();
+}
+
+MiniBrowserWindowController* ApplicationControllerService::helpBrowser() const
+{
+    return m_helpBrowser.get();
 }
 
 bool ApplicationControllerService::hasAnEditingPost() const
@@ -86,7 +94,9 @@ void ApplicationControllerService::setupEvents()
     window.onAddNewAccountRequest = [this] { onAddNewAccountRequest(); };
     window.onEditPostRequest = [this](const QString& postId) { onEditPostRequest(postId); };
     window.onOfflinePostRequest = [this](const QString& postId) { onOfflinePostRequest(postId); };
-    window.onDisplayPostCommentsRequest = [this](const QString& postId) { onDisplayPostCommentsRequest(postId); };
+    window.onDisplayPostCommentsRequest = [this](const QString& postId) {
+        onDisplayPostCommentsRequest(postId);
+    };
     window.onAddCommentRequest = [this](const QString& postId) { onAddCommentRequest(postId); };
     window.onReloadPostFromBloggerRequest = [this](const QString& postId) {
         onReloadPostFromBloggerRequest(postId);
@@ -106,9 +116,10 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
         const QList<BloggerPost> posts = PostsLocalAccessAppService().listFilteredPostsForBlog(
             blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
         const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(blogId);
-        Dispatch::toMainThread(window, [posts, area, lastUpdate, preselectedPostId](ApplicationWindowController* w) {
-            w->listPosts(posts, area, lastUpdate, preselectedPostId);
-        });
+        Dispatch::toMainThread(window,
+                               [posts, area, lastUpdate, preselectedPostId](ApplicationWindowController* w) {
+                                   w->listPosts(posts, area, lastUpdate, preselectedPostId);
+                               });
     });
 }
 
@@ -176,15 +187,17 @@ void ApplicationControllerService::onPostSelectedRequest(const QString& postId)
 void ApplicationControllerService::onAccountAndBlogChangeRequest(const QString& account, const QString& blog)
 {
     if (account == GoogleServiceConstants::NoId() || blog == GoogleServiceConstants::NoId()) {
-        LocalNotificationService().showInfoAlert(QStringLiteral("Choose an account and a blog"),
-                                                 QStringLiteral("Pick both an account and one of its blogs, then "
-                                                                "apply again."));
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("Choose an account and a blog"),
+            QStringLiteral("Pick both an account and one of its blogs, then "
+                           "apply again."));
         return;
     }
     if (!m_authentificationService->changeUserAndBlogAndTokens(account, blog)) {
         LocalNotificationService().showCriticalAlert(
             QStringLiteral("Cannot change the account"),
-            QStringLiteral("No sign-in is stored for this account. Add the account again from the settings."));
+            QStringLiteral(
+                "No sign-in is stored for this account. Add the account again from the settings."));
         return;
     }
     PersistentServiceState state;
@@ -218,7 +231,10 @@ void ApplicationControllerService::onAccountsAndBlogsSettingsPopupOpen()
     QPointer<ApplicationWindowController> window = m_windowController;
     BackgroundRunner().run([window, userId, blogId] {
         UserBlogsLocalAccessAppService store;
-        const QList<BloggerUser> users = store.listUsers();
+        // The users table also holds comment authors: only accounts signed in on this computer are offered.
+        QList<BloggerUser> users = store.listUsers();
+        users.removeIf(
+            [](const BloggerUser& user) { return !PersistentAccessTokens(user.userId).refreshToken(); });
         const QList<BloggerBlog> blogs = store.listAllBlogsForUser(userId);
         Dispatch::toMainThread(window, [users, blogs, userId, blogId](ApplicationWindowController* w) {
             w->listUsers(users, userId);
@@ -229,7 +245,9 @@ void ApplicationControllerService::onAccountsAndBlogsSettingsPopupOpen()
 
 void ApplicationControllerService::onHelpRequest()
 {
-    FeatureNotReady::tell(QStringLiteral("Help"));
+    // A browser shows one page for its life: each request gets a new one.
+    m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    m_helpBrowser->openHelp();
 }
 
 void ApplicationControllerService::onReauthentificateCurrentAccountRequest()
@@ -283,7 +301,8 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
             }
             QPointer<ApplicationControllerService> self = controller;
             const bool onBlogger = post->isOnBlogger();
-            AlertRequest question{AlertStyle::Warning, QStringLiteral("Delete this post?"),
+            AlertRequest question{AlertStyle::Warning,
+                                  QStringLiteral("Delete this post?"),
                                   onBlogger ? QStringLiteral("It will be deleted from Blogger too.")
                                             : QStringLiteral("It will be deleted from this computer."),
                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")},
@@ -292,7 +311,8 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
                                           return;
                                       }
                                       if (onBlogger) {
-                                          self->m_applicationDownloadControllerService->deleteBloggerPost(postId);
+                                          self->m_applicationDownloadControllerService->deleteBloggerPost(
+                                              postId);
                                       } else {
                                           self->deleteLocalPost(postId);
                                       }
@@ -311,6 +331,7 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
     QPointer<ApplicationControllerService> self = this;
     BackgroundRunner().run([self, postId] {
         PostsLocalAccessAppService().deleteBlogPost(postId, true);
-        Dispatch::toMainThread(self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
+        Dispatch::toMainThread(
+            self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
     });
 }

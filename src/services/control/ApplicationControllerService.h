@@ -13,6 +13,7 @@ class ApplicationDownloadControllerService;
 class ApplicationWindowController;
 class CommentsControllerService;
 class GoogleAuthentificationService;
+class MiniBrowserWindowController;
 class PostsControllerService;
 
 // Drives the main window: sets its closures, reads what they ask for from the local store on a background
@@ -23,7 +24,8 @@ class ApplicationControllerService : public QObject
 public:
     // Sets every closure of the window before it returns.
     ApplicationControllerService(ApplicationWindowController* controller,
-                                 std::shared_ptr<GoogleAuthentificationService> service, QObject* parent = nullptr);
+                                 std::shared_ptr<GoogleAuthentificationService> service,
+                                 QObject* parent = nullptr);
     ~ApplicationControllerService() override;
 
     bool hasAnEditingPost() const;
@@ -37,6 +39,7 @@ public:
     PostsControllerService* postsControllerService() const;
     CommentsControllerService* commentsControllerService() const;
     ApplicationDownloadControllerService* applicationDownloadControllerService() const;
+    MiniBrowserWindowController* helpBrowser() const;
 
     // Handlers of the window's requests, named after its closures.
     void onWindowLoadComplete();
@@ -69,6 +72,7 @@ private:
     std::unique_ptr<ApplicationDownloadControllerService> m_applicationDownloadControllerService;
     std::unique_ptr<CommentsControllerService> m_commentsControllerService;
     std::unique_ptr<PostsControllerService> m_postsControllerService;
+    std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
     // The post on show, so a new listing keeps it highlighted (main thread).
     std::optional<QString> m_selectedPostId;
 };

@@ -1,0 +1,60 @@
+#include "CommentListModel.h"
+
+#include "common/StringServices.h"
+
+CommentListModel::CommentListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+const QList<BloggerPostComment>& CommentListModel::comments() const
+{
+    return m_comments;
+}
+
+void CommentListModel::setComments(const QList<BloggerPostComment>& comments)
+{
+    beginResetModel();
+    m_comments = comments;
+    m_decoded.clear();
+    m_decoded.reserve(comments.size());
+    const StringServices strings;
+    for (const BloggerPostComment& comment : comments) {
+        m_decoded.append(strings.decodeCommentHtml(comment.content));
+    }
+    endResetModel();
+}
+
+QString CommentListModel::decodedContent(int row) const
+{
+    return row >= 0 && row < m_decoded.size() ? m_decoded.at(row) : QString();
+}
+
+int CommentListModel::rowOfComment(const QString& commentId) const
+{
+    for (int row = 0; row < m_comments.size(); ++row) {
+        if (m_comments.at(row).commentId == commentId) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+int CommentListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_comments.size());
+}
+
+QVariant CommentListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_comments.size()) {
+        return {};
+    }
+    const BloggerPostComment& comment = m_comments.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return comment.author.userName + QStringLiteral(": ") + m_decoded.at(index.row());
+    case CommentIdRole:
+        return comment.commentId;
+    default:
+        return {};
+    }
+}
