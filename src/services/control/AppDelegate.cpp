@@ -61,8 +61,7 @@ bool AppDelegate::applicationWillFinishLaunching()
     if (!m_singleInstance->acquire()) {
         return false;
     }
-    connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this,
-            &AppDelegate::reopenApplicationWindow);
+    connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this, &AppDelegate::reopenApplicationWindow);
     QApplication::setWindowIcon(ImageLibrary::icon(QStringLiteral("Penhollow")));
     // The main window decides when the application ends: closing it asks first.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -76,11 +75,10 @@ void AppDelegate::applicationDidFinishLaunching()
     SQLAccess().createDababaseStructure();
 
     m_authentificationService = GoogleAuthentificationService::createWithConfiguredClient();
-    m_authentificationService->setAuthentificationWindowFactory(
-        []() -> std::unique_ptr<AuthentificationWindow> {
-            Dispatch::requireMainThread("The sign-in window");
-            return std::make_unique<AuthentificationWebviewWindowController>();
-        });
+    m_authentificationService->setAuthentificationWindowFactory([]() -> std::unique_ptr<AuthentificationWindow> {
+        Dispatch::requireMainThread("The sign-in window");
+        return std::make_unique<AuthentificationWebviewWindowController>();
+    });
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(int(GoogleServiceConstants::RefreshTokenTime * 1000));
@@ -98,8 +96,7 @@ void AppDelegate::bloggingWindow()
 {
     freshAccessToken();
     if (!m_applicationWindowController) {
-        m_applicationWindowController =
-            std::make_unique<ApplicationWindowController>(m_authentificationService);
+        m_applicationWindowController = std::make_unique<ApplicationWindowController>(m_authentificationService);
         m_applicationWindowController->windowShouldCloseHandler = [this] {
             if (!applicationShouldTerminate()) {
                 return false;
@@ -117,12 +114,10 @@ void AppDelegate::welcomeWindow()
 {
     // With no window open, the application ends when the user has read this.
     QPointer<AppDelegate> self = this;
-    AlertRequest request{AlertStyle::Informational,
-                         QStringLiteral("No account is set up"),
+    AlertRequest request{AlertStyle::Informational, QStringLiteral("No account is set up"),
                          QStringLiteral("Penhollow has no Blogger account stored yet, and adding one is not "
                                         "available in this version."),
-                         {QStringLiteral("Quit")},
-                         [self](int) {
+                         {QStringLiteral("Quit")}, [self](int) {
                              if (self) {
                                  Q_EMIT self->quitRequested();
                              }
@@ -212,8 +207,8 @@ MiniBrowserWindowController* AppDelegate::helpBrowser() const
 
 void AppDelegate::freshAccessToken()
 {
-    const std::optional<QString> userId =
-        m_authentificationService ? m_authentificationService->userId() : std::nullopt;
+    const std::optional<QString> userId = m_authentificationService ? m_authentificationService->userId()
+                                                                    : std::nullopt;
     if (!userId || userId->isEmpty()) {
         return;
     }

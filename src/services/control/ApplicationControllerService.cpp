@@ -16,15 +16,14 @@
 #include "ui/main/ApplicationWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
 
-ApplicationControllerService::ApplicationControllerService(
-    ApplicationWindowController* controller, std::shared_ptr<GoogleAuthentificationService> service,
-    QObject* parent)
+ApplicationControllerService::ApplicationControllerService(ApplicationWindowController* controller,
+                                                           std::shared_ptr<GoogleAuthentificationService> service,
+                                                           QObject* parent)
     : QObject(parent), m_windowController(controller), m_authentificationService(std::move(service))
 {
     m_applicationDownloadControllerService =
         std::make_unique<ApplicationDownloadControllerService>(m_authentificationService, this);
-    m_commentsControllerService =
-        std::make_unique<CommentsControllerService>(m_authentificationService, this);
+    m_commentsControllerService = std::make_unique<CommentsControllerService>(m_authentificationService, this);
     m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService, this);
     setupEvents();
 }
@@ -51,8 +50,7 @@ CommentsControllerService* ApplicationControllerService::commentsControllerServi
     return m_commentsControllerService.get();
 }
 
-ApplicationDownloadControllerService*
-ApplicationControllerService::applicationDownloadControllerService() const
+ApplicationDownloadControllerService* ApplicationControllerService::applicationDownloadControllerService() const
 {
     return m_applicationDownloadControllerService.get();
 }
@@ -94,9 +92,7 @@ void ApplicationControllerService::setupEvents()
     window.onAddNewAccountRequest = [this] { onAddNewAccountRequest(); };
     window.onEditPostRequest = [this](const QString& postId) { onEditPostRequest(postId); };
     window.onOfflinePostRequest = [this](const QString& postId) { onOfflinePostRequest(postId); };
-    window.onDisplayPostCommentsRequest = [this](const QString& postId) {
-        onDisplayPostCommentsRequest(postId);
-    };
+    window.onDisplayPostCommentsRequest = [this](const QString& postId) { onDisplayPostCommentsRequest(postId); };
     window.onAddCommentRequest = [this](const QString& postId) { onAddCommentRequest(postId); };
     window.onReloadPostFromBloggerRequest = [this](const QString& postId) {
         onReloadPostFromBloggerRequest(postId);
@@ -116,10 +112,9 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
         const QList<BloggerPost> posts = PostsLocalAccessAppService().listFilteredPostsForBlog(
             blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
         const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(blogId);
-        Dispatch::toMainThread(window,
-                               [posts, area, lastUpdate, preselectedPostId](ApplicationWindowController* w) {
-                                   w->listPosts(posts, area, lastUpdate, preselectedPostId);
-                               });
+        Dispatch::toMainThread(window, [posts, area, lastUpdate, preselectedPostId](ApplicationWindowController* w) {
+            w->listPosts(posts, area, lastUpdate, preselectedPostId);
+        });
     });
 }
 
@@ -187,17 +182,15 @@ void ApplicationControllerService::onPostSelectedRequest(const QString& postId)
 void ApplicationControllerService::onAccountAndBlogChangeRequest(const QString& account, const QString& blog)
 {
     if (account == GoogleServiceConstants::NoId() || blog == GoogleServiceConstants::NoId()) {
-        LocalNotificationService().showInfoAlert(
-            QStringLiteral("Choose an account and a blog"),
-            QStringLiteral("Pick both an account and one of its blogs, then "
-                           "apply again."));
+        LocalNotificationService().showInfoAlert(QStringLiteral("Choose an account and a blog"),
+                                                 QStringLiteral("Pick both an account and one of its blogs, then "
+                                                                "apply again."));
         return;
     }
     if (!m_authentificationService->changeUserAndBlogAndTokens(account, blog)) {
         LocalNotificationService().showCriticalAlert(
             QStringLiteral("Cannot change the account"),
-            QStringLiteral(
-                "No sign-in is stored for this account. Add the account again from the settings."));
+            QStringLiteral("No sign-in is stored for this account. Add the account again from the settings."));
         return;
     }
     PersistentServiceState state;
@@ -301,8 +294,7 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
             }
             QPointer<ApplicationControllerService> self = controller;
             const bool onBlogger = post->isOnBlogger();
-            AlertRequest question{AlertStyle::Warning,
-                                  QStringLiteral("Delete this post?"),
+            AlertRequest question{AlertStyle::Warning, QStringLiteral("Delete this post?"),
                                   onBlogger ? QStringLiteral("It will be deleted from Blogger too.")
                                             : QStringLiteral("It will be deleted from this computer."),
                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")},
@@ -311,8 +303,7 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
                                           return;
                                       }
                                       if (onBlogger) {
-                                          self->m_applicationDownloadControllerService->deleteBloggerPost(
-                                              postId);
+                                          self->m_applicationDownloadControllerService->deleteBloggerPost(postId);
                                       } else {
                                           self->deleteLocalPost(postId);
                                       }
@@ -331,7 +322,6 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
     QPointer<ApplicationControllerService> self = this;
     BackgroundRunner().run([self, postId] {
         PostsLocalAccessAppService().deleteBlogPost(postId, true);
-        Dispatch::toMainThread(
-            self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
+        Dispatch::toMainThread(self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
     });
 }

@@ -6,9 +6,8 @@ namespace FeatureNotReady {
 
 void tell(const QString& what)
 {
-    LocalNotificationService().showInfoAlert(
-        QStringLiteral("Not available yet"),
-        what + QStringLiteral(" is not available in this version of Penhollow."));
+    LocalNotificationService().showInfoAlert(QStringLiteral("Not available yet"),
+                                             what + QStringLiteral(" is not available in this version of Penhollow."));
 }
 
 } // namespace FeatureNotReady

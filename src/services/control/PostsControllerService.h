@@ -14,8 +14,7 @@ class PostsControllerService : public QObject
     Q_OBJECT
 public:
     PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
-                           ApplicationControllerService* applicationControllerService,
-                           QObject* parent = nullptr);
+                           ApplicationControllerService* applicationControllerService, QObject* parent = nullptr);
     ~PostsControllerService() override;
 
     // True while the editor window is on screen.
