@@ -158,7 +158,11 @@ QString PostPreviewComposer::inlineLocalImages(const QString& html) const
         const QRegularExpressionMatch match = it.next();
         QString address = match.captured(3);
         address.replace(QLatin1StringView("&amp;"), QLatin1StringView("&"));
-        const QString path = QUrl(address).toLocalFile();
+        // The editor writes "file://" and the path as it stands; other writers encode it as an address.
+        QString path = address.startsWith(QLatin1StringView("file://")) ? address.mid(7) : QString();
+        if (path.isEmpty() || !QFileInfo(path).isFile()) {
+            path = QUrl(address).toLocalFile();
+        }
         const QFileInfo info(path);
         if (path.isEmpty() || !info.isFile() || info.size() > MaximumInlinedImageSize) {
             continue;
@@ -168,7 +172,14 @@ QString PostPreviewComposer::inlineLocalImages(const QString& html) const
             continue;
         }
         const QByteArray data = file.readAll();
-        const QString type = mimeTypes.mimeTypeForFileNameAndData(path, data).name();
+        // By content: a file named .png that holds text is no picture.
+        QString type = mimeTypes.mimeTypeForData(data).name();
+        if (!type.startsWith(QLatin1StringView("image/")) &&
+            mimeTypes.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name() ==
+                QLatin1StringView("image/svg+xml") &&
+            data.contains("<svg")) {
+            type = QStringLiteral("image/svg+xml");
+        }
         if (!type.startsWith(QLatin1StringView("image/"))) {
             continue;
         }

@@ -45,7 +45,11 @@ void MiniBrowserWindowController::openWindowWithUrl(const QString& title, const 
 
 void MiniBrowserWindowController::openHelp()
 {
-    const QString path = ApplicationFolders::resourcesFolder() + QStringLiteral("/help.html");
+    openHelp(ApplicationFolders::resourcesFolder() + QStringLiteral("/help.html"));
+}
+
+void MiniBrowserWindowController::openHelp(const QString& path)
+{
     QFile file(path);
     QString html;
     if (file.open(QIODevice::ReadOnly)) {

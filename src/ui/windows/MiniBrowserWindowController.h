@@ -28,6 +28,8 @@ public:
     void openWindowWithUrl(const QString& title, const QString& url);
     // The resource "help.html" under the title "Help"; a short page that says so when it cannot be read.
     void openHelp();
+    // The same for the help page at the path.
+    void openHelp(const QString& path);
 
     // The page shown in place of a help page that is missing or unreadable.
     static QString missingHelpHtml(const QString& path);

@@ -4,6 +4,8 @@
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
 
+#include <QChildEvent>
+#include <QEvent>
 #include <QRegularExpression>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineNewWindowRequest>
@@ -20,9 +22,43 @@ PreviewPage::PreviewPage(WebView* view) : QObject(view), m_view(view)
                     ExternalUrlOpener::openWebAddress(request.requestedUrl());
                 }
             });
+    watchInput(view);
     // No reload, back or "open in new window": only copying what is selected.
     view->setContextMenuFilter(
         [](const QWebEngineContextMenuRequest& request) { return !request.selectedText().isEmpty(); });
+}
+
+void PreviewPage::watchInput(QObject* object)
+{
+    // The engine's input widget is a child of the view, made when the page first shows.
+    object->installEventFilter(this);
+    for (QObject* child : object->children()) {
+        if (child->isWidgetType()) {
+            watchInput(child);
+        }
+    }
+}
+
+bool PreviewPage::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded: {
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child && child->isWidgetType()) {
+            watchInput(child);
+        }
+        break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+    case QEvent::TouchBegin:
+        m_lastUserInput.start();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool PreviewPage::acceptNavigation(const QUrl& url, int type, bool isMainFrame)
@@ -40,7 +76,8 @@ bool PreviewPage::acceptNavigation(const QUrl& url, int type, bool isMainFrame)
         url.adjusted(QUrl::RemoveFragment) == m_view->url().adjusted(QUrl::RemoveFragment)) {
         return true;
     }
-    if (type == QWebEnginePage::NavigationTypeLinkClicked) {
+    const bool byUser = m_lastUserInput.isValid() && m_lastUserInput.elapsed() < UserGestureMs;
+    if (type == QWebEnginePage::NavigationTypeLinkClicked && byUser) {
         ExternalUrlOpener::openWebAddress(url);
     }
     return false;
