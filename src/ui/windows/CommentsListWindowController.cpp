@@ -65,6 +65,9 @@ void CommentsListWindowController::windowDidLoad()
     m_model = new CommentListModel(this);
     m_delegate = new CommentListItemDelegate(
         [this](CommentTableCellView& cell, int row) {
+            if (row < 0 || row >= m_model->comments().size()) {
+                return;
+            }
             const BloggerPostComment& comment = m_model->comments().at(row);
             cell.setCommentUserName(comment.author.userName);
             cell.setCommentDateAndTime(GoogleDateService().displayDate(comment.publishDate));
