@@ -201,12 +201,22 @@ void CommentsControllerService::addComment(const QString& postId)
     });
 }
 
-void CommentsControllerService::publishComment(const BloggerPostComment& comment)
+QString CommentsControllerService::commentHtmlFromText(const QString& text)
 {
+    QString html = text.toHtmlEscaped();
+    html.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    html.replace(QLatin1Char('\n'), QStringLiteral("<br />"));
+    return html;
+}
+
+void CommentsControllerService::publishComment(const BloggerPostComment& typed)
+{
+    BloggerPostComment comment = typed;
+    comment.content = commentHtmlFromText(typed.content);
     if (m_publishing) {
         return;
     }
-    if (comment.content.trimmed().isEmpty()) {
+    if (typed.content.trimmed().isEmpty()) {
         LocalNotificationService().showInfoAlert(
             QStringLiteral("Cannot add the comment"),
             QStringLiteral("The comment is empty. Write it, then publish it."));

@@ -35,9 +35,13 @@ public:
     void downloadComments(const QString& postId);
     // Asks first; then deleted on Blogger and in the store.
     void deleteComment(const QString& commentId, const QString& postId);
+    // The comment's text is plain text, as typed; it is sent as the HTML that shows that text.
     void publishComment(const BloggerPostComment& comment);
     // In the user's browser; only web addresses are opened.
     void navigateToProfile(const QString& userLink);
+
+    // The comment's HTML for text typed as plain text: what the user typed is what readers see.
+    static QString commentHtmlFromText(const QString& text);
 
     CommentsListWindowController* commentsListWindowController() const;
     NewCommentWindowController* newCommentWindowController() const;

@@ -83,7 +83,8 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
             return;
         }
         const QString blogUrl = blog->blogUrl;
-        if (const std::optional<QString> cached = PersistentServiceState().getBlogTemplate(blogUrl)) {
+        const std::optional<QString> cached = PersistentServiceState().getBlogTemplate(blogUrl);
+        if (cached && isBlogTemplate(*cached)) {
             deliver(window, PostPreviewComposer().livePreviewHtml(*cached, post), blogUrl);
             return;
         }

@@ -126,7 +126,8 @@ private Q_SLOTS:
         }
         std::unique_ptr<QThread> thread(QThread::create([this, comments] {
             for (int round = 0; round < 20; ++round) {
-                m_list->showComments(postTitled(QStringLiteral("Round %1").arg(round)), comments.mid(0, round + 30));
+                m_list->showComments(postTitled(QStringLiteral("Round %1").arg(round)),
+                                     comments.mid(0, round + 30));
             }
         }));
         thread->start();
@@ -137,8 +138,8 @@ private Q_SLOTS:
 
     void testRowShowsNameDateAndTextAsPlainText()
     {
-        QVERIFY(show(postTitled("T"),
-                     {comment("c1", "Ned Harrow", "Was it &lt;i&gt;that&lt;/i&gt; cold?<br />Brr &amp; more")}));
+        QVERIFY(show(postTitled("T"), {comment("c1", "Ned Harrow",
+                                               "Was it &lt;i&gt;that&lt;/i&gt; cold?<br />Brr &amp; more")}));
         CommentTableCellView& cell = m_list->itemDelegate()->filledCell(0);
         QCOMPARE(cell.commentUserName(), QStringLiteral("Ned Harrow"));
         QCOMPARE(cell.commentDateAndTime(),
@@ -152,7 +153,8 @@ private Q_SLOTS:
 
     void testLineBreakMakesTheRowOneLineHigher()
     {
-        QVERIFY(show(postTitled("T"), {comment("c1", "A", "two words"), comment("c2", "B", "two<br />words")}));
+        QVERIFY(
+            show(postTitled("T"), {comment("c1", "A", "two words"), comment("c2", "B", "two<br />words")}));
         CommentListItemDelegate* rows = m_list->itemDelegate();
         const int oneLine = rows->rowHeight(0);
         const int twoLines = rows->rowHeight(1);
@@ -172,9 +174,11 @@ private Q_SLOTS:
         const QString address = QStringLiteral("https://example.com/") + QString(300, QLatin1Char('a'));
         m_list->window()->resize(420, 500);
         QVERIFY(show(postTitled("T"), {comment("c1", "A", address)}));
-        const QSizeF size = CommentTextLabel::measureText(address, m_list->itemDelegate()->layoutWidth() - 16);
+        const QSizeF size =
+            CommentTextLabel::measureText(address, m_list->itemDelegate()->layoutWidth() - 16);
         QVERIFY(size.width() <= m_list->itemDelegate()->layoutWidth() - 16);
-        QVERIFY(m_list->itemDelegate()->rowHeight(0) > 3 * QFontMetrics(CommentTextLabel::commentFont()).height());
+        QVERIFY(m_list->itemDelegate()->rowHeight(0) >
+                3 * QFontMetrics(CommentTextLabel::commentFont()).height());
     }
 
     void testClickOnRowOpensItsMenuAndBelowTheRowsNothing()
@@ -234,13 +238,16 @@ private Q_SLOTS:
         QVERIFY(show(postTitled("T", "p1"), {comment("c1", "Ned", "Hi"), comment("c2", "Iris", "Ho")}));
         QStringList deleted;
         QStringList links;
-        m_list->onDeleteCommentRequest = [&](const QString& commentId, const QString&) { deleted << commentId; };
+        m_list->onDeleteCommentRequest = [&](const QString& commentId, const QString&) {
+            deleted << commentId;
+        };
         m_list->onNavigateToProfileRequest = [&](const QString& link) { links << link; };
 
         // The list grew while the menu was open: the same comment now sits on another row.
         m_list->cellClick(1);
-        m_list->showComments(postTitled("T", "p1"), {comment("c0", "New", "First!"), comment("c1", "Ned", "Hi"),
-                                                     comment("c2", "Iris", "Ho", QString(), "https://iris")});
+        m_list->showComments(postTitled("T", "p1"),
+                             {comment("c0", "New", "First!"), comment("c1", "Ned", "Hi"),
+                              comment("c2", "Iris", "Ho", QString(), "https://iris")});
         QTRY_COMPARE(m_list->comments().size(), 3);
         m_list->commentMenu()->actions().last()->trigger();
         QCOMPARE(links, QStringList({"https://iris"}));
@@ -291,8 +298,9 @@ private Q_SLOTS:
     {
         const QString red = m_server->url("/red.png").toString();
         const QString notPicture = m_server->url("/page.html").toString();
-        QVERIFY(show(postTitled("T"), {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
-                                               comment("c3", "Nobody", "Hm", "not an address")}));
+        QVERIFY(
+            show(postTitled("T"), {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
+                                   comment("c3", "Nobody", "Hm", "not an address")}));
         CommentListItemDelegate* rows = m_list->itemDelegate();
         // Never waited for while a row is drawn.
         QVERIFY(rows->filledCell(0).avatarOutlet()->pixmap().isNull());
@@ -343,7 +351,8 @@ private Q_SLOTS:
     void testNewCommentShowsPostAndUserWithEmptyText()
     {
         NewCommentWindowController window;
-        window.prepare(postTitled("Low tide", "p3"), BloggerUser("u", "Mara Quill", "", m_server->url("/blue.png").toString()));
+        window.prepare(postTitled("Low tide", "p3"),
+                       BloggerUser("u", "Mara Quill", "", m_server->url("/blue.png").toString()));
         window.showWindow();
         QTRY_COMPARE(window.postId(), QStringLiteral("p3"));
         QCOMPARE(window.window()->windowTitle(), QStringLiteral("New comment  \u00B7 Low tide"));
@@ -374,10 +383,12 @@ private Q_SLOTS:
 
     void testPictureThatCannotBeHadShowsUserAvatar()
     {
-        const QImage userAvatar =
-            ImageLibrary::pixmap("UserAvatar", QSize(44, 44), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
-        for (const QString& address : {QString(), QStringLiteral("not an address"),
-                                       m_server->url("/page.html").toString(), QStringLiteral("//127.0.0.1:1/x.png")}) {
+        const QImage userAvatar = ImageLibrary::pixmap("UserAvatar", QSize(44, 44), 1.0)
+                                      .toImage()
+                                      .convertToFormat(QImage::Format_ARGB32);
+        for (const QString& address :
+             {QString(), QStringLiteral("not an address"), m_server->url("/page.html").toString(),
+              QStringLiteral("//127.0.0.1:1/x.png")}) {
             NewCommentWindowController window;
             window.prepare(postTitled("T"), BloggerUser("u", "Mara", "", address));
             window.showWindow();
