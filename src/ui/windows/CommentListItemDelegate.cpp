@@ -2,12 +2,38 @@
 
 #include "CommentListModel.h"
 #include "CommentTableCellView.h"
+#include "CommentTextLabel.h"
 #include "ui/UiColors.h"
 
 #include <QAbstractItemView>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+struct LineMetrics
+{
+    qreal lineHeight;
+    qreal charWidth;
+};
+
+const LineMetrics& lineMetrics()
+{
+    static const LineMetrics metrics = [] {
+        const QFontMetricsF font(CommentTextLabel::commentFont());
+        return LineMetrics{CommentTextLabel::measureText(QStringLiteral("X"), 1000).height(),
+                           font.averageCharWidth()};
+    }();
+    return metrics;
+}
+
+} // namespace
 
 CommentListItemDelegate::CommentListItemDelegate(Fill fill, const CommentListModel* model,
                                                  QAbstractItemView* view, QObject* parent)
@@ -16,8 +42,13 @@ CommentListItemDelegate::CommentListItemDelegate(Fill fill, const CommentListMod
 {
     m_cell->setAttribute(Qt::WA_DontShowOnScreen);
     m_cell->ensurePolished();
+    if (m_view) {
+        m_scrollBarExtent =
+            m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_view->verticalScrollBar());
+    }
     if (model) {
         connect(model, &QAbstractItemModel::modelReset, this, &CommentListItemDelegate::forgetHeights);
+        connect(model, &QAbstractItemModel::modelReset, this, &CommentListItemDelegate::measureInIdleTurns);
     }
 }
 
@@ -28,31 +59,148 @@ int CommentListItemDelegate::layoutWidth() const
     if (!m_view) {
         return m_cell->width();
     }
-    const int scrollBar =
-        m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_view->verticalScrollBar());
-    return qMax(1, m_view->width() - 2 * m_view->frameWidth() - scrollBar);
+    return qMax(1, m_view->width() - 2 * m_view->frameWidth() - m_scrollBarExtent);
 }
 
 void CommentListItemDelegate::forgetHeights()
 {
     m_heights.clear();
+    m_estimates.clear();
+    m_estimatesWrong = false;
+}
+
+void CommentListItemDelegate::checkWidth() const
+{
+    const int width = layoutWidth();
+    const qsizetype rows = m_model ? m_model->rowCount() : 0;
+    if (width != m_heightsWidth || m_heights.size() != rows) {
+        const bool widthChanged = width != m_heightsWidth && m_heightsWidth >= 0;
+        m_heights = QList<int>(rows, -1);
+        m_estimates = QList<int>(rows, -1);
+        m_heightsWidth = width;
+        if (widthChanged) {
+            QTimer::singleShot(0, const_cast<CommentListItemDelegate*>(this),
+                               &CommentListItemDelegate::measureInIdleTurns);
+        }
+    }
 }
 
 int CommentListItemDelegate::rowHeight(int row) const
 {
-    const int width = layoutWidth();
-    if (width != m_heightsWidth) {
-        m_heights.clear();
-        m_heightsWidth = width;
+    checkWidth();
+    if (row < 0 || row >= m_heights.size()) {
+        return CommentTableCellView::heightForText(QString(), m_heightsWidth);
     }
-    const auto found = m_heights.constFind(row);
-    if (found != m_heights.constEnd()) {
-        return *found;
+    if (m_heights.at(row) >= 0) {
+        return m_heights.at(row);
     }
-    const int height =
-        CommentTableCellView::heightForText(m_model ? m_model->decodedContent(row) : QString(), width);
-    m_heights.insert(row, height);
+    const int height = CommentTableCellView::heightForText(m_model->decodedContent(row), m_heightsWidth);
+    m_heights[row] = height;
+    if (height != estimatedHeight(row)) {
+        m_estimatesWrong = true;
+    }
     return height;
+}
+
+bool CommentListItemDelegate::isMeasured(int row) const
+{
+    checkWidth();
+    return row >= 0 && row < m_heights.size() && m_heights.at(row) >= 0;
+}
+
+int CommentListItemDelegate::estimatedHeight(int row) const
+{
+    checkWidth();
+    if (row < 0 || row >= m_estimates.size()) {
+        return CommentTableCellView::ChromeHeight;
+    }
+    if (m_estimates.at(row) >= 0) {
+        return m_estimates.at(row);
+    }
+    const LineMetrics& metrics = lineMetrics();
+    const qreal width = qMax(1, m_heightsWidth - CommentTableCellView::ContentWidthInset);
+    int lines = 0;
+    const auto count = [&](QStringView text, QStringView separator) {
+        qsizetype from = 0;
+        while (true) {
+            const qsizetype at = text.indexOf(separator, from);
+            const qsizetype length = (at < 0 ? text.size() : at) - from;
+            lines += qMax(1, int(std::ceil(length * metrics.charWidth / width)));
+            if (at < 0) {
+                return;
+            }
+            from = at + separator.size();
+        }
+    };
+    if (m_model->isDecoded(row)) {
+        count(m_model->decodedContent(row), u"\n");
+    } else {
+        // From the HTML itself: decoding is left to when the row is measured.
+        count(m_model->comments().at(row).content, u"<br />");
+    }
+    const int height = int(std::ceil(lines * metrics.lineHeight)) + CommentTableCellView::ChromeHeight;
+    m_estimates[row] = height;
+    return height;
+}
+
+int CommentListItemDelegate::rowsMeasuredAtOnce() const
+{
+    const int screen = m_view ? m_view->height() : 600;
+    const int smallest = int(lineMetrics().lineHeight) + CommentTableCellView::ChromeHeight;
+    return screen / qMax(1, smallest) + 2;
+}
+
+int CommentListItemDelegate::laidOutHeight(int row) const
+{
+    if (isMeasured(row) || row < rowsMeasuredAtOnce()) {
+        return rowHeight(row);
+    }
+    return estimatedHeight(row);
+}
+
+void CommentListItemDelegate::relayoutWhenEstimatesWereWrong() const
+{
+    if (!m_estimatesWrong || m_relayoutQueued) {
+        return;
+    }
+    m_relayoutQueued = true;
+    // Not from inside a paint or a layout: the list lays itself out again on its next turn.
+    QPointer<const CommentListItemDelegate> self = this;
+    QTimer::singleShot(0, const_cast<CommentListItemDelegate*>(this), [self] {
+        if (!self) {
+            return;
+        }
+        auto* me = const_cast<CommentListItemDelegate*>(self.data());
+        me->m_relayoutQueued = false;
+        me->m_estimatesWrong = false;
+        Q_EMIT me->sizeHintChanged(QModelIndex());
+    });
+}
+
+void CommentListItemDelegate::measureInIdleTurns()
+{
+    const quint64 generation = ++m_generation;
+    m_nextToMeasure = 0;
+    // After the first frame of the new list has been drawn.
+    QTimer::singleShot(m_firstTurnDelay, this, [this, generation] { measureSomeRows(generation); });
+}
+
+void CommentListItemDelegate::measureSomeRows(quint64 generation)
+{
+    // A newer list or width has its own turns.
+    if (generation != m_generation || !m_model) {
+        return;
+    }
+    const int rows = m_model->rowCount();
+    const int end = qMin(rows, m_nextToMeasure + MeasuredPerTurn);
+    for (; m_nextToMeasure < end; ++m_nextToMeasure) {
+        rowHeight(m_nextToMeasure);
+    }
+    if (m_nextToMeasure < rows) {
+        QTimer::singleShot(0, this, [this, generation] { measureSomeRows(generation); });
+        return;
+    }
+    relayoutWhenEstimatesWereWrong();
 }
 
 CommentTableCellView& CommentListItemDelegate::filledCell(int row) const
@@ -70,23 +218,34 @@ CommentTableCellView& CommentListItemDelegate::filledCell(int row) const
 void CommentListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const
 {
+    if (!isMeasured(index.row())) {
+        rowHeight(index.row());
+        relayoutWhenEstimatesWereWrong();
+    }
     CommentTableCellView& cell = filledCell(index.row());
     // Through an image: rendering straight into the view's painter lands off by the view's place in
     // its window.
     const qreal ratio = painter->device()->devicePixelRatioF();
     const QSize pixels = (QSizeF(cell.size()) * ratio).toSize();
-    if (m_image.size() != pixels) {
-        m_image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    // One image, grown when a row needs more: rows differ in height.
+    if (m_image.width() < pixels.width() || m_image.height() < pixels.height() ||
+        m_image.devicePixelRatio() != ratio) {
+        m_image = QImage(pixels.expandedTo(m_image.size()), QImage::Format_ARGB32_Premultiplied);
+        m_image.setDevicePixelRatio(ratio);
     }
-    m_image.setDevicePixelRatio(ratio);
-    m_image.fill(Qt::transparent);
+    {
+        QPainter clear(&m_image);
+        clear.setCompositionMode(QPainter::CompositionMode_Source);
+        clear.fillRect(QRect(QPoint(0, 0), cell.size()), Qt::transparent);
+    }
     cell.render(&m_image, QPoint(), QRegion(), QWidget::DrawChildren);
-    painter->drawImage(option.rect.topLeft(), m_image);
+    painter->drawImage(QRectF(option.rect.topLeft(), QSizeF(cell.size())), m_image,
+                       QRectF(QPointF(0, 0), QSizeF(pixels)));
     painter->fillRect(QRect(option.rect.left() + 8, option.rect.bottom(), option.rect.width() - 16, 1),
                       UiColors::separatorLine());
 }
 
 QSize CommentListItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const
 {
-    return QSize(layoutWidth(), rowHeight(index.row()));
+    return QSize(layoutWidth(), laidOutHeight(index.row()));
 }

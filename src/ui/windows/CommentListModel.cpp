@@ -13,18 +13,25 @@ void CommentListModel::setComments(const QList<BloggerPostComment>& comments)
 {
     beginResetModel();
     m_comments = comments;
-    m_decoded.clear();
-    m_decoded.reserve(comments.size());
-    const StringServices strings;
-    for (const BloggerPostComment& comment : comments) {
-        m_decoded.append(strings.decodeCommentHtml(comment.content));
-    }
+    m_decoded = QList<std::optional<QString>>(comments.size());
     endResetModel();
 }
 
 QString CommentListModel::decodedContent(int row) const
 {
-    return row >= 0 && row < m_decoded.size() ? m_decoded.at(row) : QString();
+    if (row < 0 || row >= m_decoded.size()) {
+        return QString();
+    }
+    std::optional<QString>& decoded = m_decoded[row];
+    if (!decoded) {
+        decoded = StringServices().decodeCommentHtml(m_comments.at(row).content);
+    }
+    return *decoded;
+}
+
+bool CommentListModel::isDecoded(int row) const
+{
+    return row >= 0 && row < m_decoded.size() && m_decoded.at(row).has_value();
 }
 
 int CommentListModel::rowOfComment(const QString& commentId) const
@@ -51,7 +58,7 @@ QVariant CommentListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return comment.author.userName + QStringLiteral(": ") + m_decoded.at(index.row());
+        return comment.author.userName + QStringLiteral(": ") + decodedContent(index.row());
     case CommentIdRole:
         return comment.commentId;
     default:

@@ -6,8 +6,10 @@
 #include <QList>
 #include <QStringList>
 
-// The comments of the comments list, one row each, in the order given, with each one's text decoded once.
-// A new list resets the model.
+#include <optional>
+
+// The comments of the comments list, one row each, in the order given, with each one's text decoded once,
+// when it is first asked for. A new list resets the model.
 class CommentListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -20,6 +22,7 @@ public:
     void setComments(const QList<BloggerPostComment>& comments);
     // The comment's HTML as the plain text the list shows.
     QString decodedContent(int row) const;
+    bool isDecoded(int row) const;
     // The row of the comment with that id, or -1.
     int rowOfComment(const QString& commentId) const;
 
@@ -28,5 +31,5 @@ public:
 
 private:
     QList<BloggerPostComment> m_comments;
-    QStringList m_decoded;
+    mutable QList<std::optional<QString>> m_decoded;
 };

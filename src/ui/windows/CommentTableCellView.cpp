@@ -68,13 +68,13 @@ void CommentTableCellView::setCommentContent(const QString& html)
     setDecodedContent(StringServices().decodeCommentHtml(html));
 }
 
-void CommentTableCellView::setDecodedContent(const QString& text)
+void CommentTableCellView::setDecodedContent(const QString& text, int knownTextHeight)
 {
     m_ui->contentLabelOutlet->setText(text);
-    fitToContent();
+    fitToContent(knownTextHeight);
 }
 
-void CommentTableCellView::fitToContent()
+void CommentTableCellView::fitToContent(int knownTextHeight)
 {
     const int cellWidth = width();
     m_laidOutWidth = cellWidth;

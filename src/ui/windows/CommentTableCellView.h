@@ -44,8 +44,8 @@ public:
     QString commentContent() const;
     // Decodes the comment's HTML into the text and fits the cell to it at its present width.
     void setCommentContent(const QString& html);
-    // The same with text decoded already.
-    void setDecodedContent(const QString& text);
+    // The same with text decoded already, and its height at the cell's width when the caller measured it.
+    void setDecodedContent(const QString& text, int knownTextHeight = -1);
     // Always empty: the address is not kept.
     QString commentUserAvatar() const;
     // Shows the picture at the address when the cache holds it, else none and asks the cache for it.
@@ -60,7 +60,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void fitToContent();
+    void fitToContent(int knownTextHeight = -1);
 
     std::unique_ptr<Ui::CommentTableCellView> m_ui;
     QString m_avatarShown;

@@ -169,6 +169,47 @@ private Q_SLOTS:
         QCOMPARE(cell.contentLabelOutlet()->width(), cell.width() - 16);
     }
 
+    void testRowsBeyondTheFirstScreenEndUpAtTheirMeasuredHeight()
+    {
+        QList<BloggerPostComment> comments;
+        for (int i = 0; i < 120; ++i) {
+            // Narrow and wide letters: estimates from the length are wrong for them.
+            const QString text = i % 3 == 0   ? QStringLiteral("Yes")
+                                 : i % 3 == 1 ? QStringLiteral("il ").repeated(80 + i)
+                                              : QStringLiteral("WM ").repeated(60 + i);
+            comments << comment(QString::number(i), "Reader", text);
+        }
+        m_list->window()->resize(420, 500);
+        CommentListItemDelegate* rows = m_list->itemDelegate();
+        QListView* table = m_list->tableViewOutlet();
+        // Idle measuring held back, to see the list laid out from estimates first.
+        rows->setFirstTurnDelay(1500);
+        QVERIFY(show(postTitled("T"), comments));
+        QTRY_VERIFY(table->visualRect(table->model()->index(119, 0)).isValid());
+        // The first screen is measured at once, the far rows are estimated.
+        QVERIFY(rows->isMeasured(0) && rows->isMeasured(3));
+        QVERIFY(!rows->isMeasured(119));
+        int estimatedWrong = 0;
+        for (int row = 60; row < 120; ++row) {
+            estimatedWrong +=
+                table->visualRect(table->model()->index(row, 0)).height() != rows->rowHeight(row);
+        }
+        QVERIFY(estimatedWrong > 10);
+        QTRY_VERIFY_WITH_TIMEOUT(rows->isMeasured(119) && rows->isMeasured(100), 5000);
+        QTRY_VERIFY([&] {
+            for (int row = 0; row < 120; ++row) {
+                if (table->visualRect(table->model()->index(row, 0)).height() != rows->rowHeight(row)) {
+                    return false;
+                }
+            }
+            return true;
+        }());
+        // Scrolled to the end, the last row is drawn whole.
+        table->scrollToBottom();
+        QTRY_COMPARE(table->visualRect(table->model()->index(119, 0)).bottom(),
+                     table->viewport()->height() - 1);
+    }
+
     void testLongWordWrapsInsteadOfRunningOut()
     {
         const QString address = QStringLiteral("https://example.com/") + QString(300, QLatin1Char('a'));
