@@ -3,6 +3,7 @@
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
+#include "ui/windows/CommentTextLabel.h"
 #include "ui/windows/CommentsListWindowController.h"
 
 #include <QApplication>
@@ -99,11 +100,13 @@ void BM_StoreReadAndListing(benchmark::State& state)
         }
         window.tableViewOutlet()->viewport()->repaint();
         state.PauseTiming();
-        // The next listing starts from an empty list, as another post's comments do.
+        // The next listing starts from an empty list, as another post's comments do, and measures its
+        // texts afresh.
         window.showComments(post, {});
         while (!isListed(window, 0)) {
             QCoreApplication::processEvents();
         }
+        CommentTextLabel::forgetLayouts();
         state.ResumeTiming();
     }
 }

@@ -1,10 +1,36 @@
 #include "CommentTextLabel.h"
 
-#include "platform/gui/StringServicesLayout.h"
-
+#include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QTextLayout>
 #include <QTextOption>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct LayoutKey
+{
+    QString text;
+    int width;
+    bool operator==(const LayoutKey&) const = default;
+};
+
+size_t qHash(const LayoutKey& key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.text, key.width);
+}
+
+QHash<LayoutKey, std::shared_ptr<QTextLayout>>& keptLayouts()
+{
+    // Never destroyed: layouts hold fonts, which must not outlive the application object.
+    static auto* kept = new QHash<LayoutKey, std::shared_ptr<QTextLayout>>();
+    return *kept;
+}
+
+} // namespace
 
 CommentTextLabel::CommentTextLabel(QWidget* parent) : QLabel(parent)
 {
@@ -20,32 +46,65 @@ QFont CommentTextLabel::commentFont()
     return font;
 }
 
+std::shared_ptr<QTextLayout> CommentTextLabel::layoutFor(const QString& text, int width)
+{
+    QHash<LayoutKey, std::shared_ptr<QTextLayout>>& kept = keptLayouts();
+    const LayoutKey key{text, width};
+    if (const auto found = kept.constFind(key); found != kept.constEnd()) {
+        return *found;
+    }
+    // Lines break only at line separators.
+    QString laidOut = text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    auto layout = std::make_shared<QTextLayout>(laidOut, commentFont());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout->setTextOption(option);
+    qreal height = 0;
+    layout->beginLayout();
+    while (true) {
+        QTextLine line = layout->createLine();
+        if (!line.isValid()) {
+            break;
+        }
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout->endLayout();
+    if (kept.size() >= LayoutsKept) {
+        kept.clear();
+    }
+    kept.insert(key, layout);
+    return layout;
+}
+
+void CommentTextLabel::forgetLayouts()
+{
+    keptLayouts().clear();
+}
+
 QSizeF CommentTextLabel::measureText(const QString& text, qreal width)
 {
-    return StringServicesLayout().textSizeForWidth(text, commentFont(), QSizeF(width, 0));
+    if (text.isEmpty()) {
+        // An empty text still takes one line, as a text container reports it.
+        return QSizeF(0, QFontMetricsF(commentFont()).height());
+    }
+    const std::shared_ptr<QTextLayout> layout = layoutFor(text, qMax(1, int(width)));
+    qreal usedWidth = 0;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        usedWidth = std::max(usedWidth, layout->lineAt(i).naturalTextWidth());
+    }
+    return QSizeF(usedWidth, layout->boundingRect().height());
 }
 
 void CommentTextLabel::paintEvent(QPaintEvent*)
 {
-    QString laidOut = text();
-    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(laidOut, font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    qreal height = 0;
-    layout.beginLayout();
-    while (true) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid()) {
-            break;
-        }
-        line.setLineWidth(contentsRect().width());
-        line.setPosition(QPointF(0, height));
-        height += line.height();
+    if (text().isEmpty()) {
+        return;
     }
-    layout.endLayout();
+    const std::shared_ptr<QTextLayout> layout = layoutFor(text(), qMax(1, contentsRect().width()));
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    layout.draw(&painter, contentsRect().topLeft());
+    layout->draw(&painter, contentsRect().topLeft());
 }
