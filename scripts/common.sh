@@ -32,7 +32,10 @@ penhollow_install_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# CMake's own CMAKE_BUILD_PARALLEL_LEVEL caps the jobs on a shared machine; the default is one per core.
+PENHOLLOW_JOBS="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+
 penhollow_build() {
   cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build "$PENHOLLOW_BUILD" --parallel "$(nproc)"
+  cmake --build "$PENHOLLOW_BUILD" --parallel "$PENHOLLOW_JOBS"
 }

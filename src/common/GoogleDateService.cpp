@@ -36,7 +36,12 @@ std::optional<QDateTime> GoogleDateService::parseDate(const QString& text) const
     if (!instant.isValid()) {
         return std::nullopt;
     }
-    return instant.toLocalTime();
+    // A local year outside 1 to 9999 has no four-digit text: stored, it would never read back.
+    const QDateTime local = instant.toLocalTime();
+    if (local.date().year() < 1 || local.date().year() > 9999) {
+        return std::nullopt;
+    }
+    return local;
 }
 
 DateComponents GoogleDateService::dateComponents(const QDateTime& date) const
@@ -61,7 +66,12 @@ std::optional<QDateTime> GoogleDateService::dateFromComponents(std::int64_t year
 
 QString GoogleDateService::isoDate(const QDateTime& date) const
 {
-    const QDateTime local = date.toLocalTime();
+    QDateTime local = date.toLocalTime();
+    // Before standard time a zone's offset can hold seconds (local mean time), which hh:mm cannot say:
+    // the instant is written in UTC instead, so it reads back exactly.
+    if (local.offsetFromUtc() % 60 != 0) {
+        local = date.toUTC();
+    }
     const QDate day = local.date();
     const QTime time = local.time();
     QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", day.year(), day.month(), day.day(),

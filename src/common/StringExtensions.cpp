@@ -71,7 +71,14 @@ std::vector<qsizetype> boundaries(const QString& text)
     }
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     while (finder.toNextBoundary() != -1) {
-        result.push_back(finder.position());
+        const qsizetype position = finder.position();
+        // Qt's finder can stop between the halves of a surrogate pair (a tag character after some letters):
+        // a cut there would leave half a character.
+        if (position < text.size() && text.at(position).isLowSurrogate() &&
+            text.at(position - 1).isHighSurrogate()) {
+            continue;
+        }
+        result.push_back(position);
     }
     return mendRegionalIndicatorPairs(text, result);
 }

@@ -3,6 +3,7 @@
 #include "common/GoogleDateService.h"
 #include "common/GoogleServiceConstants.h"
 #include "google/AtomNamespaces.h"
+#include "google/XmlStructureLimits.h"
 
 namespace {
 
@@ -26,11 +27,17 @@ bool readDraftMarker(QXmlStreamReader& xml)
 
 } // namespace
 
-AtomEntryReader::AtomEntryReader(const QString& xmlString) : m_xml(xmlString)
+AtomEntryReader::AtomEntryReader(const QString& xmlString)
 {
     // Undeclared entities are errors, nothing external is ever fetched; keep internal expansion small too.
     m_xml.setNamespaceProcessing(true);
     m_xml.setEntityExpansionLimit(1024);
+    // Checked before the reader takes (and converts) the text, so a refusal costs one pass over it.
+    if (std::optional<QString> refusal = XmlStructureLimits::refusal(xmlString)) {
+        m_xml.raiseError(*refusal);
+        return;
+    }
+    m_xml.addData(xmlString);
 }
 
 bool AtomEntryReader::readNextStartElement()
@@ -66,6 +73,29 @@ QString AtomEntryReader::idAfterPostMarker(const QString& id)
     return index < 0 ? QString() : id.mid(index + marker.size()).trimmed();
 }
 
+QString AtomEntryReader::readTextIncludingChildren()
+{
+    QString text;
+    qsizetype depth = 1;
+    while (depth > 0 && !m_xml.atEnd()) {
+        switch (m_xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += m_xml.text();
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
 std::optional<BloggerPost> AtomEntryReader::readPostEntry()
 {
     GoogleDateService dates;
@@ -83,9 +113,9 @@ std::optional<BloggerPost> AtomEntryReader::readPostEntry()
         } else if (isAtomElement(QLatin1StringView("updated"))) {
             post.updatedDate = dates.parseDate(m_xml.readElementText().trimmed());
         } else if (isAtomElement(QLatin1StringView("title"))) {
-            post.title = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            post.title = readTextIncludingChildren();
         } else if (isAtomElement(QLatin1StringView("content"))) {
-            post.content = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            post.content = readTextIncludingChildren();
         } else if (isAtomElement(QLatin1StringView("category"))) {
             const QXmlStreamAttributes attributes = m_xml.attributes();
             if (attributes.value(QLatin1StringView("scheme")) == AtomNamespaces::BloggerCategoryScheme) {
@@ -133,7 +163,7 @@ std::optional<BloggerPostComment> AtomEntryReader::readCommentEntry()
         } else if (isAtomElement(QLatin1StringView("published"))) {
             comment.publishDate = dates.parseDate(m_xml.readElementText().trimmed());
         } else if (isAtomElement(QLatin1StringView("content"))) {
-            comment.content = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            comment.content = readTextIncludingChildren();
         } else if (isAtomElement(QLatin1StringView("author"))) {
             while (m_xml.readNextStartElement()) {
                 if (isAtomElement(QLatin1StringView("name"))) {

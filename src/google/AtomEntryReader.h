@@ -9,8 +9,9 @@
 
 #include <optional>
 
-// What the Atom readers share: a stream reader that never loads a DTD or resolves an external entity,
-// the reading of one post or comment entry, and the outcome of a parse.
+// What the Atom readers share: a stream reader that never loads a DTD or resolves an external entity and
+// never starts on a document beyond XmlStructureLimits, the reading of one post or comment entry, and the
+// outcome of a parse.
 class AtomEntryReader
 {
 public:
@@ -34,5 +35,9 @@ public:
     static QString idAfterPostMarker(const QString& id);
 
 private:
+    // At a start tag: the text of the element and of everything inside it, up to its end tag, read
+    // without recursion.
+    QString readTextIncludingChildren();
+
     QXmlStreamReader m_xml;
 };

@@ -19,17 +19,16 @@
 namespace {
 
 // The text of an Atom reply, or the failure to report: no body, transport error, no UTF-8 text.
-std::variant<QString, BloggerSuccessResponse> textOfReply(const std::optional<QByteArray>& body,
-                                                          const std::optional<QString>& error)
+std::variant<QString, BloggerSuccessResponse> textOfReply(const UrlSession::Reply& reply)
 {
-    if (!body) {
-        return BloggerSuccessResponse(false, GoogleRequestServiceBase::noResponseMessage());
+    if (!reply.body) {
+        return GoogleRequestServiceBase::noBodyFailure(reply);
     }
-    if (error) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *error);
+    if (reply.error) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(*body);
+    const QString text = decoder.decode(*reply.body);
     if (decoder.hasError()) {
         return BloggerSuccessResponse(false, QStringLiteral("Request error: No response received"));
     }
@@ -64,6 +63,14 @@ QString failureText(const QString& text)
         }
     }
     return trimmed.isEmpty() ? GoogleRequestServiceBase::noResponseMessage() : trimmed;
+}
+
+// The failure a reply whose status is outside 2xx stands for: what its body says, else its status.
+BloggerSuccessResponse statusFailure(const UrlSession::Reply& reply, const QString& text)
+{
+    return BloggerSuccessResponse(false, text.trimmed().isEmpty()
+                                             ? GoogleRequestServiceBase::statusMessage(reply.statusCode)
+                                             : failureText(text));
 }
 
 } // namespace
@@ -169,15 +176,15 @@ void CommentsGoogleService::_listPostComments(const QString& postId, const QStri
     }
     request->method = "GET";
     request->addValue(authorizationValue(), "Authorization");
+    request->maximumBodySize = MaximumJsonReplySize;
 
-    send(std::move(*request), [me, postId, blogId, currentPage](std::optional<QByteArray> body,
-                                                                std::optional<QString> error) {
-        auto reply = me->jsonObjectOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+    send(std::move(*request), [me, postId, blogId, currentPage](UrlSession::Reply reply) {
+        auto read = me->jsonObjectOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             me->onListPostCommentsBlockError(*failure);
             return;
         }
-        const QJsonObject& object = std::get<QJsonObject>(reply);
+        const QJsonObject& object = std::get<QJsonObject>(read);
         QList<BloggerPostComment> page;
         const QJsonValue items = object.value(QLatin1StringView("items"));
         if (items.isArray()) {
@@ -231,25 +238,25 @@ void CommentsGoogleService::_getPostComment(const QString& commentId, const QStr
     }
     request->method = "GET";
     request->addValue(authorizationValue(), "Authorization");
+    request->maximumBodySize = MaximumJsonReplySize;
 
     auto me = self<CommentsGoogleService>();
-    send(std::move(*request),
-         [me, postId, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
-             auto reply = me->jsonObjectOfReply(body, error);
-             if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
-                 me->onGetPostCommentBlockError(*failure);
-                 return;
-             }
-             BloggerPostComment comment = me->parseCommentJson(std::get<QJsonObject>(reply));
-             if (comment.commentId.isEmpty()) {
-                 me->onGetPostCommentBlockError(
-                     BloggerSuccessResponse(false, JsonServiceError::couldNotParseMessage()));
-                 return;
-             }
-             comment.blogId = blogId;
-             comment.postId = postId;
-             me->onGetPostCommentBlockSuccess(comment);
-         });
+    send(std::move(*request), [me, postId, blogId](UrlSession::Reply reply) {
+        auto read = me->jsonObjectOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
+            me->onGetPostCommentBlockError(*failure);
+            return;
+        }
+        BloggerPostComment comment = me->parseCommentJson(std::get<QJsonObject>(read));
+        if (comment.commentId.isEmpty()) {
+            me->onGetPostCommentBlockError(
+                BloggerSuccessResponse(false, JsonServiceError::couldNotParseMessage()));
+            return;
+        }
+        comment.blogId = blogId;
+        comment.postId = postId;
+        me->onGetPostCommentBlockSuccess(comment);
+    });
 }
 
 void CommentsGoogleService::addPostComment(const BloggerPostComment& comment, const QString& blogId)
@@ -276,25 +283,28 @@ void CommentsGoogleService::_addPostComment(const BloggerPostComment& comment, c
     request->body = commentRequestBody(comment).toUtf8();
 
     auto me = self<CommentsGoogleService>();
-    send(std::move(*request),
-         [me, postId, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
-             auto text = textOfReply(body, error);
-             if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
-                 me->onAddPostCommentBlockError(*failure);
-                 return;
-             }
-             auto [response, added] = BloggerXMLParser().parseComment(std::get<QString>(text));
-             if (!response.success || !added || added->commentId.isEmpty()) {
-                 me->onAddPostCommentBlockError(
-                     BloggerSuccessResponse(false, failureText(std::get<QString>(text))));
-                 return;
-             }
-             added->blogId = blogId;
-             added->postId = postId;
-             // The Atom entry names its author by profile address only.
-             added->author.userId = authorIdFromProfileLink(added->author.userLink);
-             me->onAddPostCommentBlockSuccess(*added);
-         });
+    send(std::move(*request), [me, postId, blogId](UrlSession::Reply reply) {
+        auto text = textOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+            me->onAddPostCommentBlockError(*failure);
+            return;
+        }
+        if (!reply.hasSuccessStatus()) {
+            me->onAddPostCommentBlockError(statusFailure(reply, std::get<QString>(text)));
+            return;
+        }
+        auto [response, added] = BloggerXMLParser().parseComment(std::get<QString>(text));
+        if (!response.success || !added || added->commentId.isEmpty()) {
+            me->onAddPostCommentBlockError(
+                BloggerSuccessResponse(false, failureText(std::get<QString>(text))));
+            return;
+        }
+        added->blogId = blogId;
+        added->postId = postId;
+        // The Atom entry names its author by profile address only.
+        added->author.userId = authorIdFromProfileLink(added->author.userLink);
+        me->onAddPostCommentBlockSuccess(*added);
+    });
 }
 
 void CommentsGoogleService::deletePostComment(const QString& commentId, const QString& postId,
@@ -321,16 +331,14 @@ void CommentsGoogleService::_deletePostComment(const QString& commentId, const Q
     request->addValue(authorizationValue(), "Authorization");
 
     auto me = self<CommentsGoogleService>();
-    send(std::move(*request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto text = textOfReply(body, error);
+    send(std::move(*request), [me](UrlSession::Reply reply) {
+        auto text = textOfReply(reply);
         if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
             me->onDeletePostCommentBlockError(*failure);
             return;
         }
-        // The feed answers a deletion with an empty body; anything else says why it refused.
-        if (!std::get<QString>(text).trimmed().isEmpty()) {
-            me->onDeletePostCommentBlockError(
-                BloggerSuccessResponse(false, failureText(std::get<QString>(text))));
+        if (!reply.hasSuccessStatus()) {
+            me->onDeletePostCommentBlockError(statusFailure(reply, std::get<QString>(text)));
             return;
         }
         me->onDeletePostCommentBlockSuccess(true);

@@ -1,6 +1,7 @@
 #include "GoogleAuthentificationService.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "google/GoogleRequestServiceBase.h"
 #include "google/GoogleServiceEndpoints.h"
 #include "google/JsonServiceError.h"
 #include "platform/Dispatch.h"
@@ -218,6 +219,7 @@ void GoogleAuthentificationService::sendTokenRequest(QByteArray body,
     request.method = "POST";
     request.addValue("application/x-www-form-urlencoded", "Content-Type");
     request.body = std::move(body);
+    request.maximumBodySize = GoogleRequestServiceBase::MaximumJsonReplySize;
     UrlSession(timeoutInterval()).dataTask(std::move(request), std::move(completion))->resume();
 }
 
@@ -228,9 +230,7 @@ void GoogleAuthentificationService::requestAuthentificationTokens(const QString&
         formField(QStringLiteral("code"), code) + formField(QStringLiteral("client_id"), m_clientId) +
             formField(QStringLiteral("client_secret"), m_clientSecret) +
             formField(QStringLiteral("redirect_uri"), m_redirectUri) + "grant_type=authorization_code&",
-        [self](std::optional<QByteArray> body, std::optional<QString> error) {
-            self->handleTokensReply(body, error);
-        });
+        [self](UrlSession::Reply reply) { self->handleTokensReply(reply.body, reply.error); });
 }
 
 void GoogleAuthentificationService::handleTokensReply(const std::optional<QByteArray>& body,
@@ -286,8 +286,8 @@ void GoogleAuthentificationService::refreshAuthentificationCode(bool keepToken, 
                          formField(QStringLiteral("client_id"), m_clientId) +
                          formField(QStringLiteral("client_secret"), m_clientSecret) +
                          "grant_type=refresh_token&",
-                     [self, keepToken, block](std::optional<QByteArray> body, std::optional<QString> error) {
-                         self->handleRefreshReply(keepToken, block, body, error);
+                     [self, keepToken, block](UrlSession::Reply reply) {
+                         self->handleRefreshReply(keepToken, block, reply.body, reply.error);
                      });
 }
 

@@ -225,18 +225,30 @@ QByteArray GoogleRequestServiceBase::authorizationValue() const
     return QByteArray("OAuth ") + token.toUtf8();
 }
 
-std::variant<QJsonObject, BloggerSuccessResponse>
-GoogleRequestServiceBase::jsonObjectOfReply(const std::optional<QByteArray>& body,
-                                            const std::optional<QString>& error) const
+BloggerSuccessResponse GoogleRequestServiceBase::noBodyFailure(const UrlSession::Reply& reply)
 {
-    if (!body) {
-        return BloggerSuccessResponse(false, noResponseMessage());
+    if (reply.tooLarge && reply.error) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
     }
-    if (error) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *error);
+    return BloggerSuccessResponse(false, noResponseMessage());
+}
+
+QString GoogleRequestServiceBase::statusMessage(int statusCode)
+{
+    return QStringLiteral("Request error: the service answered with HTTP status %1").arg(statusCode);
+}
+
+std::variant<QJsonObject, BloggerSuccessResponse>
+GoogleRequestServiceBase::jsonObjectOfReply(const UrlSession::Reply& reply) const
+{
+    if (!reply.body) {
+        return noBodyFailure(reply);
+    }
+    if (reply.error) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
     }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(*body, &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(*reply.body, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         return BloggerSuccessResponse(false, QStringLiteral("Parse error: ") + parseError.errorString());
     }
@@ -247,6 +259,9 @@ GoogleRequestServiceBase::jsonObjectOfReply(const std::optional<QByteArray>& bod
     const BloggerSuccessResponse serviceError = detectServiceErrorOnJsonResponse(object);
     if (!serviceError.success) {
         return serviceError;
+    }
+    if (!reply.hasSuccessStatus()) {
+        return BloggerSuccessResponse(false, statusMessage(reply.statusCode));
     }
     return object;
 }

@@ -24,6 +24,9 @@ class GoogleAuthentificationService;
 class GoogleRequestServiceBase : public std::enable_shared_from_this<GoogleRequestServiceBase>
 {
 public:
+    // JSON replies are small records; far below the Atom feeds' limit.
+    static constexpr qint64 MaximumJsonReplySize = 8 * 1024 * 1024;
+
     virtual ~GoogleRequestServiceBase();
     GoogleRequestServiceBase(const GoogleRequestServiceBase&) = delete;
     GoogleRequestServiceBase& operator=(const GoogleRequestServiceBase&) = delete;
@@ -47,6 +50,10 @@ public:
     double timeoutInterval() const { return m_timeoutInterval; }
 
     static QString noResponseMessage();
+    // The failure of a reply without a body: its refusal for size says so, anything else is no response.
+    static BloggerSuccessResponse noBodyFailure(const UrlSession::Reply& reply);
+    // For a reply whose status is outside 2xx and whose body says nothing more.
+    static QString statusMessage(int statusCode);
     static QString invalidUrlMessage()
     {
         return QStringLiteral("Cannot make the request. The URL is invalid");
@@ -83,9 +90,8 @@ protected:
     QByteArray authorizationValue() const;
 
     // The decoded JSON object of a reply, or the failure to report: no body, transport error,
-    // parse error, no object, service error, in that order.
-    std::variant<QJsonObject, BloggerSuccessResponse>
-    jsonObjectOfReply(const std::optional<QByteArray>& body, const std::optional<QString>& error) const;
+    // parse error, no object, service error, a status outside 2xx, in that order.
+    std::variant<QJsonObject, BloggerSuccessResponse> jsonObjectOfReply(const UrlSession::Reply& reply) const;
 
 private:
     mutable QMutex m_mutex;

@@ -14,17 +14,16 @@
 namespace {
 
 // The text of an Atom reply, or the failure to report: no body, transport error, no UTF-8 text.
-std::variant<QString, BloggerSuccessResponse> textOfReply(const std::optional<QByteArray>& body,
-                                                          const std::optional<QString>& error)
+std::variant<QString, BloggerSuccessResponse> textOfReply(const UrlSession::Reply& reply)
 {
-    if (!body) {
-        return BloggerSuccessResponse(false, GoogleRequestServiceBase::noResponseMessage());
+    if (!reply.body) {
+        return GoogleRequestServiceBase::noBodyFailure(reply);
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(*body);
+    const QString text = decoder.decode(*reply.body);
     const bool isText = !decoder.hasError();
-    if (error) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *error);
+    if (reply.error) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
     }
     if (!isText) {
         return BloggerSuccessResponse(false, QStringLiteral("Request error: No response received"));
@@ -32,12 +31,23 @@ std::variant<QString, BloggerSuccessResponse> textOfReply(const std::optional<QB
     return text;
 }
 
+// As textOfReply for a reply of the service, where a status outside 2xx is a failure whatever the body:
+// reported with the whole text, like a reply the reader cannot read.
+std::variant<QString, BloggerSuccessResponse> textOfServiceReply(const UrlSession::Reply& reply)
+{
+    auto text = textOfReply(reply);
+    if (const QString* body = std::get_if<QString>(&text); body && !reply.hasSuccessStatus()) {
+        return BloggerSuccessResponse(
+            false, body->isEmpty() ? GoogleRequestServiceBase::statusMessage(reply.statusCode) : *body);
+    }
+    return text;
+}
+
 // The post of an Atom entry reply, or the failure to report; a reply the reader cannot read, or one without
 // an entry, is reported with its whole text.
-std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const std::optional<QByteArray>& body,
-                                                              const std::optional<QString>& error)
+std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const UrlSession::Reply& reply)
 {
-    auto text = textOfReply(body, error);
+    auto text = textOfServiceReply(reply);
     if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
         return *failure;
     }
@@ -139,31 +149,30 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
     request->addValue("2", "GData-Version");
     request->addValue(authorizationValue(), "Authorization");
 
-    send(std::move(*request),
-         [me, blogId, currentPage](std::optional<QByteArray> body, std::optional<QString> error) {
-             auto text = textOfReply(body, error);
-             if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
-                 me->onListBlogPostsBlockError(*failure);
-                 return;
-             }
-             auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
-             if (!response.success) {
-                 response.details = std::get<QString>(text);
-                 me->onListBlogPostsBlockError(response);
-                 return;
-             }
-             {
-                 QMutexLocker locker(&me->m_stateMutex);
-                 if (!me->m_listedPosts) {
-                     me->m_listedPosts = QList<BloggerPost>();
-                 }
-                 for (BloggerPost& post : posts) {
-                     post.blogId = blogId;
-                     me->m_listedPosts->append(post);
-                 }
-             }
-             me->_listBlogPosts(blogId, currentPage + 1);
-         });
+    send(std::move(*request), [me, blogId, currentPage](UrlSession::Reply reply) {
+        auto text = textOfServiceReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
+            me->onListBlogPostsBlockError(*failure);
+            return;
+        }
+        auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
+        if (!response.success) {
+            response.details = std::get<QString>(text);
+            me->onListBlogPostsBlockError(response);
+            return;
+        }
+        {
+            QMutexLocker locker(&me->m_stateMutex);
+            if (!me->m_listedPosts) {
+                me->m_listedPosts = QList<BloggerPost>();
+            }
+            for (BloggerPost& post : posts) {
+                post.blogId = blogId;
+                me->m_listedPosts->append(post);
+            }
+        }
+        me->_listBlogPosts(blogId, currentPage + 1);
+    });
 }
 
 void PostsGoogleService::getBlogPost(const QString& postId, const QString& blogId)
@@ -186,13 +195,13 @@ void PostsGoogleService::_getBlogPost(const QString& postId, const QString& blog
     request->addValue(authorizationValue(), "Authorization");
 
     auto me = self<PostsGoogleService>();
-    send(std::move(*request), [me, blogId](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto reply = postOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+    send(std::move(*request), [me, blogId](UrlSession::Reply reply) {
+        auto read = postOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             me->onGetBlogPostBlockError(*failure);
             return;
         }
-        BloggerPost& post = std::get<BloggerPost>(reply);
+        BloggerPost& post = std::get<BloggerPost>(read);
         post.blogId = blogId;
         me->onGetBlogPostBlockSuccess(post);
     });
@@ -256,14 +265,13 @@ void PostsGoogleService::publish(Publishing kind, const BloggerPost& post, const
     request->body = postRequestBody(post).toUtf8();
 
     auto me = self<PostsGoogleService>();
-    auto handler = [me, adding, errorBlock, blogId](std::optional<QByteArray> body,
-                                                    std::optional<QString> error) {
-        auto reply = postOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+    auto handler = [me, adding, errorBlock, blogId](UrlSession::Reply reply) {
+        auto read = postOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             ((*me).*errorBlock)(*failure);
             return;
         }
-        BloggerPost& published = std::get<BloggerPost>(reply);
+        BloggerPost& published = std::get<BloggerPost>(read);
         published.blogId = blogId;
         if (adding) {
             me->onAddBlogPostBlockSuccess(published);
@@ -318,16 +326,22 @@ void PostsGoogleService::_deleteBlogPost(const QString& postId, const QString& b
     }
     request->method = "DELETE";
     request->addValue(authorizationValue(), "Authorization");
+    request->maximumBodySize = MaximumJsonReplySize;
 
     auto me = self<PostsGoogleService>();
-    send(std::move(*request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
-        // An empty reply (204) is the service's plain yes.
-        if (body && !error && body->isEmpty()) {
-            me->onDeleteBlogPostBlockSuccess(true);
+    send(std::move(*request), [me](UrlSession::Reply reply) {
+        // An empty reply (204) is the service's plain yes; an empty one with an error status is no yes.
+        if (reply.body && !reply.error && reply.body->isEmpty()) {
+            if (reply.hasSuccessStatus()) {
+                me->onDeleteBlogPostBlockSuccess(true);
+            } else {
+                me->onDeleteBlogPostBlockError(
+                    BloggerSuccessResponse(false, statusMessage(reply.statusCode)));
+            }
             return;
         }
-        auto reply = me->jsonObjectOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+        auto read = me->jsonObjectOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             me->onDeleteBlogPostBlockError(*failure);
             return;
         }
@@ -348,8 +362,9 @@ void PostsGoogleService::getBlogPostsTemplate(const QString& url)
     UrlSession::Request request;
     request.url = address;
     request.method = "GET";
-    send(std::move(request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto text = textOfReply(body, error);
+    // The blog's own page: an error page is still the page the preview shows.
+    send(std::move(request), [me](UrlSession::Reply reply) {
+        auto text = textOfReply(reply);
         if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
             me->onGetBlogTemplateBlockError(*failure);
             return;

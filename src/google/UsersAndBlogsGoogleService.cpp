@@ -37,6 +37,7 @@ UrlSession::Request UsersAndBlogsGoogleService::requestFor(const QString& pathAn
         QUrl(GoogleServiceEndpoints::googleApiUrl() + pathAndQuery + randomQueryValue(), QUrl::StrictMode);
     request.method = "GET";
     request.addValue(QByteArray("OAuth ") + m_accessToken.toUtf8(), "Authorization");
+    request.maximumBodySize = MaximumJsonReplySize;
     return request;
 }
 
@@ -49,13 +50,13 @@ void UsersAndBlogsGoogleService::getSelfUserDetails()
             [me] { me->onGetSelfUserDetailsBlockError(BloggerSuccessResponse(false, invalidUrlMessage())); });
         return;
     }
-    send(std::move(request), [me](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto reply = me->jsonObjectOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+    send(std::move(request), [me](UrlSession::Reply reply) {
+        auto read = me->jsonObjectOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             me->onGetSelfUserDetailsBlockError(*failure);
             return;
         }
-        const BloggerUser user = me->parseUserJson(std::get<QJsonObject>(reply));
+        const BloggerUser user = me->parseUserJson(std::get<QJsonObject>(read));
         // A reply without an id is no user: storing it would make an account nobody can sign in to.
         if (user.userId.isEmpty()) {
             me->onGetSelfUserDetailsBlockError(
@@ -74,14 +75,14 @@ void UsersAndBlogsGoogleService::listSelfBlogs(const QString& userId)
         later([me] { me->onListSelfBlogsBlockError(BloggerSuccessResponse(false, invalidUrlMessage())); });
         return;
     }
-    send(std::move(request), [me, userId](std::optional<QByteArray> body, std::optional<QString> error) {
-        auto reply = me->jsonObjectOfReply(body, error);
-        if (auto* failure = std::get_if<BloggerSuccessResponse>(&reply)) {
+    send(std::move(request), [me, userId](UrlSession::Reply reply) {
+        auto read = me->jsonObjectOfReply(reply);
+        if (auto* failure = std::get_if<BloggerSuccessResponse>(&read)) {
             me->onListSelfBlogsBlockError(*failure);
             return;
         }
         QList<BloggerBlog> blogs;
-        const QJsonValue items = std::get<QJsonObject>(reply).value(QLatin1StringView("items"));
+        const QJsonValue items = std::get<QJsonObject>(read).value(QLatin1StringView("items"));
         if (items.isArray()) {
             for (const QJsonValue& item : items.toArray()) {
                 const QJsonObject blog = item.toObject();

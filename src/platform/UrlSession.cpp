@@ -103,10 +103,20 @@ struct UrlSession::Task::State
     {
         None,
         Cancelled,
-        TimedOut
+        TimedOut,
+        TooLarge
     } abort = Abort::None;
+    int statusCode = 0;
 
     void complete(std::optional<QByteArray> body, std::optional<QString> error)
+    {
+        UrlSession::Reply reply;
+        reply.body = std::move(body);
+        reply.error = std::move(error);
+        complete(std::move(reply));
+    }
+
+    void complete(UrlSession::Reply reply)
     {
         UrlSession::CompletionHandler handler;
         {
@@ -119,7 +129,7 @@ struct UrlSession::Task::State
             completion = nullptr;
         }
         if (handler) {
-            handler(std::move(body), std::move(error));
+            handler(std::move(reply));
         }
     }
 };
@@ -157,6 +167,15 @@ QNetworkReply* send(QNetworkAccessManager& manager, const State& state)
     return manager.sendCustomRequest(networkRequest, method, request.body);
 }
 
+UrlSession::Reply refusedForSize(const State& state, int statusCode)
+{
+    UrlSession::Reply refused;
+    refused.error = UrlSession::tooLargeDescription(state.request.maximumBodySize);
+    refused.statusCode = statusCode;
+    refused.tooLarge = true;
+    return refused;
+}
+
 void finish(const std::shared_ptr<State>& state, QNetworkReply* reply)
 {
     state->reply = nullptr;
@@ -168,6 +187,9 @@ void finish(const std::shared_ptr<State>& state, QNetworkReply* reply)
     case State::Abort::TimedOut:
         state->complete(std::nullopt, UrlSession::timedOutDescription());
         return;
+    case State::Abort::TooLarge:
+        state->complete(refusedForSize(*state, state->statusCode));
+        return;
     case State::Abort::None:
         break;
     }
@@ -177,10 +199,33 @@ void finish(const std::shared_ptr<State>& state, QNetworkReply* reply)
     // Network-level and proxy errors mean the reply is missing or cut short.
     const bool answered =
         status.isValid() && (error == QNetworkReply::NoError || error >= QNetworkReply::ContentAccessDenied);
-    if (answered) {
-        state->complete(reply->readAll(), std::nullopt);
-    } else {
+    if (!answered) {
         state->complete(std::nullopt, reply->errorString());
+        return;
+    }
+    if (reply->bytesAvailable() > state->request.maximumBodySize) {
+        state->complete(refusedForSize(*state, status.toInt()));
+        return;
+    }
+    UrlSession::Reply answer;
+    answer.body = reply->readAll();
+    answer.statusCode = status.toInt();
+    state->complete(std::move(answer));
+}
+
+// Ends the transfer once the announced or the received body passes the request's limit.
+void refuseWhenTooLarge(const std::shared_ptr<State>& state, QNetworkReply* reply)
+{
+    if (state->reply != reply || state->abort != State::Abort::None) {
+        return;
+    }
+    const qint64 limit = state->request.maximumBodySize;
+    bool announcedOk = false;
+    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&announcedOk);
+    if ((announcedOk && announced > limit) || reply->bytesAvailable() > limit) {
+        state->statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        state->abort = State::Abort::TooLarge;
+        reply->abort();
     }
 }
 
@@ -219,6 +264,10 @@ void start(const std::shared_ptr<State>& state)
             reply->abort();
         }
     });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
+                     [state, reply] { refuseWhenTooLarge(state, reply); });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [state, reply] { refuseWhenTooLarge(state, reply); });
     QObject::connect(reply, &QNetworkReply::finished, reply, [state, reply] { finish(state, reply); });
     timer->start(state->timeoutMilliseconds);
 }
@@ -259,6 +308,11 @@ void UrlSession::Task::cancel()
             state->complete(std::nullopt, UrlSession::cancelledDescription());
         }
     });
+}
+
+QString UrlSession::tooLargeDescription(qint64 maximumBodySize)
+{
+    return QStringLiteral("The reply is larger than %1 bytes.").arg(maximumBodySize);
 }
 
 bool UrlSession::Task::isCompleted() const

@@ -12,11 +12,14 @@
 
 // Data tasks over HTTP/1.1 on one process-wide network thread.
 // A completion handler runs once per task, on the network thread, with either the reply body
-// (any HTTP status, possibly empty) or no body and the text of the transport failure
-// (refused, reset, timed out, cancelled).
+// (any HTTP status, possibly empty) and its status, or no body and the text of the failure
+// (refused, reset, timed out, cancelled, or a body larger than the request allows).
 class UrlSession
 {
 public:
+    // Enough for a page of posts; a reply that is larger is refused rather than held in memory.
+    static constexpr qint64 DefaultMaximumBodySize = 32 * 1024 * 1024;
+
     struct Request
     {
         QUrl url;
@@ -24,6 +27,8 @@ public:
         // Sent in this order, ahead of the transport's own fields.
         QList<std::pair<QByteArray, QByteArray>> headerFields;
         QByteArray body;
+        // A reply body beyond this many bytes ends the task with no body.
+        qint64 maximumBodySize = DefaultMaximumBodySize;
 
         void addValue(const QByteArray& value, const QByteArray& field)
         {
@@ -31,8 +36,19 @@ public:
         }
     };
 
-    using CompletionHandler =
-        std::function<void(std::optional<QByteArray> body, std::optional<QString> error)>;
+    struct Reply
+    {
+        // None when no HTTP response arrived or its body was refused for its size.
+        std::optional<QByteArray> body;
+        std::optional<QString> error;
+        // The HTTP status; 0 when no response arrived.
+        int statusCode = 0;
+        bool tooLarge = false;
+
+        bool hasSuccessStatus() const { return statusCode >= 200 && statusCode <= 299; }
+    };
+
+    using CompletionHandler = std::function<void(Reply reply)>;
 
     class Task
     {
@@ -61,6 +77,7 @@ public:
 
     static QString timedOutDescription() { return QStringLiteral("The request timed out."); }
     static QString cancelledDescription() { return QStringLiteral("cancelled"); }
+    static QString tooLargeDescription(qint64 maximumBodySize);
 
 private:
     double m_timeoutInterval;

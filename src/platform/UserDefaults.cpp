@@ -9,12 +9,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QTimeZone>
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -81,6 +84,29 @@ void printLine(const QString& line)
     std::fflush(stdout);
 }
 
+// A write takes milliseconds; a writer that holds the lock longer is stuck, and a change must not wait on it.
+constexpr int LockWaitMilliseconds = 2000;
+
+QString lockPath(const QString& filePath)
+{
+    return filePath + QStringLiteral(".lock");
+}
+
+// The names QSaveFile gives its temporary files: the file's name, a dot and six letters or digits.
+bool isTemporaryName(const QString& name, const QString& fileName)
+{
+    if (name.size() != fileName.size() + 7 || !name.startsWith(fileName + QLatin1Char('.'))) {
+        return false;
+    }
+    for (const QChar c : QStringView(name).last(6)) {
+        const char16_t u = c.unicode();
+        if (!((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 UserDefaults& UserDefaults::standardUserDefaults()
@@ -97,20 +123,37 @@ UserDefaults::UserDefaults(QString filePath) : m_filePath(std::move(filePath))
 UserDefaults::~UserDefaults()
 {
     QMutexLocker locker(&m_mutex);
-    if (m_dirty) {
+    if (!m_changedKeys.isEmpty()) {
         writeLocked();
     }
 }
 
 void UserDefaults::load()
 {
+    if (QFileInfo(m_filePath).absoluteDir().exists()) {
+        // Without the lock a writer is at work, and one of the temporary files is its own.
+        QLockFile lock(lockPath(m_filePath));
+        if (lock.tryLock(0)) {
+            removeStaleTemporaryFiles();
+        }
+    }
+    // Stamped before it is read: a change in between makes the next write read it again.
+    m_stamp = fileStamp();
+    if (std::optional<QMap<QString, QVariant>> values = readFile()) {
+        m_values = std::move(*values);
+    }
+}
+
+std::optional<QMap<QString, QVariant>> UserDefaults::readFile()
+{
+    QMap<QString, QVariant> values;
     QFile file(m_filePath);
     if (!file.exists()) {
-        return;
+        return values;
     }
     if (!file.open(QIODevice::ReadOnly)) {
         printLine(QStringLiteral("UserDefaults - cannot read ") + m_filePath);
-        return;
+        return std::nullopt;
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
@@ -121,13 +164,40 @@ void UserDefaults::load()
         file.close();
         QFile::rename(m_filePath, aside);
         printLine(QStringLiteral("UserDefaults - unreadable store moved to ") + aside);
-        return;
+        return std::nullopt;
     }
     const QJsonObject root = document.object();
     for (auto it = root.begin(); it != root.end(); ++it) {
         const QVariant value = decode(it.value().toObject());
         if (value.isValid()) {
-            m_values.insert(it.key(), value);
+            values.insert(it.key(), value);
+        }
+    }
+    return values;
+}
+
+UserDefaults::FileStamp UserDefaults::fileStamp() const
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(m_filePath).constData(), &info) != 0) {
+        return {};
+    }
+    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+void UserDefaults::removeStaleTemporaryFiles()
+{
+    const QFileInfo store(m_filePath);
+    QDir folder = store.absoluteDir();
+    const QString fileName = store.fileName();
+    const QStringList candidates =
+        folder.entryList({fileName + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : candidates) {
+        if (isTemporaryName(name, fileName)) {
+            folder.remove(name);
         }
     }
 }
@@ -213,7 +283,7 @@ void UserDefaults::setObject(const QVariant& value, const QString& key)
     const QVariant normalised = decode(encode(value));
     QMutexLocker locker(&m_mutex);
     m_values.insert(key, normalised);
-    m_dirty = true;
+    m_changedKeys.insert(key);
     writeLocked();
 }
 
@@ -230,8 +300,9 @@ void UserDefaults::setInteger(std::int64_t value, const QString& key)
 void UserDefaults::removeObjectForKey(const QString& key)
 {
     QMutexLocker locker(&m_mutex);
-    if (m_values.remove(key) > 0) {
-        m_dirty = true;
+    // Another writer may have added the key since the file was read.
+    if (m_values.remove(key) > 0 || fileStamp() != m_stamp) {
+        m_changedKeys.insert(key);
         writeLocked();
     }
 }
@@ -239,7 +310,7 @@ void UserDefaults::removeObjectForKey(const QString& key)
 bool UserDefaults::synchronize()
 {
     QMutexLocker locker(&m_mutex);
-    if (!m_dirty) {
+    if (m_changedKeys.isEmpty()) {
         return true;
     }
     return writeLocked();
@@ -247,11 +318,30 @@ bool UserDefaults::synchronize()
 
 bool UserDefaults::writeLocked()
 {
+    QDir().mkpath(QFileInfo(m_filePath).absolutePath());
+    QLockFile lock(lockPath(m_filePath));
+    if (!lock.tryLock(LockWaitMilliseconds)) {
+        printLine(QStringLiteral("UserDefaults - writing without the lock ") + lockPath(m_filePath));
+    }
+    if (fileStamp() != m_stamp) {
+        // Another writer's version: it keeps its keys, the keys changed here take their values from here.
+        if (std::optional<QMap<QString, QVariant>> merged = readFile()) {
+            for (const QString& key : std::as_const(m_changedKeys)) {
+                const auto it = m_values.constFind(key);
+                if (it == m_values.constEnd()) {
+                    merged->remove(key);
+                } else {
+                    merged->insert(key, *it);
+                }
+            }
+            m_values = std::move(*merged);
+        }
+    }
+
     QJsonObject root;
     for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it) {
         root.insert(it.key(), encode(it.value()));
     }
-    QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly)) {
         printLine(QStringLiteral("UserDefaults - cannot write ") + m_filePath + QStringLiteral(": ") +
@@ -266,6 +356,7 @@ bool UserDefaults::writeLocked()
                   file.errorString());
         return false;
     }
-    m_dirty = false;
+    m_changedKeys.clear();
+    m_stamp = fileStamp();
     return true;
 }

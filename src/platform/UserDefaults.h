@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QMap>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -12,6 +13,9 @@
 // The preferences store: values by key, kept in one file of the data folder.
 // It holds OAuth tokens, so the file is private to the user (0600) and written atomically. Every change is
 // written through at once: a crash must not sign the user out or forget the current blog.
+// Another writer may share the file: a write re-reads it when it changed since it was last read or written,
+// and keeps the other writer's keys, so only the keys this store changed take its values. Writers take
+// turns through a lock file beside it.
 class UserDefaults
 {
 public:
@@ -44,11 +48,29 @@ public:
     QString filePath() const { return m_filePath; }
 
 private:
+    // What tells one version of the file from another; all zero when there is no file.
+    struct FileStamp
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modifiedNanoseconds = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+
     void load();
+    // The file's values, or none when it cannot be read (an unreadable one is set aside).
+    std::optional<QMap<QString, QVariant>> readFile();
+    FileStamp fileStamp() const;
+    // Removes the temporary files that a write cut short left beside the store. Only while no writer runs.
+    void removeStaleTemporaryFiles();
     bool writeLocked();
+    void changed(const QString& key);
 
     QString m_filePath;
     mutable QMutex m_mutex;
     QMap<QString, QVariant> m_values;
-    bool m_dirty = false;
+    // Keys set or removed here since the last successful write.
+    QSet<QString> m_changedKeys;
+    FileStamp m_stamp;
 };

@@ -105,6 +105,37 @@ private Q_SLOTS:
         QCOMPARE(text.size(), offset == 0 ? 24 : 29);
     }
 
+    void testDateOutsideFourDigitYearsInLocalTimeIsRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("year 1, far east") << "0001-01-01T00:30:00+14:00";
+        QTest::newRow("year 1, UTC") << "0001-01-01T00:00:00Z";
+        QTest::newRow("year 9999, far west") << "9999-12-31T23:59:59.999-12:00";
+        QTest::newRow("year 9999, UTC") << "9999-12-31T23:59:59.999Z";
+    }
+
+    void testDateOutsideFourDigitYearsInLocalTimeIsRefused()
+    {
+        // Written back as machine text, a local year past 9999 or before 1 could never be read again.
+        QFETCH(QString, text);
+        const auto parsed = service.parseDate(text);
+        const QDateTime instant = QDateTime::fromString(text, Qt::ISODateWithMs);
+        QVERIFY(instant.isValid());
+        const int localYear = instant.toLocalTime().date().year();
+        QCOMPARE(parsed.has_value(), localYear >= 1 && localYear <= 9999);
+        if (parsed) {
+            QCOMPARE(service.parseDate(service.isoDate(*parsed)), parsed);
+        }
+    }
+
+    void testOffsetWithSecondsBeforeStandardTimeRoundTrips()
+    {
+        // Local mean time: Berlin +00:53:28, Kolkata +05:53:28, Los Angeles -07:52:58 in 1850.
+        const QDateTime instant = utc(1850, 6, 1, 12, 0, 0, 250);
+        const QString text = service.isoDate(instant);
+        QCOMPARE(service.parseDate(text)->toMSecsSinceEpoch(), instant.toMSecsSinceEpoch());
+    }
+
     void testIsoDateUsesAsciiGregorianWhateverTheLocale()
     {
         QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));

@@ -135,6 +135,18 @@ private Q_SLOTS:
         QCOMPARE(substringFromIndex("ab", 10), QString());
     }
 
+    void testCutNeverSplitsASurrogatePair()
+    {
+        // Qt's finder breaks inside the tag characters that follow this consonant.
+        const QString tags = QString::fromUtf16(u"\U000E0063\U000E0074");
+        const QString text = QString::fromUtf16(u"\u0937") + tags;
+        for (qsizetype n = 0; n <= characterCount(text); ++n) {
+            QVERIFY(substringToIndex(text, n).isValidUtf16());
+            QVERIFY(substringFromIndex(text, n).isValidUtf16());
+        }
+        QVERIFY(characterCount(text) <= 3);
+    }
+
     void testPercentEncodingReservedSet()
     {
         QCOMPARE(urlEncoded("a b/c"), QStringLiteral("a%20b%2Fc"));

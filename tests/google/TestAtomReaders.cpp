@@ -7,6 +7,7 @@
 #include "google/PhotoXMLParser.h"
 #include "google/PostXMLParser.h"
 #include "google/PostsListXMLParser.h"
+#include "google/XmlStructureLimits.h"
 
 #include <QtTest>
 
@@ -25,7 +26,68 @@ QDateTime date(const char* text)
 const QString atomEntryStart = QStringLiteral("<entry xmlns='http://www.w3.org/2005/Atom' "
                                               "xmlns:thr='http://purl.org/syndication/thread/1.0'>");
 
+// levels elements nested one in another, each with its depth as text before and after its child.
+QString nested(int levels)
+{
+    QString xml;
+    for (int i = 0; i < levels; ++i) {
+        xml += QStringLiteral("<b>%1").arg(i);
+    }
+    for (int i = levels - 1; i >= 0; --i) {
+        xml += QStringLiteral("%1</b>").arg(i);
+    }
+    return xml;
+}
+
+QString nestedText(int levels)
+{
+    QString text;
+    for (int i = 0; i < levels; ++i) {
+        text += QString::number(i);
+    }
+    for (int i = levels - 1; i >= 0; --i) {
+        text += QString::number(i);
+    }
+    return text;
+}
+
+// An entry whose category carries count attributes, all distinct.
+QString entryWithAttributes(int count)
+{
+    QString attributes;
+    for (int i = 2; i < count; ++i) {
+        attributes += QStringLiteral(" a%1='x'").arg(i);
+    }
+    return atomEntryStart + "<id>x.post-1</id><category scheme='http://www.blogger.com/atom/ns#' term='t'" +
+           attributes + "/></entry>";
+}
+
+// The same post entry, read by the entry readers: a post, a feed page, a comment.
+enum class Reader
+{
+    Post,
+    PostsList,
+    Comment
+};
+
+BloggerSuccessResponse readEntry(Reader reader, const QString& entry)
+{
+    switch (reader) {
+    case Reader::Post:
+        return PostXMLParser(entry).parse().first;
+    case Reader::PostsList:
+        return PostsListXMLParser("<feed xmlns='http://www.w3.org/2005/Atom'>" + entry + "</feed>")
+            .parse()
+            .first;
+    case Reader::Comment:
+        return CommentXMLParser(entry).parse().first;
+    }
+    return BloggerSuccessResponse(false, QString());
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Reader)
 
 class TestAtomReaders : public QObject
 {
@@ -330,6 +392,170 @@ private Q_SLOTS:
         auto [response, albumId] = AlbumXMLParser(xml).parse();
         QVERIFY(!response.success);
         QVERIFY(!albumId.has_value());
+    }
+
+    // ---- hostile documents ----
+
+    void testDeeplyNestedTextElementsAreRefusedWithoutOverflowingTheStack_data()
+    {
+        QTest::addColumn<Reader>("reader");
+        QTest::addColumn<QString>("element");
+        QTest::newRow("post content") << Reader::Post << "content";
+        QTest::newRow("post title") << Reader::Post << "title";
+        QTest::newRow("feed page content") << Reader::PostsList << "content";
+        QTest::newRow("comment content") << Reader::Comment << "content";
+    }
+
+    void testDeeplyNestedTextElementsAreRefusedWithoutOverflowingTheStack()
+    {
+        QFETCH(Reader, reader);
+        QFETCH(QString, element);
+        // Deep enough to overflow any thread's stack when read one call per level.
+        const QString entry = atomEntryStart + "<id>x.post-1</id><" + element + ">" + nested(100000) + "</" +
+                              element + "></entry>";
+        const BloggerSuccessResponse response = readEntry(reader, entry);
+        QVERIFY(!response.success);
+        QVERIFY2(response.details.contains("deeper than"), qPrintable(response.details));
+    }
+
+    void testNestingJustPastTheLimitIsRefused_data()
+    {
+        testDeeplyNestedTextElementsAreRefusedWithoutOverflowingTheStack_data();
+    }
+
+    void testNestingJustPastTheLimitIsRefused()
+    {
+        QFETCH(Reader, reader);
+        QFETCH(QString, element);
+        // The feed page's root adds a level.
+        const int levelsAboveContent = reader == Reader::PostsList ? 3 : 2;
+        const int levels = XmlStructureLimits::MaximumDepth - levelsAboveContent + 1;
+        const QString entry = atomEntryStart + "<id>x.post-1</id><" + element + ">" + nested(levels) + "</" +
+                              element + "></entry>";
+        QVERIFY(!readEntry(reader, entry).success);
+    }
+
+    void testTextOfEveryLevelUpToTheLimitIsKeptInOrder()
+    {
+        const int levels = XmlStructureLimits::MaximumDepth - 2;
+        const QString xml = atomEntryStart + "<id>x.post-1</id><title>t<i>i</i></title><content>" +
+                            nested(levels) + "</content></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY2(response.success, qPrintable(response.details));
+        QCOMPARE(post->title, QString("ti"));
+        QCOMPARE(post->content, nestedText(levels));
+
+        const QString comment =
+            atomEntryStart + "<id>x.post-2</id><content>" + nested(levels) + "</content></entry>";
+        auto [commentResponse, read] = CommentXMLParser(comment).parse();
+        QVERIFY(commentResponse.success);
+        QCOMPARE(read->content, nestedText(levels));
+    }
+
+    void testElementWithMoreAttributesThanTheLimitIsRefused()
+    {
+        auto [atLimit, post] =
+            PostXMLParser(entryWithAttributes(XmlStructureLimits::MaximumAttributesPerElement)).parse();
+        QVERIFY2(atLimit.success, qPrintable(atLimit.details));
+        QCOMPARE(post->labels, QStringList{"t"});
+
+        auto [response, refused] =
+            PostXMLParser(entryWithAttributes(XmlStructureLimits::MaximumAttributesPerElement + 1)).parse();
+        QVERIFY(!response.success);
+        QVERIFY2(response.details.contains("attributes"), qPrintable(response.details));
+        QVERIFY(!refused.has_value());
+    }
+
+    void testQuotedGreaterThanAndEqualsSignsAreNoAttributes()
+    {
+        // Values full of '=' and '>' must not count as attributes or end the tag early.
+        const QString value = QString("a=b>").repeated(XmlStructureLimits::MaximumAttributesPerElement);
+        const QString xml = atomEntryStart + "<id>x.post-1</id><link rel='alternate' href=\"" + value +
+                            "\" title='=>'/></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY2(response.success, qPrintable(response.details));
+        QCOMPARE(post->url, value);
+    }
+
+    void testNamespaceDeclarationsPastTheLimitInScopeAreRefused()
+    {
+        auto declarations = [](const QString& prefix, int count) {
+            QString text;
+            for (int i = 0; i < count; ++i) {
+                text += QStringLiteral(" xmlns:%1%2='urn:%1%2'").arg(prefix).arg(i);
+            }
+            return text;
+        };
+        // The entry declares two; what is left of the limit is room.
+        const int room = XmlStructureLimits::MaximumNamespaceDeclarationsInScope - 2;
+        const QString tooMany =
+            atomEntryStart + "<id>x.post-1</id><g" + declarations("p", room + 1) + "/></entry>";
+        auto [refused, none] = PostXMLParser(tooMany).parse();
+        QVERIFY(!refused.success);
+        QVERIFY2(refused.details.contains("namespace"), qPrintable(refused.details));
+
+        // Declarations end with their element: siblings, each filling the limit, never add up.
+        QString siblings;
+        for (int i = 0; i < 20; ++i) {
+            siblings += "<g" + declarations("p", room - 1) + "><h" + declarations("q", 1) + "/></g>";
+        }
+        auto [response, post] =
+            PostXMLParser(atomEntryStart + "<id>x.post-1</id>" + siblings + "</entry>").parse();
+        QVERIFY2(response.success, qPrintable(response.details));
+        QCOMPARE(post->postId, QString("1"));
+    }
+
+    void testMoreElementsOrAttributesThanTheLimitAreRefused()
+    {
+        const QString feedStart = "<feed xmlns='http://www.w3.org/2005/Atom'>";
+        const QString elements =
+            feedStart + QString("<a/>").repeated(XmlStructureLimits::MaximumElements) + "</feed>";
+        auto [refusedElements, none] = PostsListXMLParser(elements).parse();
+        QVERIFY(!refusedElements.success);
+        QVERIFY2(refusedElements.details.contains("elements"), qPrintable(refusedElements.details));
+
+        QString tag = "<a";
+        for (int i = 0; i < XmlStructureLimits::MaximumAttributesPerElement; ++i) {
+            tag += QStringLiteral(" b%1=''").arg(i);
+        }
+        tag += "/>";
+        const qsizetype tags =
+            XmlStructureLimits::MaximumAttributes / XmlStructureLimits::MaximumAttributesPerElement + 1;
+        auto [refusedAttributes, nothing] =
+            PostsListXMLParser(feedStart + tag.repeated(tags) + "</feed>").parse();
+        QVERIFY(!refusedAttributes.success);
+        QVERIFY2(refusedAttributes.details.contains("attributes"), qPrintable(refusedAttributes.details));
+    }
+
+    void testMarkupInCommentsAndCdataIsNotCounted()
+    {
+        const QString deep = nested(XmlStructureLimits::MaximumDepth + 1);
+        const QString xml = atomEntryStart + "<id>x.post-1</id><!-- " + deep + " --><?pi " + deep +
+                            " ?><content><![CDATA[" + deep + "]]></content></entry>";
+        auto [response, post] = PostXMLParser(xml).parse();
+        QVERIFY2(response.success, qPrintable(response.details));
+        QCOMPARE(post->content, deep);
+    }
+
+    void testListingOfAnythingButAnAtomFeedIsAnError_data()
+    {
+        QTest::addColumn<QString>("xml");
+        QTest::newRow("GData errors") << "<?xml version='1.0' encoding='UTF-8'?>"
+                                         "<errors xmlns='http://schemas.google.com/g/2005'><error>"
+                                         "<domain>GData</domain><code>insufficientPermissionsException</code>"
+                                         "<internalReason>Forbidden</internalReason></error></errors>";
+        QTest::newRow("XHTML page")
+            << "<html xmlns='http://www.w3.org/1999/xhtml'><head><title>500</title>"
+               "</head><body><feed xmlns='http://www.w3.org/2005/Atom'/></body></html>";
+        QTest::newRow("lone entry") << atomEntryStart + "<id>x.post-1</id></entry>";
+    }
+
+    void testListingOfAnythingButAnAtomFeedIsAnError()
+    {
+        QFETCH(QString, xml);
+        auto [response, posts] = PostsListXMLParser(xml).parse();
+        QVERIFY(!response.success);
+        QVERIFY(posts.isEmpty());
     }
 
     void testFacadeGivesIndependentResults()

@@ -45,7 +45,8 @@ void seedComments(GoogleStandin& standin, const QString& postId, int count)
 
 QString firstDraftId(const GoogleStandin& standin)
 {
-    for (const StandinPost& post : standin.blog(StandinHarness::blogId())->posts) {
+    const StandinBlog blog = standin.blog(StandinHarness::blogId()).value();
+    for (const StandinPost& post : blog.posts) {
         if (post.draft) {
             return post.id;
         }

@@ -59,6 +59,23 @@ void seedManyPosts(GoogleStandin& standin, const QString& blogId, int count)
     }
 }
 
+// A feed page of count entries with the ids first, first + 1, and so on.
+QByteArray feedPage(int first, int count)
+{
+    QByteArray xml = "<?xml version='1.0' encoding='UTF-8'?><feed xmlns='http://www.w3.org/2005/Atom'>";
+    for (int i = first; i < first + count; ++i) {
+        xml += "<entry><id>tag:blogger.com,1999:blog-1.post-" + QByteArray::number(i) + "</id><title>Post " +
+               QByteArray::number(i) + "</title></entry>";
+    }
+    return xml + "</feed>";
+}
+
+const QByteArray gdataErrors =
+    "<?xml version='1.0' encoding='UTF-8'?>"
+    "<errors xmlns='http://schemas.google.com/g/2005'><error><domain>GData</domain>"
+    "<code>insufficientPermissionsException</code>"
+    "<internalReason>Not authorized to access this feed</internalReason></error></errors>";
+
 BloggerPost newPost(PostStatus status)
 {
     BloggerPost post;
@@ -310,6 +327,49 @@ private Q_SLOTS:
         QCOMPARE(b->listError.last().details, QString("Request error: No response received"));
     }
 
+    void testLaterPageThatIsNoFeedPageFailsTheListing_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("GData errors, 403")
+            << QByteArray("403 Forbidden") << gdataErrors << QString(gdataErrors);
+        QTest::newRow("GData errors, 200") << QByteArray("200 OK") << gdataErrors << QString(gdataErrors);
+        const QByteArray xhtml =
+            "<html xmlns='http://www.w3.org/1999/xhtml'><body><p>Server Error</p></body></html>";
+        QTest::newRow("XHTML page, 500")
+            << QByteArray("500 Internal Server Error") << xhtml << QString(xhtml);
+        QTest::newRow("feed page, 503")
+            << QByteArray("503 Service Unavailable") << feedPage(21, 20) << QString(feedPage(21, 20));
+        QTest::newRow("nothing, 502")
+            << QByteArray("502 Bad Gateway") << QByteArray() << GoogleRequestServiceBase::statusMessage(502);
+    }
+
+    void testLaterPageThatIsNoFeedPageFailsTheListing()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, details);
+        TinyHttpServer server({{feedPage(1, 20)}, {body, status}, {feedPage(41, 20)}});
+        qputenv("PENHOLLOW_BLOGGER_URL", server.url().toUtf8());
+        m_service->listBlogPosts(StandinHarness::blogId());
+        QVERIFY(waitForOneOf(b->list, b->listError));
+        QCOMPARE(b->listError.calls(), 1);
+        QCOMPARE(b->listError.last(), BloggerSuccessResponse(false, details));
+        QCOMPARE(m_service->listedPosts()->size(), 20);
+        QCOMPARE(server.answered(), 2);
+    }
+
+    void testFirstPageWithErrorStatusFailsTheListing()
+    {
+        TinyHttpServer server(feedPage(1, 0), "500 Internal Server Error");
+        qputenv("PENHOLLOW_BLOGGER_URL", server.url().toUtf8());
+        m_service->listBlogPosts(StandinHarness::blogId());
+        QVERIFY(waitForOneOf(b->list, b->listError));
+        QCOMPARE(b->listError.calls(), 1);
+        QVERIFY(m_service->listedPosts()->isEmpty());
+    }
+
     // ---- get ----
 
     void testGetWithoutGDataHeaderReadsOlderDraftNamespace()
@@ -374,6 +434,17 @@ private Q_SLOTS:
         m_service->getBlogPost("1", StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->get, b->getError));
         QCOMPARE(b->getError.last(), BloggerSuccessResponse(false, QString::fromUtf8(feed)));
+    }
+
+    void testGetWithErrorStatusFailsEvenWithAnEntry()
+    {
+        const QByteArray entry = TestSupport::readFixture("post-entry.xml");
+        TinyHttpServer server(entry, "500 Internal Server Error");
+        qputenv("PENHOLLOW_BLOGGER_URL", server.url().toUtf8());
+        m_service->getBlogPost("1", StandinHarness::blogId());
+        QVERIFY(waitForOneOf(b->get, b->getError));
+        QCOMPARE(b->getError.calls(), 1);
+        QCOMPARE(b->getError.last(), BloggerSuccessResponse(false, QString::fromUtf8(entry)));
     }
 
     void testGetWithEmptyPostIdSendsNothing()
@@ -558,6 +629,29 @@ private Q_SLOTS:
             QVERIFY(b->removeError.last().details.startsWith("Parse error: "));
         }
         QCOMPARE(b->remove.calls(), 1);
+    }
+
+    void testDeleteWithErrorStatusButNoErrorObjectFails_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("empty 404") << QByteArray("404 Not Found") << QByteArray();
+        QTest::newRow("object 500") << QByteArray("500 Internal Server Error")
+                                    << QByteArray("{\"kind\": \"x\"}");
+    }
+
+    void testDeleteWithErrorStatusButNoErrorObjectFails()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, body);
+        TinyHttpServer server(body, status);
+        qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
+        h->auth->setRefreshToken(std::nullopt);
+        m_service->_deleteBlogPost("1", StandinHarness::blogId());
+        QVERIFY(waitForOneOf(b->remove, b->removeError));
+        QCOMPARE(b->removeError.calls(), 1);
+        QCOMPARE(b->removeError.last().details,
+                 GoogleRequestServiceBase::statusMessage(status.left(3).toInt()));
     }
 
     // ---- template and tokens ----

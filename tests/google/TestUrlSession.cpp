@@ -18,14 +18,18 @@ struct Outcome
     std::atomic<int> calls{0};
     std::optional<QByteArray> body;
     std::optional<QString> error;
+    int statusCode = 0;
+    bool tooLarge = false;
     bool onNetworkThread = false;
 
     UrlSession::CompletionHandler handler()
     {
-        return [this](std::optional<QByteArray> b, std::optional<QString> e) {
+        return [this](UrlSession::Reply reply) {
             QMutexLocker locker(&mutex);
-            body = std::move(b);
-            error = std::move(e);
+            body = std::move(reply.body);
+            error = std::move(reply.error);
+            statusCode = reply.statusCode;
+            tooLarge = reply.tooLarge;
             onNetworkThread = UrlSession::isNetworkThread();
             ++calls;
         };
@@ -170,6 +174,82 @@ private Q_SLOTS:
         Outcome outcome;
         QVERIFY(getAndWait(outcome, server.url("/x")));
         QCOMPARE(outcome.body.value(), QByteArray("<html>bad</html>"));
+    }
+
+    void testStatusReachesTheHandler_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("status");
+        QTest::newRow("200") << response("200 OK", "x") << 200;
+        QTest::newRow("201") << response("201 Created", "x") << 201;
+        QTest::newRow("204") << QByteArray("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n") << 204;
+        QTest::newRow("403") << response("403 Forbidden", "<errors/>") << 403;
+        QTest::newRow("503") << response("503 Service Unavailable", "") << 503;
+    }
+
+    void testStatusReachesTheHandler()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, status);
+        TinyServer server;
+        server.reply = reply;
+        Outcome outcome;
+        QVERIFY(getAndWait(outcome, server.url("/x")));
+        QVERIFY(outcome.body.has_value());
+        QCOMPARE(outcome.statusCode, status);
+    }
+
+    void testNoResponseHasNoStatus()
+    {
+        TinyServer server;
+        server.mode = TinyServer::Mode::CloseWithoutReply;
+        Outcome outcome;
+        QVERIFY(getAndWait(outcome, server.url("/x")));
+        QCOMPARE(outcome.statusCode, 0);
+    }
+
+    void testBodyPastTheLimitIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("closeAfterReply");
+        const QByteArray body(1001, 'x');
+        QTest::newRow("announced") << response("200 OK", body) << false;
+        // No length: the body runs until the connection closes, so only counting can stop it.
+        QTest::newRow("unannounced") << "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body << true;
+        QTest::newRow("error status") << response("500 Internal Server Error", body) << false;
+    }
+
+    void testBodyPastTheLimitIsRefused()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, closeAfterReply);
+        TinyServer server;
+        server.reply = reply;
+        server.closeAfterReply = closeAfterReply;
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        request.maximumBodySize = 1000;
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QVERIFY(outcome.tooLarge);
+        QCOMPARE(outcome.error.value(), UrlSession::tooLargeDescription(1000));
+    }
+
+    void testBodyAtTheLimitArrivesWhole()
+    {
+        TinyServer server;
+        server.reply = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + QByteArray(1000, 'x');
+        server.closeAfterReply = true;
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        request.maximumBodySize = 1000;
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QCOMPARE(outcome.body.value(), QByteArray(1000, 'x'));
+        QVERIFY(!outcome.tooLarge);
     }
 
     void testClosedConnectionGivesNoBody()

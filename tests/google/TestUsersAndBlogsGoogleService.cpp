@@ -109,6 +109,30 @@ private Q_SLOTS:
         QCOMPARE(run.userError.last().details, QString("Error could not parse response"));
     }
 
+    void testUserWithErrorStatusIsFailureWhateverTheBody()
+    {
+        TinyHttpServer server(TestSupport::readFixture("userinfo.json"), "500 Internal Server Error");
+        qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
+        Run run;
+        client(run, "t")->getSelfUserDetails();
+        QVERIFY(waitForOneOf(run.user, run.userError));
+        QCOMPARE(run.userError.calls(), 1);
+        QCOMPARE(run.userError.last().details, GoogleRequestServiceBase::statusMessage(500));
+    }
+
+    void testReplyPastTheJsonLimitIsRefused()
+    {
+        const QByteArray name(GoogleRequestServiceBase::MaximumJsonReplySize, 'x');
+        TinyHttpServer server("{\"id\": \"1\", \"name\": \"" + name + "\"}");
+        qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
+        Run run;
+        client(run, "t")->getSelfUserDetails();
+        QVERIFY(waitForOneOf(run.user, run.userError));
+        QCOMPARE(run.userError.calls(), 1);
+        QVERIFY2(run.userError.last().details.contains("larger than"),
+                 qPrintable(run.userError.last().details));
+    }
+
     void testBlogsInReplyOrderWithGivenUserId()
     {
         Run run;

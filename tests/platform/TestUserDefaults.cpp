@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -22,6 +23,13 @@ class TestUserDefaults : public QObject
 private:
     QString m_folder;
     QString path() const { return m_folder + "/Preferences.json"; }
+
+    static void writeFile(const QString& path, const QByteArray& content)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
 
 private Q_SLOTS:
     void init() { m_folder = TestSupport::useFreshDataFolder(); }
@@ -205,6 +213,109 @@ private Q_SLOTS:
         for (int t = 0; t < 4; ++t) {
             QCOMPARE(reopened.integerForKey(QString("t%1-199").arg(t)), 199);
         }
+    }
+
+    // ---- a second writer on the same file ----
+
+    void testKeyWrittenByAnotherWriterSurvives()
+    {
+        UserDefaults first(path());
+        UserDefaults second(path());
+        first.setObject(QStringLiteral("token of first"), "token");
+        second.setObject(QStringLiteral("blog of second"), "blog");
+
+        UserDefaults reopened(path());
+        QCOMPARE(reopened.stringForKey("token").value_or(QString()), QStringLiteral("token of first"));
+        QCOMPARE(reopened.stringForKey("blog").value_or(QString()), QStringLiteral("blog of second"));
+        // The merged file is what the second writer holds now.
+        QCOMPARE(second.stringForKey("token").value_or(QString()), QStringLiteral("token of first"));
+    }
+
+    void testStaleValueOfAnUnchangedKeyDoesNotOverwriteAnotherWriters()
+    {
+        UserDefaults(path()).setObject(QStringLiteral("old"), "token");
+        UserDefaults first(path());
+        UserDefaults second(path());
+        first.setObject(QStringLiteral("new"), "token");
+        second.setBool(true, "queried");
+
+        UserDefaults reopened(path());
+        QCOMPARE(reopened.stringForKey("token").value_or(QString()), QStringLiteral("new"));
+        QVERIFY(reopened.boolForKey("queried"));
+    }
+
+    void testRemovalByAnotherWriterIsNotUndone()
+    {
+        {
+            UserDefaults seed(path());
+            seed.setObject(QStringLiteral("t"), "token");
+            seed.setObject(QStringLiteral("b"), "blog");
+        }
+        UserDefaults first(path());
+        UserDefaults second(path());
+        first.removeObjectForKey("token");
+        second.setObject(QStringLiteral("b2"), "blog");
+
+        UserDefaults reopened(path());
+        QVERIFY(!reopened.objectForKey("token").isValid());
+        QCOMPARE(reopened.stringForKey("blog").value_or(QString()), QStringLiteral("b2"));
+    }
+
+    void testRemovingAKeyOnlyAnotherWriterHadRemovesIt()
+    {
+        UserDefaults first(path());
+        UserDefaults second(path());
+        first.setObject(QStringLiteral("t"), "token");
+        second.removeObjectForKey("token");
+
+        QVERIFY(!UserDefaults(path()).objectForKey("token").isValid());
+    }
+
+    void testLastWriterOfTheSameKeyWins()
+    {
+        UserDefaults first(path());
+        UserDefaults second(path());
+        first.setObject(QStringLiteral("first"), "token");
+        second.setObject(QStringLiteral("second"), "token");
+        first.setBool(true, "other");
+
+        UserDefaults reopened(path());
+        QCOMPARE(reopened.stringForKey("token").value_or(QString()), QStringLiteral("second"));
+        QVERIFY(reopened.boolForKey("other"));
+    }
+
+    // ---- temporary files a cut-short write left behind ----
+
+    void testStaleTemporaryFilesAreRemovedAtStart()
+    {
+        const QStringList stale = {"Preferences.json.AbCdEf", "Preferences.json.x1Y2z3"};
+        const QStringList others = {"Preferences.json.unreadable", "Preferences.json.AbCdEfG",
+                                    "Preferences.json.Ab-dEf", "Other.json.AbCdEf",
+                                    "Preferences.jsonXAbCdEf"};
+        for (const QString& name : stale + others) {
+            writeFile(m_folder + "/" + name, "{\"token\": {\"type\": \"string\", \"value\": \"t\"}}");
+        }
+        UserDefaults defaults(path());
+        for (const QString& name : stale) {
+            QVERIFY2(!QFile::exists(m_folder + "/" + name), qPrintable(name));
+        }
+        for (const QString& name : others) {
+            QVERIFY2(QFile::exists(m_folder + "/" + name), qPrintable(name));
+        }
+    }
+
+    void testTemporaryFileOfAWriterAtWorkIsKept()
+    {
+        const QString temporary = path() + ".QwErTy";
+        writeFile(temporary, "{}");
+        {
+            QLockFile writer(path() + ".lock");
+            QVERIFY(writer.tryLock(0));
+            UserDefaults defaults(path());
+            QVERIFY(QFile::exists(temporary));
+        }
+        UserDefaults defaults(path());
+        QVERIFY(!QFile::exists(temporary));
     }
 
     void testDataFolderIsCreatedWhenMissing()

@@ -66,7 +66,8 @@ QStringList ids(const QList<BloggerPostComment>& comments)
 QStringList standinIds(const GoogleStandin& standin, const QString& postId)
 {
     QStringList list;
-    for (const StandinComment& comment : standin.post(StandinHarness::blogId(), postId)->comments) {
+    const StandinPost post = standin.post(StandinHarness::blogId(), postId).value();
+    for (const StandinComment& comment : post.comments) {
         list.append(comment.id);
     }
     list.sort();

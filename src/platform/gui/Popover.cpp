@@ -49,6 +49,18 @@ void Popover::showRelativeToView(QWidget* anchor)
     const QSize size = m_frame->sizeHint().expandedTo(m_frame->minimumSizeHint());
     const QPoint below = anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height()));
     QPoint origin(below.x() - size.width() / 2, below.y() + 2);
+    // Below the anchor, inside its window where it fits; above it when the window ends first, as at the
+    // foot of the left column.
+    const QRect windowArea = anchor->window()->geometry();
+    if (origin.y() + size.height() > windowArea.bottom()) {
+        const int above = anchor->mapToGlobal(QPoint(0, 0)).y() - 2 - size.height();
+        if (above >= windowArea.top()) {
+            origin.setY(above);
+        }
+    }
+    if (size.width() <= windowArea.width()) {
+        origin.setX(qBound(windowArea.left(), origin.x(), windowArea.right() - size.width()));
+    }
     if (QScreen* screen = anchor->screen()) {
         const QRect area = screen->availableGeometry();
         origin.setX(qBound(area.left(), origin.x(), qMax(area.left(), area.right() - size.width())));

@@ -54,13 +54,14 @@ void RemoteImageCache::request(const QString& address)
     }
     UrlSession::Request request;
     request.url = url;
+    request.maximumBodySize = MaximumBytes;
     QPointer<RemoteImageCache> self = this;
-    std::shared_ptr<UrlSession::Task> task = UrlSession(m_timeout).dataTask(
-        std::move(request), [self, address](std::optional<QByteArray> body, std::optional<QString> error) {
+    std::shared_ptr<UrlSession::Task> task =
+        UrlSession(m_timeout).dataTask(std::move(request), [self, address](UrlSession::Reply reply) {
             QImage image;
             // Decoded here, off the main thread; a page of text or an error reply decodes to nothing.
-            if (body && !error && body->size() <= MaximumBytes) {
-                image = QImage::fromData(*body);
+            if (reply.body && !reply.error && reply.hasSuccessStatus()) {
+                image = QImage::fromData(*reply.body);
                 if (!image.isNull() && (image.width() > MaximumSide || image.height() > MaximumSide)) {
                     image =
                         image.scaled(MaximumSide, MaximumSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);

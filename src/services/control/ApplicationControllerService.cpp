@@ -16,6 +16,55 @@
 #include "ui/main/ApplicationWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
 
+#include <QMutex>
+
+#include <utility>
+
+// One read of an area's posts: what it was asked for, and its result once there.
+struct ApplicationControllerService::ListingRead
+{
+    QString blogId;
+    PostArea area;
+    PostSortOptions sort;
+    PostSortOrderOptions order;
+
+    QMutex mutex;
+    bool done = false;
+    QList<BloggerPost> posts;
+    std::optional<QDateTime> lastUpdate;
+    std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> then;
+
+    void run()
+    {
+        QList<BloggerPost> read = PostsLocalAccessAppService().listFilteredPostsForBlog(
+            blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
+        const std::optional<QDateTime> updated = PersistentServiceState().getLastUpdated(blogId);
+        std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next;
+        {
+            QMutexLocker locker(&mutex);
+            done = true;
+            posts = std::move(read);
+            lastUpdate = updated;
+            next = std::move(then);
+        }
+        if (next) {
+            next(posts, lastUpdate);
+        }
+    }
+
+    // Runs `next` with the result, at once when it is there, else on the reading thread when it comes.
+    void whenDone(std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next)
+    {
+        QMutexLocker locker(&mutex);
+        if (!done) {
+            then = std::move(next);
+            return;
+        }
+        locker.unlock();
+        next(posts, lastUpdate);
+    }
+};
+
 ApplicationControllerService::ApplicationControllerService(ApplicationWindowController* controller,
                                                            std::shared_ptr<GoogleAuthentificationService> service,
                                                            QObject* parent)
@@ -26,6 +75,7 @@ ApplicationControllerService::ApplicationControllerService(ApplicationWindowCont
     m_commentsControllerService = std::make_unique<CommentsControllerService>(m_authentificationService, this);
     m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService, this);
     setupEvents();
+    prefetchFirstListing();
 }
 
 ApplicationControllerService::~ApplicationControllerService() = default;
@@ -100,18 +150,35 @@ void ApplicationControllerService::setupEvents()
     window.onDeletePostRequest = [this](const QString& postId) { onDeletePostRequest(postId); };
 }
 
+void ApplicationControllerService::prefetchFirstListing()
+{
+    const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
+    auto read = std::make_shared<ListingRead>();
+    read->blogId = state.blogId();
+    read->area = state.area();
+    read->sort = state.sort();
+    read->order = state.sortOrder();
+    m_prefetchedListing = read;
+    BackgroundRunner().run([read] { read->run(); });
+}
+
 void ApplicationControllerService::listPosts(std::optional<QString> preselectedPostId)
 {
     const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
-    const QString blogId = state.blogId();
-    const PostArea area = state.area();
-    const PostSortOptions sort = state.sort();
-    const PostSortOrderOptions order = state.sortOrder();
+    std::shared_ptr<ListingRead> read = std::exchange(m_prefetchedListing, nullptr);
+    if (!read || read->blogId != state.blogId() || read->area != state.area() || read->sort != state.sort() ||
+        read->order != state.sortOrder()) {
+        read = std::make_shared<ListingRead>();
+        read->blogId = state.blogId();
+        read->area = state.area();
+        read->sort = state.sort();
+        read->order = state.sortOrder();
+        BackgroundRunner().run([read] { read->run(); });
+    }
     QPointer<ApplicationWindowController> window = m_windowController;
-    BackgroundRunner().run([window, blogId, area, sort, order, preselectedPostId] {
-        const QList<BloggerPost> posts = PostsLocalAccessAppService().listFilteredPostsForBlog(
-            blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
-        const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(blogId);
+    const PostArea area = read->area;
+    read->whenDone([window, area, preselectedPostId](const QList<BloggerPost>& posts,
+                                                      const std::optional<QDateTime>& lastUpdate) {
         Dispatch::toMainThread(window, [posts, area, lastUpdate, preselectedPostId](ApplicationWindowController* w) {
             w->listPosts(posts, area, lastUpdate, preselectedPostId);
         });

@@ -62,8 +62,12 @@ public:
     void onDeletePostRequest(const QString& postId);
 
 private:
+    struct ListingRead;
+
     void setupEvents();
     void listPosts(std::optional<QString> preselectedPostId);
+    // Starts reading the current area in the background; the first listing takes it if nothing changed.
+    void prefetchFirstListing();
     void deleteLocalPost(const QString& postId);
 
     QPointer<ApplicationWindowController> m_windowController;
@@ -74,4 +78,6 @@ private:
     std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
     // The post on show, so a new listing keeps it highlighted (main thread).
     std::optional<QString> m_selectedPostId;
+    // The read started while the window is being built, taken by the first listing (main thread).
+    std::shared_ptr<ListingRead> m_prefetchedListing;
 };

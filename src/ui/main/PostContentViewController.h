@@ -20,7 +20,7 @@ public:
 
     // Main thread: loads the HTML, with no base address.
     void loadHtml(const QString& html);
-    // Any thread; loads on the main thread in call order.
+    // Any thread; loads on the main thread in call order. The post's content is taken at the call.
     void loadHtmlOnMainThread(const BloggerPost& post);
     void loadDefaultView();
 
@@ -31,6 +31,7 @@ protected:
 
 private:
     void viewSetup();
+    void showDefaultPage();
 
     std::unique_ptr<Ui::PostContentView> m_ui;
 };

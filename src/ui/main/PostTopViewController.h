@@ -6,6 +6,8 @@
 
 #include <QHash>
 #include <QList>
+#include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -18,6 +20,7 @@ class PostTopView;
 class ImageButtonView;
 class ImageView;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QWidget;
@@ -44,7 +47,7 @@ public:
     void showPost(const BloggerPost& post);
     void loadDefaultView();
 
-    // The post last shown (main thread).
+    // The post whose view changes ran last (main thread).
     std::optional<BloggerPost> currentPost() const;
 
     // Actions of the buttons and of the menu items.
@@ -60,9 +63,11 @@ public:
     void sharePostClick();
     void didResized();
 
-    // The menu for the current post's status; opened by the menu button.
+    // The menu for the current post's status, opened below the menu button without waiting for it.
     void showOptionsMenu();
+    // The menu of the last opening, and the share menu ("Copy Link", "Email Link") once it was opened.
     QMenu* optionsMenu() const;
+    QMenu* shareMenu() const;
     const QHash<PostStatus, QList<QAction*>>& menuOptions() const;
 
     QWidget* delimiterViewOutlet() const;
@@ -81,11 +86,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void applyPost(const BloggerPost& post);
+    void applyDefaultView();
     void setupOperationButtons();
     void setupMenuOptions();
+    QAction* makeMenuItem(const QString& title, const QString& imageName, char key,
+                          void (PostTopViewController::*action)());
+    bool triggerMenuShortcut(QMenu* menu, QKeyEvent* event);
+    QPoint menuLocation(const QMenu* menu) const;
+    void copyLinkClick();
+    void emailLinkClick();
 
     std::unique_ptr<Ui::PostTopView> m_ui;
     std::optional<BloggerPost> m_currentPost;
-    QMenu* m_optionsMenu = nullptr;
+    QPointer<QMenu> m_optionsMenu;
+    QPointer<QMenu> m_shareMenu;
     QHash<PostStatus, QList<QAction*>> m_menuOptions;
 };

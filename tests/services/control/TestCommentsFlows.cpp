@@ -15,7 +15,10 @@
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "ui/main/ApplicationWindowController.h"
+#include "ui/main/ImageButtonView.h"
+#include "ui/main/PostTopViewController.h"
 #include "ui/main/SpinnerView.h"
+#include "ui/main/TableContentViewController.h"
 #include "ui/windows/CommentListItemDelegate.h"
 #include "ui/windows/CommentTableCellView.h"
 #include "ui/windows/CommentsListWindowController.h"
@@ -104,6 +107,8 @@ private:
             ->commentsControllerService()
             ->newCommentWindowController();
     }
+    // The post selected in the main window's list, and the item of its menu chosen, as the user does.
+    void choosePostMenuItem(const QString& postId, const QString& item);
     // The comments of the post as the list shows them, once nothing is under way.
     void openComments(const QString& postId, int expectedRows);
     QStringList shownNames() const;
@@ -160,9 +165,38 @@ void TestCommentsFlows::cleanup()
     m_app.reset();
 }
 
+void TestCommentsFlows::choosePostMenuItem(const QString& postId, const QString& item)
+{
+    TableContentViewController* posts = m_app->windowController()->tableContentViewController();
+    QTRY_VERIFY(posts->numberOfRows() > 0);
+    int row = -1;
+    for (int i = 0; i < posts->postsList().size(); ++i) {
+        if (posts->postsList().at(i).postId == postId) {
+            row = i;
+        }
+    }
+    QVERIFY(row >= 0);
+    QListView* view = posts->tableViewOutlet();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(row, 0)).center());
+    PostTopViewController* bar = m_app->windowController()->postTopViewController();
+    QTRY_VERIFY(bar->currentPost() && bar->currentPost()->postId == postId);
+    press(bar->menuButtonOutlet());
+    QTRY_VERIFY(bar->optionsMenu() && bar->optionsMenu()->isVisible());
+    QAction* chosen = nullptr;
+    for (QAction* action : bar->optionsMenu()->actions()) {
+        if (action->text() == item) {
+            chosen = action;
+        }
+    }
+    QVERIFY(chosen);
+    chosen->trigger();
+    bar->optionsMenu()->close();
+}
+
 void TestCommentsFlows::openComments(const QString& postId, int expectedRows)
 {
-    m_app->windowController()->onDisplayPostCommentsRequest(postId);
+    choosePostMenuItem(postId, QStringLiteral("Show Comments"));
     QTRY_VERIFY(list()->isWindowLoaded() && list()->window()->isVisible());
     QTRY_VERIFY(list()->post() && list()->post()->postId == postId);
     QTRY_VERIFY_WITH_TIMEOUT(!list()->isLoading() && list()->comments().size() == expectedRows, 15000);
@@ -229,7 +263,12 @@ void TestCommentsFlows::testSecondShowingListsStoredCommentsWithoutDownload()
     openComments(LowTide, 3);
     list()->close();
     m_standin.clearRequests();
-    openComments(LowTide, 3);
+    // This time through the comments button beside the post's title.
+    PostTopViewController* bar = m_app->windowController()->postTopViewController();
+    QCOMPARE(bar->operationButton2Outlet()->imageName(), QStringLiteral("CommentsIcon"));
+    press(bar->operationButton2Outlet());
+    QTRY_VERIFY(list()->window()->isVisible());
+    QTRY_COMPARE(list()->comments().size(), 3);
     QTest::qWait(100);
     QVERIFY(m_standin.requests("GET", "/blogger/").isEmpty());
 }
@@ -258,7 +297,7 @@ void TestCommentsFlows::testDownloadAgainShowsCommentTheStandinGained()
 void TestCommentsFlows::testFailedDownloadEndsBusyStateAndSaysWhy()
 {
     m_standin.addFault(StandinFault::Kind::ErrorObject, "/blogger/v3/");
-    m_app->windowController()->onDisplayPostCommentsRequest(LowTide);
+    choosePostMenuItem(LowTide, QStringLiteral("Show Comments"));
     QTRY_VERIFY_WITH_TIMEOUT(m_app->alerts.size() == 1, 15000);
     QCOMPARE(m_app->alerts.first().title, QStringLiteral("Cannot download the comments"));
     QCOMPARE(m_app->alerts.first().message, QStringLiteral("Backend Error"));
@@ -301,7 +340,7 @@ void TestCommentsFlows::testAddCommentPublishesListsItAndClosesWindow()
 
 void TestCommentsFlows::testFailedAddKeepsWindowAndText()
 {
-    m_app->windowController()->onAddCommentRequest(LowTide);
+    choosePostMenuItem(LowTide, QStringLiteral("Add Comment"));
     QTRY_VERIFY(newComment()->isWindowLoaded() && newComment()->window()->isVisible());
     QTRY_COMPARE(newComment()->postId(), LowTide);
     QTest::keyClicks(newComment()->textFieldOutlet(), "Lost in the fog?");
@@ -325,7 +364,7 @@ void TestCommentsFlows::testFailedAddKeepsWindowAndText()
 
 void TestCommentsFlows::testEmptyCommentIsNotSent()
 {
-    m_app->windowController()->onAddCommentRequest(LowTide);
+    choosePostMenuItem(LowTide, QStringLiteral("Add Comment"));
     QTRY_VERIFY(newComment()->isWindowLoaded() && newComment()->window()->isVisible());
     QTest::keyClicks(newComment()->textFieldOutlet(), "  ");
     QTest::keyClick(newComment()->textFieldOutlet(), Qt::Key_Return);
@@ -362,7 +401,8 @@ void TestCommentsFlows::testDeleteAsksFirstThenRemovesOnBloggerAndInList()
     QTRY_VERIFY(!list()->isLoading());
     QCOMPARE(shownNames(), QStringList({"Iris Penwarden", "Anonymous"}));
     QCOMPARE(m_standin.post(TideTables, LowTide)->comments.size(), 2);
-    for (const StandinComment& comment : m_standin.post(TideTables, LowTide)->comments) {
+    const StandinPost remaining = m_standin.post(TideTables, LowTide).value();
+    for (const StandinComment& comment : remaining.comments) {
         QVERIFY(comment.id != nedComment);
     }
     QCOMPARE(CommentsLocalAccessAppService().listAllCommentsForPost(LowTide).size(), 2);

@@ -1,6 +1,7 @@
 #include "Screenshot.h"
 
 #include <QDir>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QImage>
@@ -51,7 +52,14 @@ QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
     if (!screen || QGuiApplication::platformName() != QStringLiteral("xcb")) {
         return save(window, name);
     }
-    const QRect area = window->frameGeometry();
+    // Pop-ups and menus may reach past the window's edge: take them in too.
+    QRect area = window->frameGeometry();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != window && top->isVisible() && (top->windowFlags() & Qt::Popup) == Qt::Popup) {
+            area = area.united(top->frameGeometry());
+        }
+    }
+    area = area.intersected(screen->geometry());
     QPixmap picture;
     (void)QTest::qWaitFor(
         [&] {

@@ -1,0 +1,294 @@
+#include "LocalHttpServer.h"
+#include "TestSupport.h"
+#include "WebTestMain.h"
+
+#include "model/BloggerPost.h"
+#include "platform/gui/ExternalUrlOpener.h"
+#include "platform/gui/HtmlSchemeHandler.h"
+#include "platform/gui/WebPage.h"
+#include "platform/gui/WebView.h"
+#include "ui/main/PostContentViewController.h"
+
+#include <QMenu>
+#include <QSignalSpy>
+#include <QWebEngineScript>
+
+#include <memory>
+
+namespace {
+
+constexpr int LoadTimeout = 30000;
+const QString DefaultPageTitle = QStringLiteral("Penhollow");
+
+BloggerPost postWithContent(const QString& content)
+{
+    BloggerPost post;
+    post.postId = QStringLiteral("p1");
+    post.content = content;
+    return post;
+}
+
+// Page scripts are off in this view; scripts of our own still run in a world of their own.
+QVariant evaluate(WebView& view, const QString& script)
+{
+    bool done = false;
+    QVariant value;
+    view.evaluateScript(
+        script,
+        [&](const QVariant& result) {
+            value = result;
+            done = true;
+        },
+        QWebEngineScript::ApplicationWorld);
+    if (!QTest::qWaitFor([&] { return done; }, LoadTimeout)) {
+        return QStringLiteral("<no result>");
+    }
+    return value;
+}
+
+// Counts the loads that begin and end from now on.
+class LoadWatch
+{
+public:
+    explicit LoadWatch(WebView& view)
+        : m_view(view), m_started(&view, &QWebEngineView::loadStarted),
+          m_finished(&view, &WebView::pageLoaded)
+    {
+    }
+
+    // True once at least one load began, every load that began has ended, and the page has that title.
+    bool waitUntilSettledOn(const QString& title)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return !m_started.isEmpty() && m_finished.size() >= m_started.size() &&
+                       !m_view.webPage()->isLoading() && m_view.title() == title;
+            },
+            LoadTimeout);
+    }
+
+private:
+    WebView& m_view;
+    QSignalSpy m_started;
+    QSignalSpy m_finished;
+};
+
+// Counts the pop-up menus that open anywhere in the application.
+class MenuWatch : public QObject
+{
+public:
+    MenuWatch() { qApp->installEventFilter(this); }
+    ~MenuWatch() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMenu*>(watched)) {
+            ++shown;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class TestPostContentView : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void testStartsOnTheDefaultPage();
+    void testPostOfThreeMegabytesShows();
+    void testDefaultViewRightAfterAPostEndsOnTheDefaultPage();
+    void testPostRightAfterDefaultViewEndsOnThePost();
+    void testPostScriptsDoNotRun();
+    void testLinkClickOpensInBrowserAndViewStays();
+    void testRelativeLinkOpensNothing();
+    void testLinkToNewWindowOpensInBrowser();
+    void testContextMenuOnlyOverSelectedText();
+
+private:
+    // Waits until the view has finished a load with that title and shows it.
+    bool waitForTitle(const QString& title);
+    void showPost(const QString& html, const QString& title);
+    // A press and release of the mouse on the element, as a user clicks it.
+    void clickElement(const QString& id, Qt::MouseButton button = Qt::LeftButton);
+
+    std::unique_ptr<PostContentViewController> m_pane;
+    WebView* m_webview = nullptr;
+    QList<QUrl> m_opened;
+};
+
+void TestPostContentView::initTestCase()
+{
+    TestSupport::useFreshDataFolder();
+}
+
+void TestPostContentView::init()
+{
+    m_opened.clear();
+    ExternalUrlOpener::setOpener([this](const QUrl& url) {
+        m_opened.append(url);
+        return true;
+    });
+    m_pane = std::make_unique<PostContentViewController>();
+    QWidget* view = m_pane->view();
+    view->resize(640, 480);
+    view->show();
+    m_webview = m_pane->webviewOutlet();
+    QVERIFY(m_webview);
+    QVERIFY(waitForTitle(DefaultPageTitle));
+}
+
+void TestPostContentView::cleanup()
+{
+    m_pane.reset();
+    ExternalUrlOpener::setOpener(nullptr);
+}
+
+bool TestPostContentView::waitForTitle(const QString& title)
+{
+    return QTest::qWaitFor([&] { return m_webview->title() == title && !m_webview->webPage()->isLoading(); },
+                           LoadTimeout);
+}
+
+void TestPostContentView::showPost(const QString& html, const QString& title)
+{
+    m_pane->loadHtmlOnMainThread(postWithContent(html));
+    QVERIFY(waitForTitle(title));
+}
+
+void TestPostContentView::clickElement(const QString& id, Qt::MouseButton button)
+{
+    const QVariantList centre =
+        evaluate(*m_webview, QStringLiteral("(function() { const r = document.getElementById('%1')"
+                                            ".getBoundingClientRect(); return [r.x + r.width / 2, "
+                                            "r.y + r.height / 2]; })()")
+                                 .arg(id))
+            .toList();
+    QCOMPARE(centre.size(), 2);
+    QWidget* input = m_webview->focusProxy();
+    QVERIFY(input);
+    QTest::mouseClick(input, button, {}, QPoint(centre[0].toInt(), centre[1].toInt()));
+}
+
+void TestPostContentView::testStartsOnTheDefaultPage()
+{
+    QCOMPARE(m_webview->url().fileName(), QStringLiteral("default.html"));
+    QVERIFY(!evaluate(*m_webview, QStringLiteral("document.body.innerText")).toString().isEmpty());
+}
+
+void TestPostContentView::testPostOfThreeMegabytesShows()
+{
+    const int size = 3 * 1024 * 1024;
+    m_pane->loadHtmlOnMainThread(postWithContent(QStringLiteral("<title>Big</title><body><p id='text'>") +
+                                                 QString(size, QLatin1Char('x')) + QStringLiteral("</p>")));
+    QVERIFY(waitForTitle(QStringLiteral("Big")));
+    QCOMPARE(
+        evaluate(*m_webview, QStringLiteral("document.getElementById('text').textContent.length")).toInt(),
+        size);
+}
+
+void TestPostContentView::testDefaultViewRightAfterAPostEndsOnTheDefaultPage()
+{
+    showPost(QStringLiteral("<title>Before</title>"), QStringLiteral("Before"));
+    LoadWatch watch(*m_webview);
+    m_pane->loadHtmlOnMainThread(postWithContent(QStringLiteral("<title>Post</title><p>text</p>")));
+    m_pane->loadDefaultView();
+    QVERIFY(watch.waitUntilSettledOn(DefaultPageTitle));
+    QCOMPARE(m_webview->url().fileName(), QStringLiteral("default.html"));
+}
+
+void TestPostContentView::testPostRightAfterDefaultViewEndsOnThePost()
+{
+    showPost(QStringLiteral("<title>Before</title>"), QStringLiteral("Before"));
+    LoadWatch watch(*m_webview);
+    m_pane->loadDefaultView();
+    m_pane->loadHtmlOnMainThread(postWithContent(QStringLiteral("<title>Post</title><p>text</p>")));
+    QVERIFY(watch.waitUntilSettledOn(QStringLiteral("Post")));
+    QCOMPARE(m_webview->url().scheme(), QString::fromLatin1(HtmlSchemeHandler::schemeName()));
+}
+
+void TestPostContentView::testPostScriptsDoNotRun()
+{
+    m_pane->loadHtmlOnMainThread(postWithContent(
+        QStringLiteral("<title>Quiet</title><p id='p'>before</p>"
+                       "<script>document.title = 'ran'; document.getElementById('p').textContent = 'after';"
+                       "</script>")));
+    QVERIFY(waitForTitle(QStringLiteral("Quiet")));
+    QCOMPARE(evaluate(*m_webview, QStringLiteral("document.getElementById('p').textContent")).toString(),
+             QStringLiteral("before"));
+    QCOMPARE(m_webview->title(), QStringLiteral("Quiet"));
+}
+
+void TestPostContentView::testLinkClickOpensInBrowserAndViewStays()
+{
+    LocalHttpServer server;
+    QVERIFY(server.start());
+    server.route("/next", "<title>Next</title>");
+    const QUrl target = server.url(QStringLiteral("/next"));
+    showPost(QStringLiteral("<title>Post</title><a id='go' href='") + target.toString() +
+                 QStringLiteral("'>next</a>"),
+             QStringLiteral("Post"));
+    const QUrl shown = m_webview->url();
+
+    LoadWatch watch(*m_webview);
+    clickElement(QStringLiteral("go"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_opened, QList<QUrl>{target}, LoadTimeout);
+    // A refused navigation still ends as a load: once it has, the view shows what it will keep showing.
+    QVERIFY(watch.waitUntilSettledOn(QStringLiteral("Post")));
+    QCOMPARE(m_webview->url(), shown);
+    QVERIFY(server.requestsFor("/next").isEmpty());
+}
+
+void TestPostContentView::testRelativeLinkOpensNothing()
+{
+    // Without a base address the link names no web page; the web address after it shows the click went
+    // through.
+    m_pane->loadHtmlOnMainThread(postWithContent(
+        QStringLiteral("<title>Post</title><a id='relative' href='2015/06/other.html'>other</a><br>"
+                       "<a id='web' href='https://blog.example.com/'>web</a>")));
+    QVERIFY(waitForTitle(QStringLiteral("Post")));
+    clickElement(QStringLiteral("relative"));
+    clickElement(QStringLiteral("web"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_opened.isEmpty(), LoadTimeout);
+    QCOMPARE(m_opened, QList<QUrl>{QUrl(QStringLiteral("https://blog.example.com/"))});
+    QCOMPARE(m_webview->title(), QStringLiteral("Post"));
+}
+
+void TestPostContentView::testLinkToNewWindowOpensInBrowser()
+{
+    const QUrl target(QStringLiteral("https://blog.example.com/elsewhere"));
+    showPost(QStringLiteral("<title>Post</title><a id='go' target='_blank' href='") + target.toString() +
+                 QStringLiteral("'>elsewhere</a>"),
+             QStringLiteral("Post"));
+    clickElement(QStringLiteral("go"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_opened, QList<QUrl>{target}, LoadTimeout);
+    QCOMPARE(m_webview->title(), QStringLiteral("Post"));
+}
+
+void TestPostContentView::testContextMenuOnlyOverSelectedText()
+{
+    showPost(QStringLiteral("<title>Post</title><p id='plain'>Plain words</p><p id='chosen'>Chosen words</p>"
+                            "<p><a id='link' href='https://blog.example.com/'>a link</a></p>"),
+             QStringLiteral("Post"));
+    MenuWatch menus;
+    clickElement(QStringLiteral("plain"), Qt::RightButton);
+    clickElement(QStringLiteral("link"), Qt::RightButton);
+    evaluate(*m_webview,
+             QStringLiteral("window.getSelection().selectAllChildren(document.getElementById('chosen'))"));
+    clickElement(QStringLiteral("chosen"), Qt::RightButton);
+    // Menus open in the order of the clicks: once the selection's menu is up, the others had their chance.
+    QTRY_COMPARE_WITH_TIMEOUT(menus.shown, 1, LoadTimeout);
+    QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QVERIFY(!menu->actions().isEmpty());
+    menu->close();
+}
+
+PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPostContentView, HtmlSchemeHandler::registerScheme())
+#include "TestPostContentView.moc"
