@@ -1,5 +1,8 @@
-// Wrapper against raw sqlite3 for the local store's hot paths. Run a Release build:
-//   ./build/bin/bench_store --benchmark_counters_tabular=true
+// The local store's hot paths, each beside its floor on raw sqlite3, in turns; prints the ratios.
+// Run a Release build:
+//   ./build/bin/bench_store [--turns=5] [--rows=TEXT] [--benchmark_min_time=0.2]
+#include "support/FloorComparison.h"
+
 #include "common/GoogleDateService.h"
 #include "common/StringServices.h"
 #include "model/PostAreaAndStatusConverter.h"
@@ -21,30 +24,53 @@
 namespace {
 
 const QString ListBlog = QStringLiteral("blog-list");
-const QString JoinPost = QStringLiteral("post-with-comments");
+const QString WriteBlog = QStringLiteral("blog-write");
 
-BloggerPost samplePost(const QString& blogId, int n)
+// Dates as instants, as the feed reader hands them over for storing.
+BloggerPost samplePost(const QString& blogId, int n, const QString& titlePrefix = QStringLiteral("Title"))
 {
-    const QDateTime base(QDate(2015, 1, 1), QTime(8, 0), Qt::LocalTime);
+    const QDateTime base(QDate(2015, 1, 1), QTime(8, 0), Qt::UTC);
     QString content =
         QStringLiteral("<p>Paragraph %1 with <b>bold</b> text and a <a href=\"http://x\">link</a>.</p>")
             .arg(n);
     content = content.repeated(20);
-    return BloggerPost(
-        blogId, QStringLiteral("post-%1").arg(n), base.addSecs(3600LL * ((n * 7919) % 10000)),
-        base.addSecs(60LL * ((n * 104729) % 100000)), QStringLiteral("Title %1").arg((n * 31) % 10007),
-        content, QString(), {QStringLiteral("one"), QStringLiteral("two")}, (n * 13) % 97,
-        QStringLiteral("http://blog.example/%1.html").arg(n), PostStatus::Published, QStringLiteral("0"));
+    return BloggerPost(blogId, QStringLiteral("post-%1").arg(n), base.addSecs(3600LL * ((n * 7919) % 10000)),
+                       base.addSecs(60LL * ((n * 104729) % 100000)),
+                       titlePrefix + QStringLiteral(" %1").arg((n * 31) % 10007), content, QString(),
+                       {QStringLiteral("one"), QStringLiteral("two")}, (n * 13) % 97,
+                       QStringLiteral("http://blog.example/%1.html").arg(n), PostStatus::Published,
+                       QStringLiteral("0"));
 }
 
-QString freshPath(QTemporaryDir& dir, const QString& name)
+QList<BloggerPost> samplePosts(int count, const QString& titlePrefix = QStringLiteral("Title"))
 {
-    const QString path = dir.filePath(name);
-    QFile::remove(path);
-    return path;
+    QList<BloggerPost> posts;
+    for (int n = 0; n < count; ++n) {
+        posts.append(samplePost(WriteBlog, n, titlePrefix));
+    }
+    return posts;
 }
 
-// The same texts the wrapper binds, computed outside the timed floor loop's statement work.
+BloggerPostComment sampleComment(const QString& postId, int n)
+{
+    const BloggerUser author(QStringLiteral("author-%1").arg(n % 50), QStringLiteral("Author %1").arg(n % 50),
+                             QStringLiteral("http://profile/%1").arg(n % 50),
+                             QStringLiteral("http://picture/%1").arg(n % 50));
+    return BloggerPostComment(QStringLiteral("b"), postId, QStringLiteral("%1-comment-%2").arg(postId).arg(n),
+                              author, QDateTime(QDate(2015, 3, 1), QTime(0, 0), Qt::UTC).addSecs(n * 600LL),
+                              QStringLiteral("A comment of some length, number %1.").arg(n));
+}
+
+// The structure the application makes at start: the four tables and their indexes.
+void createSchema(const QString& path)
+{
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+    SQLiteDB db(path, nullptr, QString());
+    SQLAccess(db).createDababaseStructure();
+}
+
+// The texts the store binds for a post, worked out as the store works them out.
 struct PostTexts
 {
     QByteArray blogId, postId, publish, updated, title, content, preview, labels, url, status, area, offline;
@@ -79,28 +105,58 @@ void bindText(sqlite3_stmt* statement, int index, const QByteArray& text)
                         SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-void createSchema(const QString& path)
+sqlite3* openRaw(const QString& path)
 {
-    SQLiteDB db(path, nullptr, QString());
-    SQLAccess(db).createDababaseStructure();
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    return db;
 }
 
-// Raw floor of add-if-absent: look-up, then insert, same statements, prepared once.
-void rawAddPosts(sqlite3* db, const QList<PostTexts>& posts, bool oneTransaction)
+QList<PostTexts> textsOf(const QList<BloggerPost>& posts)
+{
+    QList<PostTexts> texts;
+    for (const BloggerPost& post : posts) {
+        texts.append(textsOf(post));
+    }
+    return texts;
+}
+
+// The floor of a batch add-or-update: one transaction, statements prepared once, the look-up by the
+// indexed post id, then an insert or an update of the same columns the store writes. The texts to
+// bind (preview, dates, labels) are worked out before, outside the time taken.
+void rawAddOrUpdate(sqlite3* db, const QList<PostTexts>& posts)
 {
     sqlite3_stmt* lookUp = nullptr;
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "SELECT * FROM POSTS WHERE PostId = ?", -1, &lookUp, nullptr);
+    sqlite3_stmt* update = nullptr;
+    sqlite3_prepare_v2(db, "SELECT Id FROM POSTS WHERE PostId = ? LIMIT 1", -1, &lookUp, nullptr);
     sqlite3_prepare_v2(db, "INSERT INTO POSTS VALUES (NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)", -1,
                        &insert, nullptr);
-    if (oneTransaction) {
-        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    }
+    sqlite3_prepare_v2(db,
+                       "UPDATE POSTS SET PublishDate = ?, UpdatedDate = ?, Title = ?, Content = ?, "
+                       "ContentPreview = ?, Labels = ?, CommentsCount = ?, PostUrl = ?, PostStatus = ?, "
+                       "PostArea = ?, OfflineForPostWithId = ? WHERE PostId = ?",
+                       -1, &update, nullptr);
+    sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     for (const PostTexts& post : posts) {
         bindText(lookUp, 1, post.postId);
         const bool found = sqlite3_step(lookUp) == SQLITE_ROW;
         sqlite3_reset(lookUp);
         if (found) {
+            bindText(update, 1, post.publish);
+            bindText(update, 2, post.updated);
+            bindText(update, 3, post.title);
+            bindText(update, 4, post.content);
+            bindText(update, 5, post.preview);
+            bindText(update, 6, post.labels);
+            sqlite3_bind_int64(update, 7, post.commentsCount);
+            bindText(update, 8, post.url);
+            bindText(update, 9, post.status);
+            bindText(update, 10, post.area);
+            bindText(update, 11, post.offline);
+            bindText(update, 12, post.postId);
+            sqlite3_step(update);
+            sqlite3_reset(update);
             continue;
         }
         bindText(insert, 1, post.blogId);
@@ -119,97 +175,148 @@ void rawAddPosts(sqlite3* db, const QList<PostTexts>& posts, bool oneTransaction
         sqlite3_step(insert);
         sqlite3_reset(insert);
     }
-    if (oneTransaction) {
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_finalize(lookUp);
     sqlite3_finalize(insert);
+    sqlite3_finalize(update);
 }
 
-QList<BloggerPost> thousandPosts()
-{
-    QList<BloggerPost> posts;
-    for (int n = 0; n < 1000; ++n) {
-        posts.append(samplePost(QStringLiteral("blog-write"), n));
-    }
-    return posts;
-}
+// ---- add new posts, batch (1,000 and 10,000) ----
 
-// Each iteration writes the thousand posts into a new file database; `write` does the timed part.
-template <typename Write> void addOrUpdateThousandThroughService(benchmark::State& state, Write write)
+void BM_AddNewPosts_Service(benchmark::State& state)
 {
     QTemporaryDir dir;
-    const QList<BloggerPost> posts = thousandPosts();
+    const QString path = dir.filePath(QStringLiteral("write.db"));
+    const QList<BloggerPost> posts = samplePosts(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
-        const QString path = freshPath(dir, QStringLiteral("write.db"));
         createSchema(path);
         auto db = std::make_unique<SQLiteDB>(path, nullptr, QString());
         const PostsLocalAccessAppService service(*db);
         state.ResumeTiming();
-        write(service, posts);
+        bool ok = false;
+        benchmark::DoNotOptimize(service.addOrUpdatePosts(posts, &ok));
+        if (!ok) {
+            state.SkipWithError("not stored");
+        }
     }
-    state.SetItemsProcessed(state.iterations() * posts.size());
 }
+BENCHMARK(BM_AddNewPosts_Service)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_AddOrUpdate1000_Service(benchmark::State& state)
+void BM_AddNewPosts_Raw(benchmark::State& state)
 {
-    addOrUpdateThousandThroughService(
-        state, [](const PostsLocalAccessAppService& service, const QList<BloggerPost>& posts) {
-            for (const BloggerPost& post : posts) {
-                benchmark::DoNotOptimize(service.addOrUpdatePost(post));
-            }
-        });
-}
-BENCHMARK(BM_AddOrUpdate1000_Service)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-
-void BM_AddOrUpdate1000_ServiceBatch(benchmark::State& state)
-{
-    addOrUpdateThousandThroughService(
-        state, [](const PostsLocalAccessAppService& service, const QList<BloggerPost>& posts) {
-            benchmark::DoNotOptimize(service.addOrUpdatePosts(posts));
-        });
-}
-BENCHMARK(BM_AddOrUpdate1000_ServiceBatch)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-
-// journal: 0 rollback journal (the store's mode), 1 WAL with synchronous=FULL (same durability).
-void BM_AddOrUpdate1000_Raw(benchmark::State& state)
-{
-    const bool oneTransaction = state.range(0) != 0;
-    const bool wal = state.range(1) != 0;
     QTemporaryDir dir;
-    QList<PostTexts> texts;
-    for (const BloggerPost& post : thousandPosts()) {
-        texts.append(textsOf(post));
-    }
+    const QString path = dir.filePath(QStringLiteral("write.db"));
+    const QList<PostTexts> posts = textsOf(samplePosts(int(state.range(0))));
     for (auto _ : state) {
         state.PauseTiming();
-        const QString path = freshPath(dir, QStringLiteral("write.db"));
-        QFile::remove(path + QStringLiteral("-wal"));
         createSchema(path);
-        sqlite3* db = nullptr;
-        sqlite3_open(QFile::encodeName(path).constData(), &db);
-        if (wal) {
-            sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-        }
+        sqlite3* db = openRaw(path);
         state.ResumeTiming();
-        rawAddPosts(db, texts, oneTransaction);
+        rawAddOrUpdate(db, posts);
         state.PauseTiming();
         sqlite3_close(db);
         state.ResumeTiming();
     }
-    state.SetItemsProcessed(state.iterations() * texts.size());
 }
-BENCHMARK(BM_AddOrUpdate1000_Raw)
-    ->ArgNames({"oneTransaction", "wal"})
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({0, 1})
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->UseRealTime();
+BENCHMARK(BM_AddNewPosts_Raw)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One database of 10,000 posts of one blog and a post with 500 comments, made once.
+// ---- update 1,000 stored posts, batch ----
+
+// A database holding the thousand posts, copied afresh for each iteration.
+QString storedThousand(QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("stored.db"));
+    createSchema(path);
+    SQLiteDB db(path, nullptr, QString());
+    PostsLocalAccessAppService(db).addOrUpdatePosts(samplePosts(1000));
+    return path;
+}
+
+QString freshCopy(const QString& source, QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("update.db"));
+    QFile::remove(path);
+    QFile::copy(source, path);
+    return path;
+}
+
+void BM_UpdateStoredPosts_Service(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString stored = storedThousand(dir);
+    const QList<BloggerPost> posts = samplePosts(1000, QStringLiteral("Changed"));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto db = std::make_unique<SQLiteDB>(freshCopy(stored, dir), nullptr, QString());
+        const PostsLocalAccessAppService service(*db);
+        state.ResumeTiming();
+        bool ok = false;
+        benchmark::DoNotOptimize(service.addOrUpdatePosts(posts, &ok));
+        if (!ok) {
+            state.SkipWithError("not stored");
+        }
+    }
+}
+BENCHMARK(BM_UpdateStoredPosts_Service)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_UpdateStoredPosts_Raw(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString stored = storedThousand(dir);
+    const QList<PostTexts> posts = textsOf(samplePosts(1000, QStringLiteral("Changed")));
+    for (auto _ : state) {
+        state.PauseTiming();
+        sqlite3* db = openRaw(freshCopy(stored, dir));
+        state.ResumeTiming();
+        rawAddOrUpdate(db, posts);
+        state.PauseTiming();
+        sqlite3_close(db);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_UpdateStoredPosts_Raw)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---- store 500 and 5,000 comments ----
+
+void BM_StoreComments_Service(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("comments.db"));
+    QList<BloggerPostComment> comments;
+    for (int n = 0; n < state.range(0); ++n) {
+        comments.append(sampleComment(QStringLiteral("post"), n));
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        createSchema(path);
+        auto db = std::make_unique<SQLiteDB>(path, nullptr, QString());
+        const CommentsLocalAccessAppService service(*db);
+        state.ResumeTiming();
+        const bool stored = db->transaction([&] {
+            for (const BloggerPostComment& comment : comments) {
+                bool ok = false;
+                service.addOrUpdatePostComment(comment, &ok);
+                if (!ok) {
+                    return false;
+                }
+            }
+            return true;
+        });
+        if (!stored) {
+            state.SkipWithError("not stored");
+        }
+    }
+}
+BENCHMARK(BM_StoreComments_Service)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---- reads: one database of 10,000 posts of one blog and two posts with 500 and 5,000 comments ----
+
+QString commentedPost(int comments)
+{
+    return QStringLiteral("post-with-%1-comments").arg(comments);
+}
+
 class ReadFixture
 {
 public:
@@ -232,15 +339,10 @@ private:
         PostsLocalAccessAppService(db).addOrUpdatePosts(posts);
         const CommentsLocalAccessAppService comments(db);
         db.transaction([&] {
-            for (int n = 0; n < 500; ++n) {
-                const BloggerUser author(QStringLiteral("author-%1").arg(n % 50),
-                                         QStringLiteral("Author %1").arg(n % 50),
-                                         QStringLiteral("http://profile/%1").arg(n % 50),
-                                         QStringLiteral("http://picture/%1").arg(n % 50));
-                comments.addOrUpdatePostComment(BloggerPostComment(
-                    QStringLiteral("b"), JoinPost, QStringLiteral("comment-%1").arg(n), author,
-                    QDateTime(QDate(2015, 3, 1), QTime(0, 0), Qt::LocalTime).addSecs(n * 600LL),
-                    QStringLiteral("A comment of some length, number %1.").arg(n)));
+            for (int count : {500, 5000}) {
+                for (int n = 0; n < count; ++n) {
+                    comments.addOrUpdatePostComment(sampleComment(commentedPost(count), n));
+                }
             }
         });
     }
@@ -269,13 +371,12 @@ void BM_ListPosts_Service(benchmark::State& state)
     state.SetLabel(sortLabel(sort, order));
 }
 
-// The floor: the same statement on sqlite3, each row made into the same record.
+// The floor: the same statement on sqlite3, each row read by column index into the same record.
 void BM_ListPosts_Raw(benchmark::State& state)
 {
     const auto sort = static_cast<PostSortOptions>(state.range(0));
     const auto order = static_cast<PostSortOrderOptions>(state.range(1));
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(ReadFixture::instance().path()).constData(), &db);
+    sqlite3* db = openRaw(ReadFixture::instance().path());
     const QByteArray sql =
         (QStringLiteral("SELECT * FROM POSTS WHERE BlogId = ? AND PostArea = ? ORDER BY ") + rawValue(sort) +
          QLatin1Char(' ') + rawValue(order))
@@ -327,7 +428,7 @@ void sortAndOrderArgs(benchmark::internal::Benchmark* bench)
             bench->Args({sort, order});
         }
     }
-    bench->ArgNames({"sort", "order"})->Unit(benchmark::kMillisecond);
+    bench->ArgNames({"sort", "order"})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 BENCHMARK(BM_ListPosts_Service)->Apply(sortAndOrderArgs);
 BENCHMARK(BM_ListPosts_Raw)->Apply(sortAndOrderArgs);
@@ -336,21 +437,21 @@ void BM_CommentsJoin_Service(benchmark::State& state)
 {
     SQLiteDB db(ReadFixture::instance().path(), nullptr, QString());
     const CommentsLocalAccessAppService service(db);
+    const QString post = commentedPost(int(state.range(0)));
     for (auto _ : state) {
-        const QList<BloggerPostComment> comments = service.listAllCommentsForPost(JoinPost);
-        if (comments.size() != 500) {
+        const QList<BloggerPostComment> comments = service.listAllCommentsForPost(post);
+        if (comments.size() != state.range(0)) {
             state.SkipWithError("wrong row count");
         }
         benchmark::DoNotOptimize(comments.data());
     }
 }
-BENCHMARK(BM_CommentsJoin_Service)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CommentsJoin_Service)->Arg(500)->Arg(5000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_CommentsJoin_Raw(benchmark::State& state)
 {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(ReadFixture::instance().path()).constData(), &db);
-    const QByteArray post = JoinPost.toUtf8();
+    sqlite3* db = openRaw(ReadFixture::instance().path());
+    const QByteArray post = commentedPost(int(state.range(0))).toUtf8();
     const GoogleDateService dates;
     auto text = [](sqlite3_stmt* s, int i) {
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
@@ -378,15 +479,42 @@ void BM_CommentsJoin_Raw(benchmark::State& state)
             comments.append(std::move(comment));
         }
         sqlite3_finalize(s);
-        if (comments.size() != 500) {
+        if (comments.size() != state.range(0)) {
             state.SkipWithError("wrong row count");
         }
         benchmark::DoNotOptimize(comments.data());
     }
     sqlite3_close(db);
 }
-BENCHMARK(BM_CommentsJoin_Raw)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CommentsJoin_Raw)->Arg(500)->Arg(5000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    FloorComparison table;
+    for (int sort = 0; sort < 4; ++sort) {
+        for (int order = 0; order < 2; ++order) {
+            const std::string args = "/sort:" + std::to_string(sort) + "/order:" + std::to_string(order);
+            table.add({"list 10,000 posts, " + sortLabel(PostSortOptions(sort), PostSortOrderOptions(order)),
+                       "BM_ListPosts_Service" + args + "/real_time", "BM_ListPosts_Raw" + args + "/real_time",
+                       1.5});
+        }
+    }
+    table.add({"add 1,000 new posts, batch", "BM_AddNewPosts_Service/1000/real_time",
+               "BM_AddNewPosts_Raw/1000/real_time", 1.5});
+    table.add({"update 1,000 stored posts, batch (floor indexed)", "BM_UpdateStoredPosts_Service/real_time",
+               "BM_UpdateStoredPosts_Raw/real_time", 1.5});
+    table.add({"add 10,000 new posts, batch (floor indexed)", "BM_AddNewPosts_Service/10000/real_time",
+               "BM_AddNewPosts_Raw/10000/real_time", 0});
+    table.add({"add new posts, batch: 10,000 against 1,000 (growth)",
+               "BM_AddNewPosts_Service/10000/real_time", "BM_AddNewPosts_Service/1000/real_time", 12});
+    table.add({"store comments: 5,000 against 500 (growth)", "BM_StoreComments_Service/5000/real_time",
+               "BM_StoreComments_Service/500/real_time", 12});
+    for (int count : {500, 5000}) {
+        const std::string args = "/" + std::to_string(count) + "/real_time";
+        table.add({"read the comments of a post (join), " + std::to_string(count),
+                   "BM_CommentsJoin_Service" + args, "BM_CommentsJoin_Raw" + args, 2});
+    }
+    return table.run(argc, argv);
+}

@@ -21,8 +21,8 @@ struct DateComponents
 class GoogleDateService
 {
 public:
-    // "yyyy-MM-ddTHH:mm:ss[.SSS](Z|+hh:mm|+hhmm)"; none for anything else, and for an instant whose local
-    // year is outside 1 to 9999.
+    // "yyyy-MM-ddTHH:mm:ss[.SSS](Z|+hh:mm|+hhmm)" as the instant it names, in UTC; none for anything else,
+    // and for an instant whose local year is outside 1 to 9999.
     std::optional<QDateTime> parseDate(const QString& text) const;
     // In the user's time zone.
     DateComponents dateComponents(const QDateTime& date) const;

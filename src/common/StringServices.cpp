@@ -1,48 +1,55 @@
 #include "StringServices.h"
 
-#include "common/StringExtensions.h"
+#include "common/GraphemeCursor.h"
+#include "common/HtmlTextStripper.h"
 
-#include <QRegularExpression>
+#include <limits>
 
 namespace {
 
-bool isHorizontalBlank(QChar c)
+constexpr qsizetype PreviewCharacters = 200;
+
+// Where character `count` starts in text, or -1 when text ends before it.
+qsizetype boundaryOfCharacter(QStringView text, qsizetype count)
 {
-    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
+    return GraphemeCursor(text).advance(count);
 }
 
-QString trimBlanks(const QString& text)
+// Whether a letter of a script whose boundaries Qt draws from left to right comes at or after `from`:
+// the boundaries before it are then those of any longer text, and the text goes on past `from` with
+// more than blanks.
+bool hasPlainLetterFrom(const QString& text, qsizetype from)
 {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isHorizontalBlank(text.at(start))) {
-        ++start;
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (GraphemeCursor::isPlainLetter(text.at(i))) {
+            return true;
+        }
     }
-    while (end > start && isHorizontalBlank(text.at(end - 1))) {
-        --end;
-    }
-    return text.mid(start, end - start);
-}
-
-QString removeTags(const QString& text)
-{
-    // The dot does not cross a line end, so a tag split over lines stays.
-    static const QRegularExpression tag(QStringLiteral("<.*?>"), QRegularExpression::CaseInsensitiveOption);
-    QString result = text;
-    result.remove(tag);
-    return result;
+    return false;
 }
 
 } // namespace
 
 QString StringServices::postPreview(const QString& html) const
 {
-    QString text = html;
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text.remove(QStringLiteral("&nbsp;"));
-    text = trimBlanks(removeTags(text));
-    if (StringExtensions::characterCount(text) > 200) {
-        text = StringExtensions::substringToIndex(text, 200);
+    // Line feeds read as spaces, "&nbsp;" and tags dropped, blanks trimmed, then cut to 200 characters:
+    // read only as much of the HTML as that needs.
+    HtmlTextStripper stripper(html, HtmlTextStripper::LineFeedsAsSpaces | HtmlTextStripper::DropNbsp);
+    QString text;
+    text.reserve(256);
+    for (qsizetype wanted = 256; stripper.fill(text, wanted); wanted *= 2) {
+        // The cut is final once such a letter follows it: more text cannot move it, and trimming the end
+        // would still leave more than 200 characters.
+        const qsizetype cut = boundaryOfCharacter(text, PreviewCharacters);
+        if (cut >= 0 && hasPlainLetterFrom(text, cut)) {
+            text.truncate(cut);
+            return text;
+        }
+    }
+    HtmlTextStripper::chopTrailingBlanks(text);
+    const qsizetype cut = boundaryOfCharacter(text, PreviewCharacters);
+    if (cut >= 0) {
+        text.truncate(cut);
     }
     return text;
 }
@@ -64,5 +71,11 @@ QString StringServices::decodeCommentHtml(const QString& html) const
 
 QString StringServices::removeHtmlEntries(const QString& html) const
 {
-    return trimBlanks(removeTags(html));
+    // A tag never spans a line end of any kind.
+    HtmlTextStripper stripper(html, HtmlTextStripper::NoOptions);
+    QString text;
+    text.reserve(html.size());
+    stripper.fill(text, std::numeric_limits<qsizetype>::max());
+    HtmlTextStripper::chopTrailingBlanks(text);
+    return text;
 }

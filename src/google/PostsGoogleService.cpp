@@ -1,6 +1,7 @@
 #include "PostsGoogleService.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "google/AtomNamespaces.h"
 #include "google/BloggerXMLParser.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleServiceEndpoints.h"
@@ -8,6 +9,7 @@
 #include <QMutexLocker>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
@@ -56,6 +58,26 @@ std::variant<BloggerPost, BloggerSuccessResponse> postOfReply(const UrlSession::
         return BloggerSuccessResponse(false, std::get<QString>(text));
     }
     return *post;
+}
+
+// Whether the reply looks like a whole feed: it reads as XML up to a root that is an Atom feed, and ends
+// with that root's end tag. Cheap, and false for error pages and documents, JSON bodies and replies cut
+// short, which end a listing; only then is the next page asked for before this one is read.
+bool looksLikeWholeFeed(const QString& text)
+{
+    QXmlStreamReader reader(text);
+    if (!reader.readNextStartElement() || reader.name() != QLatin1StringView("feed") ||
+        reader.namespaceUri() != AtomNamespaces::Atom) {
+        return false;
+    }
+    QStringView rest = QStringView(text).trimmed();
+    if (!rest.endsWith(u'>')) {
+        return false;
+    }
+    rest.chop(1);
+    rest = rest.trimmed();
+    return rest.endsWith(reader.qualifiedName()) &&
+           rest.chopped(reader.qualifiedName().size()).endsWith(QStringLiteral("</"));
 }
 
 } // namespace
@@ -113,6 +135,7 @@ void PostsGoogleService::listBlogPosts(const QString& blogId)
     {
         QMutexLocker locker(&m_stateMutex);
         m_listedPosts = QList<BloggerPost>();
+        ++m_listingGeneration;
     }
     auto me = self<PostsGoogleService>();
     afterTokenRefresh([me, blogId] { me->_listBlogPosts(blogId, 0); },
@@ -149,16 +172,32 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
     request->addValue("2", "GData-Version");
     request->addValue(authorizationValue(), "Authorization");
 
-    send(std::move(*request), [me, blogId, currentPage](UrlSession::Reply reply) {
+    std::uint64_t generation = 0;
+    {
+        QMutexLocker locker(&m_stateMutex);
+        generation = m_listingGeneration;
+    }
+    send(std::move(*request), [me, blogId, currentPage, generation](UrlSession::Reply reply) {
+        // A page that arrives after its listing failed (it was already asked for) changes nothing.
+        if (!me->isListingRunning(generation)) {
+            return;
+        }
         auto text = textOfServiceReply(reply);
         if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
-            me->onListBlogPostsBlockError(*failure);
+            me->endListingWithError(generation, *failure);
             return;
+        }
+        // The next page is asked for before this one is read, so reading overlaps the wait for it;
+        // a reply that is plainly no whole feed ends the listing here, without asking further.
+        const bool nextAskedFor = currentPage + 1 < GoogleServiceConstants::MaxResultPagesForPosts &&
+                                  looksLikeWholeFeed(std::get<QString>(text));
+        if (nextAskedFor) {
+            me->_listBlogPosts(blogId, currentPage + 1);
         }
         auto [response, posts] = BloggerXMLParser().parsePostsList(std::get<QString>(text));
         if (!response.success) {
             response.details = std::get<QString>(text);
-            me->onListBlogPostsBlockError(response);
+            me->endListingWithError(generation, response);
             return;
         }
         {
@@ -171,8 +210,25 @@ void PostsGoogleService::_listBlogPosts(const QString& blogId, std::int64_t curr
                 me->m_listedPosts->append(post);
             }
         }
-        me->_listBlogPosts(blogId, currentPage + 1);
+        if (!nextAskedFor) {
+            me->_listBlogPosts(blogId, currentPage + 1);
+        }
     });
+}
+
+bool PostsGoogleService::isListingRunning(std::uint64_t generation) const
+{
+    QMutexLocker locker(&m_stateMutex);
+    return generation > m_failedListingGeneration;
+}
+
+void PostsGoogleService::endListingWithError(std::uint64_t generation, const BloggerSuccessResponse& failure)
+{
+    {
+        QMutexLocker locker(&m_stateMutex);
+        m_failedListingGeneration = std::max(m_failedListingGeneration, generation);
+    }
+    onListBlogPostsBlockError(failure);
 }
 
 void PostsGoogleService::getBlogPost(const QString& postId, const QString& blogId)

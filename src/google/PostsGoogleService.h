@@ -70,10 +70,15 @@ private:
     };
     void publish(Publishing kind, const BloggerPost& post, const QString& postId, std::uint64_t generation);
     std::uint64_t nextPublishingGeneration();
+    // Listings are numbered; one that failed ignores the page it had already asked for.
+    bool isListingRunning(std::uint64_t generation) const;
+    void endListingWithError(std::uint64_t generation, const BloggerSuccessResponse& failure);
 
     mutable QMutex m_stateMutex;
     std::optional<QList<BloggerPost>> m_listedPosts;
     std::shared_ptr<UrlSession::Task> m_uploadTask;
     std::uint64_t m_publishingGeneration = 0;
     std::uint64_t m_cancelledUpToGeneration = 0;
+    std::uint64_t m_listingGeneration = 1;
+    std::uint64_t m_failedListingGeneration = 0;
 };

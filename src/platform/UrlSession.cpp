@@ -229,7 +229,18 @@ void refuseWhenTooLarge(const std::shared_ptr<State>& state, QNetworkReply* repl
     }
 }
 
-void start(const std::shared_ptr<State>& state)
+// Ends the task before it was sent. Started from Task::resume on the network thread, the handler
+// runs later there, so a caller is never called back from inside resume().
+void completeUnsent(const std::shared_ptr<State>& state, const QString& error, bool later)
+{
+    if (later) {
+        UrlSession::runOnNetworkThread([state, error] { state->complete(std::nullopt, error); });
+    } else {
+        state->complete(std::nullopt, error);
+    }
+}
+
+void start(const std::shared_ptr<State>& state, bool fromResume = false)
 {
     {
         std::lock_guard<std::mutex> lock(state->mutex);
@@ -243,13 +254,13 @@ void start(const std::shared_ptr<State>& state)
         cancelled = state->cancelRequested;
     }
     if (cancelled) {
-        state->complete(std::nullopt, UrlSession::cancelledDescription());
+        completeUnsent(state, UrlSession::cancelledDescription(), fromResume);
         return;
     }
     // A line break in a header would let a token or an id write headers of its own.
     for (const auto& [field, value] : state->request.headerFields) {
         if (field.contains('\r') || field.contains('\n') || value.contains('\r') || value.contains('\n')) {
-            state->complete(std::nullopt, QStringLiteral("Invalid header field"));
+            completeUnsent(state, QStringLiteral("Invalid header field"), fromResume);
             return;
         }
     }
@@ -286,6 +297,12 @@ void UrlSession::Task::resume()
         m_state->resumed = true;
     }
     std::shared_ptr<State> state = m_state;
+    // On the network thread the request goes out now, so a completion handler can send the next
+    // request before it reads its own reply.
+    if (UrlSession::isNetworkThread()) {
+        start(state, true);
+        return;
+    }
     UrlSession::runOnNetworkThread([state] { start(state); });
 }
 

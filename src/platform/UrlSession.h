@@ -55,7 +55,9 @@ public:
     public:
         struct State;
         explicit Task(std::shared_ptr<State> state);
-        // Starts the transfer; later calls do nothing.
+        // Starts the transfer; later calls do nothing. Called on the network thread, the request is
+        // sent before this returns; elsewhere it is sent after what is queued there. The completion
+        // handler never runs inside this call.
         void resume();
         // Ends the task with no body, unless it has completed already.
         void cancel();

@@ -3,6 +3,7 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/CommentsGoogleService.h"
 #include "google/GoogleResponseAnalysisService.h"
+#include "services/PostsRemotePersistenceAppService.h"
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLiteDB.h"
@@ -58,35 +59,51 @@ BloggerPostComment CommentsRemotePersistenceAppService::withStorableAuthor(const
     return storable;
 }
 
-void CommentsRemotePersistenceAppService::removeStoredComment(const QString& commentId)
+bool CommentsRemotePersistenceAppService::removeStoredComment(const QString& commentId)
 {
     const CommentsLocalAccessAppService store;
-    const std::optional<BloggerPostComment> stored = store.db.getPostComment(commentId);
-    store.deletePostComment(commentId);
-    if (stored && isOwnAuthorId(stored->author.userId)) {
-        store.userDb.deleteUser(stored->author.userId);
-    }
+    return store.db.db->transaction([&] {
+        bool read = false;
+        const std::optional<BloggerPostComment> stored = store.db.getPostComment(commentId, &read);
+        if (!read || !store.deletePostComment(commentId)) {
+            return false;
+        }
+        if (stored && isOwnAuthorId(stored->author.userId)) {
+            return store.userDb.deleteUser(stored->author.userId);
+        }
+        return true;
+    });
 }
 
-void CommentsRemotePersistenceAppService::storeComments(const QString& postId,
+bool CommentsRemotePersistenceAppService::storeComments(const QString& postId,
                                                         const QList<BloggerPostComment>& comments,
                                                         bool removeOthers)
 {
     const CommentsLocalAccessAppService store;
-    store.db.db->transaction([&] {
+    return store.db.db->transaction([&] {
         QSet<QString> listed;
         for (const BloggerPostComment& comment : comments) {
             listed.insert(comment.commentId);
-            store.addOrUpdatePostComment(withStorableAuthor(comment));
-        }
-        if (!removeOthers) {
-            return;
-        }
-        for (const BloggerPostComment& stored : store.listAllCommentsForPost(postId)) {
-            if (!listed.contains(stored.commentId)) {
-                removeStoredComment(stored.commentId);
+            bool ok = false;
+            store.addOrUpdatePostComment(withStorableAuthor(comment), &ok);
+            if (!ok) {
+                return false;
             }
         }
+        if (!removeOthers) {
+            return true;
+        }
+        bool read = false;
+        const QList<BloggerPostComment> stored = store.listAllCommentsForPost(postId, &read);
+        if (!read) {
+            return false;
+        }
+        for (const BloggerPostComment& comment : stored) {
+            if (!listed.contains(comment.commentId) && !removeStoredComment(comment.commentId)) {
+                return false;
+            }
+        }
+        return true;
     });
 }
 
@@ -100,7 +117,13 @@ void CommentsRemotePersistenceAppService::listAndPersistAllPostComments(const QS
     web->onListPostCommentsBlockSuccess = [me, weakWeb, postId](const QList<BloggerPostComment>& comments) {
         const std::shared_ptr<CommentsGoogleService> web = weakWeb.lock();
         const bool complete = web && web->listedAllComments();
-        storeComments(postId, comments, complete);
+        if (!storeComments(postId, comments, complete)) {
+            me->fail(&CommentsRemotePersistenceAppService::onListAndPersistAllPostCommentsError,
+                     PostsRemotePersistenceAppService::nothingStoredMessage(
+                         QStringLiteral("the downloaded comments could not be saved on this computer. The "
+                                        "comments already here are unchanged.")));
+            return;
+        }
         PersistentServiceState().setCommentsDownloaded(postId, true);
         me->onListAndPersistAllPostCommentsSuccess();
     };
@@ -116,7 +139,9 @@ void CommentsRemotePersistenceAppService::addPostComment(const BloggerPostCommen
     auto me = shared_from_this();
     std::shared_ptr<CommentsGoogleService> web = makeWebService();
     web->onAddPostCommentBlockSuccess = [me](const BloggerPostComment& added) {
-        storeComments(added.postId, {added}, false);
+        if (!storeComments(added.postId, {added}, false)) {
+            PersistentServiceState().setCommentsDownloaded(added.postId, false);
+        }
         me->onAddPostCommentSuccess(
             CommentsLocalAccessAppService().db.getPostComment(added.commentId).value_or(added));
     };
@@ -131,8 +156,10 @@ void CommentsRemotePersistenceAppService::deletePostComment(const QString& comme
 {
     auto me = shared_from_this();
     std::shared_ptr<CommentsGoogleService> web = makeWebService();
-    web->onDeletePostCommentBlockSuccess = [me, commentId](bool) {
-        CommentsLocalAccessAppService().db.db->transaction([&] { removeStoredComment(commentId); });
+    web->onDeletePostCommentBlockSuccess = [me, commentId, postId](bool) {
+        if (!removeStoredComment(commentId)) {
+            PersistentServiceState().setCommentsDownloaded(postId, false);
+        }
         me->onDeletePostCommentSuccess();
     };
     web->onDeletePostCommentBlockError = [me](const BloggerSuccessResponse& failure) {

@@ -34,11 +34,13 @@ public:
     BlockProperty<void(BloggerSuccessResponse)> onDeletePostCommentError;
 
     // The listed comments stored in one transaction, and the post's comments marked as downloaded. When the
-    // listing reached the post's last comment, stored comments that Blogger no longer has are removed.
+    // listing reached the post's last comment, stored comments that Blogger no longer has are removed. A
+    // store that fails keeps the comments as they were and reports that nothing was stored.
     void listAndPersistAllPostComments(const QString& postId, const QString& blogId);
-    // Succeeds with the comment as stored.
+    // Succeeds with the comment as stored. Once Blogger has it, the add succeeds: when the store fails, the
+    // post's comments are marked for download at their next showing instead.
     void addPostComment(const BloggerPostComment& comment, const QString& blogId);
-    // Deleted on Blogger, then in the store.
+    // Deleted on Blogger, then in the store; a store that fails marks the comments for download as above.
     void deletePostComment(const QString& commentId, const QString& postId, const QString& blogId);
 
     // Transfer time-out of the web requests, in seconds.
@@ -53,9 +55,10 @@ private:
     explicit CommentsRemotePersistenceAppService(std::shared_ptr<GoogleAuthentificationService> service);
 
     std::shared_ptr<CommentsGoogleService> makeWebService() const;
-    static void storeComments(const QString& postId, const QList<BloggerPostComment>& comments,
+    // False when nothing was stored.
+    static bool storeComments(const QString& postId, const QList<BloggerPostComment>& comments,
                               bool removeOthers);
-    static void removeStoredComment(const QString& commentId);
+    static bool removeStoredComment(const QString& commentId);
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
     void fail(ErrorBlock CommentsRemotePersistenceAppService::*errorBlock, const QString& message);

@@ -54,7 +54,8 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
     const PostsLocalAccessAppService store;
     Stored outcome;
     // Read and written in one transaction, so an autosave cannot make a row local between the two.
-    store.db.db->transaction([&] {
+    // A look-up that fails is no absent row: the whole batch is then not stored.
+    outcome.ok = store.db.db->transaction([&] {
         QList<BloggerPost> mirrors;
         mirrors.reserve(posts.size());
         for (const BloggerPost& post : posts) {
@@ -62,26 +63,33 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
             if (post.postId.isEmpty()) {
                 continue;
             }
-            const std::optional<BloggerPost> stored = store.getPost(post.postId);
+            bool read = false;
+            const std::optional<BloggerPost> stored = store.getPost(post.postId, &read);
+            if (!read) {
+                return false;
+            }
             if (mirrorsBlogger(stored)) {
                 mirrors.append(post);
             } else {
                 outcome.keptLocal.append(*stored);
             }
         }
-        // One answer per post, or none when the batch was not stored.
-        outcome.ok = mirrors.isEmpty() || store.addOrUpdatePosts(mirrors).size() == mirrors.size();
+        bool written = true;
+        if (!mirrors.isEmpty()) {
+            store.addOrUpdatePosts(mirrors, &written);
+        }
+        return written;
     });
     return outcome;
 }
 
-void PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
+bool PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
 {
     const PostsLocalAccessAppService store;
-    store.db.db->transaction([&] {
-        if (mirrorsBlogger(store.getPost(postId))) {
-            store.deleteBlogPost(postId, true);
-        }
+    return store.db.db->transaction([&] {
+        bool read = false;
+        const std::optional<BloggerPost> stored = store.getPost(postId, &read);
+        return read && (!mirrorsBlogger(stored) || store.deleteBlogPost(postId, true));
     });
 }
 
@@ -138,7 +146,10 @@ void PostsRemotePersistenceAppService::deleteBlogPost(const QString& postId, con
     auto me = shared_from_this();
     std::shared_ptr<PostsGoogleService> web = makeWebService();
     web->onDeleteBlogPostBlockSuccess = [me, postId](bool) {
-        me->removeLocalMirror(postId);
+        if (!me->removeLocalMirror(postId)) {
+            me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, localCopyKeptMessage());
+            return;
+        }
         me->onDeleteBlogPostSuccess();
     };
     web->onDeleteBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {

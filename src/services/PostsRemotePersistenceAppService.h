@@ -38,7 +38,8 @@ public:
     void listAndPersistAllBlogPosts(const QString& blogId);
     // Succeeds with the post as stored.
     void getAndPersistBlogPost(const QString& postId, const QString& blogId);
-    // Deleted on Blogger, then its local mirror with the mirror's comments.
+    // Deleted on Blogger, then its local mirror with the mirror's comments; a mirror that cannot be
+    // removed ends in the error closure.
     void deleteBlogPost(const QString& postId, const QString& blogId);
 
     // Transfer time-out of the web requests, in seconds.
@@ -48,6 +49,11 @@ public:
     static QString nothingStoredMessage(const QString& reason)
     {
         return QStringLiteral("Nothing was stored: ") + reason;
+    }
+    static QString localCopyKeptMessage()
+    {
+        return QStringLiteral("The post was deleted on Blogger, but its copy on this computer could not be "
+                              "removed.");
     }
 
 private:
@@ -60,7 +66,8 @@ private:
         QList<BloggerPost> keptLocal;
     };
     Stored storeDownloadedPosts(const QList<BloggerPost>& posts) const;
-    void removeLocalMirror(const QString& postId) const;
+    // False when the store failed; a row kept only on this computer stays and is no failure.
+    bool removeLocalMirror(const QString& postId) const;
     std::shared_ptr<PostsGoogleService> makeWebService() const;
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;

@@ -61,12 +61,18 @@ void UserBlogsRemotePersistenceAppService::listAndPersistBlogs(const BloggerUser
         }
         const UserBlogsLocalAccessAppService store;
         // Together, so the account never appears without its blogs.
-        store.usersDB.db->transaction([&] {
-            store.addOrUpdateUser(user);
-            for (const BloggerBlog& blog : blogs) {
-                store.addOrUpdateBlog(blog);
+        const bool stored = store.usersDB.db->transaction([&] {
+            bool ok = false;
+            store.addOrUpdateUser(user, &ok);
+            for (qsizetype i = 0; ok && i < blogs.size(); ++i) {
+                store.addOrUpdateBlog(blogs.at(i), &ok);
             }
+            return ok;
         });
+        if (!stored) {
+            me->fail(notStoredMessage());
+            return;
+        }
         me->onGetAndPersistUserAndBlogsSuccess(user, blogs);
     };
     web->onListSelfBlogsBlockError = [me](const BloggerSuccessResponse& failure) {

@@ -38,6 +38,11 @@ public:
         return QStringLiteral("This account has no blog on Blogger. Create a blog on Blogger with this "
                               "account first, then add the account again.");
     }
+    static QString notStoredMessage()
+    {
+        return QStringLiteral("The account and its blogs could not be saved on this computer. Nothing was "
+                              "stored; please try again.");
+    }
 
 private:
     explicit UserBlogsRemotePersistenceAppService(std::shared_ptr<GoogleAuthentificationService> service);

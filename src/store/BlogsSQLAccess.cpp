@@ -1,6 +1,18 @@
 #include "BlogsSQLAccess.h"
 
+#include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
+
+namespace {
+
+void report(bool* ok, bool value)
+{
+    if (ok) {
+        *ok = value;
+    }
+}
+
+} // namespace
 
 BlogsSQLAccess::BlogsSQLAccess() : BlogsSQLAccess(SQLiteDB::sharedInstance()) {}
 
@@ -10,7 +22,8 @@ BlogsSQLAccess::BlogsSQLAccess(SQLiteDB& db)
       UPDATE_BLOG_SQL(QStringLiteral(
           "UPDATE BLOGS SET BlogName = ?, UserId = ?, BlogUrl = ?, BlogStatus = ? WHERE BlogId = ?")),
       GET_BLOGS_SQL(QStringLiteral("SELECT * FROM BLOGS WHERE UserId = ?")),
-      GET_BLOG_SQL(QStringLiteral("SELECT * FROM BLOGS WHERE BlogId = ?"))
+      GET_BLOG_SQL(QStringLiteral("SELECT * FROM BLOGS WHERE BlogId = ?")),
+      BLOG_EXISTS_SQL(QStringLiteral("SELECT 1 FROM BLOGS WHERE BlogId = ? LIMIT 1"))
 {
 }
 
@@ -35,39 +48,55 @@ BloggerBlog BlogsSQLAccess::blogFromRow(const SQLRow& row)
     return blog;
 }
 
-std::optional<BloggerBlog> BlogsSQLAccess::getBlog(const QString& blogId) const
+std::optional<BloggerBlog> BlogsSQLAccess::getBlog(const QString& blogId, bool* ok) const
 {
-    const QList<SQLRow> rows = db->query(GET_BLOG_SQL, {blogId});
-    if (rows.isEmpty()) {
-        return std::nullopt;
-    }
-    return blogFromRow(rows.first());
+    std::optional<BloggerBlog> blog;
+    const bool read = db->readRows(GET_BLOG_SQL, {blogId}, [&](const SQLRowReader& row) {
+        blog = blogFromRow(row.row());
+        return false;
+    });
+    report(ok, read);
+    return read ? blog : std::nullopt;
 }
 
-QList<BloggerBlog> BlogsSQLAccess::listBlogsForUser(const QString& userId) const
+QList<BloggerBlog> BlogsSQLAccess::listBlogsForUser(const QString& userId, bool* ok) const
 {
     QList<BloggerBlog> blogs;
-    for (const SQLRow& row : db->query(GET_BLOGS_SQL, {userId})) {
+    for (const SQLRow& row : db->query(GET_BLOGS_SQL, {userId}, ok)) {
         blogs.append(blogFromRow(row));
     }
     return blogs;
 }
 
-bool BlogsSQLAccess::addBlogIfNotExists(const BloggerBlog& blog) const
+bool BlogsSQLAccess::addBlogIfNotExists(const BloggerBlog& blog, bool* ok) const
 {
-    if (getBlog(blog.blogId)) {
+    bool exists = false;
+    const bool read = db->readRows(BLOG_EXISTS_SQL, {blog.blogId}, [&](const SQLRowReader&) {
+        exists = true;
+        return false;
+    });
+    if (!read || exists) {
+        report(ok, read);
         return false;
     }
-    db->query(ADD_BLOG_SQL, {blog.blogId, blog.userId, blog.blogName, blog.blogUrl, blog.blogStatus});
-    return true;
+    bool written = false;
+    db->query(ADD_BLOG_SQL, {blog.blogId, blog.userId, blog.blogName, blog.blogUrl, blog.blogStatus},
+              &written);
+    report(ok, written);
+    return written;
 }
 
-void BlogsSQLAccess::updateBlog(const BloggerBlog& blog) const
+bool BlogsSQLAccess::updateBlog(const BloggerBlog& blog) const
 {
-    db->query(UPDATE_BLOG_SQL, {blog.blogName, blog.userId, blog.blogUrl, blog.blogStatus, blog.blogId});
+    bool written = false;
+    db->query(UPDATE_BLOG_SQL, {blog.blogName, blog.userId, blog.blogUrl, blog.blogStatus, blog.blogId},
+              &written);
+    return written;
 }
 
-void BlogsSQLAccess::deleteBlog(const QString& blogId) const
+bool BlogsSQLAccess::deleteBlog(const QString& blogId) const
 {
-    db->query(DELETE_BLOG_SQL, {blogId});
+    bool written = false;
+    db->query(DELETE_BLOG_SQL, {blogId}, &written);
+    return written;
 }

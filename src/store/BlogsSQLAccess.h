@@ -11,19 +11,21 @@
 class SQLiteDB;
 
 // The BLOGS table: the blogs of every account, keyed by the service's blog id.
+// Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class BlogsSQLAccess
 {
 public:
     BlogsSQLAccess();
     explicit BlogsSQLAccess(SQLiteDB& db);
 
-    std::optional<BloggerBlog> getBlog(const QString& blogId) const;
-    QList<BloggerBlog> listBlogsForUser(const QString& userId) const;
-    // True when it inserted; false when the id was stored already (that row is left as it was).
-    bool addBlogIfNotExists(const BloggerBlog& blog) const;
-    // Also rewrites the owning account.
-    void updateBlog(const BloggerBlog& blog) const;
-    void deleteBlog(const QString& blogId) const;
+    std::optional<BloggerBlog> getBlog(const QString& blogId, bool* ok = nullptr) const;
+    QList<BloggerBlog> listBlogsForUser(const QString& userId, bool* ok = nullptr) const;
+    // True when it inserted; false when the id was stored already (that row is left as it was) or the
+    // store failed (*ok false).
+    bool addBlogIfNotExists(const BloggerBlog& blog, bool* ok = nullptr) const;
+    // Also rewrites the owning account. False when the store failed.
+    bool updateBlog(const BloggerBlog& blog) const;
+    bool deleteBlog(const QString& blogId) const;
 
     static BloggerBlog blogFromRow(const SQLRow& row);
 
@@ -33,4 +35,5 @@ public:
     const QString UPDATE_BLOG_SQL;
     const QString GET_BLOGS_SQL;
     const QString GET_BLOG_SQL;
+    const QString BLOG_EXISTS_SQL;
 };

@@ -9,34 +9,49 @@ CommentsLocalAccessAppService::CommentsLocalAccessAppService(SQLiteDB& database)
 {
 }
 
-QList<BloggerPostComment> CommentsLocalAccessAppService::listAllCommentsForPost(const QString& postId) const
+QList<BloggerPostComment> CommentsLocalAccessAppService::listAllCommentsForPost(const QString& postId,
+                                                                                bool* ok) const
 {
-    return db.listPostComments(postId);
+    return db.listPostComments(postId, ok);
 }
 
-bool CommentsLocalAccessAppService::addOrUpdatePostComment(const BloggerPostComment& comment) const
+bool CommentsLocalAccessAppService::addOrUpdatePostComment(const BloggerPostComment& comment, bool* ok) const
 {
     bool added = false;
-    db.db->transaction([&] {
-        userDb.addUserIfNotExists(comment.author);
-        added = db.addPostCommentIfNotExists(comment);
-        if (!added) {
-            db.updatePostComment(comment);
+    const bool stored = db.db->transaction([&] {
+        bool authorStored = false;
+        userDb.addUserIfNotExists(comment.author, &authorStored);
+        if (!authorStored) {
+            return false;
         }
+        bool read = false;
+        added = db.addPostCommentIfNotExists(comment, &read);
+        return read && (added || db.updatePostComment(comment));
     });
-    return added;
+    if (ok) {
+        *ok = stored;
+    }
+    return stored && added;
 }
 
-void CommentsLocalAccessAppService::deletePostComment(const QString& commentId) const
+bool CommentsLocalAccessAppService::deletePostComment(const QString& commentId) const
 {
-    db.deletePostComment(commentId);
+    return db.deletePostComment(commentId);
 }
 
-void CommentsLocalAccessAppService::deleteAllCommentsForPostWithoutCascade(const QString& postId) const
+bool CommentsLocalAccessAppService::deleteAllCommentsForPostWithoutCascade(const QString& postId) const
 {
-    db.db->transaction([&] {
-        for (const BloggerPostComment& comment : db.listPostComments(postId)) {
-            db.deletePostComment(comment.commentId);
+    return db.db->transaction([&] {
+        bool read = false;
+        const QList<BloggerPostComment> comments = db.listPostComments(postId, &read);
+        if (!read) {
+            return false;
         }
+        for (const BloggerPostComment& comment : comments) {
+            if (!db.deletePostComment(comment.commentId)) {
+                return false;
+            }
+        }
+        return true;
     });
 }

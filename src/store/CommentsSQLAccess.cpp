@@ -1,7 +1,10 @@
 #include "CommentsSQLAccess.h"
 
 #include "common/GoogleDateService.h"
+#include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
+
+#include <array>
 
 namespace {
 
@@ -11,6 +14,92 @@ QString dateText(const std::optional<QDateTime>& date)
         return QString("");
     }
     return GoogleDateService().isoDate(*date);
+}
+
+enum CommentColumn
+{
+    BlogIdColumn,
+    PostIdColumn,
+    CommentIdColumn,
+    PublishDateColumn,
+    ContentColumn,
+    UserIdColumn,
+    UserNameColumn,
+    UserLinkColumn,
+    UserPictureColumn,
+    ColumnCount
+};
+
+const std::array<QString, ColumnCount>& columnNames()
+{
+    static const std::array<QString, ColumnCount> names{
+        QStringLiteral("BlogId"),      QStringLiteral("PostId"),   QStringLiteral("CommentId"),
+        QStringLiteral("PublishDate"), QStringLiteral("Content"),  QStringLiteral("UserId"),
+        QStringLiteral("UserName"),    QStringLiteral("UserLink"), QStringLiteral("UserPicture")};
+    return names;
+}
+
+// One mapping from columns to a comment, whether they come from an SQLRow or straight from the statement:
+// text(column) gives what asString() gives, none for an absent column.
+template <typename Text> BloggerPostComment commentFromColumns(const Text& text)
+{
+    BloggerPostComment comment;
+    comment.author = BloggerUser();
+    if (std::optional<QString> value = text(BlogIdColumn)) {
+        comment.blogId = std::move(*value);
+    }
+    if (std::optional<QString> value = text(PostIdColumn)) {
+        comment.postId = std::move(*value);
+    }
+    if (std::optional<QString> value = text(CommentIdColumn)) {
+        comment.commentId = std::move(*value);
+    }
+    if (const std::optional<QString> value = text(PublishDateColumn)) {
+        comment.publishDate = GoogleDateService().parseDate(*value);
+    }
+    if (std::optional<QString> value = text(ContentColumn)) {
+        comment.content = std::move(*value);
+    }
+    if (std::optional<QString> value = text(UserIdColumn)) {
+        comment.author.userId = std::move(*value);
+    }
+    if (std::optional<QString> value = text(UserNameColumn)) {
+        comment.author.userName = std::move(*value);
+    }
+    if (std::optional<QString> value = text(UserLinkColumn)) {
+        comment.author.userLink = std::move(*value);
+    }
+    if (std::optional<QString> value = text(UserPictureColumn)) {
+        comment.author.userPicture = std::move(*value);
+    }
+    return comment;
+}
+
+// Reads comments off a statement; the columns are looked up by name once, on the first row.
+class CommentReader
+{
+public:
+    BloggerPostComment read(const SQLRowReader& reader)
+    {
+        if (!m_resolved) {
+            for (int column = 0; column < ColumnCount; ++column) {
+                m_fields[column] = reader.field(columnNames()[column]);
+            }
+            m_resolved = true;
+        }
+        return commentFromColumns([&](CommentColumn column) { return reader.string(m_fields[column]); });
+    }
+
+private:
+    std::array<SQLRowReader::Field, ColumnCount> m_fields;
+    bool m_resolved = false;
+};
+
+void report(bool* ok, bool value)
+{
+    if (ok) {
+        *ok = value;
+    }
 }
 
 } // namespace
@@ -26,83 +115,78 @@ CommentsSQLAccess::CommentsSQLAccess(SQLiteDB& db)
                          "WHERE COMMENTS.PostId = ? ORDER BY PublishDate DESC")),
       GET_COMMENT_SQL(QStringLiteral(
           "SELECT * FROM COMMENTS LEFT JOIN USERS ON COMMENTS.AuthorId = USERS.UserId WHERE CommentId = ?")),
-      DELETE_COMMENT_SQL(QStringLiteral("DELETE FROM COMMENTS WHERE CommentId = ?"))
+      DELETE_COMMENT_SQL(QStringLiteral("DELETE FROM COMMENTS WHERE CommentId = ?")),
+      COMMENT_EXISTS_SQL(QStringLiteral("SELECT 1 FROM COMMENTS WHERE CommentId = ? LIMIT 1"))
 {
 }
 
 BloggerPostComment CommentsSQLAccess::commentFromRow(const SQLRow& row)
 {
-    BloggerPostComment comment;
-    comment.author = BloggerUser();
-    if (const SQLColumn* column = row.find(QStringLiteral("BlogId"))) {
-        comment.blogId = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("PostId"))) {
-        comment.postId = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("CommentId"))) {
-        comment.commentId = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("PublishDate"))) {
-        comment.publishDate = GoogleDateService().parseDate(column->asString());
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("Content"))) {
-        comment.content = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("UserId"))) {
-        comment.author.userId = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("UserName"))) {
-        comment.author.userName = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("UserLink"))) {
-        comment.author.userLink = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("UserPicture"))) {
-        comment.author.userPicture = column->asString();
-    }
-    return comment;
+    const auto& names = columnNames();
+    return commentFromColumns([&](CommentColumn column) -> std::optional<QString> {
+        const SQLColumn* value = row.find(names[column]);
+        return value ? std::optional<QString>(value->asString()) : std::nullopt;
+    });
 }
 
-std::optional<BloggerPostComment> CommentsSQLAccess::getPostComment(const QString& commentId) const
+std::optional<BloggerPostComment> CommentsSQLAccess::getPostComment(const QString& commentId, bool* ok) const
 {
-    const QList<SQLRow> rows = db->query(GET_COMMENT_SQL, {commentId});
-    if (rows.isEmpty()) {
-        return std::nullopt;
-    }
-    return commentFromRow(rows.first());
+    std::optional<BloggerPostComment> comment;
+    CommentReader reader;
+    const bool read = db->readRows(GET_COMMENT_SQL, {commentId}, [&](const SQLRowReader& row) {
+        comment = reader.read(row);
+        return false;
+    });
+    report(ok, read);
+    return read ? comment : std::nullopt;
 }
 
-QList<BloggerPostComment> CommentsSQLAccess::listPostComments(const QString& postId) const
+QList<BloggerPostComment> CommentsSQLAccess::listPostComments(const QString& postId, bool* ok) const
 {
-    const QList<SQLRow> rows = db->query(GET_COMMENTS_SQL, {postId});
     QList<BloggerPostComment> comments;
-    comments.reserve(rows.size());
-    for (const SQLRow& row : rows) {
-        comments.append(commentFromRow(row));
-    }
+    CommentReader reader;
+    const bool read = db->readRows(GET_COMMENTS_SQL, {postId}, [&](const SQLRowReader& row) {
+        comments.append(reader.read(row));
+        return true;
+    });
+    report(ok, read);
     return comments;
 }
 
-bool CommentsSQLAccess::addPostCommentIfNotExists(const BloggerPostComment& comment) const
+bool CommentsSQLAccess::addPostCommentIfNotExists(const BloggerPostComment& comment, bool* ok) const
 {
-    if (getPostComment(comment.commentId)) {
+    bool exists = false;
+    const bool read = db->readRows(COMMENT_EXISTS_SQL, {comment.commentId}, [&](const SQLRowReader&) {
+        exists = true;
+        return false;
+    });
+    if (!read || exists) {
+        report(ok, read);
         return false;
     }
     // A new row's score is always 0, whatever the record holds.
+    bool written = false;
     db->query(ADD_COMMENT_SQL,
               {comment.blogId, comment.postId, comment.commentId, comment.author.userId,
-               dateText(comment.publishDate), comment.content, QVariant::fromValue<qint64>(0)});
-    return true;
+               dateText(comment.publishDate), comment.content, QVariant::fromValue<qint64>(0)},
+              &written);
+    report(ok, written);
+    return written;
 }
 
-void CommentsSQLAccess::updatePostComment(const BloggerPostComment& comment) const
+bool CommentsSQLAccess::updatePostComment(const BloggerPostComment& comment) const
 {
-    db->query(UPDATE_COMMENT_SQL, {dateText(comment.publishDate), comment.content,
-                                   QVariant::fromValue<qint64>(comment.sentimentScore), comment.commentId});
+    bool written = false;
+    db->query(UPDATE_COMMENT_SQL,
+              {dateText(comment.publishDate), comment.content,
+               QVariant::fromValue<qint64>(comment.sentimentScore), comment.commentId},
+              &written);
+    return written;
 }
 
-void CommentsSQLAccess::deletePostComment(const QString& commentId) const
+bool CommentsSQLAccess::deletePostComment(const QString& commentId) const
 {
-    db->query(DELETE_COMMENT_SQL, {commentId});
+    bool written = false;
+    db->query(DELETE_COMMENT_SQL, {commentId}, &written);
+    return written;
 }

@@ -1,5 +1,5 @@
-// Build step: writes the template data.db (the four tables, no rows) that start-up copies into a new
-// data folder.
+// Build step: writes the template data.db (the four tables and their indexes, no rows) that start-up
+// copies into a new data folder.
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
 
@@ -27,6 +27,10 @@ int main(int argc, char* argv[])
                                     "('USERS', 'BLOGS', 'POSTS', 'COMMENTS')"))
                 .size() != 4) {
             std::fputs("penhollow_make_template_db: the tables were not created\n", stderr);
+            return 1;
+        }
+        if (db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")).size() != 5) {
+            std::fputs("penhollow_make_template_db: the indexes were not created\n", stderr);
             return 1;
         }
     }

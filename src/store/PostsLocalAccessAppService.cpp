@@ -7,83 +7,98 @@ PostsLocalAccessAppService::PostsLocalAccessAppService() : db() {}
 
 PostsLocalAccessAppService::PostsLocalAccessAppService(SQLiteDB& database) : db(database) {}
 
-QList<BloggerPost> PostsLocalAccessAppService::listFilteredPostsForBlog(const QString& blogId,
-                                                                        PostSortOptions sort,
-                                                                        PostSortOrderOptions order,
-                                                                        PostFilterOptions filter,
-                                                                        const QString& filterText) const
+QList<BloggerPost>
+PostsLocalAccessAppService::listFilteredPostsForBlog(const QString& blogId, PostSortOptions sort,
+                                                     PostSortOrderOptions order, PostFilterOptions filter,
+                                                     const QString& filterText, bool* ok) const
 {
-    return db.listBlogPosts(blogId, sort, order, filter, filterText);
+    return db.listBlogPosts(blogId, sort, order, filter, filterText, ok);
 }
 
-QList<BloggerPost> PostsLocalAccessAppService::listAllPostsforBlog(const QString& blogId) const
+QList<BloggerPost> PostsLocalAccessAppService::listAllPostsforBlog(const QString& blogId, bool* ok) const
 {
-    return db.listAllBlogPosts(blogId);
+    return db.listAllBlogPosts(blogId, ok);
 }
 
-std::optional<BloggerPost> PostsLocalAccessAppService::getPost(const QString& postId) const
+std::optional<BloggerPost> PostsLocalAccessAppService::getPost(const QString& postId, bool* ok) const
 {
-    return db.getBlogPost(postId);
+    return db.getBlogPost(postId, ok);
 }
 
-std::optional<BloggerPost> PostsLocalAccessAppService::getOfflinePostForPost(const QString& postId) const
+std::optional<BloggerPost> PostsLocalAccessAppService::getOfflinePostForPost(const QString& postId,
+                                                                             bool* ok) const
 {
-    return db.getOfflineBlogPost(postId);
+    return db.getOfflineBlogPost(postId, ok);
 }
 
-bool PostsLocalAccessAppService::addOrUpdatePost(const BloggerPost& post) const
+bool PostsLocalAccessAppService::addOrUpdatePost(const BloggerPost& post, bool* ok) const
 {
     // One transaction: two callers storing the same new post cannot both insert it.
     bool added = false;
-    db.db->transaction([&] {
-        added = db.addBlogPostIfNotExists(post);
-        if (!added) {
-            db.updateBlogPost(post);
-        }
+    const bool stored = db.db->transaction([&] {
+        bool read = false;
+        added = db.addBlogPostIfNotExists(post, &read);
+        return read && (added || db.updateBlogPost(post));
     });
-    return added;
+    if (ok) {
+        *ok = stored;
+    }
+    return stored && added;
 }
 
-QList<bool> PostsLocalAccessAppService::addOrUpdatePosts(const QList<BloggerPost>& posts) const
+QList<bool> PostsLocalAccessAppService::addOrUpdatePosts(const QList<BloggerPost>& posts, bool* ok) const
 {
     QList<bool> answers;
     answers.reserve(posts.size());
-    db.db->transaction([&] {
+    const bool stored = db.db->transaction([&] {
         for (const BloggerPost& post : posts) {
-            answers.append(addOrUpdatePost(post));
+            bool postStored = false;
+            answers.append(addOrUpdatePost(post, &postStored));
+            if (!postStored) {
+                return false;
+            }
         }
+        return true;
     });
-    return answers;
+    if (ok) {
+        *ok = stored;
+    }
+    return stored ? answers : QList<bool>();
 }
 
-void PostsLocalAccessAppService::updatePostStatus(const QString& postId, PostStatus status) const
+bool PostsLocalAccessAppService::updatePostStatus(const QString& postId, PostStatus status) const
 {
     // Only status and area change: the stored texts of the row are not written again.
-    db.db->transaction([&] {
-        const std::optional<BloggerPost> post = db.getBlogPost(postId);
-        if (post) {
-            db.updateBlogPostStatus(post->internalId, status);
-        }
+    return db.db->transaction([&] {
+        bool read = false;
+        const std::optional<std::int64_t> id = db.firstRowIdOfPost(postId, &read);
+        return read && (!id || db.updateBlogPostStatus(*id, status));
     });
 }
 
-void PostsLocalAccessAppService::deleteBlogPost(const QString& postId, bool cascade) const
+bool PostsLocalAccessAppService::deleteBlogPost(const QString& postId, bool cascade) const
 {
-    db.db->transaction([&] {
-        db.deleteBlogPost(postId);
-        if (cascade) {
-            CommentsLocalAccessAppService(*db.db).deleteAllCommentsForPostWithoutCascade(postId);
-        }
+    return db.db->transaction([&] {
+        return db.deleteBlogPost(postId) &&
+               (!cascade ||
+                CommentsLocalAccessAppService(*db.db).deleteAllCommentsForPostWithoutCascade(postId));
     });
 }
 
-void PostsLocalAccessAppService::deleteAllPostsForBlogWithoutCascade(const QString& blogId) const
+bool PostsLocalAccessAppService::deleteAllPostsForBlogWithoutCascade(const QString& blogId) const
 {
     // By row id: a post of another blog that carries the same post id stays.
-    db.db->transaction([&] {
-        const QList<BloggerPost> posts = db.listAllBlogPosts(blogId);
-        for (const BloggerPost& post : posts) {
-            db.deleteBlogPostById(post.internalId);
+    return db.db->transaction([&] {
+        bool read = false;
+        const QList<BloggerPost> posts = db.listAllBlogPosts(blogId, &read);
+        if (!read) {
+            return false;
         }
+        for (const BloggerPost& post : posts) {
+            if (!db.deleteBlogPostById(post.internalId)) {
+                return false;
+            }
+        }
+        return true;
     });
 }

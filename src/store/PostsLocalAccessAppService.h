@@ -11,7 +11,9 @@
 
 class SQLiteDB;
 
-// The local post store as the rest of the application sees it.
+// The local post store as the rest of the application sees it. Each change runs as one transaction:
+// when it cannot begin, or a step fails, nothing of it is stored and the operation says so (false, or
+// *ok false). A failed read is never taken for an absent post.
 class PostsLocalAccessAppService
 {
 public:
@@ -20,18 +22,21 @@ public:
 
     QList<BloggerPost> listFilteredPostsForBlog(const QString& blogId, PostSortOptions sort,
                                                 PostSortOrderOptions order, PostFilterOptions filter,
-                                                const QString& filterText) const;
-    QList<BloggerPost> listAllPostsforBlog(const QString& blogId) const;
-    std::optional<BloggerPost> getPost(const QString& postId) const;
-    std::optional<BloggerPost> getOfflinePostForPost(const QString& postId) const;
-    // True when the post was new and inserted, false when the stored row was updated.
-    bool addOrUpdatePost(const BloggerPost& post) const;
-    // The same for many posts, written with one commit; the answers in the order of the posts.
-    QList<bool> addOrUpdatePosts(const QList<BloggerPost>& posts) const;
-    void updatePostStatus(const QString& postId, PostStatus status) const;
-    void deleteBlogPost(const QString& postId, bool cascade) const;
+                                                const QString& filterText, bool* ok = nullptr) const;
+    QList<BloggerPost> listAllPostsforBlog(const QString& blogId, bool* ok = nullptr) const;
+    std::optional<BloggerPost> getPost(const QString& postId, bool* ok = nullptr) const;
+    std::optional<BloggerPost> getOfflinePostForPost(const QString& postId, bool* ok = nullptr) const;
+    // True when the post was new and inserted, false when the stored row was updated or nothing was
+    // stored (*ok false).
+    bool addOrUpdatePost(const BloggerPost& post, bool* ok = nullptr) const;
+    // The same for many posts, written with one commit; the answers in the order of the posts. When any
+    // of them fails nothing is stored: the answers are empty and *ok is false.
+    QList<bool> addOrUpdatePosts(const QList<BloggerPost>& posts, bool* ok = nullptr) const;
+    // An unknown post id changes nothing and is no failure.
+    bool updatePostStatus(const QString& postId, PostStatus status) const;
+    bool deleteBlogPost(const QString& postId, bool cascade) const;
     // Leaves the comments of those posts in place.
-    void deleteAllPostsForBlogWithoutCascade(const QString& blogId) const;
+    bool deleteAllPostsForBlogWithoutCascade(const QString& blogId) const;
 
     PostsSQLAccess db;
 };

@@ -3,7 +3,10 @@
 #include "common/GoogleDateService.h"
 #include "common/StringServices.h"
 #include "model/PostAreaAndStatusConverter.h"
+#include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
+
+#include <array>
 
 namespace {
 
@@ -23,6 +26,114 @@ QString labelsText(const QStringList& labels)
         text += QLatin1Char(',');
     }
     return text;
+}
+
+enum PostColumn
+{
+    IdColumn,
+    BlogIdColumn,
+    PostIdColumn,
+    PublishDateColumn,
+    UpdatedDateColumn,
+    TitleColumn,
+    ContentColumn,
+    ContentPreviewColumn,
+    LabelsColumn,
+    CommentsCountColumn,
+    PostUrlColumn,
+    OfflineForPostWithIdColumn,
+    PostStatusColumn,
+    ColumnCount
+};
+
+const std::array<QString, ColumnCount>& columnNames()
+{
+    static const std::array<QString, ColumnCount> names{
+        QStringLiteral("Id"),          QStringLiteral("BlogId"),
+        QStringLiteral("PostId"),      QStringLiteral("PublishDate"),
+        QStringLiteral("UpdatedDate"), QStringLiteral("Title"),
+        QStringLiteral("Content"),     QStringLiteral("ContentPreview"),
+        QStringLiteral("Labels"),      QStringLiteral("CommentsCount"),
+        QStringLiteral("PostUrl"),     QStringLiteral("OfflineForPostWithId"),
+        QStringLiteral("PostStatus")};
+    return names;
+}
+
+// One mapping from columns to a post, whether they come from an SQLRow or straight from the statement:
+// text(column) and integer(column) give what asString() and asInt() give, none for an absent column.
+template <typename Text, typename Integer>
+BloggerPost postFromColumns(const Text& text, const Integer& integer)
+{
+    BloggerPost post;
+    const GoogleDateService dates;
+    if (const std::optional<std::int64_t> value = integer(IdColumn)) {
+        post.internalId = *value;
+    }
+    if (std::optional<QString> value = text(BlogIdColumn)) {
+        post.blogId = std::move(*value);
+    }
+    if (std::optional<QString> value = text(PostIdColumn)) {
+        post.postId = std::move(*value);
+    }
+    if (const std::optional<QString> value = text(PublishDateColumn)) {
+        post.publishDate = dates.parseDate(*value);
+    }
+    if (const std::optional<QString> value = text(UpdatedDateColumn)) {
+        post.updatedDate = dates.parseDate(*value);
+    }
+    if (std::optional<QString> value = text(TitleColumn)) {
+        post.title = std::move(*value);
+    }
+    if (std::optional<QString> value = text(ContentColumn)) {
+        post.content = std::move(*value);
+    }
+    if (std::optional<QString> value = text(ContentPreviewColumn)) {
+        post.contentPreview = std::move(*value);
+    }
+    if (const std::optional<QString> value = text(LabelsColumn)) {
+        post.labels = value->split(QLatin1Char(','), Qt::SkipEmptyParts);
+    }
+    if (const std::optional<std::int64_t> value = integer(CommentsCountColumn)) {
+        post.commentsCount = *value;
+    }
+    if (std::optional<QString> value = text(PostUrlColumn)) {
+        post.url = std::move(*value);
+    }
+    if (std::optional<QString> value = text(OfflineForPostWithIdColumn)) {
+        post.offlineForPostWithId = std::move(*value);
+    }
+    if (const std::optional<QString> value = text(PostStatusColumn)) {
+        post.postStatus = PostAreaAndStatusConverter().statusFromString(*value);
+    }
+    return post;
+}
+
+// Reads posts off a statement; the columns are looked up by name once, on the first row.
+class PostReader
+{
+public:
+    BloggerPost read(const SQLRowReader& reader)
+    {
+        if (!m_resolved) {
+            for (int column = 0; column < ColumnCount; ++column) {
+                m_fields[column] = reader.field(columnNames()[column]);
+            }
+            m_resolved = true;
+        }
+        return postFromColumns([&](PostColumn column) { return reader.string(m_fields[column]); },
+                               [&](PostColumn column) { return reader.integer(m_fields[column]); });
+    }
+
+private:
+    std::array<SQLRowReader::Field, ColumnCount> m_fields;
+    bool m_resolved = false;
+};
+
+void report(bool* ok, bool value)
+{
+    if (ok) {
+        *ok = value;
+    }
 }
 
 } // namespace
@@ -46,141 +157,142 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
           "SELECT * FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? ORDER BY {ORDER_BY} {ORDER}")),
       GET_ALL_POSTS_SQL(QStringLiteral("SELECT * FROM POSTS WHERE BlogId = ?")),
       DELETE_POST_SQL(QStringLiteral("DELETE FROM POSTS WHERE PostId = ?")),
-      DELETE_POST_ID_SQL(QStringLiteral("DELETE FROM POSTS WHERE Id = ?"))
+      DELETE_POST_ID_SQL(QStringLiteral("DELETE FROM POSTS WHERE Id = ?")),
+      GET_POST_ROW_ID_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE PostId = ? ORDER BY Id LIMIT 1"))
 {
 }
 
-std::optional<BloggerPost> PostsSQLAccess::firstPost(const QList<SQLRow>& rows) const
+std::optional<BloggerPost> PostsSQLAccess::firstPost(const QString& sql, const QVariantList& parameters,
+                                                     bool* ok) const
 {
-    if (rows.isEmpty()) {
-        return std::nullopt;
-    }
-    return blogPostFromRow(rows.first());
+    std::optional<BloggerPost> post;
+    PostReader reader;
+    const bool read = db->readRows(sql, parameters, [&](const SQLRowReader& row) {
+        post = reader.read(row);
+        return false;
+    });
+    report(ok, read);
+    return read ? post : std::nullopt;
 }
 
-std::optional<BloggerPost> PostsSQLAccess::getBlogPost(const QString& postId) const
+QList<BloggerPost> PostsSQLAccess::posts(const QString& sql, const QVariantList& parameters, bool* ok) const
 {
-    return firstPost(db->query(GET_POST_SQL, {postId}));
+    QList<BloggerPost> result;
+    PostReader reader;
+    const bool read = db->readRows(sql, parameters, [&](const SQLRowReader& row) {
+        result.append(reader.read(row));
+        return true;
+    });
+    report(ok, read);
+    return result;
 }
 
-std::optional<BloggerPost> PostsSQLAccess::getOfflineBlogPost(const QString& postId) const
+std::optional<BloggerPost> PostsSQLAccess::getBlogPost(const QString& postId, bool* ok) const
 {
-    return firstPost(db->query(GET_OFFLINE_POST_SQL, {postId}));
+    return firstPost(GET_POST_SQL, {postId}, ok);
 }
 
-std::optional<BloggerPost> PostsSQLAccess::getBlogPostById(std::int64_t id) const
+std::optional<BloggerPost> PostsSQLAccess::getOfflineBlogPost(const QString& postId, bool* ok) const
 {
-    return firstPost(db->query(GET_POST_ID_SQL, {QVariant::fromValue<qint64>(id)}));
+    return firstPost(GET_OFFLINE_POST_SQL, {postId}, ok);
+}
+
+std::optional<BloggerPost> PostsSQLAccess::getBlogPostById(std::int64_t id, bool* ok) const
+{
+    return firstPost(GET_POST_ID_SQL, {QVariant::fromValue<qint64>(id)}, ok);
 }
 
 QList<BloggerPost> PostsSQLAccess::listBlogPosts(const QString& blogId, PostSortOptions sort,
                                                  PostSortOrderOptions order, PostFilterOptions filter,
-                                                 const QString& filterText) const
+                                                 const QString& filterText, bool* ok) const
 {
     QString sql = GET_POSTS_SQL;
     sql.replace(QStringLiteral("{ORDER_BY}"), rawValue(sort));
     sql.replace(QStringLiteral("{ORDER}"), rawValue(order));
     sql.replace(QStringLiteral("{FILTER_BY}"), rawValue(filter));
-    const QList<SQLRow> rows = db->query(sql, {blogId, filterText});
-    QList<BloggerPost> posts;
-    posts.reserve(rows.size());
-    for (const SQLRow& row : rows) {
-        posts.append(blogPostFromRow(row));
-    }
-    return posts;
+    return posts(sql, {blogId, filterText}, ok);
 }
 
-QList<BloggerPost> PostsSQLAccess::listAllBlogPosts(const QString& blogId) const
+QList<BloggerPost> PostsSQLAccess::listAllBlogPosts(const QString& blogId, bool* ok) const
 {
-    const QList<SQLRow> rows = db->query(GET_ALL_POSTS_SQL, {blogId});
-    QList<BloggerPost> posts;
-    posts.reserve(rows.size());
-    for (const SQLRow& row : rows) {
-        posts.append(blogPostFromRow(row));
-    }
-    return posts;
+    return posts(GET_ALL_POSTS_SQL, {blogId}, ok);
 }
 
-bool PostsSQLAccess::addBlogPostIfNotExists(const BloggerPost& post) const
+std::optional<std::int64_t> PostsSQLAccess::firstRowIdOfPost(const QString& postId, bool* ok) const
 {
-    if (getBlogPost(post.postId)) {
+    std::optional<std::int64_t> id;
+    const bool read = db->readRows(GET_POST_ROW_ID_SQL, {postId}, [&](const SQLRowReader& row) {
+        id = row.integer(row.field(QStringLiteral("Id")));
+        return false;
+    });
+    report(ok, read);
+    return read ? id : std::nullopt;
+}
+
+bool PostsSQLAccess::addBlogPostIfNotExists(const BloggerPost& post, bool* ok) const
+{
+    bool read = false;
+    const bool exists = firstRowIdOfPost(post.postId, &read).has_value();
+    if (!read || exists) {
+        report(ok, read);
         return false;
     }
+    bool written = false;
     db->query(ADD_POST_SQL,
               {post.blogId, post.postId, dateText(post.publishDate), dateText(post.updatedDate), post.title,
                post.content, StringServices().postPreview(post.content), labelsText(post.labels),
                QVariant::fromValue<qint64>(post.commentsCount), post.url, rawValue(post.postStatus),
-               rawValue(post.area()), post.offlineForPostWithId});
-    return true;
+               rawValue(post.area()), post.offlineForPostWithId},
+              &written);
+    report(ok, written);
+    return written;
 }
 
-void PostsSQLAccess::updateBlogPost(const BloggerPost& post) const
+bool PostsSQLAccess::updateBlogPost(const BloggerPost& post) const
 {
+    bool written = false;
     db->query(UPDATE_POST_SQL,
               {dateText(post.publishDate), dateText(post.updatedDate), post.title, post.content,
                StringServices().postPreview(post.content), labelsText(post.labels),
                QVariant::fromValue<qint64>(post.commentsCount), post.url, rawValue(post.postStatus),
-               rawValue(post.area()), post.offlineForPostWithId, post.postId});
+               rawValue(post.area()), post.offlineForPostWithId, post.postId},
+              &written);
+    return written;
 }
 
-void PostsSQLAccess::updateBlogPostStatus(std::int64_t id, PostStatus status) const
+bool PostsSQLAccess::updateBlogPostStatus(std::int64_t id, PostStatus status) const
 {
     const PostArea area = PostAreaAndStatusConverter().areaForStatus(status);
-    db->query(UPDATE_POST_STATUS_SQL, {rawValue(status), rawValue(area), QVariant::fromValue<qint64>(id)});
+    bool written = false;
+    db->query(UPDATE_POST_STATUS_SQL, {rawValue(status), rawValue(area), QVariant::fromValue<qint64>(id)},
+              &written);
+    return written;
 }
 
-void PostsSQLAccess::deleteBlogPost(const QString& postId) const
+bool PostsSQLAccess::deleteBlogPost(const QString& postId) const
 {
-    db->query(DELETE_POST_SQL, {postId});
+    bool written = false;
+    db->query(DELETE_POST_SQL, {postId}, &written);
+    return written;
 }
 
-void PostsSQLAccess::deleteBlogPostById(std::int64_t id) const
+bool PostsSQLAccess::deleteBlogPostById(std::int64_t id) const
 {
-    db->query(DELETE_POST_ID_SQL, {QVariant::fromValue<qint64>(id)});
+    bool written = false;
+    db->query(DELETE_POST_ID_SQL, {QVariant::fromValue<qint64>(id)}, &written);
+    return written;
 }
 
 BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
 {
-    BloggerPost post;
-    const GoogleDateService dates;
-    if (const SQLColumn* column = row.find(QStringLiteral("Id"))) {
-        post.internalId = column->asInt();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("BlogId"))) {
-        post.blogId = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("PostId"))) {
-        post.postId = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("PublishDate"))) {
-        post.publishDate = dates.parseDate(column->asString());
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("UpdatedDate"))) {
-        post.updatedDate = dates.parseDate(column->asString());
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("Title"))) {
-        post.title = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("Content"))) {
-        post.content = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("ContentPreview"))) {
-        post.contentPreview = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("Labels"))) {
-        post.labels = column->asString().split(QLatin1Char(','), Qt::SkipEmptyParts);
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("CommentsCount"))) {
-        post.commentsCount = column->asInt();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("PostUrl"))) {
-        post.url = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("OfflineForPostWithId"))) {
-        post.offlineForPostWithId = column->asString();
-    }
-    if (const SQLColumn* column = row.find(QStringLiteral("PostStatus"))) {
-        post.postStatus = PostAreaAndStatusConverter().statusFromString(column->asString());
-    }
-    return post;
+    const auto& names = columnNames();
+    return postFromColumns(
+        [&](PostColumn column) -> std::optional<QString> {
+            const SQLColumn* value = row.find(names[column]);
+            return value ? std::optional<QString>(value->asString()) : std::nullopt;
+        },
+        [&](PostColumn column) -> std::optional<std::int64_t> {
+            const SQLColumn* value = row.find(names[column]);
+            return value ? std::optional<std::int64_t>(value->asInt()) : std::nullopt;
+        });
 }

@@ -11,30 +11,37 @@
 #include <optional>
 
 class SQLiteDB;
+class SQLRowReader;
 
 // The POSTS table: posts of every blog, keyed by the service's post id.
+// Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class PostsSQLAccess
 {
 public:
     PostsSQLAccess();
     explicit PostsSQLAccess(SQLiteDB& db);
 
-    std::optional<BloggerPost> getBlogPost(const QString& postId) const;
+    // The first row (lowest row id) with that post id.
+    std::optional<BloggerPost> getBlogPost(const QString& postId, bool* ok = nullptr) const;
     // The synced copy of the published post with that id.
-    std::optional<BloggerPost> getOfflineBlogPost(const QString& postId) const;
-    std::optional<BloggerPost> getBlogPostById(std::int64_t id) const;
+    std::optional<BloggerPost> getOfflineBlogPost(const QString& postId, bool* ok = nullptr) const;
+    std::optional<BloggerPost> getBlogPostById(std::int64_t id, bool* ok = nullptr) const;
     // The blog's posts whose filter column holds exactly filterText, in the requested order.
     QList<BloggerPost> listBlogPosts(const QString& blogId, PostSortOptions sort, PostSortOrderOptions order,
-                                     PostFilterOptions filter, const QString& filterText) const;
-    QList<BloggerPost> listAllBlogPosts(const QString& blogId) const;
-    // True when it inserted, false when a row with the post id was there already (nothing written).
-    bool addBlogPostIfNotExists(const BloggerPost& post) const;
-    // Every column but Id and BlogId of the rows with the post id.
-    void updateBlogPost(const BloggerPost& post) const;
+                                     PostFilterOptions filter, const QString& filterText,
+                                     bool* ok = nullptr) const;
+    QList<BloggerPost> listAllBlogPosts(const QString& blogId, bool* ok = nullptr) const;
+    // True when it inserted, false when a row with the post id was there already (nothing written) or
+    // the store failed (then *ok is false and nothing is written).
+    bool addBlogPostIfNotExists(const BloggerPost& post, bool* ok = nullptr) const;
+    // Every column but Id and BlogId of the rows with the post id. False when the store failed.
+    bool updateBlogPost(const BloggerPost& post) const;
     // Only the status and the area that follows from it, of the one row with that row id.
-    void updateBlogPostStatus(std::int64_t id, PostStatus status) const;
-    void deleteBlogPost(const QString& postId) const;
-    void deleteBlogPostById(std::int64_t id) const;
+    bool updateBlogPostStatus(std::int64_t id, PostStatus status) const;
+    bool deleteBlogPost(const QString& postId) const;
+    bool deleteBlogPostById(std::int64_t id) const;
+    // The row id of the first row with the post id; none when there is none or the store failed.
+    std::optional<std::int64_t> firstRowIdOfPost(const QString& postId, bool* ok = nullptr) const;
 
     BloggerPost blogPostFromRow(const SQLRow& row) const;
 
@@ -49,7 +56,9 @@ public:
     const QString GET_ALL_POSTS_SQL;
     const QString DELETE_POST_SQL;
     const QString DELETE_POST_ID_SQL;
+    const QString GET_POST_ROW_ID_SQL;
 
 private:
-    std::optional<BloggerPost> firstPost(const QList<SQLRow>& rows) const;
+    std::optional<BloggerPost> firstPost(const QString& sql, const QVariantList& parameters, bool* ok) const;
+    QList<BloggerPost> posts(const QString& sql, const QVariantList& parameters, bool* ok) const;
 };

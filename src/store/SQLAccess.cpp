@@ -23,6 +23,16 @@ SQLAccess::SQLAccess(SQLiteDB& db)
           "(50),PostId "
           "VARCHAR (50),CommentId VARCHAR (50),AuthorId VARCHAR (50),PublishDate VARCHAR (50),Content "
           "TEXT,SentimentScore INT);")),
+      CREATE_USERS_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS USERS_UserId_Index ON USERS (UserId);")),
+      CREATE_BLOGS_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS BLOGS_BlogId_Index ON BLOGS (BlogId);")),
+      CREATE_POSTS_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_PostId_Index ON POSTS (PostId);")),
+      CREATE_COMMENTS_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS COMMENTS_CommentId_Index ON COMMENTS (CommentId);")),
+      CREATE_COMMENTS_POST_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS COMMENTS_PostId_Index ON COMMENTS (PostId);")),
       DROP_USERS(QStringLiteral("DROP TABLE IF EXISTS USERS;")),
       DROP_BLOGS(QStringLiteral("DROP TABLE IF EXISTS BLOGS;")),
       DROP_POSTS(QStringLiteral("DROP TABLE IF EXISTS POSTS;")),
@@ -36,4 +46,9 @@ void SQLAccess::createDababaseStructure()
     db->query(CREATE_BLOGS_TABLE_SQL);
     db->query(CREATE_POSTS_TABLE_SQL);
     db->query(CREATE_COMMENTS_TABLE_SQL);
+    db->query(CREATE_USERS_INDEX_SQL);
+    db->query(CREATE_BLOGS_INDEX_SQL);
+    db->query(CREATE_POSTS_INDEX_SQL);
+    db->query(CREATE_COMMENTS_INDEX_SQL);
+    db->query(CREATE_COMMENTS_POST_INDEX_SQL);
 }

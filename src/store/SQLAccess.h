@@ -4,8 +4,9 @@
 
 class SQLiteDB;
 
-// Owner of the local database structure: the USERS, BLOGS, POSTS and COMMENTS tables.
-// The statement texts are what existing data.db files were made with: never change them.
+// Owner of the local database structure: the USERS, BLOGS, POSTS and COMMENTS tables and the indexes
+// on the columns that records are looked up by. The table statement texts are what existing data.db
+// files were made with: never change them.
 class SQLAccess
 {
 public:
@@ -13,7 +14,8 @@ public:
     SQLAccess();
     explicit SQLAccess(SQLiteDB& db);
 
-    // Creates whichever of the four tables is missing; existing tables stay as they are.
+    // Creates whichever of the four tables and their indexes is missing; existing tables stay as they are.
+    // Databases made before the indexes existed get them here, at start.
     void createDababaseStructure();
 
     SQLiteDB* db;
@@ -21,6 +23,13 @@ public:
     const QString CREATE_BLOGS_TABLE_SQL;
     const QString CREATE_POSTS_TABLE_SQL;
     const QString CREATE_COMMENTS_TABLE_SQL;
+    // Not unique: a database may already hold a record id twice, and every look-up keeps its rows and
+    // their order (equal keys stay in row id order).
+    const QString CREATE_USERS_INDEX_SQL;
+    const QString CREATE_BLOGS_INDEX_SQL;
+    const QString CREATE_POSTS_INDEX_SQL;
+    const QString CREATE_COMMENTS_INDEX_SQL;
+    const QString CREATE_COMMENTS_POST_INDEX_SQL;
     const QString DROP_USERS;
     const QString DROP_BLOGS;
     const QString DROP_POSTS;

@@ -1,7 +1,5 @@
 #include "SQLiteDB.h"
 
-#include "common/LocalTime.h"
-#include "common/StringExtensions.h"
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/UserDefaults.h"
@@ -9,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <sqlite3.h>
@@ -75,56 +72,6 @@ QString printedList(const QVariantList& values)
         parts << printedValue(value);
     }
     return QLatin1Char('[') + parts.join(QStringLiteral(", ")) + QLatin1Char(']');
-}
-
-// Date text as SQLite and this class write it: the date, then optionally the time, in local time.
-std::optional<QDateTime> localDateFromText(const QString& text)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^\s*(\d{1,4})-(\d{1,2})-(\d{1,2})(?:\s*(\d{1,2}):(\d{1,2}):(\d{1,2}))?)"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch()) {
-        return std::nullopt;
-    }
-    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
-    QTime time(0, 0, 0);
-    if (match.hasCaptured(4)) {
-        time = QTime(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
-    }
-    return LocalTime::fromWallClock(date, time);
-}
-
-const QStringList& integerTypeNames()
-{
-    static const QStringList names{"BIGINT", "BIT",     "BOOL",      "BOOLEAN",  "INT",    "INT2",
-                                   "INT8",   "INTEGER", "MEDIUMINT", "SMALLINT", "TINYINT"};
-    return names;
-}
-
-const QStringList& floatTypeNames()
-{
-    static const QStringList names{"DECIMAL", "DOUBLE", "DOUBLE PRECISION", "FLOAT", "NUMERIC", "REAL"};
-    return names;
-}
-
-const QStringList& textTypeNames()
-{
-    static const QStringList names{
-        "CHAR", "CHARACTER", "CLOB",    "NATIONAL VARYING CHARACTER", "NATIVE CHARACTER", "NCHAR", "NVARCHAR",
-        "TEXT", "VARCHAR",   "VARIANT", "VARYING CHARACTER"};
-    return names;
-}
-
-const QStringList& blobTypeNames()
-{
-    static const QStringList names{"BINARY", "BLOB", "VARBINARY"};
-    return names;
-}
-
-const QStringList& dateTypeNames()
-{
-    static const QStringList names{"DATE", "DATETIME", "TIME", "TIMESTAMP"};
-    return names;
 }
 
 } // namespace
@@ -205,8 +152,7 @@ SQLiteDB::~SQLiteDB()
 {
     m_queue.sync([this] {
         if (m_db) {
-            sqlite3_close(m_db);
-            m_db = nullptr;
+            closeConnection();
         }
     });
     SQLiteDB* self = this;
@@ -238,12 +184,12 @@ std::int64_t SQLiteDB::execute(const QString& sql, const QVariantList& parameter
 
 QList<SQLRow> SQLiteDB::query(const QString& sql)
 {
-    return queryImpl(sql, nullptr);
+    return queryImpl(sql, nullptr, nullptr);
 }
 
 QList<SQLRow> SQLiteDB::query(const QString& sql, const QVariantList& parameters)
 {
-    return queryImpl(sql, &parameters);
+    return queryImpl(sql, &parameters, nullptr);
 }
 
 std::int64_t SQLiteDB::executeImpl(const QString& sql, const QVariantList* parameters)
@@ -253,42 +199,86 @@ std::int64_t SQLiteDB::executeImpl(const QString& sql, const QVariantList* param
         if (!statement) {
             return 0;
         }
-        return stepAndCount(statement, sql);
+        const std::int64_t result = stepAndCount(statement, sql);
+        m_statements.giveBack(sql, statement);
+        return result;
     });
 }
 
-QList<SQLRow> SQLiteDB::queryImpl(const QString& sql, const QVariantList* parameters)
+QList<SQLRow> SQLiteDB::query(const QString& sql, const QVariantList& parameters, bool* ok)
 {
-    return m_queue.sync([&]() -> QList<SQLRow> {
+    return queryImpl(sql, &parameters, ok);
+}
+
+QList<SQLRow> SQLiteDB::queryImpl(const QString& sql, const QVariantList* parameters, bool* ok)
+{
+    QList<SQLRow> rows;
+    const bool read = readRowsImpl(sql, parameters, [&rows](const SQLRowReader& reader) {
+        rows.append(reader.row());
+        return true;
+    });
+    if (ok) {
+        *ok = read;
+    }
+    return rows;
+}
+
+bool SQLiteDB::readRows(const QString& sql, const QVariantList& parameters,
+                        const std::function<bool(const SQLRowReader&)>& onRow)
+{
+    return readRowsImpl(sql, &parameters, onRow);
+}
+
+bool SQLiteDB::readRowsImpl(const QString& sql, const QVariantList* parameters,
+                            const std::function<bool(const SQLRowReader&)>& onRow)
+{
+    return m_queue.sync([&]() -> bool {
         sqlite3_stmt* statement = prepareAndBind(sql, parameters);
         if (!statement) {
-            return {};
+            return false;
         }
-        return collectRows(statement, sql);
+        // Names and type codes come from the first row.
+        std::optional<SQLRowReader> reader;
+        int stepped = sqlite3_step(statement);
+        while (stepped == SQLITE_ROW) {
+            if (!reader) {
+                reader.emplace(statement);
+            }
+            if (!onRow(*reader)) {
+                stepped = SQLITE_DONE;
+                break;
+            }
+            stepped = sqlite3_step(statement);
+        }
+        const bool succeeded = stepped == SQLITE_DONE;
+        if (!succeeded) {
+            ++m_statementFailures;
+            printLine(QStringLiteral("SQLiteDB - failed to execute SQL: ") + sql +
+                      QStringLiteral(", Error: ") + errorMessage());
+        }
+        m_statements.giveBack(sql, statement);
+        return succeeded;
     });
 }
 
 sqlite3_stmt* SQLiteDB::prepareAndBind(const QString& sql, const QVariantList* parameters)
 {
-    sqlite3_stmt* statement = nullptr;
-    const QByteArray text = sql.toUtf8();
-    // Only the first statement of the text is compiled.
-    const int prepared =
-        m_db ? sqlite3_prepare_v2(m_db, text.constData(), -1, &statement, nullptr) : SQLITE_MISUSE;
-    if (prepared != SQLITE_OK) {
-        const QString message = errorMessage();
-        sqlite3_finalize(statement);
+    int prepared = SQLITE_OK;
+    sqlite3_stmt* statement = m_statements.take(m_db, sql, &prepared);
+    if (!statement) {
+        ++m_statementFailures;
         printLine(QStringLiteral("SQLiteDB - failed to prepare SQL: ") + sql + QStringLiteral(", Error: ") +
-                  message);
+                  errorMessage());
         return nullptr;
     }
     if (!parameters) {
         return statement;
     }
     if (sqlite3_bind_parameter_count(statement) != parameters->size()) {
+        ++m_statementFailures;
         printLine(QStringLiteral("SQLiteDB - failed to bind parameters, counts did not match. SQL: ") + sql +
                   QStringLiteral(", Parameters: ") + printedList(*parameters));
-        sqlite3_finalize(statement);
+        m_statements.giveBack(sql, statement);
         return nullptr;
     }
     for (int i = 1; i <= parameters->size(); ++i) {
@@ -318,8 +308,9 @@ sqlite3_stmt* SQLiteDB::prepareAndBind(const QString& sql, const QVariantList* p
             result = sqlite3_bind_null(statement, i);
         }
         if (result != SQLITE_OK) {
+            ++m_statementFailures;
             const QString message = errorMessage();
-            sqlite3_finalize(statement);
+            m_statements.giveBack(sql, statement);
             printLine(QStringLiteral("SQLiteDB - failed to bind for SQL: ") + sql +
                       QStringLiteral(", Parameters: ") + printedList(*parameters) +
                       QStringLiteral(", Index: ") + QString::number(i) + QStringLiteral(" Error: ") +
@@ -334,158 +325,73 @@ std::int64_t SQLiteDB::stepAndCount(sqlite3_stmt* statement, const QString& sql)
 {
     const int stepped = sqlite3_step(statement);
     if (stepped != SQLITE_OK && stepped != SQLITE_DONE) {
-        const QString message = errorMessage();
-        sqlite3_finalize(statement);
-        printLine(QStringLiteral("SQLiteDB - failed to execute SQL: ") + sql + QStringLiteral(", Error: ") +
-                  message);
-        return 0;
-    }
-    std::int64_t result = 1;
-    const QString upper = sql.toUpper();
-    if (upper.startsWith(QLatin1String("INSERT "))) {
-        result = sqlite3_last_insert_rowid(m_db);
-    } else if (upper.startsWith(QLatin1String("DELETE")) || upper.startsWith(QLatin1String("UPDATE"))) {
-        const std::int64_t changes = sqlite3_changes64(m_db);
-        result = changes == 0 ? 1 : changes;
-    }
-    sqlite3_finalize(statement);
-    return result;
-}
-
-QList<SQLRow> SQLiteDB::collectRows(sqlite3_stmt* statement, const QString& sql)
-{
-    QList<SQLRow> rows;
-    QStringList names;
-    QList<std::int32_t> codes;
-    int stepped = sqlite3_step(statement);
-    while (stepped == SQLITE_ROW) {
-        if (names.isEmpty()) {
-            const int count = sqlite3_column_count(statement);
-            for (int i = 0; i < count; ++i) {
-                names << QString::fromUtf8(sqlite3_column_name(statement, i));
-                codes << declaredColumnKind(statement, i);
-            }
-        }
-        SQLRow row;
-        for (int i = 0; i < names.size(); ++i) {
-            std::optional<QVariant> value = readColumnValue(statement, i, codes.at(i));
-            if (value) {
-                row.set(names.at(i), SQLColumn(std::move(*value), codes.at(i)));
-            }
-        }
-        rows.append(std::move(row));
-        stepped = sqlite3_step(statement);
-    }
-    if (stepped != SQLITE_DONE) {
+        ++m_statementFailures;
         printLine(QStringLiteral("SQLiteDB - failed to execute SQL: ") + sql + QStringLiteral(", Error: ") +
                   errorMessage());
+        return 0;
     }
-    sqlite3_finalize(statement);
-    return rows;
+    // Upper-casing never shortens a character, so the first seven decide.
+    const QString upper = sql.left(7).toUpper();
+    if (upper.startsWith(QLatin1String("INSERT "))) {
+        return sqlite3_last_insert_rowid(m_db);
+    }
+    if (upper.startsWith(QLatin1String("DELETE")) || upper.startsWith(QLatin1String("UPDATE"))) {
+        const std::int64_t changes = sqlite3_changes64(m_db);
+        return changes == 0 ? 1 : changes;
+    }
+    return 1;
 }
 
-std::int32_t SQLiteDB::declaredColumnKind(sqlite3_stmt* statement, int index) const
+SQLiteDB::TransactionStart SQLiteDB::beginTransaction()
 {
-    const char* declared = sqlite3_column_decltype(statement, index);
-    if (!declared) {
-        return sqlite3_column_type(statement, index);
+    if (!m_db) {
+        printLine(QStringLiteral("SQLiteDB - failed to execute SQL: BEGIN IMMEDIATE, Error: ") +
+                  errorMessage());
+        return TransactionStart::Failed;
     }
-    QString type = QString::fromUtf8(declared).toUpper();
-    // "VARCHAR (50)" keeps its blank ("VARCHAR ") and so falls through to text.
-    const qsizetype bracket = StringExtensions::indexOf(type, QStringLiteral("("));
-    if (bracket > 0) {
-        type = StringExtensions::substringToIndex(type, bracket);
-    }
-    if (integerTypeNames().contains(type)) {
-        return SQLColumn::integerTypeCode;
-    }
-    if (floatTypeNames().contains(type)) {
-        return SQLColumn::floatTypeCode;
-    }
-    if (textTypeNames().contains(type)) {
-        return SQLColumn::textTypeCode;
-    }
-    if (blobTypeNames().contains(type)) {
-        return SQLColumn::blobTypeCode;
-    }
-    if (type == QLatin1String("NULL")) {
-        return SQLColumn::nullTypeCode;
-    }
-    if (dateTypeNames().contains(type)) {
-        return SQLColumn::dateColumnTypeCode;
-    }
-    return SQLColumn::textTypeCode;
-}
-
-std::optional<QVariant> SQLiteDB::readColumnValue(sqlite3_stmt* statement, int index, std::int32_t code) const
-{
-    switch (code) {
-    case SQLColumn::integerTypeCode:
-        return QVariant::fromValue<qint64>(sqlite3_column_int64(statement, index));
-    case SQLColumn::floatTypeCode:
-        return QVariant(sqlite3_column_double(statement, index));
-    case SQLColumn::blobTypeCode: {
-        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, index));
-        const int size = sqlite3_column_bytes(statement, index);
-        return QVariant(QByteArray(bytes, bytes ? size : 0));
-    }
-    case SQLColumn::nullTypeCode:
-        return std::nullopt;
-    case SQLColumn::dateColumnTypeCode: {
-        const int storage = sqlite3_column_type(statement, index);
-        if (storage == SQLITE_NULL) {
-            return std::nullopt;
-        }
-        if (storage == SQLITE_TEXT || storage == SQLITE_BLOB) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
-            const int size = sqlite3_column_bytes(statement, index);
-            const QString decoded = QString::fromUtf8(text, size);
-            if (decoded.contains(QLatin1Char('-')) || decoded.contains(QLatin1Char(':'))) {
-                // Written in local time, so read in local time: the same instant comes back.
-                const std::optional<QDateTime> date = localDateFromText(decoded);
-                if (!date) {
-                    return std::nullopt;
-                }
-                return QVariant(*date);
-            }
-        }
-        const std::optional<QDateTime> date =
-            SQLColumn::dateFromSeconds(sqlite3_column_double(statement, index));
-        if (!date) {
-            return std::nullopt;
-        }
-        return QVariant(*date);
-    }
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
-        if (!text) {
-            return std::nullopt;
-        }
-        // By byte count: an embedded NUL stays part of the text.
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(statement, index)));
-    }
-    }
-}
-
-bool SQLiteDB::beginTransaction()
-{
-    if (!m_db || sqlite3_get_autocommit(m_db) == 0) {
-        return false;
+    if (sqlite3_get_autocommit(m_db) == 0) {
+        return TransactionStart::Joined;
     }
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         printLine(QStringLiteral("SQLiteDB - failed to execute SQL: BEGIN IMMEDIATE, Error: ") +
                   errorMessage());
-        return false;
+        return TransactionStart::Failed;
     }
-    return true;
+    m_ownTransactionFailed = false;
+    return TransactionStart::Began;
 }
 
-void SQLiteDB::commitTransaction()
+bool SQLiteDB::endTransaction(bool commit)
 {
-    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    commit = commit && !m_ownTransactionFailed;
+    m_ownTransactionFailed = false;
+    if (commit) {
+        if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+            return true;
+        }
         printLine(QStringLiteral("SQLiteDB - failed to execute SQL: COMMIT, Error: ") + errorMessage());
+    }
+    // Without a transaction left (SQLite may have ended it already) this fails harmlessly.
+    if (sqlite3_get_autocommit(m_db) == 0) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
+    return false;
+}
+
+void SQLiteDB::setBusyTimeout(int milliseconds)
+{
+    m_queue.sync([&] {
+        if (m_db) {
+            sqlite3_busy_timeout(m_db, milliseconds);
+        }
+    });
+}
+
+void SQLiteDB::closeConnection()
+{
+    m_statements.clear();
+    sqlite3_close(m_db);
+    m_db = nullptr;
 }
 
 void SQLiteDB::alert(const QString& message)
@@ -515,7 +421,6 @@ void SQLiteDB::teardown()
                 printLine(QStringLiteral("SQLiteDB - Error cleaning DB"));
             }
         }
-        sqlite3_close(m_db);
-        m_db = nullptr;
+        closeConnection();
     });
 }

@@ -2,6 +2,8 @@
 
 #include "platform/Dispatch.h"
 #include "store/SQLRow.h"
+#include "store/SQLRowReader.h"
+#include "store/SQLStatementCache.h"
 
 #include <QList>
 #include <QString>
@@ -9,15 +11,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <type_traits>
 
 struct sqlite3;
 struct sqlite3_stmt;
 class UserDefaults;
 
 // The one connection to the local "data.db". Every statement runs on the connection's serial queue
-// while the caller waits. Failures never leave this class: they are printed as "SQLiteDB - ..." lines,
-// and then execute answers 0 and query an empty list (or the rows read before the failure).
+// while the caller waits. Failures are printed as "SQLiteDB - ..." lines, and then execute answers 0 and
+// query an empty list (or the rows read before the failure); the forms with `ok` also say so.
+// Prepared statements are kept per SQL text and reused.
 class SQLiteDB
 {
 public:
@@ -49,19 +54,45 @@ public:
     // anything else as NULL. Without a list nothing is bound.
     QList<SQLRow> query(const QString& sql);
     QList<SQLRow> query(const QString& sql, const QVariantList& parameters);
+    // *ok is false when the statement failed, so a failure is never taken for "no rows".
+    QList<SQLRow> query(const QString& sql, const QVariantList& parameters, bool* ok);
+    // Hands each result row to onRow, in order, until it answers false or the rows end. The reader is
+    // valid during the call only. False when the statement failed (printed as query prints it).
+    bool readRows(const QString& sql, const QVariantList& parameters,
+                  const std::function<bool(const SQLRowReader&)>& onRow);
 
     // Runs `work` as one transaction on the queue: no other thread's statement runs in between, and
     // its writes reach the disk with one commit. Nested calls join the outer transaction.
-    template <typename Work> void transaction(Work&& work)
+    // When the transaction cannot begin, nothing runs. When work answers false or one of its statements
+    // fails, everything it wrote is rolled back (the outer transaction's too when nested).
+    // True when the work was committed (or, nested, succeeded so far).
+    template <typename Work> bool transaction(Work&& work)
     {
-        m_queue.sync([&] {
-            const bool began = beginTransaction();
-            work();
-            if (began) {
-                commitTransaction();
+        return m_queue.sync([&]() -> bool {
+            const TransactionStart start = beginTransaction();
+            if (start == TransactionStart::Failed) {
+                return false;
             }
+            const std::uint64_t failuresBefore = m_statementFailures;
+            bool succeeded = true;
+            if constexpr (std::is_void_v<std::invoke_result_t<Work&>>) {
+                work();
+            } else {
+                succeeded = static_cast<bool>(work());
+            }
+            succeeded = succeeded && m_statementFailures == failuresBefore;
+            if (start == TransactionStart::Joined) {
+                if (!succeeded) {
+                    m_ownTransactionFailed = true;
+                }
+                return succeeded;
+            }
+            return endTransaction(succeeded);
         });
     }
+
+    // How long a statement waits for another connection's lock before it fails; 5 seconds by default.
+    void setBusyTimeout(int milliseconds);
 
     // Shows the message in a warning alert on the main thread; returns at once.
     void alert(const QString& message);
@@ -80,21 +111,32 @@ public:
     QString GROUP;
 
 private:
+    enum class TransactionStart
+    {
+        Began,
+        Joined,
+        Failed
+    };
+
     static QString pathForGroup(const QString& gid);
     std::int64_t executeImpl(const QString& sql, const QVariantList* parameters);
-    QList<SQLRow> queryImpl(const QString& sql, const QVariantList* parameters);
+    QList<SQLRow> queryImpl(const QString& sql, const QVariantList* parameters, bool* ok);
+    bool readRowsImpl(const QString& sql, const QVariantList* parameters,
+                      const std::function<bool(const SQLRowReader&)>& onRow);
     sqlite3_stmt* prepareAndBind(const QString& sql, const QVariantList* parameters);
     std::int64_t stepAndCount(sqlite3_stmt* statement, const QString& sql);
-    QList<SQLRow> collectRows(sqlite3_stmt* statement, const QString& sql);
-    std::int32_t declaredColumnKind(sqlite3_stmt* statement, int index) const;
-    std::optional<QVariant> readColumnValue(sqlite3_stmt* statement, int index, std::int32_t code) const;
-    bool beginTransaction();
-    void commitTransaction();
+    TransactionStart beginTransaction();
+    bool endTransaction(bool commit);
+    void closeConnection();
     QString errorMessage() const;
 
     static std::atomic<SQLiteDB*> s_shared;
 
     sqlite3* m_db = nullptr;
+    SQLStatementCache m_statements;
+    // Counts failed statements, so a transaction can tell whether its work failed somewhere.
+    std::uint64_t m_statementFailures = 0;
+    bool m_ownTransactionFailed = false;
     mutable SerialQueue m_queue;
     QString m_path;
     UserDefaults* m_defaults = nullptr;

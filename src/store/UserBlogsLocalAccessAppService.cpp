@@ -10,63 +10,77 @@ UserBlogsLocalAccessAppService::UserBlogsLocalAccessAppService(SQLiteDB& databas
 {
 }
 
-std::optional<BloggerUser> UserBlogsLocalAccessAppService::getUser(const QString& userId) const
+std::optional<BloggerUser> UserBlogsLocalAccessAppService::getUser(const QString& userId, bool* ok) const
 {
-    return usersDB.getUser(userId);
+    return usersDB.getUser(userId, ok);
 }
 
-QList<BloggerUser> UserBlogsLocalAccessAppService::listUsers() const
+QList<BloggerUser> UserBlogsLocalAccessAppService::listUsers(bool* ok) const
 {
-    return usersDB.listUsers();
+    return usersDB.listUsers(ok);
 }
 
-QList<BloggerBlog> UserBlogsLocalAccessAppService::listAllBlogsForUser(const QString& userId) const
+QList<BloggerBlog> UserBlogsLocalAccessAppService::listAllBlogsForUser(const QString& userId, bool* ok) const
 {
-    return blogsDB.listBlogsForUser(userId);
+    return blogsDB.listBlogsForUser(userId, ok);
 }
 
-bool UserBlogsLocalAccessAppService::addOrUpdateUser(const BloggerUser& user) const
+bool UserBlogsLocalAccessAppService::addOrUpdateUser(const BloggerUser& user, bool* ok) const
 {
     bool added = false;
-    usersDB.db->transaction([&] {
-        added = usersDB.addUserIfNotExists(user);
-        if (!added) {
-            usersDB.updateUser(user);
-        }
+    const bool stored = usersDB.db->transaction([&] {
+        bool read = false;
+        added = usersDB.addUserIfNotExists(user, &read);
+        return read && (added || usersDB.updateUser(user));
     });
-    return added;
+    if (ok) {
+        *ok = stored;
+    }
+    return stored && added;
 }
 
-bool UserBlogsLocalAccessAppService::addOrUpdateBlog(const BloggerBlog& blog) const
+bool UserBlogsLocalAccessAppService::addOrUpdateBlog(const BloggerBlog& blog, bool* ok) const
 {
     bool added = false;
-    blogsDB.db->transaction([&] {
-        added = blogsDB.addBlogIfNotExists(blog);
-        if (!added) {
-            blogsDB.updateBlog(blog);
-        }
+    const bool stored = blogsDB.db->transaction([&] {
+        bool read = false;
+        added = blogsDB.addBlogIfNotExists(blog, &read);
+        return read && (added || blogsDB.updateBlog(blog));
     });
-    return added;
+    if (ok) {
+        *ok = stored;
+    }
+    return stored && added;
 }
 
-void UserBlogsLocalAccessAppService::deleteBlog(const QString& blogId, bool cascade) const
+bool UserBlogsLocalAccessAppService::deleteBlog(const QString& blogId, bool cascade) const
 {
-    blogsDB.db->transaction([&] {
-        blogsDB.deleteBlog(blogId);
-        if (cascade) {
-            PostsLocalAccessAppService(*blogsDB.db).deleteAllPostsForBlogWithoutCascade(blogId);
-        }
+    return blogsDB.db->transaction([&] {
+        return blogsDB.deleteBlog(blogId) &&
+               (!cascade ||
+                PostsLocalAccessAppService(*blogsDB.db).deleteAllPostsForBlogWithoutCascade(blogId));
     });
 }
 
-void UserBlogsLocalAccessAppService::deleteUser(const QString& userId, bool cascade) const
+bool UserBlogsLocalAccessAppService::deleteUser(const QString& userId, bool cascade) const
 {
-    usersDB.db->transaction([&] {
-        usersDB.deleteUser(userId);
-        if (cascade) {
-            for (const BloggerBlog& blog : listAllBlogsForUser(userId)) {
-                deleteBlog(blog.blogId, true);
+    return usersDB.db->transaction([&] {
+        if (!usersDB.deleteUser(userId)) {
+            return false;
+        }
+        if (!cascade) {
+            return true;
+        }
+        bool read = false;
+        const QList<BloggerBlog> blogs = listAllBlogsForUser(userId, &read);
+        if (!read) {
+            return false;
+        }
+        for (const BloggerBlog& blog : blogs) {
+            if (!deleteBlog(blog.blogId, true)) {
+                return false;
             }
         }
+        return true;
     });
 }

@@ -12,23 +12,25 @@
 
 class SQLiteDB;
 
-// The local store of accounts and their blogs, with the deletion cascades.
+// The local store of accounts and their blogs, with the deletion cascades. Each change runs as one
+// transaction: when it cannot begin, or a step fails, nothing of it is stored and the operation says so.
 class UserBlogsLocalAccessAppService
 {
 public:
     UserBlogsLocalAccessAppService();
     explicit UserBlogsLocalAccessAppService(SQLiteDB& database);
 
-    std::optional<BloggerUser> getUser(const QString& userId) const;
-    QList<BloggerUser> listUsers() const;
-    QList<BloggerBlog> listAllBlogsForUser(const QString& userId) const;
-    // True when the record was new and inserted, false when the stored row was updated.
-    bool addOrUpdateUser(const BloggerUser& user) const;
-    bool addOrUpdateBlog(const BloggerBlog& blog) const;
+    std::optional<BloggerUser> getUser(const QString& userId, bool* ok = nullptr) const;
+    QList<BloggerUser> listUsers(bool* ok = nullptr) const;
+    QList<BloggerBlog> listAllBlogsForUser(const QString& userId, bool* ok = nullptr) const;
+    // True when the record was new and inserted, false when the stored row was updated or nothing was
+    // stored (*ok false).
+    bool addOrUpdateUser(const BloggerUser& user, bool* ok = nullptr) const;
+    bool addOrUpdateBlog(const BloggerBlog& blog, bool* ok = nullptr) const;
     // With cascade also the blog's posts; their comments stay.
-    void deleteBlog(const QString& blogId, bool cascade) const;
+    bool deleteBlog(const QString& blogId, bool cascade) const;
     // With cascade also the account's blogs and their posts; comments and their authors stay.
-    void deleteUser(const QString& userId, bool cascade) const;
+    bool deleteUser(const QString& userId, bool cascade) const;
 
     UsersSQLAccess usersDB;
     BlogsSQLAccess blogsDB;

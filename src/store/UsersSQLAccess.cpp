@@ -1,6 +1,18 @@
 #include "UsersSQLAccess.h"
 
+#include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
+
+namespace {
+
+void report(bool* ok, bool value)
+{
+    if (ok) {
+        *ok = value;
+    }
+}
+
+} // namespace
 
 UsersSQLAccess::UsersSQLAccess() : UsersSQLAccess(SQLiteDB::sharedInstance()) {}
 
@@ -10,7 +22,8 @@ UsersSQLAccess::UsersSQLAccess(SQLiteDB& db)
       GET_USER_SQL(QStringLiteral("SELECT * FROM USERS WHERE UserId = ?")),
       GET_USERS_SQL(QStringLiteral("SELECT * FROM USERS")),
       UPDATE_USER_SQL(
-          QStringLiteral("UPDATE USERS SET UserName = ?, UserLink = ?, UserPicture = ? WHERE UserId = ?"))
+          QStringLiteral("UPDATE USERS SET UserName = ?, UserLink = ?, UserPicture = ? WHERE UserId = ?")),
+      USER_EXISTS_SQL(QStringLiteral("SELECT 1 FROM USERS WHERE UserId = ? LIMIT 1"))
 {
 }
 
@@ -32,39 +45,53 @@ BloggerUser UsersSQLAccess::userFromRow(const SQLRow& row)
     return user;
 }
 
-std::optional<BloggerUser> UsersSQLAccess::getUser(const QString& userId) const
+std::optional<BloggerUser> UsersSQLAccess::getUser(const QString& userId, bool* ok) const
 {
-    const QList<SQLRow> rows = db->query(GET_USER_SQL, {userId});
-    if (rows.isEmpty()) {
-        return std::nullopt;
-    }
-    return userFromRow(rows.first());
+    std::optional<BloggerUser> user;
+    const bool read = db->readRows(GET_USER_SQL, {userId}, [&](const SQLRowReader& row) {
+        user = userFromRow(row.row());
+        return false;
+    });
+    report(ok, read);
+    return read ? user : std::nullopt;
 }
 
-QList<BloggerUser> UsersSQLAccess::listUsers() const
+QList<BloggerUser> UsersSQLAccess::listUsers(bool* ok) const
 {
     QList<BloggerUser> users;
-    for (const SQLRow& row : db->query(GET_USERS_SQL)) {
+    for (const SQLRow& row : db->query(GET_USERS_SQL, {}, ok)) {
         users.append(userFromRow(row));
     }
     return users;
 }
 
-bool UsersSQLAccess::addUserIfNotExists(const BloggerUser& user) const
+bool UsersSQLAccess::addUserIfNotExists(const BloggerUser& user, bool* ok) const
 {
-    if (getUser(user.userId)) {
+    bool exists = false;
+    const bool read = db->readRows(USER_EXISTS_SQL, {user.userId}, [&](const SQLRowReader&) {
+        exists = true;
+        return false;
+    });
+    if (!read || exists) {
+        report(ok, read);
         return false;
     }
-    db->query(ADD_USER_SQL, {user.userId, user.userName, user.userLink, user.userPicture});
-    return true;
+    bool written = false;
+    db->query(ADD_USER_SQL, {user.userId, user.userName, user.userLink, user.userPicture}, &written);
+    report(ok, written);
+    return written;
 }
 
-void UsersSQLAccess::updateUser(const BloggerUser& user) const
+bool UsersSQLAccess::updateUser(const BloggerUser& user) const
 {
-    db->query(UPDATE_USER_SQL, {user.userName, user.userLink, user.userPicture, user.userId});
+    bool written = false;
+    db->query(UPDATE_USER_SQL, {user.userName, user.userLink, user.userPicture, user.userId}, &written);
+    return written;
 }
 
-void UsersSQLAccess::deleteUser(const QString& userId) const
+bool UsersSQLAccess::deleteUser(const QString& userId) const
 {
-    db->query(DELETE_USER_SQL, {userId});
+    bool written = false;
+    db->query(DELETE_USER_SQL, {userId}, &written);
+    return written;
 }

@@ -11,18 +11,21 @@
 class SQLiteDB;
 
 // The USERS table: signed-in accounts and comment authors, keyed by the service's user id.
+// Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class UsersSQLAccess
 {
 public:
     UsersSQLAccess();
     explicit UsersSQLAccess(SQLiteDB& db);
 
-    std::optional<BloggerUser> getUser(const QString& userId) const;
-    QList<BloggerUser> listUsers() const;
-    // True when it inserted; false when the id was stored already (that row is left as it was).
-    bool addUserIfNotExists(const BloggerUser& user) const;
-    void updateUser(const BloggerUser& user) const;
-    void deleteUser(const QString& userId) const;
+    std::optional<BloggerUser> getUser(const QString& userId, bool* ok = nullptr) const;
+    QList<BloggerUser> listUsers(bool* ok = nullptr) const;
+    // True when it inserted; false when the id was stored already (that row is left as it was) or the
+    // store failed (*ok false).
+    bool addUserIfNotExists(const BloggerUser& user, bool* ok = nullptr) const;
+    // False when the store failed.
+    bool updateUser(const BloggerUser& user) const;
+    bool deleteUser(const QString& userId) const;
 
     static BloggerUser userFromRow(const SQLRow& row);
 
@@ -32,4 +35,5 @@ public:
     const QString GET_USER_SQL;
     const QString GET_USERS_SQL;
     const QString UPDATE_USER_SQL;
+    const QString USER_EXISTS_SQL;
 };

@@ -1,6 +1,8 @@
 #include "common/GoogleDateService.h"
 
 #include <QLocale>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 
@@ -17,7 +19,99 @@ private:
         return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), Qt::UTC);
     }
 
+    // The instant the pattern of the service's dates names (the reader's definition), in milliseconds.
+    static std::optional<qint64> patternReading(const QString& text)
+    {
+        static const QRegularExpression pattern(QStringLiteral(
+            R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,9}))?(?:(Z)|([+-])(\d{2}):?(\d{2}))$)"));
+        const QRegularExpressionMatch match = pattern.match(text);
+        if (!match.hasMatch()) {
+            return std::nullopt;
+        }
+        const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+        const int milliseconds = match.captured(7).left(3).leftJustified(3, '0').toInt();
+        const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt(),
+                         milliseconds);
+        int offset = 0;
+        if (!match.hasCaptured(8)) {
+            if (match.captured(10).toInt() > 23 || match.captured(11).toInt() > 59) {
+                return std::nullopt;
+            }
+            offset = (match.captured(10).toInt() * 3600 + match.captured(11).toInt() * 60) *
+                     (match.captured(9) == "-" ? -1 : 1);
+        }
+        const QDateTime instant(date, time, Qt::OffsetFromUTC, offset);
+        if (!date.isValid() || !time.isValid() || !instant.isValid()) {
+            return std::nullopt;
+        }
+        const int localYear = instant.toLocalTime().date().year();
+        if (localYear < 1 || localYear > 9999) {
+            return std::nullopt;
+        }
+        return instant.toMSecsSinceEpoch();
+    }
+
+    // The text of an instant as Qt's local time writes it (the writer's definition); in UTC where the local
+    // offset holds seconds.
+    static QString qtLocalText(const QDateTime& instant)
+    {
+        QDateTime local = instant.toLocalTime();
+        if (local.offsetFromUtc() % 60 != 0) {
+            local = instant.toUTC();
+        }
+        QString text = QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.date().year(),
+                                         local.date().month(), local.date().day(), local.time().hour(),
+                                         local.time().minute(), local.time().second(), local.time().msec());
+        const int offset = local.offsetFromUtc();
+        const int magnitude = std::abs(offset);
+        return text + (offset == 0 ? QStringLiteral("Z")
+                                   : QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+',
+                                                       magnitude / 3600, (magnitude % 3600) / 60));
+    }
+
 private Q_SLOTS:
+    void testReaderAgreesWithThePatternOnMutatedTexts()
+    {
+        const QStringList seeds{"2015-03-07T10:05:00.000-08:00", "2015-03-07T10:05:00-08:00",
+                                "2016-02-29T23:59:59.123456789Z", "0001-01-01T00:00:00+0000",
+                                "9999-12-31T23:59:59.9+23:59"};
+        const QString alphabet = QStringLiteral("0123456789-+:.TZ \n\r\u0663x");
+        QRandomGenerator random(20150307);
+        int checked = 0;
+        for (const QString& seed : seeds) {
+            for (int round = 0; round < 4000; ++round) {
+                QString text = seed;
+                const int edits = 1 + int(random.bounded(3));
+                for (int e = 0; e < edits; ++e) {
+                    const qsizetype at = random.bounded(int(text.size()) + 1);
+                    const QChar c = alphabet.at(random.bounded(int(alphabet.size())));
+                    switch (random.bounded(3)) {
+                    case 0:
+                        text.insert(at, c);
+                        break;
+                    case 1:
+                        if (at < text.size()) {
+                            text[at] = c;
+                        }
+                        break;
+                    default:
+                        text.remove(at, 1);
+                        break;
+                    }
+                }
+                const std::optional<QDateTime> read = service.parseDate(text);
+                const std::optional<qint64> expected = patternReading(text);
+                QVERIFY2(read.has_value() == expected.has_value(), qPrintable(text));
+                if (read) {
+                    QCOMPARE(read->toMSecsSinceEpoch(), *expected);
+                    ++checked;
+                }
+            }
+        }
+        // Enough mutations still read as dates for the comparison to mean something.
+        QVERIFY(checked > 1000);
+    }
+
     void testBothServiceFormsParseToSameInstant()
     {
         const auto withMillis = service.parseDate("2015-03-07T10:05:00.000-08:00");
@@ -103,6 +197,46 @@ private Q_SLOTS:
             QVERIFY2(text.endsWith(suffix), qPrintable(text + " / " + suffix));
         }
         QCOMPARE(text.size(), offset == 0 ? 24 : 29);
+    }
+
+    void testIsoDateWritesWhatQtLocalTimeShowsAcrossCenturies()
+    {
+        // Qt's own text, except in a fold where both offsets are summer time (Berlin's in 1945): there Qt
+        // names the other pass of the hour, and the text must name the instant instead.
+        auto mismatch = [this](const QDateTime& instant) -> QString {
+            const QString text = service.isoDate(instant);
+            const QString qtText = qtLocalText(instant);
+            const bool qtNamesInstant =
+                service.parseDate(qtText)->toMSecsSinceEpoch() == instant.toMSecsSinceEpoch();
+            if (qtNamesInstant) {
+                return text == qtText ? QString() : text + " / " + qtText;
+            }
+            const bool namesInstant =
+                service.parseDate(text)->toMSecsSinceEpoch() == instant.toMSecsSinceEpoch();
+            return namesInstant && text.left(23) == qtText.left(23) ? QString() : text + " / " + qtText;
+        };
+        QRandomGenerator random(19700101);
+        const qint64 from = utc(1850, 1, 1, 0, 0).toMSecsSinceEpoch();
+        const qint64 to = utc(2150, 1, 1, 0, 0).toMSecsSinceEpoch();
+        for (int i = 0; i < 20000; ++i) {
+            const qint64 msecs = from + qint64(random.generateDouble() * double(to - from));
+            const QString failure = mismatch(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        }
+        // Every change of the zone's offset between 1900 and 2100, a second either side.
+        const QTimeZone zone = QTimeZone::systemTimeZone();
+        for (QTimeZone::OffsetData change = zone.nextTransition(utc(1900, 1, 1, 0, 0));
+             change.atUtc.isValid() && change.atUtc.date().year() < 2100;
+             change = zone.nextTransition(change.atUtc)) {
+            for (int shift : {-1001, -1, 0, 999}) {
+                const QString failure = mismatch(change.atUtc.addMSecs(shift));
+                QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            }
+        }
+        // The same instant given in local time or with an offset writes the same text.
+        const QDateTime instant = utc(2015, 3, 7, 18, 5, 30, 250);
+        QCOMPARE(service.isoDate(instant.toLocalTime()), qtLocalText(instant));
+        QCOMPARE(service.isoDate(instant.toOffsetFromUtc(-8 * 3600)), qtLocalText(instant));
     }
 
     void testDateOutsideFourDigitYearsInLocalTimeIsRefused_data()

@@ -251,6 +251,39 @@ private Q_SLOTS:
         QCOMPARE(requests("GET", feedPath()).size(), 3);
     }
 
+    void testNextPageIsAskedForBeforeThisOneIsRead()
+    {
+        // A first page that looks whole but breaks inside: the second page is asked for as soon as the
+        // first arrives, so the wait for it overlaps the reading that then fails.
+        const QByteArray page =
+            "<?xml version='1.0' encoding='UTF-8'?><feed xmlns='http://www.w3.org/2005/Atom'>"
+            "<entry><id>tag:blogger.com,1999:blog-1.post-2</id><title>a</title></entry>"
+            "<entry broken=yes></entry></feed>\n";
+        TinyHttpServer server(page);
+        qputenv("PENHOLLOW_BLOGGER_URL", server.url().toUtf8());
+        m_service->listBlogPosts(StandinHarness::blogId());
+        QVERIFY(waitForOneOf(b->list, b->listError));
+        QCOMPARE(b->listError.last().details, QString::fromUtf8(page));
+        QVERIFY(QTest::qWaitFor([&] { return server.answered() == 2; }, 5000));
+        // The second page's reply, once it arrives, neither adds posts nor calls a block again.
+        QTest::qWait(300);
+        QCOMPARE(b->listError.calls(), 1);
+        QCOMPARE(b->list.calls(), 0);
+        QVERIFY(m_service->listedPosts()->isEmpty());
+        QCOMPARE(server.answered(), 2);
+    }
+
+    void testPageCutShortEndsListingWithoutAskingFurther()
+    {
+        seedManyPosts(h->standin, StandinHarness::blogId(), 90);
+        h->standin.addFault(StandinFault::Kind::MalformedBody, feedPath(), 1);
+        m_service->listBlogPosts(StandinHarness::blogId());
+        QVERIFY(waitForOneOf(b->list, b->listError));
+        QCOMPARE(b->listError.calls(), 1);
+        QTest::qWait(300);
+        QCOMPARE(requests("GET", feedPath()).size(), 1);
+    }
+
     void testSecondListingStartsFromEmpty()
     {
         m_service->listBlogPosts(StandinHarness::blogId());

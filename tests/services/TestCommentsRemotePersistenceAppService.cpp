@@ -1,4 +1,5 @@
 #include "BlockRecorder.h"
+#include "HeldDatabaseLock.h"
 #include "StandinHarness.h"
 #include "TestSupport.h"
 
@@ -7,6 +8,7 @@
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLAccess.h"
+#include "store/SQLiteDB.h"
 #include "store/UserBlogsLocalAccessAppService.h"
 
 #include <QtTest>
@@ -118,6 +120,7 @@ private Q_SLOTS:
 
     void init()
     {
+        SQLiteDB::sharedInstance().setBusyTimeout(5000);
         for (const QString& postId : {SeededPost, QuietPost}) {
             CommentsLocalAccessAppService().deleteAllCommentsForPostWithoutCascade(postId);
         }
@@ -234,6 +237,54 @@ private Q_SLOTS:
         m_service->listAndPersistAllPostComments(QuietPost, StandinHarness::blogId());
         QVERIFY(waitForExactlyOne(*b));
         QVERIFY(!PersistentServiceState().getCommentsDownloaded(QuietPost));
+    }
+
+    void testDownloadThatCannotBeStoredSaysNothingWasStored()
+    {
+        QVERIFY(download(SeededPost));
+        const QList<BloggerPostComment> before = stored(SeededPost);
+        PersistentServiceState().setCommentsDownloaded(QuietPost, false);
+        StandinPost post = h->standin.post(StandinHarness::blogId(), SeededPost).value();
+        post.comments.removeFirst();
+        QVERIFY(h->standin.updatePost(StandinHarness::blogId(), post));
+        SQLiteDB::sharedInstance().setBusyTimeout(50);
+        {
+            // Another process writes to the database for longer than the busy time-out.
+            HeldDatabaseLock other(SQLiteDB::sharedInstance().databasePath(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
+            resetBlocks();
+            m_service->listAndPersistAllPostComments(SeededPost, StandinHarness::blogId());
+            QVERIFY(waitForExactlyOne(*b));
+            QCOMPARE(b->listError.calls(), 1);
+            QVERIFY2(b->listError.last().details.startsWith("Nothing was stored: "),
+                     qPrintable(b->listError.last().details));
+        }
+        SQLiteDB::sharedInstance().setBusyTimeout(5000);
+        QCOMPARE(stored(SeededPost), before);
+    }
+
+    void testAddThatCannotBeStoredStillSucceedsAndAsksForDownload()
+    {
+        QVERIFY(download(SeededPost));
+        QVERIFY(PersistentServiceState().getCommentsDownloaded(SeededPost));
+        SQLiteDB::sharedInstance().setBusyTimeout(50);
+        {
+            HeldDatabaseLock other(SQLiteDB::sharedInstance().databasePath(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
+            resetBlocks();
+            BloggerPostComment comment;
+            comment.postId = SeededPost;
+            comment.content = QStringLiteral("Stored on Blogger only");
+            m_service->addPostComment(comment, StandinHarness::blogId());
+            QVERIFY(waitForExactlyOne(*b));
+            // Blogger has it: adding it again would make two.
+            QCOMPARE(b->add.calls(), 1);
+        }
+        SQLiteDB::sharedInstance().setBusyTimeout(5000);
+        QCOMPARE(standinIds(h->standin, SeededPost).size(), 4);
+        QVERIFY(!PersistentServiceState().getCommentsDownloaded(SeededPost));
+        QVERIFY(download(SeededPost));
+        QCOMPARE(stored(SeededPost).size(), 4);
     }
 
     void testRefusedCredentialsComeWithAdvice()

@@ -1,4 +1,5 @@
 #include "BlockRecorder.h"
+#include "HeldDatabaseLock.h"
 #include "StandinHarness.h"
 #include "TestSupport.h"
 
@@ -9,6 +10,7 @@
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLAccess.h"
+#include "store/SQLiteDB.h"
 
 #include <QThread>
 #include <QtTest>
@@ -199,6 +201,7 @@ private Q_SLOTS:
         m_service.reset();
         h.reset();
         b.reset();
+        SQLiteDB::sharedInstance().setBusyTimeout(5000);
     }
 
     // ---- download ----
@@ -372,6 +375,28 @@ private Q_SLOTS:
         QCOMPARE(PersistentServiceState().getLastUpdated(StandinHarness::blogId()), lastUpdate);
     }
 
+    void testDownloadThatCannotBeStoredSaysNothingWasStored()
+    {
+        QVERIFY(download());
+        const QList<BloggerPost> before = storedPosts(StandinHarness::blogId());
+        const std::optional<QDateTime> lastUpdate =
+            PersistentServiceState().getLastUpdated(StandinHarness::blogId());
+        retitle(h->standin, StandinHarness::blogId(), ids(before).first(), "Changed on Blogger");
+        SQLiteDB::sharedInstance().setBusyTimeout(50);
+        {
+            // Another process writes to the database for longer than the busy time-out.
+            HeldDatabaseLock other(SQLiteDB::sharedInstance().databasePath(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
+            resetBlocks();
+            QVERIFY(download());
+            QCOMPARE(b->listError.calls(), 1);
+            QVERIFY2(b->listError.last().details.startsWith("Nothing was stored: "),
+                     qPrintable(b->listError.last().details));
+        }
+        QCOMPARE(storedPosts(StandinHarness::blogId()), before);
+        QCOMPARE(PersistentServiceState().getLastUpdated(StandinHarness::blogId()), lastUpdate);
+    }
+
     void testFailedFirstDownloadLeavesBlogUnqueried()
     {
         h->standin.addFault(StandinFault::Kind::ErrorObject, feedPath(kitchenBlogId));
@@ -524,6 +549,24 @@ private Q_SLOTS:
         QCOMPARE(b->removeError.calls(), 1);
         QCOMPARE(b->removeError.last().details, QString("Backend Error"));
         QVERIFY(h->standin.post(StandinHarness::blogId(), postId).has_value());
+        QVERIFY(PostsLocalAccessAppService().getPost(postId).has_value());
+    }
+
+    void testDeleteWhoseLocalCopyCannotBeRemovedSaysSo()
+    {
+        QVERIFY(download());
+        const QString postId = ids(storedPosts(StandinHarness::blogId())).at(4);
+        SQLiteDB::sharedInstance().setBusyTimeout(50);
+        {
+            HeldDatabaseLock other(SQLiteDB::sharedInstance().databasePath(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
+            resetBlocks();
+            m_service->deleteBlogPost(postId, StandinHarness::blogId());
+            QVERIFY(waitForExactlyOne(*b));
+            QCOMPARE(b->removeError.calls(), 1);
+            QCOMPARE(b->removeError.last().details, PostsRemotePersistenceAppService::localCopyKeptMessage());
+        }
+        QVERIFY(!h->standin.post(StandinHarness::blogId(), postId).has_value());
         QVERIFY(PostsLocalAccessAppService().getPost(postId).has_value());
     }
 

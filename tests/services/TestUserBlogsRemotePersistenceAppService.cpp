@@ -1,4 +1,5 @@
 #include "BlockRecorder.h"
+#include "HeldDatabaseLock.h"
 #include "StandinHarness.h"
 #include "TestSupport.h"
 
@@ -6,6 +7,7 @@
 #include "services/UserBlogsRemotePersistenceAppService.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLAccess.h"
+#include "store/SQLiteDB.h"
 #include "store/UserBlogsLocalAccessAppService.h"
 
 #include <QJsonArray>
@@ -159,6 +161,21 @@ private Q_SLOTS:
         QVERIFY(!UserBlogsLocalAccessAppService().getUser(loneId).has_value());
         QCOMPARE(storedUserIds(), before);
         QCOMPARE(h->standin.requests("GET", "/blogger/v3/users/self/blogs").size(), 1);
+    }
+
+    void testAccountThatCannotBeStoredIsAnError()
+    {
+        SQLiteDB::sharedInstance().setBusyTimeout(50);
+        {
+            // Another process writes to the database for longer than the busy time-out.
+            HeldDatabaseLock other(SQLiteDB::sharedInstance().databasePath(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
+            QVERIFY(run(h->accessToken));
+        }
+        SQLiteDB::sharedInstance().setBusyTimeout(5000);
+        QCOMPARE(m_error->calls(), 1);
+        QCOMPARE(m_error->last().details, UserBlogsRemotePersistenceAppService::notStoredMessage());
+        QVERIFY(!UserBlogsLocalAccessAppService().getUser(maraId).has_value());
     }
 
     void testBlogListFailureStoresNotEvenTheUser_data()

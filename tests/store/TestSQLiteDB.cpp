@@ -351,6 +351,18 @@ private Q_SLOTS:
                  4);
     }
 
+    void testBuiltTemplateHoldsTheLookUpIndexes()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(SQLiteDB::defaultTemplatePath(), dir.filePath("copy.db")));
+        SQLiteDB db(dir.filePath("copy.db"), nullptr, QString());
+        QCOMPARE(db.query("SELECT name FROM sqlite_master WHERE type = 'index' AND name IN "
+                          "('USERS_UserId_Index', 'BLOGS_BlogId_Index', 'POSTS_PostId_Index', "
+                          "'COMMENTS_CommentId_Index', 'COMMENTS_PostId_Index')")
+                     .size(),
+                 5);
+    }
+
     void testMissingTemplateStillGivesADatabase()
     {
         QTemporaryDir dir;

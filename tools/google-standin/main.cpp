@@ -113,18 +113,19 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::printf("Listening on port %u\n", unsigned(bound));
-    std::printf("Base address %s\n", qPrintable(standin.serverUrl().toString()));
-    if (!standin.errorString().isEmpty())
-        std::printf("%s\n", qPrintable(standin.errorString()));
-    std::fflush(stdout);
-
+    // Ready for a stop before anyone learns the port: a caller may stop it right after reading it.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
         std::signal(SIGTERM, onTerminate);
         std::signal(SIGINT, onTerminate);
     }
+    std::printf("Listening on port %u\n", unsigned(bound));
+    std::printf("Base address %s\n", qPrintable(standin.serverUrl().toString()));
+    if (!standin.errorString().isEmpty())
+        std::printf("%s\n", qPrintable(standin.errorString()));
+    std::fflush(stdout);
+
     const int code = app.exec();
     standin.stop();
     return code;

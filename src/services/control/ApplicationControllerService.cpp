@@ -388,7 +388,14 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
     m_windowController->loadDefaultView();
     QPointer<ApplicationControllerService> self = this;
     BackgroundRunner().run([self, postId] {
-        PostsLocalAccessAppService().deleteBlogPost(postId, true);
-        Dispatch::toMainThread(self, [](ApplicationControllerService* controller) { controller->reloadPostsList(); });
+        const bool deleted = PostsLocalAccessAppService().deleteBlogPost(postId, true);
+        Dispatch::toMainThread(self, [deleted](ApplicationControllerService* controller) {
+            if (!deleted) {
+                LocalNotificationService().showCriticalAlert(
+                    QStringLiteral("Cannot delete the post"),
+                    QStringLiteral("The post could not be removed from this computer. Nothing was changed."));
+            }
+            controller->reloadPostsList();
+        });
     });
 }
