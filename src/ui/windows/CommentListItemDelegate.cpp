@@ -66,6 +66,7 @@ void CommentListItemDelegate::forgetHeights()
 {
     m_heights.clear();
     m_estimates.clear();
+    m_rowsAtOnce = -1;
     m_estimatesWrong = false;
 }
 
@@ -78,6 +79,7 @@ void CommentListItemDelegate::checkWidth() const
         m_heights = QList<int>(rows, -1);
         m_estimates = QList<int>(rows, -1);
         m_heightsWidth = width;
+        m_rowsAtOnce = -1;
         if (widthChanged) {
             QTimer::singleShot(0, const_cast<CommentListItemDelegate*>(this),
                                &CommentListItemDelegate::measureInIdleTurns);
@@ -119,25 +121,10 @@ int CommentListItemDelegate::estimatedHeight(int row) const
     }
     const LineMetrics& metrics = lineMetrics();
     const qreal width = qMax(1, m_heightsWidth - CommentTableCellView::ContentWidthInset);
-    int lines = 0;
-    const auto count = [&](QStringView text, QStringView separator) {
-        qsizetype from = 0;
-        while (true) {
-            const qsizetype at = text.indexOf(separator, from);
-            const qsizetype length = (at < 0 ? text.size() : at) - from;
-            lines += qMax(1, int(std::ceil(length * metrics.charWidth / width)));
-            if (at < 0) {
-                return;
-            }
-            from = at + separator.size();
-        }
-    };
-    if (m_model->isDecoded(row)) {
-        count(m_model->decodedContent(row), u"\n");
-    } else {
-        // From the HTML itself: decoding is left to when the row is measured.
-        count(m_model->comments().at(row).content, u"<br />");
-    }
+    // From the length alone, without reading the text: the row is measured soon anyway.
+    const qsizetype length = m_model->isDecoded(row) ? m_model->decodedContent(row).size()
+                                                     : m_model->comments().at(row).content.size();
+    const int lines = qMax(1, int(std::ceil(length * metrics.charWidth / width)));
     const int height = int(std::ceil(lines * metrics.lineHeight)) + CommentTableCellView::ChromeHeight;
     m_estimates[row] = height;
     return height;
@@ -145,9 +132,19 @@ int CommentListItemDelegate::estimatedHeight(int row) const
 
 int CommentListItemDelegate::rowsMeasuredAtOnce() const
 {
-    const int screen = m_view ? m_view->height() : 600;
-    const int smallest = int(lineMetrics().lineHeight) + CommentTableCellView::ChromeHeight;
-    return screen / qMax(1, smallest) + 2;
+    checkWidth();
+    if (m_rowsAtOnce < 0) {
+        // The rows that fill the first screen by their estimates.
+        const int screen = m_view ? m_view->viewport()->height() : 600;
+        int height = 0;
+        int rows = 0;
+        while (rows < m_estimates.size() && height <= screen) {
+            height += estimatedHeight(rows);
+            ++rows;
+        }
+        m_rowsAtOnce = rows;
+    }
+    return m_rowsAtOnce;
 }
 
 int CommentListItemDelegate::laidOutHeight(int row) const
@@ -223,24 +220,7 @@ void CommentListItemDelegate::paint(QPainter* painter, const QStyleOptionViewIte
         relayoutWhenEstimatesWereWrong();
     }
     CommentTableCellView& cell = filledCell(index.row());
-    // Through an image: rendering straight into the view's painter lands off by the view's place in
-    // its window.
-    const qreal ratio = painter->device()->devicePixelRatioF();
-    const QSize pixels = (QSizeF(cell.size()) * ratio).toSize();
-    // One image, grown when a row needs more: rows differ in height.
-    if (m_image.width() < pixels.width() || m_image.height() < pixels.height() ||
-        m_image.devicePixelRatio() != ratio) {
-        m_image = QImage(pixels.expandedTo(m_image.size()), QImage::Format_ARGB32_Premultiplied);
-        m_image.setDevicePixelRatio(ratio);
-    }
-    {
-        QPainter clear(&m_image);
-        clear.setCompositionMode(QPainter::CompositionMode_Source);
-        clear.fillRect(QRect(QPoint(0, 0), cell.size()), Qt::transparent);
-    }
-    cell.render(&m_image, QPoint(), QRegion(), QWidget::DrawChildren);
-    painter->drawImage(QRectF(option.rect.topLeft(), QSizeF(cell.size())), m_image,
-                       QRectF(QPointF(0, 0), QSizeF(pixels)));
+    cell.paintContents(painter, option.rect.topLeft());
     painter->fillRect(QRect(option.rect.left() + 8, option.rect.bottom(), option.rect.width() - 16, 1),
                       UiColors::separatorLine());
 }

@@ -12,8 +12,8 @@ class CommentListModel;
 class CommentTableCellView;
 class QAbstractItemView;
 
-// Draws each row of the comments list by filling one cell and rendering it into the row, so a long list
-// costs one widget, not one per row. Each row is as high as its text needs at the list's width.
+// Draws each row of the comments list by filling one cell and drawing what it shows into the row, so a long
+// list costs one widget, not one per row. Each row is as high as its text needs at the list's width.
 //
 // Measuring text is the dear part of a listing, so a new list measures the rows of its first screens at
 // once and gives the others an estimate from their length; those are measured when drawn, or in idle turns
@@ -64,10 +64,10 @@ private:
     QPointer<const CommentListModel> m_model;
     QPointer<QAbstractItemView> m_view;
     std::unique_ptr<CommentTableCellView> m_cell;
-    mutable QImage m_image;
     // By row, -1 while not known; for the layout width below.
     mutable QList<int> m_heights;
     mutable QList<int> m_estimates;
+    mutable int m_rowsAtOnce = -1;
     mutable int m_heightsWidth = -1;
     mutable bool m_estimatesWrong = false;
     mutable bool m_relayoutQueued = false;

@@ -1,5 +1,6 @@
 #include "CommentListModel.h"
 
+#include "common/GoogleDateService.h"
 #include "common/StringServices.h"
 
 CommentListModel::CommentListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -14,6 +15,7 @@ void CommentListModel::setComments(const QList<BloggerPostComment>& comments)
     beginResetModel();
     m_comments = comments;
     m_decoded = QList<std::optional<QString>>(comments.size());
+    m_dates = QList<std::optional<QString>>(comments.size());
     endResetModel();
 }
 
@@ -27,6 +29,18 @@ QString CommentListModel::decodedContent(int row) const
         decoded = StringServices().decodeCommentHtml(m_comments.at(row).content);
     }
     return *decoded;
+}
+
+QString CommentListModel::displayDate(int row) const
+{
+    if (row < 0 || row >= m_dates.size()) {
+        return QString();
+    }
+    std::optional<QString>& date = m_dates[row];
+    if (!date) {
+        date = GoogleDateService().displayDate(m_comments.at(row).publishDate);
+    }
+    return *date;
 }
 
 bool CommentListModel::isDecoded(int row) const

@@ -23,6 +23,8 @@ public:
     // The comment's HTML as the plain text the list shows.
     QString decodedContent(int row) const;
     bool isDecoded(int row) const;
+    // The comment's date as the list shows it, written once.
+    QString displayDate(int row) const;
     // The row of the comment with that id, or -1.
     int rowOfComment(const QString& commentId) const;
 
@@ -32,4 +34,5 @@ public:
 private:
     QList<BloggerPostComment> m_comments;
     mutable QList<std::optional<QString>> m_decoded;
+    mutable QList<std::optional<QString>> m_dates;
 };

@@ -8,6 +8,9 @@
 #include "platform/gui/RemoteImageCache.h"
 #include "ui/UiColors.h"
 
+#include <QFontMetricsF>
+#include <QPainter>
+
 #include <cmath>
 
 namespace {
@@ -122,8 +125,45 @@ void CommentTableCellView::setCommentUserAvatar(const QString& address)
     if (shown.isEmpty()) {
         m_ui->avatarOutlet->clear();
     } else {
-        m_ui->avatarOutlet->setPixmap(AvatarImage::roundPixmap(*image, AvatarSide, devicePixelRatioF()));
+        auto round = m_roundAvatars.constFind(shown);
+        if (round == m_roundAvatars.constEnd()) {
+            if (m_roundAvatars.size() >= 256) {
+                m_roundAvatars.clear();
+            }
+            round = m_roundAvatars.insert(shown,
+                                          AvatarImage::roundPixmap(*image, AvatarSide, devicePixelRatioF()));
+        }
+        m_ui->avatarOutlet->setPixmap(*round);
     }
+}
+
+void CommentTableCellView::paintContents(QPainter* painter, const QPoint& topLeft) const
+{
+    painter->save();
+    painter->translate(topLeft);
+    const QLabel* avatar = m_ui->avatarOutlet;
+    const QPixmap picture = avatar->pixmap();
+    if (!picture.isNull()) {
+        const QSize size = picture.deviceIndependentSize().toSize();
+        QRect target(QPoint(), size);
+        target.moveCenter(avatar->geometry().center());
+        painter->drawPixmap(target, picture);
+    }
+    for (const QLabel* label : {m_ui->nameLabelOutlet, m_ui->dateAndTimeLabelOutlet}) {
+        // One line, left and vertically centred, as the label shows it; drawn from its baseline, which
+        // spares the text the line breaking of a drawing into a rectangle.
+        const QFontMetricsF metrics(label->font());
+        const QRect box = label->geometry();
+        painter->setFont(label->font());
+        painter->setPen(label->palette().color(QPalette::WindowText));
+        painter->drawText(
+            QPointF(box.left(), box.top() + (box.height() - metrics.height()) / 2 + metrics.ascent()),
+            label->text());
+    }
+    const CommentTextLabel* content = m_ui->contentLabelOutlet;
+    CommentTextLabel::drawText(painter, content->geometry(), content->text(),
+                               content->palette().color(QPalette::WindowText));
+    painter->restore();
 }
 
 QLabel* CommentTableCellView::nameLabelOutlet() const

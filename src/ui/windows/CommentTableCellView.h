@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -10,6 +12,7 @@ class CommentTableCellView;
 }
 class CommentTextLabel;
 class QLabel;
+class QPainter;
 
 // One row of the comments list: the author's name and picture, the date and time, and the comment's text
 // decoded from its HTML and shown as plain text. The cell sizes itself to its text; the picture comes from
@@ -51,6 +54,10 @@ public:
     // Shows the picture at the address when the cache holds it, else none and asks the cache for it.
     void setCommentUserAvatar(const QString& address);
 
+    // Draws what the cell shows with its top left corner at the point, as rendering the cell would, without
+    // going through its widgets: the list draws every row this way.
+    void paintContents(QPainter* painter, const QPoint& topLeft) const;
+
     QLabel* nameLabelOutlet() const;
     QLabel* dateAndTimeLabelOutlet() const;
     CommentTextLabel* contentLabelOutlet() const;
@@ -64,5 +71,7 @@ private:
 
     std::unique_ptr<Ui::CommentTableCellView> m_ui;
     QString m_avatarShown;
+    // Round pictures made for this cell, by address: the list fills it for one row after another.
+    QHash<QString, QPixmap> m_roundAvatars;
     int m_laidOutWidth = -1;
 };

@@ -41,9 +41,14 @@ CommentTextLabel::CommentTextLabel(QWidget* parent) : QLabel(parent)
 
 QFont CommentTextLabel::commentFont()
 {
-    QFont font(QStringLiteral("Helvetica"));
-    font.setPixelSize(12);
-    return font;
+    // Made once, as a fresh font is matched against the system's fonts at each use; never destroyed, as a
+    // font must not outlive the application object.
+    static const QFont* font = [] {
+        auto* made = new QFont(QStringLiteral("Helvetica"));
+        made->setPixelSize(12);
+        return made;
+    }();
+    return *font;
 }
 
 std::shared_ptr<QTextLayout> CommentTextLabel::layoutFor(const QString& text, int width)
@@ -57,6 +62,8 @@ std::shared_ptr<QTextLayout> CommentTextLabel::layoutFor(const QString& text, in
     QString laidOut = text;
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
     auto layout = std::make_shared<QTextLayout>(laidOut, commentFont());
+    // Keeps the shaped glyphs after the layout, so drawing does not shape the text again.
+    layout->setCacheEnabled(true);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout->setTextOption(option);
@@ -98,13 +105,19 @@ QSizeF CommentTextLabel::measureText(const QString& text, qreal width)
     return QSizeF(usedWidth, layout->boundingRect().height());
 }
 
-void CommentTextLabel::paintEvent(QPaintEvent*)
+void CommentTextLabel::drawText(QPainter* painter, const QRect& rect, const QString& text,
+                                const QColor& color)
 {
-    if (text().isEmpty()) {
+    if (text.isEmpty()) {
         return;
     }
-    const std::shared_ptr<QTextLayout> layout = layoutFor(text(), qMax(1, contentsRect().width()));
+    const std::shared_ptr<QTextLayout> layout = layoutFor(text, qMax(1, rect.width()));
+    painter->setPen(color);
+    layout->draw(painter, rect.topLeft());
+}
+
+void CommentTextLabel::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
-    painter.setPen(palette().color(QPalette::WindowText));
-    layout->draw(&painter, contentsRect().topLeft());
+    drawText(&painter, contentsRect(), text(), palette().color(QPalette::WindowText));
 }

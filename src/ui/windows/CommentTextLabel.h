@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class QPainter;
 class QTextLayout;
 
 // The text of a comment: plain text, never markup, wrapped at word boundaries and, for words longer than
@@ -26,6 +27,8 @@ public:
     static QSizeF measureText(const QString& text, qreal width);
     // Drops the layouts kept.
     static void forgetLayouts();
+    // Draws the text as the label does, into the rectangle of the painter's coordinates.
+    static void drawText(QPainter* painter, const QRect& rect, const QString& text, const QColor& color);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -70,7 +70,7 @@ void CommentsListWindowController::windowDidLoad()
             }
             const BloggerPostComment& comment = m_model->comments().at(row);
             cell.setCommentUserName(comment.author.userName);
-            cell.setCommentDateAndTime(GoogleDateService().displayDate(comment.publishDate));
+            cell.setCommentDateAndTime(m_model->displayDate(row));
             // Measured already for the row's height: the cell need not measure it again.
             cell.setDecodedContent(m_model->decodedContent(row),
                                    m_delegate->rowHeight(row) - CommentTableCellView::ChromeHeight);
