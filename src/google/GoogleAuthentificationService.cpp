@@ -239,8 +239,13 @@ void GoogleAuthentificationService::handleTokensReply(const std::optional<QByteA
     auto fail = [this](const QString& message) {
         m_authentificatedBlock(false, std::optional<QString>(message), std::nullopt, std::nullopt);
     };
-    if (error || !body) {
-        fail(error.value_or(noResponseMessage()));
+    // No reply at all (refused, reset, timed out) reads as the web clients say it, not as a transport text.
+    if (!body) {
+        fail(noResponseMessage());
+        return;
+    }
+    if (error) {
+        fail(*error);
         return;
     }
     QJsonParseError parseError;

@@ -16,12 +16,23 @@
 //   - "no refresh token", as the sign-in service says when it holds none.
 // The advice is added once: a text that already carries it comes back unchanged. A text without an end
 // mark gets a full stop before the advice.
+// Before the rule, a text is made readable: a reply that the readers could not read comes back as its
+// whole body, so markup is told in a few words (an error page by its title and first lines, any other
+// markup as an unreadable reply) and a long text is cut to MaximumMessageLength characters.
 class GoogleResponseAnalysisService
 {
 public:
+    static constexpr qsizetype MaximumMessageLength = 300;
+
     QString transformMessageIfCredentialsRelated(const QString& message) const;
     bool isCredentialsRelated(const QString& message) const;
+    QString readableMessage(const QString& message) const;
 
+    static QString unreadableReplyMessage()
+    {
+        return QStringLiteral("The service sent a reply that could not be read. Please try again later");
+    }
+    static QString errorPagePrefix() { return QStringLiteral("The service answered with an error page: "); }
     static QString reauthentificationAdvice()
     {
         return QStringLiteral(" Please sign in to this account again: open the settings (the gear at the "

@@ -3,18 +3,60 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/PostsGoogleService.h"
+#include "model/PostAreaAndStatusConverter.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLiteDB.h"
 
 #include <QDateTime>
+#include <QMultiHash>
+#include <QStringList>
+#include <QVariantList>
 
 namespace {
 
-// Only a row that mirrors Blogger may be written over or removed by what Blogger says.
-bool mirrorsBlogger(const std::optional<BloggerPost>& stored)
+// The statuses of the stored rows that share a post id with the posts, read in one statement: a look-up
+// per post would cost as much as storing them.
+QMultiHash<QString, PostStatus> storedStatuses(const PostsLocalAccessAppService& store,
+                                               const QStringList& postIds, bool* ok)
 {
-    return !stored || stored->isOnBlogger();
+    *ok = true;
+    QMultiHash<QString, PostStatus> statuses;
+    QVariantList ids;
+    QStringList marks;
+    for (const QString& postId : postIds) {
+        ids.append(postId);
+        marks.append(QStringLiteral("?"));
+    }
+    if (ids.isEmpty()) {
+        return statuses;
+    }
+    const QString sql =
+        QStringLiteral("SELECT PostId, PostStatus FROM POSTS WHERE PostId IN (") + marks.join(',') + ')';
+    const PostAreaAndStatusConverter converter;
+    for (const SQLRow& row : store.db.db->query(sql, ids, ok)) {
+        const SQLColumn* id = row.find(QStringLiteral("PostId"));
+        const SQLColumn* status = row.find(QStringLiteral("PostStatus"));
+        if (id && status) {
+            statuses.insert(id->asString(), converter.statusFromString(status->asString()));
+        }
+    }
+    return statuses;
+}
+
+// Only a post whose stored rows all mirror Blogger may be written over or removed by what Blogger says:
+// the store writes every row of a post id at once.
+std::optional<PostStatus> localOnlyStatus(const QMultiHash<QString, PostStatus>& statuses,
+                                          const QString& postId)
+{
+    const PostAreaAndStatusConverter converter;
+    for (const PostStatus status : statuses.values(postId)) {
+        const PostArea area = converter.areaForStatus(status);
+        if (area != PostArea::Published && area != PostArea::Draft) {
+            return status;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -56,6 +98,17 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
     // Read and written in one transaction, so an autosave cannot make a row local between the two.
     // A look-up that fails is no absent row: the whole batch is then not stored.
     outcome.ok = store.db.db->transaction([&] {
+        QStringList ids;
+        for (const BloggerPost& post : posts) {
+            if (!post.postId.isEmpty()) {
+                ids.append(post.postId);
+            }
+        }
+        bool read = false;
+        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, ids, &read);
+        if (!read) {
+            return false;
+        }
         QList<BloggerPost> mirrors;
         mirrors.reserve(posts.size());
         for (const BloggerPost& post : posts) {
@@ -63,15 +116,10 @@ PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>&
             if (post.postId.isEmpty()) {
                 continue;
             }
-            bool read = false;
-            const std::optional<BloggerPost> stored = store.getPost(post.postId, &read);
-            if (!read) {
-                return false;
-            }
-            if (mirrorsBlogger(stored)) {
-                mirrors.append(post);
+            if (const std::optional<PostStatus> local = localOnlyStatus(statuses, post.postId)) {
+                outcome.keptLocal.append(*local);
             } else {
-                outcome.keptLocal.append(*stored);
+                mirrors.append(post);
             }
         }
         bool written = true;
@@ -88,8 +136,8 @@ bool PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) 
     const PostsLocalAccessAppService store;
     return store.db.db->transaction([&] {
         bool read = false;
-        const std::optional<BloggerPost> stored = store.getPost(postId, &read);
-        return read && (!mirrorsBlogger(stored) || store.deleteBlogPost(postId, true));
+        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, {postId}, &read);
+        return read && (localOnlyStatus(statuses, postId) || store.deleteBlogPost(postId, true));
     });
 }
 
@@ -106,7 +154,10 @@ void PostsRemotePersistenceAppService::listAndPersistAllBlogPosts(const QString&
         }
         PersistentServiceState state;
         state.setLastUpdated(blogId, QDateTime::currentDateTime());
-        state.setBlogWasQueried(blogId, true);
+        // Each preferences change is a write to disk: this one happens once per blog.
+        if (!state.getBlogWasQueried(blogId)) {
+            state.setBlogWasQueried(blogId, true);
+        }
         me->onListAndPersistAllBlogPostsSuccess();
     };
     web->onListBlogPostsBlockError = [me](const BloggerSuccessResponse& failure) {
@@ -129,7 +180,7 @@ void PostsRemotePersistenceAppService::getAndPersistBlogPost(const QString& post
         if (!stored.keptLocal.isEmpty()) {
             me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
                      nothingStoredMessage(QStringLiteral("this post is kept on this computer as ") +
-                                          rawValue(stored.keptLocal.first().postStatus) +
+                                          rawValue(stored.keptLocal.first()) +
                                           QStringLiteral(" and stays as it is.")));
             return;
         }

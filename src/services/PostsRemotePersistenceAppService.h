@@ -62,8 +62,8 @@ private:
     struct Stored
     {
         bool ok = false;
-        // The rows kept as they were because they live only on this computer.
-        QList<BloggerPost> keptLocal;
+        // The statuses of the rows kept as they were because they live only on this computer.
+        QList<PostStatus> keptLocal;
     };
     Stored storeDownloadedPosts(const QList<BloggerPost>& posts) const;
     // False when the store failed; a row kept only on this computer stays and is no failure.

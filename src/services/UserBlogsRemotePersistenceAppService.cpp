@@ -33,6 +33,11 @@ void UserBlogsRemotePersistenceAppService::getAndPersistUserAndBlogs(const QStri
     auto web = UsersAndBlogsGoogleService::create(m_authentificationService, accessToken);
     web->setTimeoutInterval(timeoutInterval());
     web->onGetSelfUserDetailsBlockSuccess = [me, accessToken](const BloggerUser& user) {
+        // Stored under an empty id, the account could never be chosen or signed in again.
+        if (user.userId.isEmpty()) {
+            me->fail(noUserIdMessage());
+            return;
+        }
         me->listAndPersistBlogs(user, accessToken);
     };
     web->onGetSelfUserDetailsBlockError = [me](const BloggerSuccessResponse& failure) {

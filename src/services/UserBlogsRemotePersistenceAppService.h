@@ -44,6 +44,11 @@ public:
                               "stored; please try again.");
     }
 
+    static QString noUserIdMessage()
+    {
+        return QStringLiteral("The service did not say which account signed in. Nothing was stored.");
+    }
+
 private:
     explicit UserBlogsRemotePersistenceAppService(std::shared_ptr<GoogleAuthentificationService> service);
 

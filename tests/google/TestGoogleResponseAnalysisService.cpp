@@ -4,7 +4,9 @@
 #include "google/GoogleRequestServiceBase.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/JsonServiceError.h"
+#include "common/StringExtensions.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -81,7 +83,8 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QVERIFY(GoogleResponseAnalysisService().isCredentialsRelated(text));
         const QString result = transform(text);
-        QVERIFY2(result.startsWith(text.trimmed()), qPrintable(result));
+        QVERIFY2(result.startsWith(GoogleResponseAnalysisService().readableMessage(text).trimmed()),
+                 qPrintable(result));
         QVERIFY2(result.endsWith(advice()), qPrintable(result));
         QCOMPARE(result.count(advice()), 1);
     }
@@ -126,6 +129,88 @@ private Q_SLOTS:
         QCOMPARE(transform("Forbidden!"), "Forbidden!" + advice());
         QCOMPARE(transform("Login required?"), "Login required?" + advice());
         QCOMPARE(transform("invalid_grant \n"), "invalid_grant." + advice());
+    }
+
+    // ---- replies the readers could not read come back whole: they must read as a sentence ----
+
+    void testErrorPageIsToldByItsTitleAndFirstWords()
+    {
+        const QString page = QString::fromUtf8(
+            "<!DOCTYPE html>\n<html lang=en>\n<meta charset=utf-8>\n<title>Error 502 (Bad Gateway)!!1</title>\n"
+            "<style>body{margin:0}</style><script>var x = '<b>';</script>"
+            "<p><b>502.</b> <ins>That\u2019s an error.</ins>\n<p>Please try again &amp; wait.");
+        QCOMPARE(transform(page), GoogleResponseAnalysisService::errorPagePrefix() +
+                                      QString::fromUtf8("Error 502 (Bad Gateway)!!1 \u2014 502. That\u2019s an "
+                                                        "error. Please try again & wait."));
+    }
+
+    void testErrorPageOfRejectedTokenGetsAdvice()
+    {
+        const QString page = "<HTML><HEAD><TITLE>Token invalid</TITLE></HEAD><BODY>Invalid token: Token not "
+                             "found<H1>Error 401</H1></BODY></HTML>";
+        const QString text = transform(page);
+        QVERIFY(text.startsWith(GoogleResponseAnalysisService::errorPagePrefix() + "Token invalid"));
+        QVERIFY(text.endsWith(advice()));
+        QVERIFY(!text.contains('<'));
+    }
+
+    void testBrokenFeedIsAnUnreadableReplyNotItsText()
+    {
+        const QString feed = QString::fromUtf8(TestSupport::readFixture("posts-feed-page.xml"));
+        QCOMPARE(transform(feed.left(feed.size() / 2)), GoogleResponseAnalysisService::unreadableReplyMessage());
+    }
+
+    void testJsonErrorObjectIsToldByItsMessage()
+    {
+        QCOMPARE(transform(QString::fromUtf8(TestSupport::readFixture("error-404.json"))),
+                 serviceMessage("error-404.json"));
+        QCOMPARE(transform(QString::fromUtf8(TestSupport::readFixture("error-401.json"))),
+                 "Invalid Credentials." + advice());
+        QCOMPARE(transform("{\"error\": {\"errors\": [{\"domain\": \"glo"),
+                 GoogleResponseAnalysisService::unreadableReplyMessage());
+        QCOMPARE(transform("[1, 2]"), GoogleResponseAnalysisService::unreadableReplyMessage());
+    }
+
+    void testLongTextIsCutOnACharacterWithAnEllipsis()
+    {
+        // Family emoji are one character of several code points: a cut must never split one.
+        const QString family = QString::fromUtf8("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+        QString text;
+        for (int i = 0; i < 400; ++i) {
+            text += family;
+        }
+        const QString cut = transform(text);
+        QCOMPARE(StringExtensions::characterCount(cut), GoogleResponseAnalysisService::MaximumMessageLength);
+        QVERIFY(cut.endsWith(QString::fromUtf8("\u2026")));
+        QVERIFY(cut.startsWith(family));
+        QCOMPARE(cut.size(), (GoogleResponseAnalysisService::MaximumMessageLength - 1) * family.size() + 1);
+        const QString exact = QString(GoogleResponseAnalysisService::MaximumMessageLength, 'x');
+        QCOMPARE(transform(exact), exact);
+    }
+
+    void testHugeErrorPageIsShortenedQuickly()
+    {
+        QString page = "<html><head><title>Service Unavailable</title></head><body>";
+        for (int i = 0; i < 50000; ++i) {
+            page += "<div class='x'>Line of the page &amp; more</div>";
+        }
+        page += "</body></html>";
+        QElapsedTimer timer;
+        timer.start();
+        const QString text = transform(page);
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(text.startsWith(GoogleResponseAnalysisService::errorPagePrefix() + "Service Unavailable"));
+        QVERIFY(StringExtensions::characterCount(text) <= GoogleResponseAnalysisService::MaximumMessageLength);
+    }
+
+    void testPlainTextsAndTheAdviceStayReadableTogether()
+    {
+        // The advice is never cut off, however long the text before it.
+        const QString text = transform(QString(500, 'a') + " invalid_grant");
+        QVERIFY(text.endsWith(QString::fromUtf8("\u2026") + advice()));
+        QCOMPARE(transform("No response received from Blogger. Please check your internet connection and retry"),
+                 QString("No response received from Blogger. Please check your internet connection and retry"));
+        QCOMPARE(transform("Rate <limit> reached"), QString("Rate <limit> reached"));
     }
 };
 

@@ -4,18 +4,19 @@
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/window/AuthentificationWebviewWindowController.h"
-#include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
 #include "platform/SingleInstance.h"
 #include "platform/gui/HtmlSchemeHandler.h"
 #include "platform/gui/ImageLibrary.h"
 #include "platform/gui/MessageBoxAlertPresenter.h"
+#include "services/WelcomeNewAccountService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
 #include "ui/main/ApplicationWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
+#include "ui/windows/WelcomeWindowController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -112,17 +113,35 @@ void AppDelegate::bloggingWindow()
 
 void AppDelegate::welcomeWindow()
 {
-    // With no window open, the application ends when the user has read this.
-    QPointer<AppDelegate> self = this;
-    AlertRequest request{AlertStyle::Informational, QStringLiteral("No account is set up"),
-                         QStringLiteral("Penhollow has no Blogger account stored yet, and adding one is not "
-                                        "available in this version."),
-                         {QStringLiteral("Quit")}, [self](int) {
-                             if (self) {
-                                 Q_EMIT self->quitRequested();
-                             }
-                         }};
-    Dispatch::toMainThread([request] { Alert::present(request); });
+    if (!m_welcomeWindowController) {
+        m_welcomeWindowController = std::make_unique<WelcomeWindowController>(m_authentificationService);
+        m_welcomeWindowController->onOperationTerminated = [this](const QString& userId, const QString& blogId,
+                                                                  const QString& accessToken,
+                                                                  const QString& refreshToken) {
+            firstAccountReady(userId, blogId, accessToken, refreshToken);
+        };
+        // Closed before any account exists, the application has no window left: it ends.
+        connect(m_welcomeWindowController.get(), &WindowController::windowWillClose, this, [this] {
+            if (!m_applicationWindowController) {
+                QTimer::singleShot(0, this, &AppDelegate::quitRequested);
+            }
+        });
+    }
+    m_welcomeWindowController->showWindow();
+}
+
+void AppDelegate::firstAccountReady(const QString& userId, const QString& blogId, const QString& accessToken,
+                                    const QString& refreshToken)
+{
+    WelcomeNewAccountService::storeAccount(userId, blogId, accessToken, refreshToken);
+    if (!m_authentificationService->initiateFromPersistentStorage()) {
+        LocalNotificationService().showCriticalAlert(
+            QStringLiteral("Cannot add the account"),
+            QStringLiteral("The account could not be kept on this computer. Please try again."));
+        return;
+    }
+    bloggingWindow();
+    m_welcomeWindowController->close();
 }
 
 void AppDelegate::installMenuBar(QMainWindow* window)
@@ -171,6 +190,7 @@ void AppDelegate::applicationWillTerminate()
     }
     m_helpBrowser.reset();
     m_applicationWindowController.reset();
+    m_welcomeWindowController.reset();
     m_singleInstance.reset();
 }
 
@@ -183,6 +203,8 @@ void AppDelegate::reopenApplicationWindow()
 {
     if (m_applicationWindowController) {
         m_applicationWindowController->reopenApplicationWindow();
+    } else if (m_welcomeWindowController) {
+        m_welcomeWindowController->showWindow();
     }
 }
 
@@ -207,25 +229,41 @@ MiniBrowserWindowController* AppDelegate::helpBrowser() const
 
 void AppDelegate::freshAccessToken()
 {
-    const std::optional<QString> userId = m_authentificationService ? m_authentificationService->userId()
-                                                                    : std::nullopt;
-    if (!userId || userId->isEmpty()) {
+    if (!m_authentificationService) {
         return;
     }
-    const QString user = *userId;
+    const QString user = m_authentificationService->dynamicServiceState().userId();
+    if (user.isEmpty()) {
+        return;
+    }
+    // The new token is kept only while its account is still the current one: an account change during
+    // the refresh must not leave the other account's token in use.
+    QPointer<AppDelegate> self = this;
     m_authentificationService->refreshAuthentificationCode(
-        true, [user](bool success, const QString& message, std::optional<QString> accessToken) {
-            if (success && accessToken) {
-                PersistentAccessTokens(user).setAccessToken(accessToken);
-            } else {
+        false, [self, user](bool success, const QString& message, std::optional<QString> accessToken) {
+            if (!success || !accessToken) {
                 printLine(qUtf8Printable(QStringLiteral("AppDelegate - token refresh failed: ") + message));
+                return;
             }
+            const QString token = *accessToken;
+            Dispatch::toMainThread(self, [user, token](AppDelegate* delegate) {
+                PersistentAccessTokens(user).setAccessToken(token);
+                const auto service = delegate->m_authentificationService;
+                if (service && service->dynamicServiceState().userId() == user) {
+                    service->setAccessToken(token);
+                }
+            });
         });
 }
 
 ApplicationWindowController* AppDelegate::applicationWindowController() const
 {
     return m_applicationWindowController.get();
+}
+
+WelcomeWindowController* AppDelegate::welcomeWindowController() const
+{
+    return m_welcomeWindowController.get();
 }
 
 std::shared_ptr<GoogleAuthentificationService> AppDelegate::authentificationService() const

@@ -11,6 +11,7 @@ class MiniBrowserWindowController;
 class QMainWindow;
 class QTimer;
 class SingleInstance;
+class WelcomeWindowController;
 
 // Start-up and shutdown of the application: the database, the sign-in service, the token refresh timer
 // and the main window. main() makes the application object and hands over to it.
@@ -41,6 +42,8 @@ public:
     void freshAccessToken();
 
     ApplicationWindowController* applicationWindowController() const;
+    // Open while no account is stored; none once the main window has opened.
+    WelcomeWindowController* welcomeWindowController() const;
     MiniBrowserWindowController* helpBrowser() const;
     std::shared_ptr<GoogleAuthentificationService> authentificationService() const;
 
@@ -51,11 +54,15 @@ Q_SIGNALS:
 private:
     void bloggingWindow();
     void welcomeWindow();
+    // The end of the first-account flow: the account is stored and the main window replaces this one.
+    void firstAccountReady(const QString& userId, const QString& blogId, const QString& accessToken,
+                           const QString& refreshToken);
     void installMenuBar(QMainWindow* window);
 
     std::unique_ptr<SingleInstance> m_singleInstance;
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     std::unique_ptr<ApplicationWindowController> m_applicationWindowController;
+    std::unique_ptr<WelcomeWindowController> m_welcomeWindowController;
     std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
     QTimer* m_refreshTimer = nullptr;
     bool m_terminated = false;

@@ -190,6 +190,14 @@ void ApplicationControllerService::reloadPostsList()
     listPosts(m_selectedPostId);
 }
 
+void ApplicationControllerService::postChanged(const QString& postId)
+{
+    if (m_selectedPostId == postId) {
+        onPostSelectedRequest(postId);
+    }
+    reloadPostsList();
+}
+
 void ApplicationControllerService::onWindowLoadComplete()
 {
     const QString blogId = m_authentificationService->dynamicServiceState().blogId();

@@ -32,6 +32,9 @@ public:
 
     // Reads the current area again and lists it, keeping the selected post highlighted.
     void reloadPostsList();
+    // A post changed or went away in the store: lists again and, when it is the post on show, shows it
+    // anew (or the default view once it is gone).
+    void postChanged(const QString& postId);
 
     ApplicationWindowController* windowController() const;
     GoogleAuthentificationService& authentificationService() const;

@@ -5,8 +5,10 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleAuthentificationService.h"
 #include "services/control/AppDelegate.h"
+#include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/WelcomeWindowController.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -21,16 +23,26 @@ class TestApplicationStartup : public QObject
 private Q_SLOTS:
     void initTestCase() { m_dataFolder = TestSupport::useFreshDataFolder(); }
 
-    void testWithoutAccountTellsNoAccountIsSetUpAndOpensNoMainWindow()
+    void testWithoutAccountOpensWelcomeWindowAndNoMainWindow()
     {
         ApplicationHarness app;
         QVERIFY(app.launch());
-        QSignalSpy quit(app.delegate(), &AppDelegate::quitRequested);
-        QTRY_COMPARE(app.alerts.size(), 1);
-        QCOMPARE(app.alerts.first().title, QStringLiteral("No account is set up"));
+        WelcomeWindowController* welcome = app.delegate()->welcomeWindowController();
+        QVERIFY(welcome);
+        QTRY_VERIFY(welcome->window()->isVisible());
         QVERIFY(!app.windowController());
-        // Nothing else is open: reading the message ends the application.
-        QTRY_COMPARE(quit.size(), 1);
+        ApplicationHarness::settle();
+        QVERIFY(app.alerts.isEmpty());
+    }
+
+    void testAccountWithoutStoredRefreshTokenOpensWelcomeWindow()
+    {
+        storeMara();
+        PersistentAccessTokens(QStringLiteral("mara")).setRefreshToken(std::nullopt);
+        ApplicationHarness app;
+        QVERIFY(app.launch());
+        QVERIFY(app.delegate()->welcomeWindowController());
+        QVERIFY(!app.windowController());
     }
 
     void testStoredAccountOpensMainWindowOnItsBlog()
@@ -39,6 +51,7 @@ private Q_SLOTS:
         ApplicationHarness app;
         QVERIFY(app.launch());
         QVERIFY(app.windowController());
+        QVERIFY(!app.delegate()->welcomeWindowController());
         QMainWindow* window = app.windowController()->windowOutlet();
         QVERIFY(window);
         QTRY_VERIFY(window->isVisible());
