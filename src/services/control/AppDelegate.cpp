@@ -15,6 +15,7 @@
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
 #include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/MiniBrowserWindowController.h"
 #include "ui/windows/WelcomeWindowController.h"
 
 #include <QAction>
@@ -187,6 +188,7 @@ void AppDelegate::applicationWillTerminate()
     if (m_refreshTimer) {
         m_refreshTimer->stop();
     }
+    m_helpBrowser.reset();
     m_applicationWindowController.reset();
     m_welcomeWindowController.reset();
     m_singleInstance.reset();
@@ -215,9 +217,14 @@ void AppDelegate::newPost()
 
 void AppDelegate::openHelp()
 {
-    if (m_applicationWindowController) {
-        m_applicationWindowController->openHelp();
-    }
+    // A browser shows one page for its life: each request gets a new one.
+    m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    m_helpBrowser->openHelp();
+}
+
+MiniBrowserWindowController* AppDelegate::helpBrowser() const
+{
+    return m_helpBrowser.get();
 }
 
 void AppDelegate::freshAccessToken()

@@ -7,6 +7,7 @@
 
 class ApplicationWindowController;
 class GoogleAuthentificationService;
+class MiniBrowserWindowController;
 class QMainWindow;
 class QTimer;
 class SingleInstance;
@@ -43,6 +44,7 @@ public:
     ApplicationWindowController* applicationWindowController() const;
     // Open while no account is stored; none once the main window has opened.
     WelcomeWindowController* welcomeWindowController() const;
+    MiniBrowserWindowController* helpBrowser() const;
     std::shared_ptr<GoogleAuthentificationService> authentificationService() const;
 
 Q_SIGNALS:
@@ -61,6 +63,7 @@ private:
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     std::unique_ptr<ApplicationWindowController> m_applicationWindowController;
     std::unique_ptr<WelcomeWindowController> m_welcomeWindowController;
+    std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
     QTimer* m_refreshTimer = nullptr;
     bool m_terminated = false;
 };

@@ -2,7 +2,6 @@
 
 #include "ApplicationDownloadControllerService.h"
 #include "CommentsControllerService.h"
-#include "FeatureNotReady.h"
 #include "PostsControllerService.h"
 #include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
@@ -10,10 +9,12 @@
 #include "google/GoogleAuthentificationService.h"
 #include "platform/Alert.h"
 #include "platform/Dispatch.h"
+#include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/UserBlogsLocalAccessAppService.h"
 #include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/MiniBrowserWindowController.h"
 
 #include <QMutex>
 
@@ -102,6 +103,11 @@ CommentsControllerService* ApplicationControllerService::commentsControllerServi
 ApplicationDownloadControllerService* ApplicationControllerService::applicationDownloadControllerService() const
 {
     return m_applicationDownloadControllerService.get();
+}
+
+MiniBrowserWindowController* ApplicationControllerService::helpBrowser() const
+{
+    return m_helpBrowser.get();
 }
 
 bool ApplicationControllerService::hasAnEditingPost() const
@@ -313,7 +319,10 @@ void ApplicationControllerService::onAccountsAndBlogsSettingsPopupOpen()
     QPointer<ApplicationWindowController> window = m_windowController;
     BackgroundRunner().run([window, userId, blogId] {
         UserBlogsLocalAccessAppService store;
-        const QList<BloggerUser> users = store.listUsers();
+        // The users table also holds comment authors: only accounts signed in on this computer are offered.
+        QList<BloggerUser> users = store.listUsers();
+        users.removeIf(
+            [](const BloggerUser& user) { return !PersistentAccessTokens(user.userId).refreshToken(); });
         const QList<BloggerBlog> blogs = store.listAllBlogsForUser(userId);
         Dispatch::toMainThread(window, [users, blogs, userId, blogId](ApplicationWindowController* w) {
             w->listUsers(users, userId);
@@ -324,7 +333,9 @@ void ApplicationControllerService::onAccountsAndBlogsSettingsPopupOpen()
 
 void ApplicationControllerService::onHelpRequest()
 {
-    FeatureNotReady::tell(QStringLiteral("Help"));
+    // A browser shows one page for its life: each request gets a new one.
+    m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    m_helpBrowser->openHelp();
 }
 
 void ApplicationControllerService::onReauthentificateCurrentAccountRequest()

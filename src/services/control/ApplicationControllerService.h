@@ -15,6 +15,7 @@ class ApplicationDownloadControllerService;
 class ApplicationWindowController;
 class CommentsControllerService;
 class GoogleAuthentificationService;
+class MiniBrowserWindowController;
 class PostsControllerService;
 
 // Drives the main window: sets its closures, reads what they ask for from the local store on a background
@@ -44,6 +45,7 @@ public:
     PostsControllerService* postsControllerService() const;
     CommentsControllerService* commentsControllerService() const;
     ApplicationDownloadControllerService* applicationDownloadControllerService() const;
+    MiniBrowserWindowController* helpBrowser() const;
 
     // Handlers of the window's requests, named after its closures.
     void onWindowLoadComplete();
@@ -81,6 +83,7 @@ private:
     std::unique_ptr<ApplicationDownloadControllerService> m_applicationDownloadControllerService;
     std::unique_ptr<CommentsControllerService> m_commentsControllerService;
     std::unique_ptr<PostsControllerService> m_postsControllerService;
+    std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
     // The post on show, so a new listing keeps it highlighted (main thread).
     std::optional<QString> m_selectedPostId;
     // The read started while the window is being built, taken by the first listing (main thread).

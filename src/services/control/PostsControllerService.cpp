@@ -1,7 +1,7 @@
 #include "PostsControllerService.h"
 
 #include "ApplicationControllerService.h"
-#include "FeatureNotReady.h"
+#include "PostPreviewService.h"
 #include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
@@ -51,7 +51,8 @@ PostsControllerService::PostsControllerService(std::shared_ptr<GoogleAuthentific
     : QObject(parent), m_authentificationService(std::move(service)),
       m_applicationControllerService(applicationControllerService),
       m_postEditor(std::make_unique<PostEditorWindowController>()),
-      m_postAutoSaveService(std::make_unique<PostAutoSaveService>())
+      m_postAutoSaveService(std::make_unique<PostAutoSaveService>()),
+      m_postPreviewService(std::make_unique<PostPreviewService>(m_authentificationService))
 {
     setupEditorEvents();
 }
@@ -280,14 +281,32 @@ void PostsControllerService::editorDidClose()
     openNextRecoveredPost();
 }
 
+PostPreviewService* PostsControllerService::postPreviewService() const
+{
+    return m_postPreviewService.get();
+}
+
+std::optional<BloggerPost> PostsControllerService::postForPreview() const
+{
+    std::optional<BloggerPost> post = m_postEditor->postFromEditor();
+    if (post && m_session) {
+        post->blogId = m_session->blogId;
+    }
+    return post;
+}
+
 void PostsControllerService::showPreview()
 {
-    FeatureNotReady::tell(QStringLiteral("Previewing a post"));
+    if (const std::optional<BloggerPost> post = postForPreview()) {
+        m_postPreviewService->showPreview(*post);
+    }
 }
 
 void PostsControllerService::showLivePreview()
 {
-    FeatureNotReady::tell(QStringLiteral("The live preview of a post"));
+    if (const std::optional<BloggerPost> post = postForPreview()) {
+        m_postPreviewService->showLivePreview(*post);
+    }
 }
 
 // ---- The editor's requests -----------------------------------------------------------------------------

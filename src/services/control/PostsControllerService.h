@@ -18,6 +18,7 @@ class ApplicationControllerService;
 class GoogleAuthentificationService;
 class PostAutoSaveService;
 class PostEditorWindowController;
+class PostPreviewService;
 class PostsRemotePersistenceAppService;
 class UploadPhotosGroupService;
 
@@ -42,12 +43,13 @@ public:
     // Offers the blog's autosaved posts back in the editor, one after another, in title order.
     void recoverAutosavedPosts(const QString& blogId);
 
-    // The editor page asked for a preview.
+    // The editor page asked for a preview of the post as it stands in the editor.
     void showPreview();
     void showLivePreview();
 
     PostEditorWindowController* postEditor() const;
     PostAutoSaveService* postAutoSaveService() const;
+    PostPreviewService* postPreviewService() const;
 
 Q_SIGNALS:
     // The editor has closed and its post is settled (published, stored or dropped).
@@ -86,6 +88,8 @@ private:
     void publishingSucceeded(std::uint64_t serial, const BloggerPost& stored);
     void saveLocally(const BloggerPost& post, PublishedToOfflineUpdateType updateType);
     void deletePublishedVersion(const BloggerPost& offlineCopy, const QString& publishedPostId);
+    // The post in the editor, with the blog it is written for; none while the editor has no page.
+    std::optional<BloggerPost> postForPreview() const;
     // Ends the session: the autosave record goes, the editor closes, the list shows the post kept.
     void finishEditing(const std::optional<BloggerPost>& kept);
 
@@ -93,6 +97,7 @@ private:
     QPointer<ApplicationControllerService> m_applicationControllerService;
     std::unique_ptr<PostEditorWindowController> m_postEditor;
     std::unique_ptr<PostAutoSaveService> m_postAutoSaveService;
+    std::unique_ptr<PostPreviewService> m_postPreviewService;
     std::shared_ptr<UploadPhotosGroupService> m_uploadPhotosGroupService;
     std::shared_ptr<PostsRemotePersistenceAppService> m_postsRemotePersistenceAppService;
     std::optional<EditingSession> m_session;

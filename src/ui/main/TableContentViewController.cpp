@@ -1,5 +1,7 @@
 #include "TableContentViewController.h"
 
+#include "common/StringServices.h"
+
 #include "ui_TableContentView.h"
 
 #include "PostListItemDelegate.h"
@@ -129,7 +131,8 @@ void TableContentViewController::fillCell(PostTableCellView& cell, int row) cons
     const BloggerPost& post = posts.at(row);
     cell.setPostTitle(post.title);
     cell.setPostDate(GoogleDateService().displayDate(post.updatedDate));
-    cell.setPostPreview(post.contentPreview);
+    // The stored preview keeps the post's entities ("&amp;"); people read the characters.
+    cell.setPostPreview(StringServices().decodeCommentHtml(post.contentPreview));
     cell.setCommentsCount(post.postStatus == PostStatus::Published ? post.commentsCount : -1);
     cell.setPostImage(PostTableCellView::statusImageName(post.postStatus));
     cell.selectRow(isRowHighlighted(row));

@@ -147,7 +147,9 @@ QStringList TestDownloadFlows::listedByTheDownload() const
 
 QString TestDownloadFlows::postIdOf(const QString& title) const
 {
-    for (const StandinPost& post : m_online->standin.blog(Tide)->posts) {
+    // A copy of the blog: the range must not outlive the optional it comes from.
+    const std::optional<StandinBlog> blog = m_online->standin.blog(Tide);
+    for (const StandinPost& post : blog ? blog->posts : QList<StandinPost>{}) {
         if (post.title == title) {
             return post.id;
         }

@@ -3,8 +3,11 @@
 #include "TestSupport.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "services/control/PostPreviewService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PostsLocalAccessAppService.h"
+#include "ui/windows/LivePreviewWindowController.h"
+#include "ui/windows/MiniBrowserWindowController.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -82,7 +85,7 @@ private Q_SLOTS:
     void testSecondPostWhileEditingIsRefusedAndQuitTooUntilClosed();
     void testAutosaveIsOfferedBackAfterUnexpectedExit();
     void testAutosavesAreOfferedOneAfterAnotherInTitleOrder();
-    void testPreviewRequestsTellTheyAreNotAvailable();
+    void testPreviewsShowThePostAsItStandsInTheEditor();
 
     void cleanupTestCase() { d.app.reset(); }
 
@@ -564,15 +567,25 @@ void TestPostEditorFlows::testAutosavesAreOfferedOneAfterAnotherInTitleOrder()
     QCOMPARE(posts.first().postStatus, PostStatus::Offline);
 }
 
-void TestPostEditorFlows::testPreviewRequestsTellTheyAreNotAvailable()
+void TestPostEditorFlows::testPreviewsShowThePostAsItStandsInTheEditor()
 {
     QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Preview me", "", "Not yet published"));
     d.evaluate("document.getElementById('preview').click()");
-    QTRY_COMPARE(d.alertTitles(), QStringList{"Not available yet"});
+    PostPreviewService* previews = d.posts()->postPreviewService();
+    QTRY_VERIFY(previews->previewWindowController() && previews->previewWindowController()->isWindowLoaded());
+    QTRY_COMPARE(previews->previewWindowController()->window()->windowTitle(),
+                 QStringLiteral("Preview \u00B7 Preview me"));
     d.evaluate("document.getElementById('livePreview').click()");
-    QTRY_COMPARE(d.alertTitles().size(), 2);
-    QVERIFY(d.app->alerts.last().message.contains("live preview"));
-    d.editor()->close();
+    QTRY_VERIFY(previews->livePreviewWindowController() &&
+                previews->livePreviewWindowController()->isWindowLoaded());
+    QTRY_COMPARE(previews->livePreviewWindowController()->window()->windowTitle(),
+                 QStringLiteral("Live Preview \u00B7 Preview me"));
+    // Nothing was published.
+    QVERIFY(!standinPostTitled(m_standin, "Preview me"));
+    QVERIFY(d.app->alerts.isEmpty());
+    previews->previewWindowController()->close();
+    previews->livePreviewWindowController()->close();
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestPostEditorFlows)

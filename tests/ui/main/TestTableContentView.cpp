@@ -50,6 +50,7 @@ private Q_SLOTS:
     void testCommentCountShowsForPublishedPostsOnly();
     void testRowShowsUpdatedDateAndNeverWithoutOne();
     void testSyncedCopyRowAsksForImageWithSpace();
+    void testPreviewShowsCharactersNotEntities();
     void testPreselectedIdHighlightsOnlyItsRow();
     void testPreselectedIdNamingNoPostHighlightsNothing();
     void testEmptyPreselectedIdHighlightsNothing();
@@ -168,6 +169,16 @@ void TestTableContentView::testRowShowsUpdatedDateAndNeverWithoutOne()
     QVERIFY(cell->postDate().contains(QStringLiteral("2016")));
     QCOMPARE(cell->postTitle(), QStringLiteral("Title of d"));
     QCOMPARE(cell->postPreview(), QStringLiteral("Preview of d"));
+}
+
+void TestTableContentView::testPreviewShowsCharactersNotEntities()
+{
+    BloggerPost post = makePost(QStringLiteral("e"));
+    // As the store keeps it: tags gone, entities still written out.
+    post.contentPreview = QStringLiteral("Sand &amp; water, &quot;quoted&quot; &lt;b&gt; and &amp;lt;");
+    list({post});
+    QCOMPARE(m_pane->cellForRow(0)->postPreview(), QStringLiteral("Sand & water, \"quoted\" <b> and &lt;"));
+    QCOMPARE(m_pane->postsList().first().contentPreview, post.contentPreview);
 }
 
 void TestTableContentView::testSyncedCopyRowAsksForImageWithSpace()

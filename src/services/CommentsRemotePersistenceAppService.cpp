@@ -1,0 +1,169 @@
+#include "CommentsRemotePersistenceAppService.h"
+
+#include "common/GoogleServiceConstants.h"
+#include "google/CommentsGoogleService.h"
+#include "google/GoogleResponseAnalysisService.h"
+#include "services/PostsRemotePersistenceAppService.h"
+#include "store/CommentsLocalAccessAppService.h"
+#include "store/PersistentServiceState.h"
+#include "store/SQLiteDB.h"
+
+#include <QSet>
+
+namespace {
+
+const QString OwnAuthorIdPrefix = QStringLiteral("comment-author-");
+
+} // namespace
+
+CommentsRemotePersistenceAppService::CommentsRemotePersistenceAppService(
+    std::shared_ptr<GoogleAuthentificationService> service)
+    : m_authentificationService(std::move(service)),
+      m_timeoutInterval(GoogleServiceConstants::StandardTimeout)
+{
+}
+
+std::shared_ptr<CommentsRemotePersistenceAppService>
+CommentsRemotePersistenceAppService::create(std::shared_ptr<GoogleAuthentificationService> service)
+{
+    return std::shared_ptr<CommentsRemotePersistenceAppService>(
+        new CommentsRemotePersistenceAppService(std::move(service)));
+}
+
+std::shared_ptr<CommentsGoogleService> CommentsRemotePersistenceAppService::makeWebService() const
+{
+    // One web service per operation: its closures and listed comments belong to that operation.
+    std::shared_ptr<CommentsGoogleService> web = CommentsGoogleService::create(m_authentificationService);
+    web->setTimeoutInterval(timeoutInterval());
+    return web;
+}
+
+void CommentsRemotePersistenceAppService::fail(ErrorBlock CommentsRemotePersistenceAppService::*errorBlock,
+                                               const QString& message)
+{
+    (this->*errorBlock)(BloggerSuccessResponse(
+        false, GoogleResponseAnalysisService().transformMessageIfCredentialsRelated(message)));
+}
+
+bool CommentsRemotePersistenceAppService::isOwnAuthorId(const QString& userId)
+{
+    return userId.startsWith(OwnAuthorIdPrefix);
+}
+
+BloggerPostComment CommentsRemotePersistenceAppService::withStorableAuthor(const BloggerPostComment& comment)
+{
+    BloggerPostComment storable = comment;
+    if (storable.author.userId.isEmpty() && !storable.commentId.isEmpty()) {
+        storable.author.userId = OwnAuthorIdPrefix + storable.commentId;
+    }
+    return storable;
+}
+
+bool CommentsRemotePersistenceAppService::removeStoredComment(const QString& commentId)
+{
+    const CommentsLocalAccessAppService store;
+    return store.db.db->transaction([&] {
+        bool read = false;
+        const std::optional<BloggerPostComment> stored = store.db.getPostComment(commentId, &read);
+        if (!read || !store.deletePostComment(commentId)) {
+            return false;
+        }
+        if (stored && isOwnAuthorId(stored->author.userId)) {
+            return store.userDb.deleteUser(stored->author.userId);
+        }
+        return true;
+    });
+}
+
+bool CommentsRemotePersistenceAppService::storeComments(const QString& postId,
+                                                        const QList<BloggerPostComment>& comments,
+                                                        bool removeOthers)
+{
+    const CommentsLocalAccessAppService store;
+    return store.db.db->transaction([&] {
+        QSet<QString> listed;
+        for (const BloggerPostComment& comment : comments) {
+            listed.insert(comment.commentId);
+            bool ok = false;
+            store.addOrUpdatePostComment(withStorableAuthor(comment), &ok);
+            if (!ok) {
+                return false;
+            }
+        }
+        if (!removeOthers) {
+            return true;
+        }
+        bool read = false;
+        const QList<BloggerPostComment> stored = store.listAllCommentsForPost(postId, &read);
+        if (!read) {
+            return false;
+        }
+        for (const BloggerPostComment& comment : stored) {
+            if (!listed.contains(comment.commentId) && !removeStoredComment(comment.commentId)) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+void CommentsRemotePersistenceAppService::listAndPersistAllPostComments(const QString& postId,
+                                                                        const QString& blogId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<CommentsGoogleService> web = makeWebService();
+    // The web service is kept by its own pending request; the closure must not keep it in turn.
+    std::weak_ptr<CommentsGoogleService> weakWeb = web;
+    web->onListPostCommentsBlockSuccess = [me, weakWeb, postId](const QList<BloggerPostComment>& comments) {
+        const std::shared_ptr<CommentsGoogleService> web = weakWeb.lock();
+        const bool complete = web && web->listedAllComments();
+        if (!storeComments(postId, comments, complete)) {
+            me->fail(&CommentsRemotePersistenceAppService::onListAndPersistAllPostCommentsError,
+                     PostsRemotePersistenceAppService::nothingStoredMessage(
+                         QStringLiteral("the downloaded comments could not be saved on this computer. The "
+                                        "comments already here are unchanged.")));
+            return;
+        }
+        PersistentServiceState().setCommentsDownloaded(postId, true);
+        me->onListAndPersistAllPostCommentsSuccess();
+    };
+    web->onListPostCommentsBlockError = [me](const BloggerSuccessResponse& failure) {
+        me->fail(&CommentsRemotePersistenceAppService::onListAndPersistAllPostCommentsError, failure.details);
+    };
+    web->listPostComments(postId, blogId);
+}
+
+void CommentsRemotePersistenceAppService::addPostComment(const BloggerPostComment& comment,
+                                                         const QString& blogId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<CommentsGoogleService> web = makeWebService();
+    web->onAddPostCommentBlockSuccess = [me](const BloggerPostComment& added) {
+        if (!storeComments(added.postId, {added}, false)) {
+            PersistentServiceState().setCommentsDownloaded(added.postId, false);
+        }
+        me->onAddPostCommentSuccess(
+            CommentsLocalAccessAppService().db.getPostComment(added.commentId).value_or(added));
+    };
+    web->onAddPostCommentBlockError = [me](const BloggerSuccessResponse& failure) {
+        me->fail(&CommentsRemotePersistenceAppService::onAddPostCommentError, failure.details);
+    };
+    web->addPostComment(comment, blogId);
+}
+
+void CommentsRemotePersistenceAppService::deletePostComment(const QString& commentId, const QString& postId,
+                                                            const QString& blogId)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<CommentsGoogleService> web = makeWebService();
+    web->onDeletePostCommentBlockSuccess = [me, commentId, postId](bool) {
+        if (!removeStoredComment(commentId)) {
+            PersistentServiceState().setCommentsDownloaded(postId, false);
+        }
+        me->onDeletePostCommentSuccess();
+    };
+    web->onDeletePostCommentBlockError = [me](const BloggerSuccessResponse& failure) {
+        me->fail(&CommentsRemotePersistenceAppService::onDeletePostCommentError, failure.details);
+    };
+    web->deletePostComment(commentId, postId, blogId);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "google/BlockProperty.h"
+#include "model/BloggerPostComment.h"
+#include "model/BloggerSuccessResponse.h"
+
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class CommentsGoogleService;
+class GoogleAuthentificationService;
+
+// A post's comments brought from Blogger into the local store, and a comment added or deleted on both.
+// The token is refreshed first, inside the web service. Closures run on the network thread, exactly one of
+// a pair per started operation; error texts have passed through GoogleResponseAnalysisService.
+//
+// An author without an id (an anonymous comment) is stored under an id of its own comment, so that
+// anonymous authors are never merged into one user row.
+class CommentsRemotePersistenceAppService
+    : public std::enable_shared_from_this<CommentsRemotePersistenceAppService>
+{
+public:
+    static std::shared_ptr<CommentsRemotePersistenceAppService>
+    create(std::shared_ptr<GoogleAuthentificationService> service);
+
+    BlockProperty<void()> onListAndPersistAllPostCommentsSuccess;
+    BlockProperty<void(BloggerSuccessResponse)> onListAndPersistAllPostCommentsError;
+    BlockProperty<void(BloggerPostComment)> onAddPostCommentSuccess;
+    BlockProperty<void(BloggerSuccessResponse)> onAddPostCommentError;
+    BlockProperty<void()> onDeletePostCommentSuccess;
+    BlockProperty<void(BloggerSuccessResponse)> onDeletePostCommentError;
+
+    // The listed comments stored in one transaction, and the post's comments marked as downloaded. When the
+    // listing reached the post's last comment, stored comments that Blogger no longer has are removed. A
+    // store that fails keeps the comments as they were and reports that nothing was stored.
+    void listAndPersistAllPostComments(const QString& postId, const QString& blogId);
+    // Succeeds with the comment as stored. Once Blogger has it, the add succeeds: when the store fails, the
+    // post's comments are marked for download at their next showing instead.
+    void addPostComment(const BloggerPostComment& comment, const QString& blogId);
+    // Deleted on Blogger, then in the store; a store that fails marks the comments for download as above.
+    void deletePostComment(const QString& commentId, const QString& postId, const QString& blogId);
+
+    // Transfer time-out of the web requests, in seconds.
+    void setTimeoutInterval(double seconds) { m_timeoutInterval = seconds; }
+    double timeoutInterval() const { return m_timeoutInterval; }
+
+    // The comment as it is stored: an author without an id gets one made from the comment's id.
+    static BloggerPostComment withStorableAuthor(const BloggerPostComment& comment);
+    static bool isOwnAuthorId(const QString& userId);
+
+private:
+    explicit CommentsRemotePersistenceAppService(std::shared_ptr<GoogleAuthentificationService> service);
+
+    std::shared_ptr<CommentsGoogleService> makeWebService() const;
+    // False when nothing was stored.
+    static bool storeComments(const QString& postId, const QList<BloggerPostComment>& comments,
+                              bool removeOthers);
+    static bool removeStoredComment(const QString& commentId);
+
+    using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
+    void fail(ErrorBlock CommentsRemotePersistenceAppService::*errorBlock, const QString& message);
+
+    const std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
+    std::atomic<double> m_timeoutInterval;
+};

@@ -1,0 +1,193 @@
+#include "PostPreviewComposer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+
+const QString Separator = QStringLiteral(" \u00B7 ");
+
+// The end of the element whose start tag begins at `start`, just past its end tag; -1 when it never ends.
+qsizetype endOfElement(const QString& html, qsizetype start)
+{
+    static const QRegularExpression name(QStringLiteral("^<([A-Za-z][A-Za-z0-9]*)"));
+    const QRegularExpressionMatch tag = name.match(QStringView(html).mid(start));
+    if (!tag.hasMatch()) {
+        return -1;
+    }
+    const QRegularExpression tags(QStringLiteral("<(/?)") + tag.captured(1) + QStringLiteral("\\b[^>]*>"),
+                                  QRegularExpression::CaseInsensitiveOption);
+    int depth = 0;
+    QRegularExpressionMatchIterator it = tags.globalMatch(html, start);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        if (match.captured(0).endsWith(QLatin1StringView("/>"))) {
+            continue;
+        }
+        depth += match.captured(1).isEmpty() ? 1 : -1;
+        if (depth == 0) {
+            return match.capturedEnd(0);
+        }
+    }
+    return -1;
+}
+
+// The start of the tag whose class attribute holds the class name, or -1.
+qsizetype tagWithClass(const QString& html, const QString& className)
+{
+    const QRegularExpression attribute(QStringLiteral("<[A-Za-z][A-Za-z0-9]*\\s[^>]*\\bclass\\s*=\\s*([\"'])"
+                                                      "(?:[^\"']*\\s)?") +
+                                           QRegularExpression::escape(className) +
+                                           QStringLiteral("(?:\\s[^\"']*)?\\1"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = attribute.match(html);
+    return match.hasMatch() ? match.capturedStart(0) : -1;
+}
+
+// Just past the start tag that begins at `start`, or -1.
+qsizetype afterStartTag(const QString& html, qsizetype start)
+{
+    const qsizetype close = html.indexOf(QLatin1Char('>'), start);
+    return close < 0 ? -1 : close + 1;
+}
+
+QString escaped(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+} // namespace
+
+QString PostPreviewComposer::previewTitle(const QString& postTitle)
+{
+    return QStringLiteral("Preview") + Separator + postTitle;
+}
+
+QString PostPreviewComposer::livePreviewTitle(const QString& postTitle)
+{
+    return QStringLiteral("Live Preview") + Separator + postTitle;
+}
+
+QString PostPreviewComposer::templateAddress(const QString& blogUrl)
+{
+    QString base = blogUrl.trimmed();
+    while (base.endsWith(QLatin1Char('/'))) {
+        base.chop(1);
+    }
+    return base + QStringLiteral("/temp/post/title.html");
+}
+
+QString PostPreviewComposer::postBlock(const BloggerPost& post)
+{
+    // Blogger's own class names, so the template's style sheet dresses the post as it will on the blog.
+    return QStringLiteral("<div class='post hentry'>\n<h3 class='post-title entry-title'>") +
+           escaped(post.title) +
+           QStringLiteral("</h3>\n<div class='post-header'></div>\n<div class='post-body entry-content'>\n") +
+           post.content + QStringLiteral("\n</div>\n</div>\n");
+}
+
+QString PostPreviewComposer::livePreviewHtml(const QString& blogTemplate, const BloggerPost& post) const
+{
+    QString page = blogTemplate;
+    const QString block = postBlock(post);
+
+    const qsizetype notice = tagWithClass(page, QStringLiteral("status-msg-wrap"));
+    const qsizetype noticeEnd = notice < 0 ? -1 : endOfElement(page, notice);
+    if (notice >= 0 && noticeEnd > notice) {
+        page.replace(notice, noticeEnd - notice, block);
+    } else {
+        qsizetype at = -1;
+        const qsizetype posts = tagWithClass(page, QStringLiteral("blog-posts"));
+        if (posts >= 0) {
+            at = afterStartTag(page, posts);
+        }
+        if (at < 0) {
+            static const QRegularExpression body(QStringLiteral("<body\\b"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+            const QRegularExpressionMatch match = body.match(page);
+            if (match.hasMatch()) {
+                at = afterStartTag(page, match.capturedStart(0));
+            }
+        }
+        if (at < 0) {
+            return plainPreviewHtml(post);
+        }
+        page.insert(at, block);
+    }
+
+    static const QRegularExpression title(QStringLiteral("(<title\\b[^>]*>)(.*?)(</title>)"),
+                                          QRegularExpression::CaseInsensitiveOption |
+                                              QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = title.match(page);
+    if (match.hasMatch()) {
+        page.replace(match.capturedStart(2), match.capturedLength(2), escaped(post.title));
+    }
+    return page;
+}
+
+QString PostPreviewComposer::plainPreviewHtml(const BloggerPost& post) const
+{
+    return QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset='utf-8'>\n<title>") +
+           escaped(post.title) +
+           QStringLiteral(
+               "</title>\n<style>\n"
+               "body { margin: 0; padding: 24px 40px; background: #ffffff; color: #333333;"
+               " font: 16px/1.55 system-ui, sans-serif; }\n"
+               "article { max-width: 46em; margin: 0 auto; }\n"
+               ".post-title { font-size: 1.7em; line-height: 1.25; margin: 0 0 0.8em; color: #2d3436; }\n"
+               "img { max-width: 100%; height: auto; }\n"
+               "</style>\n</head>\n<body>\n<article class='post hentry'>\n"
+               "<h1 class='post-title entry-title'>") +
+           escaped(post.title) + QStringLiteral("</h1>\n<div class='post-body entry-content'>\n") +
+           post.content + QStringLiteral("\n</div>\n</article>\n</body>\n</html>\n");
+}
+
+QString PostPreviewComposer::inlineLocalImages(const QString& html) const
+{
+    static const QRegularExpression source(
+        QStringLiteral("(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"'])(file:[^\"']*)\\2"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QMimeDatabase mimeTypes;
+    QString out;
+    qsizetype copied = 0;
+    QRegularExpressionMatchIterator it = source.globalMatch(html);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        QString address = match.captured(3);
+        address.replace(QLatin1StringView("&amp;"), QLatin1StringView("&"));
+        // The editor writes "file://" and the path as it stands; other writers encode it as an address.
+        QString path = address.startsWith(QLatin1StringView("file://")) ? address.mid(7) : QString();
+        if (path.isEmpty() || !QFileInfo(path).isFile()) {
+            path = QUrl(address).toLocalFile();
+        }
+        const QFileInfo info(path);
+        if (path.isEmpty() || !info.isFile() || info.size() > MaximumInlinedImageSize) {
+            continue;
+        }
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QByteArray data = file.readAll();
+        // By content: a file named .png that holds text is no picture.
+        QString type = mimeTypes.mimeTypeForData(data).name();
+        if (!type.startsWith(QLatin1StringView("image/")) &&
+            mimeTypes.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name() ==
+                QLatin1StringView("image/svg+xml") &&
+            data.contains("<svg")) {
+            type = QStringLiteral("image/svg+xml");
+        }
+        if (!type.startsWith(QLatin1StringView("image/"))) {
+            continue;
+        }
+        out += QStringView(html).mid(copied, match.capturedStart(3) - copied);
+        out += QStringLiteral("data:") + type + QStringLiteral(";base64,") +
+               QString::fromLatin1(data.toBase64());
+        copied = match.capturedEnd(3);
+    }
+    out += QStringView(html).mid(copied);
+    return out;
+}

@@ -1,0 +1,26 @@
+#include "AvatarImage.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+QPixmap AvatarImage::roundPixmap(const QImage& image, int side, qreal devicePixelRatio)
+{
+    const int pixels = qMax(1, qRound(side * devicePixelRatio));
+    QPixmap pixmap(pixels, pixels);
+    pixmap.fill(Qt::transparent);
+    if (image.isNull()) {
+        pixmap.setDevicePixelRatio(devicePixelRatio);
+        return pixmap;
+    }
+    const QImage filled =
+        image.scaled(pixels, pixels, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath circle;
+    circle.addEllipse(QRectF(0, 0, pixels, pixels));
+    painter.setClipPath(circle);
+    painter.drawImage(QPoint((pixels - filled.width()) / 2, (pixels - filled.height()) / 2), filled);
+    painter.end();
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}

@@ -1,0 +1,257 @@
+#include "CommentsListWindowController.h"
+
+#include "CommentListItemDelegate.h"
+#include "CommentListModel.h"
+#include "CommentTableCellView.h"
+#include "ui_CommentsListWindow.h"
+
+#include "common/BackgroundRunner.h"
+#include "common/GoogleDateService.h"
+#include "platform/gui/ImageLibrary.h"
+#include "platform/gui/RemoteImageCache.h"
+#include "platform/gui/ViewBackground.h"
+#include "ui/UiColors.h"
+#include "ui/main/SpinnerView.h"
+
+#include <QCursor>
+#include <QMenu>
+
+namespace {
+
+// Drawn at 12 x 12 whatever the image's own size, sharp on high-density screens too.
+QIcon menuIcon(const QString& imageName)
+{
+    QIcon icon;
+    for (const qreal ratio : {1.0, 2.0}) {
+        icon.addPixmap(ImageLibrary::pixmap(imageName, QSize(12, 12), ratio));
+    }
+    return icon;
+}
+
+} // namespace
+
+CommentsListWindowController::CommentsListWindowController(QObject* parent)
+    : WindowController(parent), m_ui(std::make_unique<Ui::CommentsListWindow>())
+{
+}
+
+CommentsListWindowController::~CommentsListWindowController()
+{
+    delete m_menu.data();
+}
+
+QString CommentsListWindowController::windowTitleFor(const QString& postTitle)
+{
+    return QStringLiteral("Comments \u00B7 ") + postTitle;
+}
+
+std::unique_ptr<QWidget> CommentsListWindowController::loadWindow()
+{
+    return windowFromInterface(*m_ui);
+}
+
+void CommentsListWindowController::windowDidLoad()
+{
+    ViewBackground::setColor(window(), UiColors::banner());
+    m_ui->downloadCommentsButtonOutlet->setIcon(ImageLibrary::icon(QStringLiteral("DownloadIcon")));
+    m_ui->newCommentButtonOutlet->setIcon(ImageLibrary::icon(QStringLiteral("CommentsMenuOption")));
+    // The label lies over the list: clicks must reach the rows under it.
+    m_ui->commentsCountLabelOutlet->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPalette labelPalette = m_ui->commentsCountLabelOutlet->palette();
+    labelPalette.setColor(QPalette::WindowText, UiColors::normalText());
+    m_ui->commentsCountLabelOutlet->setPalette(labelPalette);
+
+    QListView* table = m_ui->tableViewOutlet;
+    m_model = new CommentListModel(this);
+    m_delegate = new CommentListItemDelegate(
+        [this](CommentTableCellView& cell, int row) {
+            if (row < 0 || row >= m_model->comments().size()) {
+                return;
+            }
+            const BloggerPostComment& comment = m_model->comments().at(row);
+            cell.setCommentUserName(comment.author.userName);
+            cell.setCommentDateAndTime(m_model->displayDate(row));
+            // Measured already for the row's height: the cell need not measure it again.
+            cell.setDecodedContent(m_model->decodedContent(row),
+                                   m_delegate->rowHeight(row) - CommentTableCellView::ChromeHeight);
+            cell.setCommentUserAvatar(comment.author.userPicture);
+        },
+        m_model, table, this);
+    table->setModel(m_model);
+    table->setItemDelegate(m_delegate);
+    table->setUniformItemSizes(false);
+    table->setResizeMode(QListView::Adjust);
+    table->setMouseTracking(false);
+    ViewBackground::setColor(table->viewport(), UiColors::paneBackground());
+    connect(table, &QListView::clicked, this, [this](const QModelIndex& index) { cellClick(index.row()); });
+    connect(table, &QListView::customContextMenuRequested, this,
+            [this, table](const QPoint& point) { cellClick(table->indexAt(point).row()); });
+    connect(&RemoteImageCache::shared(), &RemoteImageCache::imageReady, this, [this] {
+        if (isWindowLoaded()) {
+            m_ui->tableViewOutlet->viewport()->update();
+        }
+    });
+
+    connect(m_ui->downloadCommentsButtonOutlet, &QPushButton::clicked, this,
+            &CommentsListWindowController::downloadCommentsButtonClick);
+    connect(m_ui->newCommentButtonOutlet, &QPushButton::clicked, this,
+            &CommentsListWindowController::newCommentButtonClick);
+
+    m_model->setComments(m_pendingComments);
+    m_pendingComments.clear();
+    applyLoading();
+    refresh();
+}
+
+void CommentsListWindowController::showComments(const BloggerPost& post,
+                                                const QList<BloggerPostComment>& comments)
+{
+    BackgroundRunner().runOnMainThread(this, [this, post, comments] {
+        m_post = post;
+        if (!isWindowLoaded()) {
+            m_pendingComments = comments;
+            return;
+        }
+        m_model->setComments(comments);
+        refresh();
+    });
+}
+
+const QList<BloggerPostComment>& CommentsListWindowController::comments() const
+{
+    return m_model ? m_model->comments() : m_pendingComments;
+}
+
+void CommentsListWindowController::refresh()
+{
+    if (m_post) {
+        window()->setWindowTitle(windowTitleFor(m_post->title));
+    }
+    windowShowsComments(!m_model->comments().isEmpty());
+}
+
+void CommentsListWindowController::windowShowsComments(bool show)
+{
+    m_ui->tableViewOutlet->setVisible(show);
+    m_ui->commentsCountLabelOutlet->setText(show ? QString() : QStringLiteral("No Comments"));
+}
+
+void CommentsListWindowController::loading(bool on)
+{
+    BackgroundRunner().runOnMainThread(this, [this, on] {
+        m_loading = on;
+        if (isWindowLoaded()) {
+            applyLoading();
+        }
+    });
+}
+
+void CommentsListWindowController::applyLoading()
+{
+    m_ui->spinningIndicatorOutlet->setVisible(m_loading);
+    m_ui->downloadCommentsButtonOutlet->setEnabled(!m_loading);
+    m_ui->newCommentButtonOutlet->setEnabled(!m_loading);
+}
+
+void CommentsListWindowController::cellClick(int row)
+{
+    if (!m_model || row < 0 || row >= m_model->comments().size()) {
+        return;
+    }
+    m_menuCommentId = m_model->comments().at(row).commentId;
+    m_menuPostId = m_post ? m_post->postId : QString();
+    delete m_menu.data();
+    m_menu = new QMenu(window());
+    m_menu->setObjectName(QStringLiteral("commentMenu"));
+    m_menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* remove = m_menu->addAction(menuIcon(QStringLiteral("DeleteColoredMenuOption")),
+                                        QStringLiteral("Delete Comment"), this,
+                                        &CommentsListWindowController::deleteCommentOptionClick);
+    remove->setObjectName(QStringLiteral("deleteCommentAction"));
+    QAction* profile = m_menu->addAction(menuIcon(QStringLiteral("NavigateColoredMenuOption")),
+                                         QStringLiteral("Navigate to Profile"), this,
+                                         &CommentsListWindowController::navigateToProfileClick);
+    profile->setObjectName(QStringLiteral("navigateToProfileAction"));
+    m_menu->popup(QCursor::pos());
+}
+
+QMenu* CommentsListWindowController::commentMenu() const
+{
+    return m_menu;
+}
+
+std::optional<BloggerPostComment> CommentsListWindowController::menuComment() const
+{
+    if (!m_model || m_menuCommentId.isEmpty()) {
+        return std::nullopt;
+    }
+    // The list may have been replaced while the menu was open: only the comment it was opened on counts.
+    const int row = m_model->rowOfComment(m_menuCommentId);
+    if (row < 0) {
+        return std::nullopt;
+    }
+    return m_model->comments().at(row);
+}
+
+void CommentsListWindowController::deleteCommentOptionClick()
+{
+    const std::optional<BloggerPostComment> comment = menuComment();
+    if (!comment || !m_post || m_post->postId != m_menuPostId) {
+        return;
+    }
+    m_loading = true;
+    applyLoading();
+    if (onDeleteCommentRequest) {
+        onDeleteCommentRequest(comment->commentId, m_menuPostId);
+    }
+}
+
+void CommentsListWindowController::navigateToProfileClick()
+{
+    const std::optional<BloggerPostComment> comment = menuComment();
+    if (!comment) {
+        return;
+    }
+    if (onNavigateToProfileRequest) {
+        onNavigateToProfileRequest(comment->author.userLink);
+    }
+}
+
+void CommentsListWindowController::downloadCommentsButtonClick()
+{
+    if (onDownloadCommentsRequest && m_post) {
+        onDownloadCommentsRequest(m_post->postId);
+    }
+}
+
+void CommentsListWindowController::newCommentButtonClick()
+{
+    if (onAddCommentRequest && m_post) {
+        onAddCommentRequest(m_post->postId);
+    }
+}
+
+QListView* CommentsListWindowController::tableViewOutlet() const
+{
+    return isWindowLoaded() ? m_ui->tableViewOutlet : nullptr;
+}
+
+QLabel* CommentsListWindowController::commentsCountLabelOutlet() const
+{
+    return isWindowLoaded() ? m_ui->commentsCountLabelOutlet : nullptr;
+}
+
+SpinnerView* CommentsListWindowController::spinningIndicatorOutlet() const
+{
+    return isWindowLoaded() ? m_ui->spinningIndicatorOutlet : nullptr;
+}
+
+QPushButton* CommentsListWindowController::downloadCommentsButtonOutlet() const
+{
+    return isWindowLoaded() ? m_ui->downloadCommentsButtonOutlet : nullptr;
+}
+
+QPushButton* CommentsListWindowController::newCommentButtonOutlet() const
+{
+    return isWindowLoaded() ? m_ui->newCommentButtonOutlet : nullptr;
+}

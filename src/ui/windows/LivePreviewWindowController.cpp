@@ -1,0 +1,81 @@
+#include "LivePreviewWindowController.h"
+
+#include "PreviewPage.h"
+#include "ui_LivePreviewWindow.h"
+
+#include "common/BackgroundRunner.h"
+#include "platform/gui/WebPage.h"
+#include "platform/gui/WebView.h"
+#include "ui/main/SpinnerView.h"
+
+#include <QWebEngineSettings>
+
+LivePreviewWindowController::LivePreviewWindowController(QObject* parent)
+    : WindowController(parent), m_ui(std::make_unique<Ui::LivePreviewWindow>())
+{
+}
+
+LivePreviewWindowController::~LivePreviewWindowController() = default;
+
+std::unique_ptr<QWidget> LivePreviewWindowController::loadWindow()
+{
+    return windowFromInterface(*m_ui);
+}
+
+SpinnerView* LivePreviewWindowController::spinningIndicatorOutlet() const
+{
+    return isWindowLoaded() ? m_ui->spinningIndicatorOutlet : nullptr;
+}
+
+WebView* LivePreviewWindowController::webviewOutlet() const
+{
+    return isWindowLoaded() ? m_ui->webviewOutlet : nullptr;
+}
+
+void LivePreviewWindowController::openWindow(const QString& title)
+{
+    BackgroundRunner().runOnMainThread(this, [this, title] {
+        m_title = title;
+        if (isWindowLoaded()) {
+            window()->setWindowTitle(m_title);
+        }
+        showWindow();
+    });
+}
+
+void LivePreviewWindowController::setHtmlContent(const QString& content, const QString& baseUrl)
+{
+    const QUrl address(baseUrl, QUrl::StrictMode);
+    const std::optional<QUrl> base =
+        address.isValid() && !address.isRelative() ? std::optional<QUrl>(address) : std::nullopt;
+    BackgroundRunner().runOnMainThread(this, [this, content, base] {
+        m_content = content;
+        m_baseURL = base;
+        if (isWindowLoaded()) {
+            showContent();
+        }
+    });
+}
+
+void LivePreviewWindowController::windowDidLoad()
+{
+    WebView* webview = m_ui->webviewOutlet;
+    // The blog's own scripts draw parts of its page; plug-ins and pop-ups stay off.
+    QWebEngineSettings* settings = webview->webPage()->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    m_page = new PreviewPage(webview);
+
+    m_ui->spinningIndicatorOutlet->show();
+    window()->setWindowTitle(m_title);
+    if (m_content) {
+        showContent();
+    }
+}
+
+void LivePreviewWindowController::showContent()
+{
+    m_page->loadHtml(m_content.value_or(QString()), m_baseURL.value_or(QUrl()));
+    m_ui->spinningIndicatorOutlet->hide();
+}

@@ -1,0 +1,125 @@
+#include "PreviewPage.h"
+
+#include "platform/gui/ExternalUrlOpener.h"
+#include "platform/gui/WebPage.h"
+#include "platform/gui/WebView.h"
+
+#include <QChildEvent>
+#include <QEvent>
+#include <QRegularExpression>
+#include <QWebEngineContextMenuRequest>
+#include <QWebEngineNewWindowRequest>
+
+PreviewPage::PreviewPage(WebView* view) : QObject(view), m_view(view)
+{
+    view->setNavigationPolicy([this](const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame) {
+        return acceptNavigation(url, int(type), isMainFrame);
+    });
+    connect(view->webPage(), &QWebEnginePage::newWindowRequested, this,
+            [](QWebEngineNewWindowRequest& request) {
+                // Pages may not open windows of their own; what the user asked for opens in the browser.
+                if (request.isUserInitiated()) {
+                    ExternalUrlOpener::openWebAddress(request.requestedUrl());
+                }
+            });
+    watchInput(view);
+    // No reload, back or "open in new window": only copying what is selected.
+    view->setContextMenuFilter(
+        [](const QWebEngineContextMenuRequest& request) { return !request.selectedText().isEmpty(); });
+}
+
+void PreviewPage::watchInput(QObject* object)
+{
+    // The engine's input widget is a child of the view, made when the page first shows.
+    object->installEventFilter(this);
+    for (QObject* child : object->children()) {
+        if (child->isWidgetType()) {
+            watchInput(child);
+        }
+    }
+}
+
+bool PreviewPage::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded: {
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child && child->isWidgetType()) {
+            watchInput(child);
+        }
+        break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+    case QEvent::TouchBegin:
+        m_lastUserInput.start();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool PreviewPage::acceptNavigation(const QUrl& url, int type, bool isMainFrame)
+{
+    if (!isMainFrame) {
+        // Frames inside the page (a template's widgets) do not take the window away.
+        return true;
+    }
+    if (m_ownLoads > 0) {
+        --m_ownLoads;
+        return true;
+    }
+    // A jump to an anchor of the page itself.
+    if (m_view && url.hasFragment() &&
+        url.adjusted(QUrl::RemoveFragment) == m_view->url().adjusted(QUrl::RemoveFragment)) {
+        return true;
+    }
+    const bool byUser = m_lastUserInput.isValid() && m_lastUserInput.elapsed() < UserGestureMs;
+    if (type == QWebEnginePage::NavigationTypeLinkClicked && byUser) {
+        ExternalUrlOpener::openWebAddress(url);
+    }
+    return false;
+}
+
+void PreviewPage::loadHtml(const QString& html, const QUrl& baseAddress)
+{
+    if (!m_view) {
+        return;
+    }
+    ++m_ownLoads;
+    const QByteArray bytes = html.toUtf8();
+    if (bytes.size() <= MaximumInlineHtmlBytes) {
+        m_view->loadHtml(html, baseAddress);
+    } else {
+        m_view->loadDocument(withBaseElement(html, baseAddress));
+    }
+}
+
+void PreviewPage::loadAddress(const QUrl& address)
+{
+    if (!m_view) {
+        return;
+    }
+    ++m_ownLoads;
+    m_view->loadAddress(address);
+}
+
+QString PreviewPage::withBaseElement(const QString& html, const QUrl& baseAddress)
+{
+    if (baseAddress.isEmpty() || !baseAddress.isValid()) {
+        return html;
+    }
+    const QString element = QStringLiteral("<base href=\"") +
+                            baseAddress.toString(QUrl::FullyEncoded).toHtmlEscaped() + QStringLiteral("\">");
+    static const QRegularExpression head(QStringLiteral("<head\\b[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = head.match(html);
+    if (match.hasMatch()) {
+        QString out = html;
+        out.insert(match.capturedEnd(0), element);
+        return out;
+    }
+    return element + html;
+}

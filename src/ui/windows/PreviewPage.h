@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class WebView;
+
+// The web view of a window that shows a page it was given (help, previews): the page stays put, links the
+// user clicks open in the browser, and HTML of any size loads against its base address. The engine reports
+// a script's move to another address as a link click too: only one that follows the user's own input in
+// the view opens the browser.
+class PreviewPage : public QObject
+{
+    Q_OBJECT
+public:
+    // The engine takes HTML by address, and an address may not be longer than 2 MB once encoded.
+    static constexpr qsizetype MaximumInlineHtmlBytes = 1400 * 1024;
+    // How long after a press of a key or a mouse button a link counts as the user's.
+    static constexpr qint64 UserGestureMs = 1500;
+
+    // Belongs to the view.
+    explicit PreviewPage(WebView* view);
+
+    void loadHtml(const QString& html, const QUrl& baseAddress);
+    void loadAddress(const QUrl& address);
+
+    // A <base> element for the address, put first into the head, so a page served without a base address
+    // resolves its relative addresses against it.
+    static QString withBaseElement(const QString& html, const QUrl& baseAddress);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool acceptNavigation(const QUrl& url, int type, bool isMainFrame);
+    void watchInput(QObject* object);
+
+    QPointer<WebView> m_view;
+    // Main-frame loads this class started and the engine has not asked about yet.
+    int m_ownLoads = 0;
+    QElapsedTimer m_lastUserInput;
+};

@@ -1,0 +1,503 @@
+#include "LocalHttpServer.h"
+#include "TestSupport.h"
+
+#include "common/GoogleDateService.h"
+#include "platform/gui/ImageLibrary.h"
+#include "platform/gui/RemoteImageCache.h"
+#include "ui/main/SpinnerView.h"
+#include "ui/windows/CommentListItemDelegate.h"
+#include "ui/windows/CommentTableCellView.h"
+#include "ui/windows/CommentTextLabel.h"
+#include "ui/windows/CommentsListWindowController.h"
+#include "ui/windows/NewCommentWindowController.h"
+
+#include <QBuffer>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray pngOf(const QColor& color)
+{
+    QImage image(40, 40, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+BloggerPost postTitled(const QString& title, const QString& postId = QStringLiteral("p1"))
+{
+    BloggerPost post;
+    post.postId = postId;
+    post.title = title;
+    post.postStatus = PostStatus::Published;
+    return post;
+}
+
+BloggerPostComment comment(const QString& id, const QString& author, const QString& content,
+                           const QString& picture = QString(), const QString& link = QString())
+{
+    return BloggerPostComment(QStringLiteral("b1"), QStringLiteral("p1"), id,
+                              BloggerUser(QStringLiteral("u-") + id, author, link, picture),
+                              QDateTime(QDate(2015, 3, 9), QTime(7, 31), Qt::LocalTime), content);
+}
+
+// The pixels of what a label shows, for comparing pictures.
+QImage shown(const QLabel* label)
+{
+    return label->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+// The comments list, its cells and the new-comment window, worked through their widgets.
+class TestCommentsWindows : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::useFreshDataFolder();
+        m_server = std::make_unique<LocalHttpServer>();
+        QVERIFY(m_server->start());
+        m_server->route("/red.png", pngOf(Qt::red), "image/png");
+        m_server->route("/blue.png", pngOf(Qt::blue), "image/png");
+        m_server->route("/page.html", "<html>no picture</html>", "text/html");
+    }
+
+    void init()
+    {
+        RemoteImageCache::shared().clear();
+        m_list = std::make_unique<CommentsListWindowController>();
+    }
+
+    void cleanup() { m_list.reset(); }
+
+    // ---- the list ----
+
+    void testEmptyListHidesTableAndSaysNoComments()
+    {
+        QVERIFY(show(postTitled("Quiet"), {}));
+        QTRY_COMPARE(m_list->commentsCountLabelOutlet()->text(), QStringLiteral("No Comments"));
+        QVERIFY(!m_list->tableViewOutlet()->isVisible());
+        QTRY_COMPARE(m_list->window()->windowTitle(), QStringLiteral("Comments \u00B7 Quiet"));
+
+        m_list->showComments(postTitled("Quiet"), {comment("c1", "Ned", "Hello")});
+        QTRY_VERIFY(m_list->tableViewOutlet()->isVisible());
+        QCOMPARE(m_list->commentsCountLabelOutlet()->text(), QString());
+        QCOMPARE(m_list->tableViewOutlet()->model()->rowCount(), 1);
+    }
+
+    void testCommentsGivenBeforeTheWindowLoadsShowWhenItOpens()
+    {
+        m_list->showComments(postTitled(""), {comment("c1", "Ned", "One"), comment("c2", "Iris", "Two")});
+        QTest::qWait(20);
+        QVERIFY(!m_list->isWindowLoaded());
+        m_list->showWindow();
+        QCOMPARE(m_list->window()->windowTitle(), QStringLiteral("Comments \u00B7 "));
+        QCOMPARE(m_list->tableViewOutlet()->model()->rowCount(), 2);
+        QVERIFY(m_list->tableViewOutlet()->isVisible());
+    }
+
+    void testWithoutPostTitleStaysAsInterfaceFileHasIt()
+    {
+        m_list->showWindow();
+        QCOMPARE(m_list->window()->windowTitle(), QStringLiteral("Comments"));
+        QCOMPARE(m_list->commentsCountLabelOutlet()->text(), QStringLiteral("No Comments"));
+    }
+
+    void testShowCommentsFromAnotherThreadArrivesWhole()
+    {
+        m_list->showWindow();
+        QList<BloggerPostComment> comments;
+        for (int i = 0; i < 50; ++i) {
+            comments << comment(QString::number(i), "Reader", QStringLiteral("Comment %1").arg(i));
+        }
+        std::unique_ptr<QThread> thread(QThread::create([this, comments] {
+            for (int round = 0; round < 20; ++round) {
+                m_list->showComments(postTitled(QStringLiteral("Round %1").arg(round)),
+                                     comments.mid(0, round + 30));
+            }
+        }));
+        thread->start();
+        QVERIFY(thread->wait(5000));
+        QTRY_COMPARE(m_list->window()->windowTitle(), QStringLiteral("Comments \u00B7 Round 19"));
+        QCOMPARE(m_list->comments().size(), 49);
+    }
+
+    void testRowShowsNameDateAndTextAsPlainText()
+    {
+        QVERIFY(show(postTitled("T"), {comment("c1", "Ned Harrow",
+                                               "Was it &lt;i&gt;that&lt;/i&gt; cold?<br />Brr &amp; more")}));
+        CommentTableCellView& cell = m_list->itemDelegate()->filledCell(0);
+        QCOMPARE(cell.commentUserName(), QStringLiteral("Ned Harrow"));
+        QCOMPARE(cell.commentDateAndTime(),
+                 GoogleDateService().displayDate(QDateTime(QDate(2015, 3, 9), QTime(7, 31), Qt::LocalTime)));
+        QCOMPARE(cell.commentContent(), QStringLiteral("Was it <i>that</i> cold?\nBrr & more"));
+        // Shown as the characters they are, never as markup.
+        QCOMPARE(cell.contentLabelOutlet()->textFormat(), Qt::PlainText);
+        QCOMPARE(cell.nameLabelOutlet()->textFormat(), Qt::PlainText);
+        QCOMPARE(cell.commentUserAvatar(), QString());
+    }
+
+    void testLineBreakMakesTheRowOneLineHigher()
+    {
+        QVERIFY(
+            show(postTitled("T"), {comment("c1", "A", "two words"), comment("c2", "B", "two<br />words")}));
+        CommentListItemDelegate* rows = m_list->itemDelegate();
+        const int oneLine = rows->rowHeight(0);
+        const int twoLines = rows->rowHeight(1);
+        const int lineHeight = int(std::ceil(CommentTextLabel::measureText("two", 1000).height()));
+        QCOMPARE(twoLines - oneLine, lineHeight);
+        QCOMPARE(oneLine, lineHeight + CommentTableCellView::ChromeHeight);
+        // The cell drawn is as high as its row, its text 7 from the left and 10 higher than the text.
+        CommentTableCellView& cell = rows->filledCell(1);
+        QCOMPARE(cell.height(), twoLines);
+        QCOMPARE(cell.contentLabelOutlet()->x(), 7);
+        QCOMPARE(cell.contentLabelOutlet()->height(), 2 * lineHeight + 10);
+        QCOMPARE(cell.contentLabelOutlet()->width(), cell.width() - 16);
+    }
+
+    void testRowsBeyondTheFirstScreenEndUpAtTheirMeasuredHeight()
+    {
+        QList<BloggerPostComment> comments;
+        for (int i = 0; i < 120; ++i) {
+            // Narrow and wide letters: estimates from the length are wrong for them.
+            const QString text = i % 3 == 0   ? QStringLiteral("Yes")
+                                 : i % 3 == 1 ? QStringLiteral("il ").repeated(80 + i)
+                                              : QStringLiteral("WM ").repeated(60 + i);
+            comments << comment(QString::number(i), "Reader", text);
+        }
+        m_list->window()->resize(420, 500);
+        CommentListItemDelegate* rows = m_list->itemDelegate();
+        QListView* table = m_list->tableViewOutlet();
+        // Idle measuring held back, to see the list laid out from estimates first.
+        rows->setFirstTurnDelay(1500);
+        QVERIFY(show(postTitled("T"), comments));
+        QTRY_VERIFY(table->visualRect(table->model()->index(119, 0)).isValid());
+        // The first screen is measured at once, the far rows are estimated.
+        QVERIFY(rows->isMeasured(0) && rows->isMeasured(3));
+        QVERIFY(!rows->isMeasured(119));
+        int estimatedWrong = 0;
+        for (int row = 60; row < 120; ++row) {
+            estimatedWrong +=
+                table->visualRect(table->model()->index(row, 0)).height() != rows->rowHeight(row);
+        }
+        QVERIFY(estimatedWrong > 10);
+        QTRY_VERIFY_WITH_TIMEOUT(rows->isMeasured(119) && rows->isMeasured(100), 5000);
+        QTRY_VERIFY([&] {
+            for (int row = 0; row < 120; ++row) {
+                if (table->visualRect(table->model()->index(row, 0)).height() != rows->rowHeight(row)) {
+                    return false;
+                }
+            }
+            return true;
+        }());
+        // Scrolled to the end, the last row is drawn whole.
+        table->scrollToBottom();
+        QTRY_COMPARE(table->visualRect(table->model()->index(119, 0)).bottom(),
+                     table->viewport()->height() - 1);
+    }
+
+    void testLongWordWrapsInsteadOfRunningOut()
+    {
+        const QString address = QStringLiteral("https://example.com/") + QString(300, QLatin1Char('a'));
+        m_list->window()->resize(420, 500);
+        QVERIFY(show(postTitled("T"), {comment("c1", "A", address)}));
+        const QSizeF size =
+            CommentTextLabel::measureText(address, m_list->itemDelegate()->layoutWidth() - 16);
+        QVERIFY(size.width() <= m_list->itemDelegate()->layoutWidth() - 16);
+        QVERIFY(m_list->itemDelegate()->rowHeight(0) >
+                3 * QFontMetrics(CommentTextLabel::commentFont()).height());
+    }
+
+    void testClickOnRowOpensItsMenuAndBelowTheRowsNothing()
+    {
+        QVERIFY(show(postTitled("T"), {comment("c1", "Ned", "Hi"), comment("c2", "Iris", "Ho")}));
+        QListView* table = m_list->tableViewOutlet();
+        QTRY_VERIFY(table->visualRect(table->model()->index(1, 0)).isValid());
+        const QRect last = table->visualRect(table->model()->index(1, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, QPoint(20, last.bottom() + 30));
+        QVERIFY(!m_list->commentMenu());
+
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, last.center());
+        QTRY_VERIFY(m_list->commentMenu() && m_list->commentMenu()->isVisible());
+        QStringList items;
+        for (QAction* action : m_list->commentMenu()->actions()) {
+            items << action->text();
+            QVERIFY(!action->icon().isNull());
+        }
+        QCOMPARE(items, QStringList({"Delete Comment", "Navigate to Profile"}));
+        QCOMPARE(m_list->menuCommentId(), QStringLiteral("c2"));
+        m_list->commentMenu()->close();
+    }
+
+    void testDeleteSwitchesBusyOnBeforeItsRequest()
+    {
+        QVERIFY(show(postTitled("T", "p9"), {comment("c1", "Ned", "Hi"), comment("c2", "Iris", "Ho")}));
+        QStringList requests;
+        bool busyWhenAsked = false;
+        m_list->onDeleteCommentRequest = [&](const QString& commentId, const QString& postId) {
+            busyWhenAsked = m_list->isLoading() && !m_list->downloadCommentsButtonOutlet()->isEnabled();
+            requests << commentId + "/" + postId;
+        };
+        m_list->cellClick(1);
+        m_list->commentMenu()->actions().first()->trigger();
+        QCOMPARE(requests, QStringList({"c2/p9"}));
+        QVERIFY(busyWhenAsked);
+        QVERIFY(m_list->spinningIndicatorOutlet()->isVisible());
+        // The window never ends the busy state by itself.
+        QTest::qWait(50);
+        QVERIFY(m_list->isLoading());
+    }
+
+    void testNavigateToProfileLeavesBusyStateAlone()
+    {
+        QVERIFY(show(postTitled("T"), {comment("c1", "Ned", "Hi", QString(), "https://blogger/profile/1")}));
+        QStringList links;
+        m_list->onNavigateToProfileRequest = [&](const QString& link) { links << link; };
+        m_list->cellClick(0);
+        m_list->commentMenu()->actions().last()->trigger();
+        QCOMPARE(links, QStringList({"https://blogger/profile/1"}));
+        QVERIFY(!m_list->isLoading());
+        QVERIFY(m_list->newCommentButtonOutlet()->isEnabled());
+    }
+
+    void testMenuActsOnTheCommentItOpenedOnAfterRefresh()
+    {
+        QVERIFY(show(postTitled("T", "p1"), {comment("c1", "Ned", "Hi"), comment("c2", "Iris", "Ho")}));
+        QStringList deleted;
+        QStringList links;
+        m_list->onDeleteCommentRequest = [&](const QString& commentId, const QString&) {
+            deleted << commentId;
+        };
+        m_list->onNavigateToProfileRequest = [&](const QString& link) { links << link; };
+
+        // The list grew while the menu was open: the same comment now sits on another row.
+        m_list->cellClick(1);
+        m_list->showComments(postTitled("T", "p1"),
+                             {comment("c0", "New", "First!"), comment("c1", "Ned", "Hi"),
+                              comment("c2", "Iris", "Ho", QString(), "https://iris")});
+        QTRY_COMPARE(m_list->comments().size(), 3);
+        m_list->commentMenu()->actions().last()->trigger();
+        QCOMPARE(links, QStringList({"https://iris"}));
+
+        // The comment is gone after a refresh: neither action does anything.
+        m_list->cellClick(2);
+        m_list->showComments(postTitled("T", "p1"), {comment("c0", "New", "First!")});
+        QTRY_COMPARE(m_list->comments().size(), 1);
+        m_list->commentMenu()->actions().first()->trigger();
+        m_list->commentMenu()->actions().last()->trigger();
+        QVERIFY(deleted.isEmpty());
+        QCOMPARE(links.size(), 1);
+        QVERIFY(!m_list->isLoading());
+    }
+
+    void testLoadingSwitchesSpinnerAndBothButtons()
+    {
+        QVERIFY(show(postTitled("T"), {}));
+        QVERIFY(!m_list->spinningIndicatorOutlet()->isVisible());
+        m_list->loading(true);
+        QTRY_VERIFY(m_list->spinningIndicatorOutlet()->isVisible());
+        QVERIFY(m_list->spinningIndicatorOutlet()->isAnimating());
+        QVERIFY(!m_list->downloadCommentsButtonOutlet()->isEnabled());
+        QVERIFY(!m_list->newCommentButtonOutlet()->isEnabled());
+        m_list->loading(false);
+        QTRY_VERIFY(!m_list->spinningIndicatorOutlet()->isVisible());
+        QVERIFY(m_list->downloadCommentsButtonOutlet()->isEnabled());
+        QVERIFY(m_list->newCommentButtonOutlet()->isEnabled());
+    }
+
+    void testButtonsRaiseTheirRequestWithThePostIdOnlyWithAPost()
+    {
+        QStringList requests;
+        m_list->onDownloadCommentsRequest = [&](const QString& postId) { requests << "download " + postId; };
+        m_list->onAddCommentRequest = [&](const QString& postId) { requests << "add " + postId; };
+        m_list->showWindow();
+        QTest::mouseClick(m_list->downloadCommentsButtonOutlet(), Qt::LeftButton);
+        QTest::mouseClick(m_list->newCommentButtonOutlet(), Qt::LeftButton);
+        QVERIFY(requests.isEmpty());
+        m_list->showComments(postTitled("T", "p7"), {});
+        QTRY_VERIFY(m_list->post().has_value());
+        QTest::mouseClick(m_list->downloadCommentsButtonOutlet(), Qt::LeftButton);
+        QTest::mouseClick(m_list->newCommentButtonOutlet(), Qt::LeftButton);
+        QCOMPARE(requests, QStringList({"download p7", "add p7"}));
+    }
+
+    void testAvatarsArriveInTheBackgroundAndFailuresStayEmpty()
+    {
+        const QString red = m_server->url("/red.png").toString();
+        const QString notPicture = m_server->url("/page.html").toString();
+        QVERIFY(
+            show(postTitled("T"), {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
+                                   comment("c3", "Nobody", "Hm", "not an address")}));
+        CommentListItemDelegate* rows = m_list->itemDelegate();
+        // Never waited for while a row is drawn.
+        QVERIFY(rows->filledCell(0).avatarOutlet()->pixmap().isNull());
+        QTRY_VERIFY(RemoteImageCache::shared().cachedImage(red).has_value());
+        QTRY_VERIFY(RemoteImageCache::shared().cachedImage(notPicture).has_value());
+        const QImage avatar = shown(rows->filledCell(0).avatarOutlet());
+        QVERIFY(!avatar.isNull());
+        QCOMPARE(avatar.pixelColor(avatar.width() / 2, avatar.height() / 2), QColor(Qt::red));
+        QVERIFY(rows->filledCell(1).avatarOutlet()->pixmap().isNull());
+        QVERIFY(rows->filledCell(2).avatarOutlet()->pixmap().isNull());
+        // Asked for once each, however often the rows are drawn.
+        rows->filledCell(0);
+        rows->filledCell(0);
+        QCOMPARE(m_server->requestsFor("/red.png").size(), 1);
+    }
+
+    void testProtocolRelativePictureAddressIsReadAsHttps()
+    {
+        QCOMPARE(RemoteImageCache::imageAddress("//lh3.googleusercontent.com/a/s35/photo.jpg"),
+                 QUrl("https://lh3.googleusercontent.com/a/s35/photo.jpg"));
+        QCOMPARE(RemoteImageCache::imageAddress("http://img1.blogblog.com/img/blank.gif"),
+                 QUrl("http://img1.blogblog.com/img/blank.gif"));
+        QVERIFY(RemoteImageCache::imageAddress("file:///etc/passwd").isEmpty());
+        QVERIFY(RemoteImageCache::imageAddress("#").isEmpty());
+        QVERIFY(RemoteImageCache::imageAddress("").isEmpty());
+    }
+
+    void testSlowPictureEndsWithTheTimeOut()
+    {
+        // A server that accepts and never answers.
+        QTcpServer hang;
+        QVERIFY(hang.listen(QHostAddress::LocalHost));
+        const QString address = QStringLiteral("http://127.0.0.1:%1/slow.png").arg(hang.serverPort());
+        RemoteImageCache cache;
+        cache.setTimeout(0.5);
+        QImage result(1, 1, QImage::Format_ARGB32);
+        bool done = false;
+        cache.load(address, this, [&](const QImage& image) {
+            result = image;
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
+        QVERIFY(result.isNull());
+    }
+
+    // ---- the new-comment window ----
+
+    void testNewCommentShowsPostAndUserWithEmptyText()
+    {
+        NewCommentWindowController window;
+        window.prepare(postTitled("Low tide", "p3"),
+                       BloggerUser("u", "Mara Quill", "", m_server->url("/blue.png").toString()));
+        window.showWindow();
+        QTRY_COMPARE(window.postId(), QStringLiteral("p3"));
+        QCOMPARE(window.window()->windowTitle(), QStringLiteral("New comment  \u00B7 Low tide"));
+        QCOMPARE(window.postTitleLabelOutlet()->text(), QStringLiteral("New comment for Low tide"));
+        QCOMPARE(window.userNameLabelOutlet()->text(), QStringLiteral("Mara Quill"));
+        QCOMPARE(window.textFieldOutlet()->toPlainText(), QString());
+        QTRY_COMPARE(window.shownPictureAddress(), m_server->url("/blue.png").toString());
+        const QImage picture = shown(window.imageViewOutlet());
+        QCOMPARE(picture.pixelColor(picture.width() / 2, picture.height() / 2), QColor(Qt::blue));
+    }
+
+    void testSecondRequestShowsTheNewPostAndForgetsTheText()
+    {
+        NewCommentWindowController window;
+        window.prepare(postTitled("First", "p1"), BloggerUser("u", "Mara", "", ""));
+        window.showWindow();
+        QTRY_VERIFY(window.isWindowLoaded());
+        QTest::keyClicks(window.textFieldOutlet(), "Typed the first time");
+        window.close();
+        window.prepare(postTitled("Second", "p2"), BloggerUser("v", "Ned", "", ""));
+        window.showWindow();
+        QTRY_COMPARE(window.postTitleLabelOutlet()->text(), QStringLiteral("New comment for Second"));
+        QCOMPARE(window.window()->windowTitle(), QStringLiteral("New comment  \u00B7 Second"));
+        QCOMPARE(window.userNameLabelOutlet()->text(), QStringLiteral("Ned"));
+        QCOMPARE(window.textFieldOutlet()->toPlainText(), QString());
+        QVERIFY(window.window()->isVisible());
+    }
+
+    void testPictureThatCannotBeHadShowsUserAvatar()
+    {
+        const QImage userAvatar = ImageLibrary::pixmap("UserAvatar", QSize(44, 44), 1.0)
+                                      .toImage()
+                                      .convertToFormat(QImage::Format_ARGB32);
+        for (const QString& address :
+             {QString(), QStringLiteral("not an address"), m_server->url("/page.html").toString(),
+              QStringLiteral("//127.0.0.1:1/x.png")}) {
+            NewCommentWindowController window;
+            window.prepare(postTitled("T"), BloggerUser("u", "Mara", "", address));
+            window.showWindow();
+            QTRY_COMPARE(window.userNameLabelOutlet()->text(), QStringLiteral("Mara"));
+            QTRY_VERIFY(RemoteImageCache::shared().cachedImage(address).has_value());
+            QTest::qWait(20);
+            QCOMPARE(window.shownPictureAddress(), QString());
+            QCOMPARE(shown(window.imageViewOutlet()), userAvatar);
+        }
+    }
+
+    void testPublishHandsTheTextAndPostIdAsTyped()
+    {
+        NewCommentWindowController window;
+        QList<BloggerPostComment> published;
+        window.onPublishCommentRequest = [&](const BloggerPostComment& c) { published << c; };
+        window.prepare(postTitled("T", "p5"), std::nullopt);
+        window.showWindow();
+        QTRY_COMPARE(window.postId(), QStringLiteral("p5"));
+        QTest::mouseClick(window.publishCommentButtonOutlet(), Qt::LeftButton);
+        QTest::keyClicks(window.textFieldOutlet(), "  <b>Nice</b> & true  ");
+        QTest::mouseClick(window.publishCommentButtonOutlet(), Qt::LeftButton);
+        QCOMPARE(published.size(), 2);
+        QCOMPARE(published[0].content, QString());
+        QCOMPARE(published[0].postId, QStringLiteral("p5"));
+        QCOMPARE(published[1].content, QStringLiteral("  <b>Nice</b> & true  "));
+        // The window changes nothing itself: still open, text kept.
+        QVERIFY(window.window()->isVisible());
+        QCOMPARE(window.textFieldOutlet()->toPlainText(), QStringLiteral("  <b>Nice</b> & true  "));
+    }
+
+    void testPublishBeforeAnyPostCarriesNoPostId()
+    {
+        NewCommentWindowController window;
+        QList<BloggerPostComment> published;
+        window.onPublishCommentRequest = [&](const BloggerPostComment& c) { published << c; };
+        window.showWindow();
+        window.publishCommentButtonClick();
+        QCOMPARE(published.size(), 1);
+        QCOMPARE(published[0].postId, QString());
+    }
+
+    void testLoadingSwitchesSpinnerAndPublishButton()
+    {
+        NewCommentWindowController window;
+        window.showWindow();
+        QVERIFY(!window.spinningIndicatorOutlet()->isVisible());
+        window.loading(true);
+        QVERIFY(window.publishCommentButtonOutlet()->isEnabled()); // applied later, on the main thread
+        QTRY_VERIFY(!window.publishCommentButtonOutlet()->isEnabled());
+        QVERIFY(window.spinningIndicatorOutlet()->isVisible());
+        window.loading(false);
+        QTRY_VERIFY(window.publishCommentButtonOutlet()->isEnabled());
+        QVERIFY(!window.spinningIndicatorOutlet()->isVisible());
+    }
+
+private:
+    // Hands the comments over as the controller does, opens the window and waits until they are shown.
+    bool show(const BloggerPost& post, const QList<BloggerPostComment>& comments)
+    {
+        m_list->showComments(post, comments);
+        m_list->showWindow();
+        return QTest::qWaitFor([&] { return m_list->post() && m_list->comments() == comments; }, 5000);
+    }
+
+    std::unique_ptr<LocalHttpServer> m_server;
+    std::unique_ptr<CommentsListWindowController> m_list;
+};
+
+QTEST_MAIN(TestCommentsWindows)
+#include "TestCommentsWindows.moc"

@@ -1,0 +1,345 @@
+#include "LocalHttpServer.h"
+#include "TestSupport.h"
+#include "WebTestMain.h"
+
+#include "platform/ApplicationFolders.h"
+#include "platform/gui/ExternalUrlOpener.h"
+#include "platform/gui/HtmlSchemeHandler.h"
+#include "platform/gui/WebView.h"
+#include "ui/main/SpinnerView.h"
+#include "ui/windows/LivePreviewWindowController.h"
+#include "ui/windows/MiniBrowserWindowController.h"
+#include "ui/windows/PreviewPage.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+constexpr int LoadTimeout = 20000;
+
+QVariant evaluate(WebView* view, const QString& script)
+{
+    bool done = false;
+    QVariant value;
+    view->evaluateScript(script, [&](const QVariant& result) {
+        value = result;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, LoadTimeout)) {
+        return QStringLiteral("<no result>");
+    }
+    return value;
+}
+
+// The text of the page's body once it holds the expected text, else what it holds after the wait.
+QString waitForText(WebView* view, const QString& expected)
+{
+    QString text;
+    QTest::qWaitFor(
+        [&] {
+            text = evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")).toString();
+            return text.contains(expected);
+        },
+        LoadTimeout);
+    return text;
+}
+
+// A press and release of the mouse on the element, as a user clicks it.
+bool clickElement(WebView* view, const QString& selector)
+{
+    const QVariantList centre =
+        evaluate(view, QStringLiteral(
+                           "(function() { const r = document.querySelector(\"%1\")"
+                           ".getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+                           .arg(selector))
+            .toList();
+    QWidget* input = view->focusProxy();
+    if (centre.size() != 2 || !input) {
+        return false;
+    }
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(centre[0].toInt(), centre[1].toInt()));
+    return true;
+}
+
+} // namespace
+
+// The live preview and the help and preview browser: titles, contents, base addresses, and pages that
+// cannot take the window elsewhere.
+class TestPreviewWindows : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::useFreshDataFolder();
+        m_server = std::make_unique<LocalHttpServer>();
+        QVERIFY(m_server->start());
+        m_server->route("/blog/style.css", "h1 { color: rgb(1, 2, 3); }", "text/css");
+        m_server->route("/other", "<html><head><title>Other</title></head><body>Elsewhere</body></html>");
+        ExternalUrlOpener::setOpener([this](const QUrl& url) {
+            m_opened << url;
+            return true;
+        });
+    }
+
+    void cleanupTestCase() { ExternalUrlOpener::setOpener({}); }
+
+    void init() { m_opened.clear(); }
+
+    // ---- live preview ----
+
+    void testLivePreviewShowsTitleItWasOpenedWith()
+    {
+        LivePreviewWindowController live;
+        QCOMPARE(live.title(), QStringLiteral("Live Preview"));
+        live.openWindow(QStringLiteral("Live Preview \u00B7 Low tide"));
+        QVERIFY(!live.isWindowLoaded()); // opened later, on the main thread
+        QTRY_VERIFY(live.isWindowLoaded() && live.window()->isVisible());
+        QCOMPARE(live.window()->windowTitle(), QStringLiteral("Live Preview \u00B7 Low tide"));
+        // Until the page comes, the spinner turns.
+        QVERIFY(live.spinningIndicatorOutlet()->isVisible());
+        QVERIFY(live.spinningIndicatorOutlet()->isAnimating());
+    }
+
+    void testContentGivenAfterLoadReplacesPageAndHidesSpinner()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(QStringLiteral("<html><body><h1>First</h1></body></html>"),
+                            m_server->url("/blog/").toString());
+        QVERIFY(waitForText(live.webviewOutlet(), "First").contains("First"));
+        QVERIFY(!live.spinningIndicatorOutlet()->isVisible());
+        live.setHtmlContent(QStringLiteral("<html><body><h1>Second</h1></body></html>"),
+                            m_server->url("/blog/").toString());
+        QVERIFY(waitForText(live.webviewOutlet(), "Second").contains("Second"));
+    }
+
+    void testContentGivenBeforeLoadIsShownWhenWindowLoads()
+    {
+        LivePreviewWindowController live;
+        // From another thread, as the template reply arrives.
+        std::unique_ptr<QThread> thread(QThread::create([&live, this] {
+            live.setHtmlContent(QStringLiteral("<html><head><link rel='stylesheet' href='style.css'></head>"
+                                               "<body><h1>Early</h1></body></html>"),
+                                m_server->url("/blog/").toString());
+        }));
+        thread->start();
+        QVERIFY(thread->wait(5000));
+        QTRY_VERIFY(live.content().has_value());
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        QVERIFY(waitForText(live.webviewOutlet(), "Early").contains("Early"));
+        QVERIFY(!live.spinningIndicatorOutlet()->isVisible());
+        // Relative addresses resolve against the blog's address.
+        QTRY_COMPARE(
+            evaluate(live.webviewOutlet(), "getComputedStyle(document.querySelector('h1')).color").toString(),
+            QStringLiteral("rgb(1, 2, 3)"));
+    }
+
+    void testBaseThatIsNoAddressLoadsWithoutBase()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(QStringLiteral("<html><body><p>Loose</p></body></html>"),
+                            QStringLiteral("not an address"));
+        QVERIFY(waitForText(live.webviewOutlet(), "Loose").contains("Loose"));
+        QVERIFY(!live.baseURL().has_value());
+    }
+
+    void testScriptsRunButCannotTakeTheWindowElsewhere()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        const QString other = m_server->url("/other").toString();
+        live.setHtmlContent(QStringLiteral("<html><body><p id='p'>Stay</p><script>"
+                                           "document.getElementById('p').textContent += ' here';"
+                                           "setTimeout(function () { location.href = '") +
+                                other + QStringLiteral("'; }, 50);</script></body></html>"),
+                            m_server->url("/blog/").toString());
+        QVERIFY(waitForText(live.webviewOutlet(), "Stay here").contains("Stay here"));
+        QTest::qWait(600);
+        QCOMPARE(waitForText(live.webviewOutlet(), "Stay here"), QStringLiteral("Stay here"));
+        QVERIFY(m_server->requestsFor("/other").isEmpty());
+        QVERIFY(m_opened.isEmpty());
+    }
+
+    void testLinkClickedOpensInBrowserAndPageStays()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(QStringLiteral("<html><body><a id='a' href='/other'>Read on</a></body></html>"),
+                            m_server->url("/blog/").toString());
+        QVERIFY(waitForText(live.webviewOutlet(), "Read on").contains("Read on"));
+        // A script's own click is no user's: nothing opens.
+        evaluate(live.webviewOutlet(), "document.getElementById('a').click(); true");
+        QTest::qWait(300);
+        QVERIFY(m_opened.isEmpty());
+        QVERIFY(clickElement(live.webviewOutlet(), "#a"));
+        QTRY_COMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened.first(), m_server->url("/other"));
+        QTest::qWait(200);
+        QCOMPARE(waitForText(live.webviewOutlet(), "Read on"), QStringLiteral("Read on"));
+        QVERIFY(m_server->requestsFor("/other").isEmpty());
+    }
+
+    void testPageLargerThanAnAddressCanHoldStillLoadsWithItsBase()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        const QString filler =
+            QStringLiteral("<p>%1</p>").arg(QString(200, QLatin1Char('x'))).repeated(10000);
+        QVERIFY(filler.size() > PreviewPage::MaximumInlineHtmlBytes);
+        live.setHtmlContent(QStringLiteral("<html><head><link rel='stylesheet' href='style.css'></head><body>"
+                                           "<h1>Big</h1>") +
+                                filler + QStringLiteral("<p>The end</p></body></html>"),
+                            m_server->url("/blog/").toString());
+        QVERIFY(waitForText(live.webviewOutlet(), "The end").contains("The end"));
+        QTRY_COMPARE(
+            evaluate(live.webviewOutlet(), "getComputedStyle(document.querySelector('h1')).color").toString(),
+            QStringLiteral("rgb(1, 2, 3)"));
+    }
+
+    // ---- help and preview browser ----
+
+    void testHelpOpensWithTitleStylesAndPictures()
+    {
+        MiniBrowserWindowController browser;
+        browser.openHelp();
+        QTRY_VERIFY(browser.isWindowLoaded() && browser.window()->isVisible());
+        QCOMPARE(browser.window()->windowTitle(), QStringLiteral("Help"));
+        WebView* web = browser.webviewOutlet();
+        QVERIFY(waitForText(web, "Keyboard shortcuts").contains("Ctrl"));
+        QCOMPARE(evaluate(web, "document.title").toString(), QStringLiteral("Penhollow Help"));
+        QTRY_COMPARE(
+            evaluate(web, "getComputedStyle(document.querySelector('header')).backgroundColor").toString(),
+            QStringLiteral("rgb(240, 240, 240)"));
+        // Every picture of the page resolves among the resources.
+        QTRY_COMPARE(evaluate(web,
+                              "Array.from(document.images).filter(i => !i.complete || i.naturalWidth == 0)"
+                              ".map(i => i.getAttribute('src')).join(',')")
+                         .toString(),
+                     QString());
+        QVERIFY(evaluate(web, "document.images.length").toInt() > 10);
+    }
+
+    void testHelpAnchorStaysInPageAndWebLinksOpenInBrowser()
+    {
+        MiniBrowserWindowController browser;
+        browser.openHelp();
+        QTRY_VERIFY(browser.isWindowLoaded());
+        WebView* web = browser.webviewOutlet();
+        QVERIFY(waitForText(web, "Keyboard shortcuts").contains("Ctrl"));
+        evaluate(web, "document.querySelector(\"nav a[href='#comments']\").click(); true");
+        QTRY_COMPARE(evaluate(web, "location.hash").toString(), QStringLiteral("#comments"));
+        QVERIFY(m_opened.isEmpty());
+        evaluate(
+            web,
+            "var a = document.createElement('a'); a.id = 'web'; a.textContent = 'Elsewhere'; a.href = '" +
+                m_server->url("/other").toString() + "'; document.body.prepend(a); scrollTo(0, 0); true");
+        QVERIFY(clickElement(web, "#web"));
+        QTRY_COMPARE(m_opened.size(), 1);
+        QCOMPARE(evaluate(web, "document.title").toString(), QStringLiteral("Penhollow Help"));
+    }
+
+    void testMissingHelpPageShowsShortPageThatSaysSo()
+    {
+        QTemporaryDir dir;
+        MiniBrowserWindowController browser;
+        browser.openHelp(dir.filePath("help.html"));
+        QTRY_VERIFY(browser.isWindowLoaded());
+        QCOMPARE(browser.window()->windowTitle(), QStringLiteral("Help"));
+        QVERIFY(waitForText(browser.webviewOutlet(), "Help is not available")
+                    .contains(dir.filePath("help.html")));
+    }
+
+    void testHelpPageThatIsNoUtf8ShowsShortPage()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("help.html"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<html><body>Caf\xe9 \xff\xfe</body></html>");
+        file.close();
+        MiniBrowserWindowController browser;
+        browser.openHelp(file.fileName());
+        QTRY_VERIFY(browser.isWindowLoaded());
+        QVERIFY(
+            waitForText(browser.webviewOutlet(), "Help is not available").contains("Help is not available"));
+    }
+
+    void testPreviewWithEmptyHtmlShowsEmptyPageUnderTitle()
+    {
+        MiniBrowserWindowController browser;
+        browser.openWindow(QStringLiteral("Preview \u00B7 Nothing yet"), QString());
+        QTRY_VERIFY(browser.isWindowLoaded() && browser.window()->isVisible());
+        QCOMPARE(browser.window()->windowTitle(), QStringLiteral("Preview \u00B7 Nothing yet"));
+        QTRY_COMPARE(
+            evaluate(browser.webviewOutlet(), "document.body ? document.body.innerText : 'none'").toString(),
+            QString());
+    }
+
+    void testSecondOpenKeepsFirstPageAndTitle()
+    {
+        MiniBrowserWindowController browser;
+        browser.openWindow(QStringLiteral("First"), QStringLiteral("<p>One</p>"));
+        QTRY_VERIFY(browser.isWindowLoaded());
+        QVERIFY(waitForText(browser.webviewOutlet(), "One").contains("One"));
+        browser.openWindow(QStringLiteral("Second"), QStringLiteral("<p>Two</p>"));
+        QTest::qWait(300);
+        QCOMPARE(browser.window()->windowTitle(), QStringLiteral("First"));
+        QCOMPARE(waitForText(browser.webviewOutlet(), "One"), QStringLiteral("One"));
+        QCOMPARE(browser.htmlContent(), std::optional<QString>(QStringLiteral("<p>Two</p>")));
+    }
+
+    void testPreviewShowsLocalPicturesOfThePost()
+    {
+        QTemporaryDir dir;
+        QFile png(dir.filePath("dot.png"));
+        QVERIFY(png.open(QIODevice::WriteOnly));
+        png.write(
+            QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAh"
+                                   "KmMIQAAAABJRU5ErkJggg=="));
+        png.close();
+        MiniBrowserWindowController browser;
+        browser.openWindow(QStringLiteral("Preview"),
+                           "<p>Pic</p><img id='i' src='file://" + png.fileName() + "'>");
+        QTRY_VERIFY(browser.isWindowLoaded());
+        QVERIFY(waitForText(browser.webviewOutlet(), "Pic").contains("Pic"));
+        QTRY_COMPARE(evaluate(browser.webviewOutlet(), "document.getElementById('i').naturalWidth").toInt(),
+                     1);
+    }
+
+    void testAddressOpensThatPage()
+    {
+        MiniBrowserWindowController browser;
+        browser.openWindowWithUrl(QStringLiteral("Other"), m_server->url("/other").toString());
+        QTRY_VERIFY(browser.isWindowLoaded());
+        QVERIFY(waitForText(browser.webviewOutlet(), "Elsewhere").contains("Elsewhere"));
+        QCOMPARE(browser.window()->windowTitle(), QStringLiteral("Other"));
+    }
+
+private:
+    std::unique_ptr<LocalHttpServer> m_server;
+    QList<QUrl> m_opened;
+};
+
+int main(int argc, char* argv[])
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    HtmlSchemeHandler::registerScheme();
+    QApplication app(argc, argv);
+    TestPreviewWindows tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "TestPreviewWindows.moc"
