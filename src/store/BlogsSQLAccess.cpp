@@ -2,17 +2,7 @@
 
 #include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
-
-namespace {
-
-void report(bool* ok, bool value)
-{
-    if (ok) {
-        *ok = value;
-    }
-}
-
-} // namespace
+#include "store/StoreOutcome.h"
 
 BlogsSQLAccess::BlogsSQLAccess() : BlogsSQLAccess(SQLiteDB::sharedInstance()) {}
 

@@ -3,6 +3,7 @@
 #include "common/GoogleDateService.h"
 #include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
+#include "store/StoreOutcome.h"
 
 #include <array>
 
@@ -95,12 +96,6 @@ private:
     bool m_resolved = false;
 };
 
-void report(bool* ok, bool value)
-{
-    if (ok) {
-        *ok = value;
-    }
-}
 
 } // namespace
 

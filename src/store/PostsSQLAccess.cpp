@@ -5,6 +5,7 @@
 #include "model/PostAreaAndStatusConverter.h"
 #include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
+#include "store/StoreOutcome.h"
 
 #include <array>
 
@@ -129,12 +130,6 @@ private:
     bool m_resolved = false;
 };
 
-void report(bool* ok, bool value)
-{
-    if (ok) {
-        *ok = value;
-    }
-}
 
 } // namespace
 
