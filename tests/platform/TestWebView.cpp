@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "ScriptResult.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
@@ -33,19 +34,9 @@ std::optional<QString> waitForLoad(WebView& view, QSignalSpy& spy)
     return args.at(1).toString();
 }
 
-// Runs a script and waits for its result, for tests only.
 QVariant evaluate(WebView& view, const QString& script)
 {
-    bool done = false;
-    QVariant value;
-    view.evaluateScript(script, [&](const QVariant& result) {
-        value = result;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, LoadTimeout)) {
-        return QStringLiteral("<no result>");
-    }
-    return value;
+    return ScriptResult::evaluate(view, script);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "ScriptResult.h"
 #include "StandinHarness.h"
 #include "TestSupport.h"
 
@@ -23,16 +24,7 @@ constexpr int LoadTimeout = 20000;
 
 QVariant evaluate(WebView* view, const QString& script)
 {
-    bool done = false;
-    QVariant value;
-    view->evaluateScript(script, [&](const QVariant& result) {
-        value = result;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, LoadTimeout)) {
-        return QStringLiteral("<no result>");
-    }
-    return value;
+    return ScriptResult::evaluate(*view, script);
 }
 
 QString pageText(WebView* view)

@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "ScriptResult.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
@@ -31,19 +32,7 @@ BloggerPost postWithContent(const QString& content)
 // Page scripts are off in this view; scripts of our own still run in a world of their own.
 QVariant evaluate(WebView& view, const QString& script)
 {
-    bool done = false;
-    QVariant value;
-    view.evaluateScript(
-        script,
-        [&](const QVariant& result) {
-            value = result;
-            done = true;
-        },
-        QWebEngineScript::ApplicationWorld);
-    if (!QTest::qWaitFor([&] { return done; }, LoadTimeout)) {
-        return QStringLiteral("<no result>");
-    }
-    return value;
+    return ScriptResult::evaluate(view, script, QWebEngineScript::ApplicationWorld);
 }
 
 // Counts the loads that begin and end from now on.

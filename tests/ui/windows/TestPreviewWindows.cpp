@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "ScriptResult.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
@@ -23,16 +24,7 @@ constexpr int LoadTimeout = 20000;
 
 QVariant evaluate(WebView* view, const QString& script)
 {
-    bool done = false;
-    QVariant value;
-    view->evaluateScript(script, [&](const QVariant& result) {
-        value = result;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, LoadTimeout)) {
-        return QStringLiteral("<no result>");
-    }
-    return value;
+    return ScriptResult::evaluate(*view, script);
 }
 
 // The text of the page's body once it holds the expected text, else what it holds after the wait.
