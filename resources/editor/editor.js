@@ -1,7 +1,8 @@
 // The post editor page. The window drives it through three global functions (setEditorContent,
 // getEditorContent, addLocalImage) and hears from it through the web channel object "editorBridge"
 // (the content after every change) and through loads whose path holds a marker
-// ("/addlocalimage:", "/previewcontent:", "/livepreviewcontent:"), which the window cancels.
+// ("/addlocalimage:", "/previewcontent:", "/livepreviewcontent:") behind the window's key, which the
+// window cancels.
 'use strict';
 
 (function () {
@@ -188,11 +189,15 @@
 
   let markerCount = 0;
 
-  // A load the window recognises by its path and cancels.
+  // A load the window recognises by its path and cancels. The key comes from the window over the web
+  // channel and never enters the document, so a post's own pictures cannot make such a request.
   function request(marker) {
+    if (!bridge || typeof bridge.requestKey !== 'string' || bridge.requestKey === '') {
+      return;
+    }
     markerCount += 1;
     const probe = new Image();
-    probe.src = '/penhollow-editor/' + marker + ':?n=' + markerCount;
+    probe.src = '/penhollow-editor/' + bridge.requestKey + '/' + marker + ':?n=' + markerCount;
   }
 
   // ---- Toolbar -------------------------------------------------------------------------------------

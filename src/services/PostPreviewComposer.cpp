@@ -1,8 +1,7 @@
 #include "PostPreviewComposer.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QMimeDatabase>
+#include "platform/LocalPictures.h"
+
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -145,49 +144,28 @@ QString PostPreviewComposer::plainPreviewHtml(const BloggerPost& post) const
            post.content + QStringLiteral("\n</div>\n</article>\n</body>\n</html>\n");
 }
 
-QString PostPreviewComposer::inlineLocalImages(const QString& html) const
+QString PostPreviewComposer::withLocalPictureAddresses(const QString& content, QStringList& names) const
 {
     static const QRegularExpression source(
         QStringLiteral("(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"'])(file:[^\"']*)\\2"),
         QRegularExpression::CaseInsensitiveOption);
-    const QMimeDatabase mimeTypes;
     QString out;
     qsizetype copied = 0;
-    QRegularExpressionMatchIterator it = source.globalMatch(html);
+    QRegularExpressionMatchIterator it = source.globalMatch(content);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
         QString address = match.captured(3);
         address.replace(QLatin1StringView("&amp;"), QLatin1StringView("&"));
-        // The editor writes "file://" and the path as it stands; other writers encode it as an address.
-        QString path = address.startsWith(QLatin1StringView("file://")) ? address.mid(7) : QString();
-        if (path.isEmpty() || !QFileInfo(path).isFile()) {
-            path = QUrl(address).toLocalFile();
-        }
-        const QFileInfo info(path);
-        if (path.isEmpty() || !info.isFile() || info.size() > MaximumInlinedImageSize) {
+        const std::optional<QString> served = LocalPictures::addressForSource(address);
+        if (!served) {
             continue;
         }
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        const QByteArray data = file.readAll();
-        // By content: a file named .png that holds text is no picture.
-        QString type = mimeTypes.mimeTypeForData(data).name();
-        if (!type.startsWith(QLatin1StringView("image/")) &&
-            mimeTypes.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name() ==
-                QLatin1StringView("image/svg+xml") &&
-            data.contains("<svg")) {
-            type = QStringLiteral("image/svg+xml");
-        }
-        if (!type.startsWith(QLatin1StringView("image/"))) {
-            continue;
-        }
-        out += QStringView(html).mid(copied, match.capturedStart(3) - copied);
-        out += QStringLiteral("data:") + type + QStringLiteral(";base64,") +
-               QString::fromLatin1(data.toBase64());
+        names << *LocalPictures::nameForAddress(*served);
+        out += QStringView(content).mid(copied, match.capturedStart(3) - copied);
+        out += *served;
         copied = match.capturedEnd(3);
     }
-    out += QStringView(html).mid(copied);
+    out += QStringView(content).mid(copied);
+    names.removeDuplicates();
     return out;
 }

@@ -3,15 +3,13 @@
 #include "model/BloggerPost.h"
 
 #include <QString>
+#include <QStringList>
 
 // The pages that show a post before it is published: the post alone, and the post inside its blog's own
-// page (the template). Pure text work plus reading the post's local images; callable from any thread.
+// page (the template). Pure text work; callable from any thread.
 class PostPreviewComposer
 {
 public:
-    // Local images larger than this stay as they are: a preview must not read a whole disk image.
-    static constexpr qint64 MaximumInlinedImageSize = 20 * 1024 * 1024;
-
     static QString previewTitle(const QString& postTitle);
     static QString livePreviewTitle(const QString& postTitle);
 
@@ -23,9 +21,11 @@ public:
     QString livePreviewHtml(const QString& blogTemplate, const BloggerPost& post) const;
     // The post's title and content in a plain page.
     QString plainPreviewHtml(const BloggerPost& post) const;
-    // Images of the post that are local files (src="file:...") as data: addresses, so a page from the web
-    // shows them. Files that are missing, unreadable, too large or no images stay as they are.
-    QString inlineLocalImages(const QString& html) const;
+    // The post's content with the sources of its pictures from the images folder (src="file:...") turned
+    // into addresses of the picture scheme (see LocalPictures); `names` gets their file names. Every other
+    // source stays as it is: no page of ours can load a file: address. Only the post's content is given
+    // here, never a template.
+    QString withLocalPictureAddresses(const QString& content, QStringList& names) const;
 
 private:
     static QString postBlock(const BloggerPost& post);

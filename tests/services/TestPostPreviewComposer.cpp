@@ -1,3 +1,4 @@
+#include "platform/LocalPictures.h"
 #include "services/PostPreviewComposer.h"
 
 #include <QDir>
@@ -131,44 +132,64 @@ private Q_SLOTS:
         QVERIFY(page.contains("<em>x</em>"));
     }
 
-    void testLocalImagesBecomeDataAddresses()
+    void testOnlyPicturesInTheImagesFolderGetPictureAddresses()
     {
-        QTemporaryDir dir;
-        const QByteArray png = pngBytes();
-        const QString plain = writeFile(dir.filePath("photo.png"), png);
-        QDir().mkpath(dir.filePath("My Pictures"));
-        const QString spaced = writeFile(dir.filePath("My Pictures/rock #1.png"), png);
-        const QString text = writeFile(dir.filePath("notes.png"), "not a picture at all");
-        const QString html = QStringLiteral("<p>a</p><img src=\"file://") + plain +
-                             QStringLiteral("\" alt=\"x\"><IMG SRC='file://") + spaced +
-                             QStringLiteral("'><img src=\"") +
-                             QUrl::fromLocalFile(plain).toString(QUrl::FullyEncoded) +
-                             QStringLiteral("\"><img src=\"file://") + text +
-                             QStringLiteral("\"><img src=\"file:///no/such/file.png\">"
-                                            "<img src=\"https://example.com/a.png\">");
-        const QString out = PostPreviewComposer().inlineLocalImages(html);
-        const QString data = QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64());
-        QCOMPARE(out.count(data), 3);
-        QVERIFY(out.startsWith("<p>a</p><img src=\"" + data + "\" alt=\"x\"><IMG SRC='" + data + "'>"));
-        QVERIFY(out.contains("file://" + text));
-        QVERIFY(out.contains("file:///no/such/file.png"));
+        QTemporaryDir data;
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(data.path()));
+        const QString folder = data.filePath("Applications");
+        QDir().mkpath(folder);
+        const QString inside = writeFile(folder + "/ABC-photo.png", pngBytes());
+        const QString outside = writeFile(data.filePath("photo.png"), pngBytes());
+        const QString html = QStringLiteral("<p>a</p><img src=\"file://") + inside +
+                             QStringLiteral("\" alt=\"x\"><IMG SRC='") +
+                             QUrl::fromLocalFile(inside).toString(QUrl::FullyEncoded) +
+                             QStringLiteral("'><img src=\"file://") + outside +
+                             QStringLiteral("\"><img src=\"file://") + folder +
+                             QStringLiteral("/../photo.png\"><img src=\"file:///etc/passwd\">"
+                                            "<img src=\"https://example.com/a.png\">"
+                                            "<a href=\"file://") +
+                             inside + QStringLiteral("\">x</a>");
+        QStringList names;
+        const QString out = PostPreviewComposer().withLocalPictureAddresses(html, names);
+        QCOMPARE(names, QStringList{"ABC-photo.png"});
+        QVERIFY(out.startsWith("<p>a</p><img src=\"penhollow-picture:ABC-photo.png\" alt=\"x\">"
+                               "<IMG SRC='penhollow-picture:ABC-photo.png'>"));
+        // Anything else is left for the page to fail on: no page of ours loads file: addresses.
+        QVERIFY(out.contains("file://" + outside));
+        QVERIFY(out.contains("file://" + folder + "/../photo.png"));
+        QVERIFY(out.contains("file:///etc/passwd"));
         QVERIFY(out.contains("https://example.com/a.png"));
+        QVERIFY(out.endsWith("<a href=\"file://" + inside + "\">x</a>"));
+        qunsetenv("PENHOLLOW_DATA_DIR");
     }
 
-    void testLocalDrawingIsInlinedAsSvg()
+    void testPictureSchemeReadsOnlyPlainPictureFilesOfTheImagesFolder()
     {
-        QTemporaryDir dir;
-        const QByteArray svg =
-            "<?xml version='1.0'?><svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>";
-        const QString path = writeFile(dir.filePath("drawing.svg"), svg);
-        const QString out = PostPreviewComposer().inlineLocalImages("<img src='file://" + path + "'>");
-        QCOMPARE(out, "<img src='data:image/svg+xml;base64," + QString::fromLatin1(svg.toBase64()) + "'>");
-    }
+        QTemporaryDir data;
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(data.path()));
+        const QString folder = data.filePath("Applications");
+        QDir().mkpath(folder);
+        writeFile(folder + "/dot.png", pngBytes());
+        writeFile(folder + "/notes.png", "not a picture at all");
+        writeFile(data.filePath("secret.png"), pngBytes());
+        QVERIFY(QFile::link(data.filePath("secret.png"), folder + "/link.png"));
+        QFile big(folder + "/big.png");
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        big.write(pngBytes());
+        QVERIFY(big.resize(LocalPictures::MaximumPictureSize + 1));
+        big.close();
 
-    void testTextWithoutLocalImagesIsUnchanged()
-    {
-        const QString html = QStringLiteral("<p>file://not/in/an/image</p><a href=\"file:///x.png\">x</a>");
-        QCOMPARE(PostPreviewComposer().inlineLocalImages(html), html);
+        const std::optional<LocalPictures::Picture> dot = LocalPictures::read("dot.png");
+        QVERIFY(dot);
+        QCOMPARE(dot->data, pngBytes());
+        QCOMPARE(dot->mimeType, QByteArray("image/png"));
+        for (const char* name : {"notes.png", "link.png", "big.png", "../secret.png", "..", "missing.png"}) {
+            QVERIFY2(!LocalPictures::read(QString::fromLatin1(name)), name);
+        }
+        QCOMPARE(LocalPictures::nameForAddress("penhollow-picture:dot.png"), std::optional<QString>("dot.png"));
+        QVERIFY(!LocalPictures::nameForAddress("penhollow-picture:../secret.png"));
+        QVERIFY(!LocalPictures::nameForAddress("file:dot.png"));
+        qunsetenv("PENHOLLOW_DATA_DIR");
     }
 };
 

@@ -24,8 +24,9 @@ void HtmlSchemeHandler::registerScheme()
     }
     QWebEngineUrlScheme scheme(schemeName());
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    // Posts kept on this computer show their images from local files.
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed);
+    // No local access: the documents are written by strangers (posts, blog templates). Not secure
+    // either, so the http pictures of a post are not taken for mixed content.
+    scheme.setFlags({});
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 

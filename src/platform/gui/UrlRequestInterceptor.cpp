@@ -1,5 +1,8 @@
 #include "UrlRequestInterceptor.h"
 
+#include <QDir>
+#include <QUrl>
+
 UrlRequestInterceptor::UrlRequestInterceptor(QObject* parent) : QWebEngineUrlRequestInterceptor(parent) {}
 
 void UrlRequestInterceptor::setInterception(Interception interception)
@@ -7,9 +10,34 @@ void UrlRequestInterceptor::setInterception(Interception interception)
     m_interception = std::move(interception);
 }
 
+void UrlRequestInterceptor::setLocalFolders(std::optional<QStringList> folders)
+{
+    m_localFolders = std::move(folders);
+}
+
 void UrlRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)
 {
     if (m_interception) {
         m_interception(info);
     }
+    const QUrl url = info.requestUrl();
+    if (m_localFolders && url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0 &&
+        !liesInside(url.toLocalFile(), *m_localFolders)) {
+        info.block(true);
+    }
+}
+
+bool UrlRequestInterceptor::liesInside(const QString& path, const QStringList& folders)
+{
+    if (path.isEmpty()) {
+        return false;
+    }
+    const QString clean = QDir::cleanPath(path);
+    for (const QString& folder : folders) {
+        const QString root = QDir::cleanPath(folder);
+        if (!root.isEmpty() && clean.startsWith(root + QLatin1Char('/'))) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -1,16 +1,20 @@
 #include "WebView.h"
 
 #include "HtmlSchemeHandler.h"
+#include "LocalPictureSchemeHandler.h"
 #include "UrlRequestInterceptor.h"
 #include "WebEngineProfiles.h"
 #include "WebPage.h"
 
+#include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
+#include "platform/LocalPictures.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 WebView::WebView(QWidget* parent)
     : QWebEngineView(parent), m_interceptor(new UrlRequestInterceptor(this)),
@@ -55,6 +59,58 @@ void WebView::usePage(std::shared_ptr<QWebEngineProfile> profile)
     m_page = page;
     m_profile = std::move(profile);
     m_htmlSchemeHandler = nullptr;
+    m_pictureSchemeHandler = nullptr;
+    if (m_strangerContent) {
+        applyStrangerSettings();
+    }
+    if (!m_localPictures.isEmpty()) {
+        setLocalPictures(QStringList(m_localPictures.cbegin(), m_localPictures.cend()));
+    }
+}
+
+void WebView::holdStrangerContent(bool runScripts)
+{
+    m_strangerContent = true;
+    m_runScripts = runScripts;
+    applyStrangerSettings();
+}
+
+void WebView::applyStrangerSettings()
+{
+    QWebEngineSettings* settings = m_page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, m_runScripts);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
+    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    // Our own default page and its style sheet only.
+    m_interceptor->setLocalFolders(QStringList{ApplicationFolders::resourcesFolder()});
+}
+
+void WebView::setLocalPictures(const QStringList& names)
+{
+    m_localPictures = QSet<QString>(names.cbegin(), names.cend());
+    if (!m_pictureSchemeHandler) {
+        if (m_localPictures.isEmpty()) {
+            return;
+        }
+        // One handler per view: each answers only the pictures of its own page. Views that share a
+        // persistent profile never show posts.
+        const QByteArray& scheme = LocalPictures::schemeName();
+        m_pictureSchemeHandler = qobject_cast<LocalPictureSchemeHandler*>(
+            const_cast<QWebEngineUrlSchemeHandler*>(m_profile->urlSchemeHandler(scheme)));
+        if (!m_pictureSchemeHandler) {
+            m_pictureSchemeHandler = new LocalPictureSchemeHandler(m_profile.get());
+            m_profile->installUrlSchemeHandler(scheme, m_pictureSchemeHandler);
+        }
+    }
+    m_pictureSchemeHandler->setAllowedNames(m_localPictures);
 }
 
 void WebView::releasePage()
@@ -71,7 +127,9 @@ void WebView::loadAddress(const QUrl& address)
 
 void WebView::loadHtml(const QString& html, const QUrl& baseAddress)
 {
-    m_page->setHtml(html, baseAddress);
+    const bool localBase = baseAddress.isLocalFile() ||
+                           baseAddress.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0;
+    m_page->setHtml(html, m_strangerContent && localBase ? QUrl() : baseAddress);
 }
 
 void WebView::loadDocument(const QString& html)
@@ -87,6 +145,11 @@ void WebView::loadDocument(const QString& html)
         }
     }
     m_page->load(m_htmlSchemeHandler->addDocument(html));
+}
+
+void WebView::setLocalFolders(std::optional<QStringList> folders)
+{
+    m_interceptor->setLocalFolders(std::move(folders));
 }
 
 void WebView::setContextMenuFilter(ContextMenuFilter filter)

@@ -2,12 +2,15 @@
 
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QSet>
 #include <QWebEngineView>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class HtmlSchemeHandler;
+class LocalPictureSchemeHandler;
 class QWebEngineContextMenuRequest;
 class QWebEngineProfile;
 class QWebEngineUrlRequestInfo;
@@ -40,9 +43,19 @@ public:
     QString persistentProfileName() const;
     void setPersistentProfileName(const QString& name);
 
+    // The page shows what strangers wrote (posts, blog templates): it reaches no local file but those of
+    // the resources folder (the pane's own default page), opens no window and runs scripts only when
+    // asked. Keeps across pages; set it before the first load.
+    void holdStrangerContent(bool runScripts);
+    bool holdsStrangerContent() const { return m_strangerContent; }
+    // File names in the images folder that the page may show through the picture scheme (see
+    // LocalPictures); needs LocalPictureSchemeHandler::registerScheme() before the application object.
+    void setLocalPictures(const QStringList& names);
+
     void loadAddress(const QUrl& address);
     // Relative addresses in the HTML resolve against baseAddress, which is also the page's origin.
-    // The engine passes the HTML as a data address, so it cannot be larger than 2 MB.
+    // The engine passes the HTML as a data address, so it cannot be larger than 2 MB. A view holding
+    // stranger content never takes a file: base: the page would be a local one.
     void loadHtml(const QString& html, const QUrl& baseAddress);
     // HTML of any size, served from memory; it has no base address, so relative addresses stay unresolved.
     // Needs HtmlSchemeHandler::registerScheme() before the application object was made.
@@ -60,6 +73,8 @@ public:
     // Sees every request the page makes (documents, scripts, images, XHR); unset changes nothing.
     void setRequestInterception(RequestInterception interception);
     void setContextMenuFilter(ContextMenuFilter filter);
+    // When set, the page reaches no local file outside these folders (after the interception above).
+    void setLocalFolders(std::optional<QStringList> folders);
 
     WebPage* webPage() const;
     QWebEngineProfile* webProfile() const;
@@ -74,6 +89,7 @@ private:
     void usePage(std::shared_ptr<QWebEngineProfile> profile);
     void releasePage();
     void onLoadFinished(bool ok);
+    void applyStrangerSettings();
 
     QString m_persistentProfileName;
     std::shared_ptr<QWebEngineProfile> m_profile;
@@ -84,4 +100,8 @@ private:
     NavigationPolicy m_navigationPolicy;
     ContextMenuFilter m_contextMenuFilter;
     HtmlSchemeHandler* m_htmlSchemeHandler = nullptr;
+    LocalPictureSchemeHandler* m_pictureSchemeHandler = nullptr;
+    QSet<QString> m_localPictures;
+    bool m_strangerContent = false;
+    bool m_runScripts = true;
 };

@@ -9,6 +9,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/gui/HtmlSchemeHandler.h"
 #include "platform/gui/ImageLibrary.h"
+#include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/MessageBoxAlertPresenter.h"
 #include "services/WelcomeNewAccountService.h"
 #include "store/PersistentAccessTokens.h"
@@ -44,6 +45,7 @@ void AppDelegate::prepareProcess()
     // The web engine needs shared GL contexts, and they must be asked for before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     HtmlSchemeHandler::registerScheme();
+    LocalPictureSchemeHandler::registerScheme();
 }
 
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {}

@@ -36,11 +36,19 @@ QString withoutTemplate(const BloggerPost& post, const QString& reason)
     return PostPreviewComposer().plainPreviewHtml(shown);
 }
 
-void deliver(QPointer<LivePreviewWindowController> window, const QString& html, const QString& baseUrl)
+// The post with its pictures from the images folder named by the picture scheme, and those names.
+BloggerPost withServedPictures(const BloggerPost& post, QStringList& pictures)
 {
-    const QString page = PostPreviewComposer().inlineLocalImages(html);
-    Dispatch::toMainThread(window, [page, baseUrl](LivePreviewWindowController* controller) {
-        controller->setHtmlContent(page, baseUrl);
+    BloggerPost shown = post;
+    shown.content = PostPreviewComposer().withLocalPictureAddresses(post.content, pictures);
+    return shown;
+}
+
+void deliver(QPointer<LivePreviewWindowController> window, const QString& html, const QString& baseUrl,
+             const QStringList& pictures)
+{
+    Dispatch::toMainThread(window, [html, baseUrl, pictures](LivePreviewWindowController* controller) {
+        controller->setHtmlContent(html, baseUrl, pictures);
     });
 }
 
@@ -59,8 +67,10 @@ void PostPreviewService::showPreview(const BloggerPost& post)
 {
     Dispatch::requireMainThread("PostPreviewService::showPreview");
     m_previewWindowController = std::make_unique<MiniBrowserWindowController>();
-    m_previewWindowController->openWindow(PostPreviewComposer::previewTitle(post.title),
-                                          PostPreviewComposer().plainPreviewHtml(post));
+    QStringList pictures;
+    const BloggerPost shown = withServedPictures(post, pictures);
+    m_previewWindowController->openStrangerPage(PostPreviewComposer::previewTitle(post.title),
+                                                PostPreviewComposer().plainPreviewHtml(shown), pictures);
 }
 
 void PostPreviewService::showLivePreview(const BloggerPost& post)
@@ -75,33 +85,38 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
                                : post.blogId;
     std::shared_ptr<GoogleAuthentificationService> auth = m_authentificationService;
     const double timeout = m_timeoutInterval;
-    BackgroundRunner().run([window, post, blogId, auth, timeout] {
+    BackgroundRunner().run([window, edited = post, blogId, auth, timeout] {
+        // Only the post's own pictures are served: nothing of the template is rewritten.
+        QStringList pictures;
+        const BloggerPost post = withServedPictures(edited, pictures);
         const std::optional<BloggerBlog> blog = UserBlogsLocalAccessAppService().blogsDB.getBlog(blogId);
         if (!blog || blog->blogUrl.trimmed().isEmpty()) {
             deliver(window, withoutTemplate(post, QStringLiteral("the blog of this post is not known.")),
-                    QString());
+                    QString(), pictures);
             return;
         }
         const QString blogUrl = blog->blogUrl;
         const std::optional<QString> cached = PersistentServiceState().getBlogTemplate(blogUrl);
         if (cached && isBlogTemplate(*cached)) {
-            deliver(window, PostPreviewComposer().livePreviewHtml(*cached, post), blogUrl);
+            deliver(window, PostPreviewComposer().livePreviewHtml(*cached, post), blogUrl, pictures);
             return;
         }
         std::shared_ptr<PostsGoogleService> web = PostsGoogleService::create(auth);
         web->setTimeoutInterval(timeout);
-        web->onGetBlogTemplateBlockSuccess = [window, post, blogUrl](const QString& page) {
+        web->onGetBlogTemplateBlockSuccess = [window, post, blogUrl, pictures](const QString& page) {
             if (isBlogTemplate(page)) {
                 PersistentServiceState().setBlogTemplate(blogUrl, page);
             }
-            BackgroundRunner().run([window, post, blogUrl, page] {
-                deliver(window, PostPreviewComposer().livePreviewHtml(page, post), blogUrl);
+            BackgroundRunner().run([window, post, blogUrl, page, pictures] {
+                deliver(window, PostPreviewComposer().livePreviewHtml(page, post), blogUrl, pictures);
             });
         };
-        web->onGetBlogTemplateBlockError = [window, post, blogUrl](const BloggerSuccessResponse& failure) {
+        web->onGetBlogTemplateBlockError = [window, post, blogUrl,
+                                            pictures](const BloggerSuccessResponse& failure) {
             const QString reason = failure.details;
-            BackgroundRunner().run(
-                [window, post, blogUrl, reason] { deliver(window, withoutTemplate(post, reason), blogUrl); });
+            BackgroundRunner().run([window, post, blogUrl, reason, pictures] {
+                deliver(window, withoutTemplate(post, reason), blogUrl, pictures);
+            });
         };
         web->getBlogPostsTemplate(PostPreviewComposer::templateAddress(blogUrl));
     });

@@ -8,12 +8,12 @@
 #include "platform/gui/ViewBackground.h"
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
+#include "services/PostPreviewComposer.h"
 #include "ui/UiColors.h"
 
 #include <QFileInfo>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineNewWindowRequest>
-#include <QWebEngineSettings>
 
 PostContentViewController::PostContentViewController(QObject* parent) : ViewController(parent) {}
 
@@ -33,10 +33,8 @@ void PostContentViewController::viewSetup()
     ViewBackground::setColor(view(), UiColors::paneBackground());
     WebView* webview = m_ui->webviewOutlet;
 
-    // A reading pane: posts' own scripts do not run here.
-    QWebEngineSettings* settings = webview->webPage()->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    // A reading pane: posts' own scripts do not run here, and nothing local is reached.
+    webview->holdStrangerContent(false);
 
     // The view stays on what it was given: links leave for the browser, and nothing else moves it.
     webview->setNavigationPolicy([](const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame) {
@@ -62,7 +60,11 @@ void PostContentViewController::viewSetup()
 void PostContentViewController::loadHtml(const QString& html)
 {
     view();
-    m_ui->webviewOutlet->loadDocument(html);
+    // A post kept here shows the pictures the user added to it, as pictures.
+    QStringList pictures;
+    const QString shown = PostPreviewComposer().withLocalPictureAddresses(html, pictures);
+    m_ui->webviewOutlet->setLocalPictures(pictures);
+    m_ui->webviewOutlet->loadDocument(shown);
 }
 
 void PostContentViewController::loadHtmlOnMainThread(const BloggerPost& post)

@@ -8,7 +8,6 @@
 #include "platform/gui/WebView.h"
 #include "ui/main/SpinnerView.h"
 
-#include <QWebEngineSettings>
 
 LivePreviewWindowController::LivePreviewWindowController(QObject* parent)
     : WindowController(parent), m_ui(std::make_unique<Ui::LivePreviewWindow>())
@@ -43,14 +42,16 @@ void LivePreviewWindowController::openWindow(const QString& title)
     });
 }
 
-void LivePreviewWindowController::setHtmlContent(const QString& content, const QString& baseUrl)
+void LivePreviewWindowController::setHtmlContent(const QString& content, const QString& baseUrl,
+                                                 const QStringList& localPictures)
 {
     const QUrl address(baseUrl, QUrl::StrictMode);
     const std::optional<QUrl> base =
         address.isValid() && !address.isRelative() ? std::optional<QUrl>(address) : std::nullopt;
-    BackgroundRunner().runOnMainThread(this, [this, content, base] {
+    BackgroundRunner().runOnMainThread(this, [this, content, base, localPictures] {
         m_content = content;
         m_baseURL = base;
+        m_localPictures = localPictures;
         if (isWindowLoaded()) {
             showContent();
         }
@@ -60,11 +61,8 @@ void LivePreviewWindowController::setHtmlContent(const QString& content, const Q
 void LivePreviewWindowController::windowDidLoad()
 {
     WebView* webview = m_ui->webviewOutlet;
-    // The blog's own scripts draw parts of its page; plug-ins and pop-ups stay off.
-    QWebEngineSettings* settings = webview->webPage()->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
-    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    // The blog's own scripts draw parts of its page; nothing local, plug-ins and pop-ups stay off.
+    webview->holdStrangerContent(true);
     m_page = new PreviewPage(webview);
 
     m_ui->spinningIndicatorOutlet->show();
@@ -76,6 +74,7 @@ void LivePreviewWindowController::windowDidLoad()
 
 void LivePreviewWindowController::showContent()
 {
+    m_ui->webviewOutlet->setLocalPictures(m_localPictures);
     m_page->loadHtml(m_content.value_or(QString()), m_baseURL.value_or(QUrl()));
     m_ui->spinningIndicatorOutlet->hide();
 }

@@ -3,6 +3,7 @@
 #include "platform/gui/WindowController.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -16,8 +17,9 @@ class SpinnerView;
 class WebView;
 
 // The post being edited, shown inside its blog's own page. The window displays what it is given: a spinner
-// until the page arrives, then the page. Scripts of the page run, but the page cannot move the window to
-// another address; links the user clicks open in the browser.
+// until the page arrives, then the page. Scripts of the page run, but on an origin that reaches no local
+// file, and the page cannot move the window to another address; links the user clicks open in the
+// browser.
 class LivePreviewWindowController : public WindowController
 {
     Q_OBJECT
@@ -28,8 +30,9 @@ public:
     // Any thread: the title is kept and the window brought to the front on the main thread.
     void openWindow(const QString& title);
     // Any thread: the page and its base address (a text that makes no address gives none) are kept and
-    // shown on the main thread; a page given before the window loaded is shown when it loads.
-    void setHtmlContent(const QString& content, const QString& baseUrl);
+    // shown on the main thread; a page given before the window loaded is shown when it loads. Of the
+    // user's pictures the page shows only those named (file names in the images folder, see LocalPictures).
+    void setHtmlContent(const QString& content, const QString& baseUrl, const QStringList& localPictures = {});
 
     // Main thread.
     QString title() const { return m_title; }
@@ -51,4 +54,5 @@ private:
     QString m_title = QStringLiteral("Live Preview");
     std::optional<QString> m_content;
     std::optional<QUrl> m_baseURL;
+    QStringList m_localPictures;
 };

@@ -36,6 +36,14 @@ void MiniBrowserWindowController::openWindow(const QString& title, const QString
     bringToFront();
 }
 
+void MiniBrowserWindowController::openStrangerPage(const QString& title, const QString& htmlContent,
+                                                   const QStringList& localPictures)
+{
+    m_strangerPage = true;
+    m_localPictures = localPictures;
+    openWindow(title, htmlContent);
+}
+
 void MiniBrowserWindowController::openWindowWithUrl(const QString& title, const QString& url)
 {
     m_title = title;
@@ -83,11 +91,18 @@ void MiniBrowserWindowController::bringToFront()
 
 void MiniBrowserWindowController::windowDidLoad()
 {
-    m_page = new PreviewPage(m_ui->webviewOutlet);
+    WebView* webview = m_ui->webviewOutlet;
+    if (m_strangerPage) {
+        webview->holdStrangerContent(false);
+        webview->setLocalPictures(m_localPictures);
+    }
+    m_page = new PreviewPage(webview);
     window()->setWindowTitle(m_title.value_or(QString()));
     if (m_htmlContent) {
-        // Relative addresses of the page (style sheets, images) are files among the resources.
-        const QUrl base = QUrl::fromLocalFile(ApplicationFolders::resourcesFolder() + QLatin1Char('/'));
+        // Relative addresses of our own pages (style sheets, images) are files among the resources.
+        const QUrl base = m_strangerPage
+                              ? QUrl()
+                              : QUrl::fromLocalFile(ApplicationFolders::resourcesFolder() + QLatin1Char('/'));
         m_page->loadHtml(*m_htmlContent, base);
     }
     if (m_urlToNavigate) {

@@ -3,6 +3,7 @@
 #include "platform/gui/WindowController.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -24,7 +25,12 @@ public:
     ~MiniBrowserWindowController() override;
 
     // Store what they are given at once and bring the window to the front on the main thread, later.
+    // For pages of our own (help): relative addresses resolve among the resources.
     void openWindow(const QString& title, const QString& htmlContent);
+    // For a page written by others (the preview of a post): it runs no script, has no local base and
+    // reaches no local file; of the user's pictures it shows only those named (see LocalPictures).
+    void openStrangerPage(const QString& title, const QString& htmlContent,
+                          const QStringList& localPictures = {});
     void openWindowWithUrl(const QString& title, const QString& url);
     // The resource "help.html" under the title "Help"; a short page that says so when it cannot be read.
     void openHelp();
@@ -52,4 +58,6 @@ private:
     std::optional<QString> m_title;
     std::optional<QString> m_htmlContent;
     std::optional<QString> m_urlToNavigate;
+    bool m_strangerPage = false;
+    QStringList m_localPictures;
 };

@@ -9,6 +9,7 @@
 #include "platform/Dispatch.h"
 #include "platform/gui/ImageView.h"
 #include "platform/gui/ViewBackground.h"
+#include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
 #include "services/LocalImages.h"
 #include "ui/main/SpinnerView.h"
@@ -31,6 +32,7 @@
 #include <QToolButton>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInfo>
 
 namespace {
@@ -197,6 +199,17 @@ void PostEditorWindowController::setupWebView()
             info.block(true);
         }
     });
+    // The page is ours and local; the post in it is not. Its scripts never run (the page's content
+    // security policy), its pictures and embeds from the web load, and of local files it reaches only the
+    // page's own and the pictures the user added.
+    QWebEngineSettings* settings = view->webPage()->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+    view->setLocalFolders(
+        QStringList{ApplicationFolders::resourcesFolder(), ApplicationFolders::applicationsFolder()});
     auto* channel = new QWebChannel(view->page());
     channel->registerObject(QStringLiteral("editorBridge"), m_bridge);
     view->page()->setWebChannel(channel);
@@ -559,7 +572,11 @@ bool PostEditorWindowController::handleMarkers(const QUrl& address)
     if (path.isEmpty()) {
         return false;
     }
-    QPointer<PostEditorWindowController> self = this;
+    // Only the toolbar knows the key: a post's own picture or frame whose path holds a marker is cancelled
+    // and does nothing (the work below is dropped for a null receiver).
+    const bool fromToolbar =
+        path.startsWith(QStringLiteral("/penhollow-editor/") + m_bridge->requestKey() + QLatin1Char('/'));
+    QPointer<PostEditorWindowController> self = fromToolbar ? this : nullptr;
     // Acted on after the engine's callback has returned: a window opened from inside it could re-enter it.
     if (path.contains(QStringLiteral("/addlocalimage:"))) {
         Dispatch::toMainThread(self, [](PostEditorWindowController* editor) { editor->selectLocalImage(); });

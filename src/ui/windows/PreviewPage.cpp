@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineSettings>
 
 PreviewPage::PreviewPage(WebView* view) : QObject(view), m_view(view)
 {
@@ -16,12 +17,14 @@ PreviewPage::PreviewPage(WebView* view) : QObject(view), m_view(view)
         return acceptNavigation(url, int(type), isMainFrame);
     });
     connect(view->webPage(), &QWebEnginePage::newWindowRequested, this,
-            [](QWebEngineNewWindowRequest& request) {
+            [this](QWebEngineNewWindowRequest& request) {
                 // Pages may not open windows of their own; what the user asked for opens in the browser.
-                if (request.isUserInitiated()) {
+                if (request.isUserInitiated() && isUsersLink(request.requestedUrl())) {
                     ExternalUrlOpener::openWebAddress(request.requestedUrl());
                 }
             });
+    connect(view->webPage(), &QWebEnginePage::linkHovered, this,
+            [this](const QString& url) { m_hoveredLink = QUrl(url); });
     watchInput(view);
     // No reload, back or "open in new window": only copying what is selected.
     view->setContextMenuFilter(
@@ -76,11 +79,22 @@ bool PreviewPage::acceptNavigation(const QUrl& url, int type, bool isMainFrame)
         url.adjusted(QUrl::RemoveFragment) == m_view->url().adjusted(QUrl::RemoveFragment)) {
         return true;
     }
-    const bool byUser = m_lastUserInput.isValid() && m_lastUserInput.elapsed() < UserGestureMs;
-    if (type == QWebEnginePage::NavigationTypeLinkClicked && byUser) {
+    if (type == QWebEnginePage::NavigationTypeLinkClicked && isUsersLink(url)) {
         ExternalUrlOpener::openWebAddress(url);
     }
     return false;
+}
+
+bool PreviewPage::isUsersLink(const QUrl& url) const
+{
+    if (!m_view || !m_lastUserInput.isValid() || m_lastUserInput.elapsed() >= UserGestureMs) {
+        return false;
+    }
+    // Without scripts only the user moves the page; with them, a page's script could answer any click
+    // or key by opening an address of its own.
+    const bool scripts = m_view->webPage()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled);
+    return !scripts || (!m_hoveredLink.isEmpty() && m_hoveredLink.adjusted(QUrl::NormalizePathSegments) ==
+                                                        url.adjusted(QUrl::NormalizePathSegments));
 }
 
 void PreviewPage::loadHtml(const QString& html, const QUrl& baseAddress)
@@ -89,11 +103,12 @@ void PreviewPage::loadHtml(const QString& html, const QUrl& baseAddress)
         return;
     }
     ++m_ownLoads;
+    const QUrl base = m_view->holdsStrangerContent() && baseAddress.isLocalFile() ? QUrl() : baseAddress;
     const QByteArray bytes = html.toUtf8();
     if (bytes.size() <= MaximumInlineHtmlBytes) {
-        m_view->loadHtml(html, baseAddress);
+        m_view->loadHtml(html, base);
     } else {
-        m_view->loadDocument(withBaseElement(html, baseAddress));
+        m_view->loadDocument(withBaseElement(html, base));
     }
 }
 

@@ -11,7 +11,8 @@ class WebView;
 // The web view of a window that shows a page it was given (help, previews): the page stays put, links the
 // user clicks open in the browser, and HTML of any size loads against its base address. The engine reports
 // a script's move to another address as a link click too: only one that follows the user's own input in
-// the view opens the browser.
+// the view opens the browser, and in a page that runs scripts only a link the pointer is on (a script
+// cannot take the user's click elsewhere).
 class PreviewPage : public QObject
 {
     Q_OBJECT
@@ -24,6 +25,8 @@ public:
     // Belongs to the view.
     explicit PreviewPage(WebView* view);
 
+    // HTML of the size the engine takes inline loads against its base address; larger HTML is served
+    // from memory with a <base> element. A view holding stranger content never gets a file: base.
     void loadHtml(const QString& html, const QUrl& baseAddress);
     void loadAddress(const QUrl& address);
 
@@ -36,10 +39,13 @@ protected:
 
 private:
     bool acceptNavigation(const QUrl& url, int type, bool isMainFrame);
+    // Whether an address the page asks to open comes from the user's own click on a link at this moment.
+    bool isUsersLink(const QUrl& url) const;
     void watchInput(QObject* object);
 
     QPointer<WebView> m_view;
     // Main-frame loads this class started and the engine has not asked about yet.
     int m_ownLoads = 0;
     QElapsedTimer m_lastUserInput;
+    QUrl m_hoveredLink;
 };

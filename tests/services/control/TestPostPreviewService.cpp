@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include "platform/gui/HtmlSchemeHandler.h"
+#include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/WebView.h"
 #include "services/control/PostPreviewService.h"
 #include "store/PersistentServiceState.h"
@@ -221,6 +222,7 @@ int main(int argc, char* argv[])
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     HtmlSchemeHandler::registerScheme();
+    LocalPictureSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     TestPostPreviewService tc;
     QTEST_SET_MAIN_SOURCE_PATH

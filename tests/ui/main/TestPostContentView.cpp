@@ -6,6 +6,7 @@
 #include "model/BloggerPost.h"
 #include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/HtmlSchemeHandler.h"
+#include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
 #include "ui/main/PostContentViewController.h"
@@ -279,5 +280,6 @@ void TestPostContentView::testContextMenuOnlyOverSelectedText()
     menu->close();
 }
 
-PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPostContentView, HtmlSchemeHandler::registerScheme())
+PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPostContentView, (HtmlSchemeHandler::registerScheme(),
+                                                         LocalPictureSchemeHandler::registerScheme()))
 #include "TestPostContentView.moc"

@@ -6,6 +6,7 @@
 #include "platform/ApplicationFolders.h"
 #include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/HtmlSchemeHandler.h"
+#include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/WebView.h"
 #include "ui/main/SpinnerView.h"
 #include "ui/windows/LivePreviewWindowController.h"
@@ -328,6 +329,7 @@ int main(int argc, char* argv[])
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     HtmlSchemeHandler::registerScheme();
+    LocalPictureSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     TestPreviewWindows tc;
     QTEST_SET_MAIN_SOURCE_PATH

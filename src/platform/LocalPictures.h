@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The user's pictures as pages may see them: only files lying in the images folder (where the editor
+// copies the pictures the user picks), named by an address of our own picture scheme, and only when they
+// are pictures. No page ever gets their path or a file: address.
+class LocalPictures
+{
+public:
+    // Larger files are not served: a page must not make us read a whole disk image.
+    static constexpr qint64 MaximumPictureSize = 20 * 1024 * 1024;
+
+    static const QByteArray& schemeName();
+    // The picture scheme's address of a file: address or path that lies directly in the images folder;
+    // none for anything else.
+    static std::optional<QString> addressForSource(const QString& source);
+    // The file name an address of the picture scheme names; none when it names no plain file name.
+    static std::optional<QString> nameForAddress(const QString& address);
+
+    struct Picture
+    {
+        QByteArray data;
+        QByteArray mimeType;
+    };
+    // The picture of that name in the images folder: a regular file (no link), at most
+    // MaximumPictureSize, whose content is an image. None for anything else.
+    static std::optional<Picture> read(const QString& name);
+};
