@@ -204,7 +204,6 @@ void PostEditorWindowController::setupWebView()
     // page's own and the pictures the user added.
     QWebEngineSettings* settings = view->webPage()->settings();
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);

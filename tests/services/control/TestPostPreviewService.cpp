@@ -1,3 +1,5 @@
+#include "HostileContent.h"
+#include "LocalHttpServer.h"
 #include "ScriptResult.h"
 #include "StandinHarness.h"
 #include "TestSupport.h"
@@ -6,6 +8,8 @@
 #include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/WebView.h"
 #include "services/control/PostPreviewService.h"
+#include "platform/ApplicationFolders.h"
+#include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLAccess.h"
 #include "store/UserBlogsLocalAccessAppService.h"
@@ -14,9 +18,12 @@
 #include "ui/windows/MiniBrowserWindowController.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUuid>
+#include <QWebEngineScript>
 #include <QtTest>
 
 namespace {
@@ -26,6 +33,17 @@ constexpr int LoadTimeout = 20000;
 QVariant evaluate(WebView* view, const QString& script)
 {
     return ScriptResult::evaluate(*view, script);
+}
+
+// For pages whose own scripts are off: our script runs in a world of its own.
+QVariant ownWorld(WebView* view, const QString& script)
+{
+    return ScriptResult::evaluate(*view, script, QWebEngineScript::ApplicationWorld);
+}
+
+QString pageTextOwnWorld(WebView* view)
+{
+    return ownWorld(view, QStringLiteral("document.body ? document.body.innerText : ''")).toString();
 }
 
 QString pageText(WebView* view)
@@ -144,6 +162,92 @@ private Q_SLOTS:
         QVERIFY(pageText(live->webviewOutlet()).contains("Tide Tables"));
         QCOMPARE(h->standin.requests("GET", templatePath()).size(), 1);
         QCOMPARE(live->window()->windowTitle(), QStringLiteral("Live Preview \u00B7 Second look"));
+    }
+
+    // A post and a template that try to read the user's files and send them to a listener: both
+    // previews show the post, its pictures from the web and the user's own picture, and nothing leaves.
+    void testHostilePostAndTemplateReachNothingLocal_data()
+    {
+        QTest::addColumn<int>("fillerBytes");
+        QTest::newRow("post of a few lines") << 0;
+        QTest::newRow("post of 5 MB") << 5 * 1024 * 1024;
+    }
+
+    void testHostilePostAndTemplateReachNothingLocal()
+    {
+        QFETCH(int, fillerBytes);
+        LocalHttpServer listener;
+        QVERIFY(listener.start());
+        const QString secret = QStringLiteral("refresh-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+        PersistentAccessTokens(h->standin.defaultAccountId()).setRefreshToken(secret);
+        const QString data = ApplicationFolders::dataFolder();
+        const QString preferences = data + QStringLiteral("/Preferences.json");
+        QFile prefs(preferences);
+        QVERIFY(prefs.open(QIODevice::ReadOnly) && prefs.readAll().contains(secret.toUtf8()));
+        const QString folder = ApplicationFolders::applicationsFolder();
+        QDir().mkpath(folder);
+        const QString mine = QStringLiteral("C0FFEE-dot.png");
+        QVERIFY(HostileContent::writeFile(folder + QLatin1Char('/') + mine, HostileContent::pngBytes()));
+        QVERIFY(HostileContent::writeFile(data + QStringLiteral("/elsewhere.png"), HostileContent::pngBytes()));
+        const QStringList targets = {QStringLiteral("file:///etc/passwd"), "file://" + preferences,
+                                     "file://" + data + QStringLiteral("/data.db"),
+                                     "file://" + folder + QLatin1Char('/') + mine,
+                                     QStringLiteral("penhollow-picture:") + mine};
+        const QString report = h->standin.serverUrl().toString();
+        const QString listenerUrl = listener.baseUrl().toString(QUrl::StripTrailingSlash);
+
+        const QString post =
+            QStringLiteral("<p>Boats at dusk</p><img id='mine' class='mine' src=\"file://") + folder + '/' + mine +
+            QStringLiteral("\"><img id='elsewhere' src=\"file://") + data +
+            QStringLiteral("/elsewhere.png\"><img id='web' src='") + report + QStringLiteral("/pictures/boat.png'>") +
+            HostileContent::fileFramesAndMarkers({preferences, QStringLiteral("/etc/passwd")}) +
+            HostileContent::probeScript("post", listenerUrl, report, targets) +
+            QStringLiteral("<p>%1</p>").arg(QString(fillerBytes, QLatin1Char('x')));
+        const QString hostileTemplate =
+            QStringLiteral("<!DOCTYPE html><html><head><title>Tide Tables</title>") +
+            HostileContent::probeScript("template", listenerUrl, report, targets) +
+            QStringLiteral("</head><body><h1>Tide Tables</h1><div class='blog-posts'></div>"
+                           "<div class='status-msg-wrap'>Sorry, the page does not exist.</div></body></html>");
+        PersistentServiceState().setBlogTemplate(m_blogUrl, hostileTemplate);
+
+        m_previews->showLivePreview(editedPost("Harbour lights", post));
+        LivePreviewWindowController* live = waitForLivePreview("Boats at dusk");
+        QVERIFY(live);
+        WebView* view = live->webviewOutlet();
+        // Both scripts ran to their end and read nothing.
+        QTRY_VERIFY_WITH_TIMEOUT(h->standin.requests("GET", "/done-template").size() == 1 &&
+                                     h->standin.requests("GET", "/done-post").size() == 1,
+                                 LoadTimeout);
+        QCOMPARE(h->standin.requests("GET", "/done-template").first().queryValue("stolen"), QStringLiteral("0"));
+        QCOMPARE(h->standin.requests("GET", "/done-post").first().queryValue("stolen"), QStringLiteral("0"));
+        QVERIFY(listener.requests().isEmpty());
+        // The user's picture shows as a picture, one outside the images folder does not, the web's does.
+        QCOMPARE(evaluate(view, "document.getElementById('mine').naturalWidth").toInt(), 1);
+        QCOMPARE(evaluate(view, "document.getElementById('elsewhere').naturalWidth").toInt(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view, "document.getElementById('web').complete").toBool(), LoadTimeout);
+        QVERIFY(!h->standin.requests("GET", "/pictures/boat.png").isEmpty());
+        // No frame shows a local file; the search does find the post.
+        QVERIFY(HostileContent::occurrences(*view, "Boats at dusk") >= 1);
+        QCOMPARE(HostileContent::occurrences(*view, secret), 0);
+        QCOMPARE(HostileContent::occurrences(*view, "root:"), 0);
+        QVERIFY(!live->content()->contains("data:image"));
+
+        // The plain preview runs no script at all, and shows the same pictures.
+        h->standin.clearRequests();
+        m_previews->showPreview(editedPost("Harbour lights", post));
+        MiniBrowserWindowController* preview = m_previews->previewWindowController();
+        QTRY_VERIFY(preview->isWindowLoaded());
+        WebView* plain = preview->webviewOutlet();
+        QTRY_VERIFY_WITH_TIMEOUT(pageTextOwnWorld(plain).contains("Boats at dusk"), LoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(ownWorld(plain, "document.getElementById('web').complete").toBool(), LoadTimeout);
+        QTRY_COMPARE(ownWorld(plain, "document.getElementById('mine').naturalWidth").toInt(), 1);
+        QCOMPARE(ownWorld(plain, "document.getElementById('elsewhere').naturalWidth").toInt(), 0);
+        QVERIFY(!h->standin.requests("GET", "/pictures/boat.png").isEmpty());
+        QVERIFY(h->standin.requests("GET", "/done-").isEmpty());
+        QCOMPARE(HostileContent::occurrences(*plain, secret), 0);
+        QCOMPARE(HostileContent::occurrences(*plain, "root:"), 0);
+        QVERIFY(!plain->url().isLocalFile());
+        QVERIFY(listener.requests().isEmpty());
     }
 
     void testLocalPicturesOfThePostShowInTheLivePreview()

@@ -1,9 +1,11 @@
+#include "HostileContent.h"
 #include "LocalHttpServer.h"
 #include "ScriptResult.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
 #include "model/BloggerPost.h"
+#include "platform/ApplicationFolders.h"
 #include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/HtmlSchemeHandler.h"
 #include "platform/gui/LocalPictureSchemeHandler.h"
@@ -11,7 +13,9 @@
 #include "platform/gui/WebView.h"
 #include "ui/main/PostContentViewController.h"
 
+#include <QDir>
 #include <QMenu>
+#include <QUuid>
 #include <QSignalSpy>
 #include <QWebEngineScript>
 
@@ -96,6 +100,7 @@ private Q_SLOTS:
     void testDefaultViewRightAfterAPostEndsOnTheDefaultPage();
     void testPostRightAfterDefaultViewEndsOnThePost();
     void testPostScriptsDoNotRun();
+    void testPostFramesAndPicturesReachNoLocalFileButTheUsersPictures();
     void testLinkClickOpensInBrowserAndViewStays();
     void testRelativeLinkOpensNothing();
     void testLinkToNewWindowOpensInBrowser();
@@ -213,6 +218,29 @@ void TestPostContentView::testPostScriptsDoNotRun()
     QCOMPARE(evaluate(*m_webview, QStringLiteral("document.getElementById('p').textContent")).toString(),
              QStringLiteral("before"));
     QCOMPARE(m_webview->title(), QStringLiteral("Quiet"));
+}
+
+void TestPostContentView::testPostFramesAndPicturesReachNoLocalFileButTheUsersPictures()
+{
+    const QString data = ApplicationFolders::dataFolder();
+    const QString secret = QStringLiteral("secret-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    QVERIFY(HostileContent::writeFile(data + QStringLiteral("/secret.txt"), secret.toUtf8()));
+    QVERIFY(HostileContent::writeFile(data + QStringLiteral("/elsewhere.png"), HostileContent::pngBytes()));
+    const QString folder = ApplicationFolders::applicationsFolder();
+    QDir().mkpath(folder);
+    QVERIFY(HostileContent::writeFile(folder + QStringLiteral("/B0A7-dot.png"), HostileContent::pngBytes()));
+    // A post kept on this computer with a picture the user added, and a stranger's frames on local files.
+    showPost(QStringLiteral("<title>Framed</title><p>Harbour view</p><img id='mine' src='file://%1/B0A7-dot.png'>"
+                            "<img id='elsewhere' src='file://%2/elsewhere.png'>")
+                     .arg(folder, data) +
+                 HostileContent::fileFramesAndMarkers({data + QStringLiteral("/secret.txt"),
+                                                       data + QStringLiteral("/Preferences.json")}),
+             QStringLiteral("Framed"));
+    QVERIFY(HostileContent::occurrences(*m_webview, QStringLiteral("Harbour view")) >= 1);
+    QCOMPARE(HostileContent::occurrences(*m_webview, secret), 0);
+    QTRY_COMPARE(evaluate(*m_webview, QStringLiteral("document.getElementById('mine').naturalWidth")).toInt(), 1);
+    QCOMPARE(evaluate(*m_webview, QStringLiteral("document.getElementById('elsewhere').naturalWidth")).toInt(), 0);
+    QVERIFY(!m_webview->url().isLocalFile());
 }
 
 void TestPostContentView::testLinkClickOpensInBrowserAndViewStays()

