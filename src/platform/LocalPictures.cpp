@@ -30,6 +30,11 @@ const QByteArray& LocalPictures::schemeName()
     return name;
 }
 
+QString LocalPictures::pictureAddress(const QString& name)
+{
+    return QString::fromLatin1(schemeName()) + QStringLiteral("://pictures/") + name;
+}
+
 std::optional<QString> LocalPictures::addressForSource(const QString& source)
 {
     QString path;
@@ -49,12 +54,12 @@ std::optional<QString> LocalPictures::addressForSource(const QString& source)
     if (info.absolutePath() != imagesFolder() || !isPlainName(info.fileName())) {
         return std::nullopt;
     }
-    return QString::fromLatin1(schemeName()) + QLatin1Char(':') + info.fileName();
+    return pictureAddress(info.fileName());
 }
 
 std::optional<QString> LocalPictures::nameForAddress(const QString& address)
 {
-    const QString prefix = QString::fromLatin1(schemeName()) + QLatin1Char(':');
+    const QString prefix = pictureAddress(QString());
     if (!address.startsWith(prefix)) {
         return std::nullopt;
     }

@@ -7,7 +7,9 @@
 
 // The user's pictures as pages may see them: only files lying in the images folder (where the editor
 // copies the pictures the user picks), named by an address of our own picture scheme, and only when they
-// are pictures. No page ever gets their path or a file: address.
+// are pictures. No page ever gets their path or a file: address. The web engine lets a page's script
+// read back any picture of a custom scheme through a canvas, so only pages whose scripts do not run get
+// them (see LocalPictureSchemeHandler).
 class LocalPictures
 {
 public:
@@ -18,6 +20,7 @@ public:
     // The picture scheme's address of a file: address or path that lies directly in the images folder;
     // none for anything else.
     static std::optional<QString> addressForSource(const QString& source);
+    static QString pictureAddress(const QString& name);
     // The file name an address of the picture scheme names; none when it names no plain file name.
     static std::optional<QString> nameForAddress(const QString& address);
 

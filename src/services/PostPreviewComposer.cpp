@@ -144,10 +144,63 @@ QString PostPreviewComposer::plainPreviewHtml(const BloggerPost& post) const
            post.content + QStringLiteral("\n</div>\n</article>\n</body>\n</html>\n");
 }
 
-QString PostPreviewComposer::withLocalPictureAddresses(const QString& content, QStringList& names) const
+namespace {
+
+// The value of an attribute of a start tag, or none.
+std::optional<QString> attribute(QStringView tag, const QString& name)
+{
+    const QRegularExpression value(QStringLiteral("\\s") + name +
+                                       QStringLiteral("\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+))"),
+                                   QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = value.match(tag);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    for (int i = 1; i <= 3; ++i) {
+        if (match.capturedStart(i) >= 0) {
+            return match.captured(i);
+        }
+    }
+    return QString();
+}
+
+QString length(const std::optional<QString>& attribute, int natural, int fallback)
+{
+    static const QRegularExpression digits(QStringLiteral("^\\s*(\\d{1,5})\\s*$"));
+    const QRegularExpressionMatch match = digits.match(attribute.value_or(QString()));
+    return QString::number(match.hasMatch() ? match.captured(1).toInt() : natural > 0 ? natural : fallback) +
+           QStringLiteral("px");
+}
+
+QString placeholder(QStringView tag, const QSize& natural)
+{
+    QString box = QStringLiteral("<span");
+    for (const QString& kept : {QStringLiteral("id"), QStringLiteral("class")}) {
+        if (const std::optional<QString> value = attribute(tag, kept)) {
+            box += QLatin1Char(' ') + kept + QStringLiteral("=\"") + value->toHtmlEscaped() + QLatin1Char('"');
+        }
+    }
+    if (const std::optional<QString> alt = attribute(tag, QStringLiteral("alt"))) {
+        box += QStringLiteral(" title=\"") + alt->toHtmlEscaped() + QLatin1Char('"');
+    }
+    const QString style = attribute(tag, QStringLiteral("style")).value_or(QString());
+    box += QStringLiteral(" style=\"display: inline-block; box-sizing: border-box; max-width: 100%; "
+                          "overflow: hidden; width: ") +
+           length(attribute(tag, QStringLiteral("width")), natural.width(), 200) + QStringLiteral("; height: ") +
+           length(attribute(tag, QStringLiteral("height")), natural.height(), 120) +
+           QStringLiteral("; background: #f0f0f0; border: 1px dashed #b0b0b0; color: #556064; "
+                          "font: 12px sans-serif; padding: 4px; ") +
+           style.toHtmlEscaped() + QStringLiteral("\">Picture from this computer</span>");
+    return box;
+}
+
+} // namespace
+
+QString PostPreviewComposer::withLocalPictureAddresses(const QString& content, QStringList& names,
+                                                       const PictureSize& placeholderSize) const
 {
     static const QRegularExpression source(
-        QStringLiteral("(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"'])(file:[^\"']*)\\2"),
+        QStringLiteral("(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"'])(file:[^\"']*)\\2[^>]*>"),
         QRegularExpression::CaseInsensitiveOption);
     QString out;
     qsizetype copied = 0;
@@ -160,10 +213,17 @@ QString PostPreviewComposer::withLocalPictureAddresses(const QString& content, Q
         if (!served) {
             continue;
         }
-        names << *LocalPictures::nameForAddress(*served);
-        out += QStringView(content).mid(copied, match.capturedStart(3) - copied);
-        out += *served;
-        copied = match.capturedEnd(3);
+        const QString name = *LocalPictures::nameForAddress(*served);
+        if (placeholderSize) {
+            out += QStringView(content).mid(copied, match.capturedStart(0) - copied);
+            out += placeholder(match.capturedView(0), placeholderSize(name));
+            copied = match.capturedEnd(0);
+        } else {
+            names << name;
+            out += QStringView(content).mid(copied, match.capturedStart(3) - copied);
+            out += *served;
+            copied = match.capturedEnd(3);
+        }
     }
     out += QStringView(content).mid(copied);
     names.removeDuplicates();

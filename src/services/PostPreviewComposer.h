@@ -2,8 +2,11 @@
 
 #include "model/BloggerPost.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // The pages that show a post before it is published: the post alone, and the post inside its blog's own
 // page (the template). Pure text work; callable from any thread.
@@ -21,11 +24,16 @@ public:
     QString livePreviewHtml(const QString& blogTemplate, const BloggerPost& post) const;
     // The post's title and content in a plain page.
     QString plainPreviewHtml(const BloggerPost& post) const;
+    // The natural size of a picture of the images folder, by file name; invalid when unknown.
+    using PictureSize = std::function<QSize(const QString& name)>;
     // The post's content with the sources of its pictures from the images folder (src="file:...") turned
-    // into addresses of the picture scheme (see LocalPictures); `names` gets their file names. Every other
-    // source stays as it is: no page of ours can load a file: address. Only the post's content is given
-    // here, never a template.
-    QString withLocalPictureAddresses(const QString& content, QStringList& names) const;
+    // into addresses of the picture scheme (see LocalPictures); `names` gets their file names. With
+    // placeholderSize, for a page whose scripts run (which must not get the pictures), each such picture
+    // becomes a box of the size the picture asked for, or of its natural size, that says what it stands
+    // for. Every other source stays as it is: no page of ours can load a file: address. Only the post's
+    // content is given here, never a template.
+    QString withLocalPictureAddresses(const QString& content, QStringList& names,
+                                      const PictureSize& placeholderSize = {}) const;
 
 private:
     static QString postBlock(const BloggerPost& post);

@@ -152,14 +152,28 @@ private Q_SLOTS:
         QStringList names;
         const QString out = PostPreviewComposer().withLocalPictureAddresses(html, names);
         QCOMPARE(names, QStringList{"ABC-photo.png"});
-        QVERIFY(out.startsWith("<p>a</p><img src=\"penhollow-picture:ABC-photo.png\" alt=\"x\">"
-                               "<IMG SRC='penhollow-picture:ABC-photo.png'>"));
+        QVERIFY(out.startsWith("<p>a</p><img src=\"penhollow-picture://pictures/ABC-photo.png\" alt=\"x\">"
+                               "<IMG SRC='penhollow-picture://pictures/ABC-photo.png'>"));
         // Anything else is left for the page to fail on: no page of ours loads file: addresses.
         QVERIFY(out.contains("file://" + outside));
         QVERIFY(out.contains("file://" + folder + "/../photo.png"));
         QVERIFY(out.contains("file:///etc/passwd"));
         QVERIFY(out.contains("https://example.com/a.png"));
         QVERIFY(out.endsWith("<a href=\"file://" + inside + "\">x</a>"));
+
+        // For a page whose scripts run: boxes in their place, sized as asked or as the picture is.
+        QStringList boxedNames;
+        const QString boxed = PostPreviewComposer().withLocalPictureAddresses(
+            "<img class='wide' src='file://" + inside + "' width='40' alt='a \"b\"'><img src=\"file://" + inside +
+                "\" style='float: left'>",
+            boxedNames, [](const QString&) { return QSize(7, 5); });
+        QVERIFY(boxedNames.isEmpty());
+        QVERIFY(!boxed.contains("file:") && !boxed.contains("penhollow-picture") && !boxed.contains("<img"));
+        QVERIFY2(boxed.startsWith("<span class=\"wide\" title=\"a &quot;b&quot;\" style=\"display: inline-block;"),
+                 qPrintable(boxed));
+        QVERIFY(boxed.contains("width: 40px; height: 5px;"));
+        QVERIFY(boxed.contains("width: 7px; height: 5px;"));
+        QVERIFY(boxed.contains("float: left\">Picture from this computer</span>"));
         qunsetenv("PENHOLLOW_DATA_DIR");
     }
 
@@ -186,9 +200,11 @@ private Q_SLOTS:
         for (const char* name : {"notes.png", "link.png", "big.png", "../secret.png", "..", "missing.png"}) {
             QVERIFY2(!LocalPictures::read(QString::fromLatin1(name)), name);
         }
-        QCOMPARE(LocalPictures::nameForAddress("penhollow-picture:dot.png"), std::optional<QString>("dot.png"));
-        QVERIFY(!LocalPictures::nameForAddress("penhollow-picture:../secret.png"));
-        QVERIFY(!LocalPictures::nameForAddress("file:dot.png"));
+        QCOMPARE(LocalPictures::nameForAddress("penhollow-picture://pictures/dot.png"),
+                 std::optional<QString>("dot.png"));
+        QVERIFY(!LocalPictures::nameForAddress("penhollow-picture://pictures/../secret.png"));
+        QVERIFY(!LocalPictures::nameForAddress("penhollow-picture://pictures/"));
+        QVERIFY(!LocalPictures::nameForAddress("file:///dot.png"));
         qunsetenv("PENHOLLOW_DATA_DIR");
     }
 };

@@ -3,6 +3,7 @@
 #include "platform/LocalPictures.h"
 
 #include <QBuffer>
+#include <QMap>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
@@ -13,9 +14,8 @@ void LocalPictureSchemeHandler::registerScheme()
         return;
     }
     QWebEngineUrlScheme scheme(name);
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    // Secure, so pages served over https show the pictures too. Neither local access nor CORS: the
-    // pictures are cross-origin to every page, which may show them but not read them.
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    // Secure, so a page served over https shows the pictures too. No local access, no CORS.
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
@@ -30,12 +30,17 @@ void LocalPictureSchemeHandler::setAllowedNames(const QSet<QString>& names)
 void LocalPictureSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job)
 {
     const std::optional<QString> name =
-        LocalPictures::nameForAddress(job->requestUrl().toString(QUrl::FullyDecoded));
-    if (job->requestMethod() != QByteArrayLiteral("GET") || !name || !m_allowed.contains(*name)) {
-        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-        return;
+        LocalPictures::nameForAddress(job->requestUrl().toString(QUrl::RemoveQuery | QUrl::RemoveFragment));
+    // A fetch, an XHR or a crossorigin picture carries an Origin: only a plain picture load may go.
+    bool corsRequest = false;
+    const QMap<QByteArray, QByteArray> headers = job->requestHeaders();
+    for (auto it = headers.cbegin(); it != headers.cend(); ++it) {
+        corsRequest = corsRequest || it.key().compare("origin", Qt::CaseInsensitive) == 0;
     }
-    std::optional<LocalPictures::Picture> picture = LocalPictures::read(*name);
+    std::optional<LocalPictures::Picture> picture;
+    if (job->requestMethod() == QByteArrayLiteral("GET") && !corsRequest && name && m_allowed.contains(*name)) {
+        picture = LocalPictures::read(*name);
+    }
     if (!picture) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
@@ -43,5 +48,6 @@ void LocalPictureSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job)
     auto* buffer = new QBuffer(job);
     buffer->setData(picture->data);
     buffer->open(QIODevice::ReadOnly);
+    ++m_picturesServed;
     job->reply(picture->mimeType, buffer);
 }

@@ -1,5 +1,7 @@
 #include "UrlRequestInterceptor.h"
 
+#include "platform/LocalPictures.h"
+
 #include <QDir>
 #include <QUrl>
 
@@ -21,6 +23,12 @@ void UrlRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)
         m_interception(info);
     }
     const QUrl url = info.requestUrl();
+    // The user's pictures load as pictures, never as a script's data, a frame or a document.
+    if (url.scheme() == QString::fromLatin1(LocalPictures::schemeName()) &&
+        info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeImage) {
+        info.block(true);
+        return;
+    }
     if (m_localFolders && url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0 &&
         !liesInside(url.toLocalFile(), *m_localFolders)) {
         info.block(true);

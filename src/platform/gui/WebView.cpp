@@ -95,7 +95,9 @@ void WebView::applyStrangerSettings()
 
 void WebView::setLocalPictures(const QStringList& names)
 {
-    m_localPictures = QSet<QString>(names.cbegin(), names.cend());
+    // A page whose scripts run could read a picture of a custom scheme back through a canvas.
+    const bool scriptsRun = !m_strangerContent || m_runScripts;
+    m_localPictures = scriptsRun ? QSet<QString>() : QSet<QString>(names.cbegin(), names.cend());
     if (!m_pictureSchemeHandler) {
         if (m_localPictures.isEmpty()) {
             return;

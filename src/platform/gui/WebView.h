@@ -48,8 +48,12 @@ public:
     // asked. Keeps across pages; set it before the first load.
     void holdStrangerContent(bool runScripts);
     bool holdsStrangerContent() const { return m_strangerContent; }
+    // None until setLocalPictures named some.
+    LocalPictureSchemeHandler* localPictureSchemeHandler() const { return m_pictureSchemeHandler; }
     // File names in the images folder that the page may show through the picture scheme (see
     // LocalPictures); needs LocalPictureSchemeHandler::registerScheme() before the application object.
+    // Only a view holding stranger content without scripts shows any: where scripts run, the engine
+    // would let them read the pictures back.
     void setLocalPictures(const QStringList& names);
 
     void loadAddress(const QUrl& address);

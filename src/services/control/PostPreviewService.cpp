@@ -4,6 +4,7 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/PostsGoogleService.h"
+#include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
 #include "services/PostPreviewComposer.h"
 #include "store/PersistentServiceState.h"
@@ -11,6 +12,7 @@
 #include "ui/windows/LivePreviewWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
 
+#include <QImageReader>
 #include <QPointer>
 #include <QRegularExpression>
 
@@ -36,11 +38,18 @@ QString withoutTemplate(const BloggerPost& post, const QString& reason)
     return PostPreviewComposer().plainPreviewHtml(shown);
 }
 
-// The post with its pictures from the images folder named by the picture scheme, and those names.
-BloggerPost withServedPictures(const BloggerPost& post, QStringList& pictures)
+// The post with its pictures from the images folder named by the picture scheme, and those names; for a
+// page whose scripts run, boxes in their place (its scripts could read them back).
+BloggerPost withServedPictures(const BloggerPost& post, QStringList& pictures, bool scriptsRun)
 {
     BloggerPost shown = post;
-    shown.content = PostPreviewComposer().withLocalPictureAddresses(post.content, pictures);
+    PostPreviewComposer::PictureSize size;
+    if (scriptsRun) {
+        size = [](const QString& name) {
+            return QImageReader(ApplicationFolders::applicationsFolder() + QLatin1Char('/') + name).size();
+        };
+    }
+    shown.content = PostPreviewComposer().withLocalPictureAddresses(post.content, pictures, size);
     return shown;
 }
 
@@ -68,7 +77,7 @@ void PostPreviewService::showPreview(const BloggerPost& post)
     Dispatch::requireMainThread("PostPreviewService::showPreview");
     m_previewWindowController = std::make_unique<MiniBrowserWindowController>();
     QStringList pictures;
-    const BloggerPost shown = withServedPictures(post, pictures);
+    const BloggerPost shown = withServedPictures(post, pictures, false);
     m_previewWindowController->openStrangerPage(PostPreviewComposer::previewTitle(post.title),
                                                 PostPreviewComposer().plainPreviewHtml(shown), pictures);
 }
@@ -88,7 +97,7 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
     BackgroundRunner().run([window, edited = post, blogId, auth, timeout] {
         // Only the post's own pictures are served: nothing of the template is rewritten.
         QStringList pictures;
-        const BloggerPost post = withServedPictures(edited, pictures);
+        const BloggerPost post = withServedPictures(edited, pictures, true);
         const std::optional<BloggerBlog> blog = UserBlogsLocalAccessAppService().blogsDB.getBlog(blogId);
         if (!blog || blog->blogUrl.trimmed().isEmpty()) {
             deliver(window, withoutTemplate(post, QStringLiteral("the blog of this post is not known.")),

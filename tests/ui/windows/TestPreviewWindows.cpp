@@ -311,8 +311,8 @@ private Q_SLOTS:
         QVERIFY(HostileContent::writeFile(folder + QStringLiteral("/D08-other.png"), HostileContent::pngBytes()));
         MiniBrowserWindowController browser;
         browser.openStrangerPage(QStringLiteral("Preview"),
-                                 QStringLiteral("<p id='p'>Pic</p><img id='i' src='penhollow-picture:D07-dot.png'>"
-                                                "<img id='j' src='penhollow-picture:D08-other.png'>"
+                                 QStringLiteral("<p id='p'>Pic</p><img id='i' src='penhollow-picture://pictures/D07-dot.png'>"
+                                                "<img id='j' src='penhollow-picture://pictures/D08-other.png'>"
                                                 "<script>document.getElementById('p').textContent = 'ran';</script>"),
                                  {QStringLiteral("D07-dot.png")});
         QTRY_VERIFY(browser.isWindowLoaded());
