@@ -1,8 +1,12 @@
 #include "AppTestMain.h"
 #include "EditorAppDriver.h"
+#include "HostileContent.h"
+#include "LocalHttpServer.h"
+#include "ScriptResult.h"
 #include "TestSupport.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "platform/ApplicationFolders.h"
 #include "services/control/PostPreviewService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -16,6 +20,7 @@
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
+#include <QWebEngineScript>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -86,6 +91,7 @@ private Q_SLOTS:
     void testAutosaveIsOfferedBackAfterUnexpectedExit();
     void testAutosavesAreOfferedOneAfterAnotherInTitleOrder();
     void testPreviewsShowThePostAsItStandsInTheEditor();
+    void testDownloadedPostOpenedForEditingOpensNothingByItself();
 
     void cleanupTestCase() { d.app.reset(); }
 
@@ -586,6 +592,47 @@ void TestPostEditorFlows::testPreviewsShowThePostAsItStandsInTheEditor()
     QVERIFY(d.app->alerts.isEmpty());
     previews->previewWindowController()->close();
     previews->livePreviewWindowController()->close();
+}
+
+void TestPostEditorFlows::testDownloadedPostOpenedForEditingOpensNothingByItself()
+{
+    LocalHttpServer listener;
+    QVERIFY(listener.start());
+    const QString data = ApplicationFolders::dataFolder();
+    // A co-author's post whose pictures and frames carry the editor's request paths, and a script.
+    StandinPost hostile;
+    hostile.title = QStringLiteral("Innocent title");
+    hostile.content = QStringLiteral("<p>Nothing to see</p>") +
+                      HostileContent::fileFramesAndMarkers({data + QStringLiteral("/Preferences.json")}) +
+                      QStringLiteral("<img src=\"/penhollow-editor/addlocalimage:\">"
+                                     "<script>document.body.dataset.ran = 'yes';</script>") +
+                      HostileContent::probeScript("post", listener.baseUrl().toString(QUrl::StripTrailingSlash),
+                                                  m_standin.serverUrl().toString(), {QStringLiteral("file:///etc/passwd")});
+    hostile.published = hostile.updated = QDateTime::currentDateTimeUtc();
+    hostile.urlPath = QStringLiteral("2026/12/innocent.html");
+    hostile.id = m_standin.addPost(Blog, hostile);
+    mirror(m_standin, *m_standin.post(Blog, hostile.id));
+    QVERIFY(d.openPost(hostile.id));
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("Nothing to see"); }));
+
+    // The user's own click on Preview comes after everything the post asked for: only it opens anything.
+    PostPreviewService* previews = d.posts()->postPreviewService();
+    d.evaluate("document.getElementById('preview').click()");
+    QTRY_VERIFY(previews->previewWindowController() && previews->previewWindowController()->isWindowLoaded());
+    LivePreviewWindowController* live = previews->livePreviewWindowController();
+    QVERIFY(!live || !live->isWindowLoaded() || !live->window()->isVisible());
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        QVERIFY(!(qobject_cast<QFileDialog*>(top) && top->isVisible()));
+    }
+    // The preview ran none of the post's script, and nothing reached the listener.
+    WebView* preview = previews->previewWindowController()->webviewOutlet();
+    QTRY_VERIFY(HostileContent::occurrences(*preview, QStringLiteral("Nothing to see")) >= 1);
+    QCOMPARE(ScriptResult::evaluate(*preview, "document.body.dataset.ran || 'no'", QWebEngineScript::ApplicationWorld)
+                 .toString(),
+             QStringLiteral("no"));
+    QVERIFY(m_standin.requests("GET", "/done-").isEmpty());
+    QVERIFY(listener.requests().isEmpty());
+    previews->previewWindowController()->close();
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestPostEditorFlows)
