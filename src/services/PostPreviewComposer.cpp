@@ -168,7 +168,9 @@ QString length(const std::optional<QString>& attribute, int natural, int fallbac
 {
     static const QRegularExpression digits(QStringLiteral("^\\s*(\\d{1,5})\\s*$"));
     const QRegularExpressionMatch match = digits.match(attribute.value_or(QString()));
-    return QString::number(match.hasMatch() ? match.captured(1).toInt() : natural > 0 ? natural : fallback) +
+    return QString::number(match.hasMatch() ? match.captured(1).toInt()
+                           : natural > 0    ? natural
+                                            : fallback) +
            QStringLiteral("px");
 }
 
@@ -177,7 +179,8 @@ QString placeholder(QStringView tag, const QSize& natural)
     QString box = QStringLiteral("<span");
     for (const QString& kept : {QStringLiteral("id"), QStringLiteral("class")}) {
         if (const std::optional<QString> value = attribute(tag, kept)) {
-            box += QLatin1Char(' ') + kept + QStringLiteral("=\"") + value->toHtmlEscaped() + QLatin1Char('"');
+            box +=
+                QLatin1Char(' ') + kept + QStringLiteral("=\"") + value->toHtmlEscaped() + QLatin1Char('"');
         }
     }
     if (const std::optional<QString> alt = attribute(tag, QStringLiteral("alt"))) {
@@ -186,7 +189,8 @@ QString placeholder(QStringView tag, const QSize& natural)
     const QString style = attribute(tag, QStringLiteral("style")).value_or(QString());
     box += QStringLiteral(" style=\"display: inline-block; box-sizing: border-box; max-width: 100%; "
                           "overflow: hidden; width: ") +
-           length(attribute(tag, QStringLiteral("width")), natural.width(), 200) + QStringLiteral("; height: ") +
+           length(attribute(tag, QStringLiteral("width")), natural.width(), 200) +
+           QStringLiteral("; height: ") +
            length(attribute(tag, QStringLiteral("height")), natural.height(), 120) +
            QStringLiteral("; background: #f0f0f0; border: 1px dashed #b0b0b0; color: #556064; "
                           "font: 12px sans-serif; padding: 4px; ") +

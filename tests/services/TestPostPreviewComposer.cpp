@@ -164,13 +164,14 @@ private Q_SLOTS:
         // For a page whose scripts run: boxes in their place, sized as asked or as the picture is.
         QStringList boxedNames;
         const QString boxed = PostPreviewComposer().withLocalPictureAddresses(
-            "<img class='wide' src='file://" + inside + "' width='40' alt='a \"b\"'><img src=\"file://" + inside +
-                "\" style='float: left'>",
+            "<img class='wide' src='file://" + inside + "' width='40' alt='a \"b\"'><img src=\"file://" +
+                inside + "\" style='float: left'>",
             boxedNames, [](const QString&) { return QSize(7, 5); });
         QVERIFY(boxedNames.isEmpty());
         QVERIFY(!boxed.contains("file:") && !boxed.contains("penhollow-picture") && !boxed.contains("<img"));
-        QVERIFY2(boxed.startsWith("<span class=\"wide\" title=\"a &quot;b&quot;\" style=\"display: inline-block;"),
-                 qPrintable(boxed));
+        QVERIFY2(
+            boxed.startsWith("<span class=\"wide\" title=\"a &quot;b&quot;\" style=\"display: inline-block;"),
+            qPrintable(boxed));
         QVERIFY(boxed.contains("width: 40px; height: 5px;"));
         QVERIFY(boxed.contains("width: 7px; height: 5px;"));
         QVERIFY(boxed.contains("float: left\">Picture from this computer</span>"));

@@ -38,7 +38,8 @@ void LocalPictureSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job)
         corsRequest = corsRequest || it.key().compare("origin", Qt::CaseInsensitive) == 0;
     }
     std::optional<LocalPictures::Picture> picture;
-    if (job->requestMethod() == QByteArrayLiteral("GET") && !corsRequest && name && m_allowed.contains(*name)) {
+    if (job->requestMethod() == QByteArrayLiteral("GET") && !corsRequest && name &&
+        m_allowed.contains(*name)) {
         picture = LocalPictures::read(*name);
     }
     if (!picture) {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QSet>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
-#include <QSet>
 #include <QWebEngineView>
 
 #include <functional>

@@ -8,7 +8,6 @@
 #include "platform/gui/WebView.h"
 #include "ui/main/SpinnerView.h"
 
-
 LivePreviewWindowController::LivePreviewWindowController(QObject* parent)
     : WindowController(parent), m_ui(std::make_unique<Ui::LivePreviewWindow>())
 {

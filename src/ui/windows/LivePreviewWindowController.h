@@ -32,7 +32,8 @@ public:
     // Any thread: the page and its base address (a text that makes no address gives none) are kept and
     // shown on the main thread; a page given before the window loaded is shown when it loads. Of the
     // user's pictures the page shows only those named (file names in the images folder, see LocalPictures).
-    void setHtmlContent(const QString& content, const QString& baseUrl, const QStringList& localPictures = {});
+    void setHtmlContent(const QString& content, const QString& baseUrl,
+                        const QStringList& localPictures = {});
 
     // Main thread.
     QString title() const { return m_title; }

@@ -20,9 +20,9 @@
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
-#include <QWebEngineScript>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <QWebEngineScript>
 
 namespace {
 
@@ -602,12 +602,13 @@ void TestPostEditorFlows::testDownloadedPostOpenedForEditingOpensNothingByItself
     // A co-author's post whose pictures and frames carry the editor's request paths, and a script.
     StandinPost hostile;
     hostile.title = QStringLiteral("Innocent title");
-    hostile.content = QStringLiteral("<p>Nothing to see</p>") +
-                      HostileContent::fileFramesAndMarkers({data + QStringLiteral("/Preferences.json")}) +
-                      QStringLiteral("<img src=\"/penhollow-editor/addlocalimage:\">"
-                                     "<script>document.body.dataset.ran = 'yes';</script>") +
-                      HostileContent::probeScript("post", listener.baseUrl().toString(QUrl::StripTrailingSlash),
-                                                  m_standin.serverUrl().toString(), {QStringLiteral("file:///etc/passwd")});
+    hostile.content =
+        QStringLiteral("<p>Nothing to see</p>") +
+        HostileContent::fileFramesAndMarkers({data + QStringLiteral("/Preferences.json")}) +
+        QStringLiteral("<img src=\"/penhollow-editor/addlocalimage:\">"
+                       "<script>document.body.dataset.ran = 'yes';</script>") +
+        HostileContent::probeScript("post", listener.baseUrl().toString(QUrl::StripTrailingSlash),
+                                    m_standin.serverUrl().toString(), {QStringLiteral("file:///etc/passwd")});
     hostile.published = hostile.updated = QDateTime::currentDateTimeUtc();
     hostile.urlPath = QStringLiteral("2026/12/innocent.html");
     hostile.id = m_standin.addPost(Blog, hostile);
@@ -627,7 +628,8 @@ void TestPostEditorFlows::testDownloadedPostOpenedForEditingOpensNothingByItself
     // The preview ran none of the post's script, and nothing reached the listener.
     WebView* preview = previews->previewWindowController()->webviewOutlet();
     QTRY_VERIFY(HostileContent::occurrences(*preview, QStringLiteral("Nothing to see")) >= 1);
-    QCOMPARE(ScriptResult::evaluate(*preview, "document.body.dataset.ran || 'no'", QWebEngineScript::ApplicationWorld)
+    QCOMPARE(ScriptResult::evaluate(*preview, "document.body.dataset.ran || 'no'",
+                                    QWebEngineScript::ApplicationWorld)
                  .toString(),
              QStringLiteral("no"));
     QVERIFY(m_standin.requests("GET", "/done-").isEmpty());

@@ -4,12 +4,12 @@
 #include "StandinHarness.h"
 #include "TestSupport.h"
 
+#include "platform/ApplicationFolders.h"
+#include "platform/LocalPictures.h"
 #include "platform/gui/HtmlSchemeHandler.h"
 #include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/WebView.h"
 #include "services/control/PostPreviewService.h"
-#include "platform/ApplicationFolders.h"
-#include "platform/LocalPictures.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLAccess.h"
@@ -189,7 +189,8 @@ private Q_SLOTS:
         QDir().mkpath(folder);
         const QString mine = QStringLiteral("C0FFEE-dot.png");
         QVERIFY(HostileContent::writeFile(folder + QLatin1Char('/') + mine, HostileContent::pngBytes()));
-        QVERIFY(HostileContent::writeFile(data + QStringLiteral("/elsewhere.png"), HostileContent::pngBytes()));
+        QVERIFY(
+            HostileContent::writeFile(data + QStringLiteral("/elsewhere.png"), HostileContent::pngBytes()));
         const QStringList targets = {QStringLiteral("file:///etc/passwd"), "file://" + preferences,
                                      "file://" + data + QStringLiteral("/data.db"),
                                      "file://" + folder + QLatin1Char('/') + mine,
@@ -198,17 +199,19 @@ private Q_SLOTS:
         const QString listenerUrl = listener.baseUrl().toString(QUrl::StripTrailingSlash);
 
         const QString post =
-            QStringLiteral("<p>Boats at dusk</p><img id='mine' class='mine' src=\"file://") + folder + '/' + mine +
-            QStringLiteral("\"><img id='elsewhere' src=\"file://") + data +
-            QStringLiteral("/elsewhere.png\"><img id='web' src='") + report + QStringLiteral("/pictures/boat.png'>") +
+            QStringLiteral("<p>Boats at dusk</p><img id='mine' class='mine' src=\"file://") + folder + '/' +
+            mine + QStringLiteral("\"><img id='elsewhere' src=\"file://") + data +
+            QStringLiteral("/elsewhere.png\"><img id='web' src='") + report +
+            QStringLiteral("/pictures/boat.png'>") +
             HostileContent::fileFramesAndMarkers({preferences, QStringLiteral("/etc/passwd")}) +
             HostileContent::probeScript("post", listenerUrl, report, targets) +
             QStringLiteral("<p>%1</p>").arg(QString(fillerBytes, QLatin1Char('x')));
         const QString hostileTemplate =
             QStringLiteral("<!DOCTYPE html><html><head><title>Tide Tables</title>") +
             HostileContent::probeScript("template", listenerUrl, report, targets) +
-            QStringLiteral("</head><body><h1>Tide Tables</h1><div class='blog-posts'></div>"
-                           "<div class='status-msg-wrap'>Sorry, the page does not exist.</div></body></html>");
+            QStringLiteral(
+                "</head><body><h1>Tide Tables</h1><div class='blog-posts'></div>"
+                "<div class='status-msg-wrap'>Sorry, the page does not exist.</div></body></html>");
         PersistentServiceState().setBlogTemplate(m_blogUrl, hostileTemplate);
 
         m_previews->showLivePreview(editedPost("Harbour lights", post));
@@ -226,10 +229,12 @@ private Q_SLOTS:
         QVERIFY(listener.requests().isEmpty());
         // Scripts run here and could read the user's picture back: a box stands in its place. A picture
         // outside the images folder does not show; the web's does.
-        QCOMPARE(evaluate(view, "document.getElementById('mine').tagName").toString(), QStringLiteral("SPAN"));
+        QCOMPARE(evaluate(view, "document.getElementById('mine').tagName").toString(),
+                 QStringLiteral("SPAN"));
         QVERIFY(!view->localPictureSchemeHandler());
         QCOMPARE(evaluate(view, "document.getElementById('elsewhere').naturalWidth").toInt(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view, "document.getElementById('web').complete").toBool(), LoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view, "document.getElementById('web').complete").toBool(),
+                                 LoadTimeout);
         QVERIFY(!h->standin.requests("GET", "/pictures/boat.png").isEmpty());
         // No frame shows a local file; the search does find the post.
         QVERIFY(HostileContent::occurrences(*view, "Boats at dusk") >= 1);
@@ -244,7 +249,8 @@ private Q_SLOTS:
         QTRY_VERIFY(preview->isWindowLoaded());
         WebView* plain = preview->webviewOutlet();
         QTRY_VERIFY_WITH_TIMEOUT(pageTextOwnWorld(plain).contains("Boats at dusk"), LoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(ownWorld(plain, "document.getElementById('web').complete").toBool(), LoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(ownWorld(plain, "document.getElementById('web').complete").toBool(),
+                                 LoadTimeout);
         QTRY_COMPARE(ownWorld(plain, "document.getElementById('mine').naturalWidth").toInt(), 1);
         QCOMPARE(plain->localPictureSchemeHandler()->picturesServed(), 1);
         QCOMPARE(ownWorld(plain, "document.getElementById('elsewhere').naturalWidth").toInt(), 0);
@@ -302,7 +308,8 @@ private Q_SLOTS:
         QVERIFY(preview);
         QTRY_VERIFY(preview->isWindowLoaded() && preview->window()->isVisible());
         QCOMPARE(preview->window()->windowTitle(), QStringLiteral("Preview \u00B7 Low & slow"));
-        QTRY_VERIFY_WITH_TIMEOUT(pageTextOwnWorld(preview->webviewOutlet()).contains("Out at noon"), LoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(pageTextOwnWorld(preview->webviewOutlet()).contains("Out at noon"),
+                                 LoadTimeout);
         QVERIFY(pageTextOwnWorld(preview->webviewOutlet()).startsWith("Low & slow"));
         QVERIFY(h->standin.requests().isEmpty());
     }

@@ -80,18 +80,18 @@ inline QString fileFramesAndMarkers(const QStringList& files)
         html += QStringLiteral("<iframe src=\"file://%1\"></iframe><object data=\"file://%1\"></object>")
                     .arg(file);
     }
-    return html + QStringLiteral("<img src=\"/penhollow-editor/previewcontent:?n=1\">"
-                                 "<img src=\"/x/livepreviewcontent:\"><img src=\"file:///toolbar/addlocalimage:/x\">"
-                                 "<iframe src=\"/previewcontent:\"></iframe>");
+    return html +
+           QStringLiteral("<img src=\"/penhollow-editor/previewcontent:?n=1\">"
+                          "<img src=\"/x/livepreviewcontent:\"><img src=\"file:///toolbar/addlocalimage:/x\">"
+                          "<iframe src=\"/previewcontent:\"></iframe>");
 }
 
 // How many times the text is found in the page, frames included; -1 when the search gave no answer.
 inline int occurrences(WebView& view, const QString& text)
 {
     int found = -1;
-    view.webPage()->findText(text, {}, [&](const QWebEngineFindTextResult& result) {
-        found = result.numberOfMatches();
-    });
+    view.webPage()->findText(
+        text, {}, [&](const QWebEngineFindTextResult& result) { found = result.numberOfMatches(); });
     const bool answered = QTest::qWaitFor([&] { return found >= 0; }, 20000);
     view.webPage()->findText(QString());
     return answered ? found : -1;

@@ -15,8 +15,8 @@
 
 #include <QDir>
 #include <QMenu>
-#include <QUuid>
 #include <QSignalSpy>
+#include <QUuid>
 #include <QWebEngineScript>
 
 #include <memory>
@@ -230,16 +230,19 @@ void TestPostContentView::testPostFramesAndPicturesReachNoLocalFileButTheUsersPi
     QDir().mkpath(folder);
     QVERIFY(HostileContent::writeFile(folder + QStringLiteral("/B0A7-dot.png"), HostileContent::pngBytes()));
     // A post kept on this computer with a picture the user added, and a stranger's frames on local files.
-    showPost(QStringLiteral("<title>Framed</title><p>Harbour view</p><img id='mine' src='file://%1/B0A7-dot.png'>"
-                            "<img id='elsewhere' src='file://%2/elsewhere.png'>")
-                     .arg(folder, data) +
-                 HostileContent::fileFramesAndMarkers({data + QStringLiteral("/secret.txt"),
-                                                       data + QStringLiteral("/Preferences.json")}),
-             QStringLiteral("Framed"));
+    showPost(
+        QStringLiteral("<title>Framed</title><p>Harbour view</p><img id='mine' src='file://%1/B0A7-dot.png'>"
+                       "<img id='elsewhere' src='file://%2/elsewhere.png'>")
+                .arg(folder, data) +
+            HostileContent::fileFramesAndMarkers(
+                {data + QStringLiteral("/secret.txt"), data + QStringLiteral("/Preferences.json")}),
+        QStringLiteral("Framed"));
     QVERIFY(HostileContent::occurrences(*m_webview, QStringLiteral("Harbour view")) >= 1);
     QCOMPARE(HostileContent::occurrences(*m_webview, secret), 0);
-    QTRY_COMPARE(evaluate(*m_webview, QStringLiteral("document.getElementById('mine').naturalWidth")).toInt(), 1);
-    QCOMPARE(evaluate(*m_webview, QStringLiteral("document.getElementById('elsewhere').naturalWidth")).toInt(), 0);
+    QTRY_COMPARE(evaluate(*m_webview, QStringLiteral("document.getElementById('mine').naturalWidth")).toInt(),
+                 1);
+    QCOMPARE(
+        evaluate(*m_webview, QStringLiteral("document.getElementById('elsewhere').naturalWidth")).toInt(), 0);
     QVERIFY(!m_webview->url().isLocalFile());
 }
 
@@ -309,5 +312,5 @@ void TestPostContentView::testContextMenuOnlyOverSelectedText()
 }
 
 PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPostContentView, (HtmlSchemeHandler::registerScheme(),
-                                                         LocalPictureSchemeHandler::registerScheme()))
+                                                       LocalPictureSchemeHandler::registerScheme()))
 #include "TestPostContentView.moc"

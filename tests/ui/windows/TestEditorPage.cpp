@@ -296,8 +296,9 @@ void TestEditorPage::testMarkersActOnlyFromTheToolbar()
     m_driver->editor.onPostPreviewRequest = [&] { ++previews; };
     m_driver->editor.onLivePostPreviewRequest = [&] { ++livePreviews; };
     // A downloaded post whose pictures and frames hold the markers, as the toolbar's own requests did.
-    const QString hostile = QStringLiteral("<p>x</p><img src=\"/penhollow-editor/livepreviewcontent:?n=1\">") +
-                            HostileContent::fileFramesAndMarkers({m_dataFolder + QStringLiteral("/Preferences.json")});
+    const QString hostile =
+        QStringLiteral("<p>x</p><img src=\"/penhollow-editor/livepreviewcontent:?n=1\">") +
+        HostileContent::fileFramesAndMarkers({m_dataFolder + QStringLiteral("/Preferences.json")});
     QVERIFY(m_driver->open(storedPost(hostile)));
     // A script in the page (were one to run) that writes the toolbar's form of request without its key.
     m_driver->evaluate(QStringLiteral(
@@ -321,26 +322,29 @@ void TestEditorPage::testRemotePicturesAndEmbedsLoadButReachNeitherFilesNorBridg
     QVERIFY(web.start());
     web.route("/pic.png", HostileContent::pngBytes(), "image/png");
     // An embed runs its own scripts, in its own origin: it finds no bridge and reads no file.
-    web.route("/embed.html",
-              QStringLiteral("<html><body>embed<script>var r = []; try { r.push(typeof qt); } catch (e) {}"
-                             "fetch('file://%1').then(function () { r.push('read'); }, function () {})"
-                             ".finally(function () { new Image().src = '/embed-report?seen=' + r.join(','); });"
-                             "</script></body></html>")
-                  .arg(m_dataFolder + QStringLiteral("/Preferences.json"))
-                  .toUtf8());
+    web.route(
+        "/embed.html",
+        QStringLiteral("<html><body>embed<script>var r = []; try { r.push(typeof qt); } catch (e) {}"
+                       "fetch('file://%1').then(function () { r.push('read'); }, function () {})"
+                       ".finally(function () { new Image().src = '/embed-report?seen=' + r.join(','); });"
+                       "</script></body></html>")
+            .arg(m_dataFolder + QStringLiteral("/Preferences.json"))
+            .toUtf8());
     const QString picturePath = m_files.path() + QStringLiteral("/outside.png");
     QVERIFY(HostileContent::writeFile(picturePath, HostileContent::pngBytes()));
     QVERIFY(m_driver->open(storedPost(
         QStringLiteral("<p>Photos</p><img id=\"web\" src=\"%1\"><iframe id=\"embed\" src=\"%2\"></iframe>"
                        "<img id=\"outside\" src=\"file://%3\">")
             .arg(web.url("/pic.png").toString(), web.url("/embed.html").toString(), picturePath))));
-    QTRY_COMPARE_WITH_TIMEOUT(m_driver->evaluate(QStringLiteral("document.getElementById('web').naturalWidth")).toInt(),
-                              1, EditorTestDriver::Timeout);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_driver->evaluate(QStringLiteral("document.getElementById('web').naturalWidth")).toInt(), 1,
+        EditorTestDriver::Timeout);
     QTRY_VERIFY_WITH_TIMEOUT(!web.requestsFor("/embed-report").isEmpty(), EditorTestDriver::Timeout);
     QCOMPARE(web.requestsFor("/embed-report").first().target, QByteArray("/embed-report?seen=undefined"));
     // Of local files the page reaches its own and the pictures the user added, nothing else.
     QTRY_VERIFY(m_driver->evaluate(QStringLiteral("document.getElementById('outside').complete")).toBool());
-    QCOMPARE(m_driver->evaluate(QStringLiteral("document.getElementById('outside').naturalWidth")).toInt(), 0);
+    QCOMPARE(m_driver->evaluate(QStringLiteral("document.getElementById('outside').naturalWidth")).toInt(),
+             0);
 }
 
 void TestEditorPage::testAddLocalImageArgumentWithQuotesAndBackslashesStaysData()

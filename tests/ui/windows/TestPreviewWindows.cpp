@@ -307,14 +307,17 @@ private Q_SLOTS:
     {
         const QString folder = ApplicationFolders::applicationsFolder();
         QDir().mkpath(folder);
-        QVERIFY(HostileContent::writeFile(folder + QStringLiteral("/D07-dot.png"), HostileContent::pngBytes()));
-        QVERIFY(HostileContent::writeFile(folder + QStringLiteral("/D08-other.png"), HostileContent::pngBytes()));
+        QVERIFY(
+            HostileContent::writeFile(folder + QStringLiteral("/D07-dot.png"), HostileContent::pngBytes()));
+        QVERIFY(
+            HostileContent::writeFile(folder + QStringLiteral("/D08-other.png"), HostileContent::pngBytes()));
         MiniBrowserWindowController browser;
-        browser.openStrangerPage(QStringLiteral("Preview"),
-                                 QStringLiteral("<p id='p'>Pic</p><img id='i' src='penhollow-picture://pictures/D07-dot.png'>"
-                                                "<img id='j' src='penhollow-picture://pictures/D08-other.png'>"
-                                                "<script>document.getElementById('p').textContent = 'ran';</script>"),
-                                 {QStringLiteral("D07-dot.png")});
+        browser.openStrangerPage(
+            QStringLiteral("Preview"),
+            QStringLiteral("<p id='p'>Pic</p><img id='i' src='penhollow-picture://pictures/D07-dot.png'>"
+                           "<img id='j' src='penhollow-picture://pictures/D08-other.png'>"
+                           "<script>document.getElementById('p').textContent = 'ran';</script>"),
+            {QStringLiteral("D07-dot.png")});
         QTRY_VERIFY(browser.isWindowLoaded());
         WebView* web = browser.webviewOutlet();
         const auto own = [web](const QString& script) {
@@ -335,17 +338,19 @@ private Q_SLOTS:
         const QString other = m_server->url("/other").toString();
         // A click on the text makes the page's script open a window, then follow a link, of its own.
         live.setHtmlContent(
-            QStringLiteral("<html><body><p id='p' style='height: 80px'>Text</p><a id='a' href='/blog/next'>Next</a>"
-                           "<a id='b' href='%1' style='display: none'>x</a>"
-                           "<script>document.addEventListener('click', function (e) {"
-                           " if (e.target.id !== 'p') { return; } window.open('%1');"
-                           " document.getElementById('b').click(); document.body.dataset.tried = 'yes'; });"
-                           "</script></body></html>")
+            QStringLiteral(
+                "<html><body><p id='p' style='height: 80px'>Text</p><a id='a' href='/blog/next'>Next</a>"
+                "<a id='b' href='%1' style='display: none'>x</a>"
+                "<script>document.addEventListener('click', function (e) {"
+                " if (e.target.id !== 'p') { return; } window.open('%1');"
+                " document.getElementById('b').click(); document.body.dataset.tried = 'yes'; });"
+                "</script></body></html>")
                 .arg(other),
             m_server->url("/blog/").toString());
         QVERIFY(waitForText(live.webviewOutlet(), "Next").contains("Next"));
         QVERIFY(clickElement(live.webviewOutlet(), "#p", false));
-        QTRY_COMPARE(evaluate(live.webviewOutlet(), "document.body.dataset.tried").toString(), QStringLiteral("yes"));
+        QTRY_COMPARE(evaluate(live.webviewOutlet(), "document.body.dataset.tried").toString(),
+                     QStringLiteral("yes"));
         // The user's own click on a link comes after the script's attempts, and is the only one that opens.
         QVERIFY(clickElement(live.webviewOutlet(), "#a"));
         QTRY_COMPARE(m_opened.size(), 1);
