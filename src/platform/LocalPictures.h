@@ -9,7 +9,7 @@
 // copies the pictures the user picks), named by an address of our own picture scheme, and only when they
 // are pictures. No page ever gets their path or a file: address. The web engine lets a page's script
 // read back any picture of a custom scheme through a canvas, so only pages whose scripts do not run get
-// them (see LocalPictureSchemeHandler).
+// them that way (see LocalPictureSchemeHandler); the others get them from LocalPictureServer.
 class LocalPictures
 {
 public:

@@ -200,8 +200,11 @@ QString placeholder(QStringView tag, const QSize& natural)
 
 } // namespace
 
-QString PostPreviewComposer::withLocalPictureAddresses(const QString& content, QStringList& names,
-                                                       const PictureSize& placeholderSize) const
+namespace {
+
+// Calls `replace` with each <img> whose source is a picture of the images folder: the match, the source's
+// start and end, and the file name; its result stands in place of the match.
+template <typename Replace> QString eachLocalPicture(const QString& content, Replace replace)
 {
     static const QRegularExpression source(
         QStringLiteral("(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"'])(file:[^\"']*)\\2[^>]*>"),
@@ -217,19 +220,35 @@ QString PostPreviewComposer::withLocalPictureAddresses(const QString& content, Q
         if (!served) {
             continue;
         }
-        const QString name = *LocalPictures::nameForAddress(*served);
-        if (placeholderSize) {
-            out += QStringView(content).mid(copied, match.capturedStart(0) - copied);
-            out += placeholder(match.capturedView(0), placeholderSize(name));
-            copied = match.capturedEnd(0);
-        } else {
-            names << name;
-            out += QStringView(content).mid(copied, match.capturedStart(3) - copied);
-            out += *served;
-            copied = match.capturedEnd(3);
-        }
+        out += QStringView(content).mid(copied, match.capturedStart(0) - copied);
+        out += replace(match, *LocalPictures::nameForAddress(*served));
+        copied = match.capturedEnd(0);
     }
     out += QStringView(content).mid(copied);
+    return out;
+}
+
+} // namespace
+
+QString PostPreviewComposer::withLocalPictureAddresses(const QString& content, QStringList& names,
+                                                       const QString& addressBase) const
+{
+    const QString out =
+        eachLocalPicture(content, [&](const QRegularExpressionMatch& match, const QString& name) {
+            names << name;
+            const qsizetype start = match.capturedStart(0);
+            return match.captured(0).left(match.capturedStart(3) - start) +
+                   (addressBase.isEmpty() ? LocalPictures::pictureAddress(name) : addressBase + name) +
+                   match.captured(0).mid(match.capturedEnd(3) - start);
+        });
     names.removeDuplicates();
     return out;
+}
+
+QString PostPreviewComposer::withLocalPicturePlaceholders(const QString& content,
+                                                          const PictureSize& size) const
+{
+    return eachLocalPicture(content, [&](const QRegularExpressionMatch& match, const QString& name) {
+        return placeholder(match.capturedView(0), size ? size(name) : QSize());
+    });
 }

@@ -1,8 +1,11 @@
+#include "platform/LocalPictureServer.h"
 #include "platform/LocalPictures.h"
 #include "services/PostPreviewComposer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -161,13 +164,19 @@ private Q_SLOTS:
         QVERIFY(out.contains("https://example.com/a.png"));
         QVERIFY(out.endsWith("<a href=\"file://" + inside + "\">x</a>"));
 
-        // For a page whose scripts run: boxes in their place, sized as asked or as the picture is.
-        QStringList boxedNames;
-        const QString boxed = PostPreviewComposer().withLocalPictureAddresses(
+        // Served from elsewhere, under a base address.
+        QStringList servedNames;
+        QCOMPARE(PostPreviewComposer().withLocalPictureAddresses(
+                     "<img src='file://" + inside + "' width='4'>", servedNames, "http://127.0.0.1:9/key/"),
+                 QStringLiteral("<img src='http://127.0.0.1:9/key/ABC-photo.png' width='4'>"));
+        QCOMPARE(servedNames, QStringList{"ABC-photo.png"});
+
+        // Where they cannot be served to a page whose scripts run: boxes in their place, sized as asked or
+        // as the picture is.
+        const QString boxed = PostPreviewComposer().withLocalPicturePlaceholders(
             "<img class='wide' src='file://" + inside + "' width='40' alt='a \"b\"'><img src=\"file://" +
                 inside + "\" style='float: left'>",
-            boxedNames, [](const QString&) { return QSize(7, 5); });
-        QVERIFY(boxedNames.isEmpty());
+            [](const QString&) { return QSize(7, 5); });
         QVERIFY(!boxed.contains("file:") && !boxed.contains("penhollow-picture") && !boxed.contains("<img"));
         QVERIFY2(
             boxed.startsWith("<span class=\"wide\" title=\"a &quot;b&quot;\" style=\"display: inline-block;"),
@@ -206,6 +215,49 @@ private Q_SLOTS:
         QVERIFY(!LocalPictures::nameForAddress("penhollow-picture://pictures/../secret.png"));
         QVERIFY(!LocalPictures::nameForAddress("penhollow-picture://pictures/"));
         QVERIFY(!LocalPictures::nameForAddress("file:///dot.png"));
+        qunsetenv("PENHOLLOW_DATA_DIR");
+    }
+
+    void testPictureServerAnswersOnlyPlainRequestsForGrantedPictures()
+    {
+        QTemporaryDir data;
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(data.path()));
+        QDir().mkpath(data.filePath("Applications"));
+        writeFile(data.filePath("Applications/dot.png"), pngBytes());
+        writeFile(data.filePath("Applications/other.png"), pngBytes());
+        LocalPictureServer& server = LocalPictureServer::instance();
+        const QString grant = server.openGrant();
+        QVERIFY(!grant.isEmpty());
+        server.allow(grant, {"dot.png"});
+        const QUrl base(server.addressBase(grant));
+        QCOMPARE(base.host(), QStringLiteral("127.0.0.1"));
+
+        const auto ask = [&](const QByteArray& request) {
+            QTcpSocket socket;
+            QByteArray reply;
+            connect(&socket, &QTcpSocket::readyRead, &socket, [&] { reply += socket.readAll(); });
+            socket.connectToHost(QHostAddress::LocalHost, quint16(base.port()));
+            socket.write(request);
+            const bool closed =
+                QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 10000);
+            return closed ? reply : QByteArray("<no answer>");
+        };
+        const QByteArray path = base.path().toLatin1();
+        const QByteArray ok = ask("GET " + path + "dot.png HTTP/1.1\r\nHost: x\r\n\r\n");
+        QVERIFY2(ok.startsWith("HTTP/1.1 200 OK\r\n") && ok.endsWith(pngBytes()), ok.constData());
+        QVERIFY(!ok.toLower().contains("access-control-allow-origin"));
+        for (const QByteArray& refused :
+             QList<QByteArray>{"GET " + path + "other.png HTTP/1.1\r\n\r\n",
+                               QByteArray("GET /nokey/dot.png HTTP/1.1\r\n\r\n"),
+                               "GET " + path + "dot.png HTTP/1.1\r\nOrigin: http://blog\r\n\r\n",
+                               "POST " + path + "dot.png HTTP/1.1\r\n\r\n",
+                               "GET " + path + "../dot.png HTTP/1.1\r\n\r\n"}) {
+            QVERIFY2(ask(refused).startsWith("HTTP/1.1 404"), refused.constData());
+        }
+        // A request that never ends is dropped.
+        QCOMPARE(ask(QByteArray(9000, 'x')), QByteArray());
+        server.closeGrant(grant);
+        QVERIFY(ask("GET " + path + "dot.png HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 404"));
         qunsetenv("PENHOLLOW_DATA_DIR");
     }
 };

@@ -53,7 +53,7 @@ public:
     // File names in the images folder that the page may show through the picture scheme (see
     // LocalPictures); needs LocalPictureSchemeHandler::registerScheme() before the application object.
     // Only a view holding stranger content without scripts shows any: where scripts run, the engine
-    // would let them read the pictures back.
+    // would let them read the pictures back (those pages get them from LocalPictureServer).
     void setLocalPictures(const QStringList& names);
 
     void loadAddress(const QUrl& address);

@@ -6,6 +6,7 @@
 #include "google/PostsGoogleService.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
+#include "platform/LocalPictureServer.h"
 #include "services/PostPreviewComposer.h"
 #include "store/PersistentServiceState.h"
 #include "store/UserBlogsLocalAccessAppService.h"
@@ -38,26 +39,33 @@ QString withoutTemplate(const BloggerPost& post, const QString& reason)
     return PostPreviewComposer().plainPreviewHtml(shown);
 }
 
-// The post with its pictures from the images folder named by the picture scheme, and those names; for a
-// page whose scripts run, boxes in their place (its scripts could read them back).
-BloggerPost withServedPictures(const BloggerPost& post, QStringList& pictures, bool scriptsRun)
+// The post with its pictures from the images folder as the page will get them, and their names: for a
+// page whose scripts run, from the picture server under the grant (or boxes in their place when there is
+// none), else from the picture scheme.
+BloggerPost withServedPictures(const BloggerPost& post, QStringList& pictures, bool scriptsRun,
+                               const QString& grantBase = QString())
 {
     BloggerPost shown = post;
-    PostPreviewComposer::PictureSize size;
-    if (scriptsRun) {
-        size = [](const QString& name) {
-            return QImageReader(ApplicationFolders::applicationsFolder() + QLatin1Char('/') + name).size();
-        };
+    if (!scriptsRun) {
+        shown.content = PostPreviewComposer().withLocalPictureAddresses(post.content, pictures);
+    } else if (!grantBase.isEmpty()) {
+        shown.content = PostPreviewComposer().withLocalPictureAddresses(post.content, pictures, grantBase);
+    } else {
+        shown.content =
+            PostPreviewComposer().withLocalPicturePlaceholders(post.content, [](const QString& name) {
+                return QImageReader(ApplicationFolders::applicationsFolder() + QLatin1Char('/') + name)
+                    .size();
+            });
     }
-    shown.content = PostPreviewComposer().withLocalPictureAddresses(post.content, pictures, size);
     return shown;
 }
 
 void deliver(QPointer<LivePreviewWindowController> window, const QString& html, const QString& baseUrl,
-             const QStringList& pictures)
+             const QString& grant, const QStringList& pictures)
 {
-    Dispatch::toMainThread(window, [html, baseUrl, pictures](LivePreviewWindowController* controller) {
-        controller->setHtmlContent(html, baseUrl, pictures);
+    Dispatch::toMainThread(window, [html, baseUrl, grant, pictures](LivePreviewWindowController* controller) {
+        LocalPictureServer::instance().allow(grant, pictures);
+        controller->setHtmlContent(html, baseUrl);
     });
 }
 
@@ -70,7 +78,10 @@ PostPreviewService::PostPreviewService(std::shared_ptr<GoogleAuthentificationSer
 {
 }
 
-PostPreviewService::~PostPreviewService() = default;
+PostPreviewService::~PostPreviewService()
+{
+    LocalPictureServer::instance().closeGrant(m_pictureGrant);
+}
 
 void PostPreviewService::showPreview(const BloggerPost& post)
 {
@@ -86,6 +97,11 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
 {
     Dispatch::requireMainThread("PostPreviewService::showLivePreview");
     m_livePreviewWindowController = std::make_unique<LivePreviewWindowController>();
+    // The pictures of the previous live preview are no longer served.
+    LocalPictureServer::instance().closeGrant(m_pictureGrant);
+    m_pictureGrant = LocalPictureServer::instance().openGrant();
+    const QString grant = m_pictureGrant;
+    const QString grantBase = grant.isEmpty() ? QString() : LocalPictureServer::instance().addressBase(grant);
     m_livePreviewWindowController->openWindow(PostPreviewComposer::livePreviewTitle(post.title));
     QPointer<LivePreviewWindowController> window = m_livePreviewWindowController.get();
 
@@ -94,37 +110,37 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
                                : post.blogId;
     std::shared_ptr<GoogleAuthentificationService> auth = m_authentificationService;
     const double timeout = m_timeoutInterval;
-    BackgroundRunner().run([window, edited = post, blogId, auth, timeout] {
+    BackgroundRunner().run([window, edited = post, blogId, auth, timeout, grant, grantBase] {
         // Only the post's own pictures are served: nothing of the template is rewritten.
         QStringList pictures;
-        const BloggerPost post = withServedPictures(edited, pictures, true);
+        const BloggerPost post = withServedPictures(edited, pictures, true, grantBase);
         const std::optional<BloggerBlog> blog = UserBlogsLocalAccessAppService().blogsDB.getBlog(blogId);
         if (!blog || blog->blogUrl.trimmed().isEmpty()) {
             deliver(window, withoutTemplate(post, QStringLiteral("the blog of this post is not known.")),
-                    QString(), pictures);
+                    QString(), grant, pictures);
             return;
         }
         const QString blogUrl = blog->blogUrl;
         const std::optional<QString> cached = PersistentServiceState().getBlogTemplate(blogUrl);
         if (cached && isBlogTemplate(*cached)) {
-            deliver(window, PostPreviewComposer().livePreviewHtml(*cached, post), blogUrl, pictures);
+            deliver(window, PostPreviewComposer().livePreviewHtml(*cached, post), blogUrl, grant, pictures);
             return;
         }
         std::shared_ptr<PostsGoogleService> web = PostsGoogleService::create(auth);
         web->setTimeoutInterval(timeout);
-        web->onGetBlogTemplateBlockSuccess = [window, post, blogUrl, pictures](const QString& page) {
+        web->onGetBlogTemplateBlockSuccess = [window, post, blogUrl, grant, pictures](const QString& page) {
             if (isBlogTemplate(page)) {
                 PersistentServiceState().setBlogTemplate(blogUrl, page);
             }
-            BackgroundRunner().run([window, post, blogUrl, page, pictures] {
-                deliver(window, PostPreviewComposer().livePreviewHtml(page, post), blogUrl, pictures);
+            BackgroundRunner().run([window, post, blogUrl, page, grant, pictures] {
+                deliver(window, PostPreviewComposer().livePreviewHtml(page, post), blogUrl, grant, pictures);
             });
         };
-        web->onGetBlogTemplateBlockError = [window, post, blogUrl,
+        web->onGetBlogTemplateBlockError = [window, post, blogUrl, grant,
                                             pictures](const BloggerSuccessResponse& failure) {
             const QString reason = failure.details;
-            BackgroundRunner().run([window, post, blogUrl, reason, pictures] {
-                deliver(window, withoutTemplate(post, reason), blogUrl, pictures);
+            BackgroundRunner().run([window, post, blogUrl, reason, grant, pictures] {
+                deliver(window, withoutTemplate(post, reason), blogUrl, grant, pictures);
             });
         };
         web->getBlogPostsTemplate(PostPreviewComposer::templateAddress(blogUrl));

@@ -40,4 +40,6 @@ private:
     std::unique_ptr<MiniBrowserWindowController> m_previewWindowController;
     std::unique_ptr<LivePreviewWindowController> m_livePreviewWindowController;
     double m_timeoutInterval;
+    // The picture server's grant of the current live preview.
+    QString m_pictureGrant;
 };

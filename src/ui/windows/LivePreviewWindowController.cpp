@@ -41,16 +41,14 @@ void LivePreviewWindowController::openWindow(const QString& title)
     });
 }
 
-void LivePreviewWindowController::setHtmlContent(const QString& content, const QString& baseUrl,
-                                                 const QStringList& localPictures)
+void LivePreviewWindowController::setHtmlContent(const QString& content, const QString& baseUrl)
 {
     const QUrl address(baseUrl, QUrl::StrictMode);
     const std::optional<QUrl> base =
         address.isValid() && !address.isRelative() ? std::optional<QUrl>(address) : std::nullopt;
-    BackgroundRunner().runOnMainThread(this, [this, content, base, localPictures] {
+    BackgroundRunner().runOnMainThread(this, [this, content, base] {
         m_content = content;
         m_baseURL = base;
-        m_localPictures = localPictures;
         if (isWindowLoaded()) {
             showContent();
         }
@@ -73,7 +71,6 @@ void LivePreviewWindowController::windowDidLoad()
 
 void LivePreviewWindowController::showContent()
 {
-    m_ui->webviewOutlet->setLocalPictures(m_localPictures);
     m_page->loadHtml(m_content.value_or(QString()), m_baseURL.value_or(QUrl()));
     m_ui->spinningIndicatorOutlet->hide();
 }

@@ -3,7 +3,6 @@
 #include "platform/gui/WindowController.h"
 
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -30,10 +29,8 @@ public:
     // Any thread: the title is kept and the window brought to the front on the main thread.
     void openWindow(const QString& title);
     // Any thread: the page and its base address (a text that makes no address gives none) are kept and
-    // shown on the main thread; a page given before the window loaded is shown when it loads. Of the
-    // user's pictures the page shows only those named (file names in the images folder, see LocalPictures).
-    void setHtmlContent(const QString& content, const QString& baseUrl,
-                        const QStringList& localPictures = {});
+    // shown on the main thread; a page given before the window loaded is shown when it loads.
+    void setHtmlContent(const QString& content, const QString& baseUrl);
 
     // Main thread.
     QString title() const { return m_title; }
@@ -55,5 +52,4 @@ private:
     QString m_title = QStringLiteral("Live Preview");
     std::optional<QString> m_content;
     std::optional<QUrl> m_baseURL;
-    QStringList m_localPictures;
 };

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTcpServer>
+#include <QUrl>
+
+class QTcpSocket;
+
+// Serves the user's pictures (see LocalPictures) over HTTP on 127.0.0.1 to a page whose scripts run: an
+// http origin of its own is cross-origin to the page in the web engine's own terms, so the page shows the
+// pictures but a canvas or a fetch cannot read them back (pictures of a custom scheme, by contrast, count
+// as the page's own). Each page gets a grant: a random key in the address and the names it may show.
+// Plain GETs only, no CORS headers, one request per connection, bounded in size, time and number.
+// Main thread.
+class LocalPictureServer : public QObject
+{
+    Q_OBJECT
+public:
+    static LocalPictureServer& instance();
+
+    // A new grant with no names yet; the empty text when the server cannot listen.
+    QString openGrant();
+    void allow(const QString& grant, const QStringList& names);
+    void closeGrant(const QString& grant);
+    // http://127.0.0.1:PORT/GRANT/ followed by a file name.
+    QString addressBase(const QString& grant) const;
+
+    int picturesServed() const { return m_picturesServed; }
+
+private:
+    LocalPictureServer();
+    void onNewConnection();
+    void answer(QTcpSocket* socket, const QByteArray& head);
+
+    QTcpServer m_server;
+    QHash<QString, QSet<QString>> m_grants;
+    int m_open = 0;
+    int m_picturesServed = 0;
+};
