@@ -22,8 +22,8 @@ QString freshKey()
 
 QByteArray response(const QByteArray& status, const QByteArray& type, const QByteArray& body)
 {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
-           QByteArray::number(body.size()) +
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + QByteArray::number(body.size()) +
            "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nConnection: close\r\n\r\n" +
            body;
 }
