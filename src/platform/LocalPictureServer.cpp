@@ -2,7 +2,9 @@
 
 #include "LocalPictures.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
@@ -32,11 +34,15 @@ QByteArray response(const QByteArray& status, const QByteArray& type, const QByt
 
 LocalPictureServer& LocalPictureServer::instance()
 {
-    static LocalPictureServer server;
-    return server;
+    // Goes with the application object, while its event loop's sockets can still be closed.
+    static QPointer<LocalPictureServer> server;
+    if (!server) {
+        server = new LocalPictureServer(QCoreApplication::instance());
+    }
+    return *server;
 }
 
-LocalPictureServer::LocalPictureServer()
+LocalPictureServer::LocalPictureServer(QObject* parent) : QObject(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &LocalPictureServer::onNewConnection);
 }

@@ -16,7 +16,7 @@ class QTcpSocket;
 // pictures but a canvas or a fetch cannot read them back (pictures of a custom scheme, by contrast, count
 // as the page's own). Each page gets a grant: a random key in the address and the names it may show.
 // Plain GETs only, no CORS headers, one request per connection, bounded in size, time and number.
-// Main thread.
+// Main thread, with an application object.
 class LocalPictureServer : public QObject
 {
     Q_OBJECT
@@ -33,7 +33,7 @@ public:
     int picturesServed() const { return m_picturesServed; }
 
 private:
-    LocalPictureServer();
+    explicit LocalPictureServer(QObject* parent);
     void onNewConnection();
     void answer(QTcpSocket* socket, const QByteArray& head);
 
