@@ -74,7 +74,7 @@ private Q_SLOTS:
     void testSyncedCopyIsListedOfflineThenPublishedOverOriginal();
     void testOfflineCopyWithPublishedVersionDeleted();
     void testTwoLocalImagesAreUploadedAndSourcesRewritten();
-    void testUploadFaultMidwayPublishesNothingAndKeepsPost();
+    void testUploadOfNonPictureOrOutsideFileStopsBeforeAnythingIsSent();
     void testCancelDuringStalledUploadKeepsPostInEditor();
     void testValidationStopsBeforeAnythingIsSent();
     void testTrickyContentSurvivesSaveOfflineAndReopen();
@@ -330,7 +330,7 @@ void TestPostEditorFlows::testTwoLocalImagesAreUploadedAndSourcesRewritten()
     QVERIFY(photos[1].fileName.endsWith("boats___nets.png"));
 }
 
-void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
+void TestPostEditorFlows::testUploadOfNonPictureOrOutsideFileStopsBeforeAnythingIsSent()
 {
     const QString broken = m_files.path() + "/broken.png";
     QFile file(broken);
@@ -343,14 +343,15 @@ void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
     QVERIFY(d.addImage(m_imageA));
     QVERIFY(d.addImage(broken));
     const QString content = d.editor()->postFromEditor()->content;
+    const int requestsBefore = m_standin.requestCount();
     d.clickPublish();
     QTRY_COMPARE(d.alertTitles(), QStringList{"Cannot publish your post"});
-    QVERIFY2(d.app->alerts.first().message.contains("Not an image"),
+    QVERIFY2(d.app->alerts.first().message.contains("broken.png is not a PNG, JPEG, GIF or TIFF picture"),
              qPrintable(d.app->alerts.first().message));
-    QCOMPARE(m_standin.requests("POST", "/data/feed").size(), 2);
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    QCOMPARE(m_standin.requestCount(), requestsBefore);
     QCOMPARE(m_standin.blog(Blog)->posts.size(), postsBefore);
     QVERIFY(d.editor()->isWindowOpened());
-    QTRY_VERIFY(!d.editor()->publishingPost());
     QCOMPARE(d.editor()->publishButtonOutlet()->text(), QStringLiteral("Publish"));
     QCOMPARE(d.editor()->postFromEditor()->content, content);
     QVERIFY(content.contains("file://"));
@@ -359,6 +360,18 @@ void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
     d.posts()->postAutoSaveService()->waitForStoreWork();
     const QString record = d.posts()->postAutoSaveService()->recordId();
     QCOMPARE(PostsLocalAccessAppService().getPost(record)->content, content);
+
+    // A picture the post names outside the images folder (say, one of the user's own) is never sent.
+    d.evaluate("document.getElementById('editor').innerHTML = ''");
+    d.evaluate(PostEditorWindowController::addLocalImageScript("file://" + m_imageA));
+    QVERIFY(d.waitForWindowContent([&](const QString& c) { return !c.contains("broken.png"); }));
+    d.clickPublish();
+    QTRY_COMPARE(d.alertTitles().size(), 2);
+    QVERIFY2(d.app->alerts.last().message.contains("file://" + m_imageA + ", which is not a picture added"),
+             qPrintable(d.app->alerts.last().message));
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    QCOMPARE(m_standin.requestCount(), requestsBefore);
+    QVERIFY(d.editor()->isWindowOpened());
 }
 
 void TestPostEditorFlows::testCancelDuringStalledUploadKeepsPostInEditor()
