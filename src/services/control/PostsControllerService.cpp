@@ -189,6 +189,11 @@ void PostsControllerService::openEditor(const std::optional<BloggerPost>& origin
     const QString blogId = session.blogId;
     m_postAutoSaveService->start(
         [editor, blogId]() -> std::optional<BloggerPost> {
+            // Locked while a submit runs: the post was stored at the press, and a save now could undo the
+            // record's link to the post Blogger made.
+            if (editor->contentLocked()) {
+                return std::nullopt;
+            }
             std::optional<BloggerPost> post = editor->postFromEditor();
             if (post) {
                 post->blogId = blogId;
@@ -314,7 +319,11 @@ void PostsControllerService::showLivePreview()
 void PostsControllerService::onSubmitRequest(const BloggerPost& submitted, const QStringList& images,
                                              PublishedToOfflineUpdateType updateType)
 {
-    if (!m_session || m_session->publishing) {
+    if (!m_session) {
+        m_postEditor->setContentLocked(false);
+        return;
+    }
+    if (m_session->publishing) {
         return;
     }
     BloggerPost post = submitted;
@@ -377,6 +386,25 @@ void PostsControllerService::uploadImagesThenPublish(const BloggerPost& post, co
     const std::uint64_t publishing = ++m_lastPublishing;
     m_session->publishing = publishing;
     m_postEditor->loading(true);
+    // Stored before the first byte leaves: a crash from here on leaves the text to be offered back.
+    QPointer<PostsControllerService> self = this;
+    m_postAutoSaveService->storeNow(post, [self, post, images, publishing](bool stored) {
+        if (!self || !self->m_session || self->m_session->publishing != publishing) {
+            return;
+        }
+        if (!stored) {
+            self->publishingFailed(publishing,
+                                   QStringLiteral("Your post could not be stored on this computer, so nothing "
+                                                  "was sent. It is still in the editor."));
+            return;
+        }
+        self->uploadStoredPost(post, images, publishing);
+    });
+}
+
+void PostsControllerService::uploadStoredPost(const BloggerPost& post, const QStringList& images,
+                                              std::uint64_t publishing)
+{
     if (images.isEmpty()) {
         publishPost(post, publishing);
         return;
@@ -409,6 +437,7 @@ void PostsControllerService::publishPost(const BloggerPost& post, std::uint64_t 
     QPointer<PostsControllerService> self = this;
     auto remote = PostsRemotePersistenceAppService::create(m_authentificationService);
     m_postsRemotePersistenceAppService = remote;
+    remote->setAutosaveRecordId(m_session->recordId);
 
     // A reply that comes after a cancel still published the post: it is stored and shown.
     auto succeeded = [self, serial](const BloggerPost& stored) {
@@ -511,6 +540,7 @@ void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOff
                 }
                 if (!saved) {
                     // Nothing is lost: the post stays in the editor and in its autosave.
+                    controller->m_postEditor->setContentLocked(false);
                     LocalNotificationService().showCriticalAlert(
                         QStringLiteral("Cannot save your post"),
                         QStringLiteral(

@@ -83,6 +83,7 @@ private:
     void onCancelPublishing();
 
     void uploadImagesThenPublish(const BloggerPost& post, const QStringList& images);
+    void uploadStoredPost(const BloggerPost& post, const QStringList& images, std::uint64_t publishing);
     void publishPost(const BloggerPost& post, std::uint64_t publishing);
     void publishingFailed(std::uint64_t publishing, const QString& message);
     void publishingSucceeded(std::uint64_t serial, const BloggerPost& stored);

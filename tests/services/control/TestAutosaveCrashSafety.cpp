@@ -6,6 +6,7 @@
 #include "store/PostsLocalAccessAppService.h"
 
 #include <QProcess>
+#include <algorithm>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -32,6 +33,12 @@ struct Run
     bool begun = false;
     // Autosaves after the post was offered back (or started).
     int savedSinceStart = 0;
+    int publishedAfterMs = -1;
+
+    bool said(const QString& prefix) const
+    {
+        return std::any_of(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.startsWith(prefix); });
+    }
 
     void read()
     {
@@ -53,6 +60,8 @@ struct Run
                 savedSinceStart += begun ? 1 : 0;
             } else if (parts[0] == "TYPED") {
                 lastTyped = qMax(lastTyped, parts[1].toInt());
+            } else if (parts[0] == "PUBLISHED") {
+                publishedAfterMs = parts[1].toInt();
             }
         }
     }
@@ -66,13 +75,11 @@ struct Run
 class TestAutosaveCrashSafety : public QObject
 {
     Q_OBJECT
-private Q_SLOTS:
-    void testKilledWhileEditingEveryRestartOffersLastAutosave()
+
+    // A fresh data folder signed in to the stand-in; the environment the child runs in.
+    QProcessEnvironment prepare(GoogleStandin& standin)
     {
         const QString dataFolder = TestSupport::useFreshDataFolder();
-        // Sign-in and token refresh stay on this machine.
-        GoogleStandin standin;
-        QVERIFY(standin.start(0) != 0);
         const QByteArray base = standin.serverUrl().toString().toUtf8();
         const QString user = standin.defaultAccountId();
         ApplicationHarness::storeAccount(
@@ -88,6 +95,16 @@ private Q_SLOTS:
              {"PENHOLLOW_OAUTH_URL", "PENHOLLOW_GOOGLE_API_URL", "PENHOLLOW_BLOGGER_URL"}) {
             environment.insert(variable, QString::fromUtf8(base));
         }
+        return environment;
+    }
+
+private Q_SLOTS:
+    void testKilledWhileEditingEveryRestartOffersLastAutosave()
+    {
+        // Sign-in and token refresh stay on this machine.
+        GoogleStandin standin;
+        QVERIFY(standin.start(0) != 0);
+        const QProcessEnvironment environment = prepare(standin);
         const QString child = QCoreApplication::applicationDirPath() + "/AutosaveCrashChild";
 
         int lastSaved = -1;
@@ -133,6 +150,90 @@ private Q_SLOTS:
             const QList<BloggerPost> records = autosavedPosts();
             QCOMPARE(records.size(), 1);
             QCOMPARE(records.first().title, QStringLiteral("Written until killed"));
+        }
+    }
+
+    // Killed at random moments of a publish (stored, uploading the picture, sending the post, storing
+    // Blogger's answer, closing): the stand-in never holds a post twice, and a post that is not on it is
+    // offered back with its text. The post offered back is published again; once published it is
+    // updated, never added a second time. The first run publishes to the end and times a publish.
+    void testKilledWhilePublishingEachPostOnceAndItsTextRecoverable()
+    {
+        GoogleStandin standin;
+        QVERIFY(standin.start(0) != 0);
+        const QProcessEnvironment environment = prepare(standin);
+        const QString child = QCoreApplication::applicationDirPath() + "/AutosaveCrashChild";
+        const auto count = [&](const QString& title) {
+            int n = 0;
+            for (const StandinPost& post : standin.blog(Blog)->posts) {
+                n += post.title == title ? 1 : 0;
+            }
+            return n;
+        };
+
+        QStringList titles;
+        int publishMs = 300;
+        for (int kill = 0; kill <= Kills + 1; ++kill) {
+            const bool last = kill == Kills + 1;
+            const QString title = QStringLiteral("Kill %1").arg(kill);
+            QStringList arguments{"--publish", title};
+            if (autosavedPosts().isEmpty()) {
+                arguments << "--first";
+                titles << title;
+            }
+            Run run;
+            run.process.setProcessEnvironment(environment);
+            run.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            run.process.start(child, arguments);
+            QVERIFY2(run.process.waitForStarted(10000), qPrintable(run.process.errorString()));
+            const bool pressed = QTest::qWaitFor(
+                [&] {
+                    run.read();
+                    return run.said("PUBLISHING") || run.process.state() == QProcess::NotRunning;
+                },
+                60000);
+            QVERIFY2(pressed && run.said("PUBLISHING"), qPrintable(run.lines.join(" | ")));
+            if (kill == 0 || last) {
+                const bool published = QTest::qWaitFor(
+                    [&] {
+                        run.read();
+                        return run.said("PUBLISHED") || run.said("FAILED") ||
+                               run.process.state() == QProcess::NotRunning;
+                    },
+                    60000);
+                QVERIFY2(published && run.publishedAfterMs >= 0, qPrintable(run.lines.join(" | ")));
+                publishMs = qMax(publishMs, run.publishedAfterMs);
+            } else {
+                // Anywhere from the press to a little after the editor closed.
+                QTest::qWait(int(QRandomGenerator::global()->bounded(publishMs * 5 / 4 + 1)));
+            }
+            run.process.kill();
+            QVERIFY(run.process.waitForFinished(10000));
+            run.read();
+            QVERIFY2(!run.said("FAILED"), qPrintable(run.lines.join(" | ")));
+
+            for (const QString& t : titles) {
+                QList<BloggerPost> records;
+                for (const BloggerPost& record : autosavedPosts()) {
+                    if (record.title == t) {
+                        records << record;
+                    }
+                }
+                const QString state = QStringLiteral("after run %1, %2: %3 on Blogger, %4 offered back; %5")
+                                          .arg(kill)
+                                          .arg(t)
+                                          .arg(count(t))
+                                          .arg(records.size())
+                                          .arg(run.lines.join(" | "));
+                QVERIFY2(count(t) <= 1 && records.size() <= 1, qPrintable(state));
+                QVERIFY2(count(t) == 1 || (records.size() == 1 && records.first().content.contains("w2")),
+                         qPrintable(state));
+            }
+        }
+        // All settled: each post once on Blogger, nothing left to offer back.
+        QVERIFY(autosavedPosts().isEmpty());
+        for (const QString& t : titles) {
+            QCOMPARE(count(t), 1);
         }
     }
 };
