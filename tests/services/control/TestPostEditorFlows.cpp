@@ -77,6 +77,8 @@ private Q_SLOTS:
     void testUploadOfNonPictureOrOutsideFileStopsBeforeAnythingIsSent();
     void testCancelDuringStalledUploadKeepsPostInEditor();
     void testValidationStopsBeforeAnythingIsSent();
+    void testNothingTypedWhilePublishingIsLost();
+    void testTextOnScreenAtThePressIsWhatIsKeptOrPublished();
     void testTrickyContentSurvivesSaveOfflineAndReopen();
     void testKeepVersionSaveStoresNewPostOffline();
     void testKeepVersionSaveOfPublishedPostMakesOfflineCopy();
@@ -407,6 +409,78 @@ void TestPostEditorFlows::testValidationStopsBeforeAnythingIsSent()
     d.clickPublish();
     QTRY_COMPARE(d.alertTitles(), (QStringList{"Post title", "Post content"}));
     QCOMPARE(m_standin.requestCount(), before);
+}
+
+void TestPostEditorFlows::testNothingTypedWhilePublishingIsLost()
+{
+    m_standin.addFault(StandinFault::Kind::Stall, "/data/feed");
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Typed during", "a", "Before the press"));
+    QVERIFY(d.addImage(m_imageA));
+    const QString pressed = d.pageContent();
+    d.clickPublish();
+    QTRY_COMPARE(m_standin.stalledCount(), 1);
+    QTRY_VERIFY(d.editor()->publishingPost());
+    // The text, title and labels cannot change while the post is on its way.
+    d.typeAtEnd(" typed while publishing");
+    QTest::keyClicks(d.editor()->postTitleOutlet(), " more");
+    QTest::keyClicks(d.editor()->postLabelsOutlet(), ", b");
+    QCOMPARE(d.pageContent(), pressed);
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Typed during"));
+    QCOMPARE(d.editor()->postLabelsOutlet()->text(), QStringLiteral("a"));
+    QVERIFY(!d.editor()->postStatusOutlet()->isEnabled());
+
+    // Cancelled: editable again, with the post as it was.
+    d.app->answers << 0;
+    d.clickPublish();
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    d.typeAtEnd(" after cancel");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("after cancel"); }));
+    QVERIFY(!d.editor()->postTitleOutlet()->isReadOnly());
+
+    // Published: what went out is what the editor showed.
+    m_standin.clearFaults();
+    m_standin.releaseStalled();
+    const QString published = d.pageContent();
+    d.clickPublish();
+    // Reaches the page after the press has locked it.
+    d.typeAtEnd(" lost words");
+    QVERIFY(d.waitForEditorClosed());
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "Typed during");
+    QVERIFY(remote);
+    QVERIFY(remote->content.contains("after cancel"));
+    QVERIFY(!remote->content.contains("lost words"));
+    QCOMPARE(remote->content.count("<img"), published.count("<img"));
+}
+
+// The page is busy for a few seconds while the last words wait to be reported: the text kept or published
+// is still the one on screen at the press, never the older one last reported.
+void TestPostEditorFlows::testTextOnScreenAtThePressIsWhatIsKeptOrPublished()
+{
+    const QString typeThenBusy =
+        QStringLiteral("(function(){const r=document.getElementById('editor');r.focus();"
+                       "const s=getSelection();s.selectAllChildren(r);s.collapseToEnd();"
+                       "document.execCommand('insertText',false,'%1');"
+                       "const t=Date.now();while(Date.now()-t<4000){}})()");
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Kept at the press", "", "Start"));
+    d.editor()->webViewOutlet()->evaluateScript(typeThenBusy.arg(" closing words"), {});
+    d.app->answers << 0;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    QCOMPARE(d.alertTitles(), QStringList{"Do you want to keep this post version ?"});
+    const QList<BloggerPost> kept = storedPosts();
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(kept.first().content.contains("closing words"), qPrintable(kept.first().content));
+
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Published at the press", "", "Start"));
+    d.editor()->webViewOutlet()->evaluateScript(typeThenBusy.arg(" publishing words"), {});
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "Published at the press");
+    QVERIFY(remote);
+    QVERIFY2(remote->content.contains("publishing words"), qPrintable(remote->content));
 }
 
 void TestPostEditorFlows::testTrickyContentSurvivesSaveOfflineAndReopen()
