@@ -2,11 +2,14 @@
 
 #include "ApplicationControllerService.h"
 #include "PostPreviewService.h"
+#include "common/AppKeyPrefix.h"
 #include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
+#include "google/PostsGoogleService.h"
 #include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
 #include "services/PostAutoSaveService.h"
 #include "services/PostsRemotePersistenceAppService.h"
 #include "services/UploadPhotosGroupService.h"
@@ -33,6 +36,24 @@ BloggerPost localPost(BloggerPost post, const QString& postId, PostStatus status
     post.offlineForPostWithId = offlineFor;
     return post;
 }
+
+// Set when a new post is sent to Blogger and kept until its editing ends: a publish of the same post
+// that finds it set looks on Blogger first, since the earlier one may have arrived without its answer.
+QString addSentKey(const QString& recordId)
+{
+    return APP_KEY_PREFIX + QStringLiteral("publishing_add_sent_") + recordId;
+}
+
+void forgetAddSent(const QString& recordId)
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (defaults.objectForKey(addSentKey(recordId)).isValid()) {
+        defaults.removeObjectForKey(addSentKey(recordId));
+    }
+}
+
+// How far Blogger's clock and ours may disagree when an earlier add is looked for.
+constexpr qint64 ClockSlackSeconds = 600;
 
 BloggerPost copyOfPublished(BloggerPost post, const QString& postId, PostStatus status,
                             const QString& offlineFor)
@@ -359,6 +380,7 @@ void PostsControllerService::onWindowCloseRequest(bool save)
 void PostsControllerService::onWindowHasClosedWithNoOptions()
 {
     if (m_session) {
+        forgetAddSent(m_session->recordId);
         m_postAutoSaveService->finish(true);
         m_session.reset();
     }
@@ -462,8 +484,55 @@ void PostsControllerService::publishPost(const BloggerPost& post, std::uint64_t 
         remote->updateBlogPost(post, original->postId);
     } else {
         // A new post, or one kept on this computer until now, which the published one replaces.
-        remote->addBlogPost(post, original ? original->postId : QString());
+        addOnce(remote, post, original ? original->postId : QString(), publishing);
     }
+}
+
+void PostsControllerService::addOnce(const std::shared_ptr<PostsRemotePersistenceAppService>& remote,
+                                     const BloggerPost& post, const QString& replacesLocalPostId,
+                                     std::uint64_t publishing)
+{
+    const QString key = addSentKey(m_session->recordId);
+    const QDateTime sent = UserDefaults::standardUserDefaults().objectForKey(key).toDateTime();
+    if (!sent.isValid()) {
+        UserDefaults::standardUserDefaults().setObject(QDateTime::currentDateTimeUtc(), key);
+        remote->addBlogPost(post, replacesLocalPostId);
+        return;
+    }
+    // Sent before (a crash, a lost answer, a cancel): the post may be on Blogger already, and is then
+    // updated rather than added a second time.
+    QPointer<PostsControllerService> self = this;
+    auto web = PostsGoogleService::create(m_authentificationService);
+    web->onListBlogPostsBlockSuccess = [self, remote, post, replacesLocalPostId, publishing,
+                                        sent](const QList<BloggerPost>& listed) {
+        std::optional<BloggerPost> earlier;
+        for (const BloggerPost& candidate : listed) {
+            if (candidate.title != post.title || !candidate.updatedDate ||
+                *candidate.updatedDate < sent.addSecs(-ClockSlackSeconds)) {
+                continue;
+            }
+            if (!earlier || *candidate.updatedDate > *earlier->updatedDate) {
+                earlier = candidate;
+            }
+        }
+        Dispatch::toMainThread(self, [remote, post, replacesLocalPostId, publishing,
+                                      earlier](PostsControllerService* controller) {
+            if (!controller->m_session || controller->m_session->publishing != publishing) {
+                return;
+            }
+            if (earlier) {
+                remote->updateBlogPost(post, earlier->postId, replacesLocalPostId);
+            } else {
+                remote->addBlogPost(post, replacesLocalPostId);
+            }
+        });
+    };
+    web->onListBlogPostsBlockError = [self, publishing](const BloggerSuccessResponse& failure) {
+        Dispatch::toMainThread(self, [publishing, failure](PostsControllerService* controller) {
+            controller->publishingFailed(publishing, failure.details);
+        });
+    };
+    web->listBlogPosts(post.blogId);
 }
 
 void PostsControllerService::publishingFailed(std::uint64_t publishing, const QString& message)
@@ -591,6 +660,9 @@ void PostsControllerService::deletePublishedVersion(const BloggerPost& offlineCo
 
 void PostsControllerService::finishEditing(const std::optional<BloggerPost>& kept)
 {
+    if (m_session) {
+        forgetAddSent(m_session->recordId);
+    }
     m_postAutoSaveService->finish(true);
     m_session.reset();
     m_postEditor->close();

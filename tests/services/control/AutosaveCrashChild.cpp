@@ -22,6 +22,7 @@
 #include "ui/windows/PostEditorWindowController.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPushButton>
@@ -94,11 +95,16 @@ int main(int argc, char* argv[])
                          const int saved = lastWord(content);
                          say(QStringLiteral("SAVED %1").arg(saved));
                          // Three words of this run and the picture are stored: time to publish.
-                         if (publishTitle.isEmpty() || pressed || saved < firstWord + 2 ||
+                         if (publishTitle.isEmpty() || !started || pressed || saved < firstWord + 2 ||
                              !content.contains(QStringLiteral("<img"))) {
                              return;
                          }
                          typist.stop();
+                         // A post offered back on its own comes up as an offline post: publish it.
+                         if (editor->postStatusOutlet()->currentIndex() != 0) {
+                             editor->postStatusOutlet()->setCurrentIndex(0);
+                             Q_EMIT editor->postStatusOutlet()->activated(0);
+                         }
                          pressed = true;
                          sincePress.start();
                          say(QStringLiteral("PUBLISHING"));
@@ -106,6 +112,8 @@ int main(int argc, char* argv[])
                      });
     QObject::connect(posts, &PostsControllerService::editorClosed, [&] {
         if (pressed) {
+            // Settled in the store too: the autosave record is gone.
+            posts->postAutoSaveService()->waitForStoreWork();
             say(QStringLiteral("PUBLISHED %1").arg(sincePress.elapsed()));
         }
     });

@@ -76,10 +76,16 @@ class TestAutosaveCrashSafety : public QObject
 {
     Q_OBJECT
 
-    // A fresh data folder signed in to the stand-in; the environment the child runs in.
+    QString m_dataFolder;
+
+    // The data folder, with no post and signed in to the stand-in; the environment the child runs in.
     QProcessEnvironment prepare(GoogleStandin& standin)
     {
-        const QString dataFolder = TestSupport::useFreshDataFolder();
+        if (m_dataFolder.isEmpty()) {
+            m_dataFolder = TestSupport::useFreshDataFolder();
+        }
+        const QString dataFolder = m_dataFolder;
+        ApplicationHarness::removeAllPosts(Blog);
         const QByteArray base = standin.serverUrl().toString().toUtf8();
         const QString user = standin.defaultAccountId();
         ApplicationHarness::storeAccount(
@@ -153,10 +159,10 @@ private Q_SLOTS:
         }
     }
 
-    // Killed at random moments of a publish (stored, uploading the picture, sending the post, storing
-    // Blogger's answer, closing): the stand-in never holds a post twice, and a post that is not on it is
-    // offered back with its text. The post offered back is published again; once published it is
-    // updated, never added a second time. The first run publishes to the end and times a publish.
+    // Killed at each step of a publish (just pressed, the picture reaching the album, the post reaching
+    // Blogger, a moment after) and at random moments: the stand-in never holds a post twice, and a post that
+    // is not on it is offered back with its text. The post offered back is published again; once on Blogger
+    // it is updated, never added a second time. The first run publishes to the end and times a publish.
     void testKilledWhilePublishingEachPostOnceAndItsTextRecoverable()
     {
         GoogleStandin standin;
@@ -165,14 +171,24 @@ private Q_SLOTS:
         const QString child = QCoreApplication::applicationDirPath() + "/AutosaveCrashChild";
         const auto count = [&](const QString& title) {
             int n = 0;
-            for (const StandinPost& post : standin.blog(Blog)->posts) {
+            const auto blog = standin.blog(Blog);
+            for (const StandinPost& post : blog->posts) {
                 n += post.title == title ? 1 : 0;
             }
             return n;
         };
 
+        // Requests of the publish that reached the stand-in.
+        const auto sent = [&](const QByteArray& prefix) {
+            qsizetype n = 0;
+            for (const QByteArray& method : {QByteArray("POST"), QByteArray("PUT")}) {
+                n += standin.requests(method, prefix).size();
+            }
+            return n;
+        };
+
         QStringList titles;
-        int publishMs = 300;
+        int publishMs = 1;
         for (int kill = 0; kill <= Kills + 1; ++kill) {
             const bool last = kill == Kills + 1;
             const QString title = QStringLiteral("Kill %1").arg(kill);
@@ -202,10 +218,25 @@ private Q_SLOTS:
                     },
                     60000);
                 QVERIFY2(published && run.publishedAfterMs >= 0, qPrintable(run.lines.join(" | ")));
-                publishMs = qMax(publishMs, run.publishedAfterMs);
-            } else {
+                publishMs = qMax(1, run.publishedAfterMs);
+            } else if (kill % 4 == 0) {
                 // Anywhere from the press to a little after the editor closed.
-                QTest::qWait(int(QRandomGenerator::global()->bounded(publishMs * 5 / 4 + 1)));
+                QTest::qWait(int(QRandomGenerator::global()->bounded(publishMs * 3 / 2 + 1)));
+            } else {
+                // As the picture reaches the album, as the post reaches Blogger, or a moment after.
+                const QByteArray feed = kill % 4 == 1 ? QByteArray("/data/feed") : "/feeds/" + Blog.toUtf8() + "/posts";
+                const qsizetype before = sent(feed);
+                const bool reached = QTest::qWaitFor(
+                    [&] {
+                        run.read();
+                        return sent(feed) > before || run.said("PUBLISHED") ||
+                               run.process.state() == QProcess::NotRunning;
+                    },
+                    60000);
+                QVERIFY2(reached, qPrintable(run.lines.join(" | ")));
+                if (kill % 4 == 3) {
+                    QTest::qWait(int(QRandomGenerator::global()->bounded(30)));
+                }
             }
             run.process.kill();
             QVERIFY(run.process.waitForFinished(10000));
