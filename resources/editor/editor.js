@@ -166,7 +166,9 @@
   window.setEditorLocked = function (flag) {
     locked = flag === true;
     root.setAttribute('contenteditable', locked ? 'false' : 'true');
-    for (const control of document.querySelectorAll('#toolbar button, #toolbar select, #linkBar input, #linkBar button')) {
+    // The previews only read the post: they stay.
+    const editing = '#toolbar button:not(#preview):not(#livePreview), #toolbar select, #linkBar input, #linkBar button';
+    for (const control of document.querySelectorAll(editing)) {
       control.disabled = locked;
     }
     document.body.classList.toggle('locked', locked);

@@ -485,6 +485,9 @@ void PostEditorWindowController::applyLoading(bool flag)
         }
         button->setText(QStringLiteral("Cancel"));
         m_publishingPost = true;
+        if (!m_contentLocked) {
+            setContentLocked(true);
+        }
     } else {
         m_ui->spinningIndicatorOutlet->hide();
         button->setEnabled(true);
@@ -798,7 +801,9 @@ void PostEditorWindowController::scheduledCheckboxClick()
 
 void PostEditorWindowController::publishButtonClick()
 {
-    if (!m_originalInEditPost || !m_editorLoaded || m_publishClickPending) {
+    // A submit not yet settled (saving, or about to publish) takes no second one.
+    if (!m_originalInEditPost || !m_editorLoaded || m_publishClickPending ||
+        (m_contentLocked && !m_publishingPost)) {
         return;
     }
     m_publishClickPending = true;
