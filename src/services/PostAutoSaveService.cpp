@@ -96,6 +96,12 @@ void PostAutoSaveService::start(PostProvider provider, const QString& recordId, 
     m_timer.start();
 }
 
+void PostAutoSaveService::setEditedPostId(const QString& editedPostId)
+{
+    m_editedPostId = editedPostId;
+    m_lastWritten.reset();
+}
+
 bool PostAutoSaveService::isRunning() const
 {
     return m_timer.isActive();

@@ -38,6 +38,9 @@ public:
     // a row that is no longer an autosave (saved meanwhile under the same id) is left alone.
     void finish(bool discardRecord);
 
+    // The stored post being edited is now this one (it was published meanwhile); the next save links the
+    // record to it.
+    void setEditedPostId(const QString& editedPostId);
     bool isRunning() const;
     QString recordId() const;
     void setInterval(int milliseconds);

@@ -461,10 +461,10 @@ void PostsControllerService::publishPost(const BloggerPost& post, std::uint64_t 
     m_postsRemotePersistenceAppService = remote;
     remote->setAutosaveRecordId(m_session->recordId);
 
-    // A reply that comes after a cancel still published the post: it is stored and shown.
-    auto succeeded = [self, serial](const BloggerPost& stored) {
-        Dispatch::toMainThread(self, [serial, stored](PostsControllerService* controller) {
-            controller->publishingSucceeded(serial, stored);
+    // A reply that comes after a cancel still published the post: it is stored.
+    auto succeeded = [self, serial, publishing](const BloggerPost& stored) {
+        Dispatch::toMainThread(self, [serial, publishing, stored](PostsControllerService* controller) {
+            controller->publishingSucceeded(serial, publishing, stored);
         });
     };
     auto failed = [self, publishing](const BloggerSuccessResponse& failure) {
@@ -545,9 +545,24 @@ void PostsControllerService::publishingFailed(std::uint64_t publishing, const QS
     LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot publish your post"), message);
 }
 
-void PostsControllerService::publishingSucceeded(std::uint64_t serial, const BloggerPost& stored)
+void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint64_t publishing,
+                                                 const BloggerPost& stored)
 {
     if (!m_session || m_session->serial != serial) {
+        return;
+    }
+    if (m_session->publishing != publishing && stored.isOnBlogger()) {
+        // Cancelled, but Blogger had it already: the editor keeps what was typed since, and publishing
+        // again updates this post.
+        m_session->original = stored;
+        m_postAutoSaveService->setEditedPostId(stored.postId);
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("Your post is on Blogger"),
+            QStringLiteral("It reached Blogger before the cancel. It stays in the editor; publishing it again "
+                           "updates it."));
+        if (m_applicationControllerService) {
+            m_applicationControllerService->reloadPostsList();
+        }
         return;
     }
     m_session->publishing = 0;
@@ -635,9 +650,9 @@ void PostsControllerService::deletePublishedVersion(const BloggerPost& offlineCo
     QPointer<PostsControllerService> self = this;
     auto remote = PostsRemotePersistenceAppService::create(m_authentificationService);
     m_postsRemotePersistenceAppService = remote;
-    remote->onDeleteBlogPostSuccess = [self, serial, offlineCopy] {
-        Dispatch::toMainThread(self, [serial, offlineCopy](PostsControllerService* controller) {
-            controller->publishingSucceeded(serial, offlineCopy);
+    remote->onDeleteBlogPostSuccess = [self, serial, publishing, offlineCopy] {
+        Dispatch::toMainThread(self, [serial, publishing, offlineCopy](PostsControllerService* controller) {
+            controller->publishingSucceeded(serial, publishing, offlineCopy);
         });
     };
     remote->onDeleteBlogPostError = [self, serial, offlineCopy](const BloggerSuccessResponse& failure) {

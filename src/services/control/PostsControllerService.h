@@ -90,7 +90,7 @@ private:
     void addOnce(const std::shared_ptr<PostsRemotePersistenceAppService>& remote, const BloggerPost& post,
                  const QString& replacesLocalPostId, std::uint64_t publishing);
     void publishingFailed(std::uint64_t publishing, const QString& message);
-    void publishingSucceeded(std::uint64_t serial, const BloggerPost& stored);
+    void publishingSucceeded(std::uint64_t serial, std::uint64_t publishing, const BloggerPost& stored);
     void saveLocally(const BloggerPost& post, PublishedToOfflineUpdateType updateType);
     void deletePublishedVersion(const BloggerPost& offlineCopy, const QString& publishedPostId);
     // The post in the editor, with the blog it is written for; none while the editor has no page.
