@@ -12,12 +12,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
+
+#include <algorithm>
 
 namespace {
 
@@ -78,6 +82,7 @@ private Q_SLOTS:
     void testCancelDuringStalledUploadKeepsPostInEditor();
     void testValidationStopsBeforeAnythingIsSent();
     void testNothingTypedWhilePublishingIsLost();
+    void testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpdatedAfter();
     void testTextOnScreenAtThePressIsWhatIsKeptOrPublished();
     void testTrickyContentSurvivesSaveOfflineAndReopen();
     void testKeepVersionSaveStoresNewPostOffline();
@@ -451,6 +456,44 @@ void TestPostEditorFlows::testNothingTypedWhilePublishingIsLost()
     QVERIFY(remote->content.contains("after cancel"));
     QVERIFY(!remote->content.contains("lost words"));
     QCOMPARE(remote->content.count("<img"), published.count("<img"));
+}
+
+void TestPostEditorFlows::testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpdatedAfter()
+{
+    m_standin.addFault(StandinFault{StandinFault::Kind::Stall, "/feeds/" + Blog.toUtf8() + "/posts/default",
+                                    "POST", 1, 0, {}});
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Cancelled too late", "", "First words"));
+    d.clickPublish();
+    QTRY_COMPARE(m_standin.stalledCount(), 1);
+    m_standin.releaseStalled();
+    // Blogger's answer is stored before the cancel is handled: no event of this thread runs meanwhile.
+    const auto stored = [] {
+        const QList<BloggerPost> posts = storedPosts();
+        return std::any_of(posts.cbegin(), posts.cend(),
+                           [](const BloggerPost& p) { return p.title == "Cancelled too late" && p.isOnBlogger(); });
+    };
+    QDeadlineTimer deadline(20000);
+    while (!stored() && !deadline.hasExpired()) {
+        QThread::msleep(5);
+    }
+    QVERIFY(stored());
+    d.editor()->onCancelPublishing();
+    QTRY_COMPARE(d.alertTitles(), QStringList{"Your post is on Blogger"});
+    QVERIFY(d.editor()->isWindowOpened());
+    d.typeAtEnd(" more words");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("more words"); }));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    int copies = 0;
+    const auto blog = m_standin.blog(Blog);
+    for (const StandinPost& post : blog->posts) {
+        if (post.title == "Cancelled too late") {
+            ++copies;
+            QVERIFY2(post.content.contains("more words"), qPrintable(post.content));
+        }
+    }
+    QCOMPARE(copies, 1);
 }
 
 // The page is busy for a few seconds while the last words wait to be reported: the text kept or published
