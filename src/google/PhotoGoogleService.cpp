@@ -145,7 +145,8 @@ void PhotoGoogleService::upload(const QString& filePath, std::uint64_t generatio
         const auto [response, address] = PhotoXMLParser(text).parse();
         if (!reply.hasSuccessStatus() || !response.success || !address || address->isEmpty()) {
             // The album's reply is its own markup, not words for the user.
-            me->onUploadAlbumPhotoBlockError(BloggerSuccessResponse(false, refusedMessage(filePath, reply.statusCode)));
+            me->onUploadAlbumPhotoBlockError(
+                BloggerSuccessResponse(false, refusedMessage(filePath, reply.statusCode)));
             return;
         }
         me->onUploadAlbumPhotoBlockSuccess(*address);

@@ -230,7 +230,8 @@ PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& publishe
             return false;
         }
         const QString recordId = autosaveRecordId();
-        return recordId.isEmpty() || PostAutoSaveService::linkRecordToPublishedPost(recordId, published.postId);
+        return recordId.isEmpty() ||
+               PostAutoSaveService::linkRecordToPublishedPost(recordId, published.postId);
     });
     if (!stored) {
         return std::nullopt;

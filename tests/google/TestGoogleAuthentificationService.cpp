@@ -258,8 +258,9 @@ private Q_SLOTS:
     // A proxy or a failing endpoint can send a token-shaped body with an error status: it is no token.
     void testTokenRepliesWithErrorStatusAreFailures()
     {
-        TinyHttpServer server({{R"({"access_token": "a", "refresh_token": "r"})", "500 Internal Server Error"},
-                               {R"({"access_token": "a2"})", "403 Forbidden"}});
+        TinyHttpServer server(
+            {{R"({"access_token": "a", "refresh_token": "r"})", "500 Internal Server Error"},
+             {R"({"access_token": "a2"})", "403 Forbidden"}});
         qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
         FakeWindow* window = openWindow();
         window->submit("code");

@@ -218,9 +218,12 @@ private Q_SLOTS:
         large.write("\x89PNG\r\n\x1a\n");
         QVERIFY(large.resize(PhotoGoogleService::MaximumPhotoSize + 1));
         large.close();
-        const QStringList refused = {"file://" + outside, "file://" + folder + "/link.png",
-                                     "file://" + folder + "/secret.png", "file:///dev/zero",
-                                     "file://" + folder + "/large.png", "file://" + folder + "/../x.png",
+        const QStringList refused = {"file://" + outside,
+                                     "file://" + folder + "/link.png",
+                                     "file://" + folder + "/secret.png",
+                                     "file:///dev/zero",
+                                     "file://" + folder + "/large.png",
+                                     "file://" + folder + "/../x.png",
                                      "file://" + folder + "/gone.png"};
         const int before = h->standin.requestCount();
         for (const QString& address : refused) {

@@ -415,9 +415,9 @@ void PostsControllerService::uploadImagesThenPublish(const BloggerPost& post, co
             return;
         }
         if (!stored) {
-            self->publishingFailed(publishing,
-                                   QStringLiteral("Your post could not be stored on this computer, so nothing "
-                                                  "was sent. It is still in the editor."));
+            self->publishingFailed(
+                publishing, QStringLiteral("Your post could not be stored on this computer, so nothing "
+                                           "was sent. It is still in the editor."));
             return;
         }
         self->uploadStoredPost(post, images, publishing);
@@ -558,8 +558,9 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
         m_postAutoSaveService->setEditedPostId(stored.postId);
         LocalNotificationService().showInfoAlert(
             QStringLiteral("Your post is on Blogger"),
-            QStringLiteral("It reached Blogger before the cancel. It stays in the editor; publishing it again "
-                           "updates it."));
+            QStringLiteral(
+                "It reached Blogger before the cancel. It stays in the editor; publishing it again "
+                "updates it."));
         if (m_applicationControllerService) {
             m_applicationControllerService->reloadPostsList();
         }

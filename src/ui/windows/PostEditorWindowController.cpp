@@ -408,7 +408,8 @@ std::optional<BloggerPost> PostEditorWindowController::postFromEditor() const
     return post;
 }
 
-void PostEditorWindowController::readContent(bool lock, std::function<void(std::optional<QString> content)> then)
+void PostEditorWindowController::readContent(bool lock,
+                                             std::function<void(std::optional<QString> content)> then)
 {
     const int generation = m_contentGeneration;
     // Locked and read in one turn of the page: nothing typed after the lock can be missing from the text.
@@ -447,10 +448,10 @@ void PostEditorWindowController::setContentLocked(bool locked, bool tellPage)
     }
     m_ui->postTitleOutlet->setReadOnly(locked);
     m_ui->postLabelsOutlet->setReadOnly(locked);
-    for (QWidget* control : {static_cast<QWidget*>(m_ui->postStatusOutlet),
-                             static_cast<QWidget*>(m_ui->scheduledCheckboxOutlet),
-                             static_cast<QWidget*>(m_ui->publishDateTimeOutlet),
-                             static_cast<QWidget*>(m_ui->publishedToOfflineUpdateTypeOutlet)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_ui->postStatusOutlet), static_cast<QWidget*>(m_ui->scheduledCheckboxOutlet),
+          static_cast<QWidget*>(m_ui->publishDateTimeOutlet),
+          static_cast<QWidget*>(m_ui->publishedToOfflineUpdateTypeOutlet)}) {
         control->setEnabled(!locked);
     }
     if (tellPage && m_editorLoaded) {

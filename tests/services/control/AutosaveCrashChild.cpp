@@ -25,11 +25,11 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -146,9 +146,9 @@ int main(int argc, char* argv[])
                 picture.fill(Qt::darkCyan);
                 picture.save(source, "PNG");
                 const LocalImages::Copy copy = LocalImages::copyIntoFolder(source);
-                editor->webViewOutlet()->evaluateScript(
-                    PostEditorWindowController::addLocalImageScript(LocalImages::imageAddress(copy.path.value())),
-                    {});
+                editor->webViewOutlet()->evaluateScript(PostEditorWindowController::addLocalImageScript(
+                                                            LocalImages::imageAddress(copy.path.value())),
+                                                        {});
             }
         }
         next = last + 1;

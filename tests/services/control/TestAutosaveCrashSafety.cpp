@@ -6,9 +6,9 @@
 #include "store/PostsLocalAccessAppService.h"
 
 #include <QProcess>
-#include <algorithm>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -37,7 +37,8 @@ struct Run
 
     bool said(const QString& prefix) const
     {
-        return std::any_of(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.startsWith(prefix); });
+        return std::any_of(lines.cbegin(), lines.cend(),
+                           [&](const QString& l) { return l.startsWith(prefix); });
     }
 
     void read()
@@ -224,7 +225,8 @@ private Q_SLOTS:
                 QTest::qWait(int(QRandomGenerator::global()->bounded(publishMs * 3 / 2 + 1)));
             } else {
                 // As the picture reaches the album, as the post reaches Blogger, or a moment after.
-                const QByteArray feed = kill % 4 == 1 ? QByteArray("/data/feed") : "/feeds/" + Blog.toUtf8() + "/posts";
+                const QByteArray feed =
+                    kill % 4 == 1 ? QByteArray("/data/feed") : "/feeds/" + Blog.toUtf8() + "/posts";
                 const qsizetype before = sent(feed);
                 const bool reached = QTest::qWaitFor(
                     [&] {

@@ -460,8 +460,8 @@ void TestPostEditorFlows::testNothingTypedWhilePublishingIsLost()
 
 void TestPostEditorFlows::testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpdatedAfter()
 {
-    m_standin.addFault(StandinFault{StandinFault::Kind::Stall, "/feeds/" + Blog.toUtf8() + "/posts/default",
-                                    "POST", 1, 0, {}});
+    m_standin.addFault(StandinFault{
+        StandinFault::Kind::Stall, "/feeds/" + Blog.toUtf8() + "/posts/default", "POST", 1, 0, {}});
     QVERIFY(d.openNewPost());
     QVERIFY(d.write("Cancelled too late", "", "First words"));
     d.clickPublish();
@@ -470,8 +470,9 @@ void TestPostEditorFlows::testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpda
     // Blogger's answer is stored before the cancel is handled: no event of this thread runs meanwhile.
     const auto stored = [] {
         const QList<BloggerPost> posts = storedPosts();
-        return std::any_of(posts.cbegin(), posts.cend(),
-                           [](const BloggerPost& p) { return p.title == "Cancelled too late" && p.isOnBlogger(); });
+        return std::any_of(posts.cbegin(), posts.cend(), [](const BloggerPost& p) {
+            return p.title == "Cancelled too late" && p.isOnBlogger();
+        });
     };
     QDeadlineTimer deadline(20000);
     while (!stored() && !deadline.hasExpired()) {
