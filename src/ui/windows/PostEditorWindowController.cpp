@@ -351,6 +351,9 @@ void PostEditorWindowController::loadPostInEditor()
     m_ui->publishDateTimeOutlet->setDateTime(date);
 
     setContentLocked(false);
+    // A read still on its way is about the post this one replaces: its answer is dropped.
+    m_publishClickPending = false;
+    m_closeCheckPending = false;
     ++m_contentGeneration;
     m_editorContent = post.content;
     m_ui->webViewOutlet->evaluateScript(setEditorContentScript(post.content), {});
