@@ -162,8 +162,34 @@
     return currentContent();
   };
 
+  // While a post is being published its text cannot change: what is sent is what is on screen.
+  let locked = false;
+  window.setEditorLocked = function (flag) {
+    locked = flag === true;
+    root.setAttribute('contenteditable', locked ? 'false' : 'true');
+    // The previews only read the post: they stay.
+    const editing = '#toolbar button:not(#preview):not(#livePreview), #toolbar select, #linkBar input, #linkBar button';
+    for (const control of document.querySelectorAll(editing)) {
+      control.disabled = locked;
+    }
+    document.body.classList.toggle('locked', locked);
+  };
+  // Squire acts on some keys itself (Enter, Backspace, undo), also on a text that is no longer editable.
+  for (const type of ['keydown', 'keypress', 'beforeinput', 'input', 'paste', 'cut', 'drop', 'dragover']) {
+    document.addEventListener(
+      type,
+      function (event) {
+        if (locked && root.contains(event.target)) {
+          event.preventDefault();
+          event.stopImmediatePropagation();
+        }
+      },
+      true
+    );
+  }
+
   window.addLocalImage = function (address) {
-    if (typeof address !== 'string' || address === '') {
+    if (typeof address !== 'string' || address === '' || locked) {
       return;
     }
     editor.insertImage(address);

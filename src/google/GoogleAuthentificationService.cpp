@@ -230,12 +230,13 @@ void GoogleAuthentificationService::requestAuthentificationTokens(const QString&
         formField(QStringLiteral("code"), code) + formField(QStringLiteral("client_id"), m_clientId) +
             formField(QStringLiteral("client_secret"), m_clientSecret) +
             formField(QStringLiteral("redirect_uri"), m_redirectUri) + "grant_type=authorization_code&",
-        [self](UrlSession::Reply reply) { self->handleTokensReply(reply.body, reply.error); });
+        [self](UrlSession::Reply reply) { self->handleTokensReply(reply); });
 }
 
-void GoogleAuthentificationService::handleTokensReply(const std::optional<QByteArray>& body,
-                                                      const std::optional<QString>& error)
+void GoogleAuthentificationService::handleTokensReply(const UrlSession::Reply& reply)
 {
+    const std::optional<QByteArray>& body = reply.body;
+    const std::optional<QString>& error = reply.error;
     auto fail = [this](const QString& message) {
         m_authentificatedBlock(false, std::optional<QString>(message), std::nullopt, std::nullopt);
     };
@@ -258,13 +259,17 @@ void GoogleAuthentificationService::handleTokensReply(const std::optional<QByteA
         fail(QStringLiteral("Could not parse response"));
         return;
     }
-    const QJsonObject reply = document.object();
-    if (std::optional<QString> refusal = JsonServiceError::message(reply)) {
+    const QJsonObject object = document.object();
+    if (std::optional<QString> refusal = JsonServiceError::message(object)) {
         fail(*refusal);
         return;
     }
-    const std::optional<QString> access = textFor(reply, QLatin1StringView("access_token"));
-    const std::optional<QString> refresh = textFor(reply, QLatin1StringView("refresh_token"));
+    if (!reply.hasSuccessStatus()) {
+        fail(GoogleRequestServiceBase::statusMessage(reply.statusCode));
+        return;
+    }
+    const std::optional<QString> access = textFor(object, QLatin1StringView("access_token"));
+    const std::optional<QString> refresh = textFor(object, QLatin1StringView("refresh_token"));
     if (!access || !refresh) {
         fail(QStringLiteral("Could not parse response"));
         return;
@@ -292,14 +297,15 @@ void GoogleAuthentificationService::refreshAuthentificationCode(bool keepToken, 
                          formField(QStringLiteral("client_secret"), m_clientSecret) +
                          "grant_type=refresh_token&",
                      [self, keepToken, block](UrlSession::Reply reply) {
-                         self->handleRefreshReply(keepToken, block, reply.body, reply.error);
+                         self->handleRefreshReply(keepToken, block, reply);
                      });
 }
 
 void GoogleAuthentificationService::handleRefreshReply(bool keepToken, const RefreshBlock& block,
-                                                       const std::optional<QByteArray>& body,
-                                                       const std::optional<QString>& error)
+                                                       const UrlSession::Reply& reply)
 {
+    const std::optional<QByteArray>& body = reply.body;
+    const std::optional<QString>& error = reply.error;
     auto answer = [&block](bool success, const QString& message, std::optional<QString> token) {
         if (block) {
             block(success, message, std::move(token));
@@ -324,16 +330,20 @@ void GoogleAuthentificationService::handleRefreshReply(bool keepToken, const Ref
         answer(false, JsonServiceError::couldNotParseMessage(), std::nullopt);
         return;
     }
-    const QJsonObject reply = document.object();
-    if (std::optional<QString> refusal = JsonServiceError::message(reply)) {
+    const QJsonObject object = document.object();
+    if (std::optional<QString> refusal = JsonServiceError::message(object)) {
         answer(false, *refusal, std::nullopt);
         return;
     }
-    if (std::optional<QString> description = textFor(reply, QLatin1StringView("error_description"))) {
+    if (std::optional<QString> description = textFor(object, QLatin1StringView("error_description"))) {
         answer(false, *description, std::nullopt);
         return;
     }
-    const std::optional<QString> access = textFor(reply, QLatin1StringView("access_token"));
+    if (!reply.hasSuccessStatus()) {
+        answer(false, GoogleRequestServiceBase::statusMessage(reply.statusCode), std::nullopt);
+        return;
+    }
+    const std::optional<QString> access = textFor(object, QLatin1StringView("access_token"));
     if (!access) {
         // The old token may still be good: a reply without a new one must not wipe it.
         answer(false, JsonServiceError::couldNotParseMessage(), std::nullopt);

@@ -95,9 +95,8 @@ private:
     // POSTs the form body to the token endpoint; the completion runs on the network thread.
     void sendTokenRequest(QByteArray body, UrlSession::CompletionHandler completion);
     void requestAuthentificationTokens(const QString& code);
-    void handleTokensReply(const std::optional<QByteArray>& body, const std::optional<QString>& error);
-    void handleRefreshReply(bool keepToken, const RefreshBlock& block, const std::optional<QByteArray>& body,
-                            const std::optional<QString>& error);
+    void handleTokensReply(const UrlSession::Reply& reply);
+    void handleRefreshReply(bool keepToken, const RefreshBlock& block, const UrlSession::Reply& reply);
 
     std::unique_ptr<DynamicServiceState> m_dynamicServiceState;
     const QString m_clientId;

@@ -26,27 +26,50 @@ QString PhotoGoogleService::albumFeedAddress()
            QStringLiteral("/data/feed/api/user/default/albumid/default");
 }
 
-QByteArray PhotoGoogleService::contentTypeForFile(const QString& filePath)
+QByteArray PhotoGoogleService::sniffedContentType(const QByteArray& head)
 {
-    const QString extension = QFileInfo(filePath).suffix().toLower();
-    if (extension == QLatin1StringView("png")) {
+    if (head.startsWith("\x89PNG\r\n\x1a\n")) {
         return "image/png";
     }
-    if (extension == QLatin1StringView("jpg") || extension == QLatin1StringView("jpeg")) {
+    if (head.startsWith("\xff\xd8\xff")) {
         return "image/jpeg";
     }
-    if (extension == QLatin1StringView("gif")) {
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) {
         return "image/gif";
     }
-    if (extension == QLatin1StringView("tif") || extension == QLatin1StringView("tiff")) {
+    if (head.startsWith(QByteArrayView("II*\0", 4)) || head.startsWith(QByteArrayView("MM\0*", 4))) {
         return "image/tiff";
     }
-    return "application/octet-stream";
+    return QByteArray();
 }
 
 QString PhotoGoogleService::unreadableFileMessage(const QString& filePath, const QString& reason)
 {
     return QStringLiteral("Cannot read the image ") + filePath + QStringLiteral(": ") + reason;
+}
+
+QString PhotoGoogleService::notAPictureMessage(const QString& filePath)
+{
+    return QStringLiteral("%1 is not a PNG, JPEG, GIF or TIFF picture, so it cannot be uploaded.")
+        .arg(filePath);
+}
+
+QString PhotoGoogleService::tooLargeMessage(const QString& filePath)
+{
+    return QStringLiteral("The picture %1 is larger than %2 MB, the most Penhollow uploads.")
+        .arg(filePath)
+        .arg(MaximumPhotoSize / (1024 * 1024));
+}
+
+QString PhotoGoogleService::refusedMessage(const QString& filePath, int statusCode)
+{
+    const QString name = QFileInfo(filePath).fileName();
+    if (statusCode >= 200 && statusCode <= 299) {
+        return QStringLiteral("The photo album did not accept the picture %1.").arg(name);
+    }
+    return QStringLiteral("The photo album did not accept the picture %1 (HTTP status %2).")
+        .arg(name)
+        .arg(statusCode);
 }
 
 void PhotoGoogleService::failLater(const QString& message)
@@ -69,9 +92,29 @@ void PhotoGoogleService::uploadAlbumPhoto(const QString& filePath)
 
 void PhotoGoogleService::upload(const QString& filePath, std::uint64_t generation)
 {
+    // Devices, pipes and folders are never read: /dev/zero has no end.
+    if (!QFileInfo(filePath).isFile()) {
+        failLater(notAPictureMessage(filePath));
+        return;
+    }
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly)) {
         failLater(unreadableFileMessage(filePath, file.errorString()));
+        return;
+    }
+    // Read with a bound: the file may have changed since it was looked at.
+    QByteArray body = file.read(MaximumPhotoSize + 1);
+    if (body.size() > MaximumPhotoSize) {
+        failLater(tooLargeMessage(filePath));
+        return;
+    }
+    if (body.isEmpty()) {
+        failLater(unreadableFileMessage(filePath, QStringLiteral("the file is empty.")));
+        return;
+    }
+    const QByteArray contentType = sniffedContentType(body.first(qMin<qsizetype>(body.size(), 16)));
+    if (contentType.isEmpty()) {
+        failLater(notAPictureMessage(filePath));
         return;
     }
     UrlSession::Request request;
@@ -81,18 +124,14 @@ void PhotoGoogleService::upload(const QString& filePath, std::uint64_t generatio
         return;
     }
     request.method = "POST";
-    request.addValue(contentTypeForFile(filePath), "Content-Type");
+    request.addValue(contentType, "Content-Type");
     request.addValue(QUrl::toPercentEncoding(QFileInfo(filePath).fileName()), "Slug");
     request.addValue("2", "GData-Version");
     request.addValue(authorizationValue(), "Authorization");
-    request.body = file.readAll();
-    if (request.body.isEmpty()) {
-        failLater(unreadableFileMessage(filePath, QStringLiteral("the file is empty.")));
-        return;
-    }
+    request.body = std::move(body);
 
     auto me = self<PhotoGoogleService>();
-    auto handler = [me](UrlSession::Reply reply) {
+    auto handler = [me, filePath](UrlSession::Reply reply) {
         if (!reply.body) {
             me->onUploadAlbumPhotoBlockError(noBodyFailure(reply));
             return;
@@ -105,9 +144,9 @@ void PhotoGoogleService::upload(const QString& filePath, std::uint64_t generatio
         }
         const auto [response, address] = PhotoXMLParser(text).parse();
         if (!reply.hasSuccessStatus() || !response.success || !address || address->isEmpty()) {
-            // The album's own words, when it refused the image.
+            // The album's reply is its own markup, not words for the user.
             me->onUploadAlbumPhotoBlockError(
-                BloggerSuccessResponse(false, text.isEmpty() ? statusMessage(reply.statusCode) : text));
+                BloggerSuccessResponse(false, refusedMessage(filePath, reply.statusCode)));
             return;
         }
         me->onUploadAlbumPhotoBlockSuccess(*address);

@@ -8,7 +8,9 @@
 #include <cstdint>
 
 // Images uploaded to the user's default photo album, one file per request, the file's bytes as the body.
-// The token is refreshed first. Blocks run on the network thread; exactly one of the pair per upload.
+// Only a regular file of at most MaximumPhotoSize whose bytes are a PNG, JPEG, GIF or TIFF picture is
+// sent; anything else fails without a request. The token is refreshed first. Blocks run on the network
+// thread; exactly one of the pair per upload.
 class PhotoGoogleService : public GoogleRequestServiceBase
 {
 public:
@@ -23,10 +25,16 @@ public:
     // Ends the upload that runs, also one still waiting for its token refresh.
     void cancelUpload();
 
+    static constexpr qint64 MaximumPhotoSize = 20 * 1024 * 1024;
+
     static QString albumFeedAddress();
-    // The media type sent for a file, from its extension.
-    static QByteArray contentTypeForFile(const QString& filePath);
+    // The media type of a picture the album takes, from its first bytes; empty for anything else.
+    static QByteArray sniffedContentType(const QByteArray& head);
     static QString unreadableFileMessage(const QString& filePath, const QString& reason);
+    static QString notAPictureMessage(const QString& filePath);
+    static QString tooLargeMessage(const QString& filePath);
+    // The album refused the picture: said in plain words, with the status that may call for a new sign-in.
+    static QString refusedMessage(const QString& filePath, int statusCode);
 
 private:
     explicit PhotoGoogleService(std::shared_ptr<GoogleAuthentificationService> service);

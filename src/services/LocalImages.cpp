@@ -1,6 +1,7 @@
 #include "LocalImages.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "google/PhotoGoogleService.h"
 #include "platform/ApplicationFolders.h"
 
 #include <QDir>
@@ -70,4 +71,39 @@ LocalImages::Copy LocalImages::copyIntoFolder(const QString& sourcePath)
                                   .arg(source.fileName(), folder, file.errorString())};
     }
     return {destination, QString()};
+}
+
+std::optional<QString> LocalImages::uploadRefusal(const QString& address)
+{
+    const QString notPicked =
+        QStringLiteral("The post refers to %1, which is not a picture added with the Image button. Remove "
+                       "it from the post, or add the picture again with the Image button.")
+            .arg(address);
+    const std::optional<QString> path = filePathForAddress(address);
+    if (!path || !path->startsWith(QLatin1Char('/'))) {
+        return notPicked;
+    }
+    const QFileInfo file(*path);
+    if (!file.exists() && !file.isSymLink()) {
+        return QStringLiteral("The picture %1 is no longer on this computer. Remove it from the post, or add "
+                              "it again with the Image button.")
+            .arg(*path);
+    }
+    const QString folder = QFileInfo(ApplicationFolders::applicationsFolder()).canonicalFilePath();
+    // The file's own folder, links in it resolved; the file itself must not be a link.
+    const QString parent = QFileInfo(file.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty() || parent != folder || file.isSymLink() || !file.isFile()) {
+        return notPicked;
+    }
+    if (file.size() > PhotoGoogleService::MaximumPhotoSize) {
+        return PhotoGoogleService::tooLargeMessage(*path);
+    }
+    QFile reader(*path);
+    if (!reader.open(QIODevice::ReadOnly)) {
+        return PhotoGoogleService::unreadableFileMessage(*path, reader.errorString());
+    }
+    if (PhotoGoogleService::sniffedContentType(reader.read(16)).isEmpty()) {
+        return PhotoGoogleService::notAPictureMessage(*path);
+    }
+    return std::nullopt;
 }

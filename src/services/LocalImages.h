@@ -26,4 +26,8 @@ public:
     // The file a local image address names: the text after "file://", with the character references the
     // page writes in attribute values turned back into characters. None for other addresses.
     static std::optional<QString> filePathForAddress(const QString& address);
+    // Why the image at this address may not be uploaded, or none when it may: it must be a regular file
+    // (no link) directly inside the applications folder, whose first bytes are a picture the photo album
+    // takes, of at most PhotoGoogleService::MaximumPhotoSize. A post cannot name the user's other files.
+    static std::optional<QString> uploadRefusal(const QString& address);
 };

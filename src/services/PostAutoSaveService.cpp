@@ -44,6 +44,49 @@ void PostAutoSaveService::discardRecord(const QString& recordId)
     });
 }
 
+bool PostAutoSaveService::linkRecordToPublishedPost(const QString& recordId, const QString& publishedPostId)
+{
+    const PostsLocalAccessAppService store;
+    bool read = false;
+    std::optional<BloggerPost> record = store.getPost(recordId, &read);
+    if (!read) {
+        return false;
+    }
+    if (!record || record->postStatus != PostStatus::Autosaved ||
+        record->offlineForPostWithId == publishedPostId) {
+        return true;
+    }
+    record->offlineForPostWithId = publishedPostId;
+    bool written = false;
+    store.addOrUpdatePost(*record, &written);
+    return written;
+}
+
+void PostAutoSaveService::storeNow(const BloggerPost& edited, std::function<void(bool stored)> then)
+{
+    if (m_recordId.isEmpty()) {
+        Dispatch::toMainThread(QPointer<PostAutoSaveService>(this),
+                               [then](PostAutoSaveService*) { then(false); });
+        return;
+    }
+    const BloggerPost record = autosaveRecord(edited, m_recordId, m_editedPostId);
+    m_lastWritten = record;
+    QPointer<PostAutoSaveService> self = this;
+    enqueue([self, record, then] {
+        bool written = false;
+        PostsLocalAccessAppService().addOrUpdatePost(record, &written);
+        Dispatch::toMainThread(self, [record, written, then](PostAutoSaveService* service) {
+            if (!written && service->m_lastWritten == record) {
+                service->m_lastWritten.reset();
+            }
+            if (written) {
+                Q_EMIT service->autosaved(record.postId, record.content);
+            }
+            then(written);
+        });
+    });
+}
+
 void PostAutoSaveService::start(PostProvider provider, const QString& recordId, const QString& editedPostId)
 {
     m_provider = std::move(provider);
@@ -51,6 +94,12 @@ void PostAutoSaveService::start(PostProvider provider, const QString& recordId, 
     m_editedPostId = editedPostId;
     m_lastWritten.reset();
     m_timer.start();
+}
+
+void PostAutoSaveService::setEditedPostId(const QString& editedPostId)
+{
+    m_editedPostId = editedPostId;
+    m_lastWritten.reset();
 }
 
 bool PostAutoSaveService::isRunning() const

@@ -31,10 +31,16 @@ public:
     void start(PostProvider provider, const QString& recordId, const QString& editedPostId);
     // One save now, as the timer makes it.
     void autosave();
+    // The post stored under the record now, whatever it held; `then` learns on the main thread whether
+    // it reached the store. A post is stored this way before anything of it is sent to Blogger.
+    void storeNow(const BloggerPost& edited, std::function<void(bool stored)> then);
     // Stops saving. With discardRecord the record is removed once the writes asked for before have run;
     // a row that is no longer an autosave (saved meanwhile under the same id) is left alone.
     void finish(bool discardRecord);
 
+    // The stored post being edited is now this one (it was published meanwhile); the next save links the
+    // record to it.
+    void setEditedPostId(const QString& editedPostId);
     bool isRunning() const;
     QString recordId() const;
     void setInterval(int milliseconds);
@@ -47,6 +53,10 @@ public:
                                       const QString& editedPostId);
     // Removes the record when it is still an autosave.
     static void discardRecord(const QString& recordId);
+    // Links the record, when it is still an autosave, to the post it was published as, so that the post
+    // offered back after a crash updates that post instead of adding another. Runs in the caller's
+    // transaction; false when the store failed.
+    static bool linkRecordToPublishedPost(const QString& recordId, const QString& publishedPostId);
 
 Q_SIGNALS:
     // A save of this content reached the store (main thread).

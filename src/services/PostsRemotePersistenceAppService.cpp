@@ -4,6 +4,7 @@
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/PostsGoogleService.h"
 #include "model/PostAreaAndStatusConverter.h"
+#include "services/PostAutoSaveService.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLiteDB.h"
@@ -225,7 +226,12 @@ PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& publishe
         }
         bool written = false;
         store.addOrUpdatePost(published, &written);
-        return written;
+        if (!written) {
+            return false;
+        }
+        const QString recordId = autosaveRecordId();
+        return recordId.isEmpty() ||
+               PostAutoSaveService::linkRecordToPublishedPost(recordId, published.postId);
     });
     if (!stored) {
         return std::nullopt;
@@ -304,6 +310,18 @@ bool PostsRemotePersistenceAppService::publishingCancelled()
 {
     std::lock_guard<std::mutex> lock(m_publishingMutex);
     return m_publishingCancelled;
+}
+
+void PostsRemotePersistenceAppService::setAutosaveRecordId(const QString& recordId)
+{
+    std::lock_guard<std::mutex> lock(m_publishingMutex);
+    m_autosaveRecordId = recordId;
+}
+
+QString PostsRemotePersistenceAppService::autosaveRecordId() const
+{
+    std::lock_guard<std::mutex> lock(m_publishingMutex);
+    return m_autosaveRecordId;
 }
 
 void PostsRemotePersistenceAppService::cancelPublishing()

@@ -56,6 +56,9 @@ public:
                         const QString& replacesLocalPostId = QString());
     // Ends the add or update that runs; no block is called for it.
     void cancelPublishing();
+    // The autosave record of the post being published: stored with Blogger's reply, in the same
+    // transaction, it is linked to the post Blogger made or updated (PostAutoSaveService).
+    void setAutosaveRecordId(const QString& recordId);
 
     // Transfer time-out of the web requests, in seconds.
     void setTimeoutInterval(double seconds) { m_timeoutInterval = seconds; }
@@ -93,14 +96,16 @@ private:
     std::optional<BloggerPost> storePublishedPost(const BloggerPost& published,
                                                   const QString& replacesLocalPostId) const;
     std::shared_ptr<PostsGoogleService> makeWebService() const;
+    QString autosaveRecordId() const;
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
     void fail(ErrorBlock PostsRemotePersistenceAppService::*errorBlock, const QString& message);
 
     const std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     std::atomic<double> m_timeoutInterval;
-    std::mutex m_publishingMutex;
+    mutable std::mutex m_publishingMutex;
     // Weak: the web service's closures hold this service; the pending request keeps the web service.
     std::weak_ptr<PostsGoogleService> m_publishing;
     bool m_publishingCancelled = false;
+    QString m_autosaveRecordId;
 };

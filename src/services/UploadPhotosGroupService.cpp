@@ -3,6 +3,7 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/PhotoGoogleService.h"
+#include "platform/UrlSession.h"
 #include "services/LocalImages.h"
 
 #include <QMutexLocker>
@@ -31,6 +32,22 @@ void UploadPhotosGroupService::uploadPhotos(const QStringList& images)
             if (!m_pending.contains(image)) {
                 m_pending.append(image);
             }
+        }
+    }
+    for (const QString& image : images) {
+        if (const std::optional<QString> refusal = LocalImages::uploadRefusal(image)) {
+            {
+                QMutexLocker locker(&m_mutex);
+                m_pending.clear();
+            }
+            auto me = shared_from_this();
+            const QString message = *refusal;
+            UrlSession::runOnNetworkThread([me, message] {
+                if (!me->isCancelled()) {
+                    me->onUploadPhotosError(BloggerSuccessResponse(false, message));
+                }
+            });
+            return;
         }
     }
     uploadNext();

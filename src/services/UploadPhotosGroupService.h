@@ -14,9 +14,10 @@ class GoogleAuthentificationService;
 class PhotoGoogleService;
 
 // The local images of a post, uploaded to the photo album one after another. Each distinct address is
-// uploaded once. The first failure ends the group: nothing more is uploaded and the error block is told
-// why; what was already uploaded stays in the album. Blocks run on the network thread, exactly one per
-// started group, none after cancel.
+// uploaded once. Every address is checked first (LocalImages::uploadRefusal): one that may not be
+// uploaded ends the group before anything is sent. The first failure ends the group: nothing more is uploaded
+// and the error block is told why; what was already uploaded stays in the album. Blocks run on the network
+// thread, exactly one per started group, none after cancel.
 class UploadPhotosGroupService : public std::enable_shared_from_this<UploadPhotosGroupService>
 {
 public:

@@ -4,6 +4,7 @@
 #include "TinyHttpServer.h"
 
 #include "google/GoogleAuthentificationPage.h"
+#include "google/GoogleRequestServiceBase.h"
 #include "google/GoogleServiceEndpoints.h"
 #include "platform/UrlSession.h"
 #include "platform/UserDefaults.h"
@@ -252,6 +253,28 @@ private Q_SLOTS:
         QVERIFY(waitForSignIn());
         QVERIFY(!signIns().last().success);
         QCOMPARE(signIns().last().error.value(), QString("Could not parse response"));
+    }
+
+    // A proxy or a failing endpoint can send a token-shaped body with an error status: it is no token.
+    void testTokenRepliesWithErrorStatusAreFailures()
+    {
+        TinyHttpServer server(
+            {{R"({"access_token": "a", "refresh_token": "r"})", "500 Internal Server Error"},
+             {R"({"access_token": "a2"})", "403 Forbidden"}});
+        qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
+        FakeWindow* window = openWindow();
+        window->submit("code");
+        QVERIFY(waitForSignIn());
+        QVERIFY(!signIns().last().success);
+        QCOMPARE(signIns().last().error.value(), GoogleRequestServiceBase::statusMessage(500));
+        QVERIFY(!signIns().last().accessToken.has_value());
+
+        BlockRecorder<Refresh> refresh;
+        h->auth->refreshAuthentificationCode(true, recordInto(refresh));
+        QVERIFY(waitForRefresh(refresh));
+        QVERIFY(!refresh.last().success);
+        QCOMPARE(refresh.last().message, GoogleRequestServiceBase::statusMessage(403));
+        QCOMPARE(h->auth->accessToken().value(), h->accessToken);
     }
 
     void testNoWindowFactoryStillAnswers()

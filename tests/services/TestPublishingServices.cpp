@@ -53,6 +53,13 @@ class TestPublishingServices : public QObject
     QTemporaryDir m_files;
     QString m_dataFolder;
 
+    static QString imagesFolder()
+    {
+        const QString folder = ApplicationFolders::applicationsFolder();
+        QDir().mkpath(folder);
+        return folder;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -138,22 +145,42 @@ private Q_SLOTS:
         QCOMPARE(sent.first().header("Slug"), QByteArray("sunset%20beach.png"));
     }
 
-    void testRefusedPhotoReportsTheAlbumsWords()
+    // What is not a picture never leaves, whatever its name; the album's own refusal is said plainly.
+    void testPhotoUploadSendsOnlyPicturesAndSaysRefusalsPlainly()
     {
-        const QString source = m_files.path() + "/not-an-image.png";
-        QFile file(source);
+        const QString text = m_files.path() + "/not-an-image.png";
+        QFile file(text);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("plain text");
         file.close();
+        const int before = h->standin.requestCount();
+        for (const QString& source : {text, QStringLiteral("/dev/zero"), m_files.path()}) {
+            auto web = PhotoGoogleService::create(h->auth);
+            BlockRecorder<QString> ok;
+            BlockRecorder<BloggerSuccessResponse> error;
+            web->onUploadAlbumPhotoBlockSuccess = ok.block();
+            web->onUploadAlbumPhotoBlockError = error.block();
+            web->uploadAlbumPhoto(source);
+            QVERIFY(waitForOneOf(ok, error));
+            QCOMPARE(error.calls(), 1);
+            QCOMPARE(error.last().details, PhotoGoogleService::notAPictureMessage(source));
+        }
+        QCOMPARE(h->standin.requests("POST", "/data/feed/api/user/default/albumid/default").size(), 0);
+
+        const QString picture = writeImage(m_files.path(), "refused.png", QSize(2, 2));
+        h->standin.addFault(StandinFault{StandinFault::Kind::ErrorObject, "/data/feed", "POST", 1, 0, {}});
         auto web = PhotoGoogleService::create(h->auth);
         BlockRecorder<QString> ok;
         BlockRecorder<BloggerSuccessResponse> error;
         web->onUploadAlbumPhotoBlockSuccess = ok.block();
         web->onUploadAlbumPhotoBlockError = error.block();
-        web->uploadAlbumPhoto(source);
+        web->uploadAlbumPhoto(picture);
         QVERIFY(waitForOneOf(ok, error));
         QCOMPARE(error.calls(), 1);
-        QVERIFY2(error.last().details.contains("Not an image"), qPrintable(error.last().details));
+        QVERIFY2(error.last().details.startsWith("The photo album did not accept the picture refused.png"),
+                 qPrintable(error.last().details));
+        QVERIFY(!error.last().details.contains('<'));
+        QVERIFY(h->standin.requestCount() > before);
     }
 
     void testCancelEndsStalledUploadWithoutStoringIt()
@@ -174,10 +201,50 @@ private Q_SLOTS:
 
     // ---- a post's images ----
 
+    // Only pictures copied into the images folder go: a picture elsewhere, a link out of the folder, a
+    // file that is no picture, a device and a file over the cap each stop the group before any request.
+    void testGroupUploadsOnlyPicturesInTheImagesFolder()
+    {
+        const QString folder = imagesFolder();
+        const QString good = "file://" + writeImage(folder, "good.png", QSize(2, 2));
+        const QString outside = writeImage(m_files.path(), "private.png", QSize(2, 2));
+        QVERIFY(QFile::link(outside, folder + "/link.png"));
+        QFile text(folder + "/secret.png");
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("password=hunter2");
+        text.close();
+        QFile large(folder + "/large.png");
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        large.write("\x89PNG\r\n\x1a\n");
+        QVERIFY(large.resize(PhotoGoogleService::MaximumPhotoSize + 1));
+        large.close();
+        const QStringList refused = {"file://" + outside,
+                                     "file://" + folder + "/link.png",
+                                     "file://" + folder + "/secret.png",
+                                     "file:///dev/zero",
+                                     "file://" + folder + "/large.png",
+                                     "file://" + folder + "/../x.png",
+                                     "file://" + folder + "/gone.png"};
+        const int before = h->standin.requestCount();
+        for (const QString& address : refused) {
+            auto group = UploadPhotosGroupService::create(h->auth);
+            BlockRecorder<QHash<QString, QString>> ok;
+            BlockRecorder<BloggerSuccessResponse> error;
+            group->onUploadPhotosSuccess = ok.block();
+            group->onUploadPhotosError = error.block();
+            group->uploadPhotos({good, address});
+            QVERIFY(waitForOneOf(ok, error));
+            QCOMPARE(error.calls(), 1);
+            const QString path = *LocalImages::filePathForAddress(address);
+            QVERIFY2(error.last().details.contains(path), qPrintable(error.last().details));
+        }
+        QCOMPARE(h->standin.requestCount(), before);
+    }
+
     void testImagesUploadOneAfterAnotherEachOnce()
     {
-        const QString a = "file://" + writeImage(m_files.path(), "a.png", QSize(2, 2));
-        const QString b = "file://" + writeImage(m_files.path(), "b.png", QSize(3, 2));
+        const QString a = "file://" + writeImage(imagesFolder(), "a.png", QSize(2, 2));
+        const QString b = "file://" + writeImage(imagesFolder(), "b.png", QSize(3, 2));
         const qsizetype seeded = h->standin.photos().size();
         auto group = UploadPhotosGroupService::create(h->auth);
         BlockRecorder<QHash<QString, QString>> ok;
@@ -202,9 +269,9 @@ private Q_SLOTS:
 
     void testFailedImageStopsTheGroup()
     {
-        const QString a = "file://" + writeImage(m_files.path(), "a.png", QSize(2, 2));
-        const QString b = "file://" + writeImage(m_files.path(), "b.png", QSize(2, 2));
-        const QString c = "file://" + writeImage(m_files.path(), "c.png", QSize(2, 2));
+        const QString a = "file://" + writeImage(imagesFolder(), "a.png", QSize(2, 2));
+        const QString b = "file://" + writeImage(imagesFolder(), "b.png", QSize(2, 2));
+        const QString c = "file://" + writeImage(imagesFolder(), "c.png", QSize(2, 2));
         const qsizetype seeded = h->standin.photos().size();
         h->standin.addFault(StandinFault{StandinFault::Kind::ErrorObject, "/data/feed", "POST", 1, 0, {}});
         auto group = UploadPhotosGroupService::create(h->auth);

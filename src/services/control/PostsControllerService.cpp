@@ -2,11 +2,14 @@
 
 #include "ApplicationControllerService.h"
 #include "PostPreviewService.h"
+#include "common/AppKeyPrefix.h"
 #include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
+#include "google/PostsGoogleService.h"
 #include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
 #include "services/PostAutoSaveService.h"
 #include "services/PostsRemotePersistenceAppService.h"
 #include "services/UploadPhotosGroupService.h"
@@ -33,6 +36,24 @@ BloggerPost localPost(BloggerPost post, const QString& postId, PostStatus status
     post.offlineForPostWithId = offlineFor;
     return post;
 }
+
+// Set when a new post is sent to Blogger and kept until its editing ends: a publish of the same post
+// that finds it set looks on Blogger first, since the earlier one may have arrived without its answer.
+QString addSentKey(const QString& recordId)
+{
+    return APP_KEY_PREFIX + QStringLiteral("publishing_add_sent_") + recordId;
+}
+
+void forgetAddSent(const QString& recordId)
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (defaults.objectForKey(addSentKey(recordId)).isValid()) {
+        defaults.removeObjectForKey(addSentKey(recordId));
+    }
+}
+
+// How far Blogger's clock and ours may disagree when an earlier add is looked for.
+constexpr qint64 ClockSlackSeconds = 600;
 
 BloggerPost copyOfPublished(BloggerPost post, const QString& postId, PostStatus status,
                             const QString& offlineFor)
@@ -189,6 +210,11 @@ void PostsControllerService::openEditor(const std::optional<BloggerPost>& origin
     const QString blogId = session.blogId;
     m_postAutoSaveService->start(
         [editor, blogId]() -> std::optional<BloggerPost> {
+            // Locked while a submit runs: the post was stored at the press, and a save now could undo the
+            // record's link to the post Blogger made.
+            if (editor->contentLocked()) {
+                return std::nullopt;
+            }
             std::optional<BloggerPost> post = editor->postFromEditor();
             if (post) {
                 post->blogId = blogId;
@@ -314,7 +340,11 @@ void PostsControllerService::showLivePreview()
 void PostsControllerService::onSubmitRequest(const BloggerPost& submitted, const QStringList& images,
                                              PublishedToOfflineUpdateType updateType)
 {
-    if (!m_session || m_session->publishing) {
+    if (!m_session) {
+        m_postEditor->setContentLocked(false);
+        return;
+    }
+    if (m_session->publishing) {
         return;
     }
     BloggerPost post = submitted;
@@ -350,6 +380,7 @@ void PostsControllerService::onWindowCloseRequest(bool save)
 void PostsControllerService::onWindowHasClosedWithNoOptions()
 {
     if (m_session) {
+        forgetAddSent(m_session->recordId);
         m_postAutoSaveService->finish(true);
         m_session.reset();
     }
@@ -377,6 +408,25 @@ void PostsControllerService::uploadImagesThenPublish(const BloggerPost& post, co
     const std::uint64_t publishing = ++m_lastPublishing;
     m_session->publishing = publishing;
     m_postEditor->loading(true);
+    // Stored before the first byte leaves: a crash from here on leaves the text to be offered back.
+    QPointer<PostsControllerService> self = this;
+    m_postAutoSaveService->storeNow(post, [self, post, images, publishing](bool stored) {
+        if (!self || !self->m_session || self->m_session->publishing != publishing) {
+            return;
+        }
+        if (!stored) {
+            self->publishingFailed(
+                publishing, QStringLiteral("Your post could not be stored on this computer, so nothing "
+                                           "was sent. It is still in the editor."));
+            return;
+        }
+        self->uploadStoredPost(post, images, publishing);
+    });
+}
+
+void PostsControllerService::uploadStoredPost(const BloggerPost& post, const QStringList& images,
+                                              std::uint64_t publishing)
+{
     if (images.isEmpty()) {
         publishPost(post, publishing);
         return;
@@ -409,11 +459,12 @@ void PostsControllerService::publishPost(const BloggerPost& post, std::uint64_t 
     QPointer<PostsControllerService> self = this;
     auto remote = PostsRemotePersistenceAppService::create(m_authentificationService);
     m_postsRemotePersistenceAppService = remote;
+    remote->setAutosaveRecordId(m_session->recordId);
 
-    // A reply that comes after a cancel still published the post: it is stored and shown.
-    auto succeeded = [self, serial](const BloggerPost& stored) {
-        Dispatch::toMainThread(self, [serial, stored](PostsControllerService* controller) {
-            controller->publishingSucceeded(serial, stored);
+    // A reply that comes after a cancel still published the post: it is stored.
+    auto succeeded = [self, serial, publishing](const BloggerPost& stored) {
+        Dispatch::toMainThread(self, [serial, publishing, stored](PostsControllerService* controller) {
+            controller->publishingSucceeded(serial, publishing, stored);
         });
     };
     auto failed = [self, publishing](const BloggerSuccessResponse& failure) {
@@ -433,8 +484,55 @@ void PostsControllerService::publishPost(const BloggerPost& post, std::uint64_t 
         remote->updateBlogPost(post, original->postId);
     } else {
         // A new post, or one kept on this computer until now, which the published one replaces.
-        remote->addBlogPost(post, original ? original->postId : QString());
+        addOnce(remote, post, original ? original->postId : QString(), publishing);
     }
+}
+
+void PostsControllerService::addOnce(const std::shared_ptr<PostsRemotePersistenceAppService>& remote,
+                                     const BloggerPost& post, const QString& replacesLocalPostId,
+                                     std::uint64_t publishing)
+{
+    const QString key = addSentKey(m_session->recordId);
+    const QDateTime sent = UserDefaults::standardUserDefaults().objectForKey(key).toDateTime();
+    if (!sent.isValid()) {
+        UserDefaults::standardUserDefaults().setObject(QDateTime::currentDateTimeUtc(), key);
+        remote->addBlogPost(post, replacesLocalPostId);
+        return;
+    }
+    // Sent before (a crash, a lost answer, a cancel): the post may be on Blogger already, and is then
+    // updated rather than added a second time.
+    QPointer<PostsControllerService> self = this;
+    auto web = PostsGoogleService::create(m_authentificationService);
+    web->onListBlogPostsBlockSuccess = [self, remote, post, replacesLocalPostId, publishing,
+                                        sent](const QList<BloggerPost>& listed) {
+        std::optional<BloggerPost> earlier;
+        for (const BloggerPost& candidate : listed) {
+            if (candidate.title != post.title || !candidate.updatedDate ||
+                *candidate.updatedDate < sent.addSecs(-ClockSlackSeconds)) {
+                continue;
+            }
+            if (!earlier || *candidate.updatedDate > *earlier->updatedDate) {
+                earlier = candidate;
+            }
+        }
+        Dispatch::toMainThread(self, [remote, post, replacesLocalPostId, publishing,
+                                      earlier](PostsControllerService* controller) {
+            if (!controller->m_session || controller->m_session->publishing != publishing) {
+                return;
+            }
+            if (earlier) {
+                remote->updateBlogPost(post, earlier->postId, replacesLocalPostId);
+            } else {
+                remote->addBlogPost(post, replacesLocalPostId);
+            }
+        });
+    };
+    web->onListBlogPostsBlockError = [self, publishing](const BloggerSuccessResponse& failure) {
+        Dispatch::toMainThread(self, [publishing, failure](PostsControllerService* controller) {
+            controller->publishingFailed(publishing, failure.details);
+        });
+    };
+    web->listBlogPosts(post.blogId);
 }
 
 void PostsControllerService::publishingFailed(std::uint64_t publishing, const QString& message)
@@ -447,9 +545,25 @@ void PostsControllerService::publishingFailed(std::uint64_t publishing, const QS
     LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot publish your post"), message);
 }
 
-void PostsControllerService::publishingSucceeded(std::uint64_t serial, const BloggerPost& stored)
+void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint64_t publishing,
+                                                 const BloggerPost& stored)
 {
     if (!m_session || m_session->serial != serial) {
+        return;
+    }
+    if (m_session->publishing != publishing && stored.isOnBlogger()) {
+        // Cancelled, but Blogger had it already: the editor keeps what was typed since, and publishing
+        // again updates this post.
+        m_session->original = stored;
+        m_postAutoSaveService->setEditedPostId(stored.postId);
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("Your post is on Blogger"),
+            QStringLiteral(
+                "It reached Blogger before the cancel. It stays in the editor; publishing it again "
+                "updates it."));
+        if (m_applicationControllerService) {
+            m_applicationControllerService->reloadPostsList();
+        }
         return;
     }
     m_session->publishing = 0;
@@ -511,6 +625,7 @@ void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOff
                 }
                 if (!saved) {
                     // Nothing is lost: the post stays in the editor and in its autosave.
+                    controller->m_postEditor->setContentLocked(false);
                     LocalNotificationService().showCriticalAlert(
                         QStringLiteral("Cannot save your post"),
                         QStringLiteral(
@@ -536,9 +651,9 @@ void PostsControllerService::deletePublishedVersion(const BloggerPost& offlineCo
     QPointer<PostsControllerService> self = this;
     auto remote = PostsRemotePersistenceAppService::create(m_authentificationService);
     m_postsRemotePersistenceAppService = remote;
-    remote->onDeleteBlogPostSuccess = [self, serial, offlineCopy] {
-        Dispatch::toMainThread(self, [serial, offlineCopy](PostsControllerService* controller) {
-            controller->publishingSucceeded(serial, offlineCopy);
+    remote->onDeleteBlogPostSuccess = [self, serial, publishing, offlineCopy] {
+        Dispatch::toMainThread(self, [serial, publishing, offlineCopy](PostsControllerService* controller) {
+            controller->publishingSucceeded(serial, publishing, offlineCopy);
         });
     };
     remote->onDeleteBlogPostError = [self, serial, offlineCopy](const BloggerSuccessResponse& failure) {
@@ -561,6 +676,9 @@ void PostsControllerService::deletePublishedVersion(const BloggerPost& offlineCo
 
 void PostsControllerService::finishEditing(const std::optional<BloggerPost>& kept)
 {
+    if (m_session) {
+        forgetAddSent(m_session->recordId);
+    }
     m_postAutoSaveService->finish(true);
     m_session.reset();
     m_postEditor->close();

@@ -83,9 +83,14 @@ private:
     void onCancelPublishing();
 
     void uploadImagesThenPublish(const BloggerPost& post, const QStringList& images);
+    void uploadStoredPost(const BloggerPost& post, const QStringList& images, std::uint64_t publishing);
     void publishPost(const BloggerPost& post, std::uint64_t publishing);
+    // Adds the post on Blogger, or, when an add of it was sent before and may have arrived unanswered,
+    // updates the post that add made.
+    void addOnce(const std::shared_ptr<PostsRemotePersistenceAppService>& remote, const BloggerPost& post,
+                 const QString& replacesLocalPostId, std::uint64_t publishing);
     void publishingFailed(std::uint64_t publishing, const QString& message);
-    void publishingSucceeded(std::uint64_t serial, const BloggerPost& stored);
+    void publishingSucceeded(std::uint64_t serial, std::uint64_t publishing, const BloggerPost& stored);
     void saveLocally(const BloggerPost& post, PublishedToOfflineUpdateType updateType);
     void deletePublishedVersion(const BloggerPost& offlineCopy, const QString& publishedPostId);
     // The post in the editor, with the blog it is written for; none while the editor has no page.

@@ -37,8 +37,6 @@
 
 namespace {
 
-// After this long without an answer from the page, its last reported content stands.
-constexpr int FreshReadTimeoutMs = 3000;
 // The page is ready when its load finishes (its scripts have run); the post follows in the next turn.
 constexpr int FirstContentDelayMs = 0;
 
@@ -364,6 +362,10 @@ void PostEditorWindowController::loadPostInEditor()
                                                                            : QDateTime::currentDateTime();
     m_ui->publishDateTimeOutlet->setDateTime(date);
 
+    setContentLocked(false);
+    // A read still on its way is about the post this one replaces: its answer is dropped.
+    m_publishClickPending = false;
+    m_closeCheckPending = false;
     ++m_contentGeneration;
     m_editorContent = post.content;
     m_ui->webViewOutlet->evaluateScript(setEditorContentScript(post.content), {});
@@ -421,30 +423,58 @@ std::optional<BloggerPost> PostEditorWindowController::postFromEditor() const
     return post;
 }
 
-void PostEditorWindowController::readContent(std::function<void(std::optional<QString> content)> then)
+void PostEditorWindowController::readContent(bool lock,
+                                             std::function<void(std::optional<QString> content)> then)
 {
     const int generation = m_contentGeneration;
-    auto answered = std::make_shared<bool>(false);
-    auto finish = [this, answered, generation, then](std::optional<QString> fresh) {
-        if (*answered) {
+    // Locked and read in one turn of the page: nothing typed after the lock can be missing from the text.
+    const QString script =
+        lock ? QStringLiteral("(function(){if(typeof setEditorLocked==='function'){setEditorLocked(true);}"
+                              "return getEditorContent();})()")
+             : QStringLiteral("getEditorContent()");
+    if (lock) {
+        setContentLocked(true, false);
+    }
+    QPointer<PostEditorWindowController> self = this;
+    // The engine always answers, with nothing when the page is gone; no older report ever stands in.
+    m_ui->webViewOutlet->evaluateScript(script, [self, generation, then](const QVariant& result) {
+        if (!self || generation != self->m_contentGeneration) {
             return;
         }
-        *answered = true;
-        // The answer is about a post that has since been replaced.
-        if (generation != m_contentGeneration) {
-            return;
-        }
-        if (fresh) {
-            m_editorContent = *fresh;
+        std::optional<QString> fresh;
+        if (result.typeId() == QMetaType::QString) {
+            fresh = result.toString();
+            self->m_editorContent = *fresh;
         }
         then(fresh);
-    };
-    m_ui->webViewOutlet->evaluateScript(
-        QStringLiteral("getEditorContent()"), [finish](const QVariant& result) {
-            finish(result.typeId() == QMetaType::QString ? std::optional<QString>(result.toString())
-                                                         : std::nullopt);
-        });
-    QTimer::singleShot(FreshReadTimeoutMs, this, [finish] { finish(std::nullopt); });
+    });
+}
+
+void PostEditorWindowController::setContentLocked(bool locked)
+{
+    setContentLocked(locked, true);
+}
+
+void PostEditorWindowController::setContentLocked(bool locked, bool tellPage)
+{
+    m_contentLocked = locked;
+    if (!isWindowLoaded()) {
+        return;
+    }
+    m_ui->postTitleOutlet->setReadOnly(locked);
+    m_ui->postLabelsOutlet->setReadOnly(locked);
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_ui->postStatusOutlet), static_cast<QWidget*>(m_ui->scheduledCheckboxOutlet),
+          static_cast<QWidget*>(m_ui->publishDateTimeOutlet),
+          static_cast<QWidget*>(m_ui->publishedToOfflineUpdateTypeOutlet)}) {
+        control->setEnabled(!locked);
+    }
+    if (tellPage && m_editorLoaded) {
+        m_ui->webViewOutlet->evaluateScript(
+            QStringLiteral("if(typeof setEditorLocked==='function'){setEditorLocked(%1);}")
+                .arg(locked ? QStringLiteral("true") : QStringLiteral("false")),
+            {});
+    }
 }
 
 // ---- Busy state ----------------------------------------------------------------------------------------
@@ -471,6 +501,9 @@ void PostEditorWindowController::applyLoading(bool flag)
         }
         button->setText(QStringLiteral("Cancel"));
         m_publishingPost = true;
+        if (!m_contentLocked) {
+            setContentLocked(true);
+        }
     } else {
         m_ui->spinningIndicatorOutlet->hide();
         button->setEnabled(true);
@@ -478,6 +511,8 @@ void PostEditorWindowController::applyLoading(bool flag)
             button->setText(m_oldPublishButtonTitle);
         }
         m_publishingPost = false;
+        // The post stays with the user: editable again after a failure or a cancel.
+        setContentLocked(false);
     }
 }
 
@@ -503,7 +538,7 @@ bool PostEditorWindowController::windowShouldClose()
     }
     if (!m_closeCheckPending) {
         m_closeCheckPending = true;
-        readContent([this](std::optional<QString> fresh) {
+        readContent(false, [this](std::optional<QString> fresh) {
             m_closeCheckPending = false;
             checkClose(fresh);
         });
@@ -511,9 +546,13 @@ bool PostEditorWindowController::windowShouldClose()
     return false;
 }
 
-void PostEditorWindowController::checkClose(const std::optional<QString>&)
+void PostEditorWindowController::checkClose(const std::optional<QString>& freshContent)
 {
     if (!isWindowLoaded() || !window()->isVisible()) {
+        return;
+    }
+    if (!freshContent) {
+        showNoAnswerAlert();
         return;
     }
     if (m_publishingPost) {
@@ -522,7 +561,6 @@ void PostEditorWindowController::checkClose(const std::optional<QString>&)
             QStringLiteral("Please wait for the publishing process to finish before closing the editor"));
         return;
     }
-    // Without an answer from the page, the content it last reported is what the user would lose.
     const std::optional<BloggerPost> post = postFromEditor();
     if (post && (!post->content.isEmpty() || !post->title.isEmpty() || !post->labels.isEmpty())) {
         askKeepVersion();
@@ -636,6 +674,12 @@ void PostEditorWindowController::insertLocalImage(const QString& sourcePath)
                 return;
             }
             if (generation != editor->m_contentGeneration || !editor->isWindowLoaded()) {
+                return;
+            }
+            if (editor->m_contentLocked) {
+                LocalNotificationService().showInfoAlert(
+                    QStringLiteral("Cannot add the image"),
+                    QStringLiteral("The post is being published. Add the image once that is done."));
                 return;
             }
             editor->m_ui->webViewOutlet->evaluateScript(
@@ -777,13 +821,27 @@ void PostEditorWindowController::scheduledCheckboxClick()
 
 void PostEditorWindowController::publishButtonClick()
 {
-    if (!m_originalInEditPost || !m_editorLoaded || m_publishClickPending) {
+    // A submit not yet settled (saving, or about to publish) takes no second one.
+    if (!m_originalInEditPost || !m_editorLoaded || m_publishClickPending ||
+        (m_contentLocked && !m_publishingPost)) {
         return;
     }
     m_publishClickPending = true;
-    readContent([this](std::optional<QString> fresh) {
+    // The text is taken as it stands at the press and cannot change until the submit is settled.
+    const bool lock = !m_publishingPost;
+    readContent(lock, [this, lock](std::optional<QString> fresh) {
         m_publishClickPending = false;
-        if (!validatePost(fresh.value_or(QString()))) {
+        if (!fresh) {
+            if (lock) {
+                setContentLocked(false);
+            }
+            showNoAnswerAlert();
+            return;
+        }
+        if (!validatePost(*fresh)) {
+            if (lock) {
+                setContentLocked(false);
+            }
             return;
         }
         if (m_publishingPost) {
@@ -792,6 +850,14 @@ void PostEditorWindowController::publishButtonClick()
         }
         submitPost();
     });
+}
+
+void PostEditorWindowController::showNoAnswerAlert()
+{
+    LocalNotificationService().showCriticalAlert(
+        QStringLiteral("The editor did not answer"),
+        QStringLiteral("Nothing was done with your post. It is still in the editor and in its autosave; "
+                       "please try again."));
 }
 
 bool PostEditorWindowController::validatePost(const QString& content)
@@ -876,6 +942,7 @@ void PostEditorWindowController::submitPost()
 {
     const std::optional<BloggerPost> post = postFromEditor();
     if (!post || !onSubmitRequest) {
+        setContentLocked(false);
         return;
     }
     onSubmitRequest(*post, localImages(post->content), selectedUpdateType());

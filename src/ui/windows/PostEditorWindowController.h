@@ -36,7 +36,9 @@ class WebView;
 //
 // The page reports its content after every change, so postFromEditor has the current post at once; the
 // decisions that must see the very latest text (the user's close, the publish button) read the page
-// again and go on when it answers.
+// again and go on when it answers, never with an older report. From the publish button's press until the
+// submit is settled, the text, title, labels and publishing choices cannot change: the post sent is the
+// one on screen. A failure or a cancel (loading off) or the owner's unlock makes them editable again.
 class PostEditorWindowController : public WindowController
 {
     Q_OBJECT
@@ -72,6 +74,10 @@ public:
     void loading(bool flag);
     bool isFreshNewPost() const;
     PostStatus selectedPostStatus() const;
+    // Locks or unlocks the post's text and controls (the publish button stays); the publish button locks
+    // them at its press, and the owner unlocks them when a submit it does not publish could not be kept.
+    void setContentLocked(bool locked);
+    bool contentLocked() const { return m_contentLocked; }
 
     bool editorLoaded() const { return m_editorLoaded; }
     bool publishingPost() const { return m_publishingPost; }
@@ -119,8 +125,11 @@ private:
     void updateWindowTitle();
     void applyLoading(bool flag);
 
-    // Reads the page's content afresh; `then` gets it, or none when the page gave no text in time.
-    void readContent(std::function<void(std::optional<QString> content)> then);
+    // Reads the page's content afresh, locking it first when asked; `then` gets it, or none when the page
+    // is gone.
+    void readContent(bool lock, std::function<void(std::optional<QString> content)> then);
+    void setContentLocked(bool locked, bool tellPage);
+    void showNoAnswerAlert();
     void checkClose(const std::optional<QString>& freshContent);
     void askKeepVersion();
     void closeApproved();
@@ -171,4 +180,5 @@ private:
     bool m_closeApproved = false;
     bool m_closeCheckPending = false;
     bool m_publishClickPending = false;
+    bool m_contentLocked = false;
 };

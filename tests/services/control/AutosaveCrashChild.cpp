@@ -4,7 +4,14 @@
 //   NEW             a new post was started (the first run, --first)
 //   TYPED <n>       word n is being typed at the end of the text
 //   SAVED <n>       an autosave holding words up to n reached the store
+// With --publish TITLE it types a few words into the post offered back, or into a new post of that title
+// with a picture, and presses Publish:
+//   PUBLISHING      the publish button was pressed
+//   PUBLISHED <ms>  the editor closed on a published post, that long after the press
+//   FAILED <text>   the publish ended with an alert
 #include "ApplicationHarness.h"
+
+#include "services/LocalImages.h"
 
 #include "platform/gui/WebView.h"
 #include "services/PostAutoSaveService.h"
@@ -15,9 +22,14 @@
 #include "ui/windows/PostEditorWindowController.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -59,7 +71,13 @@ int main(int argc, char* argv[])
     posts->postAutoSaveService()->setInterval(100);
 
     int next = 0;
+    int firstWord = 0;
     bool started = false;
+    const int publishAt = application.arguments().indexOf(QStringLiteral("--publish"));
+    const QString publishTitle = publishAt > 0 ? application.arguments().value(publishAt + 1) : QString();
+    bool pressed = false;
+    QElapsedTimer sincePress;
+    QTemporaryDir pictures;
     QTimer typist;
     typist.setInterval(25);
     QObject::connect(&typist, &QTimer::timeout, [&] {
@@ -73,9 +91,42 @@ int main(int argc, char* argv[])
         ++next;
     });
     QObject::connect(posts->postAutoSaveService(), &PostAutoSaveService::autosaved,
-                     [](const QString&, const QString& content) {
-                         say(QStringLiteral("SAVED %1").arg(lastWord(content)));
+                     [&](const QString&, const QString& content) {
+                         const int saved = lastWord(content);
+                         say(QStringLiteral("SAVED %1").arg(saved));
+                         // Three words of this run and the picture are stored: time to publish.
+                         if (publishTitle.isEmpty() || !started || pressed || saved < firstWord + 2 ||
+                             !content.contains(QStringLiteral("<img"))) {
+                             return;
+                         }
+                         typist.stop();
+                         // A post offered back on its own comes up as an offline post: publish it.
+                         if (editor->postStatusOutlet()->currentIndex() != 0) {
+                             editor->postStatusOutlet()->setCurrentIndex(0);
+                             Q_EMIT editor->postStatusOutlet()->activated(0);
+                         }
+                         pressed = true;
+                         sincePress.start();
+                         say(QStringLiteral("PUBLISHING"));
+                         editor->publishButtonOutlet()->click();
                      });
+    QObject::connect(posts, &PostsControllerService::editorClosed, [&] {
+        if (pressed) {
+            // Settled in the store too: the autosave record is gone.
+            posts->postAutoSaveService()->waitForStoreWork();
+            say(QStringLiteral("PUBLISHED %1").arg(sincePress.elapsed()));
+        }
+    });
+    QTimer failures;
+    failures.setInterval(50);
+    QObject::connect(&failures, &QTimer::timeout, [&] {
+        if (!harness.alerts.isEmpty()) {
+            say(QStringLiteral("FAILED ") + harness.alerts.first().title + QStringLiteral(": ") +
+                harness.alerts.first().message);
+            failures.stop();
+        }
+    });
+    failures.start();
 
     const auto begin = [&](bool recovered) {
         if (started) {
@@ -87,9 +138,21 @@ int main(int argc, char* argv[])
             say(QStringLiteral("RECOVERED ") + (last < 0 ? QStringLiteral("none") : QString::number(last)));
         } else {
             say(QStringLiteral("NEW"));
-            editor->postTitleOutlet()->setText(QStringLiteral("Written until killed"));
+            editor->postTitleOutlet()->setText(publishTitle.isEmpty() ? QStringLiteral("Written until killed")
+                                                                      : publishTitle);
+            if (!publishTitle.isEmpty()) {
+                const QString source = pictures.path() + QStringLiteral("/dot.png");
+                QImage picture(4, 3, QImage::Format_RGB32);
+                picture.fill(Qt::darkCyan);
+                picture.save(source, "PNG");
+                const LocalImages::Copy copy = LocalImages::copyIntoFolder(source);
+                editor->webViewOutlet()->evaluateScript(PostEditorWindowController::addLocalImageScript(
+                                                            LocalImages::imageAddress(copy.path.value())),
+                                                        {});
+            }
         }
         next = last + 1;
+        firstWord = next;
         typist.start();
     };
     QObject::connect(editor, &PostEditorWindowController::editorContentShown,

@@ -172,9 +172,14 @@ public:
 
     void clickPublish() { editor()->publishButtonOutlet()->click(); }
 
+    // Closed, and its autosave record settled in the store.
     bool waitForEditorClosed()
     {
-        return QTest::qWaitFor([&] { return !editor()->isWindowOpened(); }, Timeout);
+        if (!QTest::qWaitFor([&] { return !editor()->isWindowOpened(); }, Timeout)) {
+            return false;
+        }
+        posts()->postAutoSaveService()->waitForStoreWork();
+        return true;
     }
 
     QStringList listedTitles() const

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -32,6 +33,13 @@ struct Run
     bool begun = false;
     // Autosaves after the post was offered back (or started).
     int savedSinceStart = 0;
+    int publishedAfterMs = -1;
+
+    bool said(const QString& prefix) const
+    {
+        return std::any_of(lines.cbegin(), lines.cend(),
+                           [&](const QString& l) { return l.startsWith(prefix); });
+    }
 
     void read()
     {
@@ -53,6 +61,8 @@ struct Run
                 savedSinceStart += begun ? 1 : 0;
             } else if (parts[0] == "TYPED") {
                 lastTyped = qMax(lastTyped, parts[1].toInt());
+            } else if (parts[0] == "PUBLISHED") {
+                publishedAfterMs = parts[1].toInt();
             }
         }
     }
@@ -66,13 +76,17 @@ struct Run
 class TestAutosaveCrashSafety : public QObject
 {
     Q_OBJECT
-private Q_SLOTS:
-    void testKilledWhileEditingEveryRestartOffersLastAutosave()
+
+    QString m_dataFolder;
+
+    // The data folder, with no post and signed in to the stand-in; the environment the child runs in.
+    QProcessEnvironment prepare(GoogleStandin& standin)
     {
-        const QString dataFolder = TestSupport::useFreshDataFolder();
-        // Sign-in and token refresh stay on this machine.
-        GoogleStandin standin;
-        QVERIFY(standin.start(0) != 0);
+        if (m_dataFolder.isEmpty()) {
+            m_dataFolder = TestSupport::useFreshDataFolder();
+        }
+        const QString dataFolder = m_dataFolder;
+        ApplicationHarness::removeAllPosts(Blog);
         const QByteArray base = standin.serverUrl().toString().toUtf8();
         const QString user = standin.defaultAccountId();
         ApplicationHarness::storeAccount(
@@ -88,6 +102,16 @@ private Q_SLOTS:
              {"PENHOLLOW_OAUTH_URL", "PENHOLLOW_GOOGLE_API_URL", "PENHOLLOW_BLOGGER_URL"}) {
             environment.insert(variable, QString::fromUtf8(base));
         }
+        return environment;
+    }
+
+private Q_SLOTS:
+    void testKilledWhileEditingEveryRestartOffersLastAutosave()
+    {
+        // Sign-in and token refresh stay on this machine.
+        GoogleStandin standin;
+        QVERIFY(standin.start(0) != 0);
+        const QProcessEnvironment environment = prepare(standin);
         const QString child = QCoreApplication::applicationDirPath() + "/AutosaveCrashChild";
 
         int lastSaved = -1;
@@ -133,6 +157,116 @@ private Q_SLOTS:
             const QList<BloggerPost> records = autosavedPosts();
             QCOMPARE(records.size(), 1);
             QCOMPARE(records.first().title, QStringLiteral("Written until killed"));
+        }
+    }
+
+    // Killed at each step of a publish (just pressed, the picture reaching the album, the post reaching
+    // Blogger, a moment after) and at random moments: the stand-in never holds a post twice, and a post that
+    // is not on it is offered back with its text. The post offered back is published again; once on Blogger
+    // it is updated, never added a second time. The first run publishes to the end and times a publish.
+    void testKilledWhilePublishingEachPostOnceAndItsTextRecoverable()
+    {
+        GoogleStandin standin;
+        QVERIFY(standin.start(0) != 0);
+        const QProcessEnvironment environment = prepare(standin);
+        const QString child = QCoreApplication::applicationDirPath() + "/AutosaveCrashChild";
+        const auto count = [&](const QString& title) {
+            int n = 0;
+            const auto blog = standin.blog(Blog);
+            for (const StandinPost& post : blog->posts) {
+                n += post.title == title ? 1 : 0;
+            }
+            return n;
+        };
+
+        // Requests of the publish that reached the stand-in.
+        const auto sent = [&](const QByteArray& prefix) {
+            qsizetype n = 0;
+            for (const QByteArray& method : {QByteArray("POST"), QByteArray("PUT")}) {
+                n += standin.requests(method, prefix).size();
+            }
+            return n;
+        };
+
+        QStringList titles;
+        int publishMs = 1;
+        for (int kill = 0; kill <= Kills + 1; ++kill) {
+            const bool last = kill == Kills + 1;
+            const QString title = QStringLiteral("Kill %1").arg(kill);
+            QStringList arguments{"--publish", title};
+            if (autosavedPosts().isEmpty()) {
+                arguments << "--first";
+                titles << title;
+            }
+            Run run;
+            run.process.setProcessEnvironment(environment);
+            run.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            run.process.start(child, arguments);
+            QVERIFY2(run.process.waitForStarted(10000), qPrintable(run.process.errorString()));
+            const bool pressed = QTest::qWaitFor(
+                [&] {
+                    run.read();
+                    return run.said("PUBLISHING") || run.process.state() == QProcess::NotRunning;
+                },
+                60000);
+            QVERIFY2(pressed && run.said("PUBLISHING"), qPrintable(run.lines.join(" | ")));
+            if (kill == 0 || last) {
+                const bool published = QTest::qWaitFor(
+                    [&] {
+                        run.read();
+                        return run.said("PUBLISHED") || run.said("FAILED") ||
+                               run.process.state() == QProcess::NotRunning;
+                    },
+                    60000);
+                QVERIFY2(published && run.publishedAfterMs >= 0, qPrintable(run.lines.join(" | ")));
+                publishMs = qMax(1, run.publishedAfterMs);
+            } else if (kill % 4 == 0) {
+                // Anywhere from the press to a little after the editor closed.
+                QTest::qWait(int(QRandomGenerator::global()->bounded(publishMs * 3 / 2 + 1)));
+            } else {
+                // As the picture reaches the album, as the post reaches Blogger, or a moment after.
+                const QByteArray feed =
+                    kill % 4 == 1 ? QByteArray("/data/feed") : "/feeds/" + Blog.toUtf8() + "/posts";
+                const qsizetype before = sent(feed);
+                const bool reached = QTest::qWaitFor(
+                    [&] {
+                        run.read();
+                        return sent(feed) > before || run.said("PUBLISHED") ||
+                               run.process.state() == QProcess::NotRunning;
+                    },
+                    60000);
+                QVERIFY2(reached, qPrintable(run.lines.join(" | ")));
+                if (kill % 4 == 3) {
+                    QTest::qWait(int(QRandomGenerator::global()->bounded(30)));
+                }
+            }
+            run.process.kill();
+            QVERIFY(run.process.waitForFinished(10000));
+            run.read();
+            QVERIFY2(!run.said("FAILED"), qPrintable(run.lines.join(" | ")));
+
+            for (const QString& t : titles) {
+                QList<BloggerPost> records;
+                for (const BloggerPost& record : autosavedPosts()) {
+                    if (record.title == t) {
+                        records << record;
+                    }
+                }
+                const QString state = QStringLiteral("after run %1, %2: %3 on Blogger, %4 offered back; %5")
+                                          .arg(kill)
+                                          .arg(t)
+                                          .arg(count(t))
+                                          .arg(records.size())
+                                          .arg(run.lines.join(" | "));
+                QVERIFY2(count(t) <= 1 && records.size() <= 1, qPrintable(state));
+                QVERIFY2(count(t) == 1 || (records.size() == 1 && records.first().content.contains("w2")),
+                         qPrintable(state));
+            }
+        }
+        // All settled: each post once on Blogger, nothing left to offer back.
+        QVERIFY(autosavedPosts().isEmpty());
+        for (const QString& t : titles) {
+            QCOMPARE(count(t), 1);
         }
     }
 };

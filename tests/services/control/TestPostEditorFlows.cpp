@@ -16,13 +16,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 #include <QWebEngineScript>
+
+#include <algorithm>
 
 namespace {
 
@@ -79,9 +83,12 @@ private Q_SLOTS:
     void testSyncedCopyIsListedOfflineThenPublishedOverOriginal();
     void testOfflineCopyWithPublishedVersionDeleted();
     void testTwoLocalImagesAreUploadedAndSourcesRewritten();
-    void testUploadFaultMidwayPublishesNothingAndKeepsPost();
+    void testUploadOfNonPictureOrOutsideFileStopsBeforeAnythingIsSent();
     void testCancelDuringStalledUploadKeepsPostInEditor();
     void testValidationStopsBeforeAnythingIsSent();
+    void testNothingTypedWhilePublishingIsLost();
+    void testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpdatedAfter();
+    void testTextOnScreenAtThePressIsWhatIsKeptOrPublished();
     void testTrickyContentSurvivesSaveOfflineAndReopen();
     void testKeepVersionSaveStoresNewPostOffline();
     void testKeepVersionSaveOfPublishedPostMakesOfflineCopy();
@@ -336,7 +343,7 @@ void TestPostEditorFlows::testTwoLocalImagesAreUploadedAndSourcesRewritten()
     QVERIFY(photos[1].fileName.endsWith("boats___nets.png"));
 }
 
-void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
+void TestPostEditorFlows::testUploadOfNonPictureOrOutsideFileStopsBeforeAnythingIsSent()
 {
     const QString broken = m_files.path() + "/broken.png";
     QFile file(broken);
@@ -349,14 +356,15 @@ void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
     QVERIFY(d.addImage(m_imageA));
     QVERIFY(d.addImage(broken));
     const QString content = d.editor()->postFromEditor()->content;
+    const int requestsBefore = m_standin.requestCount();
     d.clickPublish();
     QTRY_COMPARE(d.alertTitles(), QStringList{"Cannot publish your post"});
-    QVERIFY2(d.app->alerts.first().message.contains("Not an image"),
+    QVERIFY2(d.app->alerts.first().message.contains("broken.png is not a PNG, JPEG, GIF or TIFF picture"),
              qPrintable(d.app->alerts.first().message));
-    QCOMPARE(m_standin.requests("POST", "/data/feed").size(), 2);
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    QCOMPARE(m_standin.requestCount(), requestsBefore);
     QCOMPARE(m_standin.blog(Blog)->posts.size(), postsBefore);
     QVERIFY(d.editor()->isWindowOpened());
-    QTRY_VERIFY(!d.editor()->publishingPost());
     QCOMPARE(d.editor()->publishButtonOutlet()->text(), QStringLiteral("Publish"));
     QCOMPARE(d.editor()->postFromEditor()->content, content);
     QVERIFY(content.contains("file://"));
@@ -365,6 +373,18 @@ void TestPostEditorFlows::testUploadFaultMidwayPublishesNothingAndKeepsPost()
     d.posts()->postAutoSaveService()->waitForStoreWork();
     const QString record = d.posts()->postAutoSaveService()->recordId();
     QCOMPARE(PostsLocalAccessAppService().getPost(record)->content, content);
+
+    // A picture the post names outside the images folder (say, one of the user's own) is never sent.
+    d.evaluate("document.getElementById('editor').innerHTML = ''");
+    d.evaluate(PostEditorWindowController::addLocalImageScript("file://" + m_imageA));
+    QVERIFY(d.waitForWindowContent([&](const QString& c) { return !c.contains("broken.png"); }));
+    d.clickPublish();
+    QTRY_COMPARE(d.alertTitles().size(), 2);
+    QVERIFY2(d.app->alerts.last().message.contains("file://" + m_imageA + ", which is not a picture added"),
+             qPrintable(d.app->alerts.last().message));
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    QCOMPARE(m_standin.requestCount(), requestsBefore);
+    QVERIFY(d.editor()->isWindowOpened());
 }
 
 void TestPostEditorFlows::testCancelDuringStalledUploadKeepsPostInEditor()
@@ -400,6 +420,117 @@ void TestPostEditorFlows::testValidationStopsBeforeAnythingIsSent()
     d.clickPublish();
     QTRY_COMPARE(d.alertTitles(), (QStringList{"Post title", "Post content"}));
     QCOMPARE(m_standin.requestCount(), before);
+}
+
+void TestPostEditorFlows::testNothingTypedWhilePublishingIsLost()
+{
+    m_standin.addFault(StandinFault::Kind::Stall, "/data/feed");
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Typed during", "a", "Before the press"));
+    QVERIFY(d.addImage(m_imageA));
+    const QString pressed = d.pageContent();
+    d.clickPublish();
+    QTRY_COMPARE(m_standin.stalledCount(), 1);
+    QTRY_VERIFY(d.editor()->publishingPost());
+    // The text, title and labels cannot change while the post is on its way.
+    d.typeAtEnd(" typed while publishing");
+    QTest::keyClicks(d.editor()->postTitleOutlet(), " more");
+    QTest::keyClicks(d.editor()->postLabelsOutlet(), ", b");
+    QCOMPARE(d.pageContent(), pressed);
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Typed during"));
+    QCOMPARE(d.editor()->postLabelsOutlet()->text(), QStringLiteral("a"));
+    QVERIFY(!d.editor()->postStatusOutlet()->isEnabled());
+
+    // Cancelled: editable again, with the post as it was.
+    d.app->answers << 0;
+    d.clickPublish();
+    QTRY_VERIFY(!d.editor()->publishingPost());
+    d.typeAtEnd(" after cancel");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("after cancel"); }));
+    QVERIFY(!d.editor()->postTitleOutlet()->isReadOnly());
+
+    // Published: what went out is what the editor showed.
+    m_standin.clearFaults();
+    m_standin.releaseStalled();
+    const QString published = d.pageContent();
+    d.clickPublish();
+    // Reaches the page after the press has locked it.
+    d.typeAtEnd(" lost words");
+    QVERIFY(d.waitForEditorClosed());
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "Typed during");
+    QVERIFY(remote);
+    QVERIFY(remote->content.contains("after cancel"));
+    QVERIFY(!remote->content.contains("lost words"));
+    QCOMPARE(remote->content.count("<img"), published.count("<img"));
+}
+
+void TestPostEditorFlows::testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpdatedAfter()
+{
+    m_standin.addFault(StandinFault{
+        StandinFault::Kind::Stall, "/feeds/" + Blog.toUtf8() + "/posts/default", "POST", 1, 0, {}});
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Cancelled too late", "", "First words"));
+    d.clickPublish();
+    QTRY_COMPARE(m_standin.stalledCount(), 1);
+    m_standin.releaseStalled();
+    // Blogger's answer is stored before the cancel is handled: no event of this thread runs meanwhile.
+    const auto stored = [] {
+        const QList<BloggerPost> posts = storedPosts();
+        return std::any_of(posts.cbegin(), posts.cend(), [](const BloggerPost& p) {
+            return p.title == "Cancelled too late" && p.isOnBlogger();
+        });
+    };
+    QDeadlineTimer deadline(20000);
+    while (!stored() && !deadline.hasExpired()) {
+        QThread::msleep(5);
+    }
+    QVERIFY(stored());
+    d.editor()->onCancelPublishing();
+    QTRY_COMPARE(d.alertTitles(), QStringList{"Your post is on Blogger"});
+    QVERIFY(d.editor()->isWindowOpened());
+    d.typeAtEnd(" more words");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("more words"); }));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    int copies = 0;
+    const auto blog = m_standin.blog(Blog);
+    for (const StandinPost& post : blog->posts) {
+        if (post.title == "Cancelled too late") {
+            ++copies;
+            QVERIFY2(post.content.contains("more words"), qPrintable(post.content));
+        }
+    }
+    QCOMPARE(copies, 1);
+}
+
+// The page is busy for a few seconds while the last words wait to be reported: the text kept or published
+// is still the one on screen at the press, never the older one last reported.
+void TestPostEditorFlows::testTextOnScreenAtThePressIsWhatIsKeptOrPublished()
+{
+    const QString typeThenBusy =
+        QStringLiteral("(function(){const r=document.getElementById('editor');r.focus();"
+                       "const s=getSelection();s.selectAllChildren(r);s.collapseToEnd();"
+                       "document.execCommand('insertText',false,'%1');"
+                       "const t=Date.now();while(Date.now()-t<4000){}})()");
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Kept at the press", "", "Start"));
+    d.editor()->webViewOutlet()->evaluateScript(typeThenBusy.arg(" closing words"), {});
+    d.app->answers << 0;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    QCOMPARE(d.alertTitles(), QStringList{"Do you want to keep this post version ?"});
+    const QList<BloggerPost> kept = storedPosts();
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(kept.first().content.contains("closing words"), qPrintable(kept.first().content));
+
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Published at the press", "", "Start"));
+    d.editor()->webViewOutlet()->evaluateScript(typeThenBusy.arg(" publishing words"), {});
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const std::optional<StandinPost> remote = standinPostTitled(m_standin, "Published at the press");
+    QVERIFY(remote);
+    QVERIFY2(remote->content.contains("publishing words"), qPrintable(remote->content));
 }
 
 void TestPostEditorFlows::testTrickyContentSurvivesSaveOfflineAndReopen()

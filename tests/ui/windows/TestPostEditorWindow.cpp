@@ -104,7 +104,10 @@ void TestPostEditorWindow::initTestCase()
     m_driver = std::make_unique<EditorTestDriver>();
     editor().onSubmitRequest = [this](const BloggerPost& post, const QStringList& images,
                                       PublishedToOfflineUpdateType type) {
+        // Locked from the press until the owner settles the submit; this owner only records it.
+        QVERIFY(editor().contentLocked());
         m_submitted.append({post, images, type});
+        editor().setContentLocked(false);
     };
     editor().onWindowCloseRequest = [this](bool save) { m_closeAnswers.append(save); };
     editor().onWindowHasClosedWithNoOptions = [this] { ++m_closedWithNoOptions; };
