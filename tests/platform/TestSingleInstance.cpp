@@ -46,7 +46,8 @@ private Q_SLOTS:
         // The held connections are dropped after their time-out, while the flood still holds them.
         QTRY_COMPARE_WITH_TIMEOUT(owner.openConnections(), 0, 10000);
         mostFiles = qMax(mostFiles, openFiles());
-        QVERIFY2(mostFiles <= filesBefore + SingleInstance::maximumConnections + 8,
+        // The flood's own pipes and the connections being read; without a bound it would be a thousand more.
+        QVERIFY2(mostFiles <= filesBefore + SingleInstance::maximumConnections + 16,
                  qPrintable(QStringLiteral("%1 files open, %2 before").arg(mostFiles).arg(filesBefore)));
         QVERIFY(raised.isEmpty());
 
