@@ -34,6 +34,11 @@ SingleInstance::~SingleInstance()
     if (m_server) {
         m_server->close();
     }
+    // Before the members go: a socket closed later would still count itself off.
+    for (QLocalSocket* socket : findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly)) {
+        socket->disconnect();
+        delete socket;
+    }
 }
 
 QString SingleInstance::serverName() const
