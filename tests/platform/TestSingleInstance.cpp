@@ -2,10 +2,12 @@
 #include "platform/SingleInstance.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -33,15 +35,22 @@ private Q_SLOTS:
         flood.start(QStringLiteral(PENHOLLOW_SOCKET_FLOOD),
                     {QDir::tempPath() + QLatin1Char('/') + owner.serverName(), QStringLiteral("1010")});
         int mostFiles = 0;
-        // The owner keeps serving its event loop while the flood connects.
-        QVERIFY2(QTest::qWaitFor(
-                     [&] {
-                         mostFiles = qMax(mostFiles, openFiles());
-                         return flood.readAllStandardOutput().contains("held 1010") ||
-                                flood.state() == QProcess::NotRunning;
-                     },
-                     60000),
-                 "the flood never held its 1010 connections");
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this, [&] { mostFiles = qMax(mostFiles, openFiles()); });
+        sampler.start(2);
+        // The owner keeps serving its event loop (one accepted connection per turn) while the flood connects.
+        QByteArray said;
+        QEventLoop loop;
+        connect(&flood, &QProcess::readyReadStandardOutput, &loop, [&] {
+            said += flood.readAllStandardOutput();
+            if (said.contains("held 1010")) {
+                loop.quit();
+            }
+        });
+        connect(&flood, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+        QVERIFY2(said.contains("held 1010"), "the flood never held its 1010 connections");
         QCOMPARE(flood.state(), QProcess::Running);
         // The held connections are dropped after their time-out, while the flood still holds them.
         QTRY_COMPARE_WITH_TIMEOUT(owner.openConnections(), 0, 10000);
