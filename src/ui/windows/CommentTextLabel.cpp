@@ -150,14 +150,17 @@ void CommentTextLabel::drawText(QPainter* painter, const QRect& rect, const QStr
     }
     const std::shared_ptr<const Layout> layout = layoutFor(text, qMax(1, rect.width()));
     painter->setPen(color);
-    // Only the lines in sight: a long comment has thousands.
-    const bool clipped = painter->hasClipping();
-    const QRectF clip = clipped ? painter->clipBoundingRect() : QRectF();
+    // Only the lines in sight (inside the clip, or else on the device): a long comment has thousands.
+    QRectF sight = painter->hasClipping() ? painter->clipBoundingRect() : QRectF();
+    if (sight.isEmpty() && painter->device()) {
+        sight = painter->transform().inverted().mapRect(
+            QRectF(0, 0, painter->device()->width(), painter->device()->height()));
+    }
     for (const Piece& piece : layout->pieces) {
         for (int i = 0; i < piece.lines; ++i) {
             const QTextLine line = piece.layout->lineAt(i);
             const qreal top = rect.top() + line.y();
-            if (clipped && (top > clip.bottom() || top + line.height() < clip.top())) {
+            if (!sight.isEmpty() && (top > sight.bottom() || top + line.height() < sight.top())) {
                 continue;
             }
             line.draw(painter, rect.topLeft());
