@@ -113,6 +113,44 @@ void BM_StoreReadAndListing(benchmark::State& state)
 }
 BENCHMARK(BM_StoreReadAndListing)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// One comment of the given number of characters without a blank shown in the comments window, measured and
+// drawn: the time grows linearly (about 2x per doubling), and a megabyte takes well under a second.
+void BM_LongCommentWithoutBlanks(benchmark::State& state)
+{
+    const QString text(int(state.range(0)), QLatin1Char('w'));
+    const BloggerPostComment comment(BenchBlog, BenchPost, QStringLiteral("long"),
+                                     BloggerUser(QStringLiteral("author"), QStringLiteral("Reader"),
+                                                 QStringLiteral("https://www.blogger.com/profile/1"), QString()),
+                                     QDateTime(QDate(2015, 1, 1), QTime(8, 0), Qt::LocalTime), text);
+    CommentsListWindowController window;
+    window.showWindow();
+    window.window()->resize(480, 640);
+    QCoreApplication::processEvents();
+    const BloggerPost post = benchPost();
+    for (auto _ : state) {
+        window.showComments(post, {comment});
+        while (!isListed(window, 1)) {
+            QCoreApplication::processEvents();
+        }
+        window.tableViewOutlet()->viewport()->repaint();
+        state.PauseTiming();
+        window.showComments(post, {});
+        while (!isListed(window, 0)) {
+            QCoreApplication::processEvents();
+        }
+        CommentTextLabel::forgetLayouts();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LongCommentWithoutBlanks)
+    ->Arg(128 * 1024)
+    ->Arg(256 * 1024)
+    ->Arg(512 * 1024)
+    ->Arg(1024 * 1024)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3);
+
 // Prints as usual and keeps each benchmark's real time for the ratio: the median of the repetitions when
 // there are several (the machine may be busy with other work), else the mean.
 class RatioReporter : public benchmark::ConsoleReporter
@@ -124,7 +162,10 @@ public:
             if (run.error_occurred) {
                 continue;
             }
-            const std::string& name = run.run_name.function_name;
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty()) {
+                name += "/" + run.run_name.args;
+            }
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
                 times[name] = run.GetAdjustedRealTime();
                 medians.insert(name);
@@ -173,6 +214,13 @@ int main(int argc, char** argv)
         std::printf(
             "Listing 500 comments into the comments window / store read alone: %.2fx (goal 1.5x or less)\n",
             listed->second / read->second);
+    }
+    const auto half = reporter.times.find("BM_LongCommentWithoutBlanks/524288");
+    const auto whole = reporter.times.find("BM_LongCommentWithoutBlanks/1048576");
+    if (half != reporter.times.end() && whole != reporter.times.end() && half->second > 0) {
+        std::printf("A 1 MB comment without blanks shown in %.0f ms (goal well under 1000 ms); "
+                    "1 MB / 512 KB: %.2fx (linear: about 2x)\n",
+                    whole->second, whole->second / half->second);
     }
     return 0;
 }

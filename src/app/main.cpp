@@ -14,5 +14,5 @@ int main(int argc, char* argv[])
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();
     AppDelegate::finishProcess();
-    return status;
+    return status != 0 ? status : delegate.exitStatus();
 }

@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -12,6 +13,8 @@ namespace {
 
 const QByteArray RaiseMessage = QByteArrayLiteral("raise\n");
 constexpr int ConnectTimeoutMs = 2000;
+// Longer than the one message there is.
+constexpr qint64 MaximumMessageBytes = 64;
 
 void printLine(const QString& text)
 {
@@ -30,6 +33,11 @@ SingleInstance::~SingleInstance()
 {
     if (m_server) {
         m_server->close();
+    }
+    // Before the members go: a socket closed later would still count itself off.
+    for (QLocalSocket* socket : findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly)) {
+        socket->disconnect();
+        delete socket;
     }
 }
 
@@ -51,6 +59,11 @@ bool SingleInstance::acquire()
     // A lock left by a process that died is taken over at once.
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(100)) {
+        if (m_lock->error() != QLockFile::LockFailedError) {
+            m_lockFileUnusable = true;
+            printLine(QStringLiteral("SingleInstance - cannot make the lock file in ") + m_dataFolder);
+            return false;
+        }
         if (!notifyOwner()) {
             printLine(QStringLiteral("SingleInstance - the data folder is in use by another Penhollow"));
         }
@@ -87,13 +100,48 @@ bool SingleInstance::listen()
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains(RaiseMessage.trimmed())) {
-                    Q_EMIT raiseRequested();
-                }
-            });
+            if (m_connections >= maximumConnections) {
+                // Busy: closed at once, so held connections never pile up.
+                socket->abort();
+                delete socket;
+                continue;
+            }
+            serve(socket);
         }
     });
     return true;
+}
+
+void SingleInstance::serve(QLocalSocket* socket)
+{
+    ++m_connections;
+    socket->setParent(this);
+    socket->setReadBufferSize(MaximumMessageBytes);
+    auto* timer = new QTimer(socket);
+    timer->setSingleShot(true);
+    auto done = [this, socket] {
+        // Once per socket, whichever comes first: the message, its end, the time-out or an error.
+        if (socket->property("done").toBool()) {
+            return;
+        }
+        socket->setProperty("done", true);
+        --m_connections;
+        socket->abort();
+        socket->deleteLater();
+    };
+    connect(timer, &QTimer::timeout, socket, done);
+    connect(socket, &QLocalSocket::disconnected, socket, done);
+    connect(socket, &QLocalSocket::errorOccurred, socket, done);
+    connect(socket, &QLocalSocket::readyRead, socket, [this, socket, done] {
+        const QByteArray received = socket->property("received").toByteArray() +
+                                    socket->read(MaximumMessageBytes);
+        socket->setProperty("received", received);
+        if (received == RaiseMessage) {
+            done();
+            Q_EMIT raiseRequested();
+        } else if (!RaiseMessage.startsWith(received)) {
+            done();
+        }
+    });
+    timer->start(messageTimeoutMs);
 }

@@ -30,13 +30,14 @@ void Popover::showRelativeToView(QWidget* anchor)
         return;
     }
     if (!m_frame) {
-        m_frame = new QFrame(anchor->window(), Qt::Popup | Qt::FramelessWindowHint);
-        m_frame->setObjectName(QStringLiteral("popoverWindow"));
-        m_frame->setFrameShape(QFrame::StyledPanel);
-        m_frame->setAttribute(Qt::WA_DeleteOnClose, false);
-        m_frame->installEventFilter(this);
-        auto* layout = new QVBoxLayout(m_frame);
+        auto* frame = new QFrame(anchor->window(), Qt::Popup | Qt::FramelessWindowHint);
+        frame->setObjectName(QStringLiteral("popoverWindow"));
+        frame->setFrameShape(QFrame::StyledPanel);
+        frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        frame->installEventFilter(this);
+        auto* layout = new QVBoxLayout(frame);
         layout->setContentsMargins(1, 1, 1, 1);
+        m_frame = frame;
     }
     QWidget* content = m_controller->view();
     if (content->parentWidget() != m_frame) {

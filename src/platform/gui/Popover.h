@@ -37,5 +37,7 @@ private:
     void releaseContent();
 
     QPointer<ViewController> m_controller;
-    QPointer<QFrame> m_frame;
+    // As a widget: while the frame is being destroyed it is no QFrame any more, and its hide event still
+    // reaches the filter.
+    QPointer<QWidget> m_frame;
 };

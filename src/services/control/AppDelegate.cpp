@@ -4,6 +4,7 @@
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/window/AuthentificationWebviewWindowController.h"
+#include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
 #include "platform/SingleInstance.h"
@@ -12,6 +13,7 @@
 #include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/MessageBoxAlertPresenter.h"
 #include "services/WelcomeNewAccountService.h"
+#include "store/DataFolderCheck.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
@@ -28,6 +30,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -60,21 +63,61 @@ bool AppDelegate::applicationWillFinishLaunching()
     QApplication::setOrganizationName(QStringLiteral("Penhollow"));
     QApplication::setApplicationName(QStringLiteral("Penhollow"));
     QApplication::setApplicationDisplayName(QStringLiteral("Penhollow"));
-    m_singleInstance = std::make_unique<SingleInstance>(ApplicationFolders::dataFolder());
-    if (!m_singleInstance->acquire()) {
-        return false;
+    // Before the lock: a folder that cannot be written must not pass for one another Penhollow holds.
+    const QString folder = ApplicationFolders::dataFolder();
+    std::optional<DataFolderProblem> problem = DataFolderCheck::checkFolder(folder);
+    if (!problem) {
+        m_singleInstance = std::make_unique<SingleInstance>(folder);
+        if (!m_singleInstance->acquire()) {
+            if (!m_singleInstance->lockFileUnusable()) {
+                return false;
+            }
+            problem = DataFolderCheck::checkFolder(folder);
+            if (!problem) {
+                problem = DataFolderProblem{folder, QStringLiteral("Penhollow cannot make its lock file in the "
+                                                                   "data folder \"%1\". Make sure you may write "
+                                                                   "in the folder, then open Penhollow again.")
+                                                        .arg(folder)};
+            }
+        } else {
+            connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this,
+                    &AppDelegate::reopenApplicationWindow);
+            // Before anything reads them: a damaged file is told about, never replaced.
+            problem = DataFolderCheck::checkFiles(folder);
+        }
     }
-    connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this, &AppDelegate::reopenApplicationWindow);
+    if (problem) {
+        m_dataFolderProblem = problem->message;
+    }
     QApplication::setWindowIcon(ImageLibrary::icon(QStringLiteral("Penhollow")));
     // The main window decides when the application ends: closing it asks first.
     QApplication::setQuitOnLastWindowClosed(false);
-    connect(this, &AppDelegate::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(
+        this, &AppDelegate::quitRequested, this, [this] { QCoreApplication::exit(m_exitStatus); },
+        Qt::QueuedConnection);
     MessageBoxAlertPresenter::install();
     return true;
 }
 
+void AppDelegate::dataFolderCannotBeUsed(const QString& message)
+{
+    printLine(qUtf8Printable(QStringLiteral("AppDelegate - the data folder cannot be used: ") + message));
+    QPointer<AppDelegate> self = this;
+    Alert::present(AlertRequest{AlertStyle::Critical, QStringLiteral("Penhollow cannot open its data"), message,
+                                {QStringLiteral("Quit")}, [self](int) {
+                                    if (self) {
+                                        self->m_exitStatus = 1;
+                                        QTimer::singleShot(0, self, &AppDelegate::quitRequested);
+                                    }
+                                }});
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
+    if (!m_dataFolderProblem.isEmpty()) {
+        dataFolderCannotBeUsed(m_dataFolderProblem);
+        return;
+    }
     SQLAccess().createDababaseStructure();
 
     m_authentificationService = GoogleAuthentificationService::createWithConfiguredClient();

@@ -30,7 +30,11 @@ public:
     // False when another Penhollow owns the data folder: it was asked to raise its window, and this
     // process should exit.
     bool applicationWillFinishLaunching();
+    // Opens the windows; or, when the data folder or one of its files cannot be used, only tells the user
+    // and then asks to quit with exitStatus() 1, the folder untouched.
     void applicationDidFinishLaunching();
+    // What the process should end with: 0, or 1 after a data folder it could not use.
+    int exitStatus() const { return m_exitStatus; }
     // False while a post is being edited (the user is told why).
     bool applicationShouldTerminate();
     void applicationWillTerminate();
@@ -64,6 +68,11 @@ private:
     std::unique_ptr<ApplicationWindowController> m_applicationWindowController;
     std::unique_ptr<WelcomeWindowController> m_welcomeWindowController;
     std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
+    void dataFolderCannotBeUsed(const QString& message);
+
     QTimer* m_refreshTimer = nullptr;
     bool m_terminated = false;
+    // Why the data folder cannot be used; empty when it can.
+    QString m_dataFolderProblem;
+    int m_exitStatus = 0;
 };

@@ -23,10 +23,10 @@ size_t qHash(const LayoutKey& key, size_t seed = 0)
     return qHashMulti(seed, key.text, key.width);
 }
 
-QHash<LayoutKey, std::shared_ptr<QTextLayout>>& keptLayouts()
+QHash<LayoutKey, std::shared_ptr<const CommentTextLabel::Layout>>& keptLayouts()
 {
     // Never destroyed: layouts hold fonts, which must not outlive the application object.
-    static auto* kept = new QHash<LayoutKey, std::shared_ptr<QTextLayout>>();
+    static auto* kept = new QHash<LayoutKey, std::shared_ptr<const CommentTextLabel::Layout>>();
     return *kept;
 }
 
@@ -51,9 +51,9 @@ QFont CommentTextLabel::commentFont()
     return *font;
 }
 
-std::shared_ptr<QTextLayout> CommentTextLabel::layoutFor(const QString& text, int width)
+std::shared_ptr<const CommentTextLabel::Layout> CommentTextLabel::layoutFor(const QString& text, int width)
 {
-    QHash<LayoutKey, std::shared_ptr<QTextLayout>>& kept = keptLayouts();
+    QHash<LayoutKey, std::shared_ptr<const Layout>>& kept = keptLayouts();
     const LayoutKey key{text, width};
     if (const auto found = kept.constFind(key); found != kept.constEnd()) {
         return *found;
@@ -61,24 +61,49 @@ std::shared_ptr<QTextLayout> CommentTextLabel::layoutFor(const QString& text, in
     // Lines break only at line separators.
     QString laidOut = text;
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    auto layout = std::make_shared<QTextLayout>(laidOut, commentFont());
-    // Keeps the shaped glyphs after the layout, so drawing does not shape the text again.
-    layout->setCacheEnabled(true);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout->setTextOption(option);
+
+    // Laid out a piece at a time: for each line, the text layout looks ahead to the next word boundary, so
+    // a long text without blanks would take time in the square of its length in one layout. A line that
+    // reaches the end of its piece may end differently with the text after it, so it starts the next piece;
+    // the lines before it are those one layout of the whole text makes.
+    auto layout = std::make_shared<Layout>();
     qreal height = 0;
-    layout->beginLayout();
-    while (true) {
-        QTextLine line = layout->createLine();
-        if (!line.isValid()) {
-            break;
+    qsizetype start = 0;
+    while (start < laidOut.size()) {
+        qsizetype end = qMin(laidOut.size(), start + PieceLength);
+        if (end < laidOut.size() && laidOut.at(end - 1).isHighSurrogate()) {
+            --end;
         }
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, height));
-        height += line.height();
+        const bool lastPiece = end == laidOut.size();
+        const qsizetype pieceLength = end - start;
+        Piece piece{std::make_shared<QTextLayout>(laidOut.mid(start, pieceLength), commentFont()), 0};
+        // Keeps the shaped glyphs after the layout, so drawing does not shape the text again.
+        piece.layout->setCacheEnabled(true);
+        piece.layout->setTextOption(option);
+        qsizetype next = end;
+        piece.layout->beginLayout();
+        while (true) {
+            QTextLine line = piece.layout->createLine();
+            if (!line.isValid()) {
+                break;
+            }
+            line.setLineWidth(width);
+            if (!lastPiece && piece.lines > 0 && line.textStart() + line.textLength() >= pieceLength) {
+                next = start + line.textStart();
+                break;
+            }
+            line.setPosition(QPointF(0, height));
+            height += line.height();
+            layout->width = std::max(layout->width, line.naturalTextWidth());
+            ++piece.lines;
+        }
+        piece.layout->endLayout();
+        layout->pieces.append(piece);
+        start = next;
     }
-    layout->endLayout();
+    layout->height = height;
     if (kept.size() >= LayoutsKept) {
         kept.clear();
     }
@@ -97,12 +122,24 @@ QSizeF CommentTextLabel::measureText(const QString& text, qreal width)
         // An empty text still takes one line, as a text container reports it.
         return QSizeF(0, QFontMetricsF(commentFont()).height());
     }
-    const std::shared_ptr<QTextLayout> layout = layoutFor(text, qMax(1, int(width)));
-    qreal usedWidth = 0;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        usedWidth = std::max(usedWidth, layout->lineAt(i).naturalTextWidth());
+    const std::shared_ptr<const Layout> layout = layoutFor(text, qMax(1, int(width)));
+    return QSizeF(layout->width, layout->height);
+}
+
+QStringList CommentTextLabel::lines(const QString& text, qreal width)
+{
+    QStringList lines;
+    if (text.isEmpty()) {
+        return lines;
     }
-    return QSizeF(usedWidth, layout->boundingRect().height());
+    const std::shared_ptr<const Layout> layout = layoutFor(text, qMax(1, int(width)));
+    for (const Piece& piece : layout->pieces) {
+        for (int i = 0; i < piece.lines; ++i) {
+            const QTextLine line = piece.layout->lineAt(i);
+            lines << piece.layout->text().mid(line.textStart(), line.textLength());
+        }
+    }
+    return lines;
 }
 
 void CommentTextLabel::drawText(QPainter* painter, const QRect& rect, const QString& text,
@@ -111,9 +148,24 @@ void CommentTextLabel::drawText(QPainter* painter, const QRect& rect, const QStr
     if (text.isEmpty()) {
         return;
     }
-    const std::shared_ptr<QTextLayout> layout = layoutFor(text, qMax(1, rect.width()));
+    const std::shared_ptr<const Layout> layout = layoutFor(text, qMax(1, rect.width()));
     painter->setPen(color);
-    layout->draw(painter, rect.topLeft());
+    // Only the lines in sight (inside the clip, or else on the device): a long comment has thousands.
+    QRectF sight = painter->hasClipping() ? painter->clipBoundingRect() : QRectF();
+    if (sight.isEmpty() && painter->device()) {
+        sight = painter->transform().inverted().mapRect(
+            QRectF(0, 0, painter->device()->width(), painter->device()->height()));
+    }
+    for (const Piece& piece : layout->pieces) {
+        for (int i = 0; i < piece.lines; ++i) {
+            const QTextLine line = piece.layout->lineAt(i);
+            const qreal top = rect.top() + line.y();
+            if (!sight.isEmpty() && (top > sight.bottom() || top + line.height() < sight.top())) {
+                continue;
+            }
+            line.draw(painter, rect.topLeft());
+        }
+    }
 }
 
 void CommentTextLabel::paintEvent(QPaintEvent*)

@@ -7,6 +7,7 @@
 #include "services/control/AppDelegate.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
+#include "store/SQLiteDB.h"
 #include "ui/main/ApplicationWindowController.h"
 #include "ui/windows/WelcomeWindowController.h"
 
@@ -15,6 +16,55 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+namespace {
+
+// As root, file modes bind only other users: the folder is then used as "nobody" would use it.
+class AsAnotherUser
+{
+public:
+    AsAnotherUser()
+    {
+        if (::geteuid() == 0) {
+            m_switched = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+        }
+    }
+    ~AsAnotherUser()
+    {
+        if (m_switched) {
+            QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+        }
+    }
+
+private:
+    bool m_switched = false;
+};
+
+enum class Damage
+{
+    GarbageDatabase,
+    TruncatedDatabase,
+    ForeignDatabase,
+    DatabaseIsAFolder,
+    UnreadableDatabase,
+    GarbagePreferences,
+    PreferencesIsAFolder,
+    UnreadablePreferences,
+    ReadOnlyFolder
+};
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Damage)
 
 // Start-up and shutdown of the whole application, in this process, on a data folder of its own.
 class TestApplicationStartup : public QObject
@@ -126,7 +176,119 @@ private Q_SLOTS:
         QVERIFY(!second.windowController());
     }
 
+    void testDamagedDataFolderIsToldAndKeptAsItWas_data()
+    {
+        QTest::addColumn<Damage>("damage");
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("garbage data.db") << Damage::GarbageDatabase << "data.db";
+        QTest::newRow("truncated data.db") << Damage::TruncatedDatabase << "data.db";
+        QTest::newRow("another program's data.db") << Damage::ForeignDatabase << "data.db";
+        QTest::newRow("data.db a folder") << Damage::DatabaseIsAFolder << "data.db";
+        QTest::newRow("unreadable data.db") << Damage::UnreadableDatabase << "data.db";
+        QTest::newRow("garbage Preferences.json") << Damage::GarbagePreferences << "Preferences.json";
+        QTest::newRow("Preferences.json a folder") << Damage::PreferencesIsAFolder << "Preferences.json";
+        QTest::newRow("unreadable Preferences.json") << Damage::UnreadablePreferences << "Preferences.json";
+        QTest::newRow("read-only folder") << Damage::ReadOnlyFolder << "";
+    }
+
+    void testDamagedDataFolderIsToldAndKeptAsItWas()
+    {
+        QFETCH(Damage, damage);
+        QFETCH(QString, fileName);
+        // A folder of its own that another user may enter; the other tests keep theirs.
+        QTemporaryDir parent;
+        QVERIFY(QFile::setPermissions(parent.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ReadOther | QFile::ExeOther));
+        const QString folder = parent.path() + QStringLiteral("/data");
+        QVERIFY(QDir().mkpath(folder));
+        const QFileDevice::Permissions everyone = QFileDevice::Permissions(0x7777);
+        QVERIFY(QFile::setPermissions(folder, everyone));
+        const QString file = fileName.isEmpty() ? folder : folder + QLatin1Char('/') + fileName;
+        writeDamage(damage, file);
+        const QStringList entriesBefore = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QByteArray bytesBefore = contentOf(file);
+        if (damage == Damage::ReadOnlyFolder) {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther));
+        }
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(folder));
+        {
+            AsAnotherUser user;
+            TestSupport::StdoutCapture output;
+            ApplicationHarness app;
+            QVERIFY(app.launch());
+            QSignalSpy quit(app.delegate(), &AppDelegate::quitRequested);
+            QCOMPARE(app.alerts.size(), 1);
+            const AlertRequest alert = app.alerts.first();
+            QCOMPARE(alert.style, AlertStyle::Critical);
+            QVERIFY2(alert.message.contains(QLatin1Char('"') + file + QLatin1Char('"')) &&
+                         alert.message.contains(folder),
+                     qPrintable(alert.message));
+            QVERIFY2(alert.message.contains(fileName.isEmpty() ? QStringLiteral("may write") : QStringLiteral("move")),
+                     qPrintable(alert.message));
+            // Answered: the application ends with a failure, and never opened a window.
+            QTRY_COMPARE(quit.size(), 1);
+            QCOMPARE(app.delegate()->exitStatus(), 1);
+            QVERIFY(!app.windowController() && !app.delegate()->welcomeWindowController());
+            app.quit();
+            QVERIFY(!output.text().contains(QStringLiteral("in use by another Penhollow")));
+        }
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(m_dataFolder));
+        QVERIFY(QFile::setPermissions(folder, everyone));
+        QCOMPARE(contentOf(file), bytesBefore);
+        QStringList entriesAfter = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        // The lock file is the only thing a launch leaves.
+        entriesAfter.removeAll(QStringLiteral("penhollow.lock"));
+        QCOMPARE(entriesAfter, entriesBefore);
+    }
+
 private:
+    static void writeDamage(Damage damage, const QString& path)
+    {
+        auto write = [&path](const QByteArray& bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(bytes), bytes.size());
+        };
+        switch (damage) {
+        case Damage::GarbageDatabase:
+            write(QByteArray("This is no database at all.\n").repeated(400));
+            break;
+        case Damage::TruncatedDatabase:
+        case Damage::ForeignDatabase: {
+            {
+                SQLiteDB db(path, nullptr, QString());
+                const QString table = damage == Damage::ForeignDatabase ? "PLACES" : "POSTS";
+                QVERIFY(db.execute("CREATE TABLE " + table + " (Id INTEGER PRIMARY KEY, Content BLOB)"));
+                QVERIFY(db.execute("INSERT INTO " + table + " (Content) VALUES (?)",
+                                   {QByteArray(200 * 1024, 'p')}));
+            }
+            if (damage == Damage::TruncatedDatabase) {
+                QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+            }
+            break;
+        }
+        case Damage::DatabaseIsAFolder:
+        case Damage::PreferencesIsAFolder:
+            QVERIFY(QDir().mkpath(path + QStringLiteral("/inside")));
+            break;
+        case Damage::UnreadableDatabase:
+        case Damage::UnreadablePreferences:
+            write(damage == Damage::UnreadablePreferences ? QByteArray("{}") : QByteArray());
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+            break;
+        case Damage::GarbagePreferences:
+            write(QByteArray("{\"penhollowbloggermac_userId\": {\"type\": \"string\", \"val"));
+            break;
+        case Damage::ReadOnlyFolder:
+            break;
+        }
+        if (QFileInfo(path).isFile() && damage != Damage::UnreadableDatabase &&
+            damage != Damage::UnreadablePreferences) {
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6666)));
+        }
+    }
+
     static void storeMara()
     {
         ApplicationHarness::storeAccount(

@@ -44,7 +44,9 @@ QList<BloggerPost> storedPosts()
 
 std::optional<StandinPost> standinPostTitled(GoogleStandin& standin, const QString& title)
 {
-    for (const StandinPost& post : standin.blog(Blog)->posts) {
+    // Held here: a range over a member of the temporary optional would outlive it.
+    const std::optional<StandinBlog> blog = standin.blog(Blog);
+    for (const StandinPost& post : blog->posts) {
         if (post.title == title) {
             return post;
         }

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTextLayout>
 #include <QThread>
 #include <QtTest>
 
@@ -220,6 +221,55 @@ private Q_SLOTS:
         QVERIFY(size.width() <= m_list->itemDelegate()->layoutWidth() - 16);
         QVERIFY(m_list->itemDelegate()->rowHeight(0) >
                 3 * QFontMetrics(CommentTextLabel::commentFont()).height());
+    }
+
+    void testLongTextIsLaidOutInPiecesAsOneLayoutLaysItOut()
+    {
+        // Words, line ends, runs without blanks far longer than a piece, pairs of surrogates and accents.
+        QString text;
+        for (int n = 0; text.size() < 6 * CommentTextLabel::PieceLength; ++n) {
+            text += QStringLiteral("word%1 ").arg(n);
+            if (n % 40 == 0) {
+                text += QString(1500 + n, QLatin1Char('x')) + QStringLiteral("\n");
+            }
+            if (n % 13 == 0) {
+                text += QStringLiteral("\U0001F600e\u0301");
+            }
+        }
+        for (const int width : {37, 300, 2000}) {
+            QTextLayout whole(QString(text).replace(QLatin1Char('\n'), QChar::LineSeparator),
+                              CommentTextLabel::commentFont());
+            QTextOption option;
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            whole.setTextOption(option);
+            QStringList expected;
+            qreal height = 0;
+            whole.beginLayout();
+            for (QTextLine line = whole.createLine(); line.isValid(); line = whole.createLine()) {
+                line.setLineWidth(width);
+                expected << whole.text().mid(line.textStart(), line.textLength());
+                height += line.height();
+            }
+            whole.endLayout();
+            const QStringList lines = CommentTextLabel::lines(text, width);
+            QCOMPARE(lines, expected);
+            QCOMPARE(CommentTextLabel::measureText(text, width).height(), height);
+        }
+    }
+
+    void testLongTextWithoutBlanksWrapsWhole()
+    {
+        const QString text = QString(256 * 1024, QLatin1Char('w'));
+        const QStringList lines = CommentTextLabel::lines(text, 400);
+        QVERIFY(lines.size() > 1000);
+        QCOMPARE(lines.join(QString()), text);
+        for (const QString& line : lines) {
+            QVERIFY(QFontMetricsF(CommentTextLabel::commentFont()).horizontalAdvance(line) <= 401);
+        }
+        m_list->window()->resize(420, 500);
+        QVERIFY(show(postTitled("T"), {comment("c1", "A", text), comment("c2", "B", "after")}));
+        QVERIFY(m_list->itemDelegate()->rowHeight(0) >
+                lines.size() * QFontMetrics(CommentTextLabel::commentFont()).height() / 2);
     }
 
     void testClickOnRowOpensItsMenuAndBelowTheRowsNothing()
