@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "GoogleStandin.h"
+#include "platform/ApplicationFolders.h"
 #include "platform/gui/WebView.h"
 #include "services/control/AppDelegate.h"
 #include "services/control/ApplicationControllerService.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QBuffer>
 #include <QCursor>
+#include <QDir>
 #include <QFileInfo>
 #include <QListView>
 #include <QMainWindow>
@@ -95,7 +97,6 @@ private:
     GoogleStandin m_standin;
     LocalHttpServer m_pictures;
     std::unique_ptr<ApplicationHarness> m_app;
-    QTemporaryDir m_files;
 };
 
 void TestCommentsScreenshots::initTestCase()
@@ -208,7 +209,9 @@ void TestCommentsScreenshots::testLivePreview()
     painter.fillRect(picture.rect(), sea);
     painter.fillRect(QRect(0, 170, 480, 50), QColor(226, 205, 160));
     painter.end();
-    const QString path = m_files.filePath("porthcurno.png");
+    // Pictures reach a page only from the folder picked pictures are copied to.
+    QVERIFY(QDir().mkpath(ApplicationFolders::applicationsFolder()));
+    const QString path = ApplicationFolders::applicationsFolder() + QStringLiteral("/porthcurno.png");
     QVERIFY(picture.save(path));
 
     BloggerPost post;

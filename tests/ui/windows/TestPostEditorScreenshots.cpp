@@ -2,9 +2,11 @@
 #include "Screenshot.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
+#include "platform/ApplicationFolders.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
@@ -85,7 +87,9 @@ private Q_SLOTS:
 
     void testPostWithImage()
     {
-        const QString image = m_files.path() + QStringLiteral("/harbour.png");
+        // Pictures reach the editor only from the folder picked pictures are copied to.
+        QVERIFY(QDir().mkpath(ApplicationFolders::applicationsFolder()));
+        const QString image = ApplicationFolders::applicationsFolder() + QStringLiteral("/harbour.png");
         QImage picture(480, 240, QImage::Format_RGB32);
         QPainter painter(&picture);
         QLinearGradient sky(0, 0, 0, 240);
@@ -122,7 +126,6 @@ private:
     }
 
     std::unique_ptr<EditorTestDriver> m_driver;
-    QTemporaryDir m_files;
 };
 
 PENHOLLOW_WEB_TEST_MAIN(TestPostEditorScreenshots)
