@@ -20,6 +20,31 @@
 
 #include <utility>
 
+namespace {
+
+QMutex listingReadHookMutex;
+std::function<void(PostArea)> listingReadHook;
+
+void beforeListingRead(PostArea area)
+{
+    std::function<void(PostArea)> hook;
+    {
+        QMutexLocker locker(&listingReadHookMutex);
+        hook = listingReadHook;
+    }
+    if (hook) {
+        hook(area);
+    }
+}
+
+} // namespace
+
+void ApplicationControllerService::setListingReadHook(std::function<void(PostArea area)> hook)
+{
+    QMutexLocker locker(&listingReadHookMutex);
+    listingReadHook = std::move(hook);
+}
+
 // One read of an area's posts: what it was asked for, and its result once there.
 struct ApplicationControllerService::ListingRead
 {
@@ -36,6 +61,7 @@ struct ApplicationControllerService::ListingRead
 
     void run()
     {
+        beforeListingRead(area);
         QList<BloggerPost> read = PostsLocalAccessAppService().listFilteredPostsForBlog(
             blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
         const std::optional<QDateTime> updated = PersistentServiceState().getLastUpdated(blogId);
@@ -176,15 +202,25 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
         read->order = state.sortOrder();
         BackgroundRunner().run([read] { read->run(); });
     }
-    QPointer<ApplicationWindowController> window = m_windowController;
+    // Reads run side by side and may finish in any order: only the last one asked for is shown.
+    const std::uint64_t generation = ++m_listingGeneration;
+    if (listed) {
+        m_whenListed.push_back(std::move(listed));
+    }
+    QPointer<ApplicationControllerService> self = this;
     const PostArea area = read->area;
-    read->whenDone([window, area, preselectedPostId, listed](const QList<BloggerPost>& posts,
-                                                              const std::optional<QDateTime>& lastUpdate) {
-        Dispatch::toMainThread(window, [posts, area, lastUpdate, preselectedPostId,
-                                        listed](ApplicationWindowController* w) {
-            w->listPosts(posts, area, lastUpdate, preselectedPostId);
-            if (listed) {
-                listed();
+    read->whenDone([self, generation, area, preselectedPostId](const QList<BloggerPost>& posts,
+                                                                const std::optional<QDateTime>& lastUpdate) {
+        Dispatch::toMainThread(self, [generation, posts, area, lastUpdate,
+                                      preselectedPostId](ApplicationControllerService* controller) {
+            if (generation != controller->m_listingGeneration) {
+                return;
+            }
+            if (controller->m_windowController) {
+                controller->m_windowController->listPosts(posts, area, lastUpdate, preselectedPostId);
+            }
+            for (const std::function<void()>& next : std::exchange(controller->m_whenListed, {})) {
+                next();
             }
         });
     });

@@ -7,9 +7,11 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ApplicationDownloadControllerService;
 class ApplicationWindowController;
@@ -39,6 +41,9 @@ public:
     // A post changed or went away in the store: lists again and, when it is the post on show, shows it
     // anew (or the default view once it is gone).
     void postChanged(const QString& postId);
+
+    // For tests: runs on the reading thread before each read of an area's posts, so a test can hold one.
+    static void setListingReadHook(std::function<void(PostArea area)> hook);
 
     ApplicationWindowController* windowController() const;
     GoogleAuthentificationService& authentificationService() const;
@@ -88,4 +93,8 @@ private:
     std::optional<QString> m_selectedPostId;
     // The read started while the window is being built, taken by the first listing (main thread).
     std::shared_ptr<ListingRead> m_prefetchedListing;
+    // Counts the listings asked for; a read that is not the last one asked for is dropped (main thread).
+    std::uint64_t m_listingGeneration = 0;
+    // What waits for a listing to be shown; a dropped read hands it on to the next (main thread).
+    std::vector<std::function<void()>> m_whenListed;
 };
