@@ -62,7 +62,7 @@ struct ApplicationControllerService::ListingRead
     void run()
     {
         beforeListingRead(area);
-        QList<BloggerPost> read = PostsLocalAccessAppService().listFilteredPostsForBlog(
+        QList<BloggerPost> read = PostsLocalAccessAppService().listPostRowsForBlog(
             blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
         const std::optional<QDateTime> updated = PersistentServiceState().getLastUpdated(blogId);
         std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next;
@@ -204,26 +204,94 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
     }
     // Reads run side by side and may finish in any order: only the last one asked for is shown.
     const std::uint64_t generation = ++m_listingGeneration;
+    m_lastFullListing = generation;
     if (listed) {
         m_whenListed.push_back(std::move(listed));
     }
     QPointer<ApplicationControllerService> self = this;
-    const PostArea area = read->area;
-    read->whenDone([self, generation, area, preselectedPostId](const QList<BloggerPost>& posts,
+    ListedPosts shown{read->blogId, read->area, read->sort, read->order, {}};
+    read->whenDone([self, generation, shown, preselectedPostId](const QList<BloggerPost>& posts,
                                                                 const std::optional<QDateTime>& lastUpdate) {
-        Dispatch::toMainThread(self, [generation, posts, area, lastUpdate,
+        ListedPosts listing = shown;
+        listing.posts = posts;
+        Dispatch::toMainThread(self, [generation, listing, lastUpdate,
+                                      preselectedPostId](ApplicationControllerService* controller) {
+            controller->showListing(generation, listing, lastUpdate, preselectedPostId);
+        });
+    });
+}
+
+void ApplicationControllerService::showListing(std::uint64_t generation, const ListedPosts& listing,
+                                               const std::optional<QDateTime>& lastUpdate,
+                                               const std::optional<QString>& preselectedPostId)
+{
+    if (generation != m_listingGeneration) {
+        return;
+    }
+    m_listed = listing;
+    m_listedGeneration = generation;
+    m_unlistedChanges.clear();
+    if (m_windowController) {
+        m_windowController->listPosts(listing.posts, listing.area, lastUpdate, preselectedPostId);
+    }
+    for (const std::function<void()>& next : std::exchange(m_whenListed, {})) {
+        next();
+    }
+}
+
+void ApplicationControllerService::updateListedPosts(const QStringList& changedPostIds,
+                                                     const QStringList& discardedPostIds)
+{
+    for (const QString& postId : changedPostIds) {
+        if (!m_unlistedChanges.contains(postId)) {
+            m_unlistedChanges.append(postId);
+        }
+    }
+    const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
+    // Without a listing of what the window should show to start from, the area is read whole.
+    if (!m_listed || m_lastFullListing > m_listedGeneration || m_listed->blogId != state.blogId() ||
+        m_listed->area != state.area() || m_listed->sort != state.sort() ||
+        m_listed->order != state.sortOrder()) {
+        listPosts(m_selectedPostId);
+        return;
+    }
+    const std::uint64_t generation = ++m_listingGeneration;
+    QPointer<ApplicationControllerService> self = this;
+    BackgroundRunner().run([self, generation, base = *m_listed, changed = m_unlistedChanges, discardedPostIds,
+                            preselectedPostId = m_selectedPostId] {
+        bool read = false;
+        ListedPosts listing = base;
+        listing.posts = PostsLocalAccessAppService().updatePostRows(
+            base.posts, changed, base.blogId, base.sort, base.order, PostFilterOptions::ByArea,
+            rawValue(base.area), &read);
+        listing.posts.removeIf(
+            [&](const BloggerPost& post) { return discardedPostIds.contains(post.postId); });
+        const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(base.blogId);
+        Dispatch::toMainThread(self, [generation, read, listing, lastUpdate,
                                       preselectedPostId](ApplicationControllerService* controller) {
             if (generation != controller->m_listingGeneration) {
                 return;
             }
-            if (controller->m_windowController) {
-                controller->m_windowController->listPosts(posts, area, lastUpdate, preselectedPostId);
+            if (!read) {
+                controller->listPosts(controller->m_selectedPostId);
+                return;
             }
-            for (const std::function<void()>& next : std::exchange(controller->m_whenListed, {})) {
-                next();
-            }
+            controller->showListing(generation, listing, lastUpdate, preselectedPostId);
         });
     });
+}
+
+void ApplicationControllerService::postsEdited(const QStringList& changedPostIds,
+                                               const QStringList& discardedPostIds,
+                                               const std::optional<BloggerPost>& shown)
+{
+    if (shown) {
+        m_selectedPostId = shown->postId;
+        if (m_windowController) {
+            m_windowController->displayPost(*shown);
+        }
+    }
+    updateListedPosts(changedPostIds, discardedPostIds);
 }
 
 void ApplicationControllerService::reloadPostsList()

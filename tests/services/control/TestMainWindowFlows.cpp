@@ -474,16 +474,18 @@ void TestMainWindowFlows::testQuickAreaAndSortChangesShowTheLastAsked()
     });
     MenuContentViewController* menu = m_app->windowController()->menuContentViewController();
 
-    // Published, then Draft.
-    toHold = 1;
-    press(menu->publicPostsMenuController()->view());
+    // Published, then Offline.
     press(menu->draftPostsMenuController()->view());
     waitForListing(QStringLiteral("Draft Posts (2)"));
+    toHold = 1;
+    press(menu->publicPostsMenuController()->view());
+    press(menu->localPostsMenuController()->view());
+    waitForListing(QStringLiteral("Offline Posts (2)"));
     QTRY_COMPARE(held.load(), 1);
     release.release();
     QVERIFY2(listingsSettled(), "the listing reads did not end");
-    QCOMPARE(header()->postsTypeLabelOutlet()->text(), QStringLiteral("Draft Posts (2)"));
-    QCOMPARE(listedTitles(), QStringList({"Porto draft", "Oslo draft"}));
+    QCOMPARE(header()->postsTypeLabelOutlet()->text(), QStringLiteral("Offline Posts (2)"));
+    QCOMPARE(listedTitles(), QStringList({"Lisbon trams (copy)", "Packing notes"}));
 
     // Published, then a sort by title.
     toHold = 1;
