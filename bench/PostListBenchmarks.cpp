@@ -151,6 +151,23 @@ void BM_List_Floor(benchmark::State& state)
 }
 BENCHMARK(BM_List_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_Read_Project(benchmark::State& state)
+{
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(readRows(PostSortOptions::UpdatedDate, PostSortOrderOptions::Descending));
+    }
+}
+BENCHMARK(BM_Read_Project)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Read_Floor(benchmark::State& state)
+{
+    BareWindow window;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(BareList::read(window.db, BenchBlog, QStringLiteral("Published")));
+    }
+}
+BENCHMARK(BM_Read_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_SortSwitch_Project(benchmark::State& state)
 {
     ListWindow window;
@@ -224,6 +241,7 @@ int main(int argc, char** argv)
                "BM_List_Floor/real_time", 1.3});
     table.add({"  the same reading whole posts (the former read)", "BM_List_WholePosts/real_time",
                "BM_List_Floor/real_time", 0});
+    table.add({"  of which the read alone", "BM_Read_Project/real_time", "BM_Read_Floor/real_time", 0});
     table.add({"sort switch at 10,000 posts", "BM_SortSwitch_Project/real_time",
                "BM_SortSwitch_Floor/real_time", 1.3});
     table.add({"scroll 700 painted steps (CPU per frame)", "BM_Scroll_Project/real_time",
