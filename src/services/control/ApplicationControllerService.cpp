@@ -23,23 +23,24 @@
 namespace {
 
 QMutex listingReadHookMutex;
-std::function<void(PostArea)> listingReadHook;
+std::function<void(PostArea, PostSortOptions)> listingReadHook;
 
-void beforeListingRead(PostArea area)
+void beforeListingRead(PostArea area, PostSortOptions sort)
 {
-    std::function<void(PostArea)> hook;
+    std::function<void(PostArea, PostSortOptions)> hook;
     {
         QMutexLocker locker(&listingReadHookMutex);
         hook = listingReadHook;
     }
     if (hook) {
-        hook(area);
+        hook(area, sort);
     }
 }
 
 } // namespace
 
-void ApplicationControllerService::setListingReadHook(std::function<void(PostArea area)> hook)
+void ApplicationControllerService::setListingReadHook(
+    std::function<void(PostArea area, PostSortOptions sort)> hook)
 {
     QMutexLocker locker(&listingReadHookMutex);
     listingReadHook = std::move(hook);
@@ -61,7 +62,7 @@ struct ApplicationControllerService::ListingRead
 
     void run()
     {
-        beforeListingRead(area);
+        beforeListingRead(area, sort);
         QList<BloggerPost> read = PostsLocalAccessAppService().listPostRowsForBlog(
             blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
         const std::optional<QDateTime> updated = PersistentServiceState().getLastUpdated(blogId);

@@ -51,7 +51,7 @@ public:
     void postChanged(const QString& postId);
 
     // For tests: runs on the reading thread before each read of an area's posts, so a test can hold one.
-    static void setListingReadHook(std::function<void(PostArea area)> hook);
+    static void setListingReadHook(std::function<void(PostArea area, PostSortOptions sort)> hook);
 
     ApplicationWindowController* windowController() const;
     GoogleAuthentificationService& authentificationService() const;

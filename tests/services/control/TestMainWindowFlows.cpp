@@ -457,13 +457,13 @@ bool TestMainWindowFlows::listingsSettled()
 
 void TestMainWindowFlows::testQuickAreaAndSortChangesShowTheLastAsked()
 {
-    // The next read of the published area is held until released, as a slow read would be, so it ends
-    // after the reads asked for later.
+    // The next read of the published area by date is held until released, as a slow read would be, so
+    // it ends after the reads asked for later.
     QSemaphore release;
-    std::atomic<int> toHold{0};
+    std::atomic<bool> holding{false};
     std::atomic<int> held{0};
-    ApplicationControllerService::setListingReadHook([&](PostArea area) {
-        if (area == PostArea::Published && toHold.fetch_sub(1) > 0) {
+    ApplicationControllerService::setListingReadHook([&](PostArea area, PostSortOptions sort) {
+        if (area == PostArea::Published && sort == PostSortOptions::UpdatedDate && holding.exchange(false)) {
             ++held;
             release.acquire();
         }
@@ -477,7 +477,7 @@ void TestMainWindowFlows::testQuickAreaAndSortChangesShowTheLastAsked()
     // Published, then Offline.
     press(menu->draftPostsMenuController()->view());
     waitForListing(QStringLiteral("Draft Posts (2)"));
-    toHold = 1;
+    holding = true;
     press(menu->publicPostsMenuController()->view());
     press(menu->localPostsMenuController()->view());
     waitForListing(QStringLiteral("Offline Posts (2)"));
@@ -488,7 +488,7 @@ void TestMainWindowFlows::testQuickAreaAndSortChangesShowTheLastAsked()
     QCOMPARE(listedTitles(), QStringList({"Lisbon trams (copy)", "Packing notes"}));
 
     // Published, then a sort by title.
-    toHold = 1;
+    holding = true;
     press(menu->publicPostsMenuController()->view());
     m_app->windowController()->onPostsSortRequest(PostSortOptions::Title, PostSortOrderOptions::Ascending);
     QTRY_COMPARE(listedTitles(), QStringList({"Alps in winter", "Bergen rain", "Crete soon", "Lisbon trams"}));

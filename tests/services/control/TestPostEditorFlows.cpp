@@ -285,7 +285,7 @@ void TestPostEditorFlows::testSyncedCopyIsListedOfflineThenPublishedOverOriginal
     d.editor()->postStatusOutlet()->setCurrentIndex(0);
     Q_EMIT d.editor()->postStatusOutlet()->activated(0);
     std::atomic<int> areaReads{0};
-    ApplicationControllerService::setListingReadHook([&](PostArea) { ++areaReads; });
+    ApplicationControllerService::setListingReadHook([&](PostArea, PostSortOptions) { ++areaReads; });
     auto unhook = qScopeGuard([] { ApplicationControllerService::setListingReadHook({}); });
     d.clickPublish();
     QVERIFY(d.waitForEditorClosed());
