@@ -349,10 +349,14 @@ void GoogleAuthentificationService::handleRefreshReply(bool keepToken, const Ref
         answer(false, JsonServiceError::couldNotParseMessage(), std::nullopt);
         return;
     }
+    // A refresh that gave back the token held changes nothing: no preferences write and flush for it.
+    const bool changed = access != accessToken();
     if (keepToken) {
         setAccessToken(access);
     }
-    PersistentServiceState().setLastTokenRefresh(m_dynamicServiceState->blogId(),
-                                                 QDateTime::currentDateTime());
+    if (changed) {
+        PersistentServiceState().setLastTokenRefresh(m_dynamicServiceState->blogId(),
+                                                     QDateTime::currentDateTime());
+    }
     answer(true, QString(""), access);
 }

@@ -287,6 +287,23 @@ void UserDefaults::setObject(const QVariant& value, const QString& key)
     writeLocked();
 }
 
+void UserDefaults::setObjects(const QList<QPair<QString, QVariant>>& values)
+{
+    QMutexLocker locker(&m_mutex);
+    for (const auto& [key, value] : values) {
+        if (!value.isValid() || value.isNull() ||
+            (value.metaType().id() == QMetaType::QDateTime && !value.toDateTime().isValid())) {
+            m_values.remove(key);
+        } else {
+            m_values.insert(key, decode(encode(value)));
+        }
+        m_changedKeys.insert(key);
+    }
+    if (!values.isEmpty()) {
+        writeLocked();
+    }
+}
+
 void UserDefaults::setBool(bool value, const QString& key)
 {
     setObject(QVariant(value), key);

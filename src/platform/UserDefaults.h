@@ -41,6 +41,8 @@ public:
     void setBool(bool value, const QString& key);
     void setInteger(std::int64_t value, const QString& key);
     void removeObjectForKey(const QString& key);
+    // Several keys set (or removed, as setObject does) with one write of the file.
+    void setObjects(const QList<QPair<QString, QVariant>>& values);
 
     // Writes what an earlier write could not (a full disk, a read-only folder); false when it fails again.
     bool synchronize();

@@ -153,12 +153,8 @@ void PostsRemotePersistenceAppService::listAndPersistAllBlogPosts(const QString&
                                                          "computer. The posts already here are unchanged.")));
             return;
         }
-        PersistentServiceState state;
-        state.setLastUpdated(blogId, QDateTime::currentDateTime());
-        // Each preferences change is a write to disk: this one happens once per blog.
-        if (!state.getBlogWasQueried(blogId)) {
-            state.setBlogWasQueried(blogId, true);
-        }
+        // One write of the preferences, flushed once.
+        PersistentServiceState().setDownloaded(blogId, QDateTime::currentDateTime());
         me->onListAndPersistAllBlogPostsSuccess();
     };
     web->onListBlogPostsBlockError = [me](const BloggerSuccessResponse& failure) {

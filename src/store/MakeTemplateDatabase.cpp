@@ -29,7 +29,7 @@ int main(int argc, char* argv[])
             std::fputs("penhollow_make_template_db: the tables were not created\n", stderr);
             return 1;
         }
-        if (db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")).size() != 5) {
+        if (db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")).size() != 10) {
             std::fputs("penhollow_make_template_db: the indexes were not created\n", stderr);
             return 1;
         }

@@ -68,6 +68,11 @@ void PersistentServiceState::setLastUpdated(const QString& blogId, const QDateTi
     storage->setObject(date, UPDATED_KEY_PREFIX + blogId);
 }
 
+void PersistentServiceState::setDownloaded(const QString& blogId, const QDateTime& date)
+{
+    storage->setObjects({{UPDATED_KEY_PREFIX + blogId, date}, {QUERIED_BLOG_KEY_PREFIX + blogId, true}});
+}
+
 std::optional<QDateTime> PersistentServiceState::getLastTokenRefresh(const QString& id) const
 {
     return dateForKey(TOKEN_REFRESH_KEY_PREFIX + id);

@@ -24,6 +24,8 @@ public:
     void setBlogWasQueried(const QString& blogId, bool value);
     std::optional<QDateTime> getLastUpdated(const QString& blogId) const;
     void setLastUpdated(const QString& blogId, const QDateTime& date);
+    // The end of a download: the last update and the queried flag of the blog, in one write.
+    void setDownloaded(const QString& blogId, const QDateTime& date);
     std::optional<QDateTime> getLastTokenRefresh(const QString& id) const;
     void setLastTokenRefresh(const QString& id, const QDateTime& date);
     bool getCommentsDownloaded(const QString& postId) const;

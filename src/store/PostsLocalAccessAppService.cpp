@@ -3,6 +3,9 @@
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/SQLiteDB.h"
 
+#include <QHash>
+#include <QSet>
+
 PostsLocalAccessAppService::PostsLocalAccessAppService() : db() {}
 
 PostsLocalAccessAppService::PostsLocalAccessAppService(SQLiteDB& database) : db(database) {}
@@ -13,6 +16,72 @@ PostsLocalAccessAppService::listFilteredPostsForBlog(const QString& blogId, Post
                                                      const QString& filterText, bool* ok) const
 {
     return db.listBlogPosts(blogId, sort, order, filter, filterText, ok);
+}
+
+QList<BloggerPost> PostsLocalAccessAppService::listPostRowsForBlog(const QString& blogId,
+                                                                   PostSortOptions sort,
+                                                                   PostSortOrderOptions order,
+                                                                   PostFilterOptions filter,
+                                                                   const QString& filterText, bool* ok) const
+{
+    return db.listBlogPostRows(blogId, sort, order, filter, filterText, ok);
+}
+
+QList<BloggerPost> PostsLocalAccessAppService::updatePostRows(const QList<BloggerPost>& listed,
+                                                              const QStringList& changedPostIds,
+                                                              const QString& blogId, PostSortOptions sort,
+                                                              PostSortOrderOptions order,
+                                                              PostFilterOptions filter,
+                                                              const QString& filterText, bool* ok) const
+{
+    QList<BloggerPost> result;
+    // One transaction: the order and the rows are read from the same state of the table.
+    const bool read = db.db->transaction([&] {
+        bool step = false;
+        const QList<std::int64_t> ids = db.listBlogPostRowIds(blogId, sort, order, filter, filterText, &step);
+        if (!step) {
+            return false;
+        }
+        // Where each unchanged row of the earlier listing is; the changed posts' rows are read again.
+        const QSet<QString> changed(changedPostIds.cbegin(), changedPostIds.cend());
+        QHash<std::int64_t, qsizetype> kept;
+        kept.reserve(listed.size());
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            if (!changed.contains(listed[i].postId)) {
+                kept.insert(listed[i].internalId, i);
+            }
+        }
+        QHash<std::int64_t, BloggerPost> reread;
+        for (const QString& postId : changed) {
+            for (const BloggerPost& post : db.getBlogPostRows(postId, &step)) {
+                reread.insert(post.internalId, post);
+            }
+            if (!step) {
+                return false;
+            }
+        }
+        result.reserve(ids.size());
+        for (const std::int64_t id : ids) {
+            if (const auto found = reread.constFind(id); found != reread.cend()) {
+                result.append(*found);
+            } else if (const auto at = kept.constFind(id); at != kept.cend()) {
+                result.append(listed[*at]);
+            } else {
+                const std::optional<BloggerPost> post = db.getBlogPostRowById(id, &step);
+                if (!step) {
+                    return false;
+                }
+                if (post) {
+                    result.append(*post);
+                }
+            }
+        }
+        return true;
+    });
+    if (ok) {
+        *ok = read;
+    }
+    return read ? result : QList<BloggerPost>();
 }
 
 QList<BloggerPost> PostsLocalAccessAppService::listAllPostsforBlog(const QString& blogId, bool* ok) const

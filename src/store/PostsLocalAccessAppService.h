@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -23,6 +24,17 @@ public:
     QList<BloggerPost> listFilteredPostsForBlog(const QString& blogId, PostSortOptions sort,
                                                 PostSortOrderOptions order, PostFilterOptions filter,
                                                 const QString& filterText, bool* ok = nullptr) const;
+    // What the post list shows of those posts, in the same order (see PostsSQLAccess::listBlogPostRows).
+    QList<BloggerPost> listPostRowsForBlog(const QString& blogId, PostSortOptions sort,
+                                           PostSortOrderOptions order, PostFilterOptions filter,
+                                           const QString& filterText, bool* ok = nullptr) const;
+    // The same listing after some posts changed, made from `listed` (an earlier listing with the same
+    // arguments) by reading only the rows of the changed post ids and rows that `listed` lacks; the order
+    // comes from the index. Equal to listPostRowsForBlog when `listed` was right but for those posts.
+    QList<BloggerPost> updatePostRows(const QList<BloggerPost>& listed, const QStringList& changedPostIds,
+                                      const QString& blogId, PostSortOptions sort, PostSortOrderOptions order,
+                                      PostFilterOptions filter, const QString& filterText,
+                                      bool* ok = nullptr) const;
     QList<BloggerPost> listAllPostsforBlog(const QString& blogId, bool* ok = nullptr) const;
     std::optional<BloggerPost> getPost(const QString& postId, bool* ok = nullptr) const;
     std::optional<BloggerPost> getOfflinePostForPost(const QString& postId, bool* ok = nullptr) const;

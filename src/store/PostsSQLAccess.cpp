@@ -153,7 +153,21 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
       GET_ALL_POSTS_SQL(QStringLiteral("SELECT * FROM POSTS WHERE BlogId = ?")),
       DELETE_POST_SQL(QStringLiteral("DELETE FROM POSTS WHERE PostId = ?")),
       DELETE_POST_ID_SQL(QStringLiteral("DELETE FROM POSTS WHERE Id = ?")),
-      GET_POST_ROW_ID_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE PostId = ? ORDER BY Id LIMIT 1"))
+      GET_POST_ROW_ID_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE PostId = ? ORDER BY Id LIMIT 1")),
+      // GET_POSTS_SQL with only the listed columns; the area and sort indexes serve it without sorting
+      // the table (areas and statuses differ in more than case), and equal keys stay in row id order
+      // whichever way the index is walked, as GET_POSTS_SQL gives them.
+      GET_POST_ROWS_SQL(
+          QStringLiteral("SELECT Id, BlogId, PostId, UpdatedDate, Title, ContentPreview, "
+                         "CommentsCount, PostStatus FROM POSTS WHERE BlogId = ? AND {FILTER_BY} "
+                         "= ? COLLATE NOCASE ORDER BY {ORDER_BY} {ORDER}, Id")),
+      GET_POST_ROW_IDS_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? COLLATE "
+                                          "NOCASE ORDER BY {ORDER_BY} {ORDER}, Id")),
+      GET_POST_ROWS_OF_POST_SQL(
+          QStringLiteral("SELECT Id, BlogId, PostId, UpdatedDate, Title, ContentPreview, "
+                         "CommentsCount, PostStatus FROM POSTS WHERE PostId = ?")),
+      GET_POST_ROW_OF_ID_SQL(QStringLiteral("SELECT Id, BlogId, PostId, UpdatedDate, Title, ContentPreview, "
+                                            "CommentsCount, PostStatus FROM POSTS WHERE Id = ?"))
 {
 }
 
@@ -206,6 +220,52 @@ QList<BloggerPost> PostsSQLAccess::listBlogPosts(const QString& blogId, PostSort
     sql.replace(QStringLiteral("{ORDER}"), rawValue(order));
     sql.replace(QStringLiteral("{FILTER_BY}"), rawValue(filter));
     return posts(sql, {blogId, filterText}, ok);
+}
+
+QList<BloggerPost> PostsSQLAccess::listBlogPostRows(const QString& blogId, PostSortOptions sort,
+                                                    PostSortOrderOptions order, PostFilterOptions filter,
+                                                    const QString& filterText, bool* ok) const
+{
+    QString sql = GET_POST_ROWS_SQL;
+    sql.replace(QStringLiteral("{ORDER_BY}"), rawValue(sort));
+    sql.replace(QStringLiteral("{ORDER}"), rawValue(order));
+    sql.replace(QStringLiteral("{FILTER_BY}"), rawValue(filter));
+    return posts(sql, {blogId, filterText}, ok);
+}
+
+QList<std::int64_t> PostsSQLAccess::listBlogPostRowIds(const QString& blogId, PostSortOptions sort,
+                                                       PostSortOrderOptions order, PostFilterOptions filter,
+                                                       const QString& filterText, bool* ok) const
+{
+    QString sql = GET_POST_ROW_IDS_SQL;
+    sql.replace(QStringLiteral("{ORDER_BY}"), rawValue(sort));
+    sql.replace(QStringLiteral("{ORDER}"), rawValue(order));
+    sql.replace(QStringLiteral("{FILTER_BY}"), rawValue(filter));
+    QList<std::int64_t> ids;
+    SQLRowReader::Field field;
+    bool resolved = false;
+    const bool read = db->readRows(sql, {blogId, filterText}, [&](const SQLRowReader& row) {
+        if (!resolved) {
+            field = row.field(QStringLiteral("Id"));
+            resolved = true;
+        }
+        if (const std::optional<std::int64_t> id = row.integer(field)) {
+            ids.append(*id);
+        }
+        return true;
+    });
+    report(ok, read);
+    return read ? ids : QList<std::int64_t>();
+}
+
+QList<BloggerPost> PostsSQLAccess::getBlogPostRows(const QString& postId, bool* ok) const
+{
+    return posts(GET_POST_ROWS_OF_POST_SQL, {postId}, ok);
+}
+
+std::optional<BloggerPost> PostsSQLAccess::getBlogPostRowById(std::int64_t id, bool* ok) const
+{
+    return firstPost(GET_POST_ROW_OF_ID_SQL, {QVariant::fromValue<qint64>(id)}, ok);
 }
 
 QList<BloggerPost> PostsSQLAccess::listAllBlogPosts(const QString& blogId, bool* ok) const

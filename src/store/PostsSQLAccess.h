@@ -31,6 +31,19 @@ public:
                                      PostFilterOptions filter, const QString& filterText,
                                      bool* ok = nullptr) const;
     QList<BloggerPost> listAllBlogPosts(const QString& blogId, bool* ok = nullptr) const;
+    // The row ids of listBlogPostRows, in its order, read from the index alone.
+    QList<std::int64_t> listBlogPostRowIds(const QString& blogId, PostSortOptions sort,
+                                           PostSortOrderOptions order, PostFilterOptions filter,
+                                           const QString& filterText, bool* ok = nullptr) const;
+    // What listBlogPostRows reads, of the rows with that post id, or of the row with that row id.
+    QList<BloggerPost> getBlogPostRows(const QString& postId, bool* ok = nullptr) const;
+    std::optional<BloggerPost> getBlogPostRowById(std::int64_t id, bool* ok = nullptr) const;
+    // The same posts in the same order, with only what a row of the post list shows: row id, blog id,
+    // post id, title, preview, updated date, comment count and status. Content, labels, address, publish
+    // date and the offline link stay empty: the post is read whole when it is shown or edited.
+    QList<BloggerPost> listBlogPostRows(const QString& blogId, PostSortOptions sort,
+                                        PostSortOrderOptions order, PostFilterOptions filter,
+                                        const QString& filterText, bool* ok = nullptr) const;
     // True when it inserted, false when a row with the post id was there already (nothing written) or
     // the store failed (then *ok is false and nothing is written).
     bool addBlogPostIfNotExists(const BloggerPost& post, bool* ok = nullptr) const;
@@ -57,6 +70,10 @@ public:
     const QString DELETE_POST_SQL;
     const QString DELETE_POST_ID_SQL;
     const QString GET_POST_ROW_ID_SQL;
+    const QString GET_POST_ROWS_SQL;
+    const QString GET_POST_ROW_IDS_SQL;
+    const QString GET_POST_ROWS_OF_POST_SQL;
+    const QString GET_POST_ROW_OF_ID_SQL;
 
 private:
     std::optional<BloggerPost> firstPost(const QString& sql, const QVariantList& parameters, bool* ok) const;

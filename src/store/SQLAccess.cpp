@@ -33,6 +33,19 @@ SQLAccess::SQLAccess(SQLiteDB& db)
           QStringLiteral("CREATE INDEX IF NOT EXISTS COMMENTS_CommentId_Index ON COMMENTS (CommentId);")),
       CREATE_COMMENTS_POST_INDEX_SQL(
           QStringLiteral("CREATE INDEX IF NOT EXISTS COMMENTS_PostId_Index ON COMMENTS (PostId);")),
+      CREATE_POSTS_AREA_UPDATED_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_UpdatedDate_Index ON POSTS (PostArea COLLATE "
+                         "NOCASE, BlogId, UpdatedDate);")),
+      CREATE_POSTS_AREA_PUBLISHED_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_PublishDate_Index ON POSTS (PostArea COLLATE "
+                         "NOCASE, BlogId, PublishDate);")),
+      CREATE_POSTS_AREA_TITLE_INDEX_SQL(QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_Title_Index ON "
+                                                       "POSTS (PostArea COLLATE NOCASE, BlogId, Title);")),
+      CREATE_POSTS_AREA_COMMENTS_INDEX_SQL(
+          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_CommentsCount_Index ON POSTS (PostArea "
+                         "COLLATE NOCASE, BlogId, CommentsCount);")),
+      CREATE_POSTS_STATUS_INDEX_SQL(QStringLiteral(
+          "CREATE INDEX IF NOT EXISTS POSTS_Status_Title_Index ON POSTS (PostStatus, BlogId, Title);")),
       DROP_USERS(QStringLiteral("DROP TABLE IF EXISTS USERS;")),
       DROP_BLOGS(QStringLiteral("DROP TABLE IF EXISTS BLOGS;")),
       DROP_POSTS(QStringLiteral("DROP TABLE IF EXISTS POSTS;")),
@@ -51,4 +64,9 @@ void SQLAccess::createDababaseStructure()
     db->query(CREATE_POSTS_INDEX_SQL);
     db->query(CREATE_COMMENTS_INDEX_SQL);
     db->query(CREATE_COMMENTS_POST_INDEX_SQL);
+    db->query(CREATE_POSTS_AREA_UPDATED_INDEX_SQL);
+    db->query(CREATE_POSTS_AREA_PUBLISHED_INDEX_SQL);
+    db->query(CREATE_POSTS_AREA_TITLE_INDEX_SQL);
+    db->query(CREATE_POSTS_AREA_COMMENTS_INDEX_SQL);
+    db->query(CREATE_POSTS_STATUS_INDEX_SQL);
 }

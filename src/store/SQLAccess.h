@@ -30,6 +30,16 @@ public:
     const QString CREATE_POSTS_INDEX_SQL;
     const QString CREATE_COMMENTS_INDEX_SQL;
     const QString CREATE_COMMENTS_POST_INDEX_SQL;
+    // The post list reads one area of one blog in one of four orders; with these it reads the rows in
+    // order instead of sorting the whole table. The last serves the look-up of autosaved posts. The
+    // area or status comes first, so reads by blog alone keep the table's order; the area indexes
+    // compare without case, so only the list's own statements (which ask for that) use them and the
+    // older reads keep their plans and the order of their equal keys.
+    const QString CREATE_POSTS_AREA_UPDATED_INDEX_SQL;
+    const QString CREATE_POSTS_AREA_PUBLISHED_INDEX_SQL;
+    const QString CREATE_POSTS_AREA_TITLE_INDEX_SQL;
+    const QString CREATE_POSTS_AREA_COMMENTS_INDEX_SQL;
+    const QString CREATE_POSTS_STATUS_INDEX_SQL;
     const QString DROP_USERS;
     const QString DROP_BLOGS;
     const QString DROP_POSTS;

@@ -13,6 +13,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Stands in for the GUI window: keeps what it was opened with and hands a code over on demand.
@@ -467,6 +469,30 @@ private Q_SLOTS:
         QVERIFY(waitForRefresh(refresh));
         QCOMPARE(refresh.last().message, QString("Error could not parse response"));
         QCOMPARE(h->auth->accessToken().value(), h->accessToken);
+    }
+
+    void testRefreshGivingBackTheHeldTokenWritesNothing()
+    {
+        const QString preferences = UserDefaults::standardUserDefaults().filePath();
+        PersistentServiceState().setLastTokenRefresh(StandinHarness::blogId(), QDateTime());
+        // Each write puts a new file in place.
+        const auto stamp = [&] {
+            struct stat info = {};
+            const bool exists = ::stat(QFile::encodeName(preferences).constData(), &info) == 0;
+            return QStringList{QString::number(exists), QString::number(info.st_ino),
+                               QString::number(info.st_mtim.tv_sec), QString::number(info.st_mtim.tv_nsec)};
+        };
+        const QStringList before = stamp();
+        TinyHttpServer server(
+            QStringLiteral(R"({"access_token": "%1", "expires_in": 3599})").arg(h->accessToken).toUtf8());
+        qputenv("PENHOLLOW_GOOGLE_API_URL", server.url().toUtf8());
+        BlockRecorder<Refresh> refresh;
+        h->auth->refreshAuthentificationCode(true, recordInto(refresh));
+        QVERIFY(waitForRefresh(refresh));
+        QVERIFY(refresh.last().success);
+        QCOMPARE(h->auth->accessToken().value(), h->accessToken);
+        QCOMPARE(stamp(), before);
+        QVERIFY(!PersistentServiceState().getLastTokenRefresh(StandinHarness::blogId()));
     }
 
     void testRefreshJsonArrayIsNotParsed()

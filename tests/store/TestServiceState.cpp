@@ -34,6 +34,21 @@ private Q_SLOTS:
         QVERIFY(!state.getBlogTemplate("http://b1"));
     }
 
+    void testDownloadedKeepsDateAndFlagInTheFile()
+    {
+        QTemporaryDir dir;
+        const QDateTime now = QDateTime::currentDateTime();
+        {
+            UserDefaults defaults(dir.filePath("prefs.json"));
+            PersistentServiceState(defaults).setDownloaded("b1", now);
+        }
+        UserDefaults reread(dir.filePath("prefs.json"));
+        const PersistentServiceState state(reread);
+        QCOMPARE(state.getLastUpdated("b1"), std::optional<QDateTime>(now));
+        QVERIFY(state.getBlogWasQueried("b1"));
+        QVERIFY(!state.getBlogWasQueried("b2"));
+    }
+
     void testKeysAreThoseOfExistingStores()
     {
         QTemporaryDir dir;

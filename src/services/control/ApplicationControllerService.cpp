@@ -20,6 +20,32 @@
 
 #include <utility>
 
+namespace {
+
+QMutex listingReadHookMutex;
+std::function<void(PostArea, PostSortOptions)> listingReadHook;
+
+void beforeListingRead(PostArea area, PostSortOptions sort)
+{
+    std::function<void(PostArea, PostSortOptions)> hook;
+    {
+        QMutexLocker locker(&listingReadHookMutex);
+        hook = listingReadHook;
+    }
+    if (hook) {
+        hook(area, sort);
+    }
+}
+
+} // namespace
+
+void ApplicationControllerService::setListingReadHook(
+    std::function<void(PostArea area, PostSortOptions sort)> hook)
+{
+    QMutexLocker locker(&listingReadHookMutex);
+    listingReadHook = std::move(hook);
+}
+
 // One read of an area's posts: what it was asked for, and its result once there.
 struct ApplicationControllerService::ListingRead
 {
@@ -36,7 +62,8 @@ struct ApplicationControllerService::ListingRead
 
     void run()
     {
-        QList<BloggerPost> read = PostsLocalAccessAppService().listFilteredPostsForBlog(
+        beforeListingRead(area, sort);
+        QList<BloggerPost> read = PostsLocalAccessAppService().listPostRowsForBlog(
             blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
         const std::optional<QDateTime> updated = PersistentServiceState().getLastUpdated(blogId);
         std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next;
@@ -176,18 +203,96 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
         read->order = state.sortOrder();
         BackgroundRunner().run([read] { read->run(); });
     }
-    QPointer<ApplicationWindowController> window = m_windowController;
-    const PostArea area = read->area;
-    read->whenDone([window, area, preselectedPostId, listed](const QList<BloggerPost>& posts,
-                                                              const std::optional<QDateTime>& lastUpdate) {
-        Dispatch::toMainThread(window, [posts, area, lastUpdate, preselectedPostId,
-                                        listed](ApplicationWindowController* w) {
-            w->listPosts(posts, area, lastUpdate, preselectedPostId);
-            if (listed) {
-                listed();
-            }
+    // Reads run side by side and may finish in any order: only the last one asked for is shown.
+    const std::uint64_t generation = ++m_listingGeneration;
+    m_lastFullListing = generation;
+    if (listed) {
+        m_whenListed.push_back(std::move(listed));
+    }
+    QPointer<ApplicationControllerService> self = this;
+    ListedPosts shown{read->blogId, read->area, read->sort, read->order, {}};
+    read->whenDone([self, generation, shown, preselectedPostId](const QList<BloggerPost>& posts,
+                                                                const std::optional<QDateTime>& lastUpdate) {
+        ListedPosts listing = shown;
+        listing.posts = posts;
+        Dispatch::toMainThread(self, [generation, listing, lastUpdate,
+                                      preselectedPostId](ApplicationControllerService* controller) {
+            controller->showListing(generation, listing, lastUpdate, preselectedPostId);
         });
     });
+}
+
+void ApplicationControllerService::showListing(std::uint64_t generation, const ListedPosts& listing,
+                                               const std::optional<QDateTime>& lastUpdate,
+                                               const std::optional<QString>& preselectedPostId)
+{
+    if (generation != m_listingGeneration) {
+        return;
+    }
+    m_listed = listing;
+    m_listedGeneration = generation;
+    m_unlistedChanges.clear();
+    if (m_windowController) {
+        m_windowController->listPosts(listing.posts, listing.area, lastUpdate, preselectedPostId);
+    }
+    for (const std::function<void()>& next : std::exchange(m_whenListed, {})) {
+        next();
+    }
+}
+
+void ApplicationControllerService::updateListedPosts(const QStringList& changedPostIds,
+                                                     const QStringList& discardedPostIds)
+{
+    for (const QString& postId : changedPostIds) {
+        if (!m_unlistedChanges.contains(postId)) {
+            m_unlistedChanges.append(postId);
+        }
+    }
+    const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
+    // Without a listing of what the window should show to start from, the area is read whole.
+    if (!m_listed || m_lastFullListing > m_listedGeneration || m_listed->blogId != state.blogId() ||
+        m_listed->area != state.area() || m_listed->sort != state.sort() ||
+        m_listed->order != state.sortOrder()) {
+        listPosts(m_selectedPostId);
+        return;
+    }
+    const std::uint64_t generation = ++m_listingGeneration;
+    QPointer<ApplicationControllerService> self = this;
+    BackgroundRunner().run([self, generation, base = *m_listed, changed = m_unlistedChanges, discardedPostIds,
+                            preselectedPostId = m_selectedPostId] {
+        bool read = false;
+        ListedPosts listing = base;
+        listing.posts = PostsLocalAccessAppService().updatePostRows(
+            base.posts, changed, base.blogId, base.sort, base.order, PostFilterOptions::ByArea,
+            rawValue(base.area), &read);
+        listing.posts.removeIf(
+            [&](const BloggerPost& post) { return discardedPostIds.contains(post.postId); });
+        const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(base.blogId);
+        Dispatch::toMainThread(self, [generation, read, listing, lastUpdate,
+                                      preselectedPostId](ApplicationControllerService* controller) {
+            if (generation != controller->m_listingGeneration) {
+                return;
+            }
+            if (!read) {
+                controller->listPosts(controller->m_selectedPostId);
+                return;
+            }
+            controller->showListing(generation, listing, lastUpdate, preselectedPostId);
+        });
+    });
+}
+
+void ApplicationControllerService::postsEdited(const QStringList& changedPostIds,
+                                               const QStringList& discardedPostIds,
+                                               const std::optional<BloggerPost>& shown)
+{
+    if (shown) {
+        m_selectedPostId = shown->postId;
+        if (m_windowController) {
+            m_windowController->displayPost(*shown);
+        }
+    }
+    updateListedPosts(changedPostIds, discardedPostIds);
 }
 
 void ApplicationControllerService::reloadPostsList()

@@ -3,13 +3,18 @@
 #include "model/BloggerPost.h"
 #include "model/PostEnumerations.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ApplicationDownloadControllerService;
 class ApplicationWindowController;
@@ -36,9 +41,17 @@ public:
     void reloadPostsList();
     // Shows the post in the window and lists the current area again with it highlighted.
     void showPost(const BloggerPost& post);
+    // The editor changed these posts in the store: the listing is brought up to date by reading them
+    // again, not the whole area. The discarded ones (autosave records on their way out) are left out
+    // whether or not they are gone yet; `shown`, when given, is shown and stays highlighted.
+    void postsEdited(const QStringList& changedPostIds, const QStringList& discardedPostIds,
+                     const std::optional<BloggerPost>& shown);
     // A post changed or went away in the store: lists again and, when it is the post on show, shows it
     // anew (or the default view once it is gone).
     void postChanged(const QString& postId);
+
+    // For tests: runs on the reading thread before each read of an area's posts, so a test can hold one.
+    static void setListingReadHook(std::function<void(PostArea area, PostSortOptions sort)> hook);
 
     ApplicationWindowController* windowController() const;
     GoogleAuthentificationService& authentificationService() const;
@@ -70,10 +83,23 @@ public:
 
 private:
     struct ListingRead;
+    // A listing as handed to the window, with what it was read for.
+    struct ListedPosts
+    {
+        QString blogId;
+        PostArea area;
+        PostSortOptions sort;
+        PostSortOrderOptions order;
+        QList<BloggerPost> posts;
+    };
 
     void setupEvents();
     // `listed` runs on the main thread once the window has the list.
     void listPosts(std::optional<QString> preselectedPostId, std::function<void()> listed = {});
+    void showListing(std::uint64_t generation, const ListedPosts& listing,
+                     const std::optional<QDateTime>& lastUpdate,
+                     const std::optional<QString>& preselectedPostId);
+    void updateListedPosts(const QStringList& changedPostIds, const QStringList& discardedPostIds = {});
     // Starts reading the current area in the background; the first listing takes it if nothing changed.
     void prefetchFirstListing();
     void deleteLocalPost(const QString& postId);
@@ -88,4 +114,14 @@ private:
     std::optional<QString> m_selectedPostId;
     // The read started while the window is being built, taken by the first listing (main thread).
     std::shared_ptr<ListingRead> m_prefetchedListing;
+    // Counts the listings asked for; a read that is not the last one asked for is dropped (main thread).
+    std::uint64_t m_listingGeneration = 0;
+    // What waits for a listing to be shown; a dropped read hands it on to the next (main thread).
+    std::vector<std::function<void()>> m_whenListed;
+    // The generation of the last whole read asked for, and of the listing on show (main thread).
+    std::uint64_t m_lastFullListing = 0;
+    std::uint64_t m_listedGeneration = 0;
+    std::optional<ListedPosts> m_listed;
+    // Posts changed since the listing on show was read (main thread).
+    QStringList m_unlistedChanges;
 };

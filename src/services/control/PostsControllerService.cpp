@@ -679,14 +679,25 @@ void PostsControllerService::finishEditing(const std::optional<BloggerPost>& kep
     if (m_session) {
         forgetAddSent(m_session->recordId);
     }
+    // What the session may have changed in the store: the post kept, the post it started from (and
+    // the published post of a synced copy); its autosave record goes.
+    QStringList changed;
+    QStringList discarded;
+    if (m_session) {
+        discarded << m_session->recordId;
+        if (m_session->original) {
+            changed << m_session->original->postId << m_session->original->offlineForPostWithId;
+        }
+    }
+    if (kept) {
+        changed << kept->postId;
+    }
+    changed.removeAll(GoogleServiceConstants::NoOfflineId());
+    changed.removeAll(QString());
     m_postAutoSaveService->finish(true);
     m_session.reset();
     m_postEditor->close();
     if (m_applicationControllerService) {
-        if (kept) {
-            m_applicationControllerService->showPost(*kept);
-        } else {
-            m_applicationControllerService->reloadPostsList();
-        }
+        m_applicationControllerService->postsEdited(changed, discarded, kept);
     }
 }

@@ -50,8 +50,10 @@ void TableContentViewController::loadView()
 void TableContentViewController::bindTableView()
 {
     QListView* table = m_ui->tableViewOutlet;
-    d->delegate =
-        new PostListItemDelegate([this](PostTableCellView& cell, int row) { fillCell(cell, row); }, table);
+    d->delegate = new PostListItemDelegate([this](PostTableCellView& cell, int row) { fillCell(cell, row); },
+                                           [this](int row) { return describeRow(row); },
+                                           [this](int row) { return isRowHighlighted(row); }, table);
+    d->delegate->watch(&d->model);
     table->setItemDelegate(d->delegate);
     table->setModel(&d->model);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -122,19 +124,34 @@ void TableContentViewController::tableViewSelectionDidChange(const QItemSelectio
     }
 }
 
-void TableContentViewController::fillCell(PostTableCellView& cell, int row) const
+PostListItemDelegate::Row TableContentViewController::describeRow(int row) const
 {
     const QList<BloggerPost>& posts = d->model.posts();
     if (row < 0 || row >= posts.size()) {
-        return;
+        return {};
     }
     const BloggerPost& post = posts.at(row);
-    cell.setPostTitle(post.title);
-    cell.setPostDate(GoogleDateService().displayDate(post.updatedDate));
+    PostListItemDelegate::Row shown;
+    shown.title = post.title;
+    shown.date = GoogleDateService().displayDate(post.updatedDate);
     // The stored preview keeps the post's entities ("&amp;"); people read the characters.
-    cell.setPostPreview(StringServices().decodeCommentHtml(post.contentPreview));
-    cell.setCommentsCount(post.postStatus == PostStatus::Published ? post.commentsCount : -1);
-    cell.setPostImage(PostTableCellView::statusImageName(post.postStatus));
+    shown.preview = StringServices().decodeCommentHtml(post.contentPreview);
+    shown.commentsCount = post.postStatus == PostStatus::Published ? post.commentsCount : -1;
+    shown.imageName = PostTableCellView::statusImageName(post.postStatus);
+    return shown;
+}
+
+void TableContentViewController::fillCell(PostTableCellView& cell, int row) const
+{
+    if (row < 0 || row >= d->model.posts().size()) {
+        return;
+    }
+    const PostListItemDelegate::Row shown = describeRow(row);
+    cell.setPostTitle(shown.title);
+    cell.setPostDate(shown.date);
+    cell.setPostPreview(shown.preview);
+    cell.setCommentsCount(shown.commentsCount);
+    cell.setPostImage(shown.imageName);
     cell.selectRow(isRowHighlighted(row));
 }
 

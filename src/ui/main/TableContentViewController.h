@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PostListItemDelegate.h"
 #include "model/BloggerPost.h"
 #include "platform/gui/ViewController.h"
 
@@ -50,6 +51,7 @@ private:
     void tableViewSelectionDidChange(const QItemSelection& selected, const QItemSelection& deselected);
     void placeCursorOnPreselectedRow();
     void fillCell(PostTableCellView& cell, int row) const;
+    PostListItemDelegate::Row describeRow(int row) const;
 
     std::unique_ptr<Ui::TableContentView> m_ui;
     struct Private;

@@ -16,6 +16,8 @@
 #include <QCursor>
 #include <QMenu>
 
+#include <utility>
+
 namespace {
 
 // Drawn at 12 x 12 whatever the image's own size, sharp on high-density screens too.
@@ -97,8 +99,16 @@ void CommentsListWindowController::windowDidLoad()
     connect(m_ui->newCommentButtonOutlet, &QPushButton::clicked, this,
             &CommentsListWindowController::newCommentButtonClick);
 
-    m_model->setComments(m_pendingComments);
-    m_pendingComments.clear();
+    // The window opens first; a long list fills it in a turn of its own.
+    m_fillPending = true;
+    BackgroundRunner().runOnMainThread(this, [this] {
+        if (!m_fillPending) {
+            return;
+        }
+        m_fillPending = false;
+        m_model->setComments(std::exchange(m_pendingComments, {}));
+        refresh();
+    });
     applyLoading();
     refresh();
 }
@@ -112,6 +122,8 @@ void CommentsListWindowController::showComments(const BloggerPost& post,
             m_pendingComments = comments;
             return;
         }
+        m_fillPending = false;
+        m_pendingComments.clear();
         m_model->setComments(comments);
         refresh();
     });
@@ -119,7 +131,7 @@ void CommentsListWindowController::showComments(const BloggerPost& post,
 
 const QList<BloggerPostComment>& CommentsListWindowController::comments() const
 {
-    return m_model ? m_model->comments() : m_pendingComments;
+    return m_model && !m_fillPending ? m_model->comments() : m_pendingComments;
 }
 
 void CommentsListWindowController::refresh()
@@ -127,7 +139,7 @@ void CommentsListWindowController::refresh()
     if (m_post) {
         window()->setWindowTitle(windowTitleFor(m_post->title));
     }
-    windowShowsComments(!m_model->comments().isEmpty());
+    windowShowsComments(!comments().isEmpty());
 }
 
 void CommentsListWindowController::windowShowsComments(bool show)

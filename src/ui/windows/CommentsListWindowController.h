@@ -85,6 +85,8 @@ private:
     QPointer<QMenu> m_menu;
     std::optional<BloggerPost> m_post;
     QList<BloggerPostComment> m_pendingComments;
+    // The comments given before the window was made reach the list in the turn after it opens.
+    bool m_fillPending = false;
     bool m_loading = false;
     QString m_menuCommentId;
     QString m_menuPostId;

@@ -5,7 +5,9 @@
 #include "common/GoogleDateService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "platform/gui/ImageView.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/WebView.h"
+#include "services/control/ApplicationControllerService.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "ui/main/ApplicationWindowController.h"
@@ -26,9 +28,13 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QWebEnginePage>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -85,6 +91,7 @@ private Q_SLOTS:
     void testApplyWithoutBlogIsRefusedAndChangesNothing();
     void testDeleteOfflinePostAsksAndCancelKeepsIt();
     void testDeleteOfBloggerPostAsksBeforeAnything();
+    void testQuickAreaAndSortChangesShowTheLastAsked();
 
 private:
     TableContentViewController* list() const
@@ -98,6 +105,7 @@ private:
     void waitForListing(const QString& typeLabel);
     QString postViewText();
     void openAccountsPopover();
+    bool listingsSettled();
 
     std::unique_ptr<ApplicationHarness> m_app;
     QDateTime m_lastUpdate;
@@ -428,6 +436,70 @@ void TestMainWindowFlows::testDeleteOfBloggerPostAsksBeforeAnything()
     ApplicationHarness::settle();
     QCOMPARE(m_app->alerts.size(), 1);
     QVERIFY(PostsLocalAccessAppService().getPost(QStringLiteral("p-alps")));
+}
+
+// Every read asked for has ended and what it handed to the main thread has run.
+bool TestMainWindowFlows::listingsSettled()
+{
+    if (!QThreadPool::globalInstance()->waitForDone(20000)) {
+        return false;
+    }
+    // A result reaches the list in two main-thread turns; each marker runs after what was queued before it.
+    for (int turn = 0; turn < 3; ++turn) {
+        bool ran = false;
+        Dispatch::toMainThread([&ran] { ran = true; });
+        if (!QTest::qWaitFor([&ran] { return ran; }, 10000)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void TestMainWindowFlows::testQuickAreaAndSortChangesShowTheLastAsked()
+{
+    // The next read of the published area by date is held until released, as a slow read would be, so
+    // it ends after the reads asked for later.
+    QSemaphore release;
+    std::atomic<bool> holding{false};
+    std::atomic<int> held{0};
+    ApplicationControllerService::setListingReadHook([&](PostArea area, PostSortOptions sort) {
+        if (area == PostArea::Published && sort == PostSortOptions::UpdatedDate && holding.exchange(false)) {
+            ++held;
+            release.acquire();
+        }
+    });
+    auto unhook = qScopeGuard([&] {
+        release.release(8);
+        ApplicationControllerService::setListingReadHook({});
+    });
+    MenuContentViewController* menu = m_app->windowController()->menuContentViewController();
+
+    // Published, then Offline.
+    press(menu->draftPostsMenuController()->view());
+    waitForListing(QStringLiteral("Draft Posts (2)"));
+    holding = true;
+    press(menu->publicPostsMenuController()->view());
+    press(menu->localPostsMenuController()->view());
+    waitForListing(QStringLiteral("Offline Posts (2)"));
+    QTRY_COMPARE(held.load(), 1);
+    release.release();
+    QVERIFY2(listingsSettled(), "the listing reads did not end");
+    QCOMPARE(header()->postsTypeLabelOutlet()->text(), QStringLiteral("Offline Posts (2)"));
+    QCOMPARE(listedTitles(), QStringList({"Lisbon trams (copy)", "Packing notes"}));
+
+    // Published, then a sort by title.
+    holding = true;
+    press(menu->publicPostsMenuController()->view());
+    m_app->windowController()->onPostsSortRequest(PostSortOptions::Title, PostSortOrderOptions::Ascending);
+    QTRY_COMPARE(listedTitles(), QStringList({"Alps in winter", "Bergen rain", "Crete soon", "Lisbon trams"}));
+    QTRY_COMPARE(held.load(), 2);
+    release.release();
+    QVERIFY2(listingsSettled(), "the listing reads did not end");
+    QCOMPARE(listedTitles(), QStringList({"Alps in winter", "Bergen rain", "Crete soon", "Lisbon trams"}));
+    QCOMPARE(header()->postsTypeLabelOutlet()->text(), QStringLiteral("Published Posts (4)"));
+
+    m_app->windowController()->onPostsSortRequest(PostSortOptions::UpdatedDate, PostSortOrderOptions::Descending);
+    QTRY_COMPARE(listedTitles(), QStringList({"Crete soon", "Alps in winter", "Lisbon trams", "Bergen rain"}));
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestMainWindowFlows)

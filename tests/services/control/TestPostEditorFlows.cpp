@@ -7,6 +7,7 @@
 
 #include "common/GoogleServiceConstants.h"
 #include "platform/ApplicationFolders.h"
+#include "services/control/ApplicationControllerService.h"
 #include "services/control/PostPreviewService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -21,12 +22,14 @@
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
 #include <QWebEngineScript>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -295,8 +298,14 @@ void TestPostEditorFlows::testSyncedCopyIsListedOfflineThenPublishedOverOriginal
     QCOMPARE(d.editor()->postStatusOutlet()->currentText(), QStringLiteral("Save Locally"));
     d.editor()->postStatusOutlet()->setCurrentIndex(0);
     Q_EMIT d.editor()->postStatusOutlet()->activated(0);
+    std::atomic<int> areaReads{0};
+    ApplicationControllerService::setListingReadHook([&](PostArea, PostSortOptions) { ++areaReads; });
+    auto unhook = qScopeGuard([] { ApplicationControllerService::setListingReadHook({}); });
     d.clickPublish();
     QVERIFY(d.waitForEditorClosed());
+    // The copy leaves the offline posts, and the list follows without reading the area again.
+    QTRY_COMPARE(d.listedTitles(), QStringList());
+    QCOMPARE(areaReads.load(), 0);
     QVERIFY(m_standin.post(Blog, remote.id)->content.contains("Copy edit."));
     const QList<BloggerPost> posts = storedPosts();
     QCOMPARE(posts.size(), 1);

@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QThread>
 #include <QVBoxLayout>
@@ -63,6 +65,7 @@ private Q_SLOTS:
     void testArrowDownGoesOnFromPreselectedPost();
     void testListingFromBackgroundThreadKeepsCallOrder();
     void testTenThousandPostsNeedNoWidgetPerRow();
+    void testRowsArePaintedAsTheCellShowsThemAndLaidOutOnce();
 
 private:
     void list(const QList<BloggerPost>& posts, const std::optional<QString>& preselectedId = std::nullopt);
@@ -356,6 +359,66 @@ void TestTableContentView::testTenThousandPostsNeedNoWidgetPerRow()
     }
     QCOMPARE(cells, 1);
     QVERIFY(m_host->findChildren<QWidget*>().size() < 40);
+}
+
+void TestTableContentView::testRowsArePaintedAsTheCellShowsThemAndLaidOutOnce()
+{
+    QList<BloggerPost> posts = threePosts();
+    posts[0].title =
+        QStringLiteral("A title long enough to be cut short at the end of its only line in the list");
+    posts[0].contentPreview = QString(QStringLiteral("Words of the preview &amp; more words ")).repeated(12);
+    posts[1].postStatus = PostStatus::Draft;
+    posts[2].commentsCount = 1500;
+    list(posts, QStringLiteral("b"));
+    auto* delegate = qobject_cast<PostListItemDelegate*>(table()->itemDelegate());
+    QVERIFY(delegate);
+    const int width = table()->viewport()->width();
+    for (int row = 0; row < posts.size(); ++row) {
+        // What the row paints, beside the cell widget filled for it and drawn whole.
+        QImage painted(width, delegate->rowHeight(), QImage::Format_ARGB32_Premultiplied);
+        painted.fill(Qt::white);
+        {
+            QPainter painter(&painted);
+            QStyleOptionViewItem option;
+            option.rect = QRect(0, 0, width, delegate->rowHeight());
+            delegate->paint(&painter, option, table()->model()->index(row, 0));
+        }
+        QImage drawn(painted.size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::white);
+        PostTableCellView* cell = m_pane->cellForRow(row);
+        QVERIFY(cell);
+        cell->render(&drawn, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        {
+            // The separator is the list's, not the cell's.
+            QPainter painter(&drawn);
+            painter.fillRect(QRect(16, drawn.height() - 1, width - 16, 1), UiColors::separatorLine());
+        }
+        int differing = 0;
+        int inked = 0;
+        for (int y = 0; y < painted.height(); ++y) {
+            for (int x = 0; x < width; ++x) {
+                const QRgb a = painted.pixel(x, y);
+                const QRgb b = drawn.pixel(x, y);
+                inked += b != qRgb(255, 255, 255) ? 1 : 0;
+                differing += qAbs(qGray(a) - qGray(b)) > 48 ? 1 : 0;
+            }
+        }
+        QVERIFY2(inked > 200, qPrintable(QStringLiteral("row %1 drew nothing").arg(row)));
+        QVERIFY2(
+            differing * 50 < inked,
+            qPrintable(QStringLiteral("row %1: %2 of %3 pixels differ").arg(row).arg(differing).arg(inked)));
+    }
+
+    // Painting again lays nothing out again; a new width lays each row out once more.
+    table()->viewport()->repaint();
+    const int laidOut = delegate->laidOutRows();
+    QCOMPARE(laidOut, int(posts.size()));
+    table()->viewport()->repaint();
+    QCOMPARE(delegate->laidOutRows(), laidOut);
+    m_host->resize(300, 600);
+    QTRY_VERIFY(table()->viewport()->width() < width);
+    table()->viewport()->repaint();
+    QCOMPARE(delegate->laidOutRows(), int(posts.size()));
 }
 
 QTEST_MAIN(TestTableContentView)
