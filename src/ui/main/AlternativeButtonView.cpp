@@ -30,6 +30,11 @@ void AlternativeButtonView::initiate()
 
 void AlternativeButtonView::mousePressEvent(QMouseEvent* event)
 {
+    // Only the primary button acts; the others go on to whatever lies below.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (onClick) {
         auto click = onClick;
@@ -59,4 +64,10 @@ void AlternativeButtonView::leaveEvent(QEvent* event)
     if (onMouseExited) {
         onMouseExited();
     }
+}
+
+void AlternativeButtonView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The first press of the double-click has acted already.
+    event->accept();
 }

@@ -11,6 +11,11 @@ void ClickAreaView::initiate()
 
 void ClickAreaView::mousePressEvent(QMouseEvent* event)
 {
+    // Only the primary button acts; the others go on to whatever lies below.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (onClick) {
         auto click = onClick;
@@ -19,3 +24,9 @@ void ClickAreaView::mousePressEvent(QMouseEvent* event)
 }
 
 void ClickAreaView::paintEvent(QPaintEvent*) {}
+
+void ClickAreaView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The first press of the double-click has acted already.
+    event->accept();
+}

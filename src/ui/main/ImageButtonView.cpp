@@ -79,6 +79,11 @@ void ImageButtonView::endFrameAnimation()
 
 void ImageButtonView::mousePressEvent(QMouseEvent* event)
 {
+    // Only the primary button acts; the others go on to whatever lies below.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     fadeAnimationStart();
     if (onClick) {
@@ -94,4 +99,10 @@ void ImageButtonView::enterEvent(QEnterEvent* event)
     if (isInitiated()) {
         startFrameAnimation();
     }
+}
+
+void ImageButtonView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The first press of the double-click has acted already.
+    event->accept();
 }

@@ -126,6 +126,11 @@ void TestMenuContentViewController::testClickOnActiveEntryChangesNothingAndRaise
     QCOMPARE(requests, 0);
     QCOMPARE(entryIcon(open.view, "publicPostsMenuView"), QStringLiteral("LeftPublishedBlue"));
 
+    // Only the primary button switches.
+    QTest::mousePress(entry(open.view, "draftPostsMenuView"), Qt::RightButton);
+    QCOMPARE(requests, 0);
+    QCOMPARE(entryIcon(open.view, "publicPostsMenuView"), QStringLiteral("LeftPublishedBlue"));
+
     QTest::mousePress(entry(open.view, "draftPostsMenuView"), Qt::LeftButton);
     QTest::mousePress(entry(open.view, "draftPostsMenuView"), Qt::LeftButton);
     QCOMPARE(requests, 1);

@@ -1,3 +1,4 @@
+#include "PointerEvents.h"
 #include "TestSupport.h"
 
 #include "platform/gui/Popover.h"
@@ -161,6 +162,13 @@ void TestTableTopView::testDownloadPressRaisesOneRequest()
     QCOMPARE(requests, 1);
     QVERIFY(m_sortRequests.isEmpty());
     QVERIFY(!m_header->popover());
+    // Another button does nothing; a double-click acts once.
+    QTest::mousePress(m_header->downloadPostsButtonOutlet(), Qt::RightButton);
+    QTest::mousePress(m_header->sortButtonOutlet(), Qt::RightButton);
+    QCOMPARE(requests, 1);
+    QVERIFY(!m_header->popover());
+    PointerEvents::doubleClick(m_header->downloadPostsButtonOutlet());
+    QCOMPARE(requests, 2);
 }
 
 void TestTableTopView::testSortChoicesSurviveFromOneOpeningToTheNext()
