@@ -54,11 +54,21 @@ void ImageButtonView::startFrameAnimation()
     if (m_frameAnimated || !isInitiated()) {
         return;
     }
-    // Buttons are often fixed in size inside a layout: let this one grow past its limit for the pulse.
-    m_restingMaximumSize = maximumSize();
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    resize(int(std::lround(*m_originalWidth * 1.2)), int(std::lround(*m_originalHeight * 1.2)));
+    const QSize grown(int(std::lround(*m_originalWidth * 1.2)), int(std::lround(*m_originalHeight * 1.2)));
+    if (QWidget* holder = parentWidget(); holder && isVisible()) {
+        if (!m_pulseView) {
+            m_pulseView = new ImageView(holder);
+            m_pulseView->setObjectName(QStringLiteral("pulseView"));
+            m_pulseView->setAttribute(Qt::WA_TransparentForMouseEvents);
+        }
+        m_pulseView->setImageName(imageName());
+        // The origin stays, so the picture grows towards the far edges, as the frame would.
+        m_pulseView->setGeometry(QRect(pos(), grown));
+        m_pulseView->raise();
+        m_pulseView->show();
+    }
     m_frameAnimated = true;
+    update();
     QTimer::singleShot(PulseMs, this, &ImageButtonView::endFrameAnimation);
 }
 
@@ -67,14 +77,20 @@ void ImageButtonView::endFrameAnimation()
     if (!m_frameAnimated) {
         return;
     }
-    if (isInitiated()) {
-        resize(int(std::lround(*m_originalWidth)), int(std::lround(*m_originalHeight)));
-    }
-    if (m_restingMaximumSize) {
-        setMaximumSize(*m_restingMaximumSize);
-        m_restingMaximumSize.reset();
+    if (m_pulseView) {
+        m_pulseView->hide();
     }
     m_frameAnimated = false;
+    update();
+}
+
+void ImageButtonView::paintEvent(QPaintEvent* event)
+{
+    // While the grown picture shows, the resting one would show through its transparent parts.
+    if (m_frameAnimated && m_pulseView && m_pulseView->isVisible()) {
+        return;
+    }
+    ImageView::paintEvent(event);
 }
 
 void ImageButtonView::mousePressEvent(QMouseEvent* event)

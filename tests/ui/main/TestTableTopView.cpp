@@ -33,6 +33,7 @@ private Q_SLOTS:
     void testLoadingOffRestoresDownloadButtonAndStopsSpinner();
     void testCallsBeforeTheViewLoadsChangeNothing();
     void testDownloadPressRaisesOneRequest();
+    void testHoverPulseLeavesEveryGeometryUnchanged();
     void testSortChoicesSurviveFromOneOpeningToTheNext();
     void testEveryComboPositionMapsToItsSortKey();
     void testOutOfRangeSelectionsFallBackToUpdatedDescending();
@@ -169,6 +170,34 @@ void TestTableTopView::testDownloadPressRaisesOneRequest()
     QVERIFY(!m_header->popover());
     PointerEvents::doubleClick(m_header->downloadPostsButtonOutlet());
     QCOMPARE(requests, 2);
+}
+
+void TestTableTopView::testHoverPulseLeavesEveryGeometryUnchanged()
+{
+    const QList<QWidget*> widgets = m_host->findChildren<QWidget*>();
+    auto geometries = [&widgets] {
+        QList<QRect> rects;
+        for (QWidget* widget : widgets) {
+            rects.append(widget->geometry());
+        }
+        return rects;
+    };
+    const QList<QRect> resting = geometries();
+    ImageButtonView* sort = m_header->sortButtonOutlet();
+    QVERIFY(sort->isInitiated());
+    PointerEvents::enter(sort);
+    QVERIFY(sort->frameAnimated());
+    // Any layout change the pulse asked for is carried out now.
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(geometries(), resting);
+    // The pulse still shows the picture 1.2 times as large, from the same origin.
+    auto* pulse = m_host->findChild<ImageView*>(QStringLiteral("pulseView"));
+    QVERIFY(pulse && pulse->isVisible());
+    QCOMPARE(pulse->geometry(), QRect(sort->pos(), QSize(qRound(*sort->originalWidth() * 1.2),
+                                                          qRound(*sort->originalHeight() * 1.2))));
+    QTRY_VERIFY(!sort->frameAnimated());
+    QVERIFY(!pulse->isVisible());
+    QCOMPARE(geometries(), resting);
 }
 
 void TestTableTopView::testSortChoicesSurviveFromOneOpeningToTheNext()
