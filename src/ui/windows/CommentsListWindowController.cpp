@@ -199,8 +199,7 @@ void CommentsListWindowController::deleteCommentOptionClick()
     if (!comment || !m_post || m_post->postId != m_menuPostId) {
         return;
     }
-    m_loading = true;
-    applyLoading();
+    // The busy state waits for the answer to the question this raises.
     if (onDeleteCommentRequest) {
         onDeleteCommentRequest(comment->commentId, m_menuPostId);
     }

@@ -52,9 +52,10 @@ public:
     QList<AlertRequest> alerts;
     // Button index chosen for each question, in order; an empty queue answers the last button.
     QQueue<int> answers;
+    // Puts back the recording presenter after a test installed its own.
+    void recordAlerts();
 
 private:
-    void recordAlerts();
 
     std::unique_ptr<AppDelegate> m_delegate;
 };

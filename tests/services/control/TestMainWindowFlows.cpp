@@ -402,9 +402,10 @@ void TestMainWindowFlows::testDeleteOfflinePostAsksAndCancelKeepsIt()
     postBar()->deletePostClick();
     QTRY_COMPARE(m_app->alerts.size(), 1);
     const AlertRequest& question = m_app->alerts.first();
-    QCOMPARE(question.title, QStringLiteral("Delete this post?"));
+    QCOMPARE(question.title, QStringLiteral("Delete \u201cPacking notes\u201d?"));
     QCOMPARE(question.message, QStringLiteral("It will be deleted from this computer."));
     QCOMPARE(question.buttons, QStringList({"Delete", "Cancel"}));
+    QCOMPARE(question.defaultButton, 1);
     ApplicationHarness::settle();
     QVERIFY(PostsLocalAccessAppService().getPost(QStringLiteral("o-notes")));
     QCOMPARE(listedTitles().size(), 2);
