@@ -57,7 +57,7 @@ bool AppDelegate::applicationWillFinishLaunching()
 {
     QApplication::setOrganizationName(QStringLiteral("Penhollow"));
     QApplication::setApplicationName(QStringLiteral("Penhollow"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Penhollow"));
+    // No display name: the window manager would append it to every window's own title.
     m_singleInstance = std::make_unique<SingleInstance>(ApplicationFolders::dataFolder());
     if (!m_singleInstance->acquire()) {
         return false;

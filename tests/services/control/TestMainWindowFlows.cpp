@@ -196,6 +196,12 @@ void TestMainWindowFlows::testLaunchListsPublishedAreaWithCountAndLastUpdate()
     QCOMPARE(header()->lastUpdatedLabelOutlet()->text(),
              QStringLiteral("Last Update ") + GoogleDateService().displayDate(m_lastUpdate));
     QVERIFY(m_app->alerts.isEmpty());
+    // The title stands alone: no display name is set for the window manager to append.
+    QCOMPARE(m_app->window()->windowTitle(), QStringLiteral("Penhollow for Blogger"));
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+    QCoreApplication::setApplicationName(name);
 }
 
 void TestMainWindowFlows::testEachAreaListsOnlyItsPosts()
