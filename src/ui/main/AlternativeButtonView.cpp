@@ -1,10 +1,14 @@
 #include "AlternativeButtonView.h"
 
+#include "PressControl.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 AlternativeButtonView::AlternativeButtonView(QWidget* parent) : ImageView(parent)
 {
     setCursor(Qt::PointingHandCursor);
+    PressControl::makeFocusable(this);
 }
 
 void AlternativeButtonView::setAlternativeImage(const QString& name)
@@ -70,4 +74,35 @@ void AlternativeButtonView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The first press of the double-click has acted already.
     event->accept();
+}
+
+void AlternativeButtonView::keyPressEvent(QKeyEvent* event)
+{
+    if (!PressControl::isPressKey(event)) {
+        ImageView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (onClick) {
+        auto click = onClick;
+        click();
+    }
+}
+
+void AlternativeButtonView::focusInEvent(QFocusEvent* event)
+{
+    ImageView::focusInEvent(event);
+    update();
+}
+
+void AlternativeButtonView::focusOutEvent(QFocusEvent* event)
+{
+    ImageView::focusOutEvent(event);
+    update();
+}
+
+void AlternativeButtonView::paintEvent(QPaintEvent* event)
+{
+    ImageView::paintEvent(event);
+    PressControl::paintFocusRing(this);
 }

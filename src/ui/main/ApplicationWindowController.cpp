@@ -86,6 +86,7 @@ void ApplicationWindowController::setupWindow()
     setupTableContentView();
     setupPostContentView();
     setWindowUIConfiguration();
+    setupKeyboardOrder();
     m_ui->viewSplitOutlet->onMouseDragged = [this](QMouseEvent* event, QPointF initial) {
         windowDragged(event, initial);
     };
@@ -107,6 +108,27 @@ void ApplicationWindowController::setWindowUIConfiguration()
     m_ui->contentSplitView->setStretchFactor(1, 1);
     m_ui->viewSplitOutlet->setSizes({200, 1000});
     m_ui->contentSplitView->setSizes({360, 640});
+}
+
+void ApplicationWindowController::setupKeyboardOrder()
+{
+    QMainWindow* window = windowOutlet();
+    static const char* const order[] = {
+        "hitAreaViewOutlet",        "publicPostsMenuView",    "draftPostsMenuView",     "localPostsMenuView",
+        "helpImageOutlet",          "avatarImageOutlet",      "downloadPostsButtonOutlet", "sortButtonOutlet",
+        "tableViewOutlet",          "operationButton1Outlet", "operationButton2Outlet", "operationButton3Outlet",
+        "menuButtonOutlet",         "webviewOutlet"};
+    QWidget* previous = nullptr;
+    for (const char* name : order) {
+        QWidget* widget = window->findChild<QWidget*>(QString::fromLatin1(name));
+        if (!widget) {
+            continue;
+        }
+        if (previous) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
 }
 
 void ApplicationWindowController::windowDragged(QMouseEvent* event, QPointF windowInitialLocation)

@@ -109,6 +109,8 @@ protected:
 private:
     void setupWindow();
     void setWindowUIConfiguration();
+    // Tab runs down the columns from left to right, as the eye reads them.
+    void setupKeyboardOrder();
     void setupMenuTopView();
     void setupTableTopView();
     void setupPostTopView();

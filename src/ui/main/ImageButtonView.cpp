@@ -1,6 +1,9 @@
 #include "ImageButtonView.h"
 
+#include "PressControl.h"
+
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -9,6 +12,7 @@
 ImageButtonView::ImageButtonView(QWidget* parent) : ImageView(parent)
 {
     setCursor(Qt::PointingHandCursor);
+    PressControl::makeFocusable(this);
 }
 
 void ImageButtonView::initiate()
@@ -91,6 +95,7 @@ void ImageButtonView::paintEvent(QPaintEvent* event)
         return;
     }
     ImageView::paintEvent(event);
+    PressControl::paintFocusRing(this);
 }
 
 void ImageButtonView::mousePressEvent(QMouseEvent* event)
@@ -121,4 +126,30 @@ void ImageButtonView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The first press of the double-click has acted already.
     event->accept();
+}
+
+void ImageButtonView::keyPressEvent(QKeyEvent* event)
+{
+    if (!PressControl::isPressKey(event)) {
+        ImageView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    fadeAnimationStart();
+    if (onClick) {
+        auto click = onClick;
+        click();
+    }
+}
+
+void ImageButtonView::focusInEvent(QFocusEvent* event)
+{
+    ImageView::focusInEvent(event);
+    update();
+}
+
+void ImageButtonView::focusOutEvent(QFocusEvent* event)
+{
+    ImageView::focusOutEvent(event);
+    update();
 }

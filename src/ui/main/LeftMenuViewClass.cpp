@@ -1,8 +1,14 @@
 #include "LeftMenuViewClass.h"
 
+#include "PressControl.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 
-LeftMenuViewClass::LeftMenuViewClass(QWidget* parent) : QWidget(parent) {}
+LeftMenuViewClass::LeftMenuViewClass(QWidget* parent) : QWidget(parent)
+{
+    PressControl::makeFocusable(this);
+}
 
 void LeftMenuViewClass::setClickBloc(std::function<void()> block)
 {
@@ -27,4 +33,35 @@ void LeftMenuViewClass::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The first press of the double-click has acted already.
     event->accept();
+}
+
+void LeftMenuViewClass::keyPressEvent(QKeyEvent* event)
+{
+    if (!PressControl::isPressKey(event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (clickBlock) {
+        auto block = clickBlock;
+        block();
+    }
+}
+
+void LeftMenuViewClass::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void LeftMenuViewClass::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void LeftMenuViewClass::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    PressControl::paintFocusRing(this);
 }

@@ -52,6 +52,7 @@ std::unique_ptr<QWidget> CommentsListWindowController::loadWindow()
 
 void CommentsListWindowController::windowDidLoad()
 {
+    closeWithKeys();
     ViewBackground::setColor(window(), UiColors::banner());
     m_ui->downloadCommentsButtonOutlet->setIcon(ImageLibrary::icon(QStringLiteral("DownloadIcon")));
     m_ui->newCommentButtonOutlet->setIcon(ImageLibrary::icon(QStringLiteral("CommentsMenuOption")));

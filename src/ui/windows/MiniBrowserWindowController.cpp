@@ -83,6 +83,7 @@ void MiniBrowserWindowController::bringToFront()
 
 void MiniBrowserWindowController::windowDidLoad()
 {
+    closeWithKeys();
     m_page = new PreviewPage(m_ui->webviewOutlet);
     window()->setWindowTitle(m_title.value_or(QString()));
     if (m_htmlContent) {

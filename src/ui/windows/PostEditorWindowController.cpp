@@ -139,6 +139,7 @@ ImageView* PostEditorWindowController::offlineCopyIconOutlet() const
 
 void PostEditorWindowController::windowDidLoad()
 {
+    closeWithKeys();
     setupWindow();
     setupWebView();
     updateWindowTitle();

@@ -85,6 +85,7 @@ private Q_SLOTS:
     void testApplyWithoutBlogIsRefusedAndChangesNothing();
     void testDeleteOfflinePostAsksAndCancelKeepsIt();
     void testDeleteOfBloggerPostAsksBeforeAnything();
+    void testTabReachesEveryControlInOrder();
 
 private:
     TableContentViewController* list() const
@@ -435,6 +436,35 @@ void TestMainWindowFlows::testDeleteOfBloggerPostAsksBeforeAnything()
     ApplicationHarness::settle();
     QCOMPARE(m_app->alerts.size(), 1);
     QVERIFY(PostsLocalAccessAppService().getPost(QStringLiteral("p-alps")));
+}
+
+void TestMainWindowFlows::testTabReachesEveryControlInOrder()
+{
+    selectRow(0);
+    QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Crete soon"));
+    QWidget* window = m_app->window();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QWidget* newPost = m_app->find<QWidget>(QStringLiteral("hitAreaViewOutlet"));
+    newPost->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), newPost);
+    WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
+    // Down the columns from left to right; the post's first button (Edit, hidden for a scheduled
+    // post) is skipped, and Tab leaves the post view again for New Post.
+    const QStringList expected{"publicPostsMenuView",     "draftPostsMenuView",     "localPostsMenuView",
+                               "helpImageOutlet",         "avatarImageOutlet",      "downloadPostsButtonOutlet",
+                               "sortButtonOutlet",        "tableViewOutlet",        "operationButton2Outlet",
+                               "operationButton3Outlet",  "menuButtonOutlet",       "webviewOutlet",
+                               "hitAreaViewOutlet"};
+    for (const QString& name : expected) {
+        QWidget* before = QApplication::focusWidget();
+        QTest::keyClick(before, Qt::Key_Tab);
+        // The post view hands the focus on once its page has let it go.
+        QTRY_VERIFY2(QApplication::focusWidget() != before, qPrintable("Tab towards " + name));
+        QWidget* focus = QApplication::focusWidget();
+        const bool inWeb = focus && web->isAncestorOf(focus);
+        QCOMPARE(inWeb ? QStringLiteral("webviewOutlet") : focus->objectName(), name);
+    }
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestMainWindowFlows)

@@ -135,6 +135,13 @@ void TestMenuContentViewController::testClickOnActiveEntryChangesNothingAndRaise
     QTest::mousePress(entry(open.view, "draftPostsMenuView"), Qt::LeftButton);
     QCOMPARE(requests, 1);
     QCOMPARE(entryIcon(open.view, "draftPostsMenuView"), QStringLiteral("LeftDraftBlue"));
+
+    // Return and Space switch as a press does.
+    QTest::keyClick(entry(open.view, "localPostsMenuView"), Qt::Key_Return);
+    QCOMPARE(requests, 2);
+    QCOMPARE(entryIcon(open.view, "localPostsMenuView"), QStringLiteral("LeftOfflineBlue"));
+    QTest::keyClick(entry(open.view, "publicPostsMenuView"), Qt::Key_Space);
+    QCOMPARE(requests, 3);
 }
 
 void TestMenuContentViewController::testClickWithoutListenerStillSwitchesEntries()

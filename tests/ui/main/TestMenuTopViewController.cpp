@@ -102,6 +102,8 @@ void TestMenuTopViewController::testEachPressOnHitAreaOrButtonRaisesOneRequest()
     QCOMPARE(requests, 2);
     PointerEvents::doubleClick(avatar);
     QCOMPARE(requests, 3);
+    QTest::keyClick(view->findChild<ClickAreaView*>(QStringLiteral("hitAreaViewOutlet")), Qt::Key_Space);
+    QCOMPARE(requests, 4);
 }
 
 QTEST_MAIN(TestMenuTopViewController)

@@ -7,6 +7,7 @@
 #include "ui/main/SpinnerView.h"
 #include "ui/main/TableTopViewController.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -34,6 +35,7 @@ private Q_SLOTS:
     void testCallsBeforeTheViewLoadsChangeNothing();
     void testDownloadPressRaisesOneRequest();
     void testHoverPulseLeavesEveryGeometryUnchanged();
+    void testKeyboardOpensSortsAndClosesTheSortPopover();
     void testSortChoicesSurviveFromOneOpeningToTheNext();
     void testEveryComboPositionMapsToItsSortKey();
     void testOutOfRangeSelectionsFallBackToUpdatedDescending();
@@ -170,6 +172,39 @@ void TestTableTopView::testDownloadPressRaisesOneRequest()
     QVERIFY(!m_header->popover());
     PointerEvents::doubleClick(m_header->downloadPostsButtonOutlet());
     QCOMPARE(requests, 2);
+    // Space and Return press it too.
+    QTest::keyClick(m_header->downloadPostsButtonOutlet(), Qt::Key_Space);
+    QTest::keyClick(m_header->downloadPostsButtonOutlet(), Qt::Key_Return);
+    QCOMPARE(requests, 4);
+}
+
+void TestTableTopView::testKeyboardOpensSortsAndClosesTheSortPopover()
+{
+    m_host->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+    ImageButtonView* sort = m_header->sortButtonOutlet();
+    sort->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(sort->hasFocus());
+
+    // The popover takes the focus, Return sorts from its first control and the focus comes back.
+    QTest::keyClick(sort, Qt::Key_Space);
+    QVERIFY(m_header->popover());
+    QTRY_VERIFY(m_header->popover()->isShown());
+    SortPopoverController* content = m_header->sortPopoverController();
+    QTRY_COMPARE(QApplication::focusWidget(), content->sortByComboOutlet());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_sortRequests.size(), 1);
+    QTRY_VERIFY(!m_header->popover()->isShown());
+    QTRY_VERIFY(sort->hasFocus());
+
+    // Escape closes it without sorting.
+    QTest::keyClick(sort, Qt::Key_Return);
+    QTRY_VERIFY(m_header->popover()->isShown());
+    QTRY_COMPARE(QApplication::focusWidget(), content->sortByComboOutlet());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!m_header->popover()->isShown());
+    QTRY_VERIFY(sort->hasFocus());
+    QCOMPARE(m_sortRequests.size(), 1);
 }
 
 void TestTableTopView::testHoverPulseLeavesEveryGeometryUnchanged()

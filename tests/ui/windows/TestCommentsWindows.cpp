@@ -11,6 +11,7 @@
 #include "ui/windows/CommentsListWindowController.h"
 #include "ui/windows/NewCommentWindowController.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QLabel>
 #include <QListView>
@@ -243,23 +244,39 @@ private Q_SLOTS:
         m_list->commentMenu()->close();
     }
 
-    void testDeleteSwitchesBusyOnBeforeItsRequest()
+    void testDeleteLeavesTheBusyStateToTheAnswer()
     {
         QVERIFY(show(postTitled("T", "p9"), {comment("c1", "Ned", "Hi"), comment("c2", "Iris", "Ho")}));
         QStringList requests;
-        bool busyWhenAsked = false;
+        bool busyWhenAsked = true;
         m_list->onDeleteCommentRequest = [&](const QString& commentId, const QString& postId) {
-            busyWhenAsked = m_list->isLoading() && !m_list->downloadCommentsButtonOutlet()->isEnabled();
+            busyWhenAsked = m_list->isLoading() || !m_list->downloadCommentsButtonOutlet()->isEnabled();
             requests << commentId + "/" + postId;
         };
         m_list->cellClick(1);
         m_list->commentMenu()->actions().first()->trigger();
         QCOMPARE(requests, QStringList({"c2/p9"}));
-        QVERIFY(busyWhenAsked);
-        QVERIFY(m_list->spinningIndicatorOutlet()->isVisible());
-        // The window never ends the busy state by itself.
-        QTest::qWait(50);
-        QVERIFY(m_list->isLoading());
+        // The question comes first: busy only once the user has said Delete.
+        QVERIFY(!busyWhenAsked);
+        QVERIFY(!m_list->isLoading());
+    }
+
+    void testEscapeAndCtrlWCloseBothWindows()
+    {
+        QVERIFY(show(postTitled("T", "p9"), {comment("c1", "Ned", "Hi")}));
+        QWidget* list = m_list->window();
+        list->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(list));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : list, Qt::Key_Escape);
+        QTRY_VERIFY(!list->isVisible());
+
+        NewCommentWindowController window;
+        window.prepare(postTitled("Low tide", "p3"), BloggerUser("u", "Mara Quill", "", ""));
+        window.showWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.window()));
+        window.textFieldOutlet()->setFocus();
+        QTest::keyClick(window.textFieldOutlet(), Qt::Key_W, Qt::ControlModifier);
+        QTRY_VERIFY(!window.window()->isVisible());
     }
 
     void testNavigateToProfileLeavesBusyStateAlone()
