@@ -18,6 +18,7 @@
 #include "ui/main/TableTopViewController.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void testDeleteOfflinePostAsksAndCancelKeepsIt();
     void testDeleteOfBloggerPostAsksBeforeAnything();
     void testTabReachesEveryControlInOrder();
+    void testScreenReadersHearNamedButtonsAndRowsWithStatusAndDate();
 
 private:
     TableContentViewController* list() const
@@ -465,6 +467,42 @@ void TestMainWindowFlows::testTabReachesEveryControlInOrder()
         const bool inWeb = focus && web->isAncestorOf(focus);
         QCOMPARE(inWeb ? QStringLiteral("webviewOutlet") : focus->objectName(), name);
     }
+}
+
+void TestMainWindowFlows::testScreenReadersHearNamedButtonsAndRowsWithStatusAndDate()
+{
+    selectRow(0);
+    QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Crete soon"));
+    const QList<std::pair<QString, QString>> buttons{
+        {"hitAreaViewOutlet", "New Post"},           {"avatarImageViewOutlet", "New Post"},
+        {"publicPostsMenuView", "Published"},        {"draftPostsMenuView", "Draft"},
+        {"localPostsMenuView", "Offline"},           {"helpImageOutlet", "Help"},
+        {"avatarImageOutlet", "Settings"},           {"downloadPostsButtonOutlet", "Download posts"},
+        {"sortButtonOutlet", "Sort"},                {"operationButton2Outlet", "Edit Post"},
+        {"operationButton3Outlet", "Keep Offline"},  {"menuButtonOutlet", "More actions"}};
+    for (const auto& [objectName, name] : buttons) {
+        QWidget* widget = m_app->find<QWidget>(objectName);
+        QVERIFY2(widget, qPrintable(objectName));
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY2(control && control->isValid(), qPrintable(objectName));
+        QCOMPARE(control->role(), QAccessible::Button);
+        QCOMPARE(control->text(QAccessible::Name), name);
+        QVERIFY(control->actionInterface() &&
+                control->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    }
+    // Pressing through the accessibility interface is pressing the control.
+    QAccessibleInterface* drafts =
+        QAccessible::queryAccessibleInterface(m_app->find<QWidget>(QStringLiteral("draftPostsMenuView")));
+    drafts->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    waitForListing(QStringLiteral("Draft Posts (2)"));
+
+    // A row says the title, the status and the date of the post.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list()->tableViewOutlet());
+    QVERIFY(table && table->tableInterface());
+    QAccessibleInterface* row = table->tableInterface()->cellAt(0, 0);
+    QVERIFY(row);
+    QCOMPARE(row->text(QAccessible::Name),
+             QStringLiteral("Porto draft, Draft, ") + GoogleDateService().displayDate(at(9)));
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestMainWindowFlows)
