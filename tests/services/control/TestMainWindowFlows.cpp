@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include "common/GoogleDateService.h"
+#include "platform/UserDefaults.h"
 #include "google/GoogleAuthentificationService.h"
 #include "platform/gui/ImageView.h"
 #include "platform/gui/WebView.h"
@@ -27,6 +28,8 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QWebEnginePage>
 
 #include <algorithm>
@@ -88,6 +91,7 @@ private Q_SLOTS:
     void testDeleteOfBloggerPostAsksBeforeAnything();
     void testTabReachesEveryControlInOrder();
     void testScreenReadersHearNamedButtonsAndRowsWithStatusAndDate();
+    void testSizePositionAndColumnsComeBackAfterRestartOnlyOntoAScreen();
 
 private:
     TableContentViewController* list() const
@@ -142,6 +146,8 @@ void TestMainWindowFlows::init()
     ApplicationHarness::storePost(TravelTwin, "t-one", "Twin blog post", PostStatus::Published, at(4));
     ApplicationHarness::storePost(Garden, "g-roses", "Roses", PostStatus::Published, at(6), 2);
 
+    // Each case starts with the window as a first run has it.
+    UserDefaults::standardUserDefaults().removeObjectForKey(ApplicationWindowController::windowStateKey());
     m_app = std::make_unique<ApplicationHarness>();
     QVERIFY(m_app->launch());
     QVERIFY(m_app->windowController());
@@ -503,6 +509,51 @@ void TestMainWindowFlows::testScreenReadersHearNamedButtonsAndRowsWithStatusAndD
     QVERIFY(row);
     QCOMPARE(row->text(QAccessible::Name),
              QStringLiteral("Porto draft, Draft, ") + GoogleDateService().displayDate(at(9)));
+}
+
+void TestMainWindowFlows::testSizePositionAndColumnsComeBackAfterRestartOnlyOntoAScreen()
+{
+    auto restart = [this] {
+        m_app.reset();
+        m_app = std::make_unique<ApplicationHarness>();
+        return m_app->launch() &&
+               QTest::qWaitFor([this] { return m_app->window() && m_app->window()->isVisible(); });
+    };
+    auto splitter = [this](const char* name) { return m_app->find<QSplitter>(QString::fromLatin1(name)); };
+    const QRect area = m_app->window()->screen()->availableGeometry();
+    const QSize least = m_app->window()->minimumSize();
+    // Larger than the least size where the screen has room for it.
+    const QSize size(least.width() + (area.width() >= least.width() + 100 ? 60 : 0),
+                     least.height() + (area.height() >= least.height() + 100 ? 40 : 10));
+    const QRect chosen(area.topLeft() + QPoint(30, 20), size);
+    m_app->window()->setGeometry(chosen);
+    // As the user drags a divider: the other column takes the rest.
+    auto drag = [](QSplitter* columns, int first) {
+        const QList<int> sizes = columns->sizes();
+        columns->setSizes({first, sizes.value(0) + sizes.value(1) - first});
+    };
+    QTRY_COMPARE(m_app->window()->size(), chosen.size());
+    drag(splitter("viewSplitOutlet"), 210);
+    drag(splitter("contentSplitView"), 284);
+    QTRY_COMPARE(splitter("contentSplitView")->sizes().value(0), 284);
+    const QPoint position = m_app->window()->pos();
+
+    QVERIFY(restart());
+    QTRY_COMPARE(m_app->window()->size(), chosen.size());
+    QCOMPARE(m_app->window()->pos(), position);
+    QTRY_COMPARE(splitter("viewSplitOutlet")->sizes().value(0), 210);
+    QTRY_COMPARE(splitter("contentSplitView")->sizes().value(0), 284);
+
+    // A place on no screen of this run (a monitor unplugged since) is not taken up.
+    m_app.reset();
+    UserDefaults::standardUserDefaults().setObject(
+        QStringLiteral("-9000,-9000,%1,%2,0;210,284").arg(chosen.width()).arg(chosen.height()),
+        ApplicationWindowController::windowStateKey());
+    m_app = std::make_unique<ApplicationHarness>();
+    QVERIFY(m_app->launch());
+    QTRY_VERIFY(m_app->window() && m_app->window()->isVisible());
+    QCOMPARE(m_app->window()->size(), chosen.size());
+    QVERIFY(m_app->window()->screen()->availableGeometry().contains(m_app->window()->pos()));
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestMainWindowFlows)
