@@ -4,6 +4,7 @@
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "common/LocalTime.h"
+#include "common/GoogleDateService.h"
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
@@ -154,6 +155,9 @@ void PostEditorWindowController::setupWindow()
     m_ui->postTitleOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_ui->postLabelsOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_ui->publishDateTimeOutlet->setTimeSpec(Qt::LocalTime);
+    // Dates read as everywhere else in the application.
+    m_ui->publishDateTimeOutlet->setLocale(QLocale::system());
+    m_ui->publishDateTimeOutlet->setDisplayFormat(GoogleDateService::displayPattern());
     m_ui->spinningIndicatorOutlet->hide();
 
     connect(m_ui->postTitleOutlet, &QLineEdit::textChanged, this,

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
+#include "common/GoogleDateService.h"
 #include "common/GoogleServiceConstants.h"
 #include "platform/gui/ImageView.h"
 #include "ui/main/SpinnerView.h"
@@ -188,6 +189,8 @@ void TestPostEditorWindow::testScheduledPostOpensWithCheckboxDateAndItsTitle()
     QCOMPARE(editor().window()->windowTitle(), QStringLiteral("Edit Post \u00B7 Stored Scheduled"));
     QVERIFY(editor().scheduledCheckboxOutlet()->isChecked());
     QCOMPARE(editor().publishDateTimeOutlet()->dateTime(), *post.publishDate);
+    // Written as the application writes dates everywhere else.
+    QCOMPARE(editor().publishDateTimeOutlet()->text(), GoogleDateService().displayDate(post.publishDate));
     QCOMPARE(visibleControls(), (QStringList{"scheduledCheckboxOutlet", "scheduledCheckboxLabelOutlet",
                                              "publishDateTimeOutlet"}));
     QCOMPARE(editor().postLabelsOutlet()->text(), QStringLiteral("travel, food"));
