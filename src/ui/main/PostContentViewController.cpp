@@ -2,6 +2,8 @@
 
 #include "ui_PostContentView.h"
 
+#include "PostReadingStyle.h"
+
 #include "common/BackgroundRunner.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/gui/ExternalUrlOpener.h"
@@ -62,7 +64,7 @@ void PostContentViewController::viewSetup()
 void PostContentViewController::loadHtml(const QString& html)
 {
     view();
-    m_ui->webviewOutlet->loadDocument(html);
+    m_ui->webviewOutlet->loadDocument(PostReadingStyle::withStyle(html, view()->font()));
 }
 
 void PostContentViewController::loadHtmlOnMainThread(const BloggerPost& post)

@@ -5,6 +5,7 @@
 #include "platform/gui/ImageLibrary.h"
 #include "platform/gui/RemoteImageCache.h"
 #include "ui/main/SpinnerView.h"
+#include "ui/windows/AvatarImage.h"
 #include "ui/windows/CommentListItemDelegate.h"
 #include "ui/windows/CommentTableCellView.h"
 #include "ui/windows/CommentTextLabel.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFontInfo>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -150,6 +152,10 @@ private Q_SLOTS:
         QCOMPARE(cell.contentLabelOutlet()->textFormat(), Qt::PlainText);
         QCOMPARE(cell.nameLabelOutlet()->textFormat(), Qt::PlainText);
         QCOMPARE(cell.commentUserAvatar(), QString());
+        // The text reads in the window's own face and size.
+        QCOMPARE(QFontInfo(cell.contentLabelOutlet()->font()).family(), QFontInfo(m_list->window()->font()).family());
+        QCOMPARE(QFontInfo(cell.contentLabelOutlet()->font()).pixelSize(),
+                 QFontInfo(m_list->window()->font()).pixelSize());
     }
 
     void testLineBreakMakesTheRowOneLineHigher()
@@ -352,7 +358,7 @@ private Q_SLOTS:
         QCOMPARE(requests, QStringList({"download p7", "add p7"}));
     }
 
-    void testAvatarsArriveInTheBackgroundAndFailuresStayEmpty()
+    void testAvatarsArriveInTheBackgroundAndFailuresShowThePlaceholder()
     {
         const QString red = m_server->url("/red.png").toString();
         const QString notPicture = m_server->url("/page.html").toString();
@@ -360,15 +366,20 @@ private Q_SLOTS:
             show(postTitled("T"), {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
                                    comment("c3", "Nobody", "Hm", "not an address")}));
         CommentListItemDelegate* rows = m_list->itemDelegate();
-        // Never waited for while a row is drawn.
-        QVERIFY(rows->filledCell(0).avatarOutlet()->pixmap().isNull());
+        // Never waited for while a row is drawn: the placeholder shows meanwhile.
+        auto isPlaceholder = [](const QLabel* avatar) {
+            const QImage image = shown(avatar);
+            return !image.isNull() && image.pixelColor(2 * image.width() / 10, image.height() / 2) ==
+                                          AvatarImage::placeholderColor();
+        };
+        QVERIFY(isPlaceholder(rows->filledCell(0).avatarOutlet()));
         QTRY_VERIFY(RemoteImageCache::shared().cachedImage(red).has_value());
         QTRY_VERIFY(RemoteImageCache::shared().cachedImage(notPicture).has_value());
         const QImage avatar = shown(rows->filledCell(0).avatarOutlet());
         QVERIFY(!avatar.isNull());
         QCOMPARE(avatar.pixelColor(avatar.width() / 2, avatar.height() / 2), QColor(Qt::red));
-        QVERIFY(rows->filledCell(1).avatarOutlet()->pixmap().isNull());
-        QVERIFY(rows->filledCell(2).avatarOutlet()->pixmap().isNull());
+        QVERIFY(isPlaceholder(rows->filledCell(1).avatarOutlet()));
+        QVERIFY(isPlaceholder(rows->filledCell(2).avatarOutlet()));
         // Asked for once each, however often the rows are drawn.
         rows->filledCell(0);
         rows->filledCell(0);
