@@ -21,7 +21,7 @@ const QString CardStyle = QStringLiteral(
     "h2{margin:20px 0 8px;font-size:14px;font-weight:500}"
     "#scopes{margin:0;padding:0;list-style:none}"
     "#scopes li{padding:8px 0;border-bottom:1px solid #e8eaed}"
-    ".raw{margin:10px 0 0;color:#80868b;font-size:11px;word-break:break-all}"
+    ".raw{margin:10px 0 24px;color:#80868b;font-size:11px;word-break:break-all}"
     "#accounts{margin:0;padding:0;border:0}"
     "#accounts legend{padding:0;margin-bottom:8px;font-weight:500}"
     ".account{display:flex;align-items:center;gap:12px;padding:8px 10px;margin:0 -10px;border-radius:6px;"

@@ -50,3 +50,8 @@ QPixmap AvatarImage::placeholder(int side, qreal devicePixelRatio)
     pixmap.setDevicePixelRatio(devicePixelRatio);
     return pixmap;
 }
+
+bool AvatarImage::standsForNoPicture(const QImage& image)
+{
+    return image.isNull() || (image.width() <= 16 && image.height() <= 16);
+}

@@ -12,4 +12,6 @@ public:
     // Stands in for an author without a picture: a neutral grey disc with a head and shoulders.
     static QPixmap placeholder(int side, qreal devicePixelRatio);
     static QColor placeholderColor();
+    // Blogger gives authors without a picture a tiny stand-in (a transparent pixel, a 16 px logo).
+    static bool standsForNoPicture(const QImage& image);
 };

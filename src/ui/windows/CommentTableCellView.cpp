@@ -116,7 +116,7 @@ void CommentTableCellView::setCommentUserAvatar(const QString& address)
     if (!image) {
         cache.request(address);
     }
-    const QString shown = image && !image->isNull() ? address : QString();
+    const QString shown = image && !AvatarImage::standsForNoPicture(*image) ? address : QString();
     // The list fills this cell for every row it draws: skip the drawing when nothing changes.
     if (shown == m_avatarShown && !m_ui->avatarOutlet->pixmap().isNull()) {
         return;

@@ -28,9 +28,9 @@
 
 namespace {
 
-QByteArray pngOf(const QColor& color)
+QByteArray pngOf(const QColor& color, int side = 40)
 {
-    QImage image(40, 40, QImage::Format_ARGB32);
+    QImage image(side, side, QImage::Format_ARGB32);
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -75,6 +75,7 @@ private Q_SLOTS:
         m_server = std::make_unique<LocalHttpServer>();
         QVERIFY(m_server->start());
         m_server->route("/red.png", pngOf(Qt::red), "image/png");
+        m_server->route("/blank.png", pngOf(Qt::transparent, 1), "image/png");
         m_server->route("/blue.png", pngOf(Qt::blue), "image/png");
         m_server->route("/page.html", "<html>no picture</html>", "text/html");
     }
@@ -364,7 +365,8 @@ private Q_SLOTS:
         const QString notPicture = m_server->url("/page.html").toString();
         QVERIFY(
             show(postTitled("T"), {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
-                                   comment("c3", "Nobody", "Hm", "not an address")}));
+                                   comment("c3", "Nobody", "Hm", "not an address"),
+                                   comment("c4", "Anonymous", "Hey", m_server->url("/blank.png").toString())}));
         CommentListItemDelegate* rows = m_list->itemDelegate();
         // Never waited for while a row is drawn: the placeholder shows meanwhile.
         auto isPlaceholder = [](const QLabel* avatar) {
@@ -380,6 +382,9 @@ private Q_SLOTS:
         QCOMPARE(avatar.pixelColor(avatar.width() / 2, avatar.height() / 2), QColor(Qt::red));
         QVERIFY(isPlaceholder(rows->filledCell(1).avatarOutlet()));
         QVERIFY(isPlaceholder(rows->filledCell(2).avatarOutlet()));
+        // Blogger's transparent pixel for an author without a picture is no picture either.
+        QTRY_VERIFY(RemoteImageCache::shared().cachedImage(m_server->url("/blank.png").toString()).has_value());
+        QVERIFY(isPlaceholder(rows->filledCell(3).avatarOutlet()));
         // Asked for once each, however often the rows are drawn.
         rows->filledCell(0);
         rows->filledCell(0);
