@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -38,4 +39,7 @@ private:
 
     QPointer<ViewController> m_controller;
     QPointer<QFrame> m_frame;
+    // The second press of a double-click on the view that opened it must not close it again.
+    QPointer<QWidget> m_anchor;
+    QElapsedTimer m_shown;
 };

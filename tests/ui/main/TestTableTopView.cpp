@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <memory>
 #include <utility>
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void testDownloadPressRaisesOneRequest();
     void testHoverPulseLeavesEveryGeometryUnchanged();
     void testKeyboardOpensSortsAndClosesTheSortPopover();
+    void testDoubleClickOnSortLeavesThePopoverOpen();
     void testSortChoicesSurviveFromOneOpeningToTheNext();
     void testEveryComboPositionMapsToItsSortKey();
     void testOutOfRangeSelectionsFallBackToUpdatedDescending();
@@ -233,6 +235,22 @@ void TestTableTopView::testHoverPulseLeavesEveryGeometryUnchanged()
     QTRY_VERIFY(!sort->frameAnimated());
     QVERIFY(!pulse->isVisible());
     QCOMPARE(geometries(), resting);
+}
+
+void TestTableTopView::testDoubleClickOnSortLeavesThePopoverOpen()
+{
+    openSortPopover();
+    // The second press of the double-click reaches the open pop-up, over the sort button.
+    QWidget* popup = m_header->popover()->popupWindow();
+    QWindow* handle = popup->windowHandle();
+    QVERIFY(handle);
+    ImageButtonView* sort = m_header->sortButtonOutlet();
+    const QPoint onSort = handle->mapFromGlobal(sort->mapToGlobal(sort->rect().center()));
+    QTest::mousePress(handle, Qt::LeftButton, {}, onSort);
+    QTest::mouseDClick(handle, Qt::LeftButton, {}, onSort);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, onSort);
+    QCoreApplication::processEvents();
+    QVERIFY(m_header->popover()->isShown());
 }
 
 void TestTableTopView::testSortChoicesSurviveFromOneOpeningToTheNext()
