@@ -249,6 +249,14 @@ private Q_SLOTS:
         QCOMPARE(items, QStringList({"Delete Comment", "Navigate to Profile"}));
         QCOMPARE(m_list->menuCommentId(), QStringLiteral("c2"));
         m_list->commentMenu()->close();
+        QTRY_VERIFY(!m_list->commentMenu() || !m_list->commentMenu()->isVisible());
+
+        // Return on the current row opens its menu too, under the row.
+        table->setCurrentIndex(table->model()->index(0, 0));
+        QTest::keyClick(table, Qt::Key_Return);
+        QTRY_VERIFY(m_list->commentMenu() && m_list->commentMenu()->isVisible());
+        QCOMPARE(m_list->menuCommentId(), QStringLiteral("c1"));
+        m_list->commentMenu()->close();
     }
 
     void testDeleteLeavesTheBusyStateToTheAnswer()
