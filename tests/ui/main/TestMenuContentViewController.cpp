@@ -214,6 +214,16 @@ void TestMenuContentViewController::testClosingRelaysCloseWithoutListener()
         open.popoverContent()->findChild<QPushButton*>(QStringLiteral("refreshAccountAndBlogsButton")),
         Qt::LeftButton);
     QVERIFY(!open.popoverShown());
+
+    // Return on a focused button presses it.
+    int refreshes = 0;
+    open.pane.onRefreshCurrentAccountRequest = [&refreshes] { ++refreshes; };
+    open.openPopover();
+    QTest::keyClick(
+        open.popoverContent()->findChild<QPushButton*>(QStringLiteral("refreshAccountAndBlogsButton")),
+        Qt::Key_Return);
+    QCOMPARE(refreshes, 1);
+    QVERIFY(!open.popoverShown());
 }
 
 void TestMenuContentViewController::testAccountChangeAndSignInAgainLeavePopoverOpen()
