@@ -8,11 +8,11 @@ constexpr QStringView Nbsp = u"&nbsp;";
 
 // Elements a browser lays out on lines of their own, and the line break.
 constexpr QStringView SeparatingElements[] = {
-    u"address", u"article", u"aside",  u"blockquote", u"br",     u"caption", u"dd",      u"details",
-    u"div",     u"dl",      u"dt",     u"fieldset",   u"figcaption", u"figure", u"footer", u"form",
-    u"h1",      u"h2",      u"h3",     u"h4",         u"h5",     u"h6",      u"header",  u"hr",
-    u"li",      u"main",    u"nav",    u"ol",         u"p",      u"pre",     u"section", u"summary",
-    u"table",   u"tbody",   u"td",     u"tfoot",      u"th",     u"thead",   u"tr",      u"ul"};
+    u"address", u"article", u"aside", u"blockquote", u"br",         u"caption", u"dd",      u"details",
+    u"div",     u"dl",      u"dt",    u"fieldset",   u"figcaption", u"figure",  u"footer",  u"form",
+    u"h1",      u"h2",      u"h3",    u"h4",         u"h5",         u"h6",      u"header",  u"hr",
+    u"li",      u"main",    u"nav",   u"ol",         u"p",          u"pre",     u"section", u"summary",
+    u"table",   u"tbody",   u"td",    u"tfoot",      u"th",         u"thead",   u"tr",      u"ul"};
 
 } // namespace
 

@@ -81,16 +81,16 @@ void SQLAccess::refreshStoredPreviews()
     db->transaction([&] {
         std::vector<std::pair<std::int64_t, QString>> previews;
         const StringServices strings;
-        const bool read = db->readRows(QStringLiteral("SELECT Id, Content FROM POSTS;"), {},
-                                       [&](const SQLRowReader& row) {
-                                           const std::optional<std::int64_t> id =
-                                               row.integer(row.field(QStringLiteral("Id")));
-                                           if (id) {
-                                               previews.emplace_back(*id, strings.postPreview(row.string(
-                                                   row.field(QStringLiteral("Content"))).value_or(QString())));
-                                           }
-                                           return true;
-                                       });
+        const bool read =
+            db->readRows(QStringLiteral("SELECT Id, Content FROM POSTS;"), {}, [&](const SQLRowReader& row) {
+                const std::optional<std::int64_t> id = row.integer(row.field(QStringLiteral("Id")));
+                if (id) {
+                    previews.emplace_back(
+                        *id, strings.postPreview(
+                                 row.string(row.field(QStringLiteral("Content"))).value_or(QString())));
+                }
+                return true;
+            });
         if (!read) {
             return false;
         }

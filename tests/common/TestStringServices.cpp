@@ -123,9 +123,10 @@ qsizetype indexOf(const QString& text, const QString& target)
 QString postPreview(QString html)
 {
     static const QRegularExpression separating(
-        QStringLiteral("^/?(address|article|aside|blockquote|br|caption|dd|details|div|dl|dt|fieldset|figcaption|"
-                       "figure|footer|form|h[1-6]|header|hr|li|main|nav|ol|p|pre|section|summary|table|tbody|"
-                       "td|tfoot|th|thead|tr|ul)(?![A-Za-z0-9])"),
+        QStringLiteral(
+            "^/?(address|article|aside|blockquote|br|caption|dd|details|div|dl|dt|fieldset|figcaption|"
+            "figure|footer|form|h[1-6]|header|hr|li|main|nav|ol|p|pre|section|summary|table|tbody|"
+            "td|tfoot|th|thead|tr|ul)(?![A-Za-z0-9])"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tag(QStringLiteral("<([^\\n\\x{0B}\\f\\r\\x{85}\\x{2028}\\x{2029}]*?)>"));
     html.replace(u'\n', u' ');
@@ -258,10 +259,12 @@ private Q_SLOTS:
         QCOMPARE(services.postPreview("<p>The sand</p><p>was gold</p>"), QStringLiteral("The sand was gold"));
         QCOMPARE(services.postPreview("<h2>shore.</h2><DIV class='x'>Notes from day 2</DIV>"),
                  QStringLiteral("shore. Notes from day 2"));
-        QCOMPARE(services.postPreview("tea<br>a map<BR/>More<br />end"), QStringLiteral("tea a map More end"));
+        QCOMPARE(services.postPreview("tea<br>a map<BR/>More<br />end"),
+                 QStringLiteral("tea a map More end"));
         QCOMPARE(services.postPreview("<ul><li>one<li>two</ul>"), QStringLiteral("one two"));
         // Inline elements join as they show; each run of white space gives one space.
-        QCOMPARE(services.postPreview("<b>bo</b>ld <span>a</span><a href='x'>b</a>"), QStringLiteral("bold ab"));
+        QCOMPARE(services.postPreview("<b>bo</b>ld <span>a</span><a href='x'>b</a>"),
+                 QStringLiteral("bold ab"));
         QCOMPARE(services.postPreview("a&nbsp;&nbsp; \t\r\n\u3000b"), QStringLiteral("a b"));
         QCOMPARE(services.postPreview("<p>&nbsp;</p><p> x </p><p>&nbsp;</p>"), QStringLiteral("x"));
         // A tag named like a block element but longer is inline.

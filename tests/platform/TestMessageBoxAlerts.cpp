@@ -54,8 +54,12 @@ private Q_SLOTS:
     void testReturnChoosesTheNamedDefaultButton()
     {
         int chosen = -1;
-        Alert::present(AlertRequest{AlertStyle::Warning, "Delete it?", "", {"Delete", "Cancel"},
-                                    [&chosen](int button) { chosen = button; }, 1});
+        Alert::present(AlertRequest{AlertStyle::Warning,
+                                    "Delete it?",
+                                    "",
+                                    {"Delete", "Cancel"},
+                                    [&chosen](int button) { chosen = button; },
+                                    1});
         QTRY_VERIFY(openBox() != nullptr);
         QMessageBox* box = openBox();
         QCOMPARE(box->defaultButton()->text(), QStringLiteral("Cancel"));

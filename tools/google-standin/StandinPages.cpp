@@ -31,7 +31,8 @@ const QString CardStyle = QStringLiteral(
     ".account span{display:flex;flex-direction:column;line-height:1.3}"
     ".account small{color:#5f6368}"
     ".buttons{display:flex;justify-content:flex-end;gap:8px;margin-top:28px}"
-    "button{min-width:88px;padding:9px 22px;border-radius:4px;font:500 14px system-ui,sans-serif;cursor:pointer}"
+    "button{min-width:88px;padding:9px 22px;border-radius:4px;font:500 14px "
+    "system-ui,sans-serif;cursor:pointer}"
     "#allow{border:1px solid #1a73e8;background:#1a73e8;color:#fff}"
     "#deny{border:1px solid #dadce0;background:#fff;color:#1a73e8}"
     "button:focus-visible{outline:2px solid #174ea6;outline-offset:2px}"
@@ -56,8 +57,9 @@ QString plainWords(const QString& scope)
 // The stand-in's accounts carry no mail address: one in the reserved example domain stands for it.
 QString addressOf(const StandinAccount& account)
 {
-    const QString local = account.givenName.isEmpty() ? account.id
-                                                      : (account.givenName + QLatin1Char('.') + account.familyName);
+    const QString local = account.givenName.isEmpty()
+                              ? account.id
+                              : (account.givenName + QLatin1Char('.') + account.familyName);
     return local.toLower().remove(QLatin1Char(' ')) + QStringLiteral("@example.com");
 }
 
@@ -95,16 +97,16 @@ QByteArray StandinPages::consentPage(const QList<QPair<QString, QString>>& hidde
         page += QStringLiteral("<label class='account'><input type='radio' name='account' id='account-") +
                 escape(a.id) + QStringLiteral("' value='") + escape(a.id) + QStringLiteral("'") +
                 (a.id == chosenAccountId ? QStringLiteral(" checked") : QString()) + QStringLiteral(">") +
-                (a.picture.isEmpty() ? QStringLiteral("<img alt=''>")
-                                     : QStringLiteral("<img alt='' src='") + escape(a.picture) + QStringLiteral("'>")) +
+                (a.picture.isEmpty()
+                     ? QStringLiteral("<img alt=''>")
+                     : QStringLiteral("<img alt='' src='") + escape(a.picture) + QStringLiteral("'>")) +
                 QStringLiteral("<span>") + escape(a.name) + QStringLiteral("<small>") + escape(addressOf(a)) +
                 QStringLiteral("</small></span></label>\n");
     }
-    page += QStringLiteral(
-        "</fieldset>\n<div class='buttons'>"
-        "<button type='submit' id='deny' name='decision' value='deny'>Deny</button>"
-        "<button type='submit' id='allow' name='decision' value='allow'>Allow</button>"
-        "</div>\n</form>\n</main>\n</body></html>\n");
+    page += QStringLiteral("</fieldset>\n<div class='buttons'>"
+                           "<button type='submit' id='deny' name='decision' value='deny'>Deny</button>"
+                           "<button type='submit' id='allow' name='decision' value='allow'>Allow</button>"
+                           "</div>\n</form>\n</main>\n</body></html>\n");
     return page.toUtf8();
 }
 
@@ -128,11 +130,12 @@ QByteArray StandinPages::deniedPage(const QString& state)
     return (QStringLiteral("<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'>"
                            "<title>Denied error=access_denied</title>") +
             CardStyle +
-            QStringLiteral("</head>\n<body>\n<main class='card'>\n"
-                           "<p class='brand'>Sign in with Google (local stand-in)</p>\n"
-                           "<h1>Access denied</h1>\n"
-                           "<p>You denied access to the application: Penhollow was given nothing from your "
-                           "Google Account.</p>\n<p>You can close this window.</p>\n</main>\n</body></html>\n"))
+            QStringLiteral(
+                "</head>\n<body>\n<main class='card'>\n"
+                "<p class='brand'>Sign in with Google (local stand-in)</p>\n"
+                "<h1>Access denied</h1>\n"
+                "<p>You denied access to the application: Penhollow was given nothing from your "
+                "Google Account.</p>\n<p>You can close this window.</p>\n</main>\n</body></html>\n"))
         .toUtf8();
 }
 

@@ -73,9 +73,10 @@ void Popover::showRelativeToView(QWidget* anchor)
     m_shown.start();
     m_frame->show();
     // The keyboard goes with it: the first control takes the focus (Qt gives it back on closing).
-    for (QWidget* next = content->nextInFocusChain(); next && next != content; next = next->nextInFocusChain()) {
-        if (content->isAncestorOf(next) && (next->focusPolicy() & Qt::TabFocus) && next->isVisibleTo(m_frame) &&
-            next->isEnabled()) {
+    for (QWidget* next = content->nextInFocusChain(); next && next != content;
+         next = next->nextInFocusChain()) {
+        if (content->isAncestorOf(next) && (next->focusPolicy() & Qt::TabFocus) &&
+            next->isVisibleTo(m_frame) && next->isEnabled()) {
             next->setFocus(Qt::PopupFocusReason);
             break;
         }

@@ -221,10 +221,10 @@ void ApplicationWindowController::setupKeyboardOrder()
 {
     QMainWindow* window = windowOutlet();
     static const char* const order[] = {
-        "hitAreaViewOutlet",        "publicPostsMenuView",    "draftPostsMenuView",     "localPostsMenuView",
-        "helpImageOutlet",          "avatarImageOutlet",      "downloadPostsButtonOutlet", "sortButtonOutlet",
-        "tableViewOutlet",          "operationButton1Outlet", "operationButton2Outlet", "operationButton3Outlet",
-        "menuButtonOutlet",         "webviewOutlet"};
+        "hitAreaViewOutlet", "publicPostsMenuView",    "draftPostsMenuView",        "localPostsMenuView",
+        "helpImageOutlet",   "avatarImageOutlet",      "downloadPostsButtonOutlet", "sortButtonOutlet",
+        "tableViewOutlet",   "operationButton1Outlet", "operationButton2Outlet",    "operationButton3Outlet",
+        "menuButtonOutlet",  "webviewOutlet"};
     QWidget* previous = nullptr;
     for (const char* name : order) {
         QWidget* widget = window->findChild<QWidget*>(QString::fromLatin1(name));

@@ -41,7 +41,8 @@ public:
 
 QAccessibleInterface* pressControlFactory(const QString& className, QObject* object)
 {
-    static const QStringList controls{QStringLiteral("ImageButtonView"), QStringLiteral("AlternativeButtonView"),
+    static const QStringList controls{QStringLiteral("ImageButtonView"),
+                                      QStringLiteral("AlternativeButtonView"),
                                       QStringLiteral("ClickAreaView"), QStringLiteral("LeftMenuViewClass")};
     auto* widget = qobject_cast<QWidget*>(object);
     if (widget && controls.contains(className)) {

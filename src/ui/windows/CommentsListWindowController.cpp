@@ -169,7 +169,8 @@ bool CommentsListWindowController::eventFilter(QObject* watched, QEvent* event)
         const QModelIndex current = m_ui->tableViewOutlet->currentIndex();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && current.isValid()) {
             QListView* table = m_ui->tableViewOutlet;
-            openCommentMenu(current.row(), table->viewport()->mapToGlobal(table->visualRect(current).bottomLeft()));
+            openCommentMenu(current.row(),
+                            table->viewport()->mapToGlobal(table->visualRect(current).bottomLeft()));
             return true;
         }
     }

@@ -1,10 +1,10 @@
 #include "PostEditorWindowController.h"
 
 #include "EditorPageBridge.h"
+#include "common/GoogleDateService.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "common/LocalTime.h"
-#include "common/GoogleDateService.h"
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"

@@ -56,6 +56,5 @@ public:
     void recordAlerts();
 
 private:
-
     std::unique_ptr<AppDelegate> m_delegate;
 };

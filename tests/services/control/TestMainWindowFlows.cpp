@@ -3,8 +3,8 @@
 #include "TestSupport.h"
 
 #include "common/GoogleDateService.h"
-#include "platform/UserDefaults.h"
 #include "google/GoogleAuthentificationService.h"
+#include "platform/UserDefaults.h"
 #include "platform/gui/ImageView.h"
 #include "platform/gui/WebView.h"
 #include "store/PersistentServiceState.h"
@@ -459,10 +459,10 @@ void TestMainWindowFlows::testTabReachesEveryControlInOrder()
     WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
     // Down the columns from left to right; the post's first button (Edit, hidden for a scheduled
     // post) is skipped, and Tab leaves the post view again for New Post.
-    const QStringList expected{"publicPostsMenuView",     "draftPostsMenuView",     "localPostsMenuView",
-                               "helpImageOutlet",         "avatarImageOutlet",      "downloadPostsButtonOutlet",
-                               "sortButtonOutlet",        "tableViewOutlet",        "operationButton2Outlet",
-                               "operationButton3Outlet",  "menuButtonOutlet",       "webviewOutlet",
+    const QStringList expected{"publicPostsMenuView",    "draftPostsMenuView", "localPostsMenuView",
+                               "helpImageOutlet",        "avatarImageOutlet",  "downloadPostsButtonOutlet",
+                               "sortButtonOutlet",       "tableViewOutlet",    "operationButton2Outlet",
+                               "operationButton3Outlet", "menuButtonOutlet",   "webviewOutlet",
                                "hitAreaViewOutlet"};
     for (const QString& name : expected) {
         QWidget* before = QApplication::focusWidget();
@@ -479,13 +479,18 @@ void TestMainWindowFlows::testScreenReadersHearNamedButtonsAndRowsWithStatusAndD
 {
     selectRow(0);
     QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Crete soon"));
-    const QList<std::pair<QString, QString>> buttons{
-        {"hitAreaViewOutlet", "New Post"},           {"avatarImageViewOutlet", "New Post"},
-        {"publicPostsMenuView", "Published"},        {"draftPostsMenuView", "Draft"},
-        {"localPostsMenuView", "Offline"},           {"helpImageOutlet", "Help"},
-        {"avatarImageOutlet", "Settings"},           {"downloadPostsButtonOutlet", "Download posts"},
-        {"sortButtonOutlet", "Sort"},                {"operationButton2Outlet", "Edit Post"},
-        {"operationButton3Outlet", "Keep Offline"},  {"menuButtonOutlet", "More actions"}};
+    const QList<std::pair<QString, QString>> buttons{{"hitAreaViewOutlet", "New Post"},
+                                                     {"avatarImageViewOutlet", "New Post"},
+                                                     {"publicPostsMenuView", "Published"},
+                                                     {"draftPostsMenuView", "Draft"},
+                                                     {"localPostsMenuView", "Offline"},
+                                                     {"helpImageOutlet", "Help"},
+                                                     {"avatarImageOutlet", "Settings"},
+                                                     {"downloadPostsButtonOutlet", "Download posts"},
+                                                     {"sortButtonOutlet", "Sort"},
+                                                     {"operationButton2Outlet", "Edit Post"},
+                                                     {"operationButton3Outlet", "Keep Offline"},
+                                                     {"menuButtonOutlet", "More actions"}};
     for (const auto& [objectName, name] : buttons) {
         QWidget* widget = m_app->find<QWidget>(objectName);
         QVERIFY2(widget, qPrintable(objectName));
@@ -493,8 +498,8 @@ void TestMainWindowFlows::testScreenReadersHearNamedButtonsAndRowsWithStatusAndD
         QVERIFY2(control && control->isValid(), qPrintable(objectName));
         QCOMPARE(control->role(), QAccessible::Button);
         QCOMPARE(control->text(QAccessible::Name), name);
-        QVERIFY(control->actionInterface() &&
-                control->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        QVERIFY(control->actionInterface() && control->actionInterface()->actionNames().contains(
+                                                  QAccessibleActionInterface::pressAction()));
     }
     // Pressing through the accessibility interface is pressing the control.
     QAccessibleInterface* drafts =

@@ -245,7 +245,8 @@ void TestMenuContentViewController::testAccountChangeAndSignInAgainLeavePopoverO
     QCOMPARE(accounts, QStringList{QStringLiteral("u2")});
     QVERIFY(open.popoverShown());
 
-    auto* signInAgain = open.popoverContent()->findChild<QPushButton*>(QStringLiteral("reauthentificateAccountButton"));
+    auto* signInAgain =
+        open.popoverContent()->findChild<QPushButton*>(QStringLiteral("reauthentificateAccountButton"));
     // It signs in the current account, not the one chosen in the box.
     QCOMPARE(signInAgain->toolTip(), QStringLiteral("Sign in to the current account again"));
     QTest::mouseClick(signInAgain, Qt::LeftButton);

@@ -231,7 +231,7 @@ void TestTableTopView::testHoverPulseLeavesEveryGeometryUnchanged()
     auto* pulse = m_host->findChild<ImageView*>(QStringLiteral("pulseView"));
     QVERIFY(pulse && pulse->isVisible());
     QCOMPARE(pulse->geometry(), QRect(sort->pos(), QSize(qRound(*sort->originalWidth() * 1.2),
-                                                          qRound(*sort->originalHeight() * 1.2))));
+                                                         qRound(*sort->originalHeight() * 1.2))));
     QTRY_VERIFY(!sort->frameAnimated());
     QVERIFY(!pulse->isVisible());
     QCOMPARE(geometries(), resting);

@@ -154,7 +154,8 @@ private Q_SLOTS:
         QCOMPARE(cell.nameLabelOutlet()->textFormat(), Qt::PlainText);
         QCOMPARE(cell.commentUserAvatar(), QString());
         // The text reads in the window's own face and size.
-        QCOMPARE(QFontInfo(cell.contentLabelOutlet()->font()).family(), QFontInfo(m_list->window()->font()).family());
+        QCOMPARE(QFontInfo(cell.contentLabelOutlet()->font()).family(),
+                 QFontInfo(m_list->window()->font()).family());
         QCOMPARE(QFontInfo(cell.contentLabelOutlet()->font()).pixelSize(),
                  QFontInfo(m_list->window()->font()).pixelSize());
     }
@@ -371,10 +372,10 @@ private Q_SLOTS:
     {
         const QString red = m_server->url("/red.png").toString();
         const QString notPicture = m_server->url("/page.html").toString();
-        QVERIFY(
-            show(postTitled("T"), {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
-                                   comment("c3", "Nobody", "Hm", "not an address"),
-                                   comment("c4", "Anonymous", "Hey", m_server->url("/blank.png").toString())}));
+        QVERIFY(show(postTitled("T"),
+                     {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
+                      comment("c3", "Nobody", "Hm", "not an address"),
+                      comment("c4", "Anonymous", "Hey", m_server->url("/blank.png").toString())}));
         CommentListItemDelegate* rows = m_list->itemDelegate();
         // Never waited for while a row is drawn: the placeholder shows meanwhile.
         auto isPlaceholder = [](const QLabel* avatar) {
@@ -391,7 +392,8 @@ private Q_SLOTS:
         QVERIFY(isPlaceholder(rows->filledCell(1).avatarOutlet()));
         QVERIFY(isPlaceholder(rows->filledCell(2).avatarOutlet()));
         // Blogger's transparent pixel for an author without a picture is no picture either.
-        QTRY_VERIFY(RemoteImageCache::shared().cachedImage(m_server->url("/blank.png").toString()).has_value());
+        QTRY_VERIFY(
+            RemoteImageCache::shared().cachedImage(m_server->url("/blank.png").toString()).has_value());
         QVERIFY(isPlaceholder(rows->filledCell(3).avatarOutlet()));
         // Asked for once each, however often the rows are drawn.
         rows->filledCell(0);

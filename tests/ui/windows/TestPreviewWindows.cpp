@@ -104,7 +104,8 @@ private Q_SLOTS:
         MiniBrowserWindowController preview;
         preview.openWindow(QStringLiteral("Preview \u00B7 Low tide"), QStringLiteral("<p>x</p>"));
         QTRY_VERIFY(preview.isWindowLoaded() && preview.window()->isVisible());
-        QVERIFY2(closesWith(preview.window(), QKeyCombination(Qt::ControlModifier, Qt::Key_W)), "Preview, Ctrl+W");
+        QVERIFY2(closesWith(preview.window(), QKeyCombination(Qt::ControlModifier, Qt::Key_W)),
+                 "Preview, Ctrl+W");
 
         MiniBrowserWindowController help;
         help.openHelp();
