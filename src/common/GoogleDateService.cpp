@@ -247,5 +247,10 @@ QString GoogleDateService::displayDate(const std::optional<QDateTime>& date) con
     if (!date || !date->isValid()) {
         return QStringLiteral("Never");
     }
-    return QLocale::system().toString(date->toLocalTime(), QStringLiteral("MMMM dd, yyyy HH:mm"));
+    return QLocale::system().toString(date->toLocalTime(), displayPattern());
+}
+
+QString GoogleDateService::displayPattern()
+{
+    return QStringLiteral("MMMM dd, yyyy HH:mm");
 }

@@ -34,4 +34,6 @@ public:
     QString isoDate(const QDateTime& date) const;
     // "MMMM dd, yyyy HH:mm" in the user's language; "Never" for none.
     QString displayDate(const std::optional<QDateTime>& date) const;
+    // The pattern of displayed dates, in the user's locale: "December 07, 2026 12:41".
+    static QString displayPattern();
 };

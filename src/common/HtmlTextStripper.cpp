@@ -6,6 +6,14 @@ namespace {
 
 constexpr QStringView Nbsp = u"&nbsp;";
 
+// Elements a browser lays out on lines of their own, and the line break.
+constexpr QStringView SeparatingElements[] = {
+    u"address", u"article", u"aside", u"blockquote", u"br",         u"caption", u"dd",      u"details",
+    u"div",     u"dl",      u"dt",    u"fieldset",   u"figcaption", u"figure",  u"footer",  u"form",
+    u"h1",      u"h2",      u"h3",    u"h4",         u"h5",         u"h6",      u"header",  u"hr",
+    u"li",      u"main",    u"nav",   u"ol",         u"p",          u"pre",     u"section", u"summary",
+    u"table",   u"tbody",   u"td",    u"tfoot",      u"th",         u"thead",   u"tr",      u"ul"};
+
 } // namespace
 
 HtmlTextStripper::HtmlTextStripper(QStringView html, int options) : m_html(html), m_options(options) {}
@@ -27,6 +35,29 @@ void HtmlTextStripper::chopTrailingBlanks(QString& text)
         --end;
     }
     text.truncate(end);
+}
+
+bool HtmlTextStripper::isWhiteSpace(char16_t c)
+{
+    return c == u' ' || isLineTerminator(c) || isHorizontalBlank(QChar(c));
+}
+
+bool HtmlTextStripper::separatesText(QStringView tag)
+{
+    if (tag.startsWith(u'/')) {
+        tag = tag.mid(1);
+    }
+    qsizetype length = 0;
+    while (length < tag.size() && tag[length].isLetterOrNumber() && tag[length].unicode() < 0x80) {
+        ++length;
+    }
+    const QStringView name = tag.left(length);
+    for (QStringView element : SeparatingElements) {
+        if (name.compare(element, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 qsizetype HtmlTextStripper::tagEnd(qsizetype open)
@@ -51,37 +82,47 @@ qsizetype HtmlTextStripper::tagEnd(qsizetype open)
 
 bool HtmlTextStripper::fill(QString& out, qsizetype size)
 {
-    const bool dropNbsp = m_options & DropNbsp;
+    const bool readable = m_options & ReadableSpacing;
     const bool lineFeedIsSpace = m_options & LineFeedsAsSpaces;
     while (m_at < m_html.size()) {
         if (out.size() >= size) {
             return true;
         }
-        // Text up to the next character that may start a tag, an entity or a line feed goes in whole.
+        // Text up to the next character that may start a tag, an entity, a line feed or (when spacing
+        // is read) white space goes in whole.
         if (m_started) {
             const qsizetype limit = m_at + std::min(m_html.size() - m_at, size - out.size());
             qsizetype end = m_at;
             while (end < limit) {
                 const char16_t c = m_html[end].unicode();
-                if (c == u'<' || (dropNbsp && c == u'&') || (lineFeedIsSpace && c == u'\n')) {
+                if (c == u'<' || (lineFeedIsSpace && c == u'\n') ||
+                    (readable && (c == u'&' || isWhiteSpace(c)))) {
                     break;
                 }
                 ++end;
             }
             if (end > m_at) {
+                if (m_pendingSpace) {
+                    out.append(u' ');
+                    m_pendingSpace = false;
+                }
                 out.append(m_html.mid(m_at, end - m_at));
                 m_at = end;
                 continue;
             }
         }
         QChar c = m_html[m_at];
-        if (dropNbsp && c == u'&' && m_html.mid(m_at).startsWith(Nbsp)) {
+        if (readable && c == u'&' && m_html.mid(m_at).startsWith(Nbsp)) {
             m_at += Nbsp.size();
+            m_pendingSpace = m_started;
             continue;
         }
         if (c == u'<') {
             const qsizetype end = tagEnd(m_at);
             if (end >= 0) {
+                if (readable && separatesText(m_html.mid(m_at + 1, end - m_at - 1))) {
+                    m_pendingSpace = m_started;
+                }
                 m_at = end + 1;
                 continue;
             }
@@ -90,8 +131,16 @@ bool HtmlTextStripper::fill(QString& out, qsizetype size)
         if (lineFeedIsSpace && c == u'\n') {
             c = u' ';
         }
+        if (readable && isWhiteSpace(c.unicode())) {
+            m_pendingSpace = m_started;
+            continue;
+        }
         if (!m_started && isHorizontalBlank(c)) {
             continue;
+        }
+        if (m_pendingSpace) {
+            out.append(u' ');
+            m_pendingSpace = false;
         }
         m_started = true;
         out.append(c);

@@ -14,8 +14,10 @@ public:
         NoOptions = 0,
         // A line feed becomes a space first, so a tag may span it.
         LineFeedsAsSpaces = 1,
-        // Every "&nbsp;" of the HTML is dropped before tags are looked for.
-        DropNbsp = 2,
+        // Text as it reads: "&nbsp;", "<br>" and the start or end of a block (paragraph, heading, list
+        // item, table cell...) each count as white space, and every run of white space (line ends
+        // included) gives one space, none at the start; "&nbsp;" is taken before tags are looked for.
+        ReadableSpacing = 2,
     };
 
     // The HTML must outlive the stripper.
@@ -35,6 +37,9 @@ public:
 private:
     // Offset of the ">" that closes a tag opened at `open`, or -1.
     qsizetype tagEnd(qsizetype open);
+    // Whether the tag between "<" and ">" breaks the text as a line or a block does.
+    static bool separatesText(QStringView tag);
+    static bool isWhiteSpace(char16_t c);
 
     QStringView m_html;
     int m_options;
@@ -42,4 +47,7 @@ private:
     // A search from an earlier "<" met a line end or the end here without a ">": any "<" before it fails.
     qsizetype m_noTagBefore = 0;
     bool m_started = false;
+    // ReadableSpacing: white space seen since the last character appended, given as one space before
+    // the next one.
+    bool m_pendingSpace = false;
 };

@@ -32,9 +32,9 @@ bool hasPlainLetterFrom(const QString& text, qsizetype from)
 
 QString StringServices::postPreview(const QString& html) const
 {
-    // Line feeds read as spaces, "&nbsp;" and tags dropped, blanks trimmed, then cut to 200 characters:
-    // read only as much of the HTML as that needs.
-    HtmlTextStripper stripper(html, HtmlTextStripper::LineFeedsAsSpaces | HtmlTextStripper::DropNbsp);
+    // Tags dropped, spacing read as a browser shows it (one space between words, paragraphs and lines),
+    // then cut to 200 characters: read only as much of the HTML as that needs.
+    HtmlTextStripper stripper(html, HtmlTextStripper::LineFeedsAsSpaces | HtmlTextStripper::ReadableSpacing);
     QString text;
     text.reserve(256);
     for (qsizetype wanted = 256; stripper.fill(text, wanted); wanted *= 2) {

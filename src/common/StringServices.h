@@ -6,7 +6,8 @@
 class StringServices
 {
 public:
-    // Plain text of a post's HTML, at most 200 user-perceived characters.
+    // Plain text of a post's HTML, at most 200 user-perceived characters: "&nbsp;", "<br>" and block
+    // boundaries read as spaces, and each run of white space as one space.
     QString postPreview(const QString& html) const;
     // A comment's HTML as plain text: "<br />" as line feeds, the five basic entities decoded ("&amp;" last).
     QString decodeCommentHtml(const QString& html) const;

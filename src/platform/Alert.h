@@ -21,6 +21,8 @@ struct AlertRequest
     QStringList buttons = {};
     // Called once with the index of the button chosen; may be unset.
     std::function<void(int button)> completion = {};
+    // The button that Return chooses; a question that deletes something names its Cancel here.
+    int defaultButton = 0;
 };
 
 // Shows alerts on the main thread through the installed presenter. The GUI installs a message-box

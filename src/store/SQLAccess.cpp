@@ -1,6 +1,19 @@
 #include "SQLAccess.h"
 
+#include "common/StringServices.h"
+#include "store/SQLRowReader.h"
 #include "store/SQLiteDB.h"
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+// PRAGMA user_version of a database whose stored previews follow the current preview rule. Older files
+// hold previews that ran words together.
+constexpr std::int64_t PreviewsReadableVersion = 1;
+
+} // namespace
 
 SQLAccess::SQLAccess() : SQLAccess(SQLiteDB::sharedInstance()) {}
 
@@ -69,4 +82,41 @@ void SQLAccess::createDababaseStructure()
     db->query(CREATE_POSTS_AREA_TITLE_INDEX_SQL);
     db->query(CREATE_POSTS_AREA_COMMENTS_INDEX_SQL);
     db->query(CREATE_POSTS_STATUS_INDEX_SQL);
+    refreshStoredPreviews();
+}
+
+void SQLAccess::refreshStoredPreviews()
+{
+    std::int64_t version = -1;
+    db->readRows(QStringLiteral("PRAGMA user_version;"), {}, [&](const SQLRowReader& row) {
+        version = row.integer(row.field(QStringLiteral("user_version"))).value_or(-1);
+        return false;
+    });
+    if (version < 0 || version >= PreviewsReadableVersion) {
+        return;
+    }
+    // One transaction: a run cut short leaves the old version, so the next start does it all again.
+    db->transaction([&] {
+        std::vector<std::pair<std::int64_t, QString>> previews;
+        const StringServices strings;
+        const bool read =
+            db->readRows(QStringLiteral("SELECT Id, Content FROM POSTS;"), {}, [&](const SQLRowReader& row) {
+                const std::optional<std::int64_t> id = row.integer(row.field(QStringLiteral("Id")));
+                if (id) {
+                    previews.emplace_back(
+                        *id, strings.postPreview(
+                                 row.string(row.field(QStringLiteral("Content"))).value_or(QString())));
+                }
+                return true;
+            });
+        if (!read) {
+            return false;
+        }
+        for (const auto& [id, preview] : previews) {
+            db->execute(QStringLiteral("UPDATE POSTS SET ContentPreview = ? WHERE Id = ?;"),
+                        {preview, QVariant::fromValue(id)});
+        }
+        db->execute(QStringLiteral("PRAGMA user_version = %1;").arg(PreviewsReadableVersion));
+        return true;
+    });
 }

@@ -17,6 +17,8 @@ public:
     // Creates whichever of the four tables and their indexes is missing; existing tables stay as they are.
     // Databases made before the indexes existed get them here, at start.
     void createDababaseStructure();
+    // Recomputes every stored preview once, for files written under an older preview rule.
+    void refreshStoredPreviews();
 
     SQLiteDB* db;
     const QString CREATE_USERS_TABLE_SQL;

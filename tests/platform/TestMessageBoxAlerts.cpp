@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 class TestMessageBoxAlerts : public QObject
@@ -48,6 +49,22 @@ private Q_SLOTS:
         QCOMPARE(box->standardButtons(), QMessageBox::Ok);
         box->accept();
         QTRY_VERIFY(openBox() == nullptr);
+    }
+
+    void testReturnChoosesTheNamedDefaultButton()
+    {
+        int chosen = -1;
+        Alert::present(AlertRequest{AlertStyle::Warning,
+                                    "Delete it?",
+                                    "",
+                                    {"Delete", "Cancel"},
+                                    [&chosen](int button) { chosen = button; },
+                                    1});
+        QTRY_VERIFY(openBox() != nullptr);
+        QMessageBox* box = openBox();
+        QCOMPARE(box->defaultButton()->text(), QStringLiteral("Cancel"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTRY_COMPARE(chosen, 1);
     }
 
     void testWithMainWindowTheAlertIsASheetOnIt()

@@ -228,6 +228,23 @@ private Q_SLOTS:
         }
     }
 
+    void testPreviewsOfAnOlderFileAreRefreshedOnce()
+    {
+        QTemporaryDir dir;
+        SQLiteDB db(dir.filePath("old.db"), nullptr, QString());
+        createTablesOnly(db);
+        db.execute("INSERT INTO POSTS (PostId, Content, ContentPreview) VALUES ('1', ?, 'The sandwas gold')",
+                   {QString("<p>The sand</p><p>was&nbsp;gold</p>")});
+        SQLAccess(db).createDababaseStructure();
+        QCOMPARE(db.query("SELECT ContentPreview FROM POSTS").first()["ContentPreview"]->asString(),
+                 QString("The sand was gold"));
+        // Once only: a later start leaves what the store wrote since.
+        db.execute("UPDATE POSTS SET ContentPreview = 'kept'");
+        SQLAccess(db).createDababaseStructure();
+        QCOMPARE(db.query("SELECT ContentPreview FROM POSTS").first()["ContentPreview"]->asString(),
+                 QString("kept"));
+    }
+
     void testIndexesKeepEveryReadAndItsOrder()
     {
         QTemporaryDir dir;

@@ -128,6 +128,18 @@ private Q_SLOTS:
         QVERIFY(page.body.contains("id='allow'"));
         QVERIFY(page.body.contains("id='deny'"));
         QVERIFY(page.body.contains("value='guard_wordplay'"));
+        // What the application may do in plain words, each once; the raw scopes only in small print.
+        const QString text = QString::fromUtf8(page.body);
+        QCOMPARE(text.count(QStringLiteral("<li>Read and manage your blogs</li>")), 1);
+        QVERIFY(text.contains(QStringLiteral("<li>Upload photos</li>")));
+        QVERIFY(text.contains(QStringLiteral("<li>See your name and picture</li>")));
+        QVERIFY(!text.contains(QStringLiteral("<li>http")));
+        QVERIFY(text.contains(QStringLiteral("<p class='raw'>Scopes: ")));
+        // Every account as a row of its own.
+        for (const StandinAccount& account : m_standin.accounts()) {
+            QVERIFY(text.contains(QStringLiteral("id='account-") + account.id + "'"));
+            QVERIFY(text.contains(account.name.toHtmlEscaped() + QStringLiteral("<small>")));
+        }
     }
 
     void testAllowGivesSuccessTitleWithStateAndCode()
@@ -149,6 +161,7 @@ private Q_SLOTS:
         const StandinClient::Reply page = m_client->send("GET", defaultConsentPath());
         const StandinClient::Reply done = submitConsent(page.body, QStringLiteral("deny"));
         QCOMPARE(titleOf(done.body), QStringLiteral("Denied error=access_denied"));
+        QVERIFY(done.body.contains("You can close this window."));
         QVERIFY(codeFromTitle(titleOf(done.body)).isEmpty());
     }
 

@@ -7,31 +7,106 @@ QString StandinPages::escape(const QString& text)
     return text.toHtmlEscaped();
 }
 
+namespace {
+
+// A card in the look of a consent screen; the pages of the flow share it.
+const QString CardStyle = QStringLiteral(
+    "<style>"
+    "body{margin:0;min-height:100vh;display:flex;align-items:center;justify-content:center;"
+    "background:#f1f3f4;color:#202124;font:14px/1.5 system-ui,'Segoe UI',Roboto,Arial,sans-serif}"
+    ".card{box-sizing:border-box;width:100%;max-width:450px;margin:24px;padding:36px 40px 28px;"
+    "background:#fff;border:1px solid #dadce0;border-radius:8px}"
+    ".brand{margin:0 0 4px;color:#5f6368;font-size:13px;text-align:center}"
+    "h1{margin:0 0 20px;font-size:22px;font-weight:400;text-align:center}"
+    "h2{margin:20px 0 8px;font-size:14px;font-weight:500}"
+    "#scopes{margin:0;padding:0;list-style:none}"
+    "#scopes li{padding:8px 0;border-bottom:1px solid #e8eaed}"
+    ".raw{margin:10px 0 24px;color:#80868b;font-size:11px;word-break:break-all}"
+    "#accounts{margin:0;padding:0;border:0}"
+    "#accounts legend{padding:0;margin-bottom:8px;font-weight:500}"
+    ".account{display:flex;align-items:center;gap:12px;padding:8px 10px;margin:0 -10px;border-radius:6px;"
+    "cursor:pointer}"
+    ".account:hover{background:#f1f3f4}"
+    ".account img{width:32px;height:32px;border-radius:50%;background:#dadce0}"
+    ".account span{display:flex;flex-direction:column;line-height:1.3}"
+    ".account small{color:#5f6368}"
+    ".buttons{display:flex;justify-content:flex-end;gap:8px;margin-top:28px}"
+    "button{min-width:88px;padding:9px 22px;border-radius:4px;font:500 14px "
+    "system-ui,sans-serif;cursor:pointer}"
+    "#allow{border:1px solid #1a73e8;background:#1a73e8;color:#fff}"
+    "#deny{border:1px solid #dadce0;background:#fff;color:#1a73e8}"
+    "button:focus-visible{outline:2px solid #174ea6;outline-offset:2px}"
+    "</style>");
+
+// What a scope lets the application do, in plain words; none for a scope the stand-in does not know.
+QString plainWords(const QString& scope)
+{
+    if (scope.contains(QLatin1String("blogger"))) {
+        return QStringLiteral("Read and manage your blogs");
+    }
+    if (scope.contains(QLatin1String("picasaweb"))) {
+        return QStringLiteral("Upload photos");
+    }
+    if (scope.contains(QLatin1String("userinfo")) || scope == QLatin1String("profile") ||
+        scope == QLatin1String("email") || scope == QLatin1String("openid")) {
+        return QStringLiteral("See your name and picture");
+    }
+    return QString();
+}
+
+// The stand-in's accounts carry no mail address: one in the reserved example domain stands for it.
+QString addressOf(const StandinAccount& account)
+{
+    const QString local = account.givenName.isEmpty()
+                              ? account.id
+                              : (account.givenName + QLatin1Char('.') + account.familyName);
+    return local.toLower().remove(QLatin1Char(' ')) + QStringLiteral("@example.com");
+}
+
+} // namespace
+
 QByteArray StandinPages::consentPage(const QList<QPair<QString, QString>>& hiddenFields,
                                      const QList<StandinAccount>& accounts, const QString& chosenAccountId,
                                      const QString& scope)
 {
-    QString page = QStringLiteral("<!DOCTYPE html>\n<html lang='en'><head><meta "
-                                  "charset='utf-8'><title>Request for Permission</title></head>\n"
-                                  "<body>\n<h1>Penhollow would like to:</h1>\n<ul id='scopes'>");
-    for (const QString& s : scope.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        page += QStringLiteral("<li>") + escape(s) + QStringLiteral("</li>");
-    page += QStringLiteral("</ul>\n<form id='consent' method='get' action='/o/oauth2/approval'>\n");
+    QString page = QStringLiteral("<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'>"
+                                  "<meta name='viewport' content='width=device-width'>"
+                                  "<title>Request for Permission</title>") +
+                   CardStyle +
+                   QStringLiteral("</head>\n<body>\n<main class='card'>\n"
+                                  "<p class='brand'>Sign in with Google (local stand-in)</p>\n"
+                                  "<h1>Penhollow wants to access your Google Account</h1>\n"
+                                  "<h2>This will allow Penhollow to:</h2>\n<ul id='scopes'>");
+    const QStringList scopes = scope.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList said;
+    for (const QString& s : scopes) {
+        const QString words = plainWords(s).isEmpty() ? s : plainWords(s);
+        if (!said.contains(words)) {
+            said << words;
+            page += QStringLiteral("<li>") + escape(words) + QStringLiteral("</li>");
+        }
+    }
+    page += QStringLiteral("</ul>\n<p class='raw'>Scopes: ") + escape(scopes.join(QLatin1Char(' '))) +
+            QStringLiteral("</p>\n<form id='consent' method='get' action='/o/oauth2/approval'>\n");
     for (const auto& field : hiddenFields) {
         page += QStringLiteral("<input type='hidden' name='") + escape(field.first) +
                 QStringLiteral("' value='") + escape(field.second) + QStringLiteral("'>\n");
     }
     page += QStringLiteral("<fieldset id='accounts'><legend>Choose an account</legend>\n");
     for (const StandinAccount& a : accounts) {
-        page += QStringLiteral("<label><input type='radio' name='account' id='account-") + escape(a.id) +
-                QStringLiteral("' value='") + escape(a.id) + QStringLiteral("'") +
-                (a.id == chosenAccountId ? QStringLiteral(" checked") : QString()) + QStringLiteral("> ") +
-                escape(a.name) + QStringLiteral("</label><br>\n");
+        page += QStringLiteral("<label class='account'><input type='radio' name='account' id='account-") +
+                escape(a.id) + QStringLiteral("' value='") + escape(a.id) + QStringLiteral("'") +
+                (a.id == chosenAccountId ? QStringLiteral(" checked") : QString()) + QStringLiteral(">") +
+                (a.picture.isEmpty()
+                     ? QStringLiteral("<img alt=''>")
+                     : QStringLiteral("<img alt='' src='") + escape(a.picture) + QStringLiteral("'>")) +
+                QStringLiteral("<span>") + escape(a.name) + QStringLiteral("<small>") + escape(addressOf(a)) +
+                QStringLiteral("</small></span></label>\n");
     }
-    page += QStringLiteral(
-        "</fieldset>\n<button type='submit' id='allow' name='decision' value='allow'>Allow</button>\n"
-        "<button type='submit' id='deny' name='decision' "
-        "value='deny'>Deny</button>\n</form>\n</body></html>\n");
+    page += QStringLiteral("</fieldset>\n<div class='buttons'>"
+                           "<button type='submit' id='deny' name='decision' value='deny'>Deny</button>"
+                           "<button type='submit' id='allow' name='decision' value='allow'>Allow</button>"
+                           "</div>\n</form>\n</main>\n</body></html>\n");
     return page.toUtf8();
 }
 
@@ -52,9 +127,16 @@ QByteArray StandinPages::successPage(const QString& state, const QString& code)
 QByteArray StandinPages::deniedPage(const QString& state)
 {
     Q_UNUSED(state)
-    return QByteArrayLiteral("<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'>"
-                             "<title>Denied error=access_denied</title></head>\n"
-                             "<body><p>You denied access to the application.</p></body></html>\n");
+    return (QStringLiteral("<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'>"
+                           "<title>Denied error=access_denied</title>") +
+            CardStyle +
+            QStringLiteral(
+                "</head>\n<body>\n<main class='card'>\n"
+                "<p class='brand'>Sign in with Google (local stand-in)</p>\n"
+                "<h1>Access denied</h1>\n"
+                "<p>You denied access to the application: Penhollow was given nothing from your "
+                "Google Account.</p>\n<p>You can close this window.</p>\n</main>\n</body></html>\n"))
+        .toUtf8();
 }
 
 QByteArray StandinPages::oauthErrorPage(int status, const QString& error, const QString& description)

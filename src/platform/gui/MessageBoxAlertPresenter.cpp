@@ -64,7 +64,9 @@ void MessageBoxAlertPresenter::present(const AlertRequest& request)
             added << box->addButton(request.buttons[i], role);
         }
     }
-    box->setDefaultButton(qobject_cast<QPushButton*>(added.first()));
+    const qsizetype chosen =
+        request.defaultButton >= 0 && request.defaultButton < added.size() ? request.defaultButton : 0;
+    box->setDefaultButton(qobject_cast<QPushButton*>(added.at(chosen)));
     box->setEscapeButton(added.last());
     if (request.completion) {
         QObject::connect(box, &QMessageBox::finished, box,

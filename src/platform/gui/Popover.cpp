@@ -6,7 +6,9 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
+#include <QStyleHints>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -68,7 +70,18 @@ void Popover::showRelativeToView(QWidget* anchor)
         origin.setY(qBound(area.top(), origin.y(), qMax(area.top(), area.bottom() - size.height())));
     }
     m_frame->move(origin);
+    m_anchor = anchor;
+    m_shown.start();
     m_frame->show();
+    // The keyboard goes with it: the first control takes the focus (Qt gives it back on closing).
+    for (QWidget* next = content->nextInFocusChain(); next && next != content;
+         next = next->nextInFocusChain()) {
+        if (content->isAncestorOf(next) && (next->focusPolicy() & Qt::TabFocus) &&
+            next->isVisibleTo(m_frame) && next->isEnabled()) {
+            next->setFocus(Qt::PopupFocusReason);
+            break;
+        }
+    }
 }
 
 void Popover::close()
@@ -92,6 +105,14 @@ bool Popover::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_frame && event->type() == QEvent::Hide) {
         Q_EMIT didClose();
+    }
+    if (watched == m_frame && m_anchor &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) &&
+        m_shown.isValid() && m_shown.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval()) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        if (QRect(m_anchor->mapToGlobal(QPoint(0, 0)), m_anchor->size()).contains(at)) {
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

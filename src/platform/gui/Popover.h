@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -40,4 +41,7 @@ private:
     // As a widget: while the frame is being destroyed it is no QFrame any more, and its hide event still
     // reaches the filter.
     QPointer<QWidget> m_frame;
+    // The second press of a double-click on the view that opened it must not close it again.
+    QPointer<QWidget> m_anchor;
+    QElapsedTimer m_shown;
 };

@@ -3,6 +3,8 @@
 #include "platform/Dispatch.h"
 
 #include <QEvent>
+#include <QKeySequence>
+#include <QShortcut>
 
 WindowController::WindowController(QObject* parent) : QObject(parent) {}
 
@@ -45,6 +47,15 @@ void WindowController::close()
 }
 
 void WindowController::windowDidLoad() {}
+
+void WindowController::closeWithKeys()
+{
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, window());
+        // The user's close, never a subclass's close by its owner.
+        connect(shortcut, &QShortcut::activated, this, [this] { WindowController::close(); });
+    }
+}
 
 bool WindowController::windowShouldClose()
 {

@@ -47,6 +47,9 @@ protected:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // Escape and Ctrl+W close the window as its close button does (windowShouldClose is asked).
+    void closeWithKeys();
+
 private:
     QPointer<QWidget> m_window;
 };

@@ -62,7 +62,7 @@ bool AppDelegate::applicationWillFinishLaunching()
 {
     QApplication::setOrganizationName(QStringLiteral("Penhollow"));
     QApplication::setApplicationName(QStringLiteral("Penhollow"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Penhollow"));
+    // No display name: the window manager would append it to every window's own title.
     // Before the lock: a folder that cannot be written must not pass for one another Penhollow holds.
     const QString folder = ApplicationFolders::dataFolder();
     std::optional<DataFolderProblem> problem = DataFolderCheck::checkFolder(folder);

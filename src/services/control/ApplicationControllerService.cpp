@@ -494,7 +494,10 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
             }
             QPointer<ApplicationControllerService> self = controller;
             const bool onBlogger = post->isOnBlogger();
-            AlertRequest question{AlertStyle::Warning, QStringLiteral("Delete this post?"),
+            const QString title = post->title.trimmed();
+            AlertRequest question{AlertStyle::Warning,
+                                  title.isEmpty() ? QStringLiteral("Delete this post?")
+                                                  : QStringLiteral("Delete \u201c%1\u201d?").arg(title),
                                   onBlogger ? QStringLiteral("It will be deleted from Blogger too.")
                                             : QStringLiteral("It will be deleted from this computer."),
                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")},
@@ -507,7 +510,9 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
                                       } else {
                                           self->deleteLocalPost(postId);
                                       }
-                                  }};
+                                  },
+                                  // Return must never delete.
+                                  1};
             Alert::present(question);
         });
     });

@@ -143,21 +143,18 @@ void CommentsControllerService::downloadComments(const QString& postId)
 
 void CommentsControllerService::deleteComment(const QString& commentId, const QString& postId)
 {
-    beginBusy();
     QPointer<CommentsControllerService> self = this;
     AlertRequest question{
         AlertStyle::Warning,
-        QStringLiteral("Delete this comment?"),
+        deleteQuestionTitle(commentId),
         QStringLiteral("It will be deleted from Blogger."),
         {QStringLiteral("Delete"), QStringLiteral("Cancel")},
         [self, commentId, postId](int button) {
-            if (!self) {
+            if (!self || button != 0) {
                 return;
             }
-            if (button != 0) {
-                self->endBusy();
-                return;
-            }
+            // Busy only once the user has said Delete.
+            self->beginBusy();
             const double timeout = self->m_timeoutInterval;
             std::shared_ptr<GoogleAuthentificationService> auth = self->m_authentificationService;
             BackgroundRunner().run([self, commentId, postId, timeout, auth] {
@@ -179,8 +176,20 @@ void CommentsControllerService::deleteComment(const QString& commentId, const QS
                 remote->deletePostComment(commentId, postId,
                                           post ? post->blogId : GoogleServiceConstants::NoId());
             });
-        }};
+        },
+        // Return must never delete.
+        1};
     Alert::present(question);
+}
+
+QString CommentsControllerService::deleteQuestionTitle(const QString& commentId) const
+{
+    for (const BloggerPostComment& comment : m_commentsListWindowController->comments()) {
+        if (comment.commentId == commentId && !comment.author.userName.trimmed().isEmpty()) {
+            return QStringLiteral("Delete the comment by %1?").arg(comment.author.userName.trimmed());
+        }
+    }
+    return QStringLiteral("Delete this comment?");
 }
 
 void CommentsControllerService::addComment(const QString& postId)

@@ -53,6 +53,8 @@ private:
     void setupEvents();
     void beginBusy();
     void endBusy();
+    // Names the comment by its author where the list knows it.
+    QString deleteQuestionTitle(const QString& commentId) const;
     // The stored comments of the post to the list, when the list shows that post.
     void refreshList(const QString& postId);
 

@@ -58,6 +58,11 @@ void AccountsAndBlogsPopoverViewController::setupView()
             &AccountsAndBlogsPopoverViewController::refreshAccountAndBlogsButtonClick);
     connect(m_ui->applySelectionButton, &QPushButton::clicked, this,
             &AccountsAndBlogsPopoverViewController::applySelectionButtonClick);
+    // Return presses the button that has the focus, as Space does.
+    for (QPushButton* button : {m_ui->reauthentificateAccountButton, m_ui->addNewAccountButton,
+                                m_ui->refreshAccountAndBlogsButton, m_ui->applySelectionButton}) {
+        button->setAutoDefault(true);
+    }
 }
 
 void AccountsAndBlogsPopoverViewController::listUsers(const QList<BloggerUser>& users,

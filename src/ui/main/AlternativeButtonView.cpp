@@ -1,10 +1,14 @@
 #include "AlternativeButtonView.h"
 
+#include "PressControl.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 AlternativeButtonView::AlternativeButtonView(QWidget* parent) : ImageView(parent)
 {
     setCursor(Qt::PointingHandCursor);
+    PressControl::makeFocusable(this);
 }
 
 void AlternativeButtonView::setAlternativeImage(const QString& name)
@@ -30,6 +34,11 @@ void AlternativeButtonView::initiate()
 
 void AlternativeButtonView::mousePressEvent(QMouseEvent* event)
 {
+    // Only the primary button acts; the others go on to whatever lies below.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (onClick) {
         auto click = onClick;
@@ -59,4 +68,41 @@ void AlternativeButtonView::leaveEvent(QEvent* event)
     if (onMouseExited) {
         onMouseExited();
     }
+}
+
+void AlternativeButtonView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The first press of the double-click has acted already.
+    event->accept();
+}
+
+void AlternativeButtonView::keyPressEvent(QKeyEvent* event)
+{
+    if (!PressControl::isPressKey(event)) {
+        ImageView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (onClick) {
+        auto click = onClick;
+        click();
+    }
+}
+
+void AlternativeButtonView::focusInEvent(QFocusEvent* event)
+{
+    ImageView::focusInEvent(event);
+    update();
+}
+
+void AlternativeButtonView::focusOutEvent(QFocusEvent* event)
+{
+    ImageView::focusOutEvent(event);
+    update();
+}
+
+void AlternativeButtonView::paintEvent(QPaintEvent* event)
+{
+    ImageView::paintEvent(event);
+    PressControl::paintFocusRing(this);
 }

@@ -9,12 +9,17 @@
 #include "PostTopViewController.h"
 #include "TableContentViewController.h"
 #include "TableTopViewController.h"
+#include "common/AppKeyPrefix.h"
 #include "common/SystemConfiguration.h"
 #include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
 #include "services/control/ApplicationControllerService.h"
 
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 namespace {
@@ -45,6 +50,7 @@ ApplicationWindowController::ApplicationWindowController(std::shared_ptr<GoogleA
 
 ApplicationWindowController::~ApplicationWindowController()
 {
+    saveWindowState();
     // The controller may still have work queued for this window: it goes first.
     m_applicationControllerService.reset();
 }
@@ -86,6 +92,8 @@ void ApplicationWindowController::setupWindow()
     setupTableContentView();
     setupPostContentView();
     setWindowUIConfiguration();
+    restoreWindowState();
+    setupKeyboardOrder();
     m_ui->viewSplitOutlet->onMouseDragged = [this](QMouseEvent* event, QPointF initial) {
         windowDragged(event, initial);
     };
@@ -107,6 +115,127 @@ void ApplicationWindowController::setWindowUIConfiguration()
     m_ui->contentSplitView->setStretchFactor(1, 1);
     m_ui->viewSplitOutlet->setSizes({200, 1000});
     m_ui->contentSplitView->setSizes({360, 640});
+}
+
+QString ApplicationWindowController::windowStateKey()
+{
+    return QStringLiteral("WINDOW_") + APP_KEY_PREFIX + QStringLiteral("main");
+}
+
+void ApplicationWindowController::saveWindowState()
+{
+    QMainWindow* window = m_windowOutlet;
+    if (!m_ui || !window || !m_windowShown) {
+        return;
+    }
+    // "x,y,width,height,maximized;left column,post list": the size the window has when not maximised.
+    const QRect frame = window->isMaximized() ? window->normalGeometry() : window->geometry();
+    const QPoint origin = window->isMaximized() ? frame.topLeft() : window->pos();
+    const QList<int> left = m_ui->viewSplitOutlet->sizes();
+    const QList<int> list = m_ui->contentSplitView->sizes();
+    const QString state = QStringLiteral("%1,%2,%3,%4,%5;%6,%7")
+                              .arg(origin.x())
+                              .arg(origin.y())
+                              .arg(frame.width())
+                              .arg(frame.height())
+                              .arg(window->isMaximized() ? 1 : 0)
+                              .arg(left.value(0))
+                              .arg(list.value(0));
+    UserDefaults::standardUserDefaults().setObject(state, windowStateKey());
+}
+
+void ApplicationWindowController::restoreWindowState()
+{
+    const QStringList parts =
+        UserDefaults::standardUserDefaults().stringForKey(windowStateKey()).value_or(QString()).split(u';');
+    const QStringList frame = parts.value(0).split(u',');
+    const QStringList columns = parts.value(1).split(u',');
+    if (parts.size() != 2 || frame.size() != 5 || columns.size() != 2) {
+        return;
+    }
+    QList<int> numbers;
+    for (const QString& text : frame + columns) {
+        bool ok = false;
+        numbers.append(text.toInt(&ok));
+        if (!ok) {
+            return;
+        }
+    }
+    QMainWindow* window = windowOutlet();
+    const QRect saved(numbers[0], numbers[1], numbers[2], numbers[3]);
+    QScreen* home = nullptr;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        // Its title bar must be on a screen of this run, or the user could not reach it.
+        if (screen->availableGeometry().contains(saved.topLeft() + QPoint(40, 10))) {
+            home = screen;
+        }
+    }
+    QScreen* sizing = home ? home : QGuiApplication::primaryScreen();
+    const QSize room = sizing ? sizing->availableGeometry().size() : saved.size();
+    window->resize(saved.size().boundedTo(room).expandedTo(window->minimumSize()));
+    if (home) {
+        window->move(saved.topLeft());
+    }
+    if (numbers[4] == 1) {
+        window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    }
+    if (numbers[5] > 0 && numbers[6] > 0) {
+        m_restoredColumns = {numbers[5], numbers[6]};
+    }
+}
+
+void ApplicationWindowController::applyRestoredColumns()
+{
+    if (!m_restoredColumns || !m_ui) {
+        return;
+    }
+    // Against the widths the splitters have once laid out: a splitter spreads any other total out.
+    auto apply = [](QSplitter* splitter, int first) {
+        const QList<int> sizes = splitter->sizes();
+        int total = 0;
+        for (int size : sizes) {
+            total += size;
+        }
+        if (sizes.size() == 2 && total > first) {
+            splitter->setSizes({first, total - first});
+        }
+    };
+    apply(m_ui->viewSplitOutlet, m_restoredColumns->first);
+    apply(m_ui->contentSplitView, m_restoredColumns->second);
+    m_restoredColumns.reset();
+}
+
+bool ApplicationWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Kept when the window goes, whether the user closes it or the application quits.
+    if (watched == m_windowOutlet && event->type() == QEvent::Show) {
+        m_windowShown = true;
+        applyRestoredColumns();
+    } else if (watched == m_windowOutlet && event->type() == QEvent::Hide) {
+        saveWindowState();
+    }
+    return WindowController::eventFilter(watched, event);
+}
+
+void ApplicationWindowController::setupKeyboardOrder()
+{
+    QMainWindow* window = windowOutlet();
+    static const char* const order[] = {
+        "hitAreaViewOutlet", "publicPostsMenuView",    "draftPostsMenuView",        "localPostsMenuView",
+        "helpImageOutlet",   "avatarImageOutlet",      "downloadPostsButtonOutlet", "sortButtonOutlet",
+        "tableViewOutlet",   "operationButton1Outlet", "operationButton2Outlet",    "operationButton3Outlet",
+        "menuButtonOutlet",  "webviewOutlet"};
+    QWidget* previous = nullptr;
+    for (const char* name : order) {
+        QWidget* widget = window->findChild<QWidget*>(QString::fromLatin1(name));
+        if (!widget) {
+            continue;
+        }
+        if (previous) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
 }
 
 void ApplicationWindowController::windowDragged(QMouseEvent* event, QPointF windowInitialLocation)

@@ -98,6 +98,9 @@ public:
     TableContentViewController* tableContentViewController() const;
     PostContentViewController* postContentViewController() const;
 
+    // The preferences key of the window's size, position and column widths.
+    static QString windowStateKey();
+
     // Moves the window by the drag since the press, keeping its size.
     void windowDragged(QMouseEvent* event, QPointF windowInitialLocation);
 
@@ -105,10 +108,17 @@ protected:
     std::unique_ptr<QWidget> loadWindow() override;
     void windowDidLoad() override;
     bool windowShouldClose() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Size, position and column widths of the last run, kept in the preferences.
+    void restoreWindowState();
+    void saveWindowState();
+    void applyRestoredColumns();
     void setupWindow();
     void setWindowUIConfiguration();
+    // Tab runs down the columns from left to right, as the eye reads them.
+    void setupKeyboardOrder();
     void setupMenuTopView();
     void setupTableTopView();
     void setupPostTopView();
@@ -118,6 +128,10 @@ private:
 
     std::unique_ptr<Ui::ApplicationWindow> m_ui;
     QPointer<QMainWindow> m_windowOutlet;
+    // Only a window the user has seen has a state worth keeping.
+    bool m_windowShown = false;
+    // Left column and post list widths to apply once the window is laid out.
+    std::optional<std::pair<int, int>> m_restoredColumns;
     std::unique_ptr<ApplicationControllerService> m_applicationControllerService;
     std::unique_ptr<MenuTopViewController> m_menuTopViewController;
     std::unique_ptr<TableTopViewController> m_tableTopViewController;

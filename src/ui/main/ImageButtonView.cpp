@@ -1,6 +1,9 @@
 #include "ImageButtonView.h"
 
+#include "PressControl.h"
+
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -9,6 +12,7 @@
 ImageButtonView::ImageButtonView(QWidget* parent) : ImageView(parent)
 {
     setCursor(Qt::PointingHandCursor);
+    PressControl::makeFocusable(this);
 }
 
 void ImageButtonView::initiate()
@@ -54,11 +58,21 @@ void ImageButtonView::startFrameAnimation()
     if (m_frameAnimated || !isInitiated()) {
         return;
     }
-    // Buttons are often fixed in size inside a layout: let this one grow past its limit for the pulse.
-    m_restingMaximumSize = maximumSize();
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    resize(int(std::lround(*m_originalWidth * 1.2)), int(std::lround(*m_originalHeight * 1.2)));
+    const QSize grown(int(std::lround(*m_originalWidth * 1.2)), int(std::lround(*m_originalHeight * 1.2)));
+    if (QWidget* holder = parentWidget(); holder && isVisible()) {
+        if (!m_pulseView) {
+            m_pulseView = new ImageView(holder);
+            m_pulseView->setObjectName(QStringLiteral("pulseView"));
+            m_pulseView->setAttribute(Qt::WA_TransparentForMouseEvents);
+        }
+        m_pulseView->setImageName(imageName());
+        // The origin stays, so the picture grows towards the far edges, as the frame would.
+        m_pulseView->setGeometry(QRect(pos(), grown));
+        m_pulseView->raise();
+        m_pulseView->show();
+    }
     m_frameAnimated = true;
+    update();
     QTimer::singleShot(PulseMs, this, &ImageButtonView::endFrameAnimation);
 }
 
@@ -67,18 +81,30 @@ void ImageButtonView::endFrameAnimation()
     if (!m_frameAnimated) {
         return;
     }
-    if (isInitiated()) {
-        resize(int(std::lround(*m_originalWidth)), int(std::lround(*m_originalHeight)));
-    }
-    if (m_restingMaximumSize) {
-        setMaximumSize(*m_restingMaximumSize);
-        m_restingMaximumSize.reset();
+    if (m_pulseView) {
+        m_pulseView->hide();
     }
     m_frameAnimated = false;
+    update();
+}
+
+void ImageButtonView::paintEvent(QPaintEvent* event)
+{
+    // While the grown picture shows, the resting one would show through its transparent parts.
+    if (m_frameAnimated && m_pulseView && m_pulseView->isVisible()) {
+        return;
+    }
+    ImageView::paintEvent(event);
+    PressControl::paintFocusRing(this);
 }
 
 void ImageButtonView::mousePressEvent(QMouseEvent* event)
 {
+    // Only the primary button acts; the others go on to whatever lies below.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     fadeAnimationStart();
     if (onClick) {
@@ -94,4 +120,36 @@ void ImageButtonView::enterEvent(QEnterEvent* event)
     if (isInitiated()) {
         startFrameAnimation();
     }
+}
+
+void ImageButtonView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The first press of the double-click has acted already.
+    event->accept();
+}
+
+void ImageButtonView::keyPressEvent(QKeyEvent* event)
+{
+    if (!PressControl::isPressKey(event)) {
+        ImageView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    fadeAnimationStart();
+    if (onClick) {
+        auto click = onClick;
+        click();
+    }
+}
+
+void ImageButtonView::focusInEvent(QFocusEvent* event)
+{
+    ImageView::focusInEvent(event);
+    update();
+}
+
+void ImageButtonView::focusOutEvent(QFocusEvent* event)
+{
+    ImageView::focusOutEvent(event);
+    update();
 }

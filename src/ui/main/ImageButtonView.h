@@ -2,13 +2,15 @@
 
 #include "platform/gui/ImageView.h"
 
+#include <QPointer>
 #include <QSize>
 
 #include <functional>
 #include <optional>
 
 // An image that acts as a button: a press raises onClick at once with a short fade, and the pointer
-// entering it gives a short growth pulse.
+// entering it gives a short growth pulse. The pulse is drawn over the neighbours by a picture of its
+// own: the button's geometry, and so the layout around it, never changes on hover.
 class ImageButtonView : public ImageView
 {
     Q_OBJECT
@@ -38,7 +40,12 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void setAlpha(double alpha);
@@ -46,6 +53,7 @@ private:
     std::optional<double> m_originalWidth;
     std::optional<double> m_originalHeight;
     bool m_frameAnimated = false;
-    std::optional<QSize> m_restingMaximumSize;
+    // The grown picture shown during a pulse, a sibling outside any layout.
+    QPointer<ImageView> m_pulseView;
     double m_alpha = 1.0;
 };

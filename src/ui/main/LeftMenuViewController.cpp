@@ -51,6 +51,8 @@ void LeftMenuViewController::loadView()
     m_ui = std::make_unique<Ui::LeftMenuView>();
     setView(viewFromInterface<LeftMenuViewClass>(*m_ui));
     m_ui->menuLabelOutlet->setText(m_menuTitle);
+    // The entry's tool tip is empty: screen readers take its title.
+    view()->setAccessibleName(m_menuTitle);
     m_ui->iconOutlet->setImageName(m_menuIcon);
     setActive(m_isActive);
 }

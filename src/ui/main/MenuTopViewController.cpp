@@ -76,6 +76,8 @@ void MenuTopViewController::setupView()
     };
     m_ui->avatarImageViewOutlet->onClick = request;
     m_ui->hitAreaViewOutlet->onClick = request;
+    // The hit area covers the picture and the title: it alone takes the focus, for both.
+    m_ui->avatarImageViewOutlet->setFocusPolicy(Qt::NoFocus);
     setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
     // Enter and leave follow the hit area's geometry of the moment, whatever the window's size.
     m_ui->hitAreaViewOutlet->installEventFilter(this);
@@ -84,9 +86,11 @@ void MenuTopViewController::setupView()
 bool MenuTopViewController::eventFilter(QObject* watched, QEvent* event)
 {
     if (isViewLoaded() && watched == m_ui->hitAreaViewOutlet) {
-        if (event->type() == QEvent::Enter) {
+        // The keyboard's focus lights the entry as the pointer does.
+        if (event->type() == QEvent::Enter || event->type() == QEvent::FocusIn) {
             mouseEntered();
-        } else if (event->type() == QEvent::Leave) {
+        } else if ((event->type() == QEvent::Leave && !m_ui->hitAreaViewOutlet->hasFocus()) ||
+                   (event->type() == QEvent::FocusOut && !m_ui->hitAreaViewOutlet->underMouse())) {
             mouseExited();
         }
     }

@@ -2,6 +2,8 @@
 
 #include "ui_PostContentView.h"
 
+#include "PostReadingStyle.h"
+
 #include "common/BackgroundRunner.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/gui/ExternalUrlOpener.h"
@@ -64,7 +66,7 @@ void PostContentViewController::loadHtml(const QString& html)
     QStringList pictures;
     const QString shown = PostPreviewComposer().withLocalPictureAddresses(html, pictures);
     m_ui->webviewOutlet->setLocalPictures(pictures);
-    m_ui->webviewOutlet->loadDocument(shown);
+    m_ui->webviewOutlet->loadDocument(PostReadingStyle::withStyle(shown, view()->font()));
 }
 
 void PostContentViewController::loadHtmlOnMainThread(const BloggerPost& post)

@@ -1,5 +1,7 @@
 #include "PostListModel.h"
 
+#include "common/GoogleDateService.h"
+
 PostListModel::PostListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 const QList<BloggerPost>& PostListModel::posts() const
@@ -27,8 +29,11 @@ QVariant PostListModel::data(const QModelIndex& index, int role) const
     const BloggerPost& post = m_posts.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
         return post.title;
+    case Qt::AccessibleTextRole:
+        // What a screen reader says for the row: what the cell shows but the preview.
+        return QStringLiteral("%1, %2, %3")
+            .arg(post.title, rawValue(post.postStatus), GoogleDateService().displayDate(post.updatedDate));
     case PostIdRole:
         return post.postId;
     default:

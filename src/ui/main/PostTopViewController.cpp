@@ -299,7 +299,9 @@ QAction* PostTopViewController::makeMenuItem(const QString& title, const QString
     item->setText(title);
     connect(item, &QAction::triggered, this, [this, action] { (this->*action)(); });
     item->setShortcut(QKeySequence(QString(QChar::fromLatin1(key)).toUpper()));
-    item->setShortcutVisibleInContextMenu(true);
+    // The letter acts only while the menu is open, so it is not shown as a shortcut: in the window
+    // letters search the post list, and Ctrl with C or V copies and pastes.
+    item->setShortcutVisibleInContextMenu(false);
     item->setIconVisibleInMenu(true);
     return item;
 }

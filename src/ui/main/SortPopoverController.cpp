@@ -5,6 +5,8 @@
 #include "platform/gui/ViewBackground.h"
 #include "ui/UiColors.h"
 
+#include <QKeyEvent>
+
 SortPopoverController::SortPopoverController(QObject* parent) : ViewController(parent) {}
 
 SortPopoverController::~SortPopoverController() = default;
@@ -14,6 +16,8 @@ void SortPopoverController::loadView()
     m_ui = std::make_unique<Ui::SortPopoverView>();
     setView(viewFromInterface(*m_ui));
     connect(m_ui->sortButton, &QPushButton::clicked, this, &SortPopoverController::sortButtonClick);
+    // Return sorts from any control of the popover.
+    view()->installEventFilter(this);
     setupView();
 }
 
@@ -24,6 +28,18 @@ void SortPopoverController::setupView()
     m_ui->sortOrderComboOutlet->setCurrentIndex(0);
     ViewBackground::setColor(m_ui->bannerViewOutlet, UiColors::banner());
     ViewBackground::setColor(view(), UiColors::paneBackground());
+}
+
+bool SortPopoverController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (isViewLoaded() && watched == view() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            sortButtonClick();
+            return true;
+        }
+    }
+    return ViewController::eventFilter(watched, event);
 }
 
 void SortPopoverController::sortButtonClick()

@@ -32,6 +32,7 @@ public:
 
 protected:
     void loadView() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setupView();

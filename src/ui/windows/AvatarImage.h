@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QPixmap>
 
@@ -8,4 +9,9 @@ class AvatarImage
 {
 public:
     static QPixmap roundPixmap(const QImage& image, int side, qreal devicePixelRatio);
+    // Stands in for an author without a picture: a neutral grey disc with a head and shoulders.
+    static QPixmap placeholder(int side, qreal devicePixelRatio);
+    static QColor placeholderColor();
+    // Blogger gives authors without a picture a tiny stand-in (a transparent pixel, a 16 px logo).
+    static bool standsForNoPicture(const QImage& image);
 };

@@ -116,14 +116,15 @@ void CommentTableCellView::setCommentUserAvatar(const QString& address)
     if (!image) {
         cache.request(address);
     }
-    const QString shown = image && !image->isNull() ? address : QString();
+    const QString shown = image && !AvatarImage::standsForNoPicture(*image) ? address : QString();
     // The list fills this cell for every row it draws: skip the drawing when nothing changes.
-    if (shown == m_avatarShown && (!shown.isEmpty() || m_ui->avatarOutlet->pixmap().isNull())) {
+    if (shown == m_avatarShown && !m_ui->avatarOutlet->pixmap().isNull()) {
         return;
     }
     m_avatarShown = shown;
     if (shown.isEmpty()) {
-        m_ui->avatarOutlet->clear();
+        // No gap where an author has no picture (or it has not come yet).
+        m_ui->avatarOutlet->setPixmap(AvatarImage::placeholder(AvatarSide, devicePixelRatioF()));
     } else {
         auto round = m_roundAvatars.constFind(shown);
         if (round == m_roundAvatars.constEnd()) {

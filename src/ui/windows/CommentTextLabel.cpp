@@ -1,5 +1,6 @@
 #include "CommentTextLabel.h"
 
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
@@ -44,9 +45,8 @@ QFont CommentTextLabel::commentFont()
     // Made once, as a fresh font is matched against the system's fonts at each use; never destroyed, as a
     // font must not outlive the application object.
     static const QFont* font = [] {
-        auto* made = new QFont(QStringLiteral("Helvetica"));
-        made->setPixelSize(12);
-        return made;
+        // The window's own face and size, as the rest of the desktop reads.
+        return new QFont(QApplication::font("QWidget"));
     }();
     return *font;
 }

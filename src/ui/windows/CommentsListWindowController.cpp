@@ -14,6 +14,7 @@
 #include "ui/main/SpinnerView.h"
 
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMenu>
 
 #include <utility>
@@ -54,6 +55,7 @@ std::unique_ptr<QWidget> CommentsListWindowController::loadWindow()
 
 void CommentsListWindowController::windowDidLoad()
 {
+    closeWithKeys();
     ViewBackground::setColor(window(), UiColors::banner());
     m_ui->downloadCommentsButtonOutlet->setIcon(ImageLibrary::icon(QStringLiteral("DownloadIcon")));
     m_ui->newCommentButtonOutlet->setIcon(ImageLibrary::icon(QStringLiteral("CommentsMenuOption")));
@@ -86,6 +88,7 @@ void CommentsListWindowController::windowDidLoad()
     table->setMouseTracking(false);
     ViewBackground::setColor(table->viewport(), UiColors::paneBackground());
     connect(table, &QListView::clicked, this, [this](const QModelIndex& index) { cellClick(index.row()); });
+    table->installEventFilter(this);
     connect(table, &QListView::customContextMenuRequested, this,
             [this, table](const QPoint& point) { cellClick(table->indexAt(point).row()); });
     connect(&RemoteImageCache::shared(), &RemoteImageCache::imageReady, this, [this] {
@@ -167,6 +170,27 @@ void CommentsListWindowController::applyLoading()
 
 void CommentsListWindowController::cellClick(int row)
 {
+    openCommentMenu(row, QCursor::pos());
+}
+
+bool CommentsListWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Return or Space on a comment opens its menu, under the row.
+    if (isWindowLoaded() && watched == m_ui->tableViewOutlet && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QModelIndex current = m_ui->tableViewOutlet->currentIndex();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && current.isValid()) {
+            QListView* table = m_ui->tableViewOutlet;
+            openCommentMenu(current.row(),
+                            table->viewport()->mapToGlobal(table->visualRect(current).bottomLeft()));
+            return true;
+        }
+    }
+    return WindowController::eventFilter(watched, event);
+}
+
+void CommentsListWindowController::openCommentMenu(int row, const QPoint& at)
+{
     if (!m_model || row < 0 || row >= m_model->comments().size()) {
         return;
     }
@@ -184,7 +208,7 @@ void CommentsListWindowController::cellClick(int row)
                                          QStringLiteral("Navigate to Profile"), this,
                                          &CommentsListWindowController::navigateToProfileClick);
     profile->setObjectName(QStringLiteral("navigateToProfileAction"));
-    m_menu->popup(QCursor::pos());
+    m_menu->popup(at);
 }
 
 QMenu* CommentsListWindowController::commentMenu() const
@@ -211,8 +235,7 @@ void CommentsListWindowController::deleteCommentOptionClick()
     if (!comment || !m_post || m_post->postId != m_menuPostId) {
         return;
     }
-    m_loading = true;
-    applyLoading();
+    // The busy state waits for the answer to the question this raises.
     if (onDeleteCommentRequest) {
         onDeleteCommentRequest(comment->commentId, m_menuPostId);
     }

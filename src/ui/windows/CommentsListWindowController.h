@@ -53,6 +53,8 @@ public:
 
     // Opens the menu of the row, as a click on it does; nothing for a row that does not exist.
     void cellClick(int row);
+    // The same at a place of the screen (under the row, when the keyboard asked for it).
+    void openCommentMenu(int row, const QPoint& at);
     // The menu opened last, while it is open.
     QMenu* commentMenu() const;
     // The comment the open menu acts on.
@@ -72,6 +74,7 @@ public:
 protected:
     std::unique_ptr<QWidget> loadWindow() override;
     void windowDidLoad() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refresh();

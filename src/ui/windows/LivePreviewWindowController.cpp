@@ -57,6 +57,7 @@ void LivePreviewWindowController::setHtmlContent(const QString& content, const Q
 
 void LivePreviewWindowController::windowDidLoad()
 {
+    closeWithKeys();
     WebView* webview = m_ui->webviewOutlet;
     // The blog's own scripts draw parts of its page; nothing local, plug-ins and pop-ups stay off.
     webview->holdStrangerContent(true);

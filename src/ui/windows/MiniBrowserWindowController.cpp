@@ -96,6 +96,7 @@ void MiniBrowserWindowController::windowDidLoad()
         webview->holdStrangerContent(false);
         webview->setLocalPictures(m_localPictures);
     }
+    closeWithKeys();
     m_page = new PreviewPage(webview);
     window()->setWindowTitle(m_title.value_or(QString()));
     if (m_htmlContent) {

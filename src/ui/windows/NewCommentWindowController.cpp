@@ -42,6 +42,7 @@ std::unique_ptr<QWidget> NewCommentWindowController::loadWindow()
 
 void NewCommentWindowController::windowDidLoad()
 {
+    closeWithKeys();
     setupWindow();
     setupView();
     connect(m_ui->publishCommentButtonOutlet, &QPushButton::clicked, this,

@@ -1,6 +1,7 @@
 #include "PostEditorWindowController.h"
 
 #include "EditorPageBridge.h"
+#include "common/GoogleDateService.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "common/LocalTime.h"
@@ -139,6 +140,7 @@ ImageView* PostEditorWindowController::offlineCopyIconOutlet() const
 
 void PostEditorWindowController::windowDidLoad()
 {
+    closeWithKeys();
     setupWindow();
     setupWebView();
     updateWindowTitle();
@@ -153,6 +155,9 @@ void PostEditorWindowController::setupWindow()
     m_ui->postTitleOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_ui->postLabelsOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_ui->publishDateTimeOutlet->setTimeSpec(Qt::LocalTime);
+    // Dates read as everywhere else in the application.
+    m_ui->publishDateTimeOutlet->setLocale(QLocale::system());
+    m_ui->publishDateTimeOutlet->setDisplayFormat(GoogleDateService::displayPattern());
     m_ui->spinningIndicatorOutlet->hide();
 
     connect(m_ui->postTitleOutlet, &QLineEdit::textChanged, this,

@@ -53,6 +53,10 @@ void WelcomeWindowController::setWindowUIConfiguration()
         windowOutlet()->setWindowFlag(Qt::FramelessWindowHint, true);
     }
     ViewBackground::setColor(bannerViewOutlet(), QColor(255, 255, 255));
+    // Return presses the button that has the focus, and the window opens with it on its main one.
+    m_ui->addNewBloggerAccountButton->setAutoDefault(true);
+    m_ui->supportButton->setAutoDefault(true);
+    m_ui->addNewBloggerAccountButton->setFocus(Qt::OtherFocusReason);
 }
 
 void WelcomeWindowController::addNewBloggerAccountButtonClick()

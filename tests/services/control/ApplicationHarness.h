@@ -52,9 +52,9 @@ public:
     QList<AlertRequest> alerts;
     // Button index chosen for each question, in order; an empty queue answers the last button.
     QQueue<int> answers;
-
-private:
+    // Puts back the recording presenter after a test installed its own.
     void recordAlerts();
 
+private:
     std::unique_ptr<AppDelegate> m_delegate;
 };

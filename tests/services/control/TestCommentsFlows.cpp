@@ -382,15 +382,24 @@ void TestCommentsFlows::testDeleteAsksFirstThenRemovesOnBloggerAndInList()
     const int ned = rowOf("Ned Harrow");
     const QString nedComment = list()->comments().at(ned).commentId;
 
-    m_app->answers.enqueue(1); // Cancel
+    // Cancel, noting whether the list was busy while the question was open.
+    bool busyWhileAsked = true;
+    Alert::setPresenter([this, &busyWhileAsked](const AlertRequest& request) {
+        m_app->alerts << request;
+        busyWhileAsked = list()->isLoading();
+        request.completion(1);
+    });
     list()->cellClick(ned);
     list()->commentMenu()->actions().first()->trigger();
     QTRY_COMPARE(m_app->alerts.size(), 1);
+    m_app->recordAlerts();
+    QVERIFY(!busyWhileAsked);
     const AlertRequest question = m_app->alerts.first();
-    QCOMPARE(question.title, QStringLiteral("Delete this comment?"));
+    QCOMPARE(question.title, QStringLiteral("Delete the comment by Ned Harrow?"));
     QCOMPARE(question.message, QStringLiteral("It will be deleted from Blogger."));
     QCOMPARE(question.buttons, QStringList({"Delete", "Cancel"}));
-    QTRY_VERIFY(!list()->isLoading());
+    QCOMPARE(question.defaultButton, 1);
+    QVERIFY(!list()->isLoading());
     QVERIFY(m_standin.requests("DELETE", "/feeds/").isEmpty());
     QCOMPARE(list()->comments().size(), 3);
 

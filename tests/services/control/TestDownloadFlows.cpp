@@ -298,6 +298,10 @@ void TestDownloadFlows::testDeleteOfPublishedPostAfterConfirmationRemovesItEvery
     m_online->app().answers.enqueue(1); // Cancel first: nothing happens anywhere.
     choosePostAction(QStringLiteral("Delete Post"));
     QTRY_COMPARE(m_online->app().alerts.size(), 1);
+    // The question names the post, and Return answers Cancel.
+    QCOMPARE(m_online->app().alerts.first().title, QStringLiteral("Delete \u201c%1\u201d?").arg(title));
+    QCOMPARE(m_online->app().alerts.first().buttons.at(m_online->app().alerts.first().defaultButton),
+             QStringLiteral("Cancel"));
     ApplicationHarness::settle(200);
     QVERIFY(m_online->standin.post(Tide, postId));
     QVERIFY(m_online->standin.requests("DELETE", "/blogger/v3/blogs/").isEmpty());

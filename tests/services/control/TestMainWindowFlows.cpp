@@ -4,6 +4,7 @@
 
 #include "common/GoogleDateService.h"
 #include "google/GoogleAuthentificationService.h"
+#include "platform/UserDefaults.h"
 #include "platform/gui/ImageView.h"
 #include "platform/Dispatch.h"
 #include "platform/gui/WebView.h"
@@ -20,6 +21,7 @@
 #include "ui/main/TableTopViewController.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -29,7 +31,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSemaphore>
+#include <QSplitter>
 #include <QThreadPool>
 #include <QWebEnginePage>
 
@@ -92,6 +96,9 @@ private Q_SLOTS:
     void testDeleteOfflinePostAsksAndCancelKeepsIt();
     void testDeleteOfBloggerPostAsksBeforeAnything();
     void testQuickAreaAndSortChangesShowTheLastAsked();
+    void testTabReachesEveryControlInOrder();
+    void testScreenReadersHearNamedButtonsAndRowsWithStatusAndDate();
+    void testSizePositionAndColumnsComeBackAfterRestartOnlyOntoAScreen();
 
 private:
     TableContentViewController* list() const
@@ -147,6 +154,8 @@ void TestMainWindowFlows::init()
     ApplicationHarness::storePost(TravelTwin, "t-one", "Twin blog post", PostStatus::Published, at(4));
     ApplicationHarness::storePost(Garden, "g-roses", "Roses", PostStatus::Published, at(6), 2);
 
+    // Each case starts with the window as a first run has it.
+    UserDefaults::standardUserDefaults().removeObjectForKey(ApplicationWindowController::windowStateKey());
     m_app = std::make_unique<ApplicationHarness>();
     QVERIFY(m_app->launch());
     QVERIFY(m_app->windowController());
@@ -204,6 +213,12 @@ void TestMainWindowFlows::testLaunchListsPublishedAreaWithCountAndLastUpdate()
     QCOMPARE(header()->lastUpdatedLabelOutlet()->text(),
              QStringLiteral("Last Update ") + GoogleDateService().displayDate(m_lastUpdate));
     QVERIFY(m_app->alerts.isEmpty());
+    // The title stands alone: no display name is set for the window manager to append.
+    QCOMPARE(m_app->window()->windowTitle(), QStringLiteral("Penhollow for Blogger"));
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+    QCoreApplication::setApplicationName(name);
 }
 
 void TestMainWindowFlows::testEachAreaListsOnlyItsPosts()
@@ -410,9 +425,10 @@ void TestMainWindowFlows::testDeleteOfflinePostAsksAndCancelKeepsIt()
     postBar()->deletePostClick();
     QTRY_COMPARE(m_app->alerts.size(), 1);
     const AlertRequest& question = m_app->alerts.first();
-    QCOMPARE(question.title, QStringLiteral("Delete this post?"));
+    QCOMPARE(question.title, QStringLiteral("Delete \u201cPacking notes\u201d?"));
     QCOMPARE(question.message, QStringLiteral("It will be deleted from this computer."));
     QCOMPARE(question.buttons, QStringList({"Delete", "Cancel"}));
+    QCOMPARE(question.defaultButton, 1);
     ApplicationHarness::settle();
     QVERIFY(PostsLocalAccessAppService().getPost(QStringLiteral("o-notes")));
     QCOMPARE(listedTitles().size(), 2);
@@ -500,6 +516,121 @@ void TestMainWindowFlows::testQuickAreaAndSortChangesShowTheLastAsked()
 
     m_app->windowController()->onPostsSortRequest(PostSortOptions::UpdatedDate, PostSortOrderOptions::Descending);
     QTRY_COMPARE(listedTitles(), QStringList({"Crete soon", "Alps in winter", "Lisbon trams", "Bergen rain"}));
+}
+
+void TestMainWindowFlows::testTabReachesEveryControlInOrder()
+{
+    selectRow(0);
+    QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Crete soon"));
+    QWidget* window = m_app->window();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QWidget* newPost = m_app->find<QWidget>(QStringLiteral("hitAreaViewOutlet"));
+    newPost->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), newPost);
+    WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
+    // Down the columns from left to right; the post's first button (Edit, hidden for a scheduled
+    // post) is skipped, and Tab leaves the post view again for New Post.
+    const QStringList expected{"publicPostsMenuView",    "draftPostsMenuView", "localPostsMenuView",
+                               "helpImageOutlet",        "avatarImageOutlet",  "downloadPostsButtonOutlet",
+                               "sortButtonOutlet",       "tableViewOutlet",    "operationButton2Outlet",
+                               "operationButton3Outlet", "menuButtonOutlet",   "webviewOutlet",
+                               "hitAreaViewOutlet"};
+    for (const QString& name : expected) {
+        QWidget* before = QApplication::focusWidget();
+        QTest::keyClick(before, Qt::Key_Tab);
+        // The post view hands the focus on once its page has let it go.
+        QTRY_VERIFY2(QApplication::focusWidget() != before, qPrintable("Tab towards " + name));
+        QWidget* focus = QApplication::focusWidget();
+        const bool inWeb = focus && web->isAncestorOf(focus);
+        QCOMPARE(inWeb ? QStringLiteral("webviewOutlet") : focus->objectName(), name);
+    }
+}
+
+void TestMainWindowFlows::testScreenReadersHearNamedButtonsAndRowsWithStatusAndDate()
+{
+    selectRow(0);
+    QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Crete soon"));
+    const QList<std::pair<QString, QString>> buttons{{"hitAreaViewOutlet", "New Post"},
+                                                     {"avatarImageViewOutlet", "New Post"},
+                                                     {"publicPostsMenuView", "Published"},
+                                                     {"draftPostsMenuView", "Draft"},
+                                                     {"localPostsMenuView", "Offline"},
+                                                     {"helpImageOutlet", "Help"},
+                                                     {"avatarImageOutlet", "Settings"},
+                                                     {"downloadPostsButtonOutlet", "Download posts"},
+                                                     {"sortButtonOutlet", "Sort"},
+                                                     {"operationButton2Outlet", "Edit Post"},
+                                                     {"operationButton3Outlet", "Keep Offline"},
+                                                     {"menuButtonOutlet", "More actions"}};
+    for (const auto& [objectName, name] : buttons) {
+        QWidget* widget = m_app->find<QWidget>(objectName);
+        QVERIFY2(widget, qPrintable(objectName));
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY2(control && control->isValid(), qPrintable(objectName));
+        QCOMPARE(control->role(), QAccessible::Button);
+        QCOMPARE(control->text(QAccessible::Name), name);
+        QVERIFY(control->actionInterface() && control->actionInterface()->actionNames().contains(
+                                                  QAccessibleActionInterface::pressAction()));
+    }
+    // Pressing through the accessibility interface is pressing the control.
+    QAccessibleInterface* drafts =
+        QAccessible::queryAccessibleInterface(m_app->find<QWidget>(QStringLiteral("draftPostsMenuView")));
+    drafts->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    waitForListing(QStringLiteral("Draft Posts (2)"));
+
+    // A row says the title, the status and the date of the post.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list()->tableViewOutlet());
+    QVERIFY(table && table->tableInterface());
+    QAccessibleInterface* row = table->tableInterface()->cellAt(0, 0);
+    QVERIFY(row);
+    QCOMPARE(row->text(QAccessible::Name),
+             QStringLiteral("Porto draft, Draft, ") + GoogleDateService().displayDate(at(9)));
+}
+
+void TestMainWindowFlows::testSizePositionAndColumnsComeBackAfterRestartOnlyOntoAScreen()
+{
+    auto restart = [this] {
+        m_app.reset();
+        m_app = std::make_unique<ApplicationHarness>();
+        return m_app->launch() &&
+               QTest::qWaitFor([this] { return m_app->window() && m_app->window()->isVisible(); });
+    };
+    auto splitter = [this](const char* name) { return m_app->find<QSplitter>(QString::fromLatin1(name)); };
+    const QRect area = m_app->window()->screen()->availableGeometry();
+    const QSize least = m_app->window()->minimumSize();
+    // Larger than the least size where the screen has room for it.
+    const QSize size(least.width() + (area.width() >= least.width() + 100 ? 60 : 0),
+                     least.height() + (area.height() >= least.height() + 100 ? 40 : 10));
+    const QRect chosen(area.topLeft() + QPoint(30, 20), size);
+    m_app->window()->setGeometry(chosen);
+    // As the user drags a divider: the other column takes the rest.
+    auto drag = [](QSplitter* columns, int first) {
+        const QList<int> sizes = columns->sizes();
+        columns->setSizes({first, sizes.value(0) + sizes.value(1) - first});
+    };
+    QTRY_COMPARE(m_app->window()->size(), chosen.size());
+    drag(splitter("viewSplitOutlet"), 210);
+    drag(splitter("contentSplitView"), 284);
+    QTRY_COMPARE(splitter("contentSplitView")->sizes().value(0), 284);
+    const QPoint position = m_app->window()->pos();
+
+    QVERIFY(restart());
+    QTRY_COMPARE(m_app->window()->size(), chosen.size());
+    QCOMPARE(m_app->window()->pos(), position);
+    QTRY_COMPARE(splitter("viewSplitOutlet")->sizes().value(0), 210);
+    QTRY_COMPARE(splitter("contentSplitView")->sizes().value(0), 284);
+
+    // A place on no screen of this run (a monitor unplugged since) is not taken up.
+    m_app.reset();
+    UserDefaults::standardUserDefaults().setObject(
+        QStringLiteral("-9000,-9000,%1,%2,0;210,284").arg(chosen.width()).arg(chosen.height()),
+        ApplicationWindowController::windowStateKey());
+    m_app = std::make_unique<ApplicationHarness>();
+    QVERIFY(m_app->launch());
+    QTRY_VERIFY(m_app->window() && m_app->window()->isVisible());
+    QCOMPARE(m_app->window()->size(), chosen.size());
+    QVERIFY(m_app->window()->screen()->availableGeometry().contains(m_app->window()->pos()));
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestMainWindowFlows)

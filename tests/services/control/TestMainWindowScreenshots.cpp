@@ -31,6 +31,7 @@ private Q_SLOTS:
     void testEachArea();
     void testSelectedPostAndItsMenu();
     void testPopovers();
+    void testWidePictureAndKeyboardFocus();
 
 private:
     void shoot(const QString& name);
@@ -59,6 +60,23 @@ void TestMainWindowScreenshots::initTestCase()
         "<h2>Yellow trams</h2><p>Line 28 climbs from Martim Moniz to Prazeres, through Graça and Alfama. "
         "Take it early, before the queues.</p><blockquote>The city is best on foot, and second best on the "
         "28.</blockquote><ul><li>Tickets on board cost more</li><li>Hold on at the curves</li></ul>");
+    // A picture far wider than the reading pane, as blog pictures nearly always are.
+    const QString widePicture =
+        QStringLiteral(
+            "<p>Above the snow line the path turns to ice by noon.</p>"
+            "<p><img width='1600' height='700' alt='Mountains' src='data:image/svg+xml;base64,%1'></p>"
+            "<p>We turned back at the hut and watched the light go from the terrace.</p>")
+            .arg(QLatin1String(
+                "PHN2ZyB4bWxucz0iaHR0cDovL3d3dy53My5vcmcvMjAwMC9zdmciIHdpZHRoPSIxNjAwIiBoZWlnaHQ9IjcwMCIgdmll"
+                "d0JveD0iMCAwIDE2MDAgNzAwIj48ZGVmcz48bGluZWFyR3JhZGllbnQgaWQ9InMiIHgxPSIwIiB5MT0iMCIgeDI9IjAi"
+                "IHkyPSIxIj48c3RvcCBvZmZzZXQ9IjAiIHN0b3AtY29sb3I9IiM4ZWM1ZTgiLz48c3RvcCBvZmZzZXQ9IjEiIHN0b3At"
+                "Y29sb3I9IiNlOGYzZmEiLz48L2xpbmVhckdyYWRpZW50PjwvZGVmcz48cmVjdCB3aWR0aD0iMTYwMCIgaGVpZ2h0PSI3"
+                "MDAiIGZpbGw9InVybCgjcykiLz48cG9seWdvbiBwb2ludHM9IjAsNTYwIDI2MCwyNjAgNDMwLDQyMCA3MDAsMTUwIDk4"
+                "MCw0NzAgMTE4MCwzMDAgMTYwMCw2MDAgMTYwMCw3MDAgMCw3MDAiIGZpbGw9IiM2YjdmOGYiLz48cG9seWdvbiBwb2lu"
+                "dHM9IjYxMCwyNTAgNzAwLDE1MCA3OTAsMjUwIDc0MCwyMzAgNzAwLDI2MCA2NjAsMjM1IiBmaWxsPSIjZmZmZmZmIi8+"
+                "PHBvbHlnb24gcG9pbnRzPSIxMTEwLDM2MCAxMTgwLDMwMCAxMjUwLDM2MCAxMjEwLDM1MCAxMTgwLDM3MCAxMTUwLDM1"
+                "MiIgZmlsbD0iI2ZmZmZmZiIvPjxyZWN0IHk9IjYwMCIgd2lkdGg9IjE2MDAiIGhlaWdodD0iMTAwIiBmaWxsPSIjM2Y2"
+                "ZTRhIi8+PGNpcmNsZSBjeD0iMTM4MCIgY3k9IjEzMCIgcj0iNjAiIGZpbGw9IiNmZmU5YTgiLz48L3N2Zz4="));
     const QStringList titles = {"Lisbon trams",        "Alps in winter",  "Bergen in the rain",
                                 "Crete, soon",         "A week in Porto", "Night train to Vienna",
                                 "Markets of Marrakesh"};
@@ -66,7 +84,9 @@ void TestMainWindowScreenshots::initTestCase()
         ApplicationHarness::storePost(blog, QStringLiteral("p%1").arg(i), titles[i],
                                       i == 3 ? PostStatus::Scheduled : PostStatus::Published,
                                       QDateTime(QDate(2024, 3, 19 - i), QTime(9 + i, 15)), (i * 7) % 13,
-                                      i == 0 ? article : QString());
+                                      i == 0   ? article
+                                      : i == 1 ? widePicture
+                                               : QString());
     }
     ApplicationHarness::storePost(blog, "d1", "Oslo, notes for later", PostStatus::Draft,
                                   QDateTime::currentDateTime());
@@ -159,6 +179,25 @@ void TestMainWindowScreenshots::testPopovers()
                  }())) &&
                 blogs->isVisible() && blogs->count() == 2);
     shoot(QStringLiteral("main-window-accounts-popover"));
+}
+
+void TestMainWindowScreenshots::testWidePictureAndKeyboardFocus()
+{
+    while (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    }
+    PostTopViewController* bar = m_app->windowController()->postTopViewController();
+    selectRow(1);
+    QTRY_COMPARE(bar->postTitleLabelOutlet()->text(), QStringLiteral("Alps in winter"));
+    shoot(QStringLiteral("main-window-wide-picture"));
+
+    QMainWindow* window = m_app->windowController()->windowOutlet();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QWidget* sort = m_app->windowController()->tableTopViewController()->sortButtonOutlet();
+    sort->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(sort->hasFocus());
+    shoot(QStringLiteral("main-window-focus-on-sort"));
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestMainWindowScreenshots)

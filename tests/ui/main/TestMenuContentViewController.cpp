@@ -126,10 +126,22 @@ void TestMenuContentViewController::testClickOnActiveEntryChangesNothingAndRaise
     QCOMPARE(requests, 0);
     QCOMPARE(entryIcon(open.view, "publicPostsMenuView"), QStringLiteral("LeftPublishedBlue"));
 
+    // Only the primary button switches.
+    QTest::mousePress(entry(open.view, "draftPostsMenuView"), Qt::RightButton);
+    QCOMPARE(requests, 0);
+    QCOMPARE(entryIcon(open.view, "publicPostsMenuView"), QStringLiteral("LeftPublishedBlue"));
+
     QTest::mousePress(entry(open.view, "draftPostsMenuView"), Qt::LeftButton);
     QTest::mousePress(entry(open.view, "draftPostsMenuView"), Qt::LeftButton);
     QCOMPARE(requests, 1);
     QCOMPARE(entryIcon(open.view, "draftPostsMenuView"), QStringLiteral("LeftDraftBlue"));
+
+    // Return and Space switch as a press does.
+    QTest::keyClick(entry(open.view, "localPostsMenuView"), Qt::Key_Return);
+    QCOMPARE(requests, 2);
+    QCOMPARE(entryIcon(open.view, "localPostsMenuView"), QStringLiteral("LeftOfflineBlue"));
+    QTest::keyClick(entry(open.view, "publicPostsMenuView"), Qt::Key_Space);
+    QCOMPARE(requests, 3);
 }
 
 void TestMenuContentViewController::testClickWithoutListenerStillSwitchesEntries()
@@ -202,6 +214,16 @@ void TestMenuContentViewController::testClosingRelaysCloseWithoutListener()
         open.popoverContent()->findChild<QPushButton*>(QStringLiteral("refreshAccountAndBlogsButton")),
         Qt::LeftButton);
     QVERIFY(!open.popoverShown());
+
+    // Return on a focused button presses it.
+    int refreshes = 0;
+    open.pane.onRefreshCurrentAccountRequest = [&refreshes] { ++refreshes; };
+    open.openPopover();
+    QTest::keyClick(
+        open.popoverContent()->findChild<QPushButton*>(QStringLiteral("refreshAccountAndBlogsButton")),
+        Qt::Key_Return);
+    QCOMPARE(refreshes, 1);
+    QVERIFY(!open.popoverShown());
 }
 
 void TestMenuContentViewController::testAccountChangeAndSignInAgainLeavePopoverOpen()
@@ -223,9 +245,11 @@ void TestMenuContentViewController::testAccountChangeAndSignInAgainLeavePopoverO
     QCOMPARE(accounts, QStringList{QStringLiteral("u2")});
     QVERIFY(open.popoverShown());
 
-    QTest::mouseClick(
-        open.popoverContent()->findChild<QPushButton*>(QStringLiteral("reauthentificateAccountButton")),
-        Qt::LeftButton);
+    auto* signInAgain =
+        open.popoverContent()->findChild<QPushButton*>(QStringLiteral("reauthentificateAccountButton"));
+    // It signs in the current account, not the one chosen in the box.
+    QCOMPARE(signInAgain->toolTip(), QStringLiteral("Sign in to the current account again"));
+    QTest::mouseClick(signInAgain, Qt::LeftButton);
     QCOMPARE(signIns, 1);
     QVERIFY(open.popoverShown());
 }

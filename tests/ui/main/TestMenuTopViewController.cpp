@@ -92,9 +92,18 @@ void TestMenuTopViewController::testEachPressOnHitAreaOrButtonRaisesOneRequest()
     QTest::mouseRelease(view->findChild<ClickAreaView*>(QStringLiteral("hitAreaViewOutlet")), Qt::LeftButton);
     QCOMPARE(requests, 1);
 
-    QTest::mouseClick(view->findChild<AlternativeButtonView*>(QStringLiteral("avatarImageViewOutlet")),
-                      Qt::LeftButton);
+    auto* avatar = view->findChild<AlternativeButtonView*>(QStringLiteral("avatarImageViewOutlet"));
+    QTest::mouseClick(avatar, Qt::LeftButton);
     QCOMPARE(requests, 2);
+
+    // Only the primary button acts, and a double-click acts once.
+    QTest::mousePress(avatar, Qt::RightButton);
+    QTest::mousePress(view->findChild<ClickAreaView*>(QStringLiteral("hitAreaViewOutlet")), Qt::MiddleButton);
+    QCOMPARE(requests, 2);
+    PointerEvents::doubleClick(avatar);
+    QCOMPARE(requests, 3);
+    QTest::keyClick(view->findChild<ClickAreaView*>(QStringLiteral("hitAreaViewOutlet")), Qt::Key_Space);
+    QCOMPARE(requests, 4);
 }
 
 QTEST_MAIN(TestMenuTopViewController)

@@ -14,6 +14,7 @@
 #include "ui/main/PostContentViewController.h"
 
 #include <QDir>
+#include <QFontInfo>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QUuid>
@@ -105,6 +106,7 @@ private Q_SLOTS:
     void testRelativeLinkOpensNothing();
     void testLinkToNewWindowOpensInBrowser();
     void testContextMenuOnlyOverSelectedText();
+    void testDefaultStyleOnlyWhereThePostSetsNone();
 
 private:
     // Waits until the view has finished a load with that title and shows it.
@@ -309,6 +311,50 @@ void TestPostContentView::testContextMenuOnlyOverSelectedText()
     QVERIFY(menu);
     QVERIFY(!menu->actions().isEmpty());
     menu->close();
+}
+
+void TestPostContentView::testDefaultStyleOnlyWhereThePostSetsNone()
+{
+    // A picture twice as wide as high and far wider than the pane.
+    showPost(QStringLiteral("<!DOCTYPE html><title>Wide</title><p id='p'>Sand</p>"
+                            "<img id='wide' width='3000' height='1500' src='data:image/png;base64,%1'>")
+                 .arg(QLatin1String("iVBORw0KGgoAAAANSUhEUgAAAAQAAAACCAIAAADwyuo0AAAAEElEQVR4nGP4z8AARwzIHABv"
+                                    "qgf5gNwAKAAAAABJRU5ErkJggg==")),
+             QStringLiteral("Wide"));
+    auto style = [this](const QString& id, const QString& property) {
+        return evaluate(
+                   *m_webview,
+                   QStringLiteral("getComputedStyle(document.getElementById('%1'))['%2']").arg(id, property))
+            .toString();
+    };
+    // The doctype stays first, so the page is in standards mode.
+    QCOMPARE(evaluate(*m_webview, QStringLiteral("document.compatMode")).toString(),
+             QStringLiteral("CSS1Compat"));
+    QVERIFY2(style("p", "fontFamily").contains(QFontInfo(m_pane->view()->font()).family()),
+             qPrintable(style("p", "fontFamily")));
+    QCOMPARE(style("p", "fontSize"), QString::number(QFontInfo(m_pane->view()->font()).pixelSize()) + "px");
+    QCOMPARE(evaluate(*m_webview, QStringLiteral("getComputedStyle(document.body).marginLeft")).toString(),
+             QStringLiteral("52px"));
+    QTRY_VERIFY(evaluate(*m_webview, QStringLiteral("document.getElementById('wide').complete")).toBool());
+    const QVariantList box =
+        evaluate(*m_webview, QStringLiteral("(function() { const r = document.getElementById("
+                                            "'wide').getBoundingClientRect(); return [r.right, "
+                                            "r.width, r.height, document.documentElement."
+                                            "clientWidth, document.documentElement.scrollWidth]"
+                                            "; })()"))
+            .toList();
+    QCOMPARE(box.size(), 5);
+    QVERIFY2(box[0].toDouble() <= box[3].toDouble(), "the picture ends inside the pane");
+    QCOMPARE(box[4].toInt(), box[3].toInt()); // no horizontal scrolling
+    QVERIFY(qAbs(box[1].toDouble() - 2 * box[2].toDouble()) <= 1.0);
+
+    // The post's own rules win.
+    showPost(QStringLiteral(
+                 "<title>Own</title><style>body { margin: 3px; font-family: serif }</style><p id='p'>x</p>"),
+             QStringLiteral("Own"));
+    QCOMPARE(evaluate(*m_webview, QStringLiteral("getComputedStyle(document.body).marginLeft")).toString(),
+             QStringLiteral("3px"));
+    QCOMPARE(style("p", "fontFamily"), QStringLiteral("serif"));
 }
 
 PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPostContentView, (HtmlSchemeHandler::registerScheme(),

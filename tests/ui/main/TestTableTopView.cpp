@@ -1,3 +1,4 @@
+#include "PointerEvents.h"
 #include "TestSupport.h"
 
 #include "platform/gui/Popover.h"
@@ -6,6 +7,7 @@
 #include "ui/main/SpinnerView.h"
 #include "ui/main/TableTopViewController.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -13,6 +15,7 @@
 #include <QTest>
 #include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <memory>
 #include <utility>
@@ -32,6 +35,9 @@ private Q_SLOTS:
     void testLoadingOffRestoresDownloadButtonAndStopsSpinner();
     void testCallsBeforeTheViewLoadsChangeNothing();
     void testDownloadPressRaisesOneRequest();
+    void testHoverPulseLeavesEveryGeometryUnchanged();
+    void testKeyboardOpensSortsAndClosesTheSortPopover();
+    void testDoubleClickOnSortLeavesThePopoverOpen();
     void testSortChoicesSurviveFromOneOpeningToTheNext();
     void testEveryComboPositionMapsToItsSortKey();
     void testOutOfRangeSelectionsFallBackToUpdatedDescending();
@@ -161,6 +167,90 @@ void TestTableTopView::testDownloadPressRaisesOneRequest()
     QCOMPARE(requests, 1);
     QVERIFY(m_sortRequests.isEmpty());
     QVERIFY(!m_header->popover());
+    // Another button does nothing; a double-click acts once.
+    QTest::mousePress(m_header->downloadPostsButtonOutlet(), Qt::RightButton);
+    QTest::mousePress(m_header->sortButtonOutlet(), Qt::RightButton);
+    QCOMPARE(requests, 1);
+    QVERIFY(!m_header->popover());
+    PointerEvents::doubleClick(m_header->downloadPostsButtonOutlet());
+    QCOMPARE(requests, 2);
+    // Space and Return press it too.
+    QTest::keyClick(m_header->downloadPostsButtonOutlet(), Qt::Key_Space);
+    QTest::keyClick(m_header->downloadPostsButtonOutlet(), Qt::Key_Return);
+    QCOMPARE(requests, 4);
+}
+
+void TestTableTopView::testKeyboardOpensSortsAndClosesTheSortPopover()
+{
+    m_host->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+    ImageButtonView* sort = m_header->sortButtonOutlet();
+    sort->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(sort->hasFocus());
+
+    // The popover takes the focus, Return sorts from its first control and the focus comes back.
+    QTest::keyClick(sort, Qt::Key_Space);
+    QVERIFY(m_header->popover());
+    QTRY_VERIFY(m_header->popover()->isShown());
+    SortPopoverController* content = m_header->sortPopoverController();
+    QTRY_COMPARE(QApplication::focusWidget(), content->sortByComboOutlet());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_sortRequests.size(), 1);
+    QTRY_VERIFY(!m_header->popover()->isShown());
+    QTRY_VERIFY(sort->hasFocus());
+
+    // Escape closes it without sorting.
+    QTest::keyClick(sort, Qt::Key_Return);
+    QTRY_VERIFY(m_header->popover()->isShown());
+    QTRY_COMPARE(QApplication::focusWidget(), content->sortByComboOutlet());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!m_header->popover()->isShown());
+    QTRY_VERIFY(sort->hasFocus());
+    QCOMPARE(m_sortRequests.size(), 1);
+}
+
+void TestTableTopView::testHoverPulseLeavesEveryGeometryUnchanged()
+{
+    const QList<QWidget*> widgets = m_host->findChildren<QWidget*>();
+    auto geometries = [&widgets] {
+        QList<QRect> rects;
+        for (QWidget* widget : widgets) {
+            rects.append(widget->geometry());
+        }
+        return rects;
+    };
+    const QList<QRect> resting = geometries();
+    ImageButtonView* sort = m_header->sortButtonOutlet();
+    QVERIFY(sort->isInitiated());
+    PointerEvents::enter(sort);
+    QVERIFY(sort->frameAnimated());
+    // Any layout change the pulse asked for is carried out now.
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(geometries(), resting);
+    // The pulse still shows the picture 1.2 times as large, from the same origin.
+    auto* pulse = m_host->findChild<ImageView*>(QStringLiteral("pulseView"));
+    QVERIFY(pulse && pulse->isVisible());
+    QCOMPARE(pulse->geometry(), QRect(sort->pos(), QSize(qRound(*sort->originalWidth() * 1.2),
+                                                         qRound(*sort->originalHeight() * 1.2))));
+    QTRY_VERIFY(!sort->frameAnimated());
+    QVERIFY(!pulse->isVisible());
+    QCOMPARE(geometries(), resting);
+}
+
+void TestTableTopView::testDoubleClickOnSortLeavesThePopoverOpen()
+{
+    openSortPopover();
+    // The second press of the double-click reaches the open pop-up, over the sort button.
+    QWidget* popup = m_header->popover()->popupWindow();
+    QWindow* handle = popup->windowHandle();
+    QVERIFY(handle);
+    ImageButtonView* sort = m_header->sortButtonOutlet();
+    const QPoint onSort = handle->mapFromGlobal(sort->mapToGlobal(sort->rect().center()));
+    QTest::mousePress(handle, Qt::LeftButton, {}, onSort);
+    QTest::mouseDClick(handle, Qt::LeftButton, {}, onSort);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, onSort);
+    QCoreApplication::processEvents();
+    QVERIFY(m_header->popover()->isShown());
 }
 
 void TestTableTopView::testSortChoicesSurviveFromOneOpeningToTheNext()

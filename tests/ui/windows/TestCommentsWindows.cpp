@@ -5,13 +5,16 @@
 #include "platform/gui/ImageLibrary.h"
 #include "platform/gui/RemoteImageCache.h"
 #include "ui/main/SpinnerView.h"
+#include "ui/windows/AvatarImage.h"
 #include "ui/windows/CommentListItemDelegate.h"
 #include "ui/windows/CommentTableCellView.h"
 #include "ui/windows/CommentTextLabel.h"
 #include "ui/windows/CommentsListWindowController.h"
 #include "ui/windows/NewCommentWindowController.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QFontInfo>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -26,9 +29,9 @@
 
 namespace {
 
-QByteArray pngOf(const QColor& color)
+QByteArray pngOf(const QColor& color, int side = 40)
 {
-    QImage image(40, 40, QImage::Format_ARGB32);
+    QImage image(side, side, QImage::Format_ARGB32);
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -73,6 +76,7 @@ private Q_SLOTS:
         m_server = std::make_unique<LocalHttpServer>();
         QVERIFY(m_server->start());
         m_server->route("/red.png", pngOf(Qt::red), "image/png");
+        m_server->route("/blank.png", pngOf(Qt::transparent, 1), "image/png");
         m_server->route("/blue.png", pngOf(Qt::blue), "image/png");
         m_server->route("/page.html", "<html>no picture</html>", "text/html");
     }
@@ -153,6 +157,11 @@ private Q_SLOTS:
         QCOMPARE(cell.contentLabelOutlet()->textFormat(), Qt::PlainText);
         QCOMPARE(cell.nameLabelOutlet()->textFormat(), Qt::PlainText);
         QCOMPARE(cell.commentUserAvatar(), QString());
+        // The text reads in the window's own face and size.
+        QCOMPARE(QFontInfo(cell.contentLabelOutlet()->font()).family(),
+                 QFontInfo(m_list->window()->font()).family());
+        QCOMPARE(QFontInfo(cell.contentLabelOutlet()->font()).pixelSize(),
+                 QFontInfo(m_list->window()->font()).pixelSize());
     }
 
     void testLineBreakMakesTheRowOneLineHigher()
@@ -294,25 +303,49 @@ private Q_SLOTS:
         QCOMPARE(items, QStringList({"Delete Comment", "Navigate to Profile"}));
         QCOMPARE(m_list->menuCommentId(), QStringLiteral("c2"));
         m_list->commentMenu()->close();
+        QTRY_VERIFY(!m_list->commentMenu() || !m_list->commentMenu()->isVisible());
+
+        // Return on the current row opens its menu too, under the row.
+        table->setCurrentIndex(table->model()->index(0, 0));
+        QTest::keyClick(table, Qt::Key_Return);
+        QTRY_VERIFY(m_list->commentMenu() && m_list->commentMenu()->isVisible());
+        QCOMPARE(m_list->menuCommentId(), QStringLiteral("c1"));
+        m_list->commentMenu()->close();
     }
 
-    void testDeleteSwitchesBusyOnBeforeItsRequest()
+    void testDeleteLeavesTheBusyStateToTheAnswer()
     {
         QVERIFY(show(postTitled("T", "p9"), {comment("c1", "Ned", "Hi"), comment("c2", "Iris", "Ho")}));
         QStringList requests;
-        bool busyWhenAsked = false;
+        bool busyWhenAsked = true;
         m_list->onDeleteCommentRequest = [&](const QString& commentId, const QString& postId) {
-            busyWhenAsked = m_list->isLoading() && !m_list->downloadCommentsButtonOutlet()->isEnabled();
+            busyWhenAsked = m_list->isLoading() || !m_list->downloadCommentsButtonOutlet()->isEnabled();
             requests << commentId + "/" + postId;
         };
         m_list->cellClick(1);
         m_list->commentMenu()->actions().first()->trigger();
         QCOMPARE(requests, QStringList({"c2/p9"}));
-        QVERIFY(busyWhenAsked);
-        QVERIFY(m_list->spinningIndicatorOutlet()->isVisible());
-        // The window never ends the busy state by itself.
-        QTest::qWait(50);
-        QVERIFY(m_list->isLoading());
+        // The question comes first: busy only once the user has said Delete.
+        QVERIFY(!busyWhenAsked);
+        QVERIFY(!m_list->isLoading());
+    }
+
+    void testEscapeAndCtrlWCloseBothWindows()
+    {
+        QVERIFY(show(postTitled("T", "p9"), {comment("c1", "Ned", "Hi")}));
+        QWidget* list = m_list->window();
+        list->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(list));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : list, Qt::Key_Escape);
+        QTRY_VERIFY(!list->isVisible());
+
+        NewCommentWindowController window;
+        window.prepare(postTitled("Low tide", "p3"), BloggerUser("u", "Mara Quill", "", ""));
+        window.showWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.window()));
+        window.textFieldOutlet()->setFocus();
+        QTest::keyClick(window.textFieldOutlet(), Qt::Key_W, Qt::ControlModifier);
+        QTRY_VERIFY(!window.window()->isVisible());
     }
 
     void testNavigateToProfileLeavesBusyStateAlone()
@@ -388,23 +421,33 @@ private Q_SLOTS:
         QCOMPARE(requests, QStringList({"download p7", "add p7"}));
     }
 
-    void testAvatarsArriveInTheBackgroundAndFailuresStayEmpty()
+    void testAvatarsArriveInTheBackgroundAndFailuresShowThePlaceholder()
     {
         const QString red = m_server->url("/red.png").toString();
         const QString notPicture = m_server->url("/page.html").toString();
-        QVERIFY(
-            show(postTitled("T"), {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
-                                   comment("c3", "Nobody", "Hm", "not an address")}));
+        QVERIFY(show(postTitled("T"),
+                     {comment("c1", "Ned", "Hi", red), comment("c2", "Anon", "Ho", notPicture),
+                      comment("c3", "Nobody", "Hm", "not an address"),
+                      comment("c4", "Anonymous", "Hey", m_server->url("/blank.png").toString())}));
         CommentListItemDelegate* rows = m_list->itemDelegate();
-        // Never waited for while a row is drawn.
-        QVERIFY(rows->filledCell(0).avatarOutlet()->pixmap().isNull());
+        // Never waited for while a row is drawn: the placeholder shows meanwhile.
+        auto isPlaceholder = [](const QLabel* avatar) {
+            const QImage image = shown(avatar);
+            return !image.isNull() && image.pixelColor(2 * image.width() / 10, image.height() / 2) ==
+                                          AvatarImage::placeholderColor();
+        };
+        QVERIFY(isPlaceholder(rows->filledCell(0).avatarOutlet()));
         QTRY_VERIFY(RemoteImageCache::shared().cachedImage(red).has_value());
         QTRY_VERIFY(RemoteImageCache::shared().cachedImage(notPicture).has_value());
         const QImage avatar = shown(rows->filledCell(0).avatarOutlet());
         QVERIFY(!avatar.isNull());
         QCOMPARE(avatar.pixelColor(avatar.width() / 2, avatar.height() / 2), QColor(Qt::red));
-        QVERIFY(rows->filledCell(1).avatarOutlet()->pixmap().isNull());
-        QVERIFY(rows->filledCell(2).avatarOutlet()->pixmap().isNull());
+        QVERIFY(isPlaceholder(rows->filledCell(1).avatarOutlet()));
+        QVERIFY(isPlaceholder(rows->filledCell(2).avatarOutlet()));
+        // Blogger's transparent pixel for an author without a picture is no picture either.
+        QTRY_VERIFY(
+            RemoteImageCache::shared().cachedImage(m_server->url("/blank.png").toString()).has_value());
+        QVERIFY(isPlaceholder(rows->filledCell(3).avatarOutlet()));
         // Asked for once each, however often the rows are drawn.
         rows->filledCell(0);
         rows->filledCell(0);

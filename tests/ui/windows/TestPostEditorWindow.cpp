@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
+#include "common/GoogleDateService.h"
 #include "common/GoogleServiceConstants.h"
 #include "platform/gui/ImageView.h"
 #include "ui/main/SpinnerView.h"
@@ -77,6 +78,7 @@ private Q_SLOTS:
     void testKeepVersionQuestionAnswers_data();
     void testKeepVersionQuestionAnswers();
     void testOwnerCloseAsksNothing();
+    void testEscapeAndCtrlWAreTheUsersClose();
     void testHelpButtonExplainsUpdateTypes();
     void testLocalImagesCollectedAsSubmitFindsThem();
 
@@ -190,6 +192,8 @@ void TestPostEditorWindow::testScheduledPostOpensWithCheckboxDateAndItsTitle()
     QCOMPARE(editor().window()->windowTitle(), QStringLiteral("Edit Post \u00B7 Stored Scheduled"));
     QVERIFY(editor().scheduledCheckboxOutlet()->isChecked());
     QCOMPARE(editor().publishDateTimeOutlet()->dateTime(), *post.publishDate);
+    // Written as the application writes dates everywhere else.
+    QCOMPARE(editor().publishDateTimeOutlet()->text(), GoogleDateService().displayDate(post.publishDate));
     QCOMPARE(visibleControls(), (QStringList{"scheduledCheckboxOutlet", "scheduledCheckboxLabelOutlet",
                                              "publishDateTimeOutlet"}));
     QCOMPARE(editor().postLabelsOutlet()->text(), QStringLiteral("travel, food"));
@@ -493,6 +497,23 @@ void TestPostEditorWindow::testCloseOfEmptyPostAsksNothing()
     QCOMPARE(m_closedWithNoOptions, 1);
     QVERIFY(m_driver->alerts.isEmpty());
     QVERIFY(m_closeAnswers.isEmpty());
+}
+
+void TestPostEditorWindow::testEscapeAndCtrlWAreTheUsersClose()
+{
+    QVERIFY(m_driver->open(std::nullopt));
+    editor().postLabelsOutlet()->setText(QStringLiteral("only-a-label"));
+    QWidget* window = editor().window();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    editor().postLabelsOutlet()->setFocus();
+    m_driver->answers << 2 << 2; // Cancel, twice
+    QTest::keyClick(editor().postLabelsOutlet(), Qt::Key_Escape);
+    QTRY_COMPARE(m_driver->alertTitles(), QStringList{"Do you want to keep this post version ?"});
+    QTest::keyClick(editor().postLabelsOutlet(), Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(m_driver->alertTitles().size(), 2);
+    QCOMPARE(m_driver->alertTitles().last(), QStringLiteral("Do you want to keep this post version ?"));
+    QVERIFY(editor().isWindowOpened());
 }
 
 void TestPostEditorWindow::testKeepVersionQuestionAnswers_data()

@@ -14,6 +14,7 @@
 #include "ui/windows/MiniBrowserWindowController.h"
 #include "ui/windows/PreviewPage.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -95,6 +96,34 @@ private Q_SLOTS:
     void init() { m_opened.clear(); }
 
     // ---- live preview ----
+
+    void testEscapeAndCtrlWCloseEachWindow()
+    {
+        auto closesWith = [](QWidget* window, QKeyCombination keys) {
+            window->activateWindow();
+            if (!QTest::qWaitForWindowActive(window)) {
+                return false;
+            }
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus ? focus : window, keys.key(), keys.keyboardModifiers());
+            return QTest::qWaitFor([window] { return !window->isVisible(); });
+        };
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live Preview \u00B7 Low tide"));
+        QTRY_VERIFY(live.isWindowLoaded() && live.window()->isVisible());
+        QVERIFY2(closesWith(live.window(), QKeyCombination(Qt::Key_Escape)), "Live Preview, Escape");
+
+        MiniBrowserWindowController preview;
+        preview.openWindow(QStringLiteral("Preview \u00B7 Low tide"), QStringLiteral("<p>x</p>"));
+        QTRY_VERIFY(preview.isWindowLoaded() && preview.window()->isVisible());
+        QVERIFY2(closesWith(preview.window(), QKeyCombination(Qt::ControlModifier, Qt::Key_W)),
+                 "Preview, Ctrl+W");
+
+        MiniBrowserWindowController help;
+        help.openHelp();
+        QTRY_VERIFY(help.isWindowLoaded() && help.window()->isVisible());
+        QVERIFY2(closesWith(help.window(), QKeyCombination(Qt::Key_Escape)), "Help, Escape");
+    }
 
     void testLivePreviewShowsTitleItWasOpenedWith()
     {

@@ -152,6 +152,17 @@ private Q_SLOTS:
         QVERIFY(m_controller->window()->isVisible());
     }
 
+    void testReturnPressesTheAddAccountButton()
+    {
+        m_controller->showWindow();
+        QWidget* window = m_controller->window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto* add = window->findChild<QPushButton*>(QStringLiteral("addNewBloggerAccountButton"));
+        QTRY_COMPARE(QApplication::focusWidget(), add);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(m_opened, 1);
+    }
+
     void testRefusedCodeAlertsOnceAndSecondPressStartsANewFlow()
     {
         m_codes << QStringLiteral("not-a-code")

@@ -1,0 +1,86 @@
+#include "PressControl.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QWidget>
+
+namespace {
+
+class PressControlAccessible : public QAccessibleWidget
+{
+public:
+    explicit PressControlAccessible(QWidget* control) : QAccessibleWidget(control, QAccessible::Button) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            return widget()->toolTip();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override
+    {
+        if (action != pressAction()) {
+            QAccessibleWidget::doAction(action);
+            return;
+        }
+        // The same way as the keyboard's press.
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QCoreApplication::sendEvent(widget(), &press);
+    }
+};
+
+QAccessibleInterface* pressControlFactory(const QString& className, QObject* object)
+{
+    static const QStringList controls{QStringLiteral("ImageButtonView"),
+                                      QStringLiteral("AlternativeButtonView"),
+                                      QStringLiteral("ClickAreaView"), QStringLiteral("LeftMenuViewClass")};
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget && controls.contains(className)) {
+        return new PressControlAccessible(widget);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void PressControl::makeFocusable(QWidget* control)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(&pressControlFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    control->setFocusPolicy(Qt::TabFocus);
+}
+
+bool PressControl::isPressKey(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->isAutoRepeat() || modifiers != Qt::NoModifier) {
+        return false;
+    }
+    return event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+void PressControl::paintFocusRing(QWidget* control)
+{
+    if (!control->hasFocus()) {
+        return;
+    }
+    QPainter painter(control);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(control->palette().color(QPalette::Highlight), 2);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(control->rect()).adjusted(1, 1, -1, -1), 3, 3);
+}
