@@ -55,6 +55,8 @@ private:
     void endBusy();
     // The stored comments of the post to the list, when the list shows that post.
     void refreshList(const QString& postId);
+    // The post's stored comments and their count changed: the list and the main window show them.
+    void commentsChanged(const QString& postId);
 
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     QPointer<ApplicationControllerService> m_applicationControllerService;

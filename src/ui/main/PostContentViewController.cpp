@@ -12,8 +12,16 @@
 
 #include <QFileInfo>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineSettings>
+
+namespace {
+
+// A load the engine stopped on its own is asked for again, a few times at most.
+constexpr int MaxLoadAttempts = 3;
+
+} // namespace
 
 PostContentViewController::PostContentViewController(QObject* parent) : ViewController(parent) {}
 
@@ -57,12 +65,14 @@ void PostContentViewController::viewSetup()
             });
     webview->setContextMenuFilter(
         [](const QWebEngineContextMenuRequest& request) { return !request.selectedText().isEmpty(); });
+    connect(webview->webPage(), &QWebEnginePage::loadingChanged, this,
+            &PostContentViewController::onLoadingChanged);
 }
 
 void PostContentViewController::loadHtml(const QString& html)
 {
     view();
-    m_ui->webviewOutlet->loadDocument(html);
+    requestLoad(Load{html, QUrl()});
 }
 
 void PostContentViewController::loadHtmlOnMainThread(const BloggerPost& post)
@@ -82,8 +92,55 @@ void PostContentViewController::showDefaultPage()
 {
     const QString path = ApplicationFolders::resourcesFolder() + QStringLiteral("/default.html");
     if (QFileInfo::exists(path)) {
-        m_ui->webviewOutlet->loadAddress(QUrl::fromLocalFile(path));
+        requestLoad(Load{std::nullopt, QUrl::fromLocalFile(path)});
     }
+}
+
+void PostContentViewController::requestLoad(Load load)
+{
+    if (m_current) {
+        m_wanted = std::move(load);
+        return;
+    }
+    m_currentAttempts = 0;
+    startLoad(load);
+}
+
+void PostContentViewController::startLoad(const Load& load)
+{
+    m_current = load;
+    ++m_currentAttempts;
+    WebView* webview = m_ui->webviewOutlet;
+    if (load.html) {
+        m_currentAddress = webview->loadDocument(*load.html);
+    } else {
+        m_currentAddress = load.address;
+        webview->loadAddress(load.address);
+    }
+}
+
+void PostContentViewController::onLoadingChanged(const QWebEngineLoadingInfo& info)
+{
+    if (!m_current || info.status() == QWebEngineLoadingInfo::LoadStartedStatus ||
+        info.url() != m_currentAddress) {
+        return;
+    }
+    if (m_wanted) {
+        const Load next = std::move(*m_wanted);
+        m_wanted.reset();
+        m_currentAttempts = 0;
+        startLoad(next);
+        return;
+    }
+    const bool shown = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus &&
+                       m_ui->webviewOutlet->url() == m_currentAddress;
+    if (!shown && info.status() != QWebEngineLoadingInfo::LoadFailedStatus &&
+        m_currentAttempts < MaxLoadAttempts) {
+        const Load again = *m_current;
+        startLoad(again);
+        return;
+    }
+    m_current.reset();
 }
 
 WebView* PostContentViewController::webviewOutlet() const

@@ -3,11 +3,16 @@
 #include "model/BloggerPost.h"
 #include "platform/gui/ViewController.h"
 
+#include <QString>
+#include <QUrl>
+
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class PostContentView;
 }
+class QWebEngineLoadingInfo;
 class WebView;
 
 // The selected post's content in a web view, or the default page when no post is shown.
@@ -30,8 +35,25 @@ protected:
     void loadView() override;
 
 private:
+    // What the pane is to show: a post's HTML, or else the page at an address.
+    struct Load
+    {
+        std::optional<QString> html;
+        QUrl address;
+    };
+
     void viewSetup();
     void showDefaultPage();
+    // One load at a time: the engine may drop a load that begins while another is under way, which left
+    // the pane on an older post than the header. The latest load asked for waits for the current one.
+    void requestLoad(Load load);
+    void startLoad(const Load& load);
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
 
     std::unique_ptr<Ui::PostContentView> m_ui;
+    std::optional<Load> m_current;
+    QUrl m_currentAddress;
+    int m_currentAttempts = 0;
+    // Asked for while m_current was under way; a later request replaces it.
+    std::optional<Load> m_wanted;
 };

@@ -94,6 +94,7 @@ private Q_SLOTS:
     void testPostOfThreeMegabytesShows();
     void testDefaultViewRightAfterAPostEndsOnTheDefaultPage();
     void testPostRightAfterDefaultViewEndsOnThePost();
+    void testQuickLoadsEndOnTheLastPost();
     void testPostScriptsDoNotRun();
     void testLinkClickOpensInBrowserAndViewStays();
     void testRelativeLinkOpensNothing();
@@ -200,6 +201,27 @@ void TestPostContentView::testPostRightAfterDefaultViewEndsOnThePost()
     m_pane->loadHtmlOnMainThread(postWithContent(QStringLiteral("<title>Post</title><p>text</p>")));
     QVERIFY(watch.waitUntilSettledOn(QStringLiteral("Post")));
     QCOMPARE(m_webview->url().scheme(), QString::fromLatin1(HtmlSchemeHandler::schemeName()));
+}
+
+void TestPostContentView::testQuickLoadsEndOnTheLastPost()
+{
+    // Posts reach the pane as fast as a user moves through the list; the gaps are what the user does.
+    const QList<int> gaps{0, 20, 40, 80};
+    for (int round = 0; round < 50; ++round) {
+        QString last;
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0) {
+                QTest::qWait(gaps.at((round + i) % gaps.size()));
+            }
+            last = QStringLiteral("Round %1 post %2").arg(round).arg(i);
+            m_pane->loadHtmlOnMainThread(
+                postWithContent(QStringLiteral("<title>%1</title><p id='text'>%1</p>").arg(last)));
+        }
+        QVERIFY2(waitForTitle(last), qPrintable(QStringLiteral("the pane never showed ") + last));
+        QCOMPARE(
+            evaluate(*m_webview, QStringLiteral("document.getElementById('text').textContent")).toString(),
+            last);
+    }
 }
 
 void TestPostContentView::testPostScriptsDoNotRun()
