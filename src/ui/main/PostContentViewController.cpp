@@ -18,7 +18,6 @@
 
 namespace {
 
-// A load the engine stopped on its own is asked for again, a few times at most.
 constexpr int MaxLoadAttempts = 3;
 
 } // namespace
@@ -32,7 +31,7 @@ void PostContentViewController::loadView()
     m_ui = std::make_unique<Ui::PostContentView>();
     setView(viewFromInterface(*m_ui));
     viewSetup();
-    // Loaded at once rather than queued, so that a post queued before the view existed is not covered by it.
+    // Asked for at once rather than queued, so that a post queued before the view existed comes after it.
     showDefaultPage();
 }
 
@@ -98,25 +97,32 @@ void PostContentViewController::showDefaultPage()
 
 void PostContentViewController::requestLoad(Load load)
 {
-    if (m_current) {
-        m_wanted = std::move(load);
-        return;
-    }
-    m_currentAttempts = 0;
-    startLoad(load);
+    m_wanted = std::move(load);
+    scheduleLoad();
 }
 
-void PostContentViewController::startLoad(const Load& load)
+void PostContentViewController::scheduleLoad()
 {
-    m_current = load;
-    ++m_currentAttempts;
-    WebView* webview = m_ui->webviewOutlet;
-    if (load.html) {
-        m_currentAddress = webview->loadDocument(*load.html);
-    } else {
-        m_currentAddress = load.address;
-        webview->loadAddress(load.address);
+    if (m_current || m_loadScheduled || !m_wanted) {
+        return;
     }
+    // Never from inside the engine's report of the load before: a load begun there stalls for seconds.
+    m_loadScheduled = true;
+    BackgroundRunner().runOnMainThread(this, [this] {
+        m_loadScheduled = false;
+        if (m_current || !m_wanted) {
+            return;
+        }
+        m_current = std::move(*m_wanted);
+        m_wanted.reset();
+        WebView* webview = m_ui->webviewOutlet;
+        if (m_current->html) {
+            m_currentAddress = webview->loadDocument(*m_current->html);
+        } else {
+            m_currentAddress = m_current->address;
+            webview->loadAddress(m_current->address);
+        }
+    });
 }
 
 void PostContentViewController::onLoadingChanged(const QWebEngineLoadingInfo& info)
@@ -125,22 +131,16 @@ void PostContentViewController::onLoadingChanged(const QWebEngineLoadingInfo& in
         info.url() != m_currentAddress) {
         return;
     }
-    if (m_wanted) {
-        const Load next = std::move(*m_wanted);
-        m_wanted.reset();
-        m_currentAttempts = 0;
-        startLoad(next);
-        return;
-    }
     const bool shown = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus &&
                        m_ui->webviewOutlet->url() == m_currentAddress;
-    if (!shown && info.status() != QWebEngineLoadingInfo::LoadFailedStatus &&
-        m_currentAttempts < MaxLoadAttempts) {
-        const Load again = *m_current;
-        startLoad(again);
-        return;
+    // A load the engine stopped on its own is asked for again, unless a later one is waiting.
+    if (!shown && !m_wanted && info.status() != QWebEngineLoadingInfo::LoadFailedStatus &&
+        m_current->attempt + 1 < MaxLoadAttempts) {
+        m_wanted = *m_current;
+        ++m_wanted->attempt;
     }
     m_current.reset();
+    scheduleLoad();
 }
 
 WebView* PostContentViewController::webviewOutlet() const

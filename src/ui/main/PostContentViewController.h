@@ -40,6 +40,7 @@ private:
     {
         std::optional<QString> html;
         QUrl address;
+        int attempt = 0;
     };
 
     void viewSetup();
@@ -47,13 +48,14 @@ private:
     // One load at a time: the engine may drop a load that begins while another is under way, which left
     // the pane on an older post than the header. The latest load asked for waits for the current one.
     void requestLoad(Load load);
-    void startLoad(const Load& load);
+    void scheduleLoad();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
 
     std::unique_ptr<Ui::PostContentView> m_ui;
+    // The load under way and the address that names it.
     std::optional<Load> m_current;
     QUrl m_currentAddress;
-    int m_currentAttempts = 0;
-    // Asked for while m_current was under way; a later request replaces it.
+    // The latest load asked for and not begun; a later request replaces it.
     std::optional<Load> m_wanted;
+    bool m_loadScheduled = false;
 };
