@@ -230,7 +230,7 @@ void TestPostContentView::testQuickLoadsEndOnTheLastPost()
 {
     // Posts reach the pane as fast as a user moves through the list; the gaps are what the user does.
     const QList<int> gaps{0, 20, 40, 80};
-    for (int round = 0; round < 50; ++round) {
+    for (int round = 0; round < 100; ++round) {
         QString last;
         for (int i = 0; i < 5; ++i) {
             if (i > 0) {
