@@ -11,14 +11,18 @@
 #include "ui/UiColors.h"
 
 #include <QFileInfo>
+#include <QTimer>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineSettings>
 
+#include <chrono>
+
 namespace {
 
 constexpr int MaxLoadAttempts = 3;
+constexpr std::chrono::milliseconds LoadWatchInterval{5000};
 
 } // namespace
 
@@ -66,6 +70,9 @@ void PostContentViewController::viewSetup()
         [](const QWebEngineContextMenuRequest& request) { return !request.selectedText().isEmpty(); });
     connect(webview->webPage(), &QWebEnginePage::loadingChanged, this,
             &PostContentViewController::onLoadingChanged);
+    m_loadWatch = new QTimer(this);
+    m_loadWatch->setInterval(LoadWatchInterval);
+    connect(m_loadWatch, &QTimer::timeout, this, &PostContentViewController::checkLoadUnderWay);
 }
 
 void PostContentViewController::loadHtml(const QString& html)
@@ -122,7 +129,17 @@ void PostContentViewController::scheduleLoad()
             m_currentAddress = m_current->address;
             webview->loadAddress(m_current->address);
         }
+        m_loadWatch->start();
     });
+}
+
+void PostContentViewController::checkLoadUnderWay()
+{
+    // A load the engine let go of without a word would hold back every later post: once the engine is
+    // idle and the load has not ended, it counts as stopped.
+    if (m_current && !m_ui->webviewOutlet->webPage()->isLoading()) {
+        endCurrentLoad(false, false);
+    }
 }
 
 void PostContentViewController::onLoadingChanged(const QWebEngineLoadingInfo& info)
@@ -133,9 +150,14 @@ void PostContentViewController::onLoadingChanged(const QWebEngineLoadingInfo& in
     }
     const bool shown = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus &&
                        m_ui->webviewOutlet->url() == m_currentAddress;
+    endCurrentLoad(shown, info.status() == QWebEngineLoadingInfo::LoadFailedStatus);
+}
+
+void PostContentViewController::endCurrentLoad(bool shown, bool failed)
+{
+    m_loadWatch->stop();
     // A load the engine stopped on its own is asked for again, unless a later one is waiting.
-    if (!shown && !m_wanted && info.status() != QWebEngineLoadingInfo::LoadFailedStatus &&
-        m_current->attempt + 1 < MaxLoadAttempts) {
+    if (!shown && !failed && !m_wanted && m_current->attempt + 1 < MaxLoadAttempts) {
         m_wanted = *m_current;
         ++m_wanted->attempt;
     }

@@ -12,6 +12,7 @@
 namespace Ui {
 class PostContentView;
 }
+class QTimer;
 class QWebEngineLoadingInfo;
 class WebView;
 
@@ -50,6 +51,8 @@ private:
     void requestLoad(Load load);
     void scheduleLoad();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void checkLoadUnderWay();
+    void endCurrentLoad(bool shown, bool failed);
 
     std::unique_ptr<Ui::PostContentView> m_ui;
     // The load under way and the address that names it.
@@ -58,4 +61,5 @@ private:
     // The latest load asked for and not begun; a later request replaces it.
     std::optional<Load> m_wanted;
     bool m_loadScheduled = false;
+    QTimer* m_loadWatch = nullptr;
 };
