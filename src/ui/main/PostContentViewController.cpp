@@ -113,7 +113,7 @@ void PostContentViewController::scheduleLoad()
     if (m_current || m_loadScheduled || !m_wanted) {
         return;
     }
-    // Never from inside the engine's report of the load before: a load begun there stalls for seconds.
+    // On a later turn of the main loop, never from inside the engine's own report of the load before.
     m_loadScheduled = true;
     BackgroundRunner().runOnMainThread(this, [this] {
         m_loadScheduled = false;
