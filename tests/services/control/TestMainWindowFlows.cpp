@@ -29,6 +29,8 @@
 #include <QWebEnginePage>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -178,16 +180,13 @@ void TestMainWindowFlows::selectRow(int row)
 QString TestMainWindowFlows::postViewText()
 {
     WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
-    QString text;
-    bool done = false;
-    web->page()->toPlainText([&](const QString& value) {
-        text = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000)) {
+    // A page that moves on answers late, as late as its end: the answer must not outlive this call's frame.
+    auto text = std::make_shared<std::optional<QString>>();
+    web->page()->toPlainText([text](const QString& value) { *text = value; });
+    if (!QTest::qWaitFor([&] { return text->has_value(); }, 10000)) {
         return QStringLiteral("<no answer>");
     }
-    return text;
+    return **text;
 }
 
 void TestMainWindowFlows::testLaunchListsPublishedAreaWithCountAndLastUpdate()
