@@ -7,6 +7,8 @@
 #include <QtGlobal>
 
 #include <cstdio>
+#include <deque>
+#include <mutex>
 
 namespace Dispatch {
 
@@ -58,6 +60,55 @@ void requireMainThread(const char* what)
 void toBackground(std::function<void()> work)
 {
     QThreadPool::globalInstance()->start(std::move(work));
+}
+
+namespace {
+
+struct StoreQueue
+{
+    std::mutex mutex;
+    std::deque<std::function<void()>> items;
+    bool draining = false;
+};
+
+StoreQueue& storeQueue()
+{
+    static StoreQueue queue;
+    return queue;
+}
+
+void drainStoreQueue()
+{
+    StoreQueue& queue = storeQueue();
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::lock_guard<std::mutex> lock(queue.mutex);
+            if (queue.items.empty()) {
+                queue.draining = false;
+                return;
+            }
+            work = std::move(queue.items.front());
+            queue.items.pop_front();
+        }
+        work();
+    }
+}
+
+} // namespace
+
+void toStoreQueue(std::function<void()> work)
+{
+    StoreQueue& queue = storeQueue();
+    {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        queue.items.push_back(std::move(work));
+        if (queue.draining) {
+            return;
+        }
+        queue.draining = true;
+    }
+    QThreadPool::globalInstance()->start(drainStoreQueue);
 }
 
 } // namespace Dispatch

@@ -32,6 +32,9 @@ bool isMainThread();
 void requireMainThread(const char* what);
 // Runs on the global thread pool; items may run at the same time and in any order.
 void toBackground(std::function<void()> work);
+// Runs on the global thread pool one item at a time, in the order given (from any thread): the store work
+// of network replies, kept off the network thread and in the order the replies came.
+void toStoreQueue(std::function<void()> work);
 
 } // namespace Dispatch
 

@@ -3,6 +3,8 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/CommentsGoogleService.h"
 #include "google/GoogleResponseAnalysisService.h"
+#include "model/PostEnumerations.h"
+#include "platform/Dispatch.h"
 #include "services/PostsRemotePersistenceAppService.h"
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/PersistentServiceState.h"
@@ -13,6 +15,19 @@
 namespace {
 
 const QString OwnAuthorIdPrefix = QStringLiteral("comment-author-");
+
+// The count the post's row shows follows its comments; only the row that mirrors the published post has
+// comments, rows kept on this computer keep theirs.
+const QString SetCommentsCountSql =
+    QStringLiteral("UPDATE POSTS SET CommentsCount = ? WHERE PostId = ? AND PostArea = ?");
+const QString AddToCommentsCountSql =
+    QStringLiteral("UPDATE POSTS SET CommentsCount = MAX(COALESCE(CommentsCount, 0) + ?, 0) WHERE PostId = ? "
+                   "AND PostArea = ?");
+
+bool changeCommentsCount(SQLiteDB& db, const QString& sql, qint64 value, const QString& postId)
+{
+    return db.execute(sql, {value, postId, rawValue(PostArea::Published)}) != 0;
+}
 
 } // namespace
 
@@ -59,7 +74,8 @@ BloggerPostComment CommentsRemotePersistenceAppService::withStorableAuthor(const
     return storable;
 }
 
-bool CommentsRemotePersistenceAppService::removeStoredComment(const QString& commentId)
+bool CommentsRemotePersistenceAppService::removeStoredComment(const QString& commentId,
+                                                              const QString& countedPostId)
 {
     const CommentsLocalAccessAppService store;
     return store.db.db->transaction([&] {
@@ -68,10 +84,25 @@ bool CommentsRemotePersistenceAppService::removeStoredComment(const QString& com
         if (!read || !store.deletePostComment(commentId)) {
             return false;
         }
+        if (stored && !countedPostId.isEmpty() &&
+            !changeCommentsCount(*store.db.db, AddToCommentsCountSql, -1, countedPostId)) {
+            return false;
+        }
         if (stored && isOwnAuthorId(stored->author.userId)) {
             return store.userDb.deleteUser(stored->author.userId);
         }
         return true;
+    });
+}
+
+bool CommentsRemotePersistenceAppService::storeAddedComment(const BloggerPostComment& comment)
+{
+    const CommentsLocalAccessAppService store;
+    return store.db.db->transaction([&] {
+        bool ok = false;
+        const bool inserted = store.addOrUpdatePostComment(withStorableAuthor(comment), &ok);
+        return ok &&
+               (!inserted || changeCommentsCount(*store.db.db, AddToCommentsCountSql, 1, comment.postId));
     });
 }
 
@@ -99,11 +130,11 @@ bool CommentsRemotePersistenceAppService::storeComments(const QString& postId,
             return false;
         }
         for (const BloggerPostComment& comment : stored) {
-            if (!listed.contains(comment.commentId) && !removeStoredComment(comment.commentId)) {
+            if (!listed.contains(comment.commentId) && !removeStoredComment(comment.commentId, QString())) {
                 return false;
             }
         }
-        return true;
+        return changeCommentsCount(*store.db.db, SetCommentsCountSql, listed.size(), postId);
     });
 }
 
@@ -117,18 +148,23 @@ void CommentsRemotePersistenceAppService::listAndPersistAllPostComments(const QS
     web->onListPostCommentsBlockSuccess = [me, weakWeb, postId](const QList<BloggerPostComment>& comments) {
         const std::shared_ptr<CommentsGoogleService> web = weakWeb.lock();
         const bool complete = web && web->listedAllComments();
-        if (!storeComments(postId, comments, complete)) {
-            me->fail(&CommentsRemotePersistenceAppService::onListAndPersistAllPostCommentsError,
-                     PostsRemotePersistenceAppService::nothingStoredMessage(
-                         QStringLiteral("the downloaded comments could not be saved on this computer. The "
-                                        "comments already here are unchanged.")));
-            return;
-        }
-        PersistentServiceState().setCommentsDownloaded(postId, true);
-        me->onListAndPersistAllPostCommentsSuccess();
+        Dispatch::toStoreQueue([me, postId, comments, complete] {
+            if (!storeComments(postId, comments, complete)) {
+                me->fail(&CommentsRemotePersistenceAppService::onListAndPersistAllPostCommentsError,
+                         PostsRemotePersistenceAppService::nothingStoredMessage(QStringLiteral(
+                             "the downloaded comments could not be saved on this computer. The "
+                             "comments already here are unchanged.")));
+                return;
+            }
+            PersistentServiceState().setCommentsDownloaded(postId, true);
+            me->onListAndPersistAllPostCommentsSuccess();
+        });
     };
     web->onListPostCommentsBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(&CommentsRemotePersistenceAppService::onListAndPersistAllPostCommentsError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            me->fail(&CommentsRemotePersistenceAppService::onListAndPersistAllPostCommentsError,
+                     failure.details);
+        });
     };
     web->listPostComments(postId, blogId);
 }
@@ -139,14 +175,18 @@ void CommentsRemotePersistenceAppService::addPostComment(const BloggerPostCommen
     auto me = shared_from_this();
     std::shared_ptr<CommentsGoogleService> web = makeWebService();
     web->onAddPostCommentBlockSuccess = [me](const BloggerPostComment& added) {
-        if (!storeComments(added.postId, {added}, false)) {
-            PersistentServiceState().setCommentsDownloaded(added.postId, false);
-        }
-        me->onAddPostCommentSuccess(
-            CommentsLocalAccessAppService().db.getPostComment(added.commentId).value_or(added));
+        Dispatch::toStoreQueue([me, added] {
+            if (!storeAddedComment(added)) {
+                PersistentServiceState().setCommentsDownloaded(added.postId, false);
+            }
+            me->onAddPostCommentSuccess(
+                CommentsLocalAccessAppService().db.getPostComment(added.commentId).value_or(added));
+        });
     };
     web->onAddPostCommentBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(&CommentsRemotePersistenceAppService::onAddPostCommentError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            me->fail(&CommentsRemotePersistenceAppService::onAddPostCommentError, failure.details);
+        });
     };
     web->addPostComment(comment, blogId);
 }
@@ -157,13 +197,17 @@ void CommentsRemotePersistenceAppService::deletePostComment(const QString& comme
     auto me = shared_from_this();
     std::shared_ptr<CommentsGoogleService> web = makeWebService();
     web->onDeletePostCommentBlockSuccess = [me, commentId, postId](bool) {
-        if (!removeStoredComment(commentId)) {
-            PersistentServiceState().setCommentsDownloaded(postId, false);
-        }
-        me->onDeletePostCommentSuccess();
+        Dispatch::toStoreQueue([me, commentId, postId] {
+            if (!removeStoredComment(commentId, postId)) {
+                PersistentServiceState().setCommentsDownloaded(postId, false);
+            }
+            me->onDeletePostCommentSuccess();
+        });
     };
     web->onDeletePostCommentBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(&CommentsRemotePersistenceAppService::onDeletePostCommentError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            me->fail(&CommentsRemotePersistenceAppService::onDeletePostCommentError, failure.details);
+        });
     };
     web->deletePostComment(commentId, postId, blogId);
 }

@@ -14,8 +14,9 @@ class CommentsGoogleService;
 class GoogleAuthentificationService;
 
 // A post's comments brought from Blogger into the local store, and a comment added or deleted on both.
-// The token is refreshed first, inside the web service. Closures run on the network thread, exactly one of
-// a pair per started operation; error texts have passed through GoogleResponseAnalysisService.
+// The token is refreshed first, inside the web service. Closures run on the store queue (Dispatch), never
+// on the network thread, exactly one of a pair per started operation; error texts have passed through
+// GoogleResponseAnalysisService.
 //
 // An author without an id (an anonymous comment) is stored under an id of its own comment, so that
 // anonymous authors are never merged into one user row.
@@ -34,13 +35,16 @@ public:
     BlockProperty<void(BloggerSuccessResponse)> onDeletePostCommentError;
 
     // The listed comments stored in one transaction, and the post's comments marked as downloaded. When the
-    // listing reached the post's last comment, stored comments that Blogger no longer has are removed. A
-    // store that fails keeps the comments as they were and reports that nothing was stored.
+    // listing reached the post's last comment, stored comments that Blogger no longer has are removed and
+    // the post's comment count becomes the number listed. A store that fails keeps the comments as they
+    // were and reports that nothing was stored.
     void listAndPersistAllPostComments(const QString& postId, const QString& blogId);
-    // Succeeds with the comment as stored. Once Blogger has it, the add succeeds: when the store fails, the
-    // post's comments are marked for download at their next showing instead.
+    // Succeeds with the comment as stored, counted in the post's comment count. Once Blogger has it, the add
+    // succeeds: when the store fails, the post's comments are marked for download at their next showing
+    // instead.
     void addPostComment(const BloggerPostComment& comment, const QString& blogId);
-    // Deleted on Blogger, then in the store; a store that fails marks the comments for download as above.
+    // Deleted on Blogger, then in the store with one less in the post's comment count; a store that fails
+    // marks the comments for download as above.
     void deletePostComment(const QString& commentId, const QString& postId, const QString& blogId);
 
     // Transfer time-out of the web requests, in seconds.
@@ -58,7 +62,10 @@ private:
     // False when nothing was stored.
     static bool storeComments(const QString& postId, const QList<BloggerPostComment>& comments,
                               bool removeOthers);
-    static bool removeStoredComment(const QString& commentId);
+    // The post's comment count goes down with it when countedPostId is given.
+    static bool removeStoredComment(const QString& commentId, const QString& countedPostId);
+    // The post's comment count goes up when the comment is new here.
+    static bool storeAddedComment(const BloggerPostComment& comment);
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
     void fail(ErrorBlock CommentsRemotePersistenceAppService::*errorBlock, const QString& message);

@@ -4,6 +4,7 @@
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/PostsGoogleService.h"
 #include "model/PostAreaAndStatusConverter.h"
+#include "platform/Dispatch.h"
 #include "services/PostAutoSaveService.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -147,18 +148,23 @@ void PostsRemotePersistenceAppService::listAndPersistAllBlogPosts(const QString&
     auto me = shared_from_this();
     std::shared_ptr<PostsGoogleService> web = makeWebService();
     web->onListBlogPostsBlockSuccess = [me, blogId](const QList<BloggerPost>& posts) {
-        if (!me->storeDownloadedPosts(posts).ok) {
-            me->fail(&PostsRemotePersistenceAppService::onListAndPersistAllBlogPostsError,
-                     nothingStoredMessage(QStringLiteral("the downloaded posts could not be saved on this "
-                                                         "computer. The posts already here are unchanged.")));
-            return;
-        }
-        // One write of the preferences, flushed once.
-        PersistentServiceState().setDownloaded(blogId, QDateTime::currentDateTime());
-        me->onListAndPersistAllBlogPostsSuccess();
+        Dispatch::toStoreQueue([me, blogId, posts] {
+            if (!me->storeDownloadedPosts(posts).ok) {
+                me->fail(
+                    &PostsRemotePersistenceAppService::onListAndPersistAllBlogPostsError,
+                    nothingStoredMessage(QStringLiteral("the downloaded posts could not be saved on this "
+                                                        "computer. The posts already here are unchanged.")));
+                return;
+            }
+            // One write of the preferences, flushed once.
+            PersistentServiceState().setDownloaded(blogId, QDateTime::currentDateTime());
+            me->onListAndPersistAllBlogPostsSuccess();
+        });
     };
     web->onListBlogPostsBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(&PostsRemotePersistenceAppService::onListAndPersistAllBlogPostsError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            me->fail(&PostsRemotePersistenceAppService::onListAndPersistAllBlogPostsError, failure.details);
+        });
     };
     web->listBlogPosts(blogId);
 }
@@ -168,23 +174,29 @@ void PostsRemotePersistenceAppService::getAndPersistBlogPost(const QString& post
     auto me = shared_from_this();
     std::shared_ptr<PostsGoogleService> web = makeWebService();
     web->onGetBlogPostBlockSuccess = [me](const BloggerPost& post) {
-        const Stored stored = me->storeDownloadedPosts({post});
-        if (!stored.ok || post.postId.isEmpty()) {
-            me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
-                     nothingStoredMessage(QStringLiteral("the post could not be saved on this computer.")));
-            return;
-        }
-        if (!stored.keptLocal.isEmpty()) {
-            me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
-                     nothingStoredMessage(QStringLiteral("this post is kept on this computer as ") +
-                                          rawValue(stored.keptLocal.first()) +
-                                          QStringLiteral(" and stays as it is.")));
-            return;
-        }
-        me->onGetAndPersistBlogPostSuccess(PostsLocalAccessAppService().getPost(post.postId).value_or(post));
+        Dispatch::toStoreQueue([me, post] {
+            const Stored stored = me->storeDownloadedPosts({post});
+            if (!stored.ok || post.postId.isEmpty()) {
+                me->fail(
+                    &PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
+                    nothingStoredMessage(QStringLiteral("the post could not be saved on this computer.")));
+                return;
+            }
+            if (!stored.keptLocal.isEmpty()) {
+                me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError,
+                         nothingStoredMessage(QStringLiteral("this post is kept on this computer as ") +
+                                              rawValue(stored.keptLocal.first()) +
+                                              QStringLiteral(" and stays as it is.")));
+                return;
+            }
+            me->onGetAndPersistBlogPostSuccess(
+                PostsLocalAccessAppService().getPost(post.postId).value_or(post));
+        });
     };
     web->onGetBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            me->fail(&PostsRemotePersistenceAppService::onGetAndPersistBlogPostError, failure.details);
+        });
     };
     web->getBlogPost(postId, blogId);
 }
@@ -194,14 +206,18 @@ void PostsRemotePersistenceAppService::deleteBlogPost(const QString& postId, con
     auto me = shared_from_this();
     std::shared_ptr<PostsGoogleService> web = makeWebService();
     web->onDeleteBlogPostBlockSuccess = [me, postId](bool) {
-        if (!me->removeLocalMirror(postId)) {
-            me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, localCopyKeptMessage());
-            return;
-        }
-        me->onDeleteBlogPostSuccess();
+        Dispatch::toStoreQueue([me, postId] {
+            if (!me->removeLocalMirror(postId)) {
+                me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, localCopyKeptMessage());
+                return;
+            }
+            me->onDeleteBlogPostSuccess();
+        });
     };
     web->onDeleteBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            me->fail(&PostsRemotePersistenceAppService::onDeleteBlogPostError, failure.details);
+        });
     };
     web->deleteBlogPost(postId, blogId);
 }
@@ -246,24 +262,29 @@ void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,
         m_publishingCancelled = false;
     }
     web->onAddBlogPostBlockSuccess = [me, replacesLocalPostId](const BloggerPost& published) {
-        if (published.postId.isEmpty()) {
-            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
-                     QStringLiteral("Blogger did not name the new post."));
-            return;
-        }
-        const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
-        if (!stored) {
-            // On Blogger all the same: said plainly, so the user does not publish it twice.
-            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError, publishedButNotStoredMessage());
-            return;
-        }
-        me->onAddBlogPostSuccess(*stored);
+        Dispatch::toStoreQueue([me, replacesLocalPostId, published] {
+            if (published.postId.isEmpty()) {
+                me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
+                         QStringLiteral("Blogger did not name the new post."));
+                return;
+            }
+            const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
+            if (!stored) {
+                // On Blogger all the same: said plainly, so the user does not publish it twice.
+                me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
+                         publishedButNotStoredMessage());
+                return;
+            }
+            me->onAddBlogPostSuccess(*stored);
+        });
     };
     web->onAddBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
-        if (me->publishingCancelled()) {
-            return;
-        }
-        me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            if (me->publishingCancelled()) {
+                return;
+            }
+            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError, failure.details);
+        });
     };
     web->addBlogPost(post);
 }
@@ -279,25 +300,29 @@ void PostsRemotePersistenceAppService::updateBlogPost(const BloggerPost& post, c
         m_publishingCancelled = false;
     }
     web->onUpdateBlogPostBlockSuccess = [me, replacesLocalPostId](const BloggerPost& published) {
-        if (published.postId.isEmpty()) {
-            me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
-                     QStringLiteral("Blogger did not name the updated post."));
-            return;
-        }
-        const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
-        if (!stored) {
-            // On Blogger all the same: said plainly, so the user does not publish it twice.
-            me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
-                     publishedButNotStoredMessage());
-            return;
-        }
-        me->onUpdateBlogPostSuccess(*stored);
+        Dispatch::toStoreQueue([me, replacesLocalPostId, published] {
+            if (published.postId.isEmpty()) {
+                me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
+                         QStringLiteral("Blogger did not name the updated post."));
+                return;
+            }
+            const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
+            if (!stored) {
+                // On Blogger all the same: said plainly, so the user does not publish it twice.
+                me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
+                         publishedButNotStoredMessage());
+                return;
+            }
+            me->onUpdateBlogPostSuccess(*stored);
+        });
     };
     web->onUpdateBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
-        if (me->publishingCancelled()) {
-            return;
-        }
-        me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError, failure.details);
+        Dispatch::toStoreQueue([me, failure] {
+            if (me->publishingCancelled()) {
+                return;
+            }
+            me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError, failure.details);
+        });
     };
     web->updateBlogPost(post, postId);
 }

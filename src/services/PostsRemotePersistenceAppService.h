@@ -15,8 +15,9 @@ class GoogleAuthentificationService;
 class PostsGoogleService;
 
 // A blog's posts brought from Blogger into the local store, and a post deleted on both. The token is
-// refreshed first, inside the web service. Closures run on the network thread, exactly one of a pair per
-// started operation; error texts have passed through GoogleResponseAnalysisService.
+// refreshed first, inside the web service. Closures run on the store queue (Dispatch), never on the network
+// thread, exactly one of a pair per started operation; error texts have passed through
+// GoogleResponseAnalysisService.
 //
 // Rows kept only on this computer (area Offline: Offline, Synced Copy, Autosaved, Deleted) are never
 // changed by these operations, also when they share the post id of a post on Blogger. A download adds

@@ -3,6 +3,7 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/UsersAndBlogsGoogleService.h"
+#include "platform/Dispatch.h"
 #include "store/SQLiteDB.h"
 #include "store/UserBlogsLocalAccessAppService.h"
 
@@ -35,13 +36,13 @@ void UserBlogsRemotePersistenceAppService::getAndPersistUserAndBlogs(const QStri
     web->onGetSelfUserDetailsBlockSuccess = [me, accessToken](const BloggerUser& user) {
         // Stored under an empty id, the account could never be chosen or signed in again.
         if (user.userId.isEmpty()) {
-            me->fail(noUserIdMessage());
+            Dispatch::toStoreQueue([me] { me->fail(noUserIdMessage()); });
             return;
         }
         me->listAndPersistBlogs(user, accessToken);
     };
     web->onGetSelfUserDetailsBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(failure.details);
+        Dispatch::toStoreQueue([me, failure] { me->fail(failure.details); });
     };
     web->getSelfUserDetails();
 }
@@ -53,35 +54,37 @@ void UserBlogsRemotePersistenceAppService::listAndPersistBlogs(const BloggerUser
     auto web = UsersAndBlogsGoogleService::create(m_authentificationService, accessToken);
     web->setTimeoutInterval(timeoutInterval());
     web->onListSelfBlogsBlockSuccess = [me, user](const QList<BloggerBlog>& listed) {
-        QList<BloggerBlog> blogs;
-        for (const BloggerBlog& blog : listed) {
-            // A blog without an id could never be selected or downloaded.
-            if (!blog.blogId.isEmpty()) {
-                blogs.append(blog);
+        Dispatch::toStoreQueue([me, user, listed] {
+            QList<BloggerBlog> blogs;
+            for (const BloggerBlog& blog : listed) {
+                // A blog without an id could never be selected or downloaded.
+                if (!blog.blogId.isEmpty()) {
+                    blogs.append(blog);
+                }
             }
-        }
-        if (blogs.isEmpty()) {
-            me->fail(noBlogMessage());
-            return;
-        }
-        const UserBlogsLocalAccessAppService store;
-        // Together, so the account never appears without its blogs.
-        const bool stored = store.usersDB.db->transaction([&] {
-            bool ok = false;
-            store.addOrUpdateUser(user, &ok);
-            for (qsizetype i = 0; ok && i < blogs.size(); ++i) {
-                store.addOrUpdateBlog(blogs.at(i), &ok);
+            if (blogs.isEmpty()) {
+                me->fail(noBlogMessage());
+                return;
             }
-            return ok;
+            const UserBlogsLocalAccessAppService store;
+            // Together, so the account never appears without its blogs.
+            const bool stored = store.usersDB.db->transaction([&] {
+                bool ok = false;
+                store.addOrUpdateUser(user, &ok);
+                for (qsizetype i = 0; ok && i < blogs.size(); ++i) {
+                    store.addOrUpdateBlog(blogs.at(i), &ok);
+                }
+                return ok;
+            });
+            if (!stored) {
+                me->fail(notStoredMessage());
+                return;
+            }
+            me->onGetAndPersistUserAndBlogsSuccess(user, blogs);
         });
-        if (!stored) {
-            me->fail(notStoredMessage());
-            return;
-        }
-        me->onGetAndPersistUserAndBlogsSuccess(user, blogs);
     };
     web->onListSelfBlogsBlockError = [me](const BloggerSuccessResponse& failure) {
-        me->fail(failure.details);
+        Dispatch::toStoreQueue([me, failure] { me->fail(failure.details); });
     };
     web->listSelfBlogs(user.userId);
 }

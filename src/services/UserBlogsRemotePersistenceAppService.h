@@ -14,8 +14,9 @@
 class GoogleAuthentificationService;
 
 // The signed-in user and their blogs read from Blogger with a given access token (no refresh) and
-// stored together. Closures run on the network thread, exactly one of a pair per started operation;
-// error texts have passed through GoogleResponseAnalysisService. Any failure stores nothing.
+// stored together. Closures run on the store queue (Dispatch), never on the network thread, exactly one of
+// a pair per started operation; error texts have passed through GoogleResponseAnalysisService. Any failure
+// stores nothing.
 class UserBlogsRemotePersistenceAppService
     : public std::enable_shared_from_this<UserBlogsRemotePersistenceAppService>
 {

@@ -3,6 +3,7 @@
 #include "StandinHarness.h"
 #include "TestSupport.h"
 
+#include "google/CommentsGoogleService.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "services/CommentsRemotePersistenceAppService.h"
 #include "store/CommentsLocalAccessAppService.h"
@@ -12,6 +13,8 @@
 #include "store/UserBlogsLocalAccessAppService.h"
 
 #include <QtTest>
+
+#include <atomic>
 
 namespace {
 
@@ -285,6 +288,37 @@ private Q_SLOTS:
         QVERIFY(!PersistentServiceState().getCommentsDownloaded(SeededPost));
         QVERIFY(download(SeededPost));
         QCOMPARE(stored(SeededPost).size(), 4);
+    }
+
+    void testStoreWaitingOnBusyDatabaseHoldsUpNoRequest()
+    {
+        // Longer than the test waits: a request held up by the store would time the test out.
+        SQLiteDB::sharedInstance().setBusyTimeout(120000);
+        {
+            HeldDatabaseLock other(SQLiteDB::sharedInstance().databasePath(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
+            resetBlocks();
+            m_service->listAndPersistAllPostComments(SeededPost, StandinHarness::blogId());
+            const QByteArray path = "/blogger/v3/blogs/" + StandinHarness::blogId().toUtf8() + "/posts/" +
+                                    SeededPost.toUtf8() + "/comments";
+            QVERIFY2(QTest::qWaitFor([&] { return !h->standin.requests("GET", path).isEmpty(); }, 20000),
+                     "the stand-in was not asked for the comments");
+
+            auto listed = std::make_shared<std::atomic<bool>>(false);
+            std::shared_ptr<CommentsGoogleService> web = CommentsGoogleService::create(h->auth);
+            web->onListPostCommentsBlockSuccess = [listed](const QList<BloggerPostComment>&) {
+                *listed = true;
+            };
+            web->listPostComments(QuietPost, StandinHarness::blogId());
+            QVERIFY2(QTest::qWaitFor([&] { return listed->load(); }, 20000),
+                     "a request waited for a store write on the busy database");
+            QCOMPARE(b->total(), 0);
+            other.release();
+            QVERIFY(waitForExactlyOne(*b));
+            QCOMPARE(b->list.calls(), 1);
+        }
+        SQLiteDB::sharedInstance().setBusyTimeout(5000);
+        QCOMPARE(stored(SeededPost).size(), 3);
     }
 
     void testRefusedCredentialsComeWithAdvice()

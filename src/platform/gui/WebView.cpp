@@ -134,7 +134,7 @@ void WebView::loadHtml(const QString& html, const QUrl& baseAddress)
     m_page->setHtml(html, m_strangerContent && localBase ? QUrl() : baseAddress);
 }
 
-void WebView::loadDocument(const QString& html)
+QUrl WebView::loadDocument(const QString& html)
 {
     if (!m_htmlSchemeHandler) {
         // Handlers belong to a profile, and a persistent profile is shared by views: one handler each.
@@ -146,7 +146,9 @@ void WebView::loadDocument(const QString& html)
             m_profile->installUrlSchemeHandler(scheme, m_htmlSchemeHandler);
         }
     }
-    m_page->load(m_htmlSchemeHandler->addDocument(html));
+    const QUrl address = m_htmlSchemeHandler->addDocument(html);
+    m_page->load(address);
+    return address;
 }
 
 void WebView::setLocalFolders(std::optional<QStringList> folders)

@@ -62,8 +62,9 @@ public:
     // stranger content never takes a file: base: the page would be a local one.
     void loadHtml(const QString& html, const QUrl& baseAddress);
     // HTML of any size, served from memory; it has no base address, so relative addresses stay unresolved.
-    // Needs HtmlSchemeHandler::registerScheme() before the application object was made.
-    void loadDocument(const QString& html);
+    // Needs HtmlSchemeHandler::registerScheme() before the application object was made. Returns the address
+    // the document loads from, which names this load alone.
+    QUrl loadDocument(const QString& html);
 
     // The callback runs later on the main thread with the script's value (invalid when the script gave
     // nothing or failed), and never once the view is gone.

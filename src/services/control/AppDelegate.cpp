@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "ApplicationControllerService.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
@@ -262,13 +263,22 @@ void AppDelegate::newPost()
 
 void AppDelegate::openHelp()
 {
-    // A browser shows one page for its life: each request gets a new one.
-    m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    // The main window's help button and this command share its one help window.
+    if (m_applicationWindowController) {
+        m_applicationWindowController->openHelp();
+        return;
+    }
+    if (!m_helpBrowser) {
+        m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    }
     m_helpBrowser->openHelp();
 }
 
 MiniBrowserWindowController* AppDelegate::helpBrowser() const
 {
+    if (m_applicationWindowController && m_applicationWindowController->applicationControllerService()) {
+        return m_applicationWindowController->applicationControllerService()->helpBrowser();
+    }
     return m_helpBrowser.get();
 }
 

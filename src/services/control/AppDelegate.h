@@ -48,6 +48,7 @@ public:
     ApplicationWindowController* applicationWindowController() const;
     // Open while no account is stored; none once the main window has opened.
     WelcomeWindowController* welcomeWindowController() const;
+    // The one help window: the main window's once it exists.
     MiniBrowserWindowController* helpBrowser() const;
     std::shared_ptr<GoogleAuthentificationService> authentificationService() const;
 

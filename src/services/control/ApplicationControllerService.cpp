@@ -438,8 +438,10 @@ void ApplicationControllerService::onAccountsAndBlogsSettingsPopupOpen()
 
 void ApplicationControllerService::onHelpRequest()
 {
-    // A browser shows one page for its life: each request gets a new one.
-    m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    // One help window for the application: asked again, the same window comes to the front with its page.
+    if (!m_helpBrowser) {
+        m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
+    }
     m_helpBrowser->openHelp();
 }
 

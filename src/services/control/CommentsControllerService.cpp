@@ -109,6 +109,15 @@ void CommentsControllerService::refreshList(const QString& postId)
     });
 }
 
+void CommentsControllerService::commentsChanged(const QString& postId)
+{
+    refreshList(postId);
+    // The post's comment count changed with them: the main window's list and header show it anew.
+    if (m_applicationControllerService) {
+        m_applicationControllerService->postChanged(postId);
+    }
+}
+
 void CommentsControllerService::downloadComments(const QString& postId)
 {
     beginBusy();
@@ -127,7 +136,7 @@ void CommentsControllerService::downloadComments(const QString& postId)
         remote->setTimeoutInterval(timeout);
         remote->onListAndPersistAllPostCommentsSuccess = [self, postId] {
             Dispatch::toMainThread(self, [postId](CommentsControllerService* controller) {
-                controller->refreshList(postId);
+                controller->commentsChanged(postId);
                 controller->endBusy();
             });
         };
@@ -163,7 +172,7 @@ void CommentsControllerService::deleteComment(const QString& commentId, const QS
                 remote->setTimeoutInterval(timeout);
                 remote->onDeletePostCommentSuccess = [self, postId] {
                     Dispatch::toMainThread(self, [postId](CommentsControllerService* controller) {
-                        controller->refreshList(postId);
+                        controller->commentsChanged(postId);
                         controller->endBusy();
                     });
                 };
@@ -245,7 +254,7 @@ void CommentsControllerService::publishComment(const BloggerPostComment& typed)
                 controller->m_publishing = false;
                 controller->m_newCommentWindowController->loading(false);
                 controller->m_newCommentWindowController->close();
-                controller->refreshList(added.postId);
+                controller->commentsChanged(added.postId);
             });
         };
         remote->onAddPostCommentError = [self](const BloggerSuccessResponse& failure) {

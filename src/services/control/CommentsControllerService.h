@@ -57,6 +57,8 @@ private:
     QString deleteQuestionTitle(const QString& commentId) const;
     // The stored comments of the post to the list, when the list shows that post.
     void refreshList(const QString& postId);
+    // The post's stored comments and their count changed: the list and the main window show them.
+    void commentsChanged(const QString& postId);
 
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     QPointer<ApplicationControllerService> m_applicationControllerService;

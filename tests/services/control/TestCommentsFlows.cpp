@@ -14,6 +14,7 @@
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
+#include "store/PostsLocalAccessAppService.h"
 #include "ui/main/ApplicationWindowController.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/PostTopViewController.h"
@@ -113,6 +114,8 @@ private:
     void openComments(const QString& postId, int expectedRows);
     QStringList shownNames() const;
     int rowOf(const QString& author) const;
+    // The store, the main window's list row and the post's header all give the post that many comments.
+    void expectCommentCount(const QString& postId, std::int64_t count);
 
     GoogleStandin m_standin;
     std::unique_ptr<ApplicationHarness> m_app;
@@ -216,6 +219,23 @@ int TestCommentsFlows::rowOf(const QString& author) const
     return int(shownNames().indexOf(author));
 }
 
+void TestCommentsFlows::expectCommentCount(const QString& postId, std::int64_t count)
+{
+    QTRY_COMPARE(PostsLocalAccessAppService().getPost(postId).value().commentsCount, count);
+    TableContentViewController* posts = m_app->windowController()->tableContentViewController();
+    const auto listed = [&] {
+        for (const BloggerPost& post : posts->postsList()) {
+            if (post.postId == postId) {
+                return post.commentsCount;
+            }
+        }
+        return std::int64_t(-1);
+    };
+    QTRY_COMPARE(listed(), count);
+    QTRY_COMPARE(m_app->windowController()->postTopViewController()->postCommentsCountLabelOutlet()->text(),
+                 QString::number(count) + QStringLiteral(" Comments"));
+}
+
 void TestCommentsFlows::testPostWithoutCommentsShowsNoComments()
 {
     openComments(Moon, 0);
@@ -292,6 +312,7 @@ void TestCommentsFlows::testDownloadAgainShowsCommentTheStandinGained()
     QCOMPARE(list()->itemDelegate()->filledCell(0).commentContent(),
              QStringLiteral("One more thing & then I stop"));
     QVERIFY(list()->downloadCommentsButtonOutlet()->isEnabled());
+    expectCommentCount(LowTide, 4);
 }
 
 void TestCommentsFlows::testFailedDownloadEndsBusyStateAndSaysWhy()
@@ -331,6 +352,10 @@ void TestCommentsFlows::testAddCommentPublishesListsItAndClosesWindow()
     QCOMPARE(post.comments.last().content,
              QStringLiteral("Same &lt;tide&gt; &amp; &quot;same&quot; cold<br />Mara"));
     QTRY_COMPARE(list()->comments().size(), 4);
+    expectCommentCount(LowTide, 4);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
     CommentTableCellView& first = list()->itemDelegate()->filledCell(0);
     QCOMPARE(first.commentUserName(), QStringLiteral("Mara Quill"));
     QCOMPARE(first.commentContent(), QStringLiteral("Same <tide> & \"same\" cold\nMara"));
@@ -415,6 +440,10 @@ void TestCommentsFlows::testDeleteAsksFirstThenRemovesOnBloggerAndInList()
         QVERIFY(comment.id != nedComment);
     }
     QCOMPARE(CommentsLocalAccessAppService().listAllCommentsForPost(LowTide).size(), 2);
+    expectCommentCount(LowTide, 2);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
     QCOMPARE(m_app->alerts.size(), 2);
 }
 
@@ -488,12 +517,22 @@ void TestCommentsFlows::testHelpOpensFromMenuAndSettingsPanel()
     QTRY_VERIFY(m_app->delegate()->helpBrowser() && m_app->delegate()->helpBrowser()->isWindowLoaded() &&
                 m_app->delegate()->helpBrowser()->window()->isVisible());
     QCOMPARE(m_app->delegate()->helpBrowser()->window()->windowTitle(), QStringLiteral("Help"));
+    MiniBrowserWindowController* fromMenu = m_app->delegate()->helpBrowser();
 
+    // The panel's button brings back the same window, closed by the user in between.
+    fromMenu->window()->close();
+    QTRY_VERIFY(!fromMenu->window()->isVisible());
     press(findAnywhere<QWidget>(QStringLiteral("helpImageOutlet")));
     MiniBrowserWindowController* fromPanel = nullptr;
     QTRY_VERIFY((fromPanel = m_app->windowController()->applicationControllerService()->helpBrowser()) &&
                 fromPanel->isWindowLoaded() && fromPanel->window()->isVisible());
+    QCOMPARE(fromPanel, fromMenu);
     QCOMPARE(fromPanel->window()->windowTitle(), QStringLiteral("Help"));
+    int helpWindows = 0;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        helpWindows += window->windowTitle() == QStringLiteral("Help") ? 1 : 0;
+    }
+    QCOMPARE(helpWindows, 1);
     QVERIFY(m_app->alerts.isEmpty());
 }
 

@@ -14,12 +14,15 @@
 #include "ui/main/PostContentViewController.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFontInfo>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QUuid>
 #include <QWebEngineScript>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -33,6 +36,26 @@ BloggerPost postWithContent(const QString& content)
     post.postId = QStringLiteral("p1");
     post.content = content;
     return post;
+}
+
+// Waits for the condition with the event loop running freely: a load takes the engine many turns of the
+// loop, and QTest::qWaitFor sleeps between turns, which makes each load take seconds.
+bool waitWithRunningLoop(const std::function<bool()>& condition, int timeoutMs)
+{
+    if (condition()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(5);
+    loop.exec();
+    return condition();
 }
 
 // Page scripts are off in this view; scripts of our own still run in a world of their own.
@@ -100,6 +123,7 @@ private Q_SLOTS:
     void testPostOfThreeMegabytesShows();
     void testDefaultViewRightAfterAPostEndsOnTheDefaultPage();
     void testPostRightAfterDefaultViewEndsOnThePost();
+    void testQuickLoadsEndOnTheLastPost();
     void testPostScriptsDoNotRun();
     void testPostFramesAndPicturesReachNoLocalFileButTheUsersPictures();
     void testLinkClickOpensInBrowserAndViewStays();
@@ -149,8 +173,8 @@ void TestPostContentView::cleanup()
 
 bool TestPostContentView::waitForTitle(const QString& title)
 {
-    return QTest::qWaitFor([&] { return m_webview->title() == title && !m_webview->webPage()->isLoading(); },
-                           LoadTimeout);
+    return waitWithRunningLoop(
+        [&] { return m_webview->title() == title && !m_webview->webPage()->isLoading(); }, LoadTimeout);
 }
 
 void TestPostContentView::showPost(const QString& html, const QString& title)
@@ -208,6 +232,27 @@ void TestPostContentView::testPostRightAfterDefaultViewEndsOnThePost()
     m_pane->loadHtmlOnMainThread(postWithContent(QStringLiteral("<title>Post</title><p>text</p>")));
     QVERIFY(watch.waitUntilSettledOn(QStringLiteral("Post")));
     QCOMPARE(m_webview->url().scheme(), QString::fromLatin1(HtmlSchemeHandler::schemeName()));
+}
+
+void TestPostContentView::testQuickLoadsEndOnTheLastPost()
+{
+    // Posts reach the pane as fast as a user moves through the list; the gaps are what the user does.
+    const QList<int> gaps{0, 20, 40, 80};
+    for (int round = 0; round < 100; ++round) {
+        QString last;
+        for (int i = 0; i < 5; ++i) {
+            if (i > 0) {
+                QTest::qWait(gaps.at((round + i) % gaps.size()));
+            }
+            last = QStringLiteral("Round %1 post %2").arg(round).arg(i);
+            m_pane->loadHtmlOnMainThread(
+                postWithContent(QStringLiteral("<title>%1</title><p id='text'>%1</p>").arg(last)));
+        }
+        QVERIFY2(waitForTitle(last), qPrintable(QStringLiteral("the pane never showed ") + last));
+        QCOMPARE(
+            evaluate(*m_webview, QStringLiteral("document.getElementById('text').textContent")).toString(),
+            last);
+    }
 }
 
 void TestPostContentView::testPostScriptsDoNotRun()
