@@ -75,7 +75,9 @@ public:
             return false;
         }
         // A recovered post may have been shown before anyone listened.
-        return shown.size() > 0 || shown.wait(action ? Timeout : 3000) ||
+        return QTest::qWaitFor(
+                   [&] { return shown.size() > 0 || (!action && editor()->postFromEditor().has_value()); },
+                   Timeout) ||
                editor()->postFromEditor().has_value();
     }
 
@@ -148,7 +150,7 @@ public:
         const int before = pageContent().count(QStringLiteral("<img"));
         evaluate(QStringLiteral("document.getElementById('image').click()"));
         QFileDialog* picker = nullptr;
-        QTest::qWaitFor(
+        const bool shown = QTest::qWaitFor(
             [&] {
                 for (QWidget* top : QApplication::topLevelWidgets()) {
                     auto* dialog = qobject_cast<QFileDialog*>(top);
@@ -161,7 +163,7 @@ public:
                 return false;
             },
             Timeout);
-        if (!picker) {
+        if (!shown || !picker) {
             return false;
         }
         picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);

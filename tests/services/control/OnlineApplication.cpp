@@ -250,9 +250,7 @@ int OnlineApplication::runningOperations() const
 
 bool OnlineApplication::waitForOperationsToEnd()
 {
-    const bool ended = QTest::qWaitFor([this] { return runningOperations() == 0; }, 15000);
-    ApplicationHarness::settle(100);
-    return ended;
+    return QTest::qWaitFor([this] { return runningOperations() == 0; }, 20000) && ApplicationHarness::settle();
 }
 
 void OnlineApplication::pressDownload()

@@ -157,7 +157,7 @@ void TestCommentsScreenshots::shoot(QWidget* window, const QString& name, bool r
         window->raise();
         window->activateWindow();
     }
-    ApplicationHarness::settle(500);
+    QVERIFY(ApplicationHarness::settle());
     const QString path = Screenshot::saveScreenArea(window, name);
     QVERIFY2(!path.isEmpty() && QFileInfo(path).size() > 8000, qPrintable(name));
 }

@@ -298,7 +298,7 @@ void TestDownloadFlows::testDeleteOfPublishedPostAfterConfirmationRemovesItEvery
     m_online->app().answers.enqueue(1); // Cancel first: nothing happens anywhere.
     choosePostAction(QStringLiteral("Delete Post"));
     QTRY_COMPARE(m_online->app().alerts.size(), 1);
-    ApplicationHarness::settle(200);
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(m_online->standin.post(Tide, postId));
     QVERIFY(m_online->standin.requests("DELETE", "/blogger/v3/blogs/").isEmpty());
 
@@ -395,7 +395,7 @@ void TestDownloadFlows::testFaultAtEachStepOfTheDownload()
     m_online->pressDownload();
     QTRY_COMPARE_WITH_TIMEOUT(m_online->app().alerts.size(), 1, 15000);
     waitForOperationsToEnd();
-    ApplicationHarness::settle(1200); // past the time-out: a second report would show now
+    QVERIFY(ApplicationHarness::settleAfterTimeout(1200)); // past the time-out: a second report would show now
     QCOMPARE(m_online->app().alerts.size(), 1);
     const AlertRequest alert = m_online->app().alerts.first();
     QCOMPARE(alert.style, AlertStyle::Critical);
@@ -466,7 +466,7 @@ void TestDownloadFlows::testSecondDownloadWhileOneRunsSendsNothingMore()
     window()->onDownloadBloggerDataRequest();
     QTRY_COMPARE(m_online->standin.stalledCount(), 1);
     window()->onDownloadBloggerDataRequest();
-    ApplicationHarness::settle(200);
+    QVERIFY(ApplicationHarness::settle());
     m_online->standin.releaseStalled();
     waitForOperationsToEnd();
     QVERIFY(m_online->app().alerts.isEmpty());

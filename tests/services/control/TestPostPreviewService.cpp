@@ -27,9 +27,12 @@ QVariant evaluate(WebView* view, const QString& script)
     return ScriptResult::evaluate(*view, script);
 }
 
+// The page's text once it has finished loading (its pictures and style sheets too); empty until then.
 QString pageText(WebView* view)
 {
-    return evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")).toString();
+    return evaluate(view, QStringLiteral("document.readyState == 'complete' && document.body ? "
+                                         "document.body.innerText : ''"))
+        .toString();
 }
 
 BloggerPost editedPost(const QString& title, const QString& content)
@@ -64,8 +67,9 @@ class TestPostPreviewService : public QObject
                                       LoadTimeout)) {
             return nullptr;
         }
-        QTest::qWaitFor([&] { return pageText(live->webviewOutlet()).contains(expectedText); }, LoadTimeout);
-        return live;
+        const bool shown =
+            QTest::qWaitFor([&] { return pageText(live->webviewOutlet()).contains(expectedText); }, LoadTimeout);
+        return shown ? live : nullptr;
     }
 
 private Q_SLOTS:

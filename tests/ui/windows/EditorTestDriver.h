@@ -103,7 +103,7 @@ public:
     static QFileDialog* imagePicker()
     {
         QFileDialog* found = nullptr;
-        QTest::qWaitFor(
+        const bool shown = QTest::qWaitFor(
             [&] {
                 for (QWidget* top : QApplication::topLevelWidgets()) {
                     auto* dialog = qobject_cast<QFileDialog*>(top);
@@ -116,7 +116,7 @@ public:
                 return false;
             },
             Timeout);
-        return found;
+        return shown ? found : nullptr;
     }
 
     // The user picks the file and confirms.
