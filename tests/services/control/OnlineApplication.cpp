@@ -250,7 +250,9 @@ int OnlineApplication::runningOperations() const
 
 bool OnlineApplication::waitForOperationsToEnd()
 {
-    return QTest::qWaitFor([this] { return runningOperations() == 0; }, 20000) && ApplicationHarness::settle();
+    // The header shows the busy state a main-thread turn or two after the count changes.
+    return QTest::qWaitFor([this] { return runningOperations() == 0 && !isLoading(); }, 20000) &&
+           ApplicationHarness::settle();
 }
 
 void OnlineApplication::pressDownload()

@@ -92,6 +92,9 @@ void TestAccountFlows::launchOnMara()
 {
     QVERIFY(m_online->launch());
     QVERIFY(window());
+    // The launch's token refresh has been answered and its token is the one stored and in use.
+    QTRY_VERIFY(!m_online->standin.requests("POST", "/oauth2/v3/token").isEmpty() &&
+                m_online->authentificationService().accessToken() == storedAccessToken(Mara));
     QVERIFY(m_online->waitForListHeader(
         QStringLiteral("Published Posts (%1)").arg(m_online->standinTitles(Tide, false).size())));
     QVERIFY(m_online->waitForOperationsToEnd());

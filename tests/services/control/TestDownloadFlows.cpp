@@ -330,8 +330,8 @@ void TestDownloadFlows::testDeleteRefusedByBloggerKeepsThePostEverywhere()
 
     m_online->app().answers.enqueue(0);
     window()->onDeletePostRequest(postId);
+    QTRY_COMPARE(m_online->app().alerts.size(), 2);
     waitForOperationsToEnd();
-    QCOMPARE(m_online->app().alerts.size(), 2);
     const AlertRequest alert = m_online->app().alerts.last();
     QCOMPARE(alert.title, ApplicationDownloadControllerService::deleteFailedTitle());
     QVERIFY(alert.message.startsWith(refusal.message));
