@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+
 namespace {
 
 constexpr int LoadTimeout = 20000;
@@ -35,10 +36,10 @@ QByteArray pageTitled(const QString& title)
 // world comes back after it.
 bool waitForTitleTest(WebView* view)
 {
-    bool done = false;
+    auto done = std::make_shared<bool>(false);
     view->evaluateScript(
-        QStringLiteral("0"), [&](const QVariant&) { done = true; }, QWebEngineScript::ApplicationWorld);
-    return QTest::qWaitFor([&] { return done; }, LoadTimeout);
+        QStringLiteral("0"), [done](const QVariant&) { *done = true; }, QWebEngineScript::ApplicationWorld);
+    return QTest::qWaitFor([&] { return *done; }, LoadTimeout);
 }
 
 } // namespace

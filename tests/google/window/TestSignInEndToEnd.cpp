@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+
 namespace {
 
 constexpr int LoadTimeout = 20000;
@@ -121,19 +122,15 @@ AuthentificationWebviewWindowController* TestSignInEndToEnd::openConsentPage()
 
 void TestSignInEndToEnd::press(const QString& buttonId)
 {
-    bool done = false;
-    QVariant clicked;
+    auto clicked = std::make_shared<std::optional<QVariant>>();
     m_controller->webviewOutlet()->evaluateScript(
         QStringLiteral(
             "(function() { var b = document.getElementById('%1'); if (!b) return false; b.click(); "
             "return true; })()")
             .arg(buttonId),
-        [&](const QVariant& result) {
-            clicked = result;
-            done = true;
-        });
-    QVERIFY(QTest::qWaitFor([&] { return done; }, LoadTimeout));
-    QCOMPARE(clicked, QVariant(true));
+        [clicked](const QVariant& result) { *clicked = result; });
+    QVERIFY(QTest::qWaitFor([&] { return clicked->has_value(); }, LoadTimeout));
+    QCOMPARE(**clicked, QVariant(true));
 }
 
 void TestSignInEndToEnd::testAllowBringsCodeToTokenEndpointAndTokensToBlock()
@@ -173,10 +170,10 @@ void TestSignInEndToEnd::testDenyReportsNothingAndSendsNoTokenRequest()
     QCOMPARE(m_loads->first().at(1).toString(), QStringLiteral("Denied error=access_denied"));
 
     // A script queued after the window's title test comes back after it.
-    bool done = false;
+    auto done = std::make_shared<bool>(false);
     m_controller->webviewOutlet()->evaluateScript(
-        QStringLiteral("0"), [&](const QVariant&) { done = true; }, QWebEngineScript::ApplicationWorld);
-    QVERIFY(QTest::qWaitFor([&] { return done; }, LoadTimeout));
+        QStringLiteral("0"), [done](const QVariant&) { *done = true; }, QWebEngineScript::ApplicationWorld);
+    QVERIFY(QTest::qWaitFor([&] { return *done; }, LoadTimeout));
     QVERIFY(m_controller->window()->isVisible());
     // A code exchange would start from work queued by the window's title test.
     QVERIFY(TestSupport::queuedWorkDone());

@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The whole application in this process, signed in to the stand-in's first account on its first blog,
 // with the post editor worked as a user works it.
@@ -99,16 +100,13 @@ public:
 
     QVariant evaluate(const QString& script)
     {
-        bool done = false;
-        QVariant value;
-        editor()->webViewOutlet()->evaluateScript(script, [&](const QVariant& result) {
-            value = result;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, Timeout)) {
+        // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+        auto answer = std::make_shared<std::optional<QVariant>>();
+        editor()->webViewOutlet()->evaluateScript(script, [answer](const QVariant& result) { *answer = result; });
+        if (!QTest::qWaitFor([&] { return answer->has_value(); }, Timeout)) {
             return QStringLiteral("<no result>");
         }
-        return value;
+        return **answer;
     }
 
     QString pageContent() { return evaluate(QStringLiteral("getEditorContent()")).toString(); }

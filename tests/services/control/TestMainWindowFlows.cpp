@@ -29,6 +29,8 @@
 #include <QWebEnginePage>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -177,16 +179,13 @@ void TestMainWindowFlows::selectRow(int row)
 QString TestMainWindowFlows::postViewText()
 {
     WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
-    QString text;
-    bool done = false;
-    web->page()->toPlainText([&](const QString& value) {
-        text = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000)) {
+    // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+    auto text = std::make_shared<std::optional<QString>>();
+    web->page()->toPlainText([text](const QString& value) { *text = value; });
+    if (!QTest::qWaitFor([&] { return text->has_value(); }, 10000)) {
         return QStringLiteral("<no answer>");
     }
-    return text;
+    return **text;
 }
 
 void TestMainWindowFlows::testLaunchListsPublishedAreaWithCountAndLastUpdate()
