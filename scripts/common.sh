@@ -53,6 +53,8 @@ penhollow_install_web_libraries() {
 
 penhollow_build() {
   penhollow_install_web_libraries
-  cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  # PENHOLLOW_WERROR=ON (set by .ci/run) turns compiler warnings into errors.
+  cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPENHOLLOW_WERROR="${PENHOLLOW_WERROR:-OFF}"
   cmake --build "$PENHOLLOW_BUILD" --parallel "$PENHOLLOW_JOBS"
 }

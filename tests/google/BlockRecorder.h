@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QueuedWork.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTest>
@@ -38,13 +40,13 @@ private:
     std::optional<T> m_last;
 };
 
-// Waits until one closure of the pair has run, then a moment more to catch a second call.
+// Waits until one closure of the pair has run, then until the work queued behind it has run: a second call
+// would have come by then.
 template <typename A, typename B>
 bool waitForOneOf(const BlockRecorder<A>& success, const BlockRecorder<B>& error, int timeoutMs = 10000)
 {
     if (!QTest::qWaitFor([&] { return success.calls() + error.calls() > 0; }, timeoutMs)) {
         return false;
     }
-    QTest::qWait(30);
-    return success.calls() + error.calls() == 1;
+    return TestSupport::queuedWorkDone() && success.calls() + error.calls() == 1;
 }

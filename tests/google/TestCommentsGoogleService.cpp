@@ -209,7 +209,7 @@ private Q_SLOTS:
         QVERIFY(waitForOneOf(b->remove, b->removeError));
         QCOMPARE(b->removeError.last().details, GoogleRequestServiceBase::invalidUrlMessage());
         m_service->listPostComments(SeededPost, QString());
-        QVERIFY(QTest::qWaitFor([&] { return b->listError.calls() == 2; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return b->listError.calls() == 2; }, 20000));
         QCOMPARE(b->listError.last().details, GoogleRequestServiceBase::noBlogSelectedMessage());
         QCOMPARE(h->standin.requests("GET", "/blogger").size() +
                      h->standin.requests("DELETE", "/feeds").size(),

@@ -264,9 +264,9 @@ private Q_SLOTS:
         m_service->listBlogPosts(StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->list, b->listError));
         QCOMPARE(b->listError.last().details, QString::fromUtf8(page));
-        QVERIFY(QTest::qWaitFor([&] { return server.answered() == 2; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return server.answered() == 2; }, 20000));
         // The second page's reply, once it arrives, neither adds posts nor calls a block again.
-        QTest::qWait(300);
+        QVERIFY(TestSupport::queuedWorkDone());
         QCOMPARE(b->listError.calls(), 1);
         QCOMPARE(b->list.calls(), 0);
         QVERIFY(m_service->listedPosts()->isEmpty());
@@ -280,7 +280,8 @@ private Q_SLOTS:
         m_service->listBlogPosts(StandinHarness::blogId());
         QVERIFY(waitForOneOf(b->list, b->listError));
         QCOMPARE(b->listError.calls(), 1);
-        QTest::qWait(300);
+        // A further page would be asked for by work queued behind the error.
+        QVERIFY(TestSupport::queuedWorkDone());
         QCOMPARE(requests("GET", feedPath()).size(), 1);
     }
 
@@ -575,7 +576,8 @@ private Q_SLOTS:
         QVERIFY(waitForOneOf(b->add, b->addError));
         QCOMPARE(b->addError.last().details, GoogleRequestServiceBase::noResponseMessage());
         h->standin.releaseStalled();
-        QTest::qWait(100);
+        QTRY_COMPARE(h->standin.stalledCount(), 0);
+        QVERIFY(TestSupport::queuedWorkDone());
         QCOMPARE(b->add.calls() + b->addError.calls(), 1);
     }
 
@@ -598,7 +600,7 @@ private Q_SLOTS:
         QVERIFY(waitForOneOf(b->add, b->addError));
         QCOMPARE(b->add.calls(), 1);
         m_service->cancelPublishing(); // after the reply: nothing more happens
-        QTest::qWait(50);
+        QVERIFY(TestSupport::queuedWorkDone());
         QCOMPARE(b->addError.calls(), 0);
     }
 
@@ -716,7 +718,7 @@ private Q_SLOTS:
         QVERIFY(waitForOneOf(b->page, b->pageError));
         QCOMPARE(b->pageError.last().details, GoogleRequestServiceBase::noResponseMessage());
         m_service->getBlogPostsTemplate("not an address");
-        QVERIFY(QTest::qWaitFor([&] { return b->pageError.calls() == 2; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return b->pageError.calls() == 2; }, 20000));
         QCOMPARE(b->pageError.last().details, GoogleRequestServiceBase::invalidUrlMessage());
     }
 
@@ -744,7 +746,7 @@ private Q_SLOTS:
         m_service->onListBlogPostsBlockSuccess = nullptr;
         m_service->listBlogPosts(StandinHarness::blogId());
         QVERIFY(QTest::qWaitFor([&] { return requests("GET", feedPath()).size() == 5; }, 10000));
-        QTest::qWait(50);
+        QVERIFY(TestSupport::queuedWorkDone());
         QCOMPARE(b->listError.calls(), 0);
     }
 };

@@ -1,3 +1,4 @@
+#include "QueuedWork.h"
 #include "TestSupport.h"
 
 #include "platform/UrlSession.h"
@@ -320,7 +321,7 @@ private Q_SLOTS:
         QCOMPARE(outcome.error.value(), UrlSession::cancelledDescription());
         task->cancel();
         task->resume();
-        QTest::qWait(50);
+        QVERIFY(TestSupport::queuedWorkDone());
         QCOMPARE(outcome.calls.load(), 1);
         QVERIFY(task->isCompleted());
     }
@@ -337,8 +338,11 @@ private Q_SLOTS:
         task->resume();
         QTRY_COMPARE(outcome.calls.load(), 1);
         QVERIFY(!outcome.body.has_value());
-        QTest::qWait(50);
-        QCOMPARE(server.connections, 0);
+        // A request sent after it reaches the server: anything the cancelled one sent would have come first.
+        Outcome later;
+        UrlSession(5).dataTask(request, later.handler())->resume();
+        QTRY_COMPARE(later.calls.load(), 1);
+        QCOMPARE(server.connections, 1);
     }
 
     void testCancelAfterCompletionChangesNothing()
@@ -352,7 +356,7 @@ private Q_SLOTS:
         task->resume();
         QTRY_COMPARE(outcome.calls.load(), 1);
         task->cancel();
-        QTest::qWait(50);
+        QVERIFY(TestSupport::queuedWorkDone());
         QCOMPARE(outcome.calls.load(), 1);
         QCOMPARE(outcome.body.value(), QByteArray("done"));
     }
@@ -394,7 +398,13 @@ private Q_SLOTS:
         UrlSession(5).dataTask(request, outcome.handler())->resume();
         QTRY_COMPARE(outcome.calls.load(), 1);
         QVERIFY(!outcome.body.has_value());
-        QCOMPARE(server.connections, 0);
+        Outcome later;
+        UrlSession::Request clean;
+        clean.url = server.url("/x");
+        UrlSession(5).dataTask(clean, later.handler())->resume();
+        QTRY_COMPARE(later.calls.load(), 1);
+        QCOMPARE(server.connections, 1);
+        QVERIFY(!server.lastRequest.contains("X-Injected"));
     }
 };
 

@@ -22,7 +22,7 @@ namespace {
 constexpr int LoadTimeout = 20000;
 
 // Waits for the next finished load of the view and returns its title.
-std::optional<QString> waitForLoad(WebView& view, QSignalSpy& spy)
+std::optional<QString> waitForLoad(WebView& /*view*/, QSignalSpy& spy)
 {
     if (spy.isEmpty() && !spy.wait(LoadTimeout)) {
         return std::nullopt;
@@ -187,7 +187,7 @@ void TestWebView::testNavigationPolicyRefusesLinkAndPageStays()
     m_server->route("/next", "<title>Next</title>");
     WebView view;
     QList<QUrl> asked;
-    view.setNavigationPolicy([&](const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame) {
+    view.setNavigationPolicy([&](const QUrl& url, QWebEnginePage::NavigationType type, bool /*isMainFrame*/) {
         asked.append(url);
         return type != QWebEnginePage::NavigationTypeLinkClicked;
     });

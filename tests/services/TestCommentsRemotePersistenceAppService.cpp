@@ -42,8 +42,7 @@ bool waitForExactlyOne(const Blocks& blocks)
     if (!QTest::qWaitFor([&] { return blocks.total() > 0; }, 20000)) {
         return false;
     }
-    QTest::qWait(30);
-    return blocks.total() == 1;
+    return TestSupport::queuedWorkDone() && blocks.total() == 1;
 }
 
 StandinComment standinComment(const QString& id, const QString& authorId, const QString& name,

@@ -55,7 +55,7 @@ private Q_SLOTS:
         service.setInterval(50);
         service.start([this] { return m_post; }, "REC-1", m_post->postId);
         QSignalSpy saved(&service, &PostAutoSaveService::autosaved);
-        QVERIFY(saved.wait(5000));
+        QVERIFY(saved.wait(20000));
         const BloggerPost record = *PostsLocalAccessAppService().getPost("REC-1");
         QCOMPARE(record.postStatus, PostStatus::Autosaved);
         QCOMPARE(record.offlineForPostWithId, QStringLiteral("published-1"));

@@ -44,14 +44,13 @@ struct Blocks
     }
 };
 
-// Waits for the first closure, then a moment more: exactly one closure of all may have run.
+// Waits for the first closure, then for the work queued behind it: exactly one closure of all may have run.
 bool waitForExactlyOne(const Blocks& blocks)
 {
     if (!QTest::qWaitFor([&] { return blocks.total() > 0; }, 15000)) {
         return false;
     }
-    QTest::qWait(30);
-    return blocks.total() == 1;
+    return TestSupport::queuedWorkDone() && blocks.total() == 1;
 }
 
 // Older than the seeded posts, so they fill the later pages of the listing.

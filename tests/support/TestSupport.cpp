@@ -1,12 +1,16 @@
 #include "TestSupport.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTest>
 #include <QUuid>
 
 #include <cstdio>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,6 +24,27 @@ QString useFreshDataFolder()
     QDir().mkpath(path);
     qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(path));
     return path;
+}
+
+bool mainThreadCaughtUp(int timeoutMs)
+{
+    auto reached = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [reached] { *reached = true; }, Qt::QueuedConnection);
+    return QTest::qWaitFor([&] { return *reached; }, timeoutMs);
+}
+
+bool backgroundWorkDone(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QThreadPool* pool = QThreadPool::globalInstance();
+    do {
+        if (!pool->waitForDone(int(qMax<qint64>(0, deadline.remainingTime()))) ||
+            !mainThreadCaughtUp(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            return false;
+        }
+    } while (pool->activeThreadCount() > 0 && !deadline.hasExpired());
+    return pool->activeThreadCount() == 0;
 }
 
 QString fixturePath(const QString& name)

@@ -13,6 +13,13 @@ QString useFreshDataFolder();
 QString fixturePath(const QString& name);
 QByteArray readFixture(const QString& name);
 
+// Barriers for checks that something did NOT happen: they wait for a later event that must come after it.
+// True once the main thread has run every job queued on it before the call (posted jobs run in order).
+bool mainThreadCaughtUp(int timeoutMs = 20000);
+// True once the shared thread pool is idle and the main thread has run what its jobs queued, again and
+// again until neither has work left.
+bool backgroundWorkDone(int timeoutMs = 20000);
+
 // Captures what the code prints on standard output while alive.
 class StdoutCapture
 {

@@ -77,7 +77,7 @@ void CommentTableCellView::setDecodedContent(const QString& text, int knownTextH
     fitToContent(knownTextHeight);
 }
 
-void CommentTableCellView::fitToContent(int knownTextHeight)
+void CommentTableCellView::fitToContent(int /*knownTextHeight*/)
 {
     const int cellWidth = width();
     m_laidOutWidth = cellWidth;

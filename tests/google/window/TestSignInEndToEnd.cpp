@@ -1,3 +1,4 @@
+#include "QueuedWork.h"
 #include "Screenshot.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
@@ -14,6 +15,7 @@
 
 #include <memory>
 #include <optional>
+
 
 namespace {
 
@@ -120,19 +122,15 @@ AuthentificationWebviewWindowController* TestSignInEndToEnd::openConsentPage()
 
 void TestSignInEndToEnd::press(const QString& buttonId)
 {
-    bool done = false;
-    QVariant clicked;
+    auto clicked = std::make_shared<std::optional<QVariant>>();
     m_controller->webviewOutlet()->evaluateScript(
         QStringLiteral(
             "(function() { var b = document.getElementById('%1'); if (!b) return false; b.click(); "
             "return true; })()")
             .arg(buttonId),
-        [&](const QVariant& result) {
-            clicked = result;
-            done = true;
-        });
-    QVERIFY(QTest::qWaitFor([&] { return done; }, LoadTimeout));
-    QCOMPARE(clicked, QVariant(true));
+        [clicked](const QVariant& result) { *clicked = result; });
+    QVERIFY(QTest::qWaitFor([&] { return clicked->has_value(); }, LoadTimeout));
+    QCOMPARE(**clicked, QVariant(true));
 }
 
 void TestSignInEndToEnd::testAllowBringsCodeToTokenEndpointAndTokensToBlock()
@@ -172,12 +170,13 @@ void TestSignInEndToEnd::testDenyReportsNothingAndSendsNoTokenRequest()
     QCOMPARE(m_loads->first().at(1).toString(), QStringLiteral("Denied error=access_denied"));
 
     // A script queued after the window's title test comes back after it.
-    bool done = false;
+    auto done = std::make_shared<bool>(false);
     m_controller->webviewOutlet()->evaluateScript(
-        QStringLiteral("0"), [&](const QVariant&) { done = true; }, QWebEngineScript::ApplicationWorld);
-    QVERIFY(QTest::qWaitFor([&] { return done; }, LoadTimeout));
+        QStringLiteral("0"), [done](const QVariant&) { *done = true; }, QWebEngineScript::ApplicationWorld);
+    QVERIFY(QTest::qWaitFor([&] { return *done; }, LoadTimeout));
     QVERIFY(m_controller->window()->isVisible());
-    QTest::qWait(300); // room for a stray request or report to show up
+    // A code exchange would start from work queued by the window's title test.
+    QVERIFY(TestSupport::queuedWorkDone());
     QCOMPARE(m_outcome->calls, 0);
     QVERIFY(m_standin->requests("POST", "/oauth2/v3/token").isEmpty());
     QVERIFY(Screenshot::save(m_controller->window(), QStringLiteral("AuthentificationWebviewWindow-denied"))

@@ -1,4 +1,5 @@
 #include "ApplicationHarness.h"
+#include "QueuedWork.h"
 
 #include "common/GoogleDateService.h"
 #include "common/StringServices.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 
 ApplicationHarness::ApplicationHarness()
 {
@@ -92,7 +94,7 @@ void ApplicationHarness::quit()
     }
     m_delegate->applicationWillTerminate();
     m_delegate.reset();
-    settle();
+    (void)settle(); // best effort: quit() also runs from destructors
 }
 
 ApplicationWindowController* ApplicationHarness::windowController() const
@@ -106,10 +108,15 @@ QWidget* ApplicationHarness::window() const
     return controller && controller->isWindowLoaded() ? controller->window() : nullptr;
 }
 
-void ApplicationHarness::settle(int milliseconds)
+bool ApplicationHarness::settle()
 {
-    QThreadPool::globalInstance()->waitForDone(5000);
-    QTest::qWait(milliseconds);
-    QThreadPool::globalInstance()->waitForDone(5000);
-    QCoreApplication::processEvents();
+    return TestSupport::queuedWorkDone();
+}
+
+bool ApplicationHarness::settleAfterTimeout(int milliseconds)
+{
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.start(milliseconds);
+    return QTest::qWaitFor([&] { return !timer.isActive(); }, milliseconds + 60000) && settle();
 }

@@ -46,8 +46,12 @@ public:
         return root ? root->findChild<T*>(objectName) : nullptr;
     }
 
-    // Lets queued main-thread and background work settle.
-    static void settle(int milliseconds = 50);
+    // A barrier, no fixed time: the main thread, the thread pool and the network thread have run what was
+    // queued on them and what that queued in turn. False if they never came to rest.
+    [[nodiscard]] static bool settle();
+    // For "nothing more happened after a time-out": a timer of that length started now has fired and the
+    // work queued by then has run, so every time-out of that length started earlier has fired too.
+    [[nodiscard]] static bool settleAfterTimeout(int milliseconds);
 
     QList<AlertRequest> alerts;
     // Button index chosen for each question, in order; an empty queue answers the last button.

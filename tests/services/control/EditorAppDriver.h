@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The whole application in this process, signed in to the stand-in's first account on its first blog,
 // with the post editor worked as a user works it.
@@ -75,7 +76,9 @@ public:
             return false;
         }
         // A recovered post may have been shown before anyone listened.
-        return shown.size() > 0 || shown.wait(action ? Timeout : 3000) ||
+        return QTest::qWaitFor(
+                   [&] { return shown.size() > 0 || (!action && editor()->postFromEditor().has_value()); },
+                   Timeout) ||
                editor()->postFromEditor().has_value();
     }
 
@@ -97,16 +100,13 @@ public:
 
     QVariant evaluate(const QString& script)
     {
-        bool done = false;
-        QVariant value;
-        editor()->webViewOutlet()->evaluateScript(script, [&](const QVariant& result) {
-            value = result;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, Timeout)) {
+        // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+        auto answer = std::make_shared<std::optional<QVariant>>();
+        editor()->webViewOutlet()->evaluateScript(script, [answer](const QVariant& result) { *answer = result; });
+        if (!QTest::qWaitFor([&] { return answer->has_value(); }, Timeout)) {
             return QStringLiteral("<no result>");
         }
-        return value;
+        return **answer;
     }
 
     QString pageContent() { return evaluate(QStringLiteral("getEditorContent()")).toString(); }
@@ -148,7 +148,7 @@ public:
         const int before = pageContent().count(QStringLiteral("<img"));
         evaluate(QStringLiteral("document.getElementById('image').click()"));
         QFileDialog* picker = nullptr;
-        QTest::qWaitFor(
+        const bool shown = QTest::qWaitFor(
             [&] {
                 for (QWidget* top : QApplication::topLevelWidgets()) {
                     auto* dialog = qobject_cast<QFileDialog*>(top);
@@ -161,7 +161,7 @@ public:
                 return false;
             },
             Timeout);
-        if (!picker) {
+        if (!shown || !picker) {
             return false;
         }
         picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);

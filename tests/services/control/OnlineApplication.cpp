@@ -250,9 +250,9 @@ int OnlineApplication::runningOperations() const
 
 bool OnlineApplication::waitForOperationsToEnd()
 {
-    const bool ended = QTest::qWaitFor([this] { return runningOperations() == 0; }, 15000);
-    ApplicationHarness::settle(100);
-    return ended;
+    // The header shows the busy state a main-thread turn or two after the count changes.
+    return QTest::qWaitFor([this] { return runningOperations() == 0 && !isLoading(); }, 20000) &&
+           ApplicationHarness::settle();
 }
 
 void OnlineApplication::pressDownload()

@@ -92,6 +92,12 @@ void TestAccountFlows::launchOnMara()
 {
     QVERIFY(m_online->launch());
     QVERIFY(window());
+    // Every token refresh of the launch was answered with a new token and the answers were taken in: no
+    // token of the launch lands in the middle of a case.
+    QTRY_VERIFY(!m_online->standin.requests("POST", "/oauth2/v3/token").isEmpty() &&
+                m_online->standin.accessTokens(Mara).size() ==
+                    1 + m_online->standin.requests("POST", "/oauth2/v3/token").size());
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(m_online->waitForListHeader(
         QStringLiteral("Published Posts (%1)").arg(m_online->standinTitles(Tide, false).size())));
     QVERIFY(m_online->waitForOperationsToEnd());
@@ -108,7 +114,7 @@ void TestAccountFlows::openAccountsPopover()
                 findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))->isVisible());
     QTRY_VERIFY(findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))->count() > 0);
     // The lists the opening asked for have arrived (the combo boxes may still show the last ones).
-    ApplicationHarness::settle();
+    QVERIFY(ApplicationHarness::settle());
 }
 
 void TestAccountFlows::press(const QString& buttonName)
@@ -205,7 +211,7 @@ void TestAccountFlows::testSwitchBetweenAccountsAndBlogsUsesEachAccountsTokens()
     press(QStringLiteral("applySelectionButton"));
     QVERIFY(m_online->waitForListHeader(
         QStringLiteral("Published Posts (%1)").arg(m_online->standinTitles(Tide, false).size())));
-    ApplicationHarness::settle(300);
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(m_online->standin.requests("GET", "/feeds/").isEmpty());
     QCOMPARE(m_online->authentificationService().dynamicServiceState().userId(), Mara);
     QVERIFY2(m_online->app().alerts.isEmpty(), qPrintable(m_online->alertTexts().join('\n')));
@@ -219,7 +225,7 @@ void TestAccountFlows::testDeniedAddLeavesTheCurrentAccount()
     QVERIFY(m_online->pressOnConsentPage(QStringLiteral("deny")));
     QTRY_COMPARE_WITH_TIMEOUT(m_online->signInWindow()->webviewOutlet()->title(),
                               QStringLiteral("Denied error=access_denied"), 20000);
-    ApplicationHarness::settle(300);
+    QVERIFY(ApplicationHarness::settle());
     QCOMPARE(m_online->authentificationService().dynamicServiceState().userId(), Mara);
     QCOMPARE(UserBlogsLocalAccessAppService().listUsers().size(), 1);
     QVERIFY(!storedAccessToken(Ned));
@@ -279,7 +285,7 @@ void TestAccountFlows::testSigningInAgainAsAnotherAccountChangesNothing()
     QTRY_COMPARE_WITH_TIMEOUT(m_online->app().alerts.size(), 1, 15000);
     QCOMPARE(m_online->app().alerts.first().title, ApplicationDownloadControllerService::otherAccountTitle());
     QVERIFY(m_online->app().alerts.first().message.contains(QStringLiteral("Ned Harrow")));
-    ApplicationHarness::settle(200);
+    QVERIFY(ApplicationHarness::settle());
     QCOMPARE(storedAccessToken(Mara), access);
     QCOMPARE(PersistentAccessTokens(Mara).refreshToken(), refresh);
     QVERIFY(!storedAccessToken(Ned));
@@ -316,6 +322,7 @@ void TestAccountFlows::testRefreshWithRevokedGrantAdvisesAndKeepsTheTokens()
 {
     launchOnMara();
     const std::optional<QString> access = storedAccessToken(Mara);
+    const std::optional<QString> inUse = m_online->authentificationService().accessToken();
     m_online->standin.revokeAllRefreshTokens();
     openAccountsPopover();
     press(QStringLiteral("refreshAccountAndBlogsButton"));
@@ -326,7 +333,7 @@ void TestAccountFlows::testRefreshWithRevokedGrantAdvisesAndKeepsTheTokens()
     QVERIFY(m_online->app().alerts.first().message.endsWith(
         GoogleResponseAnalysisService::reauthentificationAdvice()));
     QCOMPARE(storedAccessToken(Mara), access);
-    QCOMPARE(m_online->authentificationService().accessToken(), access);
+    QCOMPARE(m_online->authentificationService().accessToken(), inUse);
     QVERIFY(!m_online->isLoading());
 }
 
@@ -354,7 +361,7 @@ void TestAccountFlows::testLaunchRefreshKeepsTheNewTokenForItsOwnAccountOnly()
     QCOMPARE(m_online->authentificationService().accessToken(), storedAccessToken(Ned));
     m_online->standin.releaseStalled();
     QTRY_VERIFY(storedAccessToken(Mara) != beforeTimer);
-    ApplicationHarness::settle(200);
+    QVERIFY(ApplicationHarness::settle());
     // Mara's new token is kept for Mara; Ned's requests still carry Ned's.
     QVERIFY(m_online->standin.accessTokens(Mara).contains(*storedAccessToken(Mara)));
     QCOMPARE(m_online->authentificationService().accessToken(), storedAccessToken(Ned));

@@ -81,7 +81,7 @@ private Q_SLOTS:
         QVERIFY(welcome);
         QTRY_VERIFY(welcome->window()->isVisible());
         QVERIFY(!app.windowController());
-        ApplicationHarness::settle();
+        QVERIFY(ApplicationHarness::settle());
         QVERIFY(app.alerts.isEmpty());
     }
 

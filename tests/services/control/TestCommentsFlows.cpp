@@ -289,7 +289,7 @@ void TestCommentsFlows::testSecondShowingListsStoredCommentsWithoutDownload()
     press(bar->operationButton2Outlet());
     QTRY_VERIFY(list()->window()->isVisible());
     QTRY_COMPARE(list()->comments().size(), 3);
-    QTest::qWait(100);
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(m_standin.requests("GET", "/blogger/").isEmpty());
 }
 
@@ -479,7 +479,7 @@ void TestCommentsFlows::testMenuOnRowReplacedDuringRefreshDoesNothing()
     QVERIFY(menu);
     menu->actions().first()->trigger();
     menu->actions().last()->trigger();
-    QTest::qWait(200);
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(m_app->alerts.isEmpty());
     QVERIFY(m_opened.isEmpty());
     QVERIFY(m_standin.requests("DELETE", "/feeds/").isEmpty());
@@ -503,8 +503,8 @@ void TestCommentsFlows::testAccountsPopoverOffersNoCommentAuthors()
     QComboBox* accounts = nullptr;
     QTRY_VERIFY((accounts = findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))) &&
                 accounts->isVisible());
-    QTest::qWait(200);
-    QTRY_COMPARE(accounts->count(), 1);
+    QVERIFY(ApplicationHarness::settle());
+    QCOMPARE(accounts->count(), 1);
     QCOMPARE(accounts->itemText(0), QStringLiteral("Mara Quill"));
 }
 

@@ -2,6 +2,7 @@
 #include "ApplicationHarness.h"
 #include "LocalHttpServer.h"
 #include "Screenshot.h"
+#include "ScriptResult.h"
 #include "TestSupport.h"
 
 #include "GoogleStandin.h"
@@ -158,7 +159,7 @@ void TestCommentsScreenshots::shoot(QWidget* window, const QString& name, bool r
         window->raise();
         window->activateWindow();
     }
-    ApplicationHarness::settle(500);
+    QVERIFY(ApplicationHarness::settle());
     const QString path = Screenshot::saveScreenArea(window, name);
     QVERIFY2(!path.isEmpty() && QFileInfo(path).size() > 8000, qPrintable(name));
 }
@@ -230,16 +231,10 @@ void TestCommentsScreenshots::testLivePreview()
     QTRY_VERIFY_WITH_TIMEOUT(live->content().has_value(), 15000);
     live->window()->setGeometry(60, 50, 1000, 700);
     // Shot once the local picture has been drawn from its data address.
-    bool loaded = false;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            live->webviewOutlet()->evaluateScript("document.querySelector('.post-body img') != null && "
-                                                  "document.querySelector('.post-body img').naturalWidth > 0",
-                                                  [&](const QVariant& v) { loaded = v.toBool(); });
-            QTest::qWait(100);
-            return loaded;
-        },
-        15000));
+    QTRY_VERIFY(ScriptResult::evaluate(*live->webviewOutlet(),
+                                       "document.querySelector('.post-body img') != null && "
+                                       "document.querySelector('.post-body img').naturalWidth > 0")
+                    .toBool());
     shoot(live->window(), QStringLiteral("live-preview"));
 
     previews.showPreview(post);

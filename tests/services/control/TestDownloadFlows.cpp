@@ -302,7 +302,7 @@ void TestDownloadFlows::testDeleteOfPublishedPostAfterConfirmationRemovesItEvery
     QCOMPARE(m_online->app().alerts.first().title, QStringLiteral("Delete \u201c%1\u201d?").arg(title));
     QCOMPARE(m_online->app().alerts.first().buttons.at(m_online->app().alerts.first().defaultButton),
              QStringLiteral("Cancel"));
-    ApplicationHarness::settle(200);
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(m_online->standin.post(Tide, postId));
     QVERIFY(m_online->standin.requests("DELETE", "/blogger/v3/blogs/").isEmpty());
 
@@ -334,8 +334,8 @@ void TestDownloadFlows::testDeleteRefusedByBloggerKeepsThePostEverywhere()
 
     m_online->app().answers.enqueue(0);
     window()->onDeletePostRequest(postId);
+    QTRY_COMPARE(m_online->app().alerts.size(), 2);
     waitForOperationsToEnd();
-    QCOMPARE(m_online->app().alerts.size(), 2);
     const AlertRequest alert = m_online->app().alerts.last();
     QCOMPARE(alert.title, ApplicationDownloadControllerService::deleteFailedTitle());
     QVERIFY(alert.message.startsWith(refusal.message));
@@ -399,7 +399,7 @@ void TestDownloadFlows::testFaultAtEachStepOfTheDownload()
     m_online->pressDownload();
     QTRY_COMPARE_WITH_TIMEOUT(m_online->app().alerts.size(), 1, 15000);
     waitForOperationsToEnd();
-    ApplicationHarness::settle(1200); // past the time-out: a second report would show now
+    QVERIFY(ApplicationHarness::settleAfterTimeout(1200)); // past the time-out: a second report would show now
     QCOMPARE(m_online->app().alerts.size(), 1);
     const AlertRequest alert = m_online->app().alerts.first();
     QCOMPARE(alert.style, AlertStyle::Critical);
@@ -470,7 +470,7 @@ void TestDownloadFlows::testSecondDownloadWhileOneRunsSendsNothingMore()
     window()->onDownloadBloggerDataRequest();
     QTRY_COMPARE(m_online->standin.stalledCount(), 1);
     window()->onDownloadBloggerDataRequest();
-    ApplicationHarness::settle(200);
+    QVERIFY(ApplicationHarness::settle());
     m_online->standin.releaseStalled();
     waitForOperationsToEnd();
     QVERIFY(m_online->app().alerts.isEmpty());

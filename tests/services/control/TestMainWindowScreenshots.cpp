@@ -107,7 +107,7 @@ void TestMainWindowScreenshots::initTestCase()
 
 void TestMainWindowScreenshots::shoot(const QString& name)
 {
-    ApplicationHarness::settle(400);
+    QVERIFY(ApplicationHarness::settle());
     const QString path = Screenshot::saveScreenArea(m_app->windowController()->windowOutlet(), name);
     QVERIFY2(!path.isEmpty() && QFileInfo(path).size() > 10000, qPrintable(name));
 }

@@ -162,7 +162,7 @@ void TestPostEditorFlows::cleanup()
     QVERIFY(d.waitForEditorClosed());
     d.posts()->postAutoSaveService()->setInterval(PostAutoSaveService::AutoSaveIntervalMs);
     d.posts()->postAutoSaveService()->waitForStoreWork();
-    ApplicationHarness::settle();
+    QVERIFY(ApplicationHarness::settle());
 }
 
 void TestPostEditorFlows::testNewPostIsPublishedWithTitleContentAndLabelsAndListed()
@@ -415,7 +415,8 @@ void TestPostEditorFlows::testCancelDuringStalledUploadKeepsPostInEditor()
     QCOMPARE(d.editor()->publishButtonOutlet()->text(), QStringLiteral("Publish"));
     QVERIFY(d.editor()->isWindowOpened());
     m_standin.releaseStalled();
-    QTest::qWait(500);
+    QTRY_COMPARE(m_standin.stalledCount(), 0);
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(!standinPostTitled(m_standin, "Stalled"));
     QVERIFY(d.editor()->isWindowOpened());
     QCOMPARE(d.alertTitles().size(), 1);
@@ -619,7 +620,7 @@ void TestPostEditorFlows::testKeepVersionDontSaveDropsAutosave()
     QVERIFY(d.openNewPost());
     QVERIFY(d.write("Throwaway", "", "Not worth keeping"));
     QSignalSpy saved(d.posts()->postAutoSaveService(), &PostAutoSaveService::autosaved);
-    QVERIFY(saved.wait(5000));
+    QVERIFY(saved.wait(20000));
     const QString record = saved.last().at(0).toString();
     QCOMPARE(PostsLocalAccessAppService().getPost(record)->postStatus, PostStatus::Autosaved);
     d.app->answers << 1;
@@ -637,7 +638,7 @@ void TestPostEditorFlows::testKeepVersionCancelKeepsEditorOpen()
     d.app->answers << 2;
     d.editor()->window()->close();
     QTRY_COMPARE(d.alertTitles(), QStringList{"Do you want to keep this post version ?"});
-    QTest::qWait(200);
+    QVERIFY(ApplicationHarness::settle());
     QVERIFY(d.editor()->isWindowOpened());
     QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Still here"));
     QVERIFY(d.pageContent().contains("Everything in it"));
@@ -670,7 +671,7 @@ void TestPostEditorFlows::testAutosaveIsOfferedBackAfterUnexpectedExit()
     QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("unsaved words"); }));
     QSignalSpy saved(d.posts()->postAutoSaveService(), &PostAutoSaveService::autosaved);
     QVERIFY(QTest::qWaitFor(
-        [&] { return !saved.isEmpty() && saved.last().at(1).toString().contains("unsaved words"); }, 5000));
+        [&] { return !saved.isEmpty() && saved.last().at(1).toString().contains("unsaved words"); }, 20000));
     // The application goes away with the editor open, as after a crash.
     d.app.reset();
     QCOMPARE(PostsLocalAccessAppService().getPost(remote.id)->title, remote.title);

@@ -37,7 +37,7 @@ QVariant evaluate(WebView* view, const QString& script)
     return ScriptResult::evaluate(*view, script);
 }
 
-// For pages whose own scripts are off: our script runs in a world of its own.
+// For pages whose own scripts are off: our script runs in a world of its own. Text as pageText reads it.
 QVariant ownWorld(WebView* view, const QString& script)
 {
     return ScriptResult::evaluate(*view, script, QWebEngineScript::ApplicationWorld);
@@ -45,12 +45,17 @@ QVariant ownWorld(WebView* view, const QString& script)
 
 QString pageTextOwnWorld(WebView* view)
 {
-    return ownWorld(view, QStringLiteral("document.body ? document.body.innerText : ''")).toString();
+    return ownWorld(view, QStringLiteral("document.readyState == 'complete' && document.body ? "
+                                         "document.body.innerText : ''"))
+        .toString();
 }
 
+// The page's text once it has finished loading (its pictures and style sheets too); empty until then.
 QString pageText(WebView* view)
 {
-    return evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")).toString();
+    return evaluate(view, QStringLiteral("document.readyState == 'complete' && document.body ? "
+                                         "document.body.innerText : ''"))
+        .toString();
 }
 
 BloggerPost editedPost(const QString& title, const QString& content)
@@ -85,8 +90,9 @@ class TestPostPreviewService : public QObject
                                       LoadTimeout)) {
             return nullptr;
         }
-        QTest::qWaitFor([&] { return pageText(live->webviewOutlet()).contains(expectedText); }, LoadTimeout);
-        return live;
+        const bool shown =
+            QTest::qWaitFor([&] { return pageText(live->webviewOutlet()).contains(expectedText); }, LoadTimeout);
+        return shown ? live : nullptr;
     }
 
 private Q_SLOTS:

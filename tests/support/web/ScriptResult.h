@@ -6,25 +6,23 @@
 #include <QVariant>
 #include <QWebEngineScript>
 
+#include <memory>
+#include <optional>
+
 namespace ScriptResult {
 
 // Runs a script in the view and waits for its value; "<no result>" when none came in time.
 inline QVariant evaluate(WebView& view, const QString& script, quint32 worldId = QWebEngineScript::MainWorld,
                          int timeoutMs = 20000)
 {
-    bool done = false;
-    QVariant value;
+    // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+    auto answer = std::make_shared<std::optional<QVariant>>();
     view.evaluateScript(
-        script,
-        [&](const QVariant& result) {
-            value = result;
-            done = true;
-        },
-        worldId);
-    if (!QTest::qWaitFor([&] { return done; }, timeoutMs)) {
+        script, [answer](const QVariant& result) { *answer = result; }, worldId);
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, timeoutMs)) {
         return QStringLiteral("<no result>");
     }
-    return value;
+    return **answer;
 }
 
 } // namespace ScriptResult

@@ -14,6 +14,9 @@
 #include <QTest>
 #include <QVariant>
 
+#include <memory>
+#include <optional>
+
 // Works one post editor as a user would and reads its page, for tests. Alerts are recorded, questions
 // answered from a queue by button index (an empty queue answers the last button).
 class EditorTestDriver
@@ -49,16 +52,13 @@ public:
 
     QVariant evaluate(const QString& script)
     {
-        bool done = false;
-        QVariant value;
-        editor.webViewOutlet()->evaluateScript(script, [&](const QVariant& result) {
-            value = result;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, Timeout)) {
+        // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+        auto answer = std::make_shared<std::optional<QVariant>>();
+        editor.webViewOutlet()->evaluateScript(script, [answer](const QVariant& result) { *answer = result; });
+        if (!QTest::qWaitFor([&] { return answer->has_value(); }, Timeout)) {
             return QStringLiteral("<no result>");
         }
-        return value;
+        return **answer;
     }
 
     QString pageContent() { return evaluate(QStringLiteral("getEditorContent()")).toString(); }
@@ -103,7 +103,7 @@ public:
     static QFileDialog* imagePicker()
     {
         QFileDialog* found = nullptr;
-        QTest::qWaitFor(
+        const bool shown = QTest::qWaitFor(
             [&] {
                 for (QWidget* top : QApplication::topLevelWidgets()) {
                     auto* dialog = qobject_cast<QFileDialog*>(top);
@@ -116,7 +116,7 @@ public:
                 return false;
             },
             Timeout);
-        return found;
+        return shown ? found : nullptr;
     }
 
     // The user picks the file and confirms.

@@ -147,8 +147,10 @@ void TestEditorPage::testOlderPageNewsDoesNotOverwriteNewPost()
     // The next post is handed over at once, before the page's report of the edit can arrive.
     BloggerPost second = storedPost(QStringLiteral("<p>second</p>"));
     second.postId = QStringLiteral("post-2");
+    QSignalSpy shown(&m_driver->editor, &PostEditorWindowController::editorContentShown);
     m_driver->editor.editPost(second);
-    QTest::qWait(300);
+    // The page sends its news in order: the report of the edit comes before the news of the new text.
+    QTRY_COMPARE(shown.size(), 1);
     QCOMPARE(m_driver->editor.postFromEditor()->content, QStringLiteral("<p>second</p>"));
     QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>second</p>"));
 }
@@ -214,11 +216,17 @@ void TestEditorPage::testInlineHandlersAndScriptsInContentDoNotRun()
         "<iframe srcdoc=\"<script>parent.document.title='frame ran'</script>\"></iframe>"
         "<svg><animate onbegin=\"document.title='svg ran'\" attributeName=\"x\" dur=\"1s\"></animate></svg>");
     QVERIFY(m_driver->open(storedPost(hostile)));
-    QTest::qWait(500);
+    // A picture that fails and a script the page refuses, both after the content's own: once their error
+    // events ran, any handler of the content had its turn.
     m_driver->evaluate(
-        QStringLiteral("var s=document.createElement('script');s.src='https://example.invalid/x.js';"
+        QStringLiteral("var probe=new Image();probe.onerror=function(){document.body.dataset.probe='failed';};"
+                       "probe.src='data:,x';"
+                       "var s=document.createElement('script');s.src='https://example.invalid/x.js';"
+                       "s.onerror=function(){document.body.dataset.script='refused';};"
                        "document.head.appendChild(s);"));
-    QTest::qWait(300);
+    QTRY_COMPARE(m_driver->evaluate(QStringLiteral("document.body.dataset.probe + ' ' + document.body.dataset.script"))
+                     .toString(),
+                 QStringLiteral("failed refused"));
     QCOMPARE(m_driver->evaluate(QStringLiteral("document.title")).toString(),
              QStringLiteral("Penhollow editor"));
     const QString policy =
@@ -237,10 +245,14 @@ void TestEditorPage::testMainFrameNavigationAfterLoadIsCancelled()
 {
     QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>stay</p>"))));
     const QUrl page = m_driver->editor.webViewOutlet()->url();
+    int previews = 0;
+    m_driver->editor.onPostPreviewRequest = [&] { ++previews; };
     m_driver->evaluate(QStringLiteral("location.href='file:///etc/hostname'"));
-    QTest::qWait(500);
     m_driver->evaluate(QStringLiteral("location.reload()"));
-    QTest::qWait(500);
+    // The window answers the page's navigations in order: once this marker's is answered, so were those.
+    m_driver->evaluate(QStringLiteral("location.href='/penhollow-editor/previewcontent:'"));
+    QTRY_COMPARE(previews, 1);
+    m_driver->editor.onPostPreviewRequest = {};
     QCOMPARE(m_driver->editor.webViewOutlet()->url(), page);
     QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>stay</p>"));
 }
@@ -283,10 +295,17 @@ void TestEditorPage::testToolbarMarkersReachTheirClosures()
     picker->reject();
     m_driver->editor.onPostPreviewRequest = {};
     m_driver->editor.onLivePostPreviewRequest = {};
-    // Unset closures: the request is still cancelled and nothing else happens.
+    // Unset closures: the request is still cancelled and nothing else happens; the page still works after.
     m_driver->evaluate(QStringLiteral("document.getElementById('preview').click()"));
-    QTest::qWait(200);
+    m_driver->evaluate(QStringLiteral("document.getElementById('livePreview').click()"));
+    // Markers are acted on in order: the picker of a later one shows after those two were handled.
+    m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+    picker = EditorTestDriver::imagePicker();
+    QVERIFY(picker);
+    picker->reject();
     QCOMPARE(previews, 2);
+    QCOMPARE(livePreviews, 1);
+    QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>x</p>"));
 }
 
 void TestEditorPage::testMarkersActOnlyFromTheToolbar()
@@ -424,8 +443,10 @@ void TestEditorPage::testCancelledPickerChangesNothing()
     m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
     QFileDialog* picker = EditorTestDriver::imagePicker();
     QVERIFY(picker);
+    // Cancelling is over when reject() returns: no file is handed on, so nothing is copied or inserted.
+    QSignalSpy selected(picker, &QFileDialog::fileSelected);
     picker->reject();
-    QTest::qWait(300);
+    QCOMPARE(selected.size(), 0);
     QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>x</p>"));
     QVERIFY(!QFileInfo::exists(ApplicationFolders::applicationsFolder()));
 }
@@ -446,7 +467,7 @@ void TestEditorPage::testImageCopyFailureTellsAndInsertsNothing()
     QTRY_COMPARE(m_driver->alertTitles(), QStringList{QStringLiteral("Cannot add the image")});
     QVERIFY(m_driver->alerts.first().message.contains(ApplicationFolders::applicationsFolder()));
     QCOMPARE(m_driver->alerts.first().style, AlertStyle::Critical);
-    QTest::qWait(200);
+    // The alert comes from the step that would have inserted the picture: nothing follows it.
     QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>x</p>"));
     QFile::remove(ApplicationFolders::applicationsFolder());
 }

@@ -427,8 +427,9 @@ void TestPostEditorWindow::testLoadingTwiceStillRestoresButtonTitle()
     QVERIFY(m_driver->open(storedPost(PostStatus::Draft)));
     editor().loading(true);
     editor().loading(true);
-    QTRY_VERIFY(editor().publishingPost());
-    QTest::qWait(50);
+    // Both "on"s are queued in order; once the main thread caught up, both were applied.
+    QVERIFY(TestSupport::mainThreadCaughtUp());
+    QVERIFY(editor().publishingPost());
     QCOMPARE(editor().publishButtonOutlet()->text(), QStringLiteral("Cancel"));
     QVERIFY(!editor().spinningIndicatorOutlet()->isHidden());
     QVERIFY(editor().publishPostHelpButton()->isHidden());
@@ -438,7 +439,7 @@ void TestPostEditorWindow::testLoadingTwiceStillRestoresButtonTitle()
     QVERIFY(editor().spinningIndicatorOutlet()->isHidden());
     // An "off" with nothing running leaves the title alone.
     editor().loading(false);
-    QTest::qWait(50);
+    QVERIFY(TestSupport::mainThreadCaughtUp());
     QCOMPARE(editor().publishButtonOutlet()->text(), QStringLiteral("Save as Draft"));
 }
 
@@ -446,7 +447,7 @@ void TestPostEditorWindow::testLoadingBeforeWindowExistsChangesNothing()
 {
     PostEditorWindowController fresh;
     fresh.loading(true);
-    QTest::qWait(50);
+    QVERIFY(TestSupport::mainThreadCaughtUp());
     QVERIFY(!fresh.isWindowLoaded());
     QVERIFY(!fresh.publishingPost());
     QVERIFY(!fresh.isWindowOpened());

@@ -33,17 +33,33 @@ QVariant evaluate(WebView* view, const QString& script)
     return ScriptResult::evaluate(*view, script);
 }
 
-// The text of the page's body once it holds the expected text, else what it holds after the wait.
+// The text of the page's body once the page has finished loading (pictures and style sheets too) and holds
+// the expected text; else what it holds when the wait gave up, saying so.
 QString waitForText(WebView* view, const QString& expected)
 {
     QString text;
-    QTest::qWaitFor(
+    const bool loaded = QTest::qWaitFor(
         [&] {
-            text = evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")).toString();
-            return text.contains(expected);
+            text = evaluate(view, QStringLiteral("document.readyState + '|' + "
+                                                 "(document.body ? document.body.innerText : '')"))
+                       .toString();
+            return text.startsWith(QStringLiteral("complete|")) && text.contains(expected);
         },
         LoadTimeout);
-    return text;
+    text = text.mid(text.indexOf(QLatin1Char('|')) + 1);
+    return loaded ? text : QStringLiteral("<gave up waiting for a loaded page with \"%1\">: %2").arg(expected, text);
+}
+
+// Loads a frame from the server after whatever the page asked for so far: once the server sees it, the
+// window has decided on every earlier navigation of the page (the engine hands them over in order).
+bool navigationsDecided(LocalHttpServer& server, WebView* view)
+{
+    static int barriers = 0;
+    const QByteArray path = "/barrier-" + QByteArray::number(++barriers);
+    evaluate(view, QStringLiteral("var f = document.createElement('iframe'); f.src = '%1'; "
+                                  "document.body.appendChild(f); true")
+                       .arg(server.url(QString::fromLatin1(path)).toString()));
+    return QTest::qWaitFor([&] { return !server.requestsFor(path).isEmpty(); }, LoadTimeout);
 }
 
 // A press and release of the mouse on the element, as a user clicks it.
@@ -194,10 +210,13 @@ private Q_SLOTS:
         live.setHtmlContent(QStringLiteral("<html><body><p id='p'>Stay</p><script>"
                                            "document.getElementById('p').textContent += ' here';"
                                            "setTimeout(function () { location.href = '") +
-                                other + QStringLiteral("'; }, 50);</script></body></html>"),
+                                other +
+                                QStringLiteral("'; document.body.dataset.tried = 'yes'; }, 50);"
+                                               "</script></body></html>"),
                             m_server->url("/blog/").toString());
         QVERIFY(waitForText(live.webviewOutlet(), "Stay here").contains("Stay here"));
-        QTest::qWait(600);
+        QTRY_COMPARE(evaluate(live.webviewOutlet(), "document.body.dataset.tried").toString(), QStringLiteral("yes"));
+        QVERIFY(navigationsDecided(*m_server, live.webviewOutlet()));
         QCOMPARE(waitForText(live.webviewOutlet(), "Stay here"), QStringLiteral("Stay here"));
         QVERIFY(m_server->requestsFor("/other").isEmpty());
         QVERIFY(m_opened.isEmpty());
@@ -208,19 +227,20 @@ private Q_SLOTS:
         LivePreviewWindowController live;
         live.openWindow(QStringLiteral("Live"));
         QTRY_VERIFY(live.isWindowLoaded());
-        live.setHtmlContent(QStringLiteral("<html><body><a id='a' href='/other'>Read on</a></body></html>"),
+        live.setHtmlContent(QStringLiteral("<html><body><a id='a' href='/other'>Read on</a> "
+                                           "<a id='s' href='/scripted'>Scripted</a></body></html>"),
                             m_server->url("/blog/").toString());
         QVERIFY(waitForText(live.webviewOutlet(), "Read on").contains("Read on"));
         // A script's own click is no user's: nothing opens.
-        evaluate(live.webviewOutlet(), "document.getElementById('a').click(); true");
-        QTest::qWait(300);
+        evaluate(live.webviewOutlet(), "document.getElementById('s').click(); true");
+        QVERIFY(navigationsDecided(*m_server, live.webviewOutlet()));
         QVERIFY(m_opened.isEmpty());
         QVERIFY(clickElement(live.webviewOutlet(), "#a"));
         QTRY_COMPARE(m_opened.size(), 1);
         QCOMPARE(m_opened.first(), m_server->url("/other"));
-        QTest::qWait(200);
-        QCOMPARE(waitForText(live.webviewOutlet(), "Read on"), QStringLiteral("Read on"));
-        QVERIFY(m_server->requestsFor("/other").isEmpty());
+        // The link was handed on while the page's navigation was refused: the page stays.
+        QCOMPARE(waitForText(live.webviewOutlet(), "Read on"), QStringLiteral("Read on Scripted"));
+        QVERIFY(m_server->requestsFor("/other").isEmpty() && m_server->requestsFor("/scripted").isEmpty());
     }
 
     void testPageLargerThanAnAddressCanHoldStillLoadsWithItsBase()
@@ -325,8 +345,11 @@ private Q_SLOTS:
         browser.openWindow(QStringLiteral("First"), QStringLiteral("<p>One</p>"));
         QTRY_VERIFY(browser.isWindowLoaded());
         QVERIFY(waitForText(browser.webviewOutlet(), "One").contains("One"));
+        const QUrl first = browser.webviewOutlet()->url();
         browser.openWindow(QStringLiteral("Second"), QStringLiteral("<p>Two</p>"));
-        QTest::qWait(300);
+        // The window is brought to front by a job on the main thread; a load would have begun in it.
+        QVERIFY(TestSupport::mainThreadCaughtUp());
+        QCOMPARE(browser.webviewOutlet()->url(), first);
         QCOMPARE(browser.window()->windowTitle(), QStringLiteral("First"));
         QCOMPARE(waitForText(browser.webviewOutlet(), "One"), QStringLiteral("One"));
         QCOMPARE(browser.htmlContent(), std::optional<QString>(QStringLiteral("<p>Two</p>")));
