@@ -31,6 +31,7 @@ wait_for() {
   shift
   until "$@" >/dev/null 2>&1; do
     [ "$SECONDS" -lt "$deadline" ] || fail "no $what within 120 seconds"
+    [ -z "$standin_pid" ] || kill -0 "$standin_pid" 2>/dev/null || fail "the stand-in ended while waiting for $what"
     [ -z "$app_pid" ] || kill -0 "$app_pid" 2>/dev/null || fail "the application ended while waiting for $what"
     sleep 0.2
   done
