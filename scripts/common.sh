@@ -9,7 +9,7 @@ PENHOLLOW_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   qt6-httpserver-dev qt6-websockets-dev qt6-webchannel-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   libsqlite3-dev sqlite3 libbenchmark-dev
-  xvfb xauth fonts-dejavu-core tzdata
+  xvfb xauth x11-utils fonts-dejavu-core tzdata desktop-file-utils
 )
 # The editor page's libraries come from the npm registry; a Node.js that already brings npm is kept.
 PENHOLLOW_NODE_PACKAGES=(nodejs npm)
@@ -51,10 +51,15 @@ penhollow_install_web_libraries() {
   (cd "$web" && npm ci --ignore-scripts --no-audit --no-fund)
 }
 
+# Builds the targets named, or everything when none is.
 penhollow_build() {
   penhollow_install_web_libraries
   # PENHOLLOW_WERROR=ON (set by .ci/run) turns compiler warnings into errors.
   cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPENHOLLOW_WERROR="${PENHOLLOW_WERROR:-OFF}"
-  cmake --build "$PENHOLLOW_BUILD" --parallel "$PENHOLLOW_JOBS"
+  local targets=()
+  if [ $# -gt 0 ]; then
+    targets=(--target "$@")
+  fi
+  cmake --build "$PENHOLLOW_BUILD" --parallel "$PENHOLLOW_JOBS" "${targets[@]}"
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 QString ApplicationFolders::dataFolder()
@@ -22,7 +23,14 @@ QString ApplicationFolders::resourcesFolder()
 {
     const QString base =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    return base + QStringLiteral("/resources");
+    // A build tree keeps them beside the executable; an installed copy in its prefix's share/penhollow.
+    const QString beside = base + QStringLiteral("/resources");
+    if (QFileInfo(beside).isDir()) {
+        return beside;
+    }
+    const QString installed =
+        QDir::cleanPath(base + QLatin1Char('/') + QStringLiteral(PENHOLLOW_INSTALLED_RESOURCES));
+    return QFileInfo(installed).isDir() ? installed : beside;
 }
 
 QString ApplicationFolders::applicationsFolder()

@@ -8,7 +8,8 @@ class ApplicationFolders
 public:
     // PENHOLLOW_DATA_DIR when set, else the application data location; created when missing.
     static QString dataFolder();
-    // The resources/ folder installed beside the executable.
+    // The resources/ folder beside the executable (a build tree), else the installed one, share/penhollow
+    // beside the executable's bin/ folder; the first when neither exists.
     static QString resourcesFolder();
     // The user's own applications folder, where images picked for posts are copied:
     // PENHOLLOW_DATA_DIR/Applications when that variable is set, else Applications in the home folder.
