@@ -101,7 +101,7 @@ void PostContentViewController::showDefaultPage()
 {
     const QString path = ApplicationFolders::resourcesFolder() + QStringLiteral("/default.html");
     if (QFileInfo::exists(path)) {
-        requestLoad(Load{std::nullopt, QUrl::fromLocalFile(path)});
+        requestLoad(Load{std::nullopt, QUrl::fromLocalFile(path), {}});
     }
 }
 
