@@ -6,6 +6,7 @@
 
 #include "common/GoogleServiceConstants.h"
 #include "platform/ApplicationFolders.h"
+#include "ui/windows/EditorPageBridge.h"
 
 #include <QDir>
 #include <QFile>
@@ -250,7 +251,11 @@ void TestEditorPage::testMainFrameNavigationAfterLoadIsCancelled()
     m_driver->evaluate(QStringLiteral("location.href='file:///etc/hostname'"));
     m_driver->evaluate(QStringLiteral("location.reload()"));
     // The window answers the page's navigations in order: once this marker's is answered, so were those.
-    m_driver->evaluate(QStringLiteral("location.href='/penhollow-editor/previewcontent:'"));
+    // Only the toolbar's keyed form of a marker acts.
+    const EditorPageBridge* bridge = m_driver->editor.findChild<EditorPageBridge*>();
+    QVERIFY(bridge);
+    m_driver->evaluate(
+        QStringLiteral("location.href='/penhollow-editor/%1/previewcontent:'").arg(bridge->requestKey()));
     QTRY_COMPARE(previews, 1);
     m_driver->editor.onPostPreviewRequest = {};
     QCOMPARE(m_driver->editor.webViewOutlet()->url(), page);
