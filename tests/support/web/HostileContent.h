@@ -11,6 +11,8 @@
 #include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
 
+#include <memory>
+
 // Content written to harm the user, as a co-author, a hijacked template or a comment could send it: a
 // script that tries to read local files, the database, the preferences and the user's pictures (fetch,
 // XHR, a canvas), and sends whatever it got to a listener (picture beacon, sendBeacon, WebSocket, fetch).
@@ -89,15 +91,14 @@ inline QString fileFramesAndMarkers(const QStringList& files)
                           "<iframe src=\"/previewcontent:\"></iframe>");
 }
 
-// How many times the text is found in the page, frames included; -1 when the search gave no answer.
+// How many times the text is found in the page, frames included; -1 when the search gave no answer. The
+// count is shared with the callback: an answer after the wait gave up must not write into a finished frame.
 inline int occurrences(WebView& view, const QString& text)
 {
-    int found = -1;
+    auto found = std::make_shared<int>(-1);
     view.webPage()->findText(
-        text, {}, [&](const QWebEngineFindTextResult& result) { found = result.numberOfMatches(); });
-    const bool answered = QTest::qWaitFor([&] { return found >= 0; }, 20000);
-    view.webPage()->findText(QString());
-    return answered ? found : -1;
+        text, {}, [found](const QWebEngineFindTextResult& result) { *found = result.numberOfMatches(); });
+    return QTest::qWaitFor([&] { return *found >= 0; }, 20000) ? *found : -1;
 }
 
 } // namespace HostileContent
