@@ -44,11 +44,13 @@ QAccessibleInterface* pressControlFactory(const QString& className, QObject* obj
     static const QStringList controls{QStringLiteral("ImageButtonView"),
                                       QStringLiteral("AlternativeButtonView"),
                                       QStringLiteral("ClickAreaView"), QStringLiteral("LeftMenuViewClass")};
-    auto* widget = qobject_cast<QWidget*>(object);
-    if (widget && controls.contains(className)) {
-        return new PressControlAccessible(widget);
+    // The name first: the factory is also asked about other objects, some of them half made or half gone
+    // (the web engine's own), which must not be cast.
+    if (!controls.contains(className)) {
+        return nullptr;
     }
-    return nullptr;
+    auto* widget = qobject_cast<QWidget*>(object);
+    return widget ? new PressControlAccessible(widget) : nullptr;
 }
 
 } // namespace
