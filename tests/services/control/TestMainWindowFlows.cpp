@@ -559,14 +559,18 @@ void TestMainWindowFlows::testTabReachesEveryControlInOrder()
                                "sortButtonOutlet",       "tableViewOutlet",    "operationButton2Outlet",
                                "operationButton3Outlet", "menuButtonOutlet",   "webviewOutlet",
                                "hitAreaViewOutlet"};
-    for (const QString& name : expected) {
-        QWidget* before = QApplication::focusWidget();
-        QTest::keyClick(before, Qt::Key_Tab);
-        // The post view hands the focus on once its page has let it go.
-        QTRY_VERIFY2(QApplication::focusWidget() != before, qPrintable("Tab towards " + name));
+    const auto focused = [web] {
         QWidget* focus = QApplication::focusWidget();
-        const bool inWeb = focus && web->isAncestorOf(focus);
-        QCOMPARE(inWeb ? QStringLiteral("webviewOutlet") : focus->objectName(), name);
+        if (!focus) {
+            return QString();
+        }
+        return web->isAncestorOf(focus) ? QStringLiteral("webviewOutlet") : focus->objectName();
+    };
+    for (const QString& name : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        // One Tab each. The post view hands the focus on once its page has let it go, which may pass
+        // through the engine's own widgets inside the view first.
+        QTRY_COMPARE(focused(), name);
     }
 }
 
