@@ -48,17 +48,17 @@ void storeComments(const QString& postId, int count)
         QStringLiteral(
             "See https://example.com/a/rather/long/address/that/has/no/spaces/in/it/at/all/whatsoever"),
     };
-    const CommentsLocalAccessAppService store;
-    store.db.db->transaction([&] {
-        for (int n = 0; n < count; ++n) {
-            const QString author = QStringLiteral("author-%1").arg(n % 50);
-            store.addOrUpdatePostComment(BloggerPostComment(
-                BenchBlog, postId, postId + QStringLiteral("-comment-%1").arg(n),
-                BloggerUser(author, QStringLiteral("Reader %1").arg(n % 50),
-                            QStringLiteral("https://www.blogger.com/profile/%1").arg(n % 50), QString()),
-                base.addSecs(600LL * n), texts[n % texts.size()] + QStringLiteral(" (%1)").arg(n)));
-        }
-    });
+    QList<BloggerPostComment> comments;
+    comments.reserve(count);
+    for (int n = 0; n < count; ++n) {
+        const QString author = QStringLiteral("author-%1").arg(n % 50);
+        comments.append(BloggerPostComment(
+            BenchBlog, postId, postId + QStringLiteral("-comment-%1").arg(n),
+            BloggerUser(author, QStringLiteral("Reader %1").arg(n % 50),
+                        QStringLiteral("https://www.blogger.com/profile/%1").arg(n % 50), QString()),
+            base.addSecs(600LL * n), texts[n % texts.size()] + QStringLiteral(" (%1)").arg(n)));
+    }
+    CommentsLocalAccessAppService().storeListedComments(postId, comments, false);
 }
 
 QList<BloggerPostComment> readComments()

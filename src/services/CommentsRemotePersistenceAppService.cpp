@@ -8,28 +8,6 @@
 #include "services/PostsRemotePersistenceAppService.h"
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/PersistentServiceState.h"
-#include "store/SQLiteDB.h"
-
-#include <QSet>
-
-namespace {
-
-const QString OwnAuthorIdPrefix = QStringLiteral("comment-author-");
-
-// The count the post's row shows follows its comments; only the row that mirrors the published post has
-// comments, rows kept on this computer keep theirs.
-const QString SetCommentsCountSql =
-    QStringLiteral("UPDATE POSTS SET CommentsCount = ? WHERE PostId = ? AND PostArea = ?");
-const QString AddToCommentsCountSql =
-    QStringLiteral("UPDATE POSTS SET CommentsCount = MAX(COALESCE(CommentsCount, 0) + ?, 0) WHERE PostId = ? "
-                   "AND PostArea = ?");
-
-bool changeCommentsCount(SQLiteDB& db, const QString& sql, qint64 value, const QString& postId)
-{
-    return db.execute(sql, {value, postId, rawValue(PostArea::Published)}) != 0;
-}
-
-} // namespace
 
 CommentsRemotePersistenceAppService::CommentsRemotePersistenceAppService(
     std::shared_ptr<GoogleAuthentificationService> service)
@@ -62,80 +40,30 @@ void CommentsRemotePersistenceAppService::fail(ErrorBlock CommentsRemotePersiste
 
 bool CommentsRemotePersistenceAppService::isOwnAuthorId(const QString& userId)
 {
-    return userId.startsWith(OwnAuthorIdPrefix);
+    return CommentsLocalAccessAppService::isOwnAuthorId(userId);
 }
 
 BloggerPostComment CommentsRemotePersistenceAppService::withStorableAuthor(const BloggerPostComment& comment)
 {
-    BloggerPostComment storable = comment;
-    if (storable.author.userId.isEmpty() && !storable.commentId.isEmpty()) {
-        storable.author.userId = OwnAuthorIdPrefix + storable.commentId;
-    }
-    return storable;
+    return CommentsLocalAccessAppService::withStorableAuthor(comment);
 }
 
 bool CommentsRemotePersistenceAppService::removeStoredComment(const QString& commentId,
                                                               const QString& countedPostId)
 {
-    const CommentsLocalAccessAppService store;
-    return store.db.db->transaction([&] {
-        bool read = false;
-        const std::optional<BloggerPostComment> stored = store.db.getPostComment(commentId, &read);
-        if (!read || !store.deletePostComment(commentId)) {
-            return false;
-        }
-        if (stored && !countedPostId.isEmpty() &&
-            !changeCommentsCount(*store.db.db, AddToCommentsCountSql, -1, countedPostId)) {
-            return false;
-        }
-        if (stored && isOwnAuthorId(stored->author.userId)) {
-            return store.userDb.deleteUser(stored->author.userId);
-        }
-        return true;
-    });
+    return CommentsLocalAccessAppService().removeComment(commentId, countedPostId);
 }
 
 bool CommentsRemotePersistenceAppService::storeAddedComment(const BloggerPostComment& comment)
 {
-    const CommentsLocalAccessAppService store;
-    return store.db.db->transaction([&] {
-        bool ok = false;
-        const bool inserted = store.addOrUpdatePostComment(withStorableAuthor(comment), &ok);
-        return ok &&
-               (!inserted || changeCommentsCount(*store.db.db, AddToCommentsCountSql, 1, comment.postId));
-    });
+    return CommentsLocalAccessAppService().storeAddedComment(comment);
 }
 
 bool CommentsRemotePersistenceAppService::storeComments(const QString& postId,
                                                         const QList<BloggerPostComment>& comments,
                                                         bool removeOthers)
 {
-    const CommentsLocalAccessAppService store;
-    return store.db.db->transaction([&] {
-        QSet<QString> listed;
-        for (const BloggerPostComment& comment : comments) {
-            listed.insert(comment.commentId);
-            bool ok = false;
-            store.addOrUpdatePostComment(withStorableAuthor(comment), &ok);
-            if (!ok) {
-                return false;
-            }
-        }
-        if (!removeOthers) {
-            return true;
-        }
-        bool read = false;
-        const QList<BloggerPostComment> stored = store.listAllCommentsForPost(postId, &read);
-        if (!read) {
-            return false;
-        }
-        for (const BloggerPostComment& comment : stored) {
-            if (!listed.contains(comment.commentId) && !removeStoredComment(comment.commentId, QString())) {
-                return false;
-            }
-        }
-        return changeCommentsCount(*store.db.db, SetCommentsCountSql, listed.size(), postId);
-    });
+    return CommentsLocalAccessAppService().storeListedComments(postId, comments, removeOthers);
 }
 
 void CommentsRemotePersistenceAppService::listAndPersistAllPostComments(const QString& postId,
@@ -180,7 +108,7 @@ void CommentsRemotePersistenceAppService::addPostComment(const BloggerPostCommen
                 PersistentServiceState().setCommentsDownloaded(added.postId, false);
             }
             me->onAddPostCommentSuccess(
-                CommentsLocalAccessAppService().db.getPostComment(added.commentId).value_or(added));
+                CommentsLocalAccessAppService().getPostComment(added.commentId).value_or(added));
         });
     };
     web->onAddPostCommentBlockError = [me](const BloggerSuccessResponse& failure) {

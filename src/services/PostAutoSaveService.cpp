@@ -3,7 +3,6 @@
 #include "common/GoogleServiceConstants.h"
 #include "platform/Dispatch.h"
 #include "store/PostsLocalAccessAppService.h"
-#include "store/SQLiteDB.h"
 
 #include <QPointer>
 
@@ -35,31 +34,7 @@ BloggerPost PostAutoSaveService::autosaveRecord(const BloggerPost& edited, const
 
 void PostAutoSaveService::discardRecord(const QString& recordId)
 {
-    const PostsLocalAccessAppService store;
-    store.db.db->transaction([&] {
-        const std::optional<BloggerPost> stored = store.getPost(recordId);
-        if (stored && stored->postStatus == PostStatus::Autosaved) {
-            store.deleteBlogPost(recordId, false);
-        }
-    });
-}
-
-bool PostAutoSaveService::linkRecordToPublishedPost(const QString& recordId, const QString& publishedPostId)
-{
-    const PostsLocalAccessAppService store;
-    bool read = false;
-    std::optional<BloggerPost> record = store.getPost(recordId, &read);
-    if (!read) {
-        return false;
-    }
-    if (!record || record->postStatus != PostStatus::Autosaved ||
-        record->offlineForPostWithId == publishedPostId) {
-        return true;
-    }
-    record->offlineForPostWithId = publishedPostId;
-    bool written = false;
-    store.addOrUpdatePost(*record, &written);
-    return written;
+    PostsLocalAccessAppService().discardAutosaveRecord(recordId);
 }
 
 void PostAutoSaveService::storeNow(const BloggerPost& edited, std::function<void(bool stored)> then)

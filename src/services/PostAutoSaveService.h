@@ -53,10 +53,6 @@ public:
                                       const QString& editedPostId);
     // Removes the record when it is still an autosave.
     static void discardRecord(const QString& recordId);
-    // Links the record, when it is still an autosave, to the post it was published as, so that the post
-    // offered back after a crash updates that post instead of adding another. Runs in the caller's
-    // transaction; false when the store failed.
-    static bool linkRecordToPublishedPost(const QString& recordId, const QString& publishedPostId);
 
 Q_SIGNALS:
     // A save of this content reached the store (main thread).

@@ -3,65 +3,11 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/PostsGoogleService.h"
-#include "model/PostAreaAndStatusConverter.h"
 #include "platform/Dispatch.h"
-#include "services/PostAutoSaveService.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
-#include "store/SQLiteDB.h"
 
 #include <QDateTime>
-#include <QMultiHash>
-#include <QStringList>
-#include <QVariantList>
-
-namespace {
-
-// The statuses of the stored rows that share a post id with the posts, read in one statement: a look-up
-// per post would cost as much as storing them.
-QMultiHash<QString, PostStatus> storedStatuses(const PostsLocalAccessAppService& store,
-                                               const QStringList& postIds, bool* ok)
-{
-    *ok = true;
-    QMultiHash<QString, PostStatus> statuses;
-    QVariantList ids;
-    QStringList marks;
-    for (const QString& postId : postIds) {
-        ids.append(postId);
-        marks.append(QStringLiteral("?"));
-    }
-    if (ids.isEmpty()) {
-        return statuses;
-    }
-    const QString sql =
-        QStringLiteral("SELECT PostId, PostStatus FROM POSTS WHERE PostId IN (") + marks.join(',') + ')';
-    const PostAreaAndStatusConverter converter;
-    for (const SQLRow& row : store.db.db->query(sql, ids, ok)) {
-        const SQLColumn* id = row.find(QStringLiteral("PostId"));
-        const SQLColumn* status = row.find(QStringLiteral("PostStatus"));
-        if (id && status) {
-            statuses.insert(id->asString(), converter.statusFromString(status->asString()));
-        }
-    }
-    return statuses;
-}
-
-// Only a post whose stored rows all mirror Blogger may be written over or removed by what Blogger says:
-// the store writes every row of a post id at once.
-std::optional<PostStatus> localOnlyStatus(const QMultiHash<QString, PostStatus>& statuses,
-                                          const QString& postId)
-{
-    const PostAreaAndStatusConverter converter;
-    for (const PostStatus status : statuses.values(postId)) {
-        const PostArea area = converter.areaForStatus(status);
-        if (area != PostArea::Published && area != PostArea::Draft) {
-            return status;
-        }
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 PostsRemotePersistenceAppService::PostsRemotePersistenceAppService(
     std::shared_ptr<GoogleAuthentificationService> service)
@@ -95,52 +41,14 @@ void PostsRemotePersistenceAppService::fail(ErrorBlock PostsRemotePersistenceApp
 PostsRemotePersistenceAppService::Stored
 PostsRemotePersistenceAppService::storeDownloadedPosts(const QList<BloggerPost>& posts) const
 {
-    const PostsLocalAccessAppService store;
     Stored outcome;
-    // Read and written in one transaction, so an autosave cannot make a row local between the two.
-    // A look-up that fails is no absent row: the whole batch is then not stored.
-    outcome.ok = store.db.db->transaction([&] {
-        QStringList ids;
-        for (const BloggerPost& post : posts) {
-            if (!post.postId.isEmpty()) {
-                ids.append(post.postId);
-            }
-        }
-        bool read = false;
-        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, ids, &read);
-        if (!read) {
-            return false;
-        }
-        QList<BloggerPost> mirrors;
-        mirrors.reserve(posts.size());
-        for (const BloggerPost& post : posts) {
-            // Without an id the post would be written over every row with an empty id.
-            if (post.postId.isEmpty()) {
-                continue;
-            }
-            if (const std::optional<PostStatus> local = localOnlyStatus(statuses, post.postId)) {
-                outcome.keptLocal.append(*local);
-            } else {
-                mirrors.append(post);
-            }
-        }
-        bool written = true;
-        if (!mirrors.isEmpty()) {
-            store.addOrUpdatePosts(mirrors, &written);
-        }
-        return written;
-    });
+    outcome.keptLocal = PostsLocalAccessAppService().storeDownloadedPosts(posts, &outcome.ok);
     return outcome;
 }
 
 bool PostsRemotePersistenceAppService::removeLocalMirror(const QString& postId) const
 {
-    const PostsLocalAccessAppService store;
-    return store.db.db->transaction([&] {
-        bool read = false;
-        const QMultiHash<QString, PostStatus> statuses = storedStatuses(store, {postId}, &read);
-        return read && (localOnlyStatus(statuses, postId) || store.deleteBlogPost(postId, true));
-    });
+    return PostsLocalAccessAppService().removeDeletedPost(postId);
 }
 
 void PostsRemotePersistenceAppService::listAndPersistAllBlogPosts(const QString& blogId)
@@ -226,29 +134,8 @@ std::optional<BloggerPost>
 PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& published,
                                                      const QString& replacesLocalPostId) const
 {
-    const PostsLocalAccessAppService store;
-    const bool stored = store.db.db->transaction([&] {
-        if (!replacesLocalPostId.isEmpty() && replacesLocalPostId != published.postId) {
-            bool read = false;
-            const std::optional<BloggerPost> local = store.getPost(replacesLocalPostId, &read);
-            if (!read ||
-                (local && !local->isOnBlogger() && !store.deleteBlogPost(replacesLocalPostId, true))) {
-                return false;
-            }
-        }
-        bool written = false;
-        store.addOrUpdatePost(published, &written);
-        if (!written) {
-            return false;
-        }
-        const QString recordId = autosaveRecordId();
-        return recordId.isEmpty() ||
-               PostAutoSaveService::linkRecordToPublishedPost(recordId, published.postId);
-    });
-    if (!stored) {
-        return std::nullopt;
-    }
-    return store.getPost(published.postId).value_or(published);
+    return PostsLocalAccessAppService().storePublishedPost(published, replacesLocalPostId,
+                                                           autosaveRecordId());
 }
 
 void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,

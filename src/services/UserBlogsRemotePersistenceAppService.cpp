@@ -4,7 +4,6 @@
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/UsersAndBlogsGoogleService.h"
 #include "platform/Dispatch.h"
-#include "store/SQLiteDB.h"
 #include "store/UserBlogsLocalAccessAppService.h"
 
 UserBlogsRemotePersistenceAppService::UserBlogsRemotePersistenceAppService(
@@ -66,17 +65,7 @@ void UserBlogsRemotePersistenceAppService::listAndPersistBlogs(const BloggerUser
                 me->fail(noBlogMessage());
                 return;
             }
-            const UserBlogsLocalAccessAppService store;
-            // Together, so the account never appears without its blogs.
-            const bool stored = store.usersDB.db->transaction([&] {
-                bool ok = false;
-                store.addOrUpdateUser(user, &ok);
-                for (qsizetype i = 0; ok && i < blogs.size(); ++i) {
-                    store.addOrUpdateBlog(blogs.at(i), &ok);
-                }
-                return ok;
-            });
-            if (!stored) {
+            if (!UserBlogsLocalAccessAppService().addOrUpdateUserAndBlogs(user, blogs)) {
                 me->fail(notStoredMessage());
                 return;
             }

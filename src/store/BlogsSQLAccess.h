@@ -14,6 +14,10 @@ class SQLiteDB;
 // Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class BlogsSQLAccess
 {
+    // The connection is the store's own: only its services open transactions on it.
+    friend class UserBlogsLocalAccessAppService;
+    SQLiteDB* db;
+
 public:
     BlogsSQLAccess();
     explicit BlogsSQLAccess(SQLiteDB& db);
@@ -29,7 +33,6 @@ public:
 
     static BloggerBlog blogFromRow(const SQLRow& row);
 
-    SQLiteDB* db;
     const QString ADD_BLOG_SQL;
     const QString DELETE_BLOG_SQL;
     const QString UPDATE_BLOG_SQL;

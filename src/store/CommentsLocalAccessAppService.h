@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class SQLiteDB;
 
 // The local store of post comments; their authors are kept in the users table. Each change runs as one
@@ -17,6 +19,7 @@ public:
     CommentsLocalAccessAppService();
     explicit CommentsLocalAccessAppService(SQLiteDB& database);
 
+    std::optional<BloggerPostComment> getPostComment(const QString& commentId, bool* ok = nullptr) const;
     QList<BloggerPostComment> listAllCommentsForPost(const QString& postId, bool* ok = nullptr) const;
     // Stores the author when absent (a stored author is never changed here), then the comment.
     // True when the comment was new and inserted, false when the stored one was updated or nothing was
@@ -26,6 +29,26 @@ public:
     // Authors stay.
     bool deleteAllCommentsForPostWithoutCascade(const QString& postId) const;
 
+    // The operations below store comments as Blogger lists them, each author without an id under one
+    // made from its comment's id (withStorableAuthor), and keep the comment count of the post's published
+    // row in step. Each is one transaction; false when nothing was stored.
+
+    // A post's listed comments. With removeOthers (the listing reached the post's last comment) stored
+    // comments that are not listed go, and the count becomes the number listed.
+    bool storeListedComments(const QString& postId, const QList<BloggerPostComment>& comments,
+                             bool removeOthers) const;
+    // A comment added on Blogger; counted when it is new here.
+    bool storeAddedComment(const BloggerPostComment& comment) const;
+    // A comment deleted on Blogger, with its author when that was stored under the comment's own id; the
+    // count of countedPostId goes down with it when one is given and the comment was stored.
+    bool removeComment(const QString& commentId, const QString& countedPostId) const;
+
+    // The comment as it is stored: an author without an id gets one made from the comment's id, so that
+    // anonymous authors are never merged into one user row.
+    static BloggerPostComment withStorableAuthor(const BloggerPostComment& comment);
+    static bool isOwnAuthorId(const QString& userId);
+
+private:
     CommentsSQLAccess db;
     UsersSQLAccess userDb;
 };

@@ -14,6 +14,10 @@ class SQLiteDB;
 // Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class CommentsSQLAccess
 {
+    // The connection is the store's own: only its services open transactions on it.
+    friend class CommentsLocalAccessAppService;
+    SQLiteDB* db;
+
 public:
     CommentsSQLAccess();
     explicit CommentsSQLAccess(SQLiteDB& db);
@@ -30,7 +34,6 @@ public:
 
     static BloggerPostComment commentFromRow(const SQLRow& row);
 
-    SQLiteDB* db;
     const QString ADD_COMMENT_SQL;
     const QString UPDATE_COMMENT_SQL;
     const QString GET_COMMENTS_SQL;

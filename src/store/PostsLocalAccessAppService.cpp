@@ -1,10 +1,51 @@
 #include "PostsLocalAccessAppService.h"
 
+#include "common/GoogleServiceConstants.h"
+#include "model/PostAreaAndStatusConverter.h"
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/SQLiteDB.h"
+#include "store/StoreOutcome.h"
 
 #include <QHash>
 #include <QSet>
+
+namespace {
+
+// A post kept only on this computer.
+BloggerPost localPost(BloggerPost post, const QString& postId, PostStatus status, const QString& offlineFor)
+{
+    post.postId = postId;
+    post.postStatus = status;
+    post.offlineForPostWithId = offlineFor;
+    return post;
+}
+
+// A copy of a published post: no address on Blogger and no comments of its own.
+BloggerPost copyOfPublished(BloggerPost post, const QString& postId, PostStatus status,
+                            const QString& offlineFor)
+{
+    post = localPost(std::move(post), postId, status, offlineFor);
+    post.url = GoogleServiceConstants::NoUrl();
+    post.commentsCount = GoogleServiceConstants::NoComments;
+    return post;
+}
+
+// Only a post whose stored rows all mirror Blogger may be written over or removed by what Blogger says:
+// the store writes every row of a post id at once.
+std::optional<PostStatus> localOnlyStatus(const QMultiHash<QString, PostStatus>& statuses,
+                                          const QString& postId)
+{
+    const PostAreaAndStatusConverter converter;
+    for (const PostStatus status : statuses.values(postId)) {
+        const PostArea area = converter.areaForStatus(status);
+        if (area != PostArea::Published && area != PostArea::Draft) {
+            return status;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 PostsLocalAccessAppService::PostsLocalAccessAppService() : db() {}
 
@@ -169,5 +210,157 @@ bool PostsLocalAccessAppService::deleteAllPostsForBlogWithoutCascade(const QStri
             }
         }
         return true;
+    });
+}
+
+BloggerPost PostsLocalAccessAppService::keepPostLocally(const BloggerPost& edited,
+                                                        const std::optional<BloggerPost>& original,
+                                                        PublishedToOfflineUpdateType updateType,
+                                                        bool* ok) const
+{
+    BloggerPost kept;
+    std::optional<BloggerPost> stored;
+    const bool saved = db.db->transaction([&] {
+        if (!original || original->postStatus == PostStatus::Autosaved) {
+            kept = localPost(edited, GoogleServiceConstants::RandomId(), PostStatus::Offline,
+                             GoogleServiceConstants::NoOfflineId());
+        } else if (original->postStatus == PostStatus::SyncedCopy) {
+            kept =
+                localPost(edited, original->postId, PostStatus::SyncedCopy, original->offlineForPostWithId);
+        } else if (original->isOnBlogger()) {
+            if (updateType == PublishedToOfflineUpdateType::SyncedCopy) {
+                // One synced copy per published post: a new one takes the place of the old.
+                bool read = false;
+                const std::optional<BloggerPost> existing = db.getOfflineBlogPost(original->postId, &read);
+                if (!read) {
+                    return false;
+                }
+                const QString copyId = existing && existing->postStatus == PostStatus::SyncedCopy
+                                           ? existing->postId
+                                           : GoogleServiceConstants::RandomId();
+                kept = copyOfPublished(edited, copyId, PostStatus::SyncedCopy, original->postId);
+            } else {
+                kept = copyOfPublished(edited, GoogleServiceConstants::RandomId(), PostStatus::Offline,
+                                       GoogleServiceConstants::NoOfflineId());
+            }
+        } else {
+            kept = localPost(edited, original->postId, PostStatus::Offline,
+                             GoogleServiceConstants::NoOfflineId());
+        }
+        bool step = false;
+        addOrUpdatePost(kept, &step);
+        if (!step) {
+            return false;
+        }
+        stored = db.getBlogPost(kept.postId, &step);
+        return step;
+    });
+    report(ok, saved);
+    return saved && stored ? *stored : kept;
+}
+
+std::optional<BloggerPost> PostsLocalAccessAppService::storePublishedPost(
+    const BloggerPost& published, const QString& replacesLocalPostId, const QString& autosaveRecordId) const
+{
+    std::optional<BloggerPost> stored;
+    const bool written = db.db->transaction([&] {
+        bool step = false;
+        if (!replacesLocalPostId.isEmpty() && replacesLocalPostId != published.postId) {
+            const std::optional<BloggerPost> local = db.getBlogPost(replacesLocalPostId, &step);
+            if (!step || (local && !local->isOnBlogger() && !deleteBlogPost(replacesLocalPostId, true))) {
+                return false;
+            }
+        }
+        addOrUpdatePost(published, &step);
+        if (!step ||
+            (!autosaveRecordId.isEmpty() && !linkAutosaveRecord(autosaveRecordId, published.postId))) {
+            return false;
+        }
+        stored = db.getBlogPost(published.postId, &step);
+        return step;
+    });
+    if (!written) {
+        return std::nullopt;
+    }
+    return stored.value_or(published);
+}
+
+bool PostsLocalAccessAppService::linkAutosaveRecord(const QString& recordId,
+                                                    const QString& publishedPostId) const
+{
+    return db.db->transaction([&] {
+        bool read = false;
+        std::optional<BloggerPost> record = db.getBlogPost(recordId, &read);
+        if (!read) {
+            return false;
+        }
+        if (!record || record->postStatus != PostStatus::Autosaved ||
+            record->offlineForPostWithId == publishedPostId) {
+            return true;
+        }
+        record->offlineForPostWithId = publishedPostId;
+        bool written = false;
+        addOrUpdatePost(*record, &written);
+        return written;
+    });
+}
+
+bool PostsLocalAccessAppService::discardAutosaveRecord(const QString& recordId) const
+{
+    return db.db->transaction([&] {
+        bool read = false;
+        const std::optional<BloggerPost> stored = db.getBlogPost(recordId, &read);
+        return read &&
+               (!stored || stored->postStatus != PostStatus::Autosaved || deleteBlogPost(recordId, false));
+    });
+}
+
+QList<PostStatus> PostsLocalAccessAppService::storeDownloadedPosts(const QList<BloggerPost>& posts,
+                                                                   bool* ok) const
+{
+    QList<PostStatus> keptLocal;
+    // Read and written in one transaction, so an autosave cannot make a row local between the two.
+    // A look-up that fails is no absent row: the whole batch is then not stored.
+    const bool stored = db.db->transaction([&] {
+        QStringList ids;
+        for (const BloggerPost& post : posts) {
+            if (!post.postId.isEmpty()) {
+                ids.append(post.postId);
+            }
+        }
+        bool read = false;
+        const QMultiHash<QString, PostStatus> statuses = db.statusesOfPosts(ids, &read);
+        if (!read) {
+            return false;
+        }
+        QList<BloggerPost> mirrors;
+        mirrors.reserve(posts.size());
+        for (const BloggerPost& post : posts) {
+            // Without an id the post would be written over every row with an empty id.
+            if (post.postId.isEmpty()) {
+                continue;
+            }
+            if (const std::optional<PostStatus> local = localOnlyStatus(statuses, post.postId)) {
+                keptLocal.append(*local);
+            } else {
+                mirrors.append(post);
+            }
+        }
+        bool written = true;
+        if (!mirrors.isEmpty()) {
+            addOrUpdatePosts(mirrors, &written);
+        }
+        return written;
+    });
+    report(ok, stored);
+    return stored ? keptLocal : QList<PostStatus>();
+}
+
+bool PostsLocalAccessAppService::removeDeletedPost(const QString& postId) const
+{
+    return db.db->transaction([&] {
+        bool read = false;
+        const QMultiHash<QString, PostStatus> statuses = db.statusesOfPosts({postId}, &read);
+        return read && (localOnlyStatus(statuses, postId) || deleteBlogPost(postId, true));
     });
 }

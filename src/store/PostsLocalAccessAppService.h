@@ -50,5 +50,35 @@ public:
     // Leaves the comments of those posts in place.
     bool deleteAllPostsForBlogWithoutCascade(const QString& blogId) const;
 
+    // The edited post kept on this computer, under the id and status its original calls for:
+    // - a new post, or one offered back from its autosave, becomes a new Offline post;
+    // - a synced copy stays the synced copy of its published post;
+    // - a published or draft post gets a copy without address or comments: with SyncedCopy the one
+    //   synced copy of that post (taking the place of an earlier one), else a new Offline post;
+    // - any other post kept here stays under its id as an Offline post.
+    // Answers the post as stored; *ok false when nothing was stored (then the post as it would have been).
+    BloggerPost keepPostLocally(const BloggerPost& edited, const std::optional<BloggerPost>& original,
+                                PublishedToOfflineUpdateType updateType, bool* ok = nullptr) const;
+    // Blogger's reply to a publish, stored together with what it takes the place of: the post named
+    // replacesLocalPostId, when it is kept only on this computer, goes with its comments, and the
+    // autosave record autosaveRecordId (when given) is linked to the published post. Answers the post
+    // as stored; none when nothing was stored.
+    std::optional<BloggerPost> storePublishedPost(const BloggerPost& published,
+                                                  const QString& replacesLocalPostId,
+                                                  const QString& autosaveRecordId) const;
+    // The record, when it is still an autosave, now offers back the published post with that id, so that
+    // publishing it after a crash updates that post instead of adding another. False when the store failed.
+    bool linkAutosaveRecord(const QString& recordId, const QString& publishedPostId) const;
+    // Removes the record when it is still an autosave (a post saved meanwhile under its id stays).
+    bool discardAutosaveRecord(const QString& recordId) const;
+    // Posts listed by Blogger stored over their mirrors. Rows kept only on this computer are never written,
+    // also when they share the post id; their statuses are answered, one per post left alone. Posts
+    // without an id are skipped. *ok false when nothing was stored.
+    QList<PostStatus> storeDownloadedPosts(const QList<BloggerPost>& posts, bool* ok = nullptr) const;
+    // The post was deleted on Blogger: its mirror goes with its comments, while a row kept only on this
+    // computer stays and is no failure. False when the store failed.
+    bool removeDeletedPost(const QString& postId) const;
+
+private:
     PostsSQLAccess db;
 };

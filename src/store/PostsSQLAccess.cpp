@@ -11,6 +11,12 @@
 
 namespace {
 
+const QString SetCommentsCountSql =
+    QStringLiteral("UPDATE POSTS SET CommentsCount = ? WHERE PostId = ? AND PostArea = ?");
+const QString AddToCommentsCountSql =
+    QStringLiteral("UPDATE POSTS SET CommentsCount = MAX(COALESCE(CommentsCount, 0) + ?, 0) WHERE PostId = ? "
+                   "AND PostArea = ?");
+
 QString dateText(const std::optional<QDateTime>& date)
 {
     if (!date || !date->isValid()) {
@@ -350,4 +356,56 @@ BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
             const SQLColumn* value = row.find(names[column]);
             return value ? std::optional<std::int64_t>(value->asInt()) : std::nullopt;
         });
+}
+
+QMultiHash<QString, PostStatus> PostsSQLAccess::statusesOfPosts(const QStringList& postIds, bool* ok) const
+{
+    QMultiHash<QString, PostStatus> statuses;
+    if (postIds.isEmpty()) {
+        report(ok, true);
+        return statuses;
+    }
+    QVariantList ids;
+    QStringList marks;
+    for (const QString& postId : postIds) {
+        ids.append(postId);
+        marks.append(QStringLiteral("?"));
+    }
+    const QString sql =
+        QStringLiteral("SELECT PostId, PostStatus FROM POSTS WHERE PostId IN (") + marks.join(',') + ')';
+    const PostAreaAndStatusConverter converter;
+    SQLRowReader::Field idField;
+    SQLRowReader::Field statusField;
+    bool resolved = false;
+    const bool read = db->readRows(sql, ids, [&](const SQLRowReader& row) {
+        if (!resolved) {
+            idField = row.field(QStringLiteral("PostId"));
+            statusField = row.field(QStringLiteral("PostStatus"));
+            resolved = true;
+        }
+        const std::optional<QString> id = row.string(idField);
+        const std::optional<QString> status = row.string(statusField);
+        if (id && status) {
+            statuses.insert(*id, converter.statusFromString(*status));
+        }
+        return true;
+    });
+    report(ok, read);
+    return read ? statuses : QMultiHash<QString, PostStatus>();
+}
+
+bool PostsSQLAccess::setCommentsCount(const QString& postId, std::int64_t count) const
+{
+    bool written = false;
+    db->query(SetCommentsCountSql,
+              {QVariant::fromValue<qint64>(count), postId, rawValue(PostArea::Published)}, &written);
+    return written;
+}
+
+bool PostsSQLAccess::addToCommentsCount(const QString& postId, std::int64_t difference) const
+{
+    bool written = false;
+    db->query(AddToCommentsCountSql,
+              {QVariant::fromValue<qint64>(difference), postId, rawValue(PostArea::Published)}, &written);
+    return written;
 }

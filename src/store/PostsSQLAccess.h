@@ -5,7 +5,9 @@
 #include "store/SQLRow.h"
 
 #include <QList>
+#include <QMultiHash>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +19,10 @@ class SQLRowReader;
 // Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class PostsSQLAccess
 {
+    // The connection is the store's own: only its services open transactions on it.
+    friend class PostsLocalAccessAppService;
+    SQLiteDB* db;
+
 public:
     PostsSQLAccess();
     explicit PostsSQLAccess(SQLiteDB& db);
@@ -55,10 +61,16 @@ public:
     bool deleteBlogPostById(std::int64_t id) const;
     // The row id of the first row with the post id; none when there is none or the store failed.
     std::optional<std::int64_t> firstRowIdOfPost(const QString& postId, bool* ok = nullptr) const;
+    // The statuses of the rows with those post ids, read in one statement.
+    QMultiHash<QString, PostStatus> statusesOfPosts(const QStringList& postIds, bool* ok = nullptr) const;
+    // The comment count of the row that mirrors the published post; rows kept on this computer keep
+    // theirs. False when the store failed.
+    bool setCommentsCount(const QString& postId, std::int64_t count) const;
+    // The same, by a difference; the count never goes below zero.
+    bool addToCommentsCount(const QString& postId, std::int64_t difference) const;
 
     BloggerPost blogPostFromRow(const SQLRow& row) const;
 
-    SQLiteDB* db;
     const QString ADD_POST_SQL;
     const QString UPDATE_POST_SQL;
     const QString UPDATE_POST_STATUS_SQL;

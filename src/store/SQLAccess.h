@@ -9,6 +9,9 @@ class SQLiteDB;
 // files were made with: never change them.
 class SQLAccess
 {
+    // The connection is the store's own.
+    SQLiteDB* db;
+
 public:
     // Takes the shared connection; the first use in the process opens (or creates) the database.
     SQLAccess();
@@ -20,7 +23,6 @@ public:
     // Recomputes every stored preview once, for files written under an older preview rule.
     void refreshStoredPreviews();
 
-    SQLiteDB* db;
     const QString CREATE_USERS_TABLE_SQL;
     const QString CREATE_BLOGS_TABLE_SQL;
     const QString CREATE_POSTS_TABLE_SQL;

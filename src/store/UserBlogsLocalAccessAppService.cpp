@@ -25,6 +25,11 @@ QList<BloggerBlog> UserBlogsLocalAccessAppService::listAllBlogsForUser(const QSt
     return blogsDB.listBlogsForUser(userId, ok);
 }
 
+std::optional<BloggerBlog> UserBlogsLocalAccessAppService::getBlog(const QString& blogId, bool* ok) const
+{
+    return blogsDB.getBlog(blogId, ok);
+}
+
 bool UserBlogsLocalAccessAppService::addOrUpdateUser(const BloggerUser& user, bool* ok) const
 {
     bool added = false;
@@ -51,6 +56,19 @@ bool UserBlogsLocalAccessAppService::addOrUpdateBlog(const BloggerBlog& blog, bo
         *ok = stored;
     }
     return stored && added;
+}
+
+bool UserBlogsLocalAccessAppService::addOrUpdateUserAndBlogs(const BloggerUser& user,
+                                                             const QList<BloggerBlog>& blogs) const
+{
+    return usersDB.db->transaction([&] {
+        bool ok = false;
+        addOrUpdateUser(user, &ok);
+        for (qsizetype i = 0; ok && i < blogs.size(); ++i) {
+            addOrUpdateBlog(blogs.at(i), &ok);
+        }
+        return ok;
+    });
 }
 
 bool UserBlogsLocalAccessAppService::deleteBlog(const QString& blogId, bool cascade) const

@@ -14,6 +14,10 @@ class SQLiteDB;
 // Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class UsersSQLAccess
 {
+    // The connection is the store's own: only its services open transactions on it.
+    friend class UserBlogsLocalAccessAppService;
+    SQLiteDB* db;
+
 public:
     UsersSQLAccess();
     explicit UsersSQLAccess(SQLiteDB& db);
@@ -29,7 +33,6 @@ public:
 
     static BloggerUser userFromRow(const SQLRow& row);
 
-    SQLiteDB* db;
     const QString ADD_USER_SQL;
     const QString DELETE_USER_SQL;
     const QString GET_USER_SQL;

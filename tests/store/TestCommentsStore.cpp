@@ -4,6 +4,7 @@
 #include "common/GoogleDateService.h"
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/CommentsSQLAccess.h"
+#include "store/PostsLocalAccessAppService.h"
 #include "store/UsersSQLAccess.h"
 
 #include <QTest>
@@ -179,6 +180,45 @@ private Q_SLOTS:
         QCOMPARE(service.listAllCommentsForPost("p1").size(), 1);
         service.deletePostComment("c1");
         QVERIFY(service.listAllCommentsForPost("p1").isEmpty());
+        QVERIFY(UsersSQLAccess(store.db()).getUser("u1"));
+    }
+
+    void testCommentCountOfThePublishedRowFollowsItsComments()
+    {
+        StoreTestDatabase store;
+        CommentsLocalAccessAppService service(store.db());
+        PostsLocalAccessAppService posts(store.db());
+        posts.addOrUpdatePost(BloggerPost("b1", "p1", std::nullopt, std::nullopt, "T", "c", "", {}, 7, "#",
+                                          PostStatus::Published, "0"));
+        // A row kept on this computer under the same id keeps its own count.
+        store.db().query("INSERT INTO POSTS (BlogId, PostId, CommentsCount, PostStatus, PostArea) "
+                         "VALUES ('b1', 'p1', 5, 'Offline', 'Offline')");
+        const auto counts = [&] {
+            QList<qint64> result;
+            for (const SQLRow& row : store.db().query("SELECT CommentsCount FROM POSTS ORDER BY Id")) {
+                result << row["CommentsCount"]->asInt();
+            }
+            return result;
+        };
+        const BloggerUser anonymous("", "Anonymous", "", "");
+        QVERIFY(service.storeListedComments(
+            "p1",
+            {makeComment("p1", "c1", ann, std::nullopt), makeComment("p1", "c2", anonymous, std::nullopt)},
+            true));
+        QCOMPARE(counts(), QList<qint64>({2, 5}));
+        QVERIFY(UsersSQLAccess(store.db()).getUser("comment-author-c2"));
+        QVERIFY(service.storeAddedComment(makeComment("p1", "c3", anonymous, std::nullopt)));
+        QVERIFY(service.storeAddedComment(makeComment("p1", "c3", anonymous, std::nullopt, "again")));
+        QCOMPARE(counts(), QList<qint64>({3, 5}));
+        QVERIFY(service.removeComment("c2", "p1"));
+        QCOMPARE(counts(), QList<qint64>({2, 5}));
+        QVERIFY(!UsersSQLAccess(store.db()).getUser("comment-author-c2"));
+        QVERIFY(UsersSQLAccess(store.db()).getUser("comment-author-c3"));
+        // A listing without c3 that reached the last comment removes it, with its own author.
+        QVERIFY(service.storeListedComments("p1", {makeComment("p1", "c1", ann, std::nullopt)}, true));
+        QCOMPARE(counts(), QList<qint64>({1, 5}));
+        QCOMPARE(commentIds(service.listAllCommentsForPost("p1")), QStringList({"c1"}));
+        QVERIFY(!UsersSQLAccess(store.db()).getUser("comment-author-c3"));
         QVERIFY(UsersSQLAccess(store.db()).getUser("u1"));
     }
 

@@ -583,6 +583,126 @@ private Q_SLOTS:
         QCOMPARE(service.getOfflinePostForPost("p1")->title, QString("Copy"));
     }
 
+    void testNewPostIsKeptUnderAFreshOfflineId()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        BloggerPost edited = makePost("b1", "", "New", PostStatus::Published);
+        bool ok = false;
+        const BloggerPost first =
+            service.keepPostLocally(edited, std::nullopt, PublishedToOfflineUpdateType::NoUpdate, &ok);
+        QVERIFY(ok);
+        QVERIFY(first.internalId > 0);
+        QVERIFY(!first.postId.isEmpty());
+        QCOMPARE(first.postStatus, PostStatus::Offline);
+        QCOMPARE(first.offlineForPostWithId, QString("0"));
+        QCOMPARE(first.title, QString("New"));
+        // Offered back from its autosave, the post is new as well: the record keeps its own row.
+        const BloggerPost record = makePost("b1", "REC-1", "New", PostStatus::Autosaved);
+        service.addOrUpdatePost(record);
+        const BloggerPost second = service.keepPostLocally(edited, service.getPost("REC-1"),
+                                                           PublishedToOfflineUpdateType::NoUpdate, &ok);
+        QVERIFY(ok);
+        QVERIFY(second.postId != first.postId && second.postId != "REC-1");
+        QCOMPARE(second.postStatus, PostStatus::Offline);
+        QCOMPARE(service.getPost("REC-1")->postStatus, PostStatus::Autosaved);
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 3);
+    }
+
+    void testEditedOfflinePostKeepsItsRow()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "local-1", "Before", PostStatus::Offline));
+        const std::optional<BloggerPost> original = service.getPost("local-1");
+        bool ok = false;
+        const BloggerPost kept =
+            service.keepPostLocally(makePost("b1", "local-1", "After", PostStatus::Offline), original,
+                                    PublishedToOfflineUpdateType::NoUpdate, &ok);
+        QVERIFY(ok);
+        QCOMPARE(kept.internalId, original->internalId);
+        QCOMPARE(kept.postId, QString("local-1"));
+        QCOMPARE(kept.postStatus, PostStatus::Offline);
+        QCOMPARE(kept.title, QString("After"));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+
+        // A synced copy stays the copy of its published post.
+        BloggerPost copy = makePost("b1", "copy-1", "Copy", PostStatus::SyncedCopy);
+        copy.offlineForPostWithId = "p1";
+        service.addOrUpdatePost(copy);
+        const BloggerPost keptCopy =
+            service.keepPostLocally(makePost("b1", "copy-1", "Copy edited"), service.getPost("copy-1"),
+                                    PublishedToOfflineUpdateType::NoUpdate, &ok);
+        QVERIFY(ok);
+        QCOMPARE(keptCopy.postId, QString("copy-1"));
+        QCOMPARE(keptCopy.postStatus, PostStatus::SyncedCopy);
+        QCOMPARE(keptCopy.offlineForPostWithId, QString("p1"));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 2);
+    }
+
+    void testPublishedPostSavedLocallyBecomesACopyAndStaysPublished()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("b1", "p1", "On Blogger", PostStatus::Published, std::nullopt, 4));
+        const std::optional<BloggerPost> published = service.getPost("p1");
+        const BloggerPost edited = makePost("b1", "p1", "Edited", PostStatus::Published, std::nullopt, 4);
+        bool ok = false;
+        const BloggerPost copy =
+            service.keepPostLocally(edited, published, PublishedToOfflineUpdateType::SyncedCopy, &ok);
+        QVERIFY(ok);
+        QVERIFY(copy.postId != "p1");
+        QCOMPARE(copy.postStatus, PostStatus::SyncedCopy);
+        QCOMPARE(copy.offlineForPostWithId, QString("p1"));
+        QCOMPARE(copy.url, QString("#"));
+        QCOMPARE(copy.commentsCount, std::int64_t(0));
+        // One synced copy per published post: saving again rewrites it.
+        const BloggerPost again =
+            service.keepPostLocally(edited, published, PublishedToOfflineUpdateType::SyncedCopy, &ok);
+        QVERIFY(ok);
+        QCOMPARE(again.postId, copy.postId);
+        QCOMPARE(again.internalId, copy.internalId);
+        for (const PublishedToOfflineUpdateType type :
+             {PublishedToOfflineUpdateType::OfflineCopy,
+              PublishedToOfflineUpdateType::DeletePublishedVersion}) {
+            const BloggerPost offline = service.keepPostLocally(edited, published, type, &ok);
+            QVERIFY(ok);
+            QVERIFY(offline.postId != "p1" && offline.postId != copy.postId);
+            QCOMPARE(offline.postStatus, PostStatus::Offline);
+            QCOMPARE(offline.offlineForPostWithId, QString("0"));
+            QCOMPARE(offline.url, QString("#"));
+            QCOMPARE(offline.commentsCount, std::int64_t(0));
+        }
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 4);
+        QVERIFY(*service.getPost("p1") == *published);
+    }
+
+    void testPublishedVersionReplacesTheOfflinePost()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        CommentsLocalAccessAppService comments(store.db());
+        service.addOrUpdatePost(makePost("b1", "local-1", "Offline", PostStatus::Offline));
+        service.addOrUpdatePost(makePost("b1", "REC-1", "Offline", PostStatus::Autosaved));
+        const std::optional<BloggerPost> stored =
+            service.storePublishedPost(makePost("b1", "p9", "Offline"), "local-1", "REC-1");
+        QVERIFY(stored);
+        QVERIFY(stored->internalId > 0);
+        QCOMPARE(stored->postId, QString("p9"));
+        QVERIFY(!service.getPost("local-1"));
+        // After a crash the record offers back the published post, so publishing it again updates it.
+        QCOMPARE(service.getPost("REC-1")->offlineForPostWithId, QString("p9"));
+        // A post on Blogger is never what a publish replaces, and a record saved meanwhile stays as it is.
+        service.addOrUpdatePost(makePost("b1", "p1", "Other"));
+        comments.addOrUpdatePostComment(makeComment("p1", "c1"));
+        service.addOrUpdatePost(makePost("b1", "REC-2", "Saved", PostStatus::Offline));
+        QVERIFY(service.storePublishedPost(makePost("b1", "p10", "Next"), "p1", "REC-2"));
+        QVERIFY(service.getPost("p1"));
+        QCOMPARE(comments.listAllCommentsForPost("p1").size(), 1);
+        QCOMPARE(service.getPost("REC-2")->offlineForPostWithId, QString("0"));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 5);
+    }
+
     void testPostsPersistAcrossReopen()
     {
         StoreTestDatabase store;

@@ -202,12 +202,62 @@ private Q_SLOTS:
             ok = true;
             QVERIFY(!accounts.addOrUpdateBlog(BloggerBlog("b2", "u1", "Other", "#", "LIVE"), &ok));
             QVERIFY(!ok);
+            QVERIFY(!accounts.addOrUpdateUserAndBlogs(BloggerUser("u2", "Bo", "#", "#"),
+                                                      {BloggerBlog("b2", "u2", "Other", "#", "LIVE")}));
+            ok = true;
+            posts.storeDownloadedPosts({makePost("p2", "listed")}, &ok);
+            QVERIFY(!ok);
+            QVERIFY(!posts.removeDeletedPost("p1"));
+            QVERIFY(!comments.storeListedComments("p1", {makeComment("p1", "c2", "new")}, true));
+            QVERIFY(!comments.storeAddedComment(makeComment("p1", "c2", "new")));
+            QVERIFY(!comments.removeComment("c1", "p1"));
         }
         QCOMPARE(posts.getPost("p1")->postStatus, PostStatus::Published);
         QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
         QCOMPARE(store.count("SELECT COUNT(*) FROM COMMENTS"), 1);
         QCOMPARE(store.count("SELECT COUNT(*) FROM BLOGS"), 1);
         QCOMPARE(store.count("SELECT COUNT(*) FROM USERS"), 1);
+    }
+
+    void testLocalSaveUnderLockStoresNothingAndSaysSo()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        service.addOrUpdatePost(makePost("p1", "published"));
+        const std::optional<BloggerPost> published = service.getPost("p1");
+        store.db().setBusyTimeout(ShortBusyTimeout);
+        {
+            HeldDatabaseLock other(store.path(), HeldDatabaseLock::Kind::Write);
+            QVERIFY(other.isHeld());
+            StdoutCapture capture;
+            for (const std::optional<BloggerPost>& original : {std::optional<BloggerPost>(), published}) {
+                bool ok = true;
+                service.keepPostLocally(makePost("", "edited"), original,
+                                        PublishedToOfflineUpdateType::SyncedCopy, &ok);
+                QVERIFY(!ok);
+            }
+        }
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+    }
+
+    void testPublishedPostThatCannotBeStoredKeepsTheOfflinePost()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        BloggerPost local = makePost("local-1", "offline");
+        local.postStatus = PostStatus::Offline;
+        service.addOrUpdatePost(local);
+        BloggerPost record = makePost("REC-1", "offline");
+        record.postStatus = PostStatus::Autosaved;
+        service.addOrUpdatePost(record);
+        // The replaced post is removed before the published one is written: the refusal comes after it.
+        store.db().execute("CREATE TRIGGER refuse BEFORE INSERT ON POSTS WHEN NEW.PostId = 'p9' "
+                           "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        StdoutCapture capture;
+        QVERIFY(!service.storePublishedPost(makePost("p9", "offline"), "local-1", "REC-1"));
+        QCOMPARE(service.getPost("local-1")->postStatus, PostStatus::Offline);
+        QCOMPARE(service.getPost("REC-1")->offlineForPostWithId, QString("0"));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 2);
     }
 
     void testCascadeWhoseSecondStepFailsKeepsTheFirst()

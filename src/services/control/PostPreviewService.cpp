@@ -114,7 +114,7 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
         // Only the post's own pictures are served: nothing of the template is rewritten.
         QStringList pictures;
         const BloggerPost post = withServedPictures(edited, pictures, true, grantBase);
-        const std::optional<BloggerBlog> blog = UserBlogsLocalAccessAppService().blogsDB.getBlog(blogId);
+        const std::optional<BloggerBlog> blog = UserBlogsLocalAccessAppService().getBlog(blogId);
         if (!blog || blog->blogUrl.trimmed().isEmpty()) {
             deliver(window, withoutTemplate(post, QStringLiteral("the blog of this post is not known.")),
                     QString(), grant, pictures);

@@ -14,7 +14,6 @@
 #include "services/PostsRemotePersistenceAppService.h"
 #include "services/UploadPhotosGroupService.h"
 #include "store/PostsLocalAccessAppService.h"
-#include "store/SQLiteDB.h"
 #include "ui/windows/PostEditorWindowController.h"
 
 #include <QTimer>
@@ -26,15 +25,6 @@ namespace {
 bool isPublishing(PostStatus status)
 {
     return status == PostStatus::Published || status == PostStatus::Scheduled || status == PostStatus::Draft;
-}
-
-// A post kept only on this computer: no address on Blogger and no comments of its own.
-BloggerPost localPost(BloggerPost post, const QString& postId, PostStatus status, const QString& offlineFor)
-{
-    post.postId = postId;
-    post.postStatus = status;
-    post.offlineForPostWithId = offlineFor;
-    return post;
 }
 
 // Set when a new post is sent to Blogger and kept until its editing ends: a publish of the same post
@@ -54,15 +44,6 @@ void forgetAddSent(const QString& recordId)
 
 // How far Blogger's clock and ours may disagree when an earlier add is looked for.
 constexpr qint64 ClockSlackSeconds = 600;
-
-BloggerPost copyOfPublished(BloggerPost post, const QString& postId, PostStatus status,
-                            const QString& offlineFor)
-{
-    post = localPost(std::move(post), postId, status, offlineFor);
-    post.url = GoogleServiceConstants::NoUrl();
-    post.commentsCount = GoogleServiceConstants::NoComments;
-    return post;
-}
 
 } // namespace
 
@@ -584,40 +565,14 @@ void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOff
         return;
     }
     BackgroundRunner().run([self, serial, post, original, updateType] {
-        const PostsLocalAccessAppService store;
-        BloggerPost kept;
+        bool saved = false;
+        const BloggerPost stored =
+            PostsLocalAccessAppService().keepPostLocally(post, original, updateType, &saved);
         std::optional<QString> deleteOnBlogger;
-        const bool saved = store.db.db->transaction([&] {
-            if (!original || original->postStatus == PostStatus::Autosaved) {
-                kept = localPost(post, GoogleServiceConstants::RandomId(), PostStatus::Offline,
-                                 GoogleServiceConstants::NoOfflineId());
-            } else if (original->postStatus == PostStatus::SyncedCopy) {
-                kept =
-                    localPost(post, original->postId, PostStatus::SyncedCopy, original->offlineForPostWithId);
-            } else if (original->isOnBlogger()) {
-                if (updateType == PublishedToOfflineUpdateType::SyncedCopy) {
-                    // One synced copy per published post: a new one takes the place of the old.
-                    const std::optional<BloggerPost> existing = store.getOfflinePostForPost(original->postId);
-                    const QString copyId = existing && existing->postStatus == PostStatus::SyncedCopy
-                                               ? existing->postId
-                                               : GoogleServiceConstants::RandomId();
-                    kept = copyOfPublished(post, copyId, PostStatus::SyncedCopy, original->postId);
-                } else {
-                    kept = copyOfPublished(post, GoogleServiceConstants::RandomId(), PostStatus::Offline,
-                                           GoogleServiceConstants::NoOfflineId());
-                    if (updateType == PublishedToOfflineUpdateType::DeletePublishedVersion) {
-                        deleteOnBlogger = original->postId;
-                    }
-                }
-            } else {
-                kept = localPost(post, original->postId, PostStatus::Offline,
-                                 GoogleServiceConstants::NoOfflineId());
-            }
-            bool written = false;
-            store.addOrUpdatePost(kept, &written);
-            return written;
-        });
-        const BloggerPost stored = saved ? store.getPost(kept.postId).value_or(kept) : kept;
+        if (updateType == PublishedToOfflineUpdateType::DeletePublishedVersion && original &&
+            original->isOnBlogger()) {
+            deleteOnBlogger = original->postId;
+        }
         Dispatch::toMainThread(
             self, [serial, stored, saved, deleteOnBlogger](PostsControllerService* controller) {
                 if (!controller->m_session || controller->m_session->serial != serial) {
