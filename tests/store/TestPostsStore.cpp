@@ -625,8 +625,13 @@ private Q_SLOTS:
         QCOMPARE(kept.postStatus, PostStatus::Offline);
         QCOMPARE(kept.title, QString("After"));
         QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
+    }
 
-        // A synced copy stays the copy of its published post.
+    void testEditedSyncedCopyStaysTheCopyOfItsPost()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        bool ok = false;
         BloggerPost copy = makePost("b1", "copy-1", "Copy", PostStatus::SyncedCopy);
         copy.offlineForPostWithId = "p1";
         service.addOrUpdatePost(copy);
@@ -637,7 +642,8 @@ private Q_SLOTS:
         QCOMPARE(keptCopy.postId, QString("copy-1"));
         QCOMPARE(keptCopy.postStatus, PostStatus::SyncedCopy);
         QCOMPARE(keptCopy.offlineForPostWithId, QString("p1"));
-        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 2);
+        QCOMPARE(keptCopy.title, QString("Copy edited"));
+        QCOMPARE(store.count("SELECT COUNT(*) FROM POSTS"), 1);
     }
 
     void testPublishedPostSavedLocallyBecomesACopyAndStaysPublished()
