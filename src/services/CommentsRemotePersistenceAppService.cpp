@@ -38,16 +38,6 @@ void CommentsRemotePersistenceAppService::fail(ErrorBlock CommentsRemotePersiste
         false, GoogleResponseAnalysisService().transformMessageIfCredentialsRelated(message)));
 }
 
-bool CommentsRemotePersistenceAppService::isOwnAuthorId(const QString& userId)
-{
-    return CommentsLocalAccessAppService::isOwnAuthorId(userId);
-}
-
-BloggerPostComment CommentsRemotePersistenceAppService::withStorableAuthor(const BloggerPostComment& comment)
-{
-    return CommentsLocalAccessAppService::withStorableAuthor(comment);
-}
-
 bool CommentsRemotePersistenceAppService::removeStoredComment(const QString& commentId,
                                                               const QString& countedPostId)
 {

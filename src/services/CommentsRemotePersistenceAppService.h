@@ -51,10 +51,6 @@ public:
     void setTimeoutInterval(double seconds) { m_timeoutInterval = seconds; }
     double timeoutInterval() const { return m_timeoutInterval; }
 
-    // The comment as it is stored: an author without an id gets one made from the comment's id.
-    static BloggerPostComment withStorableAuthor(const BloggerPostComment& comment);
-    static bool isOwnAuthorId(const QString& userId);
-
 private:
     explicit CommentsRemotePersistenceAppService(std::shared_ptr<GoogleAuthentificationService> service);
 

@@ -29,9 +29,10 @@ public:
     // Authors stay.
     bool deleteAllCommentsForPostWithoutCascade(const QString& postId) const;
 
-    // The operations below store comments as Blogger lists them, each author without an id under one
-    // made from its comment's id (withStorableAuthor), and keep the comment count of the post's published
-    // row in step. Each is one transaction; false when nothing was stored.
+    // The operations below store comments as Blogger lists them, each author without an id (an anonymous
+    // comment) under one made from its comment's id, so that anonymous authors are never merged into one
+    // user row; and they keep the comment count of the post's published row in step. Each is one
+    // transaction; false when nothing was stored.
 
     // A post's listed comments. With removeOthers (the listing reached the post's last comment) stored
     // comments that are not listed go, and the count becomes the number listed.
@@ -43,12 +44,10 @@ public:
     // count of countedPostId goes down with it when one is given and the comment was stored.
     bool removeComment(const QString& commentId, const QString& countedPostId) const;
 
-    // The comment as it is stored: an author without an id gets one made from the comment's id, so that
-    // anonymous authors are never merged into one user row.
+private:
     static BloggerPostComment withStorableAuthor(const BloggerPostComment& comment);
     static bool isOwnAuthorId(const QString& userId);
 
-private:
     CommentsSQLAccess db;
     UsersSQLAccess userDb;
 };
