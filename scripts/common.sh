@@ -7,7 +7,7 @@ PENHOLLOW_BUILD="${PENHOLLOW_BUILD_DIR:-$PENHOLLOW_ROOT/build}"
 PENHOLLOW_PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
-  qt6-httpserver-dev qt6-websockets-dev qt6-webchannel-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
+  qt6-webchannel-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   libsqlite3-dev sqlite3 libbenchmark-dev
   xvfb xauth x11-utils fonts-dejavu-core tzdata desktop-file-utils
 )
