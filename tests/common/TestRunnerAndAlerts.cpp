@@ -1,7 +1,8 @@
-#include "common/BackgroundRunner.h"
+#include "common/Async.h"
 #include "common/LocalNotificationService.h"
 #include "common/SystemConfiguration.h"
 #include "platform/Alert.h"
+#include "platform/Dispatch.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -10,6 +11,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
+#include <optional>
 
 class TestRunnerAndAlerts : public QObject
 {
@@ -21,7 +24,7 @@ private Q_SLOTS:
     void testRunOnMainThreadNeverRunsInline()
     {
         bool ran = false;
-        BackgroundRunner().runOnMainThread([&] { ran = true; });
+        Dispatch::toMainThread([&] { ran = true; });
         QVERIFY(!ran);
         QTRY_VERIFY(ran);
     }
@@ -30,7 +33,7 @@ private Q_SLOTS:
     {
         QList<int> order;
         for (int i = 0; i < 100; ++i) {
-            BackgroundRunner().runOnMainThread([&order, i] { order << i; });
+            Dispatch::toMainThread([&order, i] { order << i; });
         }
         QTRY_COMPARE(order.size(), 100);
         for (int i = 0; i < 100; ++i) {
@@ -43,9 +46,9 @@ private Q_SLOTS:
         QThread* mainThread = QThread::currentThread();
         std::atomic<QThread*> seen{nullptr};
         QList<int> order;
-        BackgroundRunner().run([&] {
+        Dispatch::toBackground([&] {
             for (int i = 0; i < 20; ++i) {
-                BackgroundRunner().runOnMainThread([&, i] {
+                Dispatch::toMainThread([&, i] {
                     seen = QThread::currentThread();
                     order << i;
                 });
@@ -63,7 +66,7 @@ private Q_SLOTS:
         QSemaphore release;
         std::atomic<bool> done{false};
         std::atomic<QThread*> worker{nullptr};
-        BackgroundRunner().run([&] {
+        Dispatch::toBackground([&] {
             worker = QThread::currentThread();
             release.acquire(); // blocks the worker, not the caller
             done = true;
@@ -74,6 +77,55 @@ private Q_SLOTS:
         QVERIFY(worker.load() != QThread::currentThread());
     }
 
+    void testResultReachesTheReceiverOnTheMainThread()
+    {
+        QObject receiver;
+        QThread* mainThread = QThread::currentThread();
+        std::atomic<QThread*> worker{nullptr};
+        std::optional<int> result;
+        QThread* deliveredOn = nullptr;
+        Async::runThenCallback(
+            &receiver,
+            [&] {
+                worker = QThread::currentThread();
+                return 42;
+            },
+            [&](int value) {
+                result = value;
+                deliveredOn = QThread::currentThread();
+            });
+        QTRY_VERIFY(result.has_value());
+        QCOMPARE(*result, 42);
+        QVERIFY(worker.load() != mainThread);
+        QCOMPARE(deliveredOn, mainThread);
+
+        // A result that is already there still comes after the caller's current work.
+        bool ran = false;
+        Async::then(Async::run([] {}), &receiver, [&] { ran = true; });
+        QVERIFY(!ran);
+        QTRY_VERIFY(ran);
+    }
+
+    void testReceiverGoneGetsNothing()
+    {
+        QSemaphore release;
+        auto gone = std::make_unique<QObject>();
+        QObject kept;
+        bool goneCalled = false;
+        bool keptCalled = false;
+        const QFuture<int> read = Async::run([&] {
+            release.acquire();
+            return 1;
+        });
+        Async::then(read, gone.get(), [&](int) { goneCalled = true; });
+        Async::then(read, &kept, [&](int) { keptCalled = true; });
+        gone.reset();
+        release.release();
+        // The kept receiver hears of the same result, so the gone one would have heard by then.
+        QTRY_VERIFY(keptCalled);
+        QVERIFY(!goneCalled);
+    }
+
     void testAlertFromBackgroundIsShownOnMainThread()
     {
         QList<AlertRequest> shown;
@@ -82,7 +134,7 @@ private Q_SLOTS:
             shown << request;
             shownOn = QThread::currentThread();
         });
-        BackgroundRunner().run(
+        Dispatch::toBackground(
             [] { LocalNotificationService().showCriticalAlert("Cannot publish your post", "boom"); });
         QTRY_COMPARE(shown.size(), 1);
         QCOMPARE(shownOn, QThread::currentThread());

@@ -1,9 +1,8 @@
 #include "PostsControllerService.h"
 
-#include "ApplicationControllerService.h"
 #include "PostPreviewService.h"
 #include "common/AppKeyPrefix.h"
-#include "common/BackgroundRunner.h"
+#include "common/Async.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
@@ -16,8 +15,6 @@
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLiteDB.h"
 #include "ui/windows/PostEditorWindowController.h"
-
-#include <QTimer>
 
 #include <algorithm>
 
@@ -67,10 +64,8 @@ BloggerPost copyOfPublished(BloggerPost post, const QString& postId, PostStatus 
 } // namespace
 
 PostsControllerService::PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
-                                               ApplicationControllerService* applicationControllerService,
                                                QObject* parent)
     : QObject(parent), m_authentificationService(std::move(service)),
-      m_applicationControllerService(applicationControllerService),
       m_postEditor(std::make_unique<PostEditorWindowController>()),
       m_postAutoSaveService(std::make_unique<PostAutoSaveService>()),
       m_postPreviewService(std::make_unique<PostPreviewService>(m_authentificationService))
@@ -90,11 +85,13 @@ PostsControllerService::~PostsControllerService()
 
 PostEditorWindowController* PostsControllerService::postEditor() const
 {
+    Dispatch::requireMainThread("PostsControllerService::postEditor");
     return m_postEditor.get();
 }
 
 PostAutoSaveService* PostsControllerService::postAutoSaveService() const
 {
+    Dispatch::requireMainThread("PostsControllerService::postAutoSaveService");
     return m_postAutoSaveService.get();
 }
 
@@ -112,12 +109,13 @@ void PostsControllerService::setupEditorEvents()
     editor.onCancelPublishing = [this] { onCancelPublishing(); };
     connect(&editor, &WindowController::windowWillClose, this, [this] {
         // After the close has run its course.
-        QTimer::singleShot(0, this, &PostsControllerService::editorDidClose);
+        Dispatch::toMainThread(this, [this] { editorDidClose(); });
     });
 }
 
 bool PostsControllerService::hasAnEditingPost() const
 {
+    Dispatch::requireMainThread("PostsControllerService::hasAnEditingPost");
     return m_postEditor->isWindowOpened();
 }
 
@@ -135,6 +133,7 @@ bool PostsControllerService::refuseWhileEditing()
 
 void PostsControllerService::newPost()
 {
+    Dispatch::requireMainThread("PostsControllerService::newPost");
     if (refuseWhileEditing()) {
         return;
     }
@@ -143,11 +142,13 @@ void PostsControllerService::newPost()
 
 void PostsControllerService::editPost(const QString& postId)
 {
+    Dispatch::requireMainThread("PostsControllerService::editPost");
     openStoredPost(postId, false);
 }
 
 void PostsControllerService::offlinePost(const QString& postId)
 {
+    Dispatch::requireMainThread("PostsControllerService::offlinePost");
     openStoredPost(postId, true);
 }
 
@@ -156,34 +157,35 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
     if (refuseWhileEditing()) {
         return;
     }
-    QPointer<PostsControllerService> self = this;
-    BackgroundRunner().run([self, postId, offline] {
-        const PostsLocalAccessAppService store;
-        const std::optional<BloggerPost> post = store.getPost(postId);
-        std::optional<BloggerPost> linked;
-        if (post && post->postStatus == PostStatus::Autosaved) {
-            linked = store.getPost(post->offlineForPostWithId);
-        }
-        Dispatch::toMainThread(self, [post, linked, offline](PostsControllerService* controller) {
-            if (controller->refuseWhileEditing()) {
+    Async::runThenCallback(
+        this,
+        [postId] {
+            const PostsLocalAccessAppService store;
+            const std::optional<BloggerPost> post = store.getPost(postId);
+            std::optional<BloggerPost> linked;
+            if (post && post->postStatus == PostStatus::Autosaved) {
+                linked = store.getPost(post->offlineForPostWithId);
+            }
+            return std::make_pair(post, linked);
+        },
+        [this, offline](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
+            const auto& [post, linked] = read;
+            if (refuseWhileEditing()) {
                 return;
             }
             if (!post) {
                 LocalNotificationService().showInfoAlert(
                     QStringLiteral("Cannot open the post"),
                     QStringLiteral("This post is no longer on this computer."));
-                if (controller->m_applicationControllerService) {
-                    controller->m_applicationControllerService->reloadPostsList();
-                }
+                Q_EMIT postsChanged();
                 return;
             }
             if (post->postStatus == PostStatus::Autosaved) {
-                controller->openRecord(*post, linked, offline);
+                openRecord(*post, linked, offline);
                 return;
             }
-            controller->openEditor(post, post, offline, GoogleServiceConstants::RandomId());
+            openEditor(post, post, offline, GoogleServiceConstants::RandomId());
         });
-    });
 }
 
 void PostsControllerService::openEditor(const std::optional<BloggerPost>& original,
@@ -243,23 +245,25 @@ void PostsControllerService::openRecord(const BloggerPost& record, const std::op
 
 void PostsControllerService::recoverAutosavedPosts(const QString& blogId)
 {
-    QPointer<PostsControllerService> self = this;
-    BackgroundRunner().run([self, blogId] {
-        const QList<BloggerPost> records = PostsLocalAccessAppService().listFilteredPostsForBlog(
-            blogId, PostSortOptions::Title, PostSortOrderOptions::Ascending, PostFilterOptions::ByStatus,
-            rawValue(PostStatus::Autosaved));
-        Dispatch::toMainThread(self, [records](PostsControllerService* controller) {
+    Dispatch::requireMainThread("PostsControllerService::recoverAutosavedPosts");
+    Async::runThenCallback(
+        this,
+        [blogId] {
+            return PostsLocalAccessAppService().listFilteredPostsForBlog(
+                blogId, PostSortOptions::Title, PostSortOrderOptions::Ascending, PostFilterOptions::ByStatus,
+                rawValue(PostStatus::Autosaved));
+        },
+        [this](const QList<BloggerPost>& records) {
             for (const BloggerPost& record : records) {
                 const bool queued =
-                    std::any_of(controller->m_recoveredPosts.cbegin(), controller->m_recoveredPosts.cend(),
+                    std::any_of(m_recoveredPosts.cbegin(), m_recoveredPosts.cend(),
                                 [&](const BloggerPost& other) { return other.postId == record.postId; });
                 if (!queued) {
-                    controller->m_recoveredPosts.append(record);
+                    m_recoveredPosts.append(record);
                 }
             }
-            controller->openNextRecoveredPost();
+            openNextRecoveredPost();
         });
-    });
 }
 
 void PostsControllerService::openNextRecoveredPost()
@@ -268,27 +272,30 @@ void PostsControllerService::openNextRecoveredPost()
         return;
     }
     const QString recordId = m_recoveredPosts.takeFirst().postId;
-    QPointer<PostsControllerService> self = this;
-    BackgroundRunner().run([self, recordId] {
-        // Read again: the record may have been settled since it was listed.
-        const PostsLocalAccessAppService store;
-        const std::optional<BloggerPost> record = store.getPost(recordId);
-        std::optional<BloggerPost> original;
-        if (record && record->offlineForPostWithId != GoogleServiceConstants::NoOfflineId()) {
-            original = store.getPost(record->offlineForPostWithId);
-        }
-        Dispatch::toMainThread(self, [record, original](PostsControllerService* controller) {
+    Async::runThenCallback(
+        this,
+        [recordId] {
+            // Read again: the record may have been settled since it was listed.
+            const PostsLocalAccessAppService store;
+            const std::optional<BloggerPost> record = store.getPost(recordId);
+            std::optional<BloggerPost> original;
+            if (record && record->offlineForPostWithId != GoogleServiceConstants::NoOfflineId()) {
+                original = store.getPost(record->offlineForPostWithId);
+            }
+            return std::make_pair(record, original);
+        },
+        [this](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
+            const auto& [record, original] = read;
             if (!record || record->postStatus != PostStatus::Autosaved) {
-                controller->openNextRecoveredPost();
+                openNextRecoveredPost();
                 return;
             }
-            if (controller->m_session || controller->m_postEditor->isWindowOpened()) {
-                controller->m_recoveredPosts.prepend(*record);
+            if (m_session || m_postEditor->isWindowOpened()) {
+                m_recoveredPosts.prepend(*record);
                 return;
             }
-            controller->openRecord(*record, original, false);
+            openRecord(*record, original, false);
         });
-    });
 }
 
 void PostsControllerService::editorDidClose()
@@ -309,6 +316,7 @@ void PostsControllerService::editorDidClose()
 
 PostPreviewService* PostsControllerService::postPreviewService() const
 {
+    Dispatch::requireMainThread("PostsControllerService::postPreviewService");
     return m_postPreviewService.get();
 }
 
@@ -323,6 +331,7 @@ std::optional<BloggerPost> PostsControllerService::postForPreview() const
 
 void PostsControllerService::showPreview()
 {
+    Dispatch::requireMainThread("PostsControllerService::showPreview");
     if (const std::optional<BloggerPost> post = postForPreview()) {
         m_postPreviewService->showPreview(*post);
     }
@@ -330,6 +339,7 @@ void PostsControllerService::showPreview()
 
 void PostsControllerService::showLivePreview()
 {
+    Dispatch::requireMainThread("PostsControllerService::showLivePreview");
     if (const std::optional<BloggerPost> post = postForPreview()) {
         m_postPreviewService->showLivePreview(*post);
     }
@@ -561,9 +571,7 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
             QStringLiteral(
                 "It reached Blogger before the cancel. It stays in the editor; publishing it again "
                 "updates it."));
-        if (m_applicationControllerService) {
-            m_applicationControllerService->reloadPostsList();
-        }
+        Q_EMIT postsChanged();
         return;
     }
     m_session->publishing = 0;
@@ -583,7 +591,7 @@ void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOff
         finishEditing(std::nullopt);
         return;
     }
-    BackgroundRunner().run([self, serial, post, original, updateType] {
+    Dispatch::toBackground([self, serial, post, original, updateType] {
         const PostsLocalAccessAppService store;
         BloggerPost kept;
         std::optional<QString> deleteOnBlogger;
@@ -697,7 +705,5 @@ void PostsControllerService::finishEditing(const std::optional<BloggerPost>& kep
     m_postAutoSaveService->finish(true);
     m_session.reset();
     m_postEditor->close();
-    if (m_applicationControllerService) {
-        m_applicationControllerService->postsEdited(changed, discarded, kept);
-    }
+    Q_EMIT postsEdited(changed, discarded, kept);
 }
