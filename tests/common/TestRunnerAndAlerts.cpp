@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QMutex>
+#include <QProcess>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
@@ -13,6 +14,12 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <thread>
+
+namespace {
+// Set for the copy of this program that breaks the main-thread rule on purpose.
+constexpr char OffMainThreadChild[] = "PENHOLLOW_OFF_MAIN_THREAD_CHILD";
+} // namespace
 
 class TestRunnerAndAlerts : public QObject
 {
@@ -126,6 +133,18 @@ private Q_SLOTS:
         QVERIFY(!goneCalled);
     }
 
+    void testMainThreadRuleStopsTheProgramOffTheMainThread()
+    {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(OffMainThreadChild, QStringLiteral("1"));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY2(child.waitForFinished(120000), "the child did not end");
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QVERIFY(child.readAllStandardError().contains("The child's call must run on the main thread"));
+    }
+
     void testAlertFromBackgroundIsShownOnMainThread()
     {
         QList<AlertRequest> shown;
@@ -157,5 +176,14 @@ private Q_SLOTS:
     void testLinuxIsNotTheOldSystemVersion() { QVERIFY(!SystemConfiguration().isAtLeastYosemite()); }
 };
 
-QTEST_GUILESS_MAIN(TestRunnerAndAlerts)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(OffMainThreadChild)) {
+        std::thread([] { Dispatch::requireMainThread("The child's call"); }).join();
+        return 0;
+    }
+    TestRunnerAndAlerts test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "TestRunnerAndAlerts.moc"
