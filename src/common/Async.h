@@ -8,6 +8,7 @@
 #include <QPromise>
 #include <QThreadPool>
 
+#include <functional>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -49,7 +50,7 @@ template <typename Work> auto run(QThreadPool& pool, Work work)
     return Detail::start(std::move(work), [&pool](std::function<void()> job) { pool.start(std::move(job)); });
 }
 
-// Calls `then` with the future's result on the main thread, never inline, once it is there; a receiver
+// Calls `next` with the future's result on the main thread, never inline, once it is there; a receiver
 // that is gone by then gets nothing. Call on the main thread with a receiver living there.
 template <typename Result, typename Then>
 void then(const QFuture<Result>& future, QObject* receiver, Then next)
@@ -72,7 +73,7 @@ void then(const QFuture<Result>& future, QObject* receiver, Then next)
     watcher->setFuture(future);
 }
 
-// `work` on the thread pool, then `then(result)` on the main thread if the receiver still lives.
+// `work` on the global thread pool, then `then(result)` on the main thread if the receiver still lives.
 template <typename Work, typename Then> void runThenCallback(QObject* receiver, Work work, Then then)
 {
     Async::then(run(std::move(work)), receiver, std::move(then));
