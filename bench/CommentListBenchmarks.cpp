@@ -4,7 +4,7 @@
 // Run a Release build:  ./build/bin/bench_comment_list [--turns=7] [--benchmark_min_time=0.2]
 #include "support/FloorComparison.h"
 
-#include "common/BackgroundRunner.h"
+#include "platform/Dispatch.h"
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
@@ -219,9 +219,9 @@ void BM_OpenWindowOn5000Comments(benchmark::State& state)
         CommentTextLabel::forgetLayouts();
         auto window = std::make_unique<CommentsListWindowController>();
         CommentsListWindowController* list = window.get();
-        BackgroundRunner().runOnMainThread([list, post, comments] {
+        Dispatch::toMainThread([list, post, comments] {
             list->showComments(post, comments);
-            BackgroundRunner().runOnMainThread(list, [list] {
+            Dispatch::toMainThread(list, [list] {
                 list->showWindow();
                 list->window()->resize(480, 640);
             });

@@ -1,14 +1,13 @@
 #include "LocalNotificationService.h"
 
-#include "common/BackgroundRunner.h"
 #include "platform/Alert.h"
+#include "platform/Dispatch.h"
 
 namespace {
 
 void showAlert(AlertStyle style, const QString& title, const QString& message)
 {
-    BackgroundRunner().runOnMainThread(
-        [request = AlertRequest{style, title, message}] { Alert::present(request); });
+    Dispatch::toMainThread([request = AlertRequest{style, title, message}] { Alert::present(request); });
 }
 
 } // namespace

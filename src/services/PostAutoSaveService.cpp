@@ -1,10 +1,9 @@
 #include "PostAutoSaveService.h"
 
+#include "common/Async.h"
 #include "common/GoogleServiceConstants.h"
 #include "platform/Dispatch.h"
 #include "store/PostsLocalAccessAppService.h"
-
-#include <QPointer>
 
 PostAutoSaveService::PostAutoSaveService(QObject* parent) : QObject(parent)
 {
@@ -40,26 +39,26 @@ void PostAutoSaveService::discardRecord(const QString& recordId)
 void PostAutoSaveService::storeNow(const BloggerPost& edited, std::function<void(bool stored)> then)
 {
     if (m_recordId.isEmpty()) {
-        Dispatch::toMainThread(QPointer<PostAutoSaveService>(this),
-                               [then](PostAutoSaveService*) { then(false); });
+        Dispatch::toMainThread(this, [then] { then(false); });
         return;
     }
     const BloggerPost record = autosaveRecord(edited, m_recordId, m_editedPostId);
     m_lastWritten = record;
-    QPointer<PostAutoSaveService> self = this;
-    enqueue([self, record, then] {
-        bool written = false;
-        PostsLocalAccessAppService().addOrUpdatePost(record, &written);
-        Dispatch::toMainThread(self, [record, written, then](PostAutoSaveService* service) {
-            if (!written && service->m_lastWritten == record) {
-                service->m_lastWritten.reset();
-            }
-            if (written) {
-                Q_EMIT service->autosaved(record.postId, record.content);
-            }
-            then(written);
-        });
-    });
+    Async::then(Async::run(m_storeQueue,
+                           [record] {
+                               bool written = false;
+                               PostsLocalAccessAppService().addOrUpdatePost(record, &written);
+                               return written;
+                           }),
+                this, [this, record, then](bool written) {
+                    if (!written && m_lastWritten == record) {
+                        m_lastWritten.reset();
+                    }
+                    if (written) {
+                        Q_EMIT autosaved(record.postId, record.content);
+                    }
+                    then(written);
+                });
 }
 
 void PostAutoSaveService::start(PostProvider provider, const QString& recordId, const QString& editedPostId)
@@ -130,21 +129,22 @@ void PostAutoSaveService::autosave()
         return;
     }
     m_lastWritten = record;
-    QPointer<PostAutoSaveService> self = this;
-    enqueue([self, record] {
-        bool written = false;
-        PostsLocalAccessAppService().addOrUpdatePost(record, &written);
-        Dispatch::toMainThread(self, [record, written](PostAutoSaveService* service) {
-            if (!written) {
-                // Tried again at the next turn of the timer.
-                if (service->m_lastWritten == record) {
-                    service->m_lastWritten.reset();
-                }
-                return;
-            }
-            Q_EMIT service->autosaved(record.postId, record.content);
-        });
-    });
+    Async::then(Async::run(m_storeQueue,
+                           [record] {
+                               bool written = false;
+                               PostsLocalAccessAppService().addOrUpdatePost(record, &written);
+                               return written;
+                           }),
+                this, [this, record](bool written) {
+                    if (!written) {
+                        // Tried again at the next turn of the timer.
+                        if (m_lastWritten == record) {
+                            m_lastWritten.reset();
+                        }
+                        return;
+                    }
+                    Q_EMIT autosaved(record.postId, record.content);
+                });
 }
 
 void PostAutoSaveService::finish(bool discard)

@@ -1,15 +1,25 @@
-#include "common/BackgroundRunner.h"
+#include "common/Async.h"
 #include "common/LocalNotificationService.h"
 #include "common/SystemConfiguration.h"
 #include "platform/Alert.h"
+#include "platform/Dispatch.h"
 
 #include <QCoreApplication>
 #include <QMutex>
+#include <QProcess>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace {
+// Set for the copy of this program that breaks the main-thread rule on purpose.
+constexpr char OffMainThreadChild[] = "PENHOLLOW_OFF_MAIN_THREAD_CHILD";
+} // namespace
 
 class TestRunnerAndAlerts : public QObject
 {
@@ -21,7 +31,7 @@ private Q_SLOTS:
     void testRunOnMainThreadNeverRunsInline()
     {
         bool ran = false;
-        BackgroundRunner().runOnMainThread([&] { ran = true; });
+        Dispatch::toMainThread([&] { ran = true; });
         QVERIFY(!ran);
         QTRY_VERIFY(ran);
     }
@@ -30,7 +40,7 @@ private Q_SLOTS:
     {
         QList<int> order;
         for (int i = 0; i < 100; ++i) {
-            BackgroundRunner().runOnMainThread([&order, i] { order << i; });
+            Dispatch::toMainThread([&order, i] { order << i; });
         }
         QTRY_COMPARE(order.size(), 100);
         for (int i = 0; i < 100; ++i) {
@@ -43,9 +53,9 @@ private Q_SLOTS:
         QThread* mainThread = QThread::currentThread();
         std::atomic<QThread*> seen{nullptr};
         QList<int> order;
-        BackgroundRunner().run([&] {
+        Dispatch::toBackground([&] {
             for (int i = 0; i < 20; ++i) {
-                BackgroundRunner().runOnMainThread([&, i] {
+                Dispatch::toMainThread([&, i] {
                     seen = QThread::currentThread();
                     order << i;
                 });
@@ -63,7 +73,7 @@ private Q_SLOTS:
         QSemaphore release;
         std::atomic<bool> done{false};
         std::atomic<QThread*> worker{nullptr};
-        BackgroundRunner().run([&] {
+        Dispatch::toBackground([&] {
             worker = QThread::currentThread();
             release.acquire(); // blocks the worker, not the caller
             done = true;
@@ -74,6 +84,67 @@ private Q_SLOTS:
         QVERIFY(worker.load() != QThread::currentThread());
     }
 
+    void testResultReachesTheReceiverOnTheMainThread()
+    {
+        QObject receiver;
+        QThread* mainThread = QThread::currentThread();
+        std::atomic<QThread*> worker{nullptr};
+        std::optional<int> result;
+        QThread* deliveredOn = nullptr;
+        Async::runThenCallback(
+            &receiver,
+            [&] {
+                worker = QThread::currentThread();
+                return 42;
+            },
+            [&](int value) {
+                result = value;
+                deliveredOn = QThread::currentThread();
+            });
+        QTRY_VERIFY(result.has_value());
+        QCOMPARE(*result, 42);
+        QVERIFY(worker.load() != mainThread);
+        QCOMPARE(deliveredOn, mainThread);
+
+        // A result that is already there still comes after the caller's current work.
+        bool ran = false;
+        Async::then(Async::run([] {}), &receiver, [&] { ran = true; });
+        QVERIFY(!ran);
+        QTRY_VERIFY(ran);
+    }
+
+    void testReceiverGoneGetsNothing()
+    {
+        QSemaphore release;
+        auto gone = std::make_unique<QObject>();
+        QObject kept;
+        bool goneCalled = false;
+        bool keptCalled = false;
+        const QFuture<int> read = Async::run([&] {
+            release.acquire();
+            return 1;
+        });
+        Async::then(read, gone.get(), [&](int) { goneCalled = true; });
+        Async::then(read, &kept, [&](int) { keptCalled = true; });
+        gone.reset();
+        release.release();
+        // The kept receiver hears of the same result, so the gone one would have heard by then.
+        QTRY_VERIFY(keptCalled);
+        QVERIFY(!goneCalled);
+    }
+
+    void testMainThreadRuleStopsTheProgramOffTheMainThread()
+    {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(OffMainThreadChild, QStringLiteral("1"));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY2(child.waitForFinished(120000), "the child did not end");
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QVERIFY(child.readAllStandardError().contains("The child's call must run on the main thread"));
+    }
+
     void testAlertFromBackgroundIsShownOnMainThread()
     {
         QList<AlertRequest> shown;
@@ -82,7 +153,7 @@ private Q_SLOTS:
             shown << request;
             shownOn = QThread::currentThread();
         });
-        BackgroundRunner().run(
+        Dispatch::toBackground(
             [] { LocalNotificationService().showCriticalAlert("Cannot publish your post", "boom"); });
         QTRY_COMPARE(shown.size(), 1);
         QCOMPARE(shownOn, QThread::currentThread());
@@ -105,5 +176,14 @@ private Q_SLOTS:
     void testLinuxIsNotTheOldSystemVersion() { QVERIFY(!SystemConfiguration().isAtLeastYosemite()); }
 };
 
-QTEST_GUILESS_MAIN(TestRunnerAndAlerts)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(OffMainThreadChild)) {
+        std::thread([] { Dispatch::requireMainThread("The child's call"); }).join();
+        return 0;
+    }
+    TestRunnerAndAlerts test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "TestRunnerAndAlerts.moc"

@@ -108,7 +108,9 @@ void AppDelegate::dataFolderCannotBeUsed(const QString& message)
                                 {QStringLiteral("Quit")}, [self](int) {
                                     if (self) {
                                         self->m_exitStatus = 1;
-                                        QTimer::singleShot(0, self, &AppDelegate::quitRequested);
+                                        Dispatch::toMainThread(self, [](AppDelegate* delegate) {
+                                            Q_EMIT delegate->quitRequested();
+                                        });
                                     }
                                 }});
 }
@@ -149,7 +151,7 @@ void AppDelegate::bloggingWindow()
                 return false;
             }
             // Once the close has been accepted and the window is gone.
-            QTimer::singleShot(0, this, &AppDelegate::quitRequested);
+            Dispatch::toMainThread(this, [this] { Q_EMIT quitRequested(); });
             return true;
         };
     }
@@ -169,7 +171,7 @@ void AppDelegate::welcomeWindow()
         // Closed before any account exists, the application has no window left: it ends.
         connect(m_welcomeWindowController.get(), &WindowController::windowWillClose, this, [this] {
             if (!m_applicationWindowController) {
-                QTimer::singleShot(0, this, &AppDelegate::quitRequested);
+                Dispatch::toMainThread(this, [this] { Q_EMIT quitRequested(); });
             }
         });
     }

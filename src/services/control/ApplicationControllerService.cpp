@@ -3,7 +3,7 @@
 #include "ApplicationDownloadControllerService.h"
 #include "CommentsControllerService.h"
 #include "PostsControllerService.h"
-#include "common/BackgroundRunner.h"
+#include "common/Async.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
@@ -46,62 +46,17 @@ void ApplicationControllerService::setListingReadHook(
     listingReadHook = std::move(hook);
 }
 
-// One read of an area's posts: what it was asked for, and its result once there.
-struct ApplicationControllerService::ListingRead
-{
-    QString blogId;
-    PostArea area;
-    PostSortOptions sort;
-    PostSortOrderOptions order;
-
-    QMutex mutex;
-    bool done = false;
-    QList<BloggerPost> posts;
-    std::optional<QDateTime> lastUpdate;
-    std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> then;
-
-    void run()
-    {
-        beforeListingRead(area, sort);
-        QList<BloggerPost> read = PostsLocalAccessAppService().listPostRowsForBlog(
-            blogId, sort, order, PostFilterOptions::ByArea, rawValue(area));
-        const std::optional<QDateTime> updated = PersistentServiceState().getLastUpdated(blogId);
-        std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next;
-        {
-            QMutexLocker locker(&mutex);
-            done = true;
-            posts = std::move(read);
-            lastUpdate = updated;
-            next = std::move(then);
-        }
-        if (next) {
-            next(posts, lastUpdate);
-        }
-    }
-
-    // Runs `next` with the result, at once when it is there, else on the reading thread when it comes.
-    void whenDone(std::function<void(const QList<BloggerPost>&, const std::optional<QDateTime>&)> next)
-    {
-        QMutexLocker locker(&mutex);
-        if (!done) {
-            then = std::move(next);
-            return;
-        }
-        locker.unlock();
-        next(posts, lastUpdate);
-    }
-};
-
 ApplicationControllerService::ApplicationControllerService(ApplicationWindowController* controller,
                                                            std::shared_ptr<GoogleAuthentificationService> service,
                                                            QObject* parent)
     : QObject(parent), m_windowController(controller), m_authentificationService(std::move(service))
 {
     m_applicationDownloadControllerService =
-        std::make_unique<ApplicationDownloadControllerService>(m_authentificationService, this);
-    m_commentsControllerService = std::make_unique<CommentsControllerService>(m_authentificationService, this);
-    m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService, this);
+        std::make_unique<ApplicationDownloadControllerService>(m_authentificationService);
+    m_commentsControllerService = std::make_unique<CommentsControllerService>(m_authentificationService);
+    m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService);
     setupEvents();
+    setupControllerEvents();
     prefetchFirstListing();
 }
 
@@ -109,41 +64,49 @@ ApplicationControllerService::~ApplicationControllerService() = default;
 
 ApplicationWindowController* ApplicationControllerService::windowController() const
 {
+    Dispatch::requireMainThread("ApplicationControllerService::windowController");
     return m_windowController;
 }
 
 GoogleAuthentificationService& ApplicationControllerService::authentificationService() const
 {
+    Dispatch::requireMainThread("ApplicationControllerService::authentificationService");
     return *m_authentificationService;
 }
 
 PostsControllerService* ApplicationControllerService::postsControllerService() const
 {
+    Dispatch::requireMainThread("ApplicationControllerService::postsControllerService");
     return m_postsControllerService.get();
 }
 
 CommentsControllerService* ApplicationControllerService::commentsControllerService() const
 {
+    Dispatch::requireMainThread("ApplicationControllerService::commentsControllerService");
     return m_commentsControllerService.get();
 }
 
 ApplicationDownloadControllerService* ApplicationControllerService::applicationDownloadControllerService() const
 {
+    Dispatch::requireMainThread("ApplicationControllerService::applicationDownloadControllerService");
     return m_applicationDownloadControllerService.get();
 }
 
 MiniBrowserWindowController* ApplicationControllerService::helpBrowser() const
 {
+    Dispatch::requireMainThread("ApplicationControllerService::helpBrowser");
     return m_helpBrowser.get();
 }
 
 bool ApplicationControllerService::hasAnEditingPost() const
 {
+    Dispatch::requireMainThread("ApplicationControllerService::hasAnEditingPost");
     return m_postsControllerService->hasAnEditingPost();
 }
 
 void ApplicationControllerService::newPost()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::newPost");
     m_postsControllerService->newPost();
 }
 
@@ -177,31 +140,63 @@ void ApplicationControllerService::setupEvents()
     window.onDeletePostRequest = [this](const QString& postId) { onDeletePostRequest(postId); };
 }
 
+void ApplicationControllerService::setupControllerEvents()
+{
+    ApplicationDownloadControllerService* download = m_applicationDownloadControllerService.get();
+    connect(download, &ApplicationDownloadControllerService::busyChanged, this, [this](bool busy) {
+        if (m_windowController) {
+            m_windowController->loading(busy);
+        }
+    });
+    connect(download, &ApplicationDownloadControllerService::blogDownloaded, this,
+            &ApplicationControllerService::reloadPostsList);
+    connect(download, &ApplicationDownloadControllerService::postChanged, this,
+            &ApplicationControllerService::postChanged);
+    // The accounts popover shows the names and blogs just read.
+    connect(download, &ApplicationDownloadControllerService::accountRefreshed, this,
+            &ApplicationControllerService::listAccountsAndBlogs);
+    // The new account's first blog: listed, and downloaded when it never was.
+    connect(download, &ApplicationDownloadControllerService::newAccountAdded, this,
+            [this](const QString& userId, const QString& blogId) {
+                changeAccountAndBlog(userId, blogId);
+                listAccountsAndBlogs();
+            });
+    connect(m_commentsControllerService.get(), &CommentsControllerService::postChanged, this,
+            &ApplicationControllerService::postChanged);
+    PostsControllerService* posts = m_postsControllerService.get();
+    connect(posts, &PostsControllerService::postsChanged, this,
+            &ApplicationControllerService::reloadPostsList);
+    connect(posts, &PostsControllerService::postsEdited, this, &ApplicationControllerService::postsEdited);
+}
+
 void ApplicationControllerService::prefetchFirstListing()
 {
+    m_prefetchedListing = startListingRead();
+}
+
+ApplicationControllerService::ListingRead ApplicationControllerService::startListingRead() const
+{
     const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
-    auto read = std::make_shared<ListingRead>();
-    read->blogId = state.blogId();
-    read->area = state.area();
-    read->sort = state.sort();
-    read->order = state.sortOrder();
-    m_prefetchedListing = read;
-    BackgroundRunner().run([read] { read->run(); });
+    ListingRead read{{state.blogId(), state.area(), state.sort(), state.sortOrder(), {}}, {}};
+    read.result = Async::run([asked = read.asked] {
+        beforeListingRead(asked.area, asked.sort);
+        ReadListing read{asked, {}};
+        read.listing.posts = PostsLocalAccessAppService().listPostRowsForBlog(
+            asked.blogId, asked.sort, asked.order, PostFilterOptions::ByArea, rawValue(asked.area));
+        read.lastUpdate = PersistentServiceState().getLastUpdated(asked.blogId);
+        return read;
+    });
+    return read;
 }
 
 void ApplicationControllerService::listPosts(std::optional<QString> preselectedPostId,
                                              std::function<void()> listed)
 {
     const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
-    std::shared_ptr<ListingRead> read = std::exchange(m_prefetchedListing, nullptr);
-    if (!read || read->blogId != state.blogId() || read->area != state.area() || read->sort != state.sort() ||
-        read->order != state.sortOrder()) {
-        read = std::make_shared<ListingRead>();
-        read->blogId = state.blogId();
-        read->area = state.area();
-        read->sort = state.sort();
-        read->order = state.sortOrder();
-        BackgroundRunner().run([read] { read->run(); });
+    std::optional<ListingRead> read = std::exchange(m_prefetchedListing, std::nullopt);
+    if (!read || read->asked.blogId != state.blogId() || read->asked.area != state.area() ||
+        read->asked.sort != state.sort() || read->asked.order != state.sortOrder()) {
+        read = startListingRead();
     }
     // Reads run side by side and may finish in any order: only the last one asked for is shown.
     const std::uint64_t generation = ++m_listingGeneration;
@@ -209,16 +204,8 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
     if (listed) {
         m_whenListed.push_back(std::move(listed));
     }
-    QPointer<ApplicationControllerService> self = this;
-    ListedPosts shown{read->blogId, read->area, read->sort, read->order, {}};
-    read->whenDone([self, generation, shown, preselectedPostId](const QList<BloggerPost>& posts,
-                                                                const std::optional<QDateTime>& lastUpdate) {
-        ListedPosts listing = shown;
-        listing.posts = posts;
-        Dispatch::toMainThread(self, [generation, listing, lastUpdate,
-                                      preselectedPostId](ApplicationControllerService* controller) {
-            controller->showListing(generation, listing, lastUpdate, preselectedPostId);
-        });
+    Async::then(read->result, this, [this, generation, preselectedPostId](const ReadListing& read) {
+        showListing(generation, read.listing, read.lastUpdate, preselectedPostId);
     });
 }
 
@@ -257,35 +244,36 @@ void ApplicationControllerService::updateListedPosts(const QStringList& changedP
         return;
     }
     const std::uint64_t generation = ++m_listingGeneration;
-    QPointer<ApplicationControllerService> self = this;
-    BackgroundRunner().run([self, generation, base = *m_listed, changed = m_unlistedChanges, discardedPostIds,
-                            preselectedPostId = m_selectedPostId] {
-        bool read = false;
-        ListedPosts listing = base;
-        listing.posts = PostsLocalAccessAppService().updatePostRows(
-            base.posts, changed, base.blogId, base.sort, base.order, PostFilterOptions::ByArea,
-            rawValue(base.area), &read);
-        listing.posts.removeIf(
-            [&](const BloggerPost& post) { return discardedPostIds.contains(post.postId); });
-        const std::optional<QDateTime> lastUpdate = PersistentServiceState().getLastUpdated(base.blogId);
-        Dispatch::toMainThread(self, [generation, read, listing, lastUpdate,
-                                      preselectedPostId](ApplicationControllerService* controller) {
-            if (generation != controller->m_listingGeneration) {
+    Async::runThenCallback(
+        this,
+        [base = *m_listed, changed = m_unlistedChanges, discardedPostIds] {
+            bool read = false;
+            ReadListing update{base, {}};
+            update.listing.posts = PostsLocalAccessAppService().updatePostRows(
+                base.posts, changed, base.blogId, base.sort, base.order, PostFilterOptions::ByArea,
+                rawValue(base.area), &read);
+            update.listing.posts.removeIf(
+                [&](const BloggerPost& post) { return discardedPostIds.contains(post.postId); });
+            update.lastUpdate = PersistentServiceState().getLastUpdated(base.blogId);
+            return std::make_pair(read, update);
+        },
+        [this, generation, preselectedPostId = m_selectedPostId](const std::pair<bool, ReadListing>& result) {
+            if (generation != m_listingGeneration) {
                 return;
             }
-            if (!read) {
-                controller->listPosts(controller->m_selectedPostId);
+            if (!result.first) {
+                listPosts(m_selectedPostId);
                 return;
             }
-            controller->showListing(generation, listing, lastUpdate, preselectedPostId);
+            showListing(generation, result.second.listing, result.second.lastUpdate, preselectedPostId);
         });
-    });
 }
 
 void ApplicationControllerService::postsEdited(const QStringList& changedPostIds,
                                                const QStringList& discardedPostIds,
                                                const std::optional<BloggerPost>& shown)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::postsEdited");
     if (shown) {
         m_selectedPostId = shown->postId;
         if (m_windowController) {
@@ -297,11 +285,13 @@ void ApplicationControllerService::postsEdited(const QStringList& changedPostIds
 
 void ApplicationControllerService::reloadPostsList()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::reloadPostsList");
     listPosts(m_selectedPostId);
 }
 
 void ApplicationControllerService::showPost(const BloggerPost& post)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::showPost");
     m_selectedPostId = post.postId;
     if (m_windowController) {
         m_windowController->displayPost(post);
@@ -311,6 +301,7 @@ void ApplicationControllerService::showPost(const BloggerPost& post)
 
 void ApplicationControllerService::postChanged(const QString& postId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::postChanged");
     if (m_selectedPostId == postId) {
         onPostSelectedRequest(postId);
     }
@@ -319,6 +310,7 @@ void ApplicationControllerService::postChanged(const QString& postId)
 
 void ApplicationControllerService::onWindowLoadComplete()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onWindowLoadComplete");
     const QString blogId = m_authentificationService->dynamicServiceState().blogId();
     // Posts left behind by an unexpected exit are offered back once the window lists the blog.
     QPointer<PostsControllerService> posts = m_postsControllerService.get();
@@ -334,11 +326,13 @@ void ApplicationControllerService::onWindowLoadComplete()
 
 void ApplicationControllerService::onNewPostRequest()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onNewPostRequest");
     newPost();
 }
 
 void ApplicationControllerService::onAreaChangeRequest(PostArea area)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onAreaChangeRequest");
     m_authentificationService->dynamicServiceState().setArea(area);
     m_selectedPostId.reset();
     m_windowController->loadDefaultView();
@@ -347,12 +341,14 @@ void ApplicationControllerService::onAreaChangeRequest(PostArea area)
 
 void ApplicationControllerService::onDownloadBloggerDataRequest()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onDownloadBloggerDataRequest");
     m_applicationDownloadControllerService->downloadBlogPosts(
         m_authentificationService->dynamicServiceState().blogId());
 }
 
 void ApplicationControllerService::onPostsSortRequest(PostSortOptions sortBy, PostSortOrderOptions sortOrder)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onPostsSortRequest");
     DynamicServiceState& state = m_authentificationService->dynamicServiceState();
     state.setSort(sortBy);
     state.setSortOrder(sortOrder);
@@ -361,25 +357,30 @@ void ApplicationControllerService::onPostsSortRequest(PostSortOptions sortBy, Po
 
 void ApplicationControllerService::onPostSelectedRequest(const QString& postId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onPostSelectedRequest");
     m_selectedPostId = postId;
-    QPointer<ApplicationControllerService> self = this;
-    BackgroundRunner().run([self, postId] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-        Dispatch::toMainThread(self, [post, postId](ApplicationControllerService* controller) {
+    Async::runThenCallback(
+        this, [postId] { return PostsLocalAccessAppService().getPost(postId); },
+        [this, postId](const std::optional<BloggerPost>& post) {
             // A later selection wins: only the post still selected is shown.
-            if (!controller->m_windowController || controller->m_selectedPostId != postId) {
+            if (!m_windowController || m_selectedPostId != postId) {
                 return;
             }
             if (post) {
-                controller->m_windowController->displayPost(*post);
+                m_windowController->displayPost(*post);
             } else {
-                controller->m_windowController->loadDefaultView();
+                m_windowController->loadDefaultView();
             }
         });
-    });
 }
 
 void ApplicationControllerService::onAccountAndBlogChangeRequest(const QString& account, const QString& blog)
+{
+    Dispatch::requireMainThread("ApplicationControllerService::onAccountAndBlogChangeRequest");
+    changeAccountAndBlog(account, blog);
+}
+
+void ApplicationControllerService::changeAccountAndBlog(const QString& account, const QString& blog)
 {
     if (account == GoogleServiceConstants::NoId() || blog == GoogleServiceConstants::NoId()) {
         LocalNotificationService().showInfoAlert(QStringLiteral("Choose an account and a blog"),
@@ -406,38 +407,46 @@ void ApplicationControllerService::onAccountAndBlogChangeRequest(const QString& 
 
 void ApplicationControllerService::onAccountChangeRequest(const QString& userId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onAccountChangeRequest");
     const QString currentBlog = m_authentificationService->dynamicServiceState().blogId();
-    QPointer<ApplicationWindowController> window = m_windowController;
-    BackgroundRunner().run([window, userId, currentBlog] {
-        const QList<BloggerBlog> blogs = UserBlogsLocalAccessAppService().listAllBlogsForUser(userId);
-        Dispatch::toMainThread(window, [blogs, currentBlog](ApplicationWindowController* w) {
-            w->listBlogs(blogs, currentBlog);
-        });
-    });
+    ApplicationWindowController* window = m_windowController;
+    Async::runThenCallback(
+        window, [userId] { return UserBlogsLocalAccessAppService().listAllBlogsForUser(userId); },
+        [window, currentBlog](const QList<BloggerBlog>& blogs) { window->listBlogs(blogs, currentBlog); });
 }
 
 void ApplicationControllerService::onAccountsAndBlogsSettingsPopupOpen()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onAccountsAndBlogsSettingsPopupOpen");
+    listAccountsAndBlogs();
+}
+
+void ApplicationControllerService::listAccountsAndBlogs()
+{
     const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
     const QString userId = state.userId();
     const QString blogId = state.blogId();
-    QPointer<ApplicationWindowController> window = m_windowController;
-    BackgroundRunner().run([window, userId, blogId] {
-        UserBlogsLocalAccessAppService store;
-        // The users table also holds comment authors: only accounts signed in on this computer are offered.
-        QList<BloggerUser> users = store.listUsers();
-        users.removeIf(
-            [](const BloggerUser& user) { return !PersistentAccessTokens(user.userId).refreshToken(); });
-        const QList<BloggerBlog> blogs = store.listAllBlogsForUser(userId);
-        Dispatch::toMainThread(window, [users, blogs, userId, blogId](ApplicationWindowController* w) {
-            w->listUsers(users, userId);
-            w->listBlogs(blogs, blogId);
+    ApplicationWindowController* window = m_windowController;
+    Async::runThenCallback(
+        window,
+        [userId] {
+            UserBlogsLocalAccessAppService store;
+            // The users table also holds comment authors: only accounts signed in on this computer are
+            // offered.
+            QList<BloggerUser> users = store.listUsers();
+            users.removeIf(
+                [](const BloggerUser& user) { return !PersistentAccessTokens(user.userId).refreshToken(); });
+            return std::make_pair(users, store.listAllBlogsForUser(userId));
+        },
+        [window, userId, blogId](const std::pair<QList<BloggerUser>, QList<BloggerBlog>>& read) {
+            window->listUsers(read.first, userId);
+            window->listBlogs(read.second, blogId);
         });
-    });
 }
 
 void ApplicationControllerService::onHelpRequest()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onHelpRequest");
     // One help window for the application: asked again, the same window comes to the front with its page.
     if (!m_helpBrowser) {
         m_helpBrowser = std::make_unique<MiniBrowserWindowController>();
@@ -447,54 +456,62 @@ void ApplicationControllerService::onHelpRequest()
 
 void ApplicationControllerService::onReauthentificateCurrentAccountRequest()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onReauthentificateCurrentAccountRequest");
     m_applicationDownloadControllerService->reauthentificateCurrentAccount();
 }
 
 void ApplicationControllerService::onRefreshCurrentAccountRequest()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onRefreshCurrentAccountRequest");
     m_applicationDownloadControllerService->refreshCurrentAccount();
 }
 
 void ApplicationControllerService::onAddNewAccountRequest()
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onAddNewAccountRequest");
     m_applicationDownloadControllerService->addNewAccount();
 }
 
 void ApplicationControllerService::onEditPostRequest(const QString& postId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onEditPostRequest");
     m_postsControllerService->editPost(postId);
 }
 
 void ApplicationControllerService::onOfflinePostRequest(const QString& postId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onOfflinePostRequest");
     m_postsControllerService->offlinePost(postId);
 }
 
 void ApplicationControllerService::onDisplayPostCommentsRequest(const QString& postId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onDisplayPostCommentsRequest");
     m_commentsControllerService->showComments(postId);
 }
 
 void ApplicationControllerService::onAddCommentRequest(const QString& postId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onAddCommentRequest");
     m_commentsControllerService->addComment(postId);
 }
 
 void ApplicationControllerService::onReloadPostFromBloggerRequest(const QString& postId)
 {
+    Dispatch::requireMainThread("ApplicationControllerService::onReloadPostFromBloggerRequest");
     m_applicationDownloadControllerService->reloadPost(postId);
 }
 
 void ApplicationControllerService::onDeletePostRequest(const QString& postId)
 {
-    QPointer<ApplicationControllerService> self = this;
-    BackgroundRunner().run([self, postId] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-        Dispatch::toMainThread(self, [post, postId](ApplicationControllerService* controller) {
+    Dispatch::requireMainThread("ApplicationControllerService::onDeletePostRequest");
+    Async::runThenCallback(
+        this, [postId] { return PostsLocalAccessAppService().getPost(postId); },
+        [this, postId](const std::optional<BloggerPost>& post) {
             if (!post) {
                 return;
             }
-            QPointer<ApplicationControllerService> self = controller;
+            QPointer<ApplicationControllerService> self = this;
             const bool onBlogger = post->isOnBlogger();
             const QString title = post->title.trimmed();
             AlertRequest question{AlertStyle::Warning,
@@ -508,7 +525,8 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
                                           return;
                                       }
                                       if (onBlogger) {
-                                          self->m_applicationDownloadControllerService->deleteBloggerPost(postId);
+                                          self->m_applicationDownloadControllerService->deleteBloggerPost(
+                                              postId);
                                       } else {
                                           self->deleteLocalPost(postId);
                                       }
@@ -517,7 +535,6 @@ void ApplicationControllerService::onDeletePostRequest(const QString& postId)
                                   1};
             Alert::present(question);
         });
-    });
 }
 
 void ApplicationControllerService::deleteLocalPost(const QString& postId)
@@ -526,16 +543,14 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
         m_selectedPostId.reset();
     }
     m_windowController->loadDefaultView();
-    QPointer<ApplicationControllerService> self = this;
-    BackgroundRunner().run([self, postId] {
-        const bool deleted = PostsLocalAccessAppService().deleteBlogPost(postId, true);
-        Dispatch::toMainThread(self, [deleted](ApplicationControllerService* controller) {
+    Async::runThenCallback(
+        this, [postId] { return PostsLocalAccessAppService().deleteBlogPost(postId, true); },
+        [this](bool deleted) {
             if (!deleted) {
                 LocalNotificationService().showCriticalAlert(
                     QStringLiteral("Cannot delete the post"),
                     QStringLiteral("The post could not be removed from this computer. Nothing was changed."));
             }
-            controller->reloadPostsList();
+            reloadPostsList();
         });
-    });
 }

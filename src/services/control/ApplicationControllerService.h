@@ -4,6 +4,7 @@
 #include "model/PostEnumerations.h"
 
 #include <QDateTime>
+#include <QFuture>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -82,7 +83,6 @@ public:
     void onDeletePostRequest(const QString& postId);
 
 private:
-    struct ListingRead;
     // A listing as handed to the window, with what it was read for.
     struct ListedPosts
     {
@@ -92,8 +92,24 @@ private:
         PostSortOrderOptions order;
         QList<BloggerPost> posts;
     };
+    // An area as read from the store, with the time of the blog's last download.
+    struct ReadListing
+    {
+        ListedPosts listing;
+        std::optional<QDateTime> lastUpdate;
+    };
+    // One read of an area's posts: what it was asked for, and its result to come.
+    struct ListingRead
+    {
+        ListedPosts asked;
+        QFuture<ReadListing> result;
+    };
 
     void setupEvents();
+    // What the feature controllers report.
+    void setupControllerEvents();
+    void changeAccountAndBlog(const QString& account, const QString& blog);
+    void listAccountsAndBlogs();
     // `listed` runs on the main thread once the window has the list.
     void listPosts(std::optional<QString> preselectedPostId, std::function<void()> listed = {});
     void showListing(std::uint64_t generation, const ListedPosts& listing,
@@ -102,6 +118,8 @@ private:
     void updateListedPosts(const QStringList& changedPostIds, const QStringList& discardedPostIds = {});
     // Starts reading the current area in the background; the first listing takes it if nothing changed.
     void prefetchFirstListing();
+    // Starts reading the current area on the thread pool.
+    ListingRead startListingRead() const;
     void deleteLocalPost(const QString& postId);
 
     QPointer<ApplicationWindowController> m_windowController;
@@ -113,7 +131,7 @@ private:
     // The post on show, so a new listing keeps it highlighted (main thread).
     std::optional<QString> m_selectedPostId;
     // The read started while the window is being built, taken by the first listing (main thread).
-    std::shared_ptr<ListingRead> m_prefetchedListing;
+    std::optional<ListingRead> m_prefetchedListing;
     // Counts the listings asked for; a read that is not the last one asked for is dropped (main thread).
     std::uint64_t m_listingGeneration = 0;
     // What waits for a listing to be shown; a dropped read hands it on to the next (main thread).

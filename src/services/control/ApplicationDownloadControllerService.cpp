@@ -1,7 +1,6 @@
 #include "ApplicationDownloadControllerService.h"
 
-#include "ApplicationControllerService.h"
-#include "common/BackgroundRunner.h"
+#include "common/Async.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleResponseAnalysisService.h"
@@ -12,13 +11,10 @@
 #include "services/WelcomeNewAccountService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PostsLocalAccessAppService.h"
-#include "ui/main/ApplicationWindowController.h"
 
 ApplicationDownloadControllerService::ApplicationDownloadControllerService(
-    std::shared_ptr<GoogleAuthentificationService> service,
-    ApplicationControllerService* applicationControllerService, QObject* parent)
-    : QObject(parent), m_authentificationService(std::move(service)),
-      m_applicationControllerService(applicationControllerService)
+    std::shared_ptr<GoogleAuthentificationService> service, QObject* parent)
+    : QObject(parent), m_authentificationService(std::move(service))
 {
 }
 
@@ -28,10 +24,8 @@ void ApplicationDownloadControllerService::beginOperation()
 {
     // Operations overlap (a download of one blog and a reload of a post): the busy state stays on until
     // the last one ends.
-    if (m_runningOperations++ == 0 && m_applicationControllerService) {
-        if (ApplicationWindowController* window = m_applicationControllerService->windowController()) {
-            window->loading(true);
-        }
+    if (m_runningOperations++ == 0) {
+        Q_EMIT busyChanged(true);
     }
 }
 
@@ -40,10 +34,8 @@ void ApplicationDownloadControllerService::endOperation()
     if (m_runningOperations == 0) {
         return;
     }
-    if (--m_runningOperations == 0 && m_applicationControllerService) {
-        if (ApplicationWindowController* window = m_applicationControllerService->windowController()) {
-            window->loading(false);
-        }
+    if (--m_runningOperations == 0) {
+        Q_EMIT busyChanged(false);
     }
 }
 
@@ -84,8 +76,8 @@ void ApplicationDownloadControllerService::downloadFinished(const QString& blogI
                                                             const std::optional<QString>& failure)
 {
     m_downloadingBlogs.remove(blogId);
-    if (!failure && m_applicationControllerService) {
-        m_applicationControllerService->reloadPostsList();
+    if (!failure) {
+        Q_EMIT blogDownloaded(blogId);
     }
     endOperation();
     if (failure) {
@@ -97,21 +89,17 @@ void ApplicationDownloadControllerService::withStoredPost(const QString& postId,
                                                           std::function<void(const BloggerPost& post)> next)
 {
     beginOperation();
-    QPointer<ApplicationDownloadControllerService> self(this);
-    BackgroundRunner().run([self, postId, failureTitle, next] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-        Dispatch::toMainThread(
-            self, [post, failureTitle, next](ApplicationDownloadControllerService* controller) {
-                if (!post || !post->isOnBlogger()) {
-                    controller->endOperation();
-                    controller->showError(failureTitle,
-                                          post ? QStringLiteral("This post is kept only on this computer.")
-                                               : QStringLiteral("This post is no longer stored here."));
-                    return;
-                }
-                next(*post);
-            });
-    });
+    Async::runThenCallback(
+        this, [postId] { return PostsLocalAccessAppService().getPost(postId); },
+        [this, failureTitle, next](const std::optional<BloggerPost>& post) {
+            if (!post || !post->isOnBlogger()) {
+                endOperation();
+                showError(failureTitle, post ? QStringLiteral("This post is kept only on this computer.")
+                                             : QStringLiteral("This post is no longer stored here."));
+                return;
+            }
+            next(*post);
+        });
 }
 
 void ApplicationDownloadControllerService::reloadPost(const QString& postId)
@@ -123,9 +111,7 @@ void ApplicationDownloadControllerService::reloadPost(const QString& postId)
         remote->setTimeoutInterval(self->m_authentificationService->timeoutInterval());
         remote->onGetAndPersistBlogPostSuccess = [self, postId](const BloggerPost&) {
             Dispatch::toMainThread(self, [postId](ApplicationDownloadControllerService* controller) {
-                if (controller->m_applicationControllerService) {
-                    controller->m_applicationControllerService->postChanged(postId);
-                }
+                Q_EMIT controller->postChanged(postId);
                 controller->endOperation();
             });
         };
@@ -148,9 +134,7 @@ void ApplicationDownloadControllerService::deleteBloggerPost(const QString& post
         remote->setTimeoutInterval(self->m_authentificationService->timeoutInterval());
         remote->onDeleteBlogPostSuccess = [self, postId] {
             Dispatch::toMainThread(self, [postId](ApplicationDownloadControllerService* controller) {
-                if (controller->m_applicationControllerService) {
-                    controller->m_applicationControllerService->postChanged(postId);
-                }
+                Q_EMIT controller->postChanged(postId);
                 controller->endOperation();
             });
         };
@@ -287,10 +271,7 @@ void ApplicationDownloadControllerService::accountTokenRefreshed(const QString& 
     remote->onGetAndPersistUserAndBlogsSuccess = [self](const BloggerUser&, const QList<BloggerBlog>&) {
         Dispatch::toMainThread(self, [](ApplicationDownloadControllerService* controller) {
             controller->endOperation();
-            if (controller->m_applicationControllerService) {
-                // The accounts popover shows the names and blogs just read.
-                controller->m_applicationControllerService->onAccountsAndBlogsSettingsPopupOpen();
-            }
+            Q_EMIT controller->accountRefreshed();
         });
     };
     remote->onGetAndPersistUserAndBlogsError = [self](const BloggerSuccessResponse& failure) {
@@ -324,10 +305,5 @@ void ApplicationDownloadControllerService::accountAdded(const QString& userId, c
                                                         const QString& refreshToken)
 {
     WelcomeNewAccountService::storeAccount(userId, blogId, accessToken, refreshToken);
-    if (!m_applicationControllerService) {
-        return;
-    }
-    // The new account's first blog: listed, and downloaded when it never was.
-    m_applicationControllerService->onAccountAndBlogChangeRequest(userId, blogId);
-    m_applicationControllerService->onAccountsAndBlogsSettingsPopupOpen();
+    Q_EMIT newAccountAdded(userId, blogId);
 }

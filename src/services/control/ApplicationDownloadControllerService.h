@@ -13,7 +13,6 @@
 #include <memory>
 #include <optional>
 
-class ApplicationControllerService;
 class GoogleAuthentificationService;
 class WelcomeNewAccountService;
 
@@ -26,7 +25,6 @@ class ApplicationDownloadControllerService : public QObject
     Q_OBJECT
 public:
     ApplicationDownloadControllerService(std::shared_ptr<GoogleAuthentificationService> service,
-                                         ApplicationControllerService* applicationControllerService,
                                          QObject* parent = nullptr);
     ~ApplicationDownloadControllerService() override;
 
@@ -52,6 +50,18 @@ public:
     static QString reauthentificatedTitle() { return QStringLiteral("Signed in again"); }
     static QString refreshFailedTitle() { return QStringLiteral("Cannot refresh the account"); }
 
+Q_SIGNALS:
+    // An operation that talks to the service started with none running, or the last one ended.
+    void busyChanged(bool busy);
+    // The blog's posts were downloaded into the store.
+    void blogDownloaded(const QString& blogId);
+    // The post was reloaded from Blogger or deleted there and here.
+    void postChanged(const QString& postId);
+    // The current account's name and blogs were read again into the store.
+    void accountRefreshed();
+    // A new account is stored; it is to become the current one with this blog.
+    void newAccountAdded(const QString& userId, const QString& blogId);
+
 private:
     void beginOperation();
     void endOperation();
@@ -73,7 +83,6 @@ private:
     void keepAccessToken(const QString& userId, const QString& accessToken) const;
 
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
-    QPointer<ApplicationControllerService> m_applicationControllerService;
     std::unique_ptr<WelcomeNewAccountService> m_welcomeNewAccountService;
     QSet<QString> m_downloadingBlogs;
     int m_runningOperations = 0;

@@ -1,7 +1,6 @@
 #include "CommentsControllerService.h"
 
-#include "ApplicationControllerService.h"
-#include "common/BackgroundRunner.h"
+#include "common/Async.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
@@ -18,11 +17,11 @@
 
 #include <QUrl>
 
-CommentsControllerService::CommentsControllerService(
-    std::shared_ptr<GoogleAuthentificationService> service,
-    ApplicationControllerService* applicationControllerService, QObject* parent)
+#include <tuple>
+
+CommentsControllerService::CommentsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
+                                                     QObject* parent)
     : QObject(parent), m_authentificationService(std::move(service)),
-      m_applicationControllerService(applicationControllerService),
       m_commentsListWindowController(std::make_unique<CommentsListWindowController>()),
       m_newCommentWindowController(std::make_unique<NewCommentWindowController>()),
       m_timeoutInterval(GoogleServiceConstants::StandardTimeout)
@@ -34,11 +33,13 @@ CommentsControllerService::~CommentsControllerService() = default;
 
 CommentsListWindowController* CommentsControllerService::commentsListWindowController() const
 {
+    Dispatch::requireMainThread("CommentsControllerService::commentsListWindowController");
     return m_commentsListWindowController.get();
 }
 
 NewCommentWindowController* CommentsControllerService::newCommentWindowController() const
 {
+    Dispatch::requireMainThread("CommentsControllerService::newCommentWindowController");
     return m_newCommentWindowController.get();
 }
 
@@ -70,88 +71,90 @@ void CommentsControllerService::endBusy()
 
 void CommentsControllerService::showComments(const QString& postId)
 {
-    QPointer<CommentsControllerService> self = this;
-    BackgroundRunner().run([self, postId] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-        const QList<BloggerPostComment> comments =
-            CommentsLocalAccessAppService().listAllCommentsForPost(postId);
-        const bool downloaded = PersistentServiceState().getCommentsDownloaded(postId);
-        Dispatch::toMainThread(
-            self, [post, comments, downloaded, postId](CommentsControllerService* controller) {
-                if (!post) {
-                    return;
-                }
-                CommentsListWindowController* list = controller->m_commentsListWindowController.get();
-                list->showComments(*post, comments);
-                BackgroundRunner().runOnMainThread(list, [list] { list->showWindow(); });
-                if (!downloaded && post->isOnBlogger()) {
-                    controller->downloadComments(postId);
-                }
-            });
-    });
+    Dispatch::requireMainThread("CommentsControllerService::showComments");
+    Async::runThenCallback(
+        this,
+        [postId] {
+            return std::make_tuple(PostsLocalAccessAppService().getPost(postId),
+                                   CommentsLocalAccessAppService().listAllCommentsForPost(postId),
+                                   PersistentServiceState().getCommentsDownloaded(postId));
+        },
+        [this, postId](const std::tuple<std::optional<BloggerPost>, QList<BloggerPostComment>, bool>& read) {
+            const auto& [post, comments, downloaded] = read;
+            if (!post) {
+                return;
+            }
+            CommentsListWindowController* list = m_commentsListWindowController.get();
+            list->showComments(*post, comments);
+            Dispatch::toMainThread(list, [list] { list->showWindow(); });
+            if (!downloaded && post->isOnBlogger()) {
+                downloadComments(postId);
+            }
+        });
 }
 
 void CommentsControllerService::refreshList(const QString& postId)
 {
-    QPointer<CommentsControllerService> self = this;
-    BackgroundRunner().run([self, postId] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-        const QList<BloggerPostComment> comments =
-            CommentsLocalAccessAppService().listAllCommentsForPost(postId);
-        Dispatch::toMainThread(self, [post, comments, postId](CommentsControllerService* controller) {
-            CommentsListWindowController* list = controller->m_commentsListWindowController.get();
+    Async::runThenCallback(
+        this,
+        [postId] {
+            return std::make_pair(PostsLocalAccessAppService().getPost(postId),
+                                  CommentsLocalAccessAppService().listAllCommentsForPost(postId));
+        },
+        [this, postId](const std::pair<std::optional<BloggerPost>, QList<BloggerPostComment>>& read) {
+            const auto& [post, comments] = read;
+            CommentsListWindowController* list = m_commentsListWindowController.get();
             // The list may show another post by now; that one stays.
             if (!post || !list->post() || list->post()->postId != postId) {
                 return;
             }
             list->showComments(*post, comments);
         });
-    });
 }
 
 void CommentsControllerService::commentsChanged(const QString& postId)
 {
     refreshList(postId);
     // The post's comment count changed with them: the main window's list and header show it anew.
-    if (m_applicationControllerService) {
-        m_applicationControllerService->postChanged(postId);
-    }
+    Q_EMIT postChanged(postId);
 }
 
 void CommentsControllerService::downloadComments(const QString& postId)
 {
+    Dispatch::requireMainThread("CommentsControllerService::downloadComments");
     beginBusy();
     QPointer<CommentsControllerService> self = this;
     const double timeout = m_timeoutInterval;
     std::shared_ptr<GoogleAuthentificationService> auth = m_authentificationService;
-    BackgroundRunner().run([self, postId, timeout, auth] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-        if (!post) {
-            Dispatch::toMainThread(self,
-                                   [](CommentsControllerService* controller) { controller->endBusy(); });
-            return;
-        }
-        std::shared_ptr<CommentsRemotePersistenceAppService> remote =
-            CommentsRemotePersistenceAppService::create(auth);
-        remote->setTimeoutInterval(timeout);
-        remote->onListAndPersistAllPostCommentsSuccess = [self, postId] {
-            Dispatch::toMainThread(self, [postId](CommentsControllerService* controller) {
-                controller->commentsChanged(postId);
-                controller->endBusy();
-            });
-        };
-        remote->onListAndPersistAllPostCommentsError = [self](const BloggerSuccessResponse& failure) {
-            LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot download the comments"),
-                                                         failure.details);
-            Dispatch::toMainThread(self,
-                                   [](CommentsControllerService* controller) { controller->endBusy(); });
-        };
-        remote->listAndPersistAllPostComments(postId, post->blogId);
-    });
+    Async::runThenCallback(
+        this, [postId] { return PostsLocalAccessAppService().getPost(postId); },
+        [this, self, postId, timeout, auth](const std::optional<BloggerPost>& post) {
+            if (!post) {
+                endBusy();
+                return;
+            }
+            std::shared_ptr<CommentsRemotePersistenceAppService> remote =
+                CommentsRemotePersistenceAppService::create(auth);
+            remote->setTimeoutInterval(timeout);
+            remote->onListAndPersistAllPostCommentsSuccess = [self, postId] {
+                Dispatch::toMainThread(self, [postId](CommentsControllerService* controller) {
+                    controller->commentsChanged(postId);
+                    controller->endBusy();
+                });
+            };
+            remote->onListAndPersistAllPostCommentsError = [self](const BloggerSuccessResponse& failure) {
+                LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot download the comments"),
+                                                             failure.details);
+                Dispatch::toMainThread(self,
+                                       [](CommentsControllerService* controller) { controller->endBusy(); });
+            };
+            remote->listAndPersistAllPostComments(postId, post->blogId);
+        });
 }
 
 void CommentsControllerService::deleteComment(const QString& commentId, const QString& postId)
 {
+    Dispatch::requireMainThread("CommentsControllerService::deleteComment");
     QPointer<CommentsControllerService> self = this;
     AlertRequest question{
         AlertStyle::Warning,
@@ -166,25 +169,26 @@ void CommentsControllerService::deleteComment(const QString& commentId, const QS
             self->beginBusy();
             const double timeout = self->m_timeoutInterval;
             std::shared_ptr<GoogleAuthentificationService> auth = self->m_authentificationService;
-            BackgroundRunner().run([self, commentId, postId, timeout, auth] {
-                const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-                auto remote = CommentsRemotePersistenceAppService::create(auth);
-                remote->setTimeoutInterval(timeout);
-                remote->onDeletePostCommentSuccess = [self, postId] {
-                    Dispatch::toMainThread(self, [postId](CommentsControllerService* controller) {
-                        controller->commentsChanged(postId);
-                        controller->endBusy();
-                    });
-                };
-                remote->onDeletePostCommentError = [self](const BloggerSuccessResponse& failure) {
-                    LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot delete the comment"),
-                                                                 failure.details);
-                    Dispatch::toMainThread(
-                        self, [](CommentsControllerService* controller) { controller->endBusy(); });
-                };
-                remote->deletePostComment(commentId, postId,
-                                          post ? post->blogId : GoogleServiceConstants::NoId());
-            });
+            Async::runThenCallback(
+                self, [postId] { return PostsLocalAccessAppService().getPost(postId); },
+                [self, commentId, postId, timeout, auth](const std::optional<BloggerPost>& post) {
+                    auto remote = CommentsRemotePersistenceAppService::create(auth);
+                    remote->setTimeoutInterval(timeout);
+                    remote->onDeletePostCommentSuccess = [self, postId] {
+                        Dispatch::toMainThread(self, [postId](CommentsControllerService* controller) {
+                            controller->commentsChanged(postId);
+                            controller->endBusy();
+                        });
+                    };
+                    remote->onDeletePostCommentError = [self](const BloggerSuccessResponse& failure) {
+                        LocalNotificationService().showCriticalAlert(
+                            QStringLiteral("Cannot delete the comment"), failure.details);
+                        Dispatch::toMainThread(
+                            self, [](CommentsControllerService* controller) { controller->endBusy(); });
+                    };
+                    remote->deletePostComment(commentId, postId,
+                                              post ? post->blogId : GoogleServiceConstants::NoId());
+                });
         },
         // Return must never delete.
         1};
@@ -203,20 +207,22 @@ QString CommentsControllerService::deleteQuestionTitle(const QString& commentId)
 
 void CommentsControllerService::addComment(const QString& postId)
 {
+    Dispatch::requireMainThread("CommentsControllerService::addComment");
     const QString userId = m_authentificationService->dynamicServiceState().userId();
-    QPointer<CommentsControllerService> self = this;
-    BackgroundRunner().run([self, postId, userId] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(postId);
-        const std::optional<BloggerUser> user = UserBlogsLocalAccessAppService().getUser(userId);
-        Dispatch::toMainThread(self, [post, user](CommentsControllerService* controller) {
-            if (!post) {
+    Async::runThenCallback(
+        this,
+        [postId, userId] {
+            return std::make_pair(PostsLocalAccessAppService().getPost(postId),
+                                  UserBlogsLocalAccessAppService().getUser(userId));
+        },
+        [this](const std::pair<std::optional<BloggerPost>, std::optional<BloggerUser>>& read) {
+            if (!read.first) {
                 return;
             }
-            NewCommentWindowController* window = controller->m_newCommentWindowController.get();
-            window->prepare(*post, user);
-            BackgroundRunner().runOnMainThread(window, [window] { window->showWindow(); });
+            NewCommentWindowController* window = m_newCommentWindowController.get();
+            window->prepare(*read.first, read.second);
+            Dispatch::toMainThread(window, [window] { window->showWindow(); });
         });
-    });
 }
 
 QString CommentsControllerService::commentHtmlFromText(const QString& text)
@@ -229,6 +235,7 @@ QString CommentsControllerService::commentHtmlFromText(const QString& text)
 
 void CommentsControllerService::publishComment(const BloggerPostComment& typed)
 {
+    Dispatch::requireMainThread("CommentsControllerService::publishComment");
     BloggerPostComment comment = typed;
     comment.content = commentHtmlFromText(typed.content);
     if (m_publishing) {
@@ -245,32 +252,35 @@ void CommentsControllerService::publishComment(const BloggerPostComment& typed)
     QPointer<CommentsControllerService> self = this;
     const double timeout = m_timeoutInterval;
     std::shared_ptr<GoogleAuthentificationService> auth = m_authentificationService;
-    BackgroundRunner().run([self, comment, timeout, auth] {
-        const std::optional<BloggerPost> post = PostsLocalAccessAppService().getPost(comment.postId);
-        auto remote = CommentsRemotePersistenceAppService::create(auth);
-        remote->setTimeoutInterval(timeout);
-        remote->onAddPostCommentSuccess = [self](const BloggerPostComment& added) {
-            Dispatch::toMainThread(self, [added](CommentsControllerService* controller) {
-                controller->m_publishing = false;
-                controller->m_newCommentWindowController->loading(false);
-                controller->m_newCommentWindowController->close();
-                controller->commentsChanged(added.postId);
-            });
-        };
-        remote->onAddPostCommentError = [self](const BloggerSuccessResponse& failure) {
-            LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot add the comment"),
-                                                         failure.details);
-            Dispatch::toMainThread(self, [](CommentsControllerService* controller) {
-                controller->m_publishing = false;
-                controller->m_newCommentWindowController->loading(false);
-            });
-        };
-        remote->addPostComment(comment, post ? post->blogId : GoogleServiceConstants::NoId());
-    });
+    const QString postId = comment.postId;
+    Async::runThenCallback(
+        this, [postId] { return PostsLocalAccessAppService().getPost(postId); },
+        [self, comment, timeout, auth](const std::optional<BloggerPost>& post) {
+            auto remote = CommentsRemotePersistenceAppService::create(auth);
+            remote->setTimeoutInterval(timeout);
+            remote->onAddPostCommentSuccess = [self](const BloggerPostComment& added) {
+                Dispatch::toMainThread(self, [added](CommentsControllerService* controller) {
+                    controller->m_publishing = false;
+                    controller->m_newCommentWindowController->loading(false);
+                    controller->m_newCommentWindowController->close();
+                    controller->commentsChanged(added.postId);
+                });
+            };
+            remote->onAddPostCommentError = [self](const BloggerSuccessResponse& failure) {
+                LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot add the comment"),
+                                                             failure.details);
+                Dispatch::toMainThread(self, [](CommentsControllerService* controller) {
+                    controller->m_publishing = false;
+                    controller->m_newCommentWindowController->loading(false);
+                });
+            };
+            remote->addPostComment(comment, post ? post->blogId : GoogleServiceConstants::NoId());
+        });
 }
 
 void CommentsControllerService::navigateToProfile(const QString& userLink)
 {
+    Dispatch::requireMainThread("CommentsControllerService::navigateToProfile");
     const QString link = userLink.trimmed();
     ExternalUrlOpener::openWebAddress(
         QUrl(link.startsWith(QLatin1StringView("//")) ? QStringLiteral("https:") + link : link));

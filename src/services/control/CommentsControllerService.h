@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class ApplicationControllerService;
 class CommentsListWindowController;
 class GoogleAuthentificationService;
 class NewCommentWindowController;
@@ -24,7 +23,6 @@ class CommentsControllerService : public QObject
     Q_OBJECT
 public:
     CommentsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
-                              ApplicationControllerService* applicationControllerService,
                               QObject* parent = nullptr);
     ~CommentsControllerService() override;
 
@@ -49,6 +47,10 @@ public:
     // Transfer time-out of the web requests, in seconds.
     void setTimeoutInterval(double seconds) { m_timeoutInterval = seconds; }
 
+Q_SIGNALS:
+    // The post's comments changed in the store, and its comment count with them.
+    void postChanged(const QString& postId);
+
 private:
     void setupEvents();
     void beginBusy();
@@ -61,7 +63,6 @@ private:
     void commentsChanged(const QString& postId);
 
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
-    QPointer<ApplicationControllerService> m_applicationControllerService;
     std::unique_ptr<CommentsListWindowController> m_commentsListWindowController;
     std::unique_ptr<NewCommentWindowController> m_newCommentWindowController;
     // Downloads and deletions under way: the list stays busy until the last one ends.

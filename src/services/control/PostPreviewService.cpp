@@ -1,6 +1,5 @@
 #include "PostPreviewService.h"
 
-#include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/PostsGoogleService.h"
@@ -110,7 +109,7 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
                                : post.blogId;
     std::shared_ptr<GoogleAuthentificationService> auth = m_authentificationService;
     const double timeout = m_timeoutInterval;
-    BackgroundRunner().run([window, edited = post, blogId, auth, timeout, grant, grantBase] {
+    Dispatch::toBackground([window, edited = post, blogId, auth, timeout, grant, grantBase] {
         // Only the post's own pictures are served: nothing of the template is rewritten.
         QStringList pictures;
         const BloggerPost post = withServedPictures(edited, pictures, true, grantBase);
@@ -132,14 +131,14 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
             if (isBlogTemplate(page)) {
                 PersistentServiceState().setBlogTemplate(blogUrl, page);
             }
-            BackgroundRunner().run([window, post, blogUrl, page, grant, pictures] {
+            Dispatch::toBackground([window, post, blogUrl, page, grant, pictures] {
                 deliver(window, PostPreviewComposer().livePreviewHtml(page, post), blogUrl, grant, pictures);
             });
         };
         web->onGetBlogTemplateBlockError = [window, post, blogUrl, grant,
                                             pictures](const BloggerSuccessResponse& failure) {
             const QString reason = failure.details;
-            BackgroundRunner().run([window, post, blogUrl, reason, grant, pictures] {
+            Dispatch::toBackground([window, post, blogUrl, reason, grant, pictures] {
                 deliver(window, withoutTemplate(post, reason), blogUrl, grant, pictures);
             });
         };

@@ -1,9 +1,8 @@
 #include "PostsControllerService.h"
 
-#include "ApplicationControllerService.h"
 #include "PostPreviewService.h"
 #include "common/AppKeyPrefix.h"
-#include "common/BackgroundRunner.h"
+#include "common/Async.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
@@ -15,8 +14,6 @@
 #include "services/UploadPhotosGroupService.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "ui/windows/PostEditorWindowController.h"
-
-#include <QTimer>
 
 #include <algorithm>
 
@@ -48,10 +45,8 @@ constexpr qint64 ClockSlackSeconds = 600;
 } // namespace
 
 PostsControllerService::PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
-                                               ApplicationControllerService* applicationControllerService,
                                                QObject* parent)
     : QObject(parent), m_authentificationService(std::move(service)),
-      m_applicationControllerService(applicationControllerService),
       m_postEditor(std::make_unique<PostEditorWindowController>()),
       m_postAutoSaveService(std::make_unique<PostAutoSaveService>()),
       m_postPreviewService(std::make_unique<PostPreviewService>(m_authentificationService))
@@ -71,11 +66,13 @@ PostsControllerService::~PostsControllerService()
 
 PostEditorWindowController* PostsControllerService::postEditor() const
 {
+    Dispatch::requireMainThread("PostsControllerService::postEditor");
     return m_postEditor.get();
 }
 
 PostAutoSaveService* PostsControllerService::postAutoSaveService() const
 {
+    Dispatch::requireMainThread("PostsControllerService::postAutoSaveService");
     return m_postAutoSaveService.get();
 }
 
@@ -93,12 +90,13 @@ void PostsControllerService::setupEditorEvents()
     editor.onCancelPublishing = [this] { onCancelPublishing(); };
     connect(&editor, &WindowController::windowWillClose, this, [this] {
         // After the close has run its course.
-        QTimer::singleShot(0, this, &PostsControllerService::editorDidClose);
+        Dispatch::toMainThread(this, [this] { editorDidClose(); });
     });
 }
 
 bool PostsControllerService::hasAnEditingPost() const
 {
+    Dispatch::requireMainThread("PostsControllerService::hasAnEditingPost");
     return m_postEditor->isWindowOpened();
 }
 
@@ -116,6 +114,7 @@ bool PostsControllerService::refuseWhileEditing()
 
 void PostsControllerService::newPost()
 {
+    Dispatch::requireMainThread("PostsControllerService::newPost");
     if (refuseWhileEditing()) {
         return;
     }
@@ -124,11 +123,13 @@ void PostsControllerService::newPost()
 
 void PostsControllerService::editPost(const QString& postId)
 {
+    Dispatch::requireMainThread("PostsControllerService::editPost");
     openStoredPost(postId, false);
 }
 
 void PostsControllerService::offlinePost(const QString& postId)
 {
+    Dispatch::requireMainThread("PostsControllerService::offlinePost");
     openStoredPost(postId, true);
 }
 
@@ -137,34 +138,35 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
     if (refuseWhileEditing()) {
         return;
     }
-    QPointer<PostsControllerService> self = this;
-    BackgroundRunner().run([self, postId, offline] {
-        const PostsLocalAccessAppService store;
-        const std::optional<BloggerPost> post = store.getPost(postId);
-        std::optional<BloggerPost> linked;
-        if (post && post->postStatus == PostStatus::Autosaved) {
-            linked = store.getPost(post->offlineForPostWithId);
-        }
-        Dispatch::toMainThread(self, [post, linked, offline](PostsControllerService* controller) {
-            if (controller->refuseWhileEditing()) {
+    Async::runThenCallback(
+        this,
+        [postId] {
+            const PostsLocalAccessAppService store;
+            const std::optional<BloggerPost> post = store.getPost(postId);
+            std::optional<BloggerPost> linked;
+            if (post && post->postStatus == PostStatus::Autosaved) {
+                linked = store.getPost(post->offlineForPostWithId);
+            }
+            return std::make_pair(post, linked);
+        },
+        [this, offline](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
+            const auto& [post, linked] = read;
+            if (refuseWhileEditing()) {
                 return;
             }
             if (!post) {
                 LocalNotificationService().showInfoAlert(
                     QStringLiteral("Cannot open the post"),
                     QStringLiteral("This post is no longer on this computer."));
-                if (controller->m_applicationControllerService) {
-                    controller->m_applicationControllerService->reloadPostsList();
-                }
+                Q_EMIT postsChanged();
                 return;
             }
             if (post->postStatus == PostStatus::Autosaved) {
-                controller->openRecord(*post, linked, offline);
+                openRecord(*post, linked, offline);
                 return;
             }
-            controller->openEditor(post, post, offline, GoogleServiceConstants::RandomId());
+            openEditor(post, post, offline, GoogleServiceConstants::RandomId());
         });
-    });
 }
 
 void PostsControllerService::openEditor(const std::optional<BloggerPost>& original,
@@ -224,23 +226,25 @@ void PostsControllerService::openRecord(const BloggerPost& record, const std::op
 
 void PostsControllerService::recoverAutosavedPosts(const QString& blogId)
 {
-    QPointer<PostsControllerService> self = this;
-    BackgroundRunner().run([self, blogId] {
-        const QList<BloggerPost> records = PostsLocalAccessAppService().listFilteredPostsForBlog(
-            blogId, PostSortOptions::Title, PostSortOrderOptions::Ascending, PostFilterOptions::ByStatus,
-            rawValue(PostStatus::Autosaved));
-        Dispatch::toMainThread(self, [records](PostsControllerService* controller) {
+    Dispatch::requireMainThread("PostsControllerService::recoverAutosavedPosts");
+    Async::runThenCallback(
+        this,
+        [blogId] {
+            return PostsLocalAccessAppService().listFilteredPostsForBlog(
+                blogId, PostSortOptions::Title, PostSortOrderOptions::Ascending, PostFilterOptions::ByStatus,
+                rawValue(PostStatus::Autosaved));
+        },
+        [this](const QList<BloggerPost>& records) {
             for (const BloggerPost& record : records) {
                 const bool queued =
-                    std::any_of(controller->m_recoveredPosts.cbegin(), controller->m_recoveredPosts.cend(),
+                    std::any_of(m_recoveredPosts.cbegin(), m_recoveredPosts.cend(),
                                 [&](const BloggerPost& other) { return other.postId == record.postId; });
                 if (!queued) {
-                    controller->m_recoveredPosts.append(record);
+                    m_recoveredPosts.append(record);
                 }
             }
-            controller->openNextRecoveredPost();
+            openNextRecoveredPost();
         });
-    });
 }
 
 void PostsControllerService::openNextRecoveredPost()
@@ -249,27 +253,30 @@ void PostsControllerService::openNextRecoveredPost()
         return;
     }
     const QString recordId = m_recoveredPosts.takeFirst().postId;
-    QPointer<PostsControllerService> self = this;
-    BackgroundRunner().run([self, recordId] {
-        // Read again: the record may have been settled since it was listed.
-        const PostsLocalAccessAppService store;
-        const std::optional<BloggerPost> record = store.getPost(recordId);
-        std::optional<BloggerPost> original;
-        if (record && record->offlineForPostWithId != GoogleServiceConstants::NoOfflineId()) {
-            original = store.getPost(record->offlineForPostWithId);
-        }
-        Dispatch::toMainThread(self, [record, original](PostsControllerService* controller) {
+    Async::runThenCallback(
+        this,
+        [recordId] {
+            // Read again: the record may have been settled since it was listed.
+            const PostsLocalAccessAppService store;
+            const std::optional<BloggerPost> record = store.getPost(recordId);
+            std::optional<BloggerPost> original;
+            if (record && record->offlineForPostWithId != GoogleServiceConstants::NoOfflineId()) {
+                original = store.getPost(record->offlineForPostWithId);
+            }
+            return std::make_pair(record, original);
+        },
+        [this](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
+            const auto& [record, original] = read;
             if (!record || record->postStatus != PostStatus::Autosaved) {
-                controller->openNextRecoveredPost();
+                openNextRecoveredPost();
                 return;
             }
-            if (controller->m_session || controller->m_postEditor->isWindowOpened()) {
-                controller->m_recoveredPosts.prepend(*record);
+            if (m_session || m_postEditor->isWindowOpened()) {
+                m_recoveredPosts.prepend(*record);
                 return;
             }
-            controller->openRecord(*record, original, false);
+            openRecord(*record, original, false);
         });
-    });
 }
 
 void PostsControllerService::editorDidClose()
@@ -290,6 +297,7 @@ void PostsControllerService::editorDidClose()
 
 PostPreviewService* PostsControllerService::postPreviewService() const
 {
+    Dispatch::requireMainThread("PostsControllerService::postPreviewService");
     return m_postPreviewService.get();
 }
 
@@ -304,6 +312,7 @@ std::optional<BloggerPost> PostsControllerService::postForPreview() const
 
 void PostsControllerService::showPreview()
 {
+    Dispatch::requireMainThread("PostsControllerService::showPreview");
     if (const std::optional<BloggerPost> post = postForPreview()) {
         m_postPreviewService->showPreview(*post);
     }
@@ -311,6 +320,7 @@ void PostsControllerService::showPreview()
 
 void PostsControllerService::showLivePreview()
 {
+    Dispatch::requireMainThread("PostsControllerService::showLivePreview");
     if (const std::optional<BloggerPost> post = postForPreview()) {
         m_postPreviewService->showLivePreview(*post);
     }
@@ -542,9 +552,7 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
             QStringLiteral(
                 "It reached Blogger before the cancel. It stays in the editor; publishing it again "
                 "updates it."));
-        if (m_applicationControllerService) {
-            m_applicationControllerService->reloadPostsList();
-        }
+        Q_EMIT postsChanged();
         return;
     }
     m_session->publishing = 0;
@@ -557,43 +565,43 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
 void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOfflineUpdateType updateType)
 {
     const std::optional<BloggerPost> original = m_session->original;
-    QPointer<PostsControllerService> self = this;
     const std::uint64_t serial = m_session->serial;
 
     if (original && original->isOnBlogger() && updateType == PublishedToOfflineUpdateType::NoUpdate) {
         finishEditing(std::nullopt);
         return;
     }
-    BackgroundRunner().run([self, serial, post, original, updateType] {
+    struct Kept
+    {
+        BloggerPost post;
         bool saved = false;
-        const BloggerPost stored =
-            PostsLocalAccessAppService().keepPostLocally(post, original, updateType, &saved);
-        std::optional<QString> deleteOnBlogger;
-        if (updateType == PublishedToOfflineUpdateType::DeletePublishedVersion && original &&
-            original->isOnBlogger()) {
-            deleteOnBlogger = original->postId;
-        }
-        Dispatch::toMainThread(
-            self, [serial, stored, saved, deleteOnBlogger](PostsControllerService* controller) {
-                if (!controller->m_session || controller->m_session->serial != serial) {
-                    return;
-                }
-                if (!saved) {
-                    // Nothing is lost: the post stays in the editor and in its autosave.
-                    controller->m_postEditor->setContentLocked(false);
-                    LocalNotificationService().showCriticalAlert(
-                        QStringLiteral("Cannot save your post"),
-                        QStringLiteral(
-                            "The post could not be stored on this computer. It is still in the editor."));
-                    return;
-                }
-                if (deleteOnBlogger) {
-                    controller->deletePublishedVersion(stored, *deleteOnBlogger);
-                    return;
-                }
-                controller->finishEditing(stored);
-            });
-    });
+    };
+    Async::runThenCallback(
+        this,
+        [post, original, updateType] {
+            Kept kept;
+            kept.post = PostsLocalAccessAppService().keepPostLocally(post, original, updateType, &kept.saved);
+            return kept;
+        },
+        [this, serial, original, updateType](const Kept& kept) {
+            if (!m_session || m_session->serial != serial) {
+                return;
+            }
+            if (!kept.saved) {
+                // Nothing is lost: the post stays in the editor and in its autosave.
+                m_postEditor->setContentLocked(false);
+                LocalNotificationService().showCriticalAlert(
+                    QStringLiteral("Cannot save your post"),
+                    QStringLiteral("The post could not be stored on this computer. It is still in the editor."));
+                return;
+            }
+            if (updateType == PublishedToOfflineUpdateType::DeletePublishedVersion && original &&
+                original->isOnBlogger()) {
+                deletePublishedVersion(kept.post, original->postId);
+                return;
+            }
+            finishEditing(kept.post);
+        });
 }
 
 void PostsControllerService::deletePublishedVersion(const BloggerPost& offlineCopy,
@@ -652,7 +660,5 @@ void PostsControllerService::finishEditing(const std::optional<BloggerPost>& kep
     m_postAutoSaveService->finish(true);
     m_session.reset();
     m_postEditor->close();
-    if (m_applicationControllerService) {
-        m_applicationControllerService->postsEdited(changed, discarded, kept);
-    }
+    Q_EMIT postsEdited(changed, discarded, kept);
 }

@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 
-class ApplicationControllerService;
 class GoogleAuthentificationService;
 class PostAutoSaveService;
 class PostEditorWindowController;
@@ -29,9 +28,7 @@ class PostsControllerService : public QObject
 {
     Q_OBJECT
 public:
-    PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
-                           ApplicationControllerService* applicationControllerService,
-                           QObject* parent = nullptr);
+    PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service, QObject* parent = nullptr);
     ~PostsControllerService() override;
 
     // True while the editor window is on screen.
@@ -54,6 +51,12 @@ public:
 Q_SIGNALS:
     // The editor has closed and its post is settled (published, stored or dropped).
     void editorClosed();
+    // Posts changed in the store in ways the main window's list does not know.
+    void postsChanged();
+    // The editor changed these posts in the store; the discarded ones are on their way out; `shown`,
+    // when given, is the post to show.
+    void postsEdited(const QStringList& changedPostIds, const QStringList& discardedPostIds,
+                     const std::optional<BloggerPost>& shown);
 
 private:
     // What is being edited: the stored post it started from (none for a new post) and its autosave record.
@@ -99,7 +102,6 @@ private:
     void finishEditing(const std::optional<BloggerPost>& kept);
 
     std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
-    QPointer<ApplicationControllerService> m_applicationControllerService;
     std::unique_ptr<PostEditorWindowController> m_postEditor;
     std::unique_ptr<PostAutoSaveService> m_postAutoSaveService;
     std::unique_ptr<PostPreviewService> m_postPreviewService;

@@ -2,8 +2,8 @@
 
 #include "ui_AccountsAndBlogsPopoverView.h"
 
-#include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/ViewBackground.h"
 #include "ui/UiColors.h"
 
@@ -68,7 +68,7 @@ void AccountsAndBlogsPopoverViewController::setupView()
 void AccountsAndBlogsPopoverViewController::listUsers(const QList<BloggerUser>& users,
                                                       const QString& currentUser)
 {
-    BackgroundRunner().runOnMainThread(this, [this, users, currentUser] {
+    Dispatch::toMainThread(this, [this, users, currentUser] {
         m_currentAccount = currentUser;
         m_users = users;
         if (isViewLoaded()) {
@@ -80,7 +80,7 @@ void AccountsAndBlogsPopoverViewController::listUsers(const QList<BloggerUser>& 
 void AccountsAndBlogsPopoverViewController::listBlogs(const QList<BloggerBlog>& blogs,
                                                       const QString& currentBlog)
 {
-    BackgroundRunner().runOnMainThread(this, [this, blogs, currentBlog] {
+    Dispatch::toMainThread(this, [this, blogs, currentBlog] {
         m_currentBlog = currentBlog;
         m_blogs = blogs;
         if (isViewLoaded()) {

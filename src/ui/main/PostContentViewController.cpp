@@ -4,8 +4,8 @@
 
 #include "PostReadingStyle.h"
 
-#include "common/BackgroundRunner.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/ViewBackground.h"
 #include "platform/gui/WebPage.h"
@@ -86,12 +86,12 @@ void PostContentViewController::loadHtml(const QString& html)
 
 void PostContentViewController::loadHtmlOnMainThread(const BloggerPost& post)
 {
-    BackgroundRunner().runOnMainThread(this, [this, html = post.content] { loadHtml(html); });
+    Dispatch::toMainThread(this, [this, html = post.content] { loadHtml(html); });
 }
 
 void PostContentViewController::loadDefaultView()
 {
-    BackgroundRunner().runOnMainThread(this, [this] {
+    Dispatch::toMainThread(this, [this] {
         view();
         showDefaultPage();
     });
@@ -118,7 +118,7 @@ void PostContentViewController::scheduleLoad()
     }
     // On a later turn of the main loop, never from inside the engine's own report of the load before.
     m_loadScheduled = true;
-    BackgroundRunner().runOnMainThread(this, [this] {
+    Dispatch::toMainThread(this, [this] {
         m_loadScheduled = false;
         if (m_current || !m_wanted) {
             return;

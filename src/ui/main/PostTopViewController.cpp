@@ -2,7 +2,6 @@
 
 #include "ui_PostTopView.h"
 
-#include "common/BackgroundRunner.h"
 #include "common/GoogleDateService.h"
 #include "platform/Dispatch.h"
 #include "platform/gui/ExternalUrlOpener.h"
@@ -105,12 +104,12 @@ bool PostTopViewController::eventFilter(QObject* watched, QEvent* event)
 
 void PostTopViewController::showPost(const BloggerPost& post)
 {
-    BackgroundRunner().runOnMainThread(this, [this, post] { applyPost(post); });
+    Dispatch::toMainThread(this, [this, post] { applyPost(post); });
 }
 
 void PostTopViewController::loadDefaultView()
 {
-    BackgroundRunner().runOnMainThread(this, [this] { applyDefaultView(); });
+    Dispatch::toMainThread(this, [this] { applyDefaultView(); });
 }
 
 void PostTopViewController::applyPost(const BloggerPost& post)

@@ -7,8 +7,8 @@
 #include "PostListItemDelegate.h"
 #include "PostListModel.h"
 #include "PostTableCellView.h"
-#include "common/BackgroundRunner.h"
 #include "common/GoogleDateService.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/ViewBackground.h"
 #include "ui/UiColors.h"
 
@@ -73,7 +73,7 @@ void TableContentViewController::viewSetup()
 void TableContentViewController::listPosts(const QList<BloggerPost>& posts,
                                            const std::optional<QString>& preselectedId)
 {
-    BackgroundRunner().runOnMainThread(this, [this, posts, preselectedId] {
+    Dispatch::toMainThread(this, [this, posts, preselectedId] {
         d->preselectedPostId = preselectedId;
         d->userSelectedSinceListing = false;
         // A reset drops the old selection: a kept row index would now name another post.

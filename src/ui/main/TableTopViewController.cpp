@@ -4,8 +4,8 @@
 
 #include "ImageButtonView.h"
 #include "SortPopoverController.h"
-#include "common/BackgroundRunner.h"
 #include "common/GoogleDateService.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/Popover.h"
 #include "platform/gui/ViewBackground.h"
 #include "ui/UiColors.h"
@@ -79,7 +79,7 @@ void TableTopViewController::openSortPopup()
 
 void TableTopViewController::loading(bool flag)
 {
-    BackgroundRunner().runOnMainThread(this, [this, flag] {
+    Dispatch::toMainThread(this, [this, flag] {
         if (!isViewLoaded()) {
             return;
         }
@@ -93,7 +93,7 @@ void TableTopViewController::loading(bool flag)
 void TableTopViewController::displayPostsInfo(qsizetype count, PostArea area,
                                               std::optional<QDateTime> lastUpdate)
 {
-    BackgroundRunner().runOnMainThread(this, [this, count, area, lastUpdate] {
+    Dispatch::toMainThread(this, [this, count, area, lastUpdate] {
         if (!isViewLoaded()) {
             return;
         }

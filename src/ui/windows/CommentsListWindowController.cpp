@@ -5,8 +5,8 @@
 #include "CommentTableCellView.h"
 #include "ui_CommentsListWindow.h"
 
-#include "common/BackgroundRunner.h"
 #include "common/GoogleDateService.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/ImageLibrary.h"
 #include "platform/gui/RemoteImageCache.h"
 #include "platform/gui/ViewBackground.h"
@@ -104,7 +104,7 @@ void CommentsListWindowController::windowDidLoad()
 
     // The window opens first; a long list fills it in a turn of its own.
     m_fillPending = true;
-    BackgroundRunner().runOnMainThread(this, [this] {
+    Dispatch::toMainThread(this, [this] {
         if (!m_fillPending) {
             return;
         }
@@ -119,7 +119,7 @@ void CommentsListWindowController::windowDidLoad()
 void CommentsListWindowController::showComments(const BloggerPost& post,
                                                 const QList<BloggerPostComment>& comments)
 {
-    BackgroundRunner().runOnMainThread(this, [this, post, comments] {
+    Dispatch::toMainThread(this, [this, post, comments] {
         m_post = post;
         if (!isWindowLoaded()) {
             m_pendingComments = comments;
@@ -153,7 +153,7 @@ void CommentsListWindowController::windowShowsComments(bool show)
 
 void CommentsListWindowController::loading(bool on)
 {
-    BackgroundRunner().runOnMainThread(this, [this, on] {
+    Dispatch::toMainThread(this, [this, on] {
         m_loading = on;
         if (isWindowLoaded()) {
             applyLoading();

@@ -3,7 +3,7 @@
 #include "PreviewPage.h"
 #include "ui_LivePreviewWindow.h"
 
-#include "common/BackgroundRunner.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
 #include "ui/main/SpinnerView.h"
@@ -32,7 +32,7 @@ WebView* LivePreviewWindowController::webviewOutlet() const
 
 void LivePreviewWindowController::openWindow(const QString& title)
 {
-    BackgroundRunner().runOnMainThread(this, [this, title] {
+    Dispatch::toMainThread(this, [this, title] {
         m_title = title;
         if (isWindowLoaded()) {
             window()->setWindowTitle(m_title);
@@ -46,7 +46,7 @@ void LivePreviewWindowController::setHtmlContent(const QString& content, const Q
     const QUrl address(baseUrl, QUrl::StrictMode);
     const std::optional<QUrl> base =
         address.isValid() && !address.isRelative() ? std::optional<QUrl>(address) : std::nullopt;
-    BackgroundRunner().runOnMainThread(this, [this, content, base] {
+    Dispatch::toMainThread(this, [this, content, base] {
         m_content = content;
         m_baseURL = base;
         if (isWindowLoaded()) {

@@ -3,8 +3,8 @@
 #include "PreviewPage.h"
 #include "ui_MiniBrowserWindow.h"
 
-#include "common/BackgroundRunner.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/WebView.h"
 
 #include <QDir>
@@ -86,7 +86,7 @@ QString MiniBrowserWindowController::missingHelpHtml(const QString& path)
 
 void MiniBrowserWindowController::bringToFront()
 {
-    BackgroundRunner().runOnMainThread(this, [this] { showWindow(); });
+    Dispatch::toMainThread(this, [this] { showWindow(); });
 }
 
 void MiniBrowserWindowController::windowDidLoad()

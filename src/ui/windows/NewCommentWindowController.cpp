@@ -3,8 +3,8 @@
 #include "AvatarImage.h"
 #include "ui_NewCommentWindow.h"
 
-#include "common/BackgroundRunner.h"
 #include "common/GoogleServiceConstants.h"
+#include "platform/Dispatch.h"
 #include "platform/gui/ImageLibrary.h"
 #include "platform/gui/RemoteImageCache.h"
 #include "platform/gui/ViewBackground.h"
@@ -98,7 +98,7 @@ void NewCommentWindowController::remotePicture(const QString& address)
 
 void NewCommentWindowController::prepare(const BloggerPost& post, const std::optional<BloggerUser>& user)
 {
-    BackgroundRunner().runOnMainThread(this, [this, post, user] {
+    Dispatch::toMainThread(this, [this, post, user] {
         m_postId = post.postId;
         m_user = user;
         m_post = post;
@@ -111,7 +111,7 @@ void NewCommentWindowController::prepare(const BloggerPost& post, const std::opt
 
 void NewCommentWindowController::loading(bool flag)
 {
-    BackgroundRunner().runOnMainThread(this, [this, flag] {
+    Dispatch::toMainThread(this, [this, flag] {
         if (!isWindowLoaded()) {
             return;
         }

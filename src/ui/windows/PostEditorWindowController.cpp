@@ -1,6 +1,7 @@
 #include "PostEditorWindowController.h"
 
 #include "EditorPageBridge.h"
+#include "common/Async.h"
 #include "common/GoogleDateService.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
@@ -667,30 +668,28 @@ void PostEditorWindowController::selectLocalImage()
 
 void PostEditorWindowController::insertLocalImage(const QString& sourcePath)
 {
-    QPointer<PostEditorWindowController> self = this;
     const int generation = m_contentGeneration;
     // Large pictures copy off the main thread.
-    Dispatch::toBackground([self, sourcePath, generation] {
-        const LocalImages::Copy copy = LocalImages::copyIntoFolder(sourcePath);
-        Dispatch::toMainThread(self, [copy, generation](PostEditorWindowController* editor) {
+    Async::runThenCallback(
+        this, [sourcePath] { return LocalImages::copyIntoFolder(sourcePath); },
+        [this, generation](const LocalImages::Copy& copy) {
             if (!copy.path) {
                 LocalNotificationService().showCriticalAlert(QStringLiteral("Cannot add the image"),
                                                              copy.error);
                 return;
             }
-            if (generation != editor->m_contentGeneration || !editor->isWindowLoaded()) {
+            if (generation != m_contentGeneration || !isWindowLoaded()) {
                 return;
             }
-            if (editor->m_contentLocked) {
+            if (m_contentLocked) {
                 LocalNotificationService().showInfoAlert(
                     QStringLiteral("Cannot add the image"),
                     QStringLiteral("The post is being published. Add the image once that is done."));
                 return;
             }
-            editor->m_ui->webViewOutlet->evaluateScript(
-                addLocalImageScript(LocalImages::imageAddress(*copy.path)), {});
+            m_ui->webViewOutlet->evaluateScript(addLocalImageScript(LocalImages::imageAddress(*copy.path)),
+                                                {});
         });
-    });
 }
 
 // ---- Publishing controls -------------------------------------------------------------------------------

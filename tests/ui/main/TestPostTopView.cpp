@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "common/BackgroundRunner.h"
 #include "common/GoogleDateService.h"
 #include "model/BloggerPost.h"
+#include "platform/Dispatch.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/PostTopViewController.h"
 
@@ -269,7 +269,7 @@ void TestPostTopView::testShowPostFromBackgroundThreadAppliesInCallOrder()
     caller.join();
     // Queued behind every job of the calls, so the bar has its final state once it has run.
     bool settled = false;
-    BackgroundRunner().runOnMainThread([&settled] { settled = true; });
+    Dispatch::toMainThread([&settled] { settled = true; });
     QTRY_VERIFY(settled);
     QCOMPARE(m_bar->postTitleLabelOutlet()->text(), QStringLiteral("Last one"));
     QCOMPARE(m_bar->currentPost()->postId, QStringLiteral("last"));
