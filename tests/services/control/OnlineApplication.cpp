@@ -1,4 +1,5 @@
 #include "OnlineApplication.h"
+#include "WidgetDriving.h"
 
 #include "google/GoogleAuthentificationService.h"
 #include "google/window/AuthentificationWebviewWindowController.h"
@@ -258,8 +259,7 @@ bool OnlineApplication::waitForOperationsToEnd()
 void OnlineApplication::pressDownload()
 {
     QWidget* button = m_app->windowController()->tableTopViewController()->downloadPostsButtonOutlet();
-    QTest::mousePress(button, Qt::LeftButton, {}, button->rect().center());
-    QTest::mouseRelease(button, Qt::LeftButton, {}, button->rect().center());
+    TestSupport::press(button);
 }
 
 QStringList OnlineApplication::standinTitles(const QString& blogId, bool drafts) const
