@@ -3,6 +3,7 @@
 #include "ApplicationHarness.h"
 #include "EditorPageDriver.h"
 #include "GoogleStandin.h"
+#include "TestSupport.h"
 
 #include "google/GoogleAuthentificationService.h"
 #include "platform/gui/WebView.h"
@@ -34,10 +35,7 @@ public:
     // Points the application at a running stand-in and stores its first account as the signed-in one.
     static void signInTo(GoogleStandin& standin, const QString& blogId)
     {
-        const QByteArray base = standin.serverUrl().toString().toUtf8();
-        qputenv("PENHOLLOW_OAUTH_URL", base);
-        qputenv("PENHOLLOW_GOOGLE_API_URL", base);
-        qputenv("PENHOLLOW_BLOGGER_URL", base);
+        TestSupport::pointGoogleServicesAt(standin.serverUrl());
         const QString userId = standin.defaultAccountId();
         ApplicationHarness::storeAccount(
             BloggerUser(userId, "Mara Quill", "https://profiles/mara", ""),

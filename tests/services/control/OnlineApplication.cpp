@@ -1,4 +1,6 @@
 #include "OnlineApplication.h"
+
+#include "TestSupport.h"
 #include "WidgetDriving.h"
 
 #include "google/GoogleAuthentificationService.h"
@@ -43,10 +45,7 @@ OnlineApplication::OnlineApplication(const QJsonObject& seed)
     if (standin.start(0) == 0) {
         qFatal("The stand-in did not start: %s", qPrintable(standin.errorString()));
     }
-    const QByteArray base = standin.serverUrl().toString().toUtf8();
-    qputenv("PENHOLLOW_OAUTH_URL", base);
-    qputenv("PENHOLLOW_GOOGLE_API_URL", base);
-    qputenv("PENHOLLOW_BLOGGER_URL", base);
+    TestSupport::pointGoogleServicesAt(standin.serverUrl());
 }
 
 OnlineApplication::~OnlineApplication()

@@ -108,10 +108,7 @@ void TestCommentsFlows::initTestCase()
 {
     TestSupport::useFreshDataFolder();
     QVERIFY(m_standin.start(0) != 0);
-    const QByteArray base = m_standin.serverUrl().toString().toUtf8();
-    qputenv("PENHOLLOW_OAUTH_URL", base);
-    qputenv("PENHOLLOW_GOOGLE_API_URL", base);
-    qputenv("PENHOLLOW_BLOGGER_URL", base);
+    TestSupport::pointGoogleServicesAt(m_standin.serverUrl());
     ExternalUrlOpener::setOpener([this](const QUrl& url) {
         m_opened << url;
         return true;
