@@ -18,23 +18,6 @@
 
 namespace {
 
-// The text of an Atom reply, or the failure to report: no body, transport error, no UTF-8 text.
-std::variant<QString, BloggerSuccessResponse> textOfReply(const UrlSession::Reply& reply)
-{
-    if (!reply.body) {
-        return GoogleRequestServiceBase::noBodyFailure(reply);
-    }
-    if (reply.error) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(*reply.body);
-    if (decoder.hasError()) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: No response received"));
-    }
-    return text;
-}
-
 // What a reply that is not the expected entry says, readable for the user: a service error object's
 // message, an HTML page's title, or the text itself.
 QString failureText(const QString& text)
@@ -110,30 +93,6 @@ QString CommentsGoogleService::authorIdFromProfileLink(const QString& link)
     }
     const QString id = segments.last();
     return isValidPathId(id) ? id : QString();
-}
-
-void CommentsGoogleService::failLater(ErrorBlock CommentsGoogleService::*errorBlock, const QString& message)
-{
-    auto me = self<CommentsGoogleService>();
-    later([me, errorBlock, message] { ((*me).*errorBlock)(BloggerSuccessResponse(false, message)); });
-}
-
-std::optional<UrlSession::Request>
-CommentsGoogleService::requestFor(ErrorBlock CommentsGoogleService::*errorBlock, const QString& blogId,
-                                  const QStringList& pathIds, const QString& address)
-{
-    if (blogId.isEmpty()) {
-        failLater(errorBlock, noBlogSelectedMessage());
-        return std::nullopt;
-    }
-    UrlSession::Request request;
-    request.url = QUrl(address, QUrl::StrictMode);
-    if (!isValidPathId(blogId) || !std::all_of(pathIds.begin(), pathIds.end(), isValidPathId) ||
-        !request.url.isValid()) {
-        failLater(errorBlock, invalidUrlMessage());
-        return std::nullopt;
-    }
-    return request;
 }
 
 void CommentsGoogleService::listPostComments(const QString& postId, const QString& blogId)
@@ -284,7 +243,7 @@ void CommentsGoogleService::_addPostComment(const BloggerPostComment& comment, c
 
     auto me = self<CommentsGoogleService>();
     send(std::move(*request), [me, postId, blogId](UrlSession::Reply reply) {
-        auto text = textOfReply(reply);
+        auto text = GoogleRequestServiceBase::textOfReply(reply);
         if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
             me->onAddPostCommentBlockError(*failure);
             return;
@@ -332,7 +291,7 @@ void CommentsGoogleService::_deletePostComment(const QString& commentId, const Q
 
     auto me = self<CommentsGoogleService>();
     send(std::move(*request), [me](UrlSession::Reply reply) {
-        auto text = textOfReply(reply);
+        auto text = GoogleRequestServiceBase::textOfReply(reply);
         if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
             me->onDeletePostCommentBlockError(*failure);
             return;

@@ -52,14 +52,6 @@ public:
 private:
     explicit CommentsGoogleService(std::shared_ptr<GoogleAuthentificationService> service);
 
-    using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
-    void failLater(ErrorBlock CommentsGoogleService::*errorBlock, const QString& message);
-    // The request to address, or none once the error block was told why: no blog selected, or an id or the
-    // address unfit for a request.
-    std::optional<UrlSession::Request> requestFor(ErrorBlock CommentsGoogleService::*errorBlock,
-                                                  const QString& blogId, const QStringList& pathIds,
-                                                  const QString& address);
-
     mutable QMutex m_stateMutex;
     std::optional<QList<BloggerPostComment>> m_listedComments;
     bool m_listedAll = false;

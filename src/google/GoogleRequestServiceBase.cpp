@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QMutexLocker>
+#include <QStringDecoder>
 
 #include <cstdio>
 
@@ -231,6 +232,23 @@ BloggerSuccessResponse GoogleRequestServiceBase::noBodyFailure(const UrlSession:
         return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
     }
     return BloggerSuccessResponse(false, noResponseMessage());
+}
+
+std::variant<QString, BloggerSuccessResponse>
+GoogleRequestServiceBase::textOfReply(const UrlSession::Reply& reply)
+{
+    if (!reply.body) {
+        return noBodyFailure(reply);
+    }
+    if (reply.error) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(*reply.body);
+    if (decoder.hasError()) {
+        return BloggerSuccessResponse(false, QStringLiteral("Request error: No response received"));
+    }
+    return text;
 }
 
 QString GoogleRequestServiceBase::statusMessage(int statusCode)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "google/BlockProperty.h"
 #include "model/BloggerPost.h"
 #include "model/BloggerPostComment.h"
 #include "model/BloggerSuccessResponse.h"
@@ -9,7 +10,9 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -66,6 +69,8 @@ public:
     }
     // Ids go into request paths as they stand: only non-empty unreserved text is accepted.
     static bool isValidPathId(const QString& id);
+    // The text of an Atom reply, or the failure to report: no body, transport error, no UTF-8 text.
+    static std::variant<QString, BloggerSuccessResponse> textOfReply(const UrlSession::Reply& reply);
     // The decimal text of a fresh unsigned 32-bit number.
     static QString randomQueryValue();
 
@@ -92,6 +97,33 @@ protected:
     // The decoded JSON object of a reply, or the failure to report: no body, transport error,
     // parse error, no object, service error, a status outside 2xx, in that order.
     std::variant<QJsonObject, BloggerSuccessResponse> jsonObjectOfReply(const UrlSession::Reply& reply) const;
+
+    using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
+    // Tells the operation's error block, later on the network thread: callers are never called back inline.
+    template <typename Service> void failLater(ErrorBlock Service::*errorBlock, const QString& message)
+    {
+        auto me = self<Service>();
+        later([me, errorBlock, message] { ((*me).*errorBlock)(BloggerSuccessResponse(false, message)); });
+    }
+    // The request to address, or none once the error block was told why: no blog selected, or the blog id,
+    // an id of pathIds or the address unfit for a request.
+    template <typename Service>
+    std::optional<UrlSession::Request> requestFor(ErrorBlock Service::*errorBlock, const QString& blogId,
+                                                  const QStringList& pathIds, const QString& address)
+    {
+        if (blogId.isEmpty()) {
+            failLater(errorBlock, noBlogSelectedMessage());
+            return std::nullopt;
+        }
+        UrlSession::Request request;
+        request.url = QUrl(address, QUrl::StrictMode);
+        if (!isValidPathId(blogId) || !std::all_of(pathIds.begin(), pathIds.end(), isValidPathId) ||
+            !request.url.isValid()) {
+            failLater(errorBlock, invalidUrlMessage());
+            return std::nullopt;
+        }
+        return request;
+    }
 
 private:
     mutable QMutex m_mutex;

@@ -15,29 +15,11 @@
 
 namespace {
 
-// The text of an Atom reply, or the failure to report: no body, transport error, no UTF-8 text.
-std::variant<QString, BloggerSuccessResponse> textOfReply(const UrlSession::Reply& reply)
-{
-    if (!reply.body) {
-        return GoogleRequestServiceBase::noBodyFailure(reply);
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(*reply.body);
-    const bool isText = !decoder.hasError();
-    if (reply.error) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: ") + *reply.error);
-    }
-    if (!isText) {
-        return BloggerSuccessResponse(false, QStringLiteral("Request error: No response received"));
-    }
-    return text;
-}
-
 // As textOfReply for a reply of the service, where a status outside 2xx is a failure whatever the body:
 // reported with the whole text, like a reply the reader cannot read.
 std::variant<QString, BloggerSuccessResponse> textOfServiceReply(const UrlSession::Reply& reply)
 {
-    auto text = textOfReply(reply);
+    auto text = GoogleRequestServiceBase::textOfReply(reply);
     if (const QString* body = std::get_if<QString>(&text); body && !reply.hasSuccessStatus()) {
         return BloggerSuccessResponse(
             false, body->isEmpty() ? GoogleRequestServiceBase::statusMessage(reply.statusCode) : *body);
@@ -103,31 +85,6 @@ std::shared_ptr<UrlSession::Task> PostsGoogleService::uploadTask() const
 {
     QMutexLocker locker(&m_stateMutex);
     return m_uploadTask;
-}
-
-void PostsGoogleService::failLater(ErrorBlock PostsGoogleService::*errorBlock, const QString& message)
-{
-    auto me = self<PostsGoogleService>();
-    later([me, errorBlock, message] { ((*me).*errorBlock)(BloggerSuccessResponse(false, message)); });
-}
-
-std::optional<UrlSession::Request> PostsGoogleService::requestFor(ErrorBlock PostsGoogleService::*errorBlock,
-                                                                  const QString& blogId,
-                                                                  const QStringList& pathIds,
-                                                                  const QString& address)
-{
-    if (blogId.isEmpty()) {
-        failLater(errorBlock, noBlogSelectedMessage());
-        return std::nullopt;
-    }
-    UrlSession::Request request;
-    request.url = QUrl(address, QUrl::StrictMode);
-    if (!isValidPathId(blogId) || !std::all_of(pathIds.begin(), pathIds.end(), isValidPathId) ||
-        !request.url.isValid()) {
-        failLater(errorBlock, invalidUrlMessage());
-        return std::nullopt;
-    }
-    return request;
 }
 
 void PostsGoogleService::listBlogPosts(const QString& blogId)
@@ -420,7 +377,7 @@ void PostsGoogleService::getBlogPostsTemplate(const QString& url)
     request.method = "GET";
     // The blog's own page: an error page is still the page the preview shows.
     send(std::move(request), [me](UrlSession::Reply reply) {
-        auto text = textOfReply(reply);
+        auto text = GoogleRequestServiceBase::textOfReply(reply);
         if (auto* failure = std::get_if<BloggerSuccessResponse>(&text)) {
             me->onGetBlogTemplateBlockError(*failure);
             return;

@@ -54,15 +54,6 @@ public:
 private:
     explicit PostsGoogleService(std::shared_ptr<GoogleAuthentificationService> service);
 
-    using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
-    // Tells the operation's error block, later on the network thread: callers are never called back inline.
-    void failLater(ErrorBlock PostsGoogleService::*errorBlock, const QString& message);
-    // The request to address, or none once the error block was told why: no blog selected, or the blog id,
-    // an id of pathIds or the address unfit for a request.
-    std::optional<UrlSession::Request> requestFor(ErrorBlock PostsGoogleService::*errorBlock,
-                                                  const QString& blogId, const QStringList& pathIds,
-                                                  const QString& address);
-
     enum class Publishing
     {
         Add,

@@ -138,8 +138,20 @@ PostsRemotePersistenceAppService::storePublishedPost(const BloggerPost& publishe
                                                            autosaveRecordId());
 }
 
-void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,
-                                                   const QString& replacesLocalPostId)
+// What tells an add from an update: the web call's closures, the blocks that answer and the words for a
+// reply that names no post.
+struct PostsRemotePersistenceAppService::Publication
+{
+    BlockProperty<void(BloggerPost)> PostsGoogleService::*webSuccess;
+    ErrorBlock PostsGoogleService::*webError;
+    BlockProperty<void(BloggerPost)> PostsRemotePersistenceAppService::*success;
+    ErrorBlock PostsRemotePersistenceAppService::*error;
+    QString unnamedMessage;
+};
+
+std::shared_ptr<PostsGoogleService>
+PostsRemotePersistenceAppService::startPublishing(const Publication& publication,
+                                                  const QString& replacesLocalPostId)
 {
     auto me = shared_from_this();
     std::shared_ptr<PostsGoogleService> web = makeWebService();
@@ -148,70 +160,55 @@ void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,
         m_publishing = web;
         m_publishingCancelled = false;
     }
-    web->onAddBlogPostBlockSuccess = [me, replacesLocalPostId](const BloggerPost& published) {
-        Dispatch::toStoreQueue([me, replacesLocalPostId, published] {
+    PostsGoogleService& service = *web;
+    (service.*publication.webSuccess) = [me, publication, replacesLocalPostId](const BloggerPost& published) {
+        Dispatch::toStoreQueue([me, publication, replacesLocalPostId, published] {
             if (published.postId.isEmpty()) {
-                me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
-                         QStringLiteral("Blogger did not name the new post."));
+                me->fail(publication.error, publication.unnamedMessage);
                 return;
             }
             const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
             if (!stored) {
                 // On Blogger all the same: said plainly, so the user does not publish it twice.
-                me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError,
-                         publishedButNotStoredMessage());
+                me->fail(publication.error, publishedButNotStoredMessage());
                 return;
             }
-            me->onAddBlogPostSuccess(*stored);
+            (me.get()->*publication.success)(*stored);
         });
     };
-    web->onAddBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
-        Dispatch::toStoreQueue([me, failure] {
+    (service.*publication.webError) = [me, publication](const BloggerSuccessResponse& failure) {
+        Dispatch::toStoreQueue([me, publication, failure] {
             if (me->publishingCancelled()) {
                 return;
             }
-            me->fail(&PostsRemotePersistenceAppService::onAddBlogPostError, failure.details);
+            me->fail(publication.error, failure.details);
         });
     };
-    web->addBlogPost(post);
+    return web;
+}
+
+void PostsRemotePersistenceAppService::addBlogPost(const BloggerPost& post,
+                                                   const QString& replacesLocalPostId)
+{
+    startPublishing({&PostsGoogleService::onAddBlogPostBlockSuccess,
+                     &PostsGoogleService::onAddBlogPostBlockError,
+                     &PostsRemotePersistenceAppService::onAddBlogPostSuccess,
+                     &PostsRemotePersistenceAppService::onAddBlogPostError,
+                     QStringLiteral("Blogger did not name the new post.")},
+                    replacesLocalPostId)
+        ->addBlogPost(post);
 }
 
 void PostsRemotePersistenceAppService::updateBlogPost(const BloggerPost& post, const QString& postId,
                                                       const QString& replacesLocalPostId)
 {
-    auto me = shared_from_this();
-    std::shared_ptr<PostsGoogleService> web = makeWebService();
-    {
-        std::lock_guard<std::mutex> lock(m_publishingMutex);
-        m_publishing = web;
-        m_publishingCancelled = false;
-    }
-    web->onUpdateBlogPostBlockSuccess = [me, replacesLocalPostId](const BloggerPost& published) {
-        Dispatch::toStoreQueue([me, replacesLocalPostId, published] {
-            if (published.postId.isEmpty()) {
-                me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
-                         QStringLiteral("Blogger did not name the updated post."));
-                return;
-            }
-            const std::optional<BloggerPost> stored = me->storePublishedPost(published, replacesLocalPostId);
-            if (!stored) {
-                // On Blogger all the same: said plainly, so the user does not publish it twice.
-                me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError,
-                         publishedButNotStoredMessage());
-                return;
-            }
-            me->onUpdateBlogPostSuccess(*stored);
-        });
-    };
-    web->onUpdateBlogPostBlockError = [me](const BloggerSuccessResponse& failure) {
-        Dispatch::toStoreQueue([me, failure] {
-            if (me->publishingCancelled()) {
-                return;
-            }
-            me->fail(&PostsRemotePersistenceAppService::onUpdateBlogPostError, failure.details);
-        });
-    };
-    web->updateBlogPost(post, postId);
+    startPublishing({&PostsGoogleService::onUpdateBlogPostBlockSuccess,
+                     &PostsGoogleService::onUpdateBlogPostBlockError,
+                     &PostsRemotePersistenceAppService::onUpdateBlogPostSuccess,
+                     &PostsRemotePersistenceAppService::onUpdateBlogPostError,
+                     QStringLiteral("Blogger did not name the updated post.")},
+                    replacesLocalPostId)
+        ->updateBlogPost(post, postId);
 }
 
 bool PostsRemotePersistenceAppService::publishingCancelled()

@@ -101,6 +101,10 @@ private:
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
     void fail(ErrorBlock PostsRemotePersistenceAppService::*errorBlock, const QString& message);
+    struct Publication;
+    // The web service of an add or update, its closures set; the caller sends the request.
+    std::shared_ptr<PostsGoogleService> startPublishing(const Publication& publication,
+                                                        const QString& replacesLocalPostId);
 
     const std::shared_ptr<GoogleAuthentificationService> m_authentificationService;
     std::atomic<double> m_timeoutInterval;

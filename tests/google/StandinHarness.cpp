@@ -1,5 +1,7 @@
 #include "StandinHarness.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 StandinHarness::StandinHarness()
@@ -7,10 +9,7 @@ StandinHarness::StandinHarness()
     if (standin.start(0) == 0) {
         qFatal("The stand-in did not start: %s", qPrintable(standin.errorString()));
     }
-    const QByteArray base = standin.serverUrl().toString().toUtf8();
-    qputenv("PENHOLLOW_OAUTH_URL", base);
-    qputenv("PENHOLLOW_GOOGLE_API_URL", base);
-    qputenv("PENHOLLOW_BLOGGER_URL", base);
+    TestSupport::pointGoogleServicesAt(standin.serverUrl());
     auth = GoogleAuthentificationService::createWithConfiguredClient();
     auth->setTimeoutInterval(5);
     accessToken = standin.issueAccessToken();

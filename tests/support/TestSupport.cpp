@@ -26,6 +26,14 @@ QString useFreshDataFolder()
     return path;
 }
 
+void pointGoogleServicesAt(const QUrl& base)
+{
+    const QByteArray address = base.toString().toUtf8();
+    qputenv("PENHOLLOW_OAUTH_URL", address);
+    qputenv("PENHOLLOW_GOOGLE_API_URL", address);
+    qputenv("PENHOLLOW_BLOGGER_URL", address);
+}
+
 bool mainThreadCaughtUp(int timeoutMs)
 {
     auto reached = std::make_shared<bool>(false);

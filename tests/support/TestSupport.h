@@ -2,12 +2,16 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 namespace TestSupport {
 
 // Points PENHOLLOW_DATA_DIR at a new empty temporary folder that lives until the process exits.
 // Call before anything reads the data folder or the preferences store.
 QString useFreshDataFolder();
+
+// Sends the sign-in, Google API and Blogger requests of everything made afterwards to base (a stand-in).
+void pointGoogleServicesAt(const QUrl& base);
 
 // Path of a file in the fixtures folder (real reply shapes of Google's services).
 QString fixturePath(const QString& name);

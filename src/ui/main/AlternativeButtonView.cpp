@@ -1,14 +1,8 @@
 #include "AlternativeButtonView.h"
 
-#include "PressControl.h"
-
-#include <QKeyEvent>
-#include <QMouseEvent>
-
-AlternativeButtonView::AlternativeButtonView(QWidget* parent) : ImageView(parent)
+AlternativeButtonView::AlternativeButtonView(QWidget* parent) : PressControl<ImageView>(parent)
 {
     setCursor(Qt::PointingHandCursor);
-    PressControl::makeFocusable(this);
 }
 
 void AlternativeButtonView::setAlternativeImage(const QString& name)
@@ -32,18 +26,9 @@ void AlternativeButtonView::initiate()
     setAttribute(Qt::WA_Hover, true);
 }
 
-void AlternativeButtonView::mousePressEvent(QMouseEvent* event)
+void AlternativeButtonView::pressed()
 {
-    // Only the primary button acts; the others go on to whatever lies below.
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    if (onClick) {
-        auto click = onClick;
-        click();
-    }
+    run(onClick);
 }
 
 void AlternativeButtonView::enterEvent(QEnterEvent* event)
@@ -68,41 +53,4 @@ void AlternativeButtonView::leaveEvent(QEvent* event)
     if (onMouseExited) {
         onMouseExited();
     }
-}
-
-void AlternativeButtonView::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    // The first press of the double-click has acted already.
-    event->accept();
-}
-
-void AlternativeButtonView::keyPressEvent(QKeyEvent* event)
-{
-    if (!PressControl::isPressKey(event)) {
-        ImageView::keyPressEvent(event);
-        return;
-    }
-    event->accept();
-    if (onClick) {
-        auto click = onClick;
-        click();
-    }
-}
-
-void AlternativeButtonView::focusInEvent(QFocusEvent* event)
-{
-    ImageView::focusInEvent(event);
-    update();
-}
-
-void AlternativeButtonView::focusOutEvent(QFocusEvent* event)
-{
-    ImageView::focusOutEvent(event);
-    update();
-}
-
-void AlternativeButtonView::paintEvent(QPaintEvent* event)
-{
-    ImageView::paintEvent(event);
-    PressControl::paintFocusRing(this);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PressControl.h"
 #include "platform/gui/ImageView.h"
 
 #include <QString>
@@ -9,7 +10,7 @@
 
 // An image that acts as a button and shows an alternative image while the pointer is over it or while
 // a caller asks for it.
-class AlternativeButtonView : public ImageView
+class AlternativeButtonView : public PressControl<ImageView>
 {
     Q_OBJECT
 public:
@@ -30,12 +31,7 @@ public:
     std::optional<QString> alternativeImage() const { return m_alternativeImage; }
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    void pressed() override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "PressControl.h"
+
 #include <QWidget>
 
 #include <functional>
 
 // An invisible area that reports a mouse press; it paints nothing, so what lies below shows through.
-class ClickAreaView : public QWidget
+class ClickAreaView : public PressControl<QWidget>
 {
     Q_OBJECT
 public:
@@ -17,10 +19,5 @@ public:
     void initiate();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    void pressed() override;
 };

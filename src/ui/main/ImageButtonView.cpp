@@ -1,18 +1,13 @@
 #include "ImageButtonView.h"
 
-#include "PressControl.h"
-
 #include <QGraphicsOpacityEffect>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QTimer>
 
 #include <cmath>
 
-ImageButtonView::ImageButtonView(QWidget* parent) : ImageView(parent)
+ImageButtonView::ImageButtonView(QWidget* parent) : PressControl<ImageView>(parent)
 {
     setCursor(Qt::PointingHandCursor);
-    PressControl::makeFocusable(this);
 }
 
 void ImageButtonView::initiate()
@@ -94,24 +89,13 @@ void ImageButtonView::paintEvent(QPaintEvent* event)
     if (m_frameAnimated && m_pulseView && m_pulseView->isVisible()) {
         return;
     }
-    ImageView::paintEvent(event);
-    PressControl::paintFocusRing(this);
+    PressControl<ImageView>::paintEvent(event);
 }
 
-void ImageButtonView::mousePressEvent(QMouseEvent* event)
+void ImageButtonView::pressed()
 {
-    // Only the primary button acts; the others go on to whatever lies below.
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    event->accept();
     fadeAnimationStart();
-    if (onClick) {
-        // A copy: the handler may replace this button's closure while it runs.
-        auto click = onClick;
-        click();
-    }
+    run(onClick);
 }
 
 void ImageButtonView::enterEvent(QEnterEvent* event)
@@ -120,36 +104,4 @@ void ImageButtonView::enterEvent(QEnterEvent* event)
     if (isInitiated()) {
         startFrameAnimation();
     }
-}
-
-void ImageButtonView::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    // The first press of the double-click has acted already.
-    event->accept();
-}
-
-void ImageButtonView::keyPressEvent(QKeyEvent* event)
-{
-    if (!PressControl::isPressKey(event)) {
-        ImageView::keyPressEvent(event);
-        return;
-    }
-    event->accept();
-    fadeAnimationStart();
-    if (onClick) {
-        auto click = onClick;
-        click();
-    }
-}
-
-void ImageButtonView::focusInEvent(QFocusEvent* event)
-{
-    ImageView::focusInEvent(event);
-    update();
-}
-
-void ImageButtonView::focusOutEvent(QFocusEvent* event)
-{
-    ImageView::focusOutEvent(event);
-    update();
 }

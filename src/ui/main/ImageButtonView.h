@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PressControl.h"
 #include "platform/gui/ImageView.h"
 
 #include <QPointer>
@@ -11,7 +12,7 @@
 // An image that acts as a button: a press raises onClick at once with a short fade, and the pointer
 // entering it gives a short growth pulse. The pulse is drawn over the neighbours by a picture of its
 // own: the button's geometry, and so the layout around it, never changes on hover.
-class ImageButtonView : public ImageView
+class ImageButtonView : public PressControl<ImageView>
 {
     Q_OBJECT
 public:
@@ -39,11 +40,7 @@ public:
     static constexpr int PulseMs = 100;
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
+    void pressed() override;
     void enterEvent(QEnterEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 

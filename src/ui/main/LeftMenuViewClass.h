@@ -1,11 +1,13 @@
 #pragma once
 
+#include "PressControl.h"
+
 #include <QWidget>
 
 #include <functional>
 
 // The root view of an area entry: it reports a mouse press through a closure.
-class LeftMenuViewClass : public QWidget
+class LeftMenuViewClass : public PressControl<QWidget>
 {
     Q_OBJECT
 public:
@@ -15,10 +17,5 @@ public:
     void setClickBloc(std::function<void()> block);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    void pressed() override;
 };

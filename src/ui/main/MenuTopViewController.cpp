@@ -11,17 +11,6 @@
 #include <QLabel>
 #include <QPalette>
 
-namespace {
-
-void setTextColor(QLabel* label, const QColor& color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
-
-} // namespace
-
 MenuTopViewController::MenuTopViewController(QObject* parent) : ViewController(parent) {}
 
 MenuTopViewController::~MenuTopViewController() = default;
@@ -78,7 +67,7 @@ void MenuTopViewController::setupView()
     m_ui->hitAreaViewOutlet->onClick = request;
     // The hit area covers the picture and the title: it alone takes the focus, for both.
     m_ui->avatarImageViewOutlet->setFocusPolicy(Qt::NoFocus);
-    setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
+    UiColors::setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
     // Enter and leave follow the hit area's geometry of the moment, whatever the window's size.
     m_ui->hitAreaViewOutlet->installEventFilter(this);
 }
@@ -103,7 +92,7 @@ void MenuTopViewController::mouseEntered()
         return;
     }
     m_ui->avatarImageViewOutlet->activate(true);
-    setTextColor(m_ui->titleLabelOutlet, UiColors::accent());
+    UiColors::setTextColor(m_ui->titleLabelOutlet, UiColors::accent());
 }
 
 void MenuTopViewController::mouseExited()
@@ -112,5 +101,5 @@ void MenuTopViewController::mouseExited()
         return;
     }
     m_ui->avatarImageViewOutlet->activate(false);
-    setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
+    UiColors::setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
 }

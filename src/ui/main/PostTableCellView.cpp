@@ -5,25 +5,14 @@
 #include "platform/gui/ViewBackground.h"
 #include "ui/UiColors.h"
 
-namespace {
-
-void setTextColor(QLabel* label, const QColor& color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
-
-} // namespace
-
 PostTableCellView::PostTableCellView(QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::PostTableCellView>())
 {
     m_ui->setupUi(this);
-    setTextColor(m_ui->titleLabel, QColor(45, 52, 54));
-    setTextColor(m_ui->dateLabel, QColor(140, 146, 150));
-    setTextColor(m_ui->commentsCountLabel, QColor(140, 146, 150));
-    setTextColor(m_ui->previewLabel, UiColors::normalText());
+    UiColors::setTextColor(m_ui->titleLabel, QColor(45, 52, 54));
+    UiColors::setTextColor(m_ui->dateLabel, QColor(140, 146, 150));
+    UiColors::setTextColor(m_ui->commentsCountLabel, QColor(140, 146, 150));
+    UiColors::setTextColor(m_ui->previewLabel, UiColors::normalText());
     selectRow(false);
 }
 

@@ -55,7 +55,7 @@ QAccessibleInterface* pressControlFactory(const QString& className, QObject* obj
 
 } // namespace
 
-void PressControl::makeFocusable(QWidget* control)
+void PressControlParts::makeFocusable(QWidget* control)
 {
     static const bool installed = [] {
         QAccessible::installFactory(&pressControlFactory);
@@ -65,7 +65,7 @@ void PressControl::makeFocusable(QWidget* control)
     control->setFocusPolicy(Qt::TabFocus);
 }
 
-bool PressControl::isPressKey(const QKeyEvent* event)
+bool PressControlParts::isPressKey(const QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (event->isAutoRepeat() || modifiers != Qt::NoModifier) {
@@ -74,7 +74,7 @@ bool PressControl::isPressKey(const QKeyEvent* event)
     return event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
 }
 
-void PressControl::paintFocusRing(QWidget* control)
+void PressControlParts::paintFocusRing(QWidget* control)
 {
     if (!control->hasFocus()) {
         return;

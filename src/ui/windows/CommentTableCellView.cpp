@@ -13,24 +13,13 @@
 
 #include <cmath>
 
-namespace {
-
-void setTextColor(QLabel* label, const QColor& color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
-
-} // namespace
-
 CommentTableCellView::CommentTableCellView(QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::CommentTableCellView>())
 {
     m_ui->setupUi(this);
-    setTextColor(m_ui->nameLabelOutlet, QColor(45, 52, 54));
-    setTextColor(m_ui->dateAndTimeLabelOutlet, QColor(140, 146, 150));
-    setTextColor(m_ui->contentLabelOutlet, UiColors::normalText());
+    UiColors::setTextColor(m_ui->nameLabelOutlet, QColor(45, 52, 54));
+    UiColors::setTextColor(m_ui->dateAndTimeLabelOutlet, QColor(140, 146, 150));
+    UiColors::setTextColor(m_ui->contentLabelOutlet, UiColors::normalText());
 }
 
 CommentTableCellView::~CommentTableCellView() = default;

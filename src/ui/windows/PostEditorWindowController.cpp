@@ -153,8 +153,6 @@ void PostEditorWindowController::setupWindow()
     m_ui->publishedToOfflineUpdateTypeOutlet->setCurrentIndex(0);
     ViewBackground::setColor(w, QColor(255, 255, 255));
     ViewBackground::setColor(m_ui->topPanelContainerOutlet, QColor(248, 248, 248));
-    m_ui->postTitleOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
-    m_ui->postLabelsOutlet->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_ui->publishDateTimeOutlet->setTimeSpec(Qt::LocalTime);
     // Dates read as everywhere else in the application.
     m_ui->publishDateTimeOutlet->setLocale(QLocale::system());
@@ -252,7 +250,6 @@ void PostEditorWindowController::loadFirstContent()
 bool PostEditorWindowController::isWindowOpened()
 {
     // Asking for the window would load it: an editor never shown is not open.
-    m_windowInitiated = true;
     return isWindowLoaded() && window()->isVisible();
 }
 

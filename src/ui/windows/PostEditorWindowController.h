@@ -166,7 +166,6 @@ private:
     bool m_editorLoaded = false;
     std::optional<BloggerPost> m_originalInEditPost;
     bool m_isFreshNewPost = true;
-    bool m_windowInitiated = false;
     bool m_publishingPost = false;
     QString m_oldPublishButtonTitle;
     bool m_startOffline = false;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ApplicationHarness.h"
+#include "EditorPageDriver.h"
 #include "GoogleStandin.h"
+#include "TestSupport.h"
 
 #include "google/GoogleAuthentificationService.h"
 #include "platform/gui/WebView.h"
@@ -27,18 +29,13 @@
 
 // The whole application in this process, signed in to the stand-in's first account on its first blog,
 // with the post editor worked as a user works it.
-class EditorAppDriver
+class EditorAppDriver : public EditorPageDriver
 {
 public:
-    static constexpr int Timeout = 20000;
-
     // Points the application at a running stand-in and stores its first account as the signed-in one.
     static void signInTo(GoogleStandin& standin, const QString& blogId)
     {
-        const QByteArray base = standin.serverUrl().toString().toUtf8();
-        qputenv("PENHOLLOW_OAUTH_URL", base);
-        qputenv("PENHOLLOW_GOOGLE_API_URL", base);
-        qputenv("PENHOLLOW_BLOGGER_URL", base);
+        TestSupport::pointGoogleServicesAt(standin.serverUrl());
         const QString userId = standin.defaultAccountId();
         ApplicationHarness::storeAccount(
             BloggerUser(userId, "Mara Quill", "https://profiles/mara", ""),
@@ -98,41 +95,6 @@ public:
         });
     }
 
-    QVariant evaluate(const QString& script)
-    {
-        // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
-        auto answer = std::make_shared<std::optional<QVariant>>();
-        editor()->webViewOutlet()->evaluateScript(script, [answer](const QVariant& result) { *answer = result; });
-        if (!QTest::qWaitFor([&] { return answer->has_value(); }, Timeout)) {
-            return QStringLiteral("<no result>");
-        }
-        return **answer;
-    }
-
-    QString pageContent() { return evaluate(QStringLiteral("getEditorContent()")).toString(); }
-
-    void typeAtEnd(const QString& text)
-    {
-        QString quoted = text;
-        quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-            .replace(QLatin1Char('\''), QStringLiteral("\\'"));
-        evaluate(QStringLiteral("(function(){const r=document.getElementById('editor');r.focus();"
-                                "const s=getSelection();s.selectAllChildren(r);s.collapseToEnd();"
-                                "document.execCommand('insertText',false,'%1');})()")
-                     .arg(quoted));
-    }
-
-    // Waits until what the window holds (and autosave reads) satisfies the test.
-    template <typename Test> bool waitForWindowContent(Test test)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                const std::optional<BloggerPost> post = editor()->postFromEditor();
-                return post && test(post->content);
-            },
-            Timeout);
-    }
-
     // The text must not end in a blank: the page keeps that one as a non-breaking space.
     bool write(const QString& title, const QString& labels, const QString& text)
     {
@@ -147,25 +109,11 @@ public:
     {
         const int before = pageContent().count(QStringLiteral("<img"));
         evaluate(QStringLiteral("document.getElementById('image').click()"));
-        QFileDialog* picker = nullptr;
-        const bool shown = QTest::qWaitFor(
-            [&] {
-                for (QWidget* top : QApplication::topLevelWidgets()) {
-                    auto* dialog = qobject_cast<QFileDialog*>(top);
-                    if (dialog && dialog->objectName() == QStringLiteral("selectImagePanel") &&
-                        dialog->isVisible()) {
-                        picker = dialog;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            Timeout);
-        if (!shown || !picker) {
+        QFileDialog* picker = imagePicker();
+        if (!picker) {
             return false;
         }
-        picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);
-        static_cast<QDialog*>(picker)->accept();
+        choose(picker, file);
         return waitForWindowContent(
             [&](const QString& c) { return c.count(QStringLiteral("<img")) == before + 1; });
     }
@@ -191,14 +139,10 @@ public:
         return titles;
     }
 
-    QStringList alertTitles() const
-    {
-        QStringList titles;
-        for (const AlertRequest& alert : app->alerts) {
-            titles << alert.title;
-        }
-        return titles;
-    }
+    QStringList alertTitles() const { return titlesOf(app->alerts); }
 
     std::unique_ptr<ApplicationHarness> app;
+
+protected:
+    PostEditorWindowController* editorWindow() override { return editor(); }
 };

@@ -1,5 +1,8 @@
 #include "OnlineApplication.h"
 
+#include "TestSupport.h"
+#include "WidgetDriving.h"
+
 #include "google/GoogleAuthentificationService.h"
 #include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/gui/ImageView.h"
@@ -42,10 +45,7 @@ OnlineApplication::OnlineApplication(const QJsonObject& seed)
     if (standin.start(0) == 0) {
         qFatal("The stand-in did not start: %s", qPrintable(standin.errorString()));
     }
-    const QByteArray base = standin.serverUrl().toString().toUtf8();
-    qputenv("PENHOLLOW_OAUTH_URL", base);
-    qputenv("PENHOLLOW_GOOGLE_API_URL", base);
-    qputenv("PENHOLLOW_BLOGGER_URL", base);
+    TestSupport::pointGoogleServicesAt(standin.serverUrl());
 }
 
 OnlineApplication::~OnlineApplication()
@@ -258,8 +258,7 @@ bool OnlineApplication::waitForOperationsToEnd()
 void OnlineApplication::pressDownload()
 {
     QWidget* button = m_app->windowController()->tableTopViewController()->downloadPostsButtonOutlet();
-    QTest::mousePress(button, Qt::LeftButton, {}, button->rect().center());
-    QTest::mouseRelease(button, Qt::LeftButton, {}, button->rect().center());
+    TestSupport::press(button);
 }
 
 QStringList OnlineApplication::standinTitles(const QString& blogId, bool drafts) const

@@ -1,6 +1,7 @@
 #include "AppTestMain.h"
 #include "OnlineApplication.h"
 #include "TestSupport.h"
+#include "WidgetDriving.h"
 
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleResponseAnalysisService.h"
@@ -19,21 +20,13 @@
 
 namespace {
 
+using TestSupport::findAnywhere;
+
 const QString Mara = OnlineApplication::mara();
 const QString Ned = OnlineApplication::ned();
 const QString Tide = OnlineApplication::tideTables();
 const QString Kitchen = OnlineApplication::kitchenLedger();
 const QString Harbour = OnlineApplication::harbourLights();
-
-template <typename T> T* findAnywhere(const QString& name)
-{
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (T* found = top->findChild<T*>(name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 QStringList itemsOf(const QComboBox* box)
 {
@@ -108,8 +101,7 @@ void TestAccountFlows::openAccountsPopover()
 {
     QWidget* settings = findAnywhere<QWidget>(QStringLiteral("avatarImageOutlet"));
     QVERIFY(settings);
-    QTest::mousePress(settings, Qt::LeftButton, {}, settings->rect().center());
-    QTest::mouseRelease(settings, Qt::LeftButton, {}, settings->rect().center());
+    TestSupport::press(settings);
     QTRY_VERIFY(findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet")) &&
                 findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))->isVisible());
     QTRY_VERIFY(findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))->count() > 0);

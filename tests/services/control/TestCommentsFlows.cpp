@@ -1,6 +1,7 @@
 #include "AppTestMain.h"
 #include "ApplicationHarness.h"
 #include "TestSupport.h"
+#include "WidgetDriving.h"
 
 #include "GoogleStandin.h"
 #include "common/GoogleDateService.h"
@@ -39,32 +40,13 @@
 
 namespace {
 
+using TestSupport::findAnywhere;
+using TestSupport::press;
+
 const QString Mara = QStringLiteral("107741234567812345678");
 const QString TideTables = QStringLiteral("4120843728710463922");
 const QString LowTide = QStringLiteral("8816602137345629201"); // Ned, an anonymous reader, Iris
 const QString Moon = QStringLiteral("8816602137321871862");    // no comments
-
-template <typename T> T* findAnywhere(const QString& name)
-{
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == name) {
-            if (auto* self = qobject_cast<T*>(top)) {
-                return self;
-            }
-        }
-        if (T* found = top->findChild<T*>(name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
-void press(QWidget* widget)
-{
-    QVERIFY(widget);
-    QTest::mousePress(widget, Qt::LeftButton, {}, widget->rect().center());
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->rect().center());
-}
 
 } // namespace
 
@@ -126,10 +108,7 @@ void TestCommentsFlows::initTestCase()
 {
     TestSupport::useFreshDataFolder();
     QVERIFY(m_standin.start(0) != 0);
-    const QByteArray base = m_standin.serverUrl().toString().toUtf8();
-    qputenv("PENHOLLOW_OAUTH_URL", base);
-    qputenv("PENHOLLOW_GOOGLE_API_URL", base);
-    qputenv("PENHOLLOW_BLOGGER_URL", base);
+    TestSupport::pointGoogleServicesAt(m_standin.serverUrl());
     ExternalUrlOpener::setOpener([this](const QUrl& url) {
         m_opened << url;
         return true;

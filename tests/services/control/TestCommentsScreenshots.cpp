@@ -110,9 +110,7 @@ void TestCommentsScreenshots::initTestCase()
 
     QVERIFY(m_standin.start(0) != 0);
     const QString base = m_standin.serverUrl().toString();
-    qputenv("PENHOLLOW_OAUTH_URL", base.toUtf8());
-    qputenv("PENHOLLOW_GOOGLE_API_URL", base.toUtf8());
-    qputenv("PENHOLLOW_BLOGGER_URL", base.toUtf8());
+    TestSupport::pointGoogleServicesAt(base);
 
     StandinPost post = m_standin.post(TideTables, LowTide).value();
     const QDateTime start = QDateTime(QDate(2015, 3, 28), QTime(15, 31), Qt::UTC);

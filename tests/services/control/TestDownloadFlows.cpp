@@ -1,6 +1,7 @@
 #include "AppTestMain.h"
 #include "OnlineApplication.h"
 #include "TestSupport.h"
+#include "WidgetDriving.h"
 
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleResponseAnalysisService.h"
@@ -171,8 +172,7 @@ void TestDownloadFlows::choosePostAction(const QString& item)
 {
     PostTopViewController* bar = window()->postTopViewController();
     QWidget* menuButton = bar->menuButtonOutlet();
-    QTest::mousePress(menuButton, Qt::LeftButton, {}, menuButton->rect().center());
-    QTest::mouseRelease(menuButton, Qt::LeftButton, {}, menuButton->rect().center());
+    TestSupport::press(menuButton);
     QTRY_VERIFY(bar->optionsMenu() && bar->optionsMenu()->isVisible());
     QAction* chosen = nullptr;
     for (QAction* action : bar->optionsMenu()->actions()) {

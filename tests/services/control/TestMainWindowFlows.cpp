@@ -1,6 +1,7 @@
 #include "AppTestMain.h"
 #include "ApplicationHarness.h"
 #include "TestSupport.h"
+#include "WidgetDriving.h"
 
 #include "common/GoogleDateService.h"
 #include "google/GoogleAuthentificationService.h"
@@ -44,35 +45,16 @@
 
 namespace {
 
+using TestSupport::findAnywhere;
+using TestSupport::press;
+
 const QString Travel = QStringLiteral("travel");
 const QString TravelTwin = QStringLiteral("travel-twin");
 const QString Garden = QStringLiteral("garden");
 
-template <typename T> T* findAnywhere(const QString& name)
-{
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == name) {
-            if (auto* self = qobject_cast<T*>(top)) {
-                return self;
-            }
-        }
-        if (T* found = top->findChild<T*>(name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 QDateTime at(int day, int hour = 10)
 {
     return QDateTime(QDate(2024, 3, day), QTime(hour, 0), Qt::LocalTime);
-}
-
-void press(QWidget* widget)
-{
-    QVERIFY(widget);
-    QTest::mousePress(widget, Qt::LeftButton, {}, widget->rect().center());
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->rect().center());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "ApplicationHarness.h"
 #include "Screenshot.h"
 #include "TestSupport.h"
+#include "WidgetDriving.h"
 
 #include "store/PersistentServiceState.h"
 #include "ui/main/ApplicationWindowController.h"
@@ -35,7 +36,6 @@ private Q_SLOTS:
 
 private:
     void shoot(const QString& name);
-    void press(QWidget* widget);
     void selectRow(int row);
 
     std::unique_ptr<ApplicationHarness> m_app;
@@ -112,13 +112,6 @@ void TestMainWindowScreenshots::shoot(const QString& name)
     QVERIFY2(!path.isEmpty() && QFileInfo(path).size() > 10000, qPrintable(name));
 }
 
-void TestMainWindowScreenshots::press(QWidget* widget)
-{
-    QVERIFY(widget);
-    QTest::mousePress(widget, Qt::LeftButton, {}, widget->rect().center());
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->rect().center());
-}
-
 void TestMainWindowScreenshots::selectRow(int row)
 {
     QListView* view = m_app->windowController()->tableContentViewController()->tableViewOutlet();
@@ -130,16 +123,16 @@ void TestMainWindowScreenshots::testEachArea()
 {
     MenuContentViewController* menu = m_app->windowController()->menuContentViewController();
     shoot(QStringLiteral("main-window-published"));
-    press(menu->draftPostsMenuController()->view());
+    TestSupport::press(menu->draftPostsMenuController()->view());
     QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
                  QStringLiteral("Draft Posts (2)"));
     shoot(QStringLiteral("main-window-draft"));
-    press(menu->localPostsMenuController()->view());
+    TestSupport::press(menu->localPostsMenuController()->view());
     QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
                  QStringLiteral("Offline Posts (2)"));
     selectRow(0);
     shoot(QStringLiteral("main-window-offline"));
-    press(menu->publicPostsMenuController()->view());
+    TestSupport::press(menu->publicPostsMenuController()->view());
     QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
                  QStringLiteral("Published Posts (7)"));
 }
@@ -151,7 +144,7 @@ void TestMainWindowScreenshots::testSelectedPostAndItsMenu()
     selectRow(0);
     QTRY_COMPARE(bar->postTitleLabelOutlet()->text(), QStringLiteral("Lisbon trams"));
     shoot(QStringLiteral("main-window-selected-post"));
-    press(bar->menuButtonOutlet());
+    TestSupport::press(bar->menuButtonOutlet());
     QTRY_VERIFY(bar->optionsMenu() && bar->optionsMenu()->isVisible());
     shoot(QStringLiteral("main-window-post-menu"));
     bar->optionsMenu()->close();
@@ -159,24 +152,16 @@ void TestMainWindowScreenshots::testSelectedPostAndItsMenu()
 
 void TestMainWindowScreenshots::testPopovers()
 {
-    press(m_app->windowController()->tableTopViewController()->sortButtonOutlet());
+    TestSupport::press(m_app->windowController()->tableTopViewController()->sortButtonOutlet());
     QTRY_VERIFY(m_app->windowController()->tableTopViewController()->popover());
     shoot(QStringLiteral("main-window-sort-popover"));
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
 
     QWidget* settings =
         m_app->windowController()->windowOutlet()->findChild<QWidget*>(QStringLiteral("avatarImageOutlet"));
-    press(settings);
+    TestSupport::press(settings);
     QComboBox* blogs = nullptr;
-    QTRY_VERIFY((blogs = qobject_cast<QComboBox*>([] {
-                     for (QWidget* top : QApplication::topLevelWidgets()) {
-                         if (auto* found =
-                                 top->findChild<QComboBox*>(QStringLiteral("activeBlogComboBoxOutlet"))) {
-                             return found;
-                         }
-                     }
-                     return static_cast<QComboBox*>(nullptr);
-                 }())) &&
+    QTRY_VERIFY((blogs = TestSupport::findAnywhere<QComboBox>(QStringLiteral("activeBlogComboBoxOutlet"))) &&
                 blogs->isVisible() && blogs->count() == 2);
     shoot(QStringLiteral("main-window-accounts-popover"));
 }

@@ -3,6 +3,7 @@
 #include "ScriptResult.h"
 #include "StandinHarness.h"
 #include "TestSupport.h"
+#include "WebTestMain.h"
 
 #include "platform/ApplicationFolders.h"
 #include "platform/LocalPictureServer.h"
@@ -322,16 +323,7 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char* argv[])
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    HtmlSchemeHandler::registerScheme();
-    LocalPictureSchemeHandler::registerScheme();
-    QApplication app(argc, argv);
-    TestPostPreviewService tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
-}
+PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPostPreviewService, (HtmlSchemeHandler::registerScheme(),
+                                                          LocalPictureSchemeHandler::registerScheme()))
 
 #include "TestPostPreviewService.moc"

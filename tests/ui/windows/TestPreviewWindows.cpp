@@ -425,16 +425,7 @@ private:
     QList<QUrl> m_opened;
 };
 
-int main(int argc, char* argv[])
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    HtmlSchemeHandler::registerScheme();
-    LocalPictureSchemeHandler::registerScheme();
-    QApplication app(argc, argv);
-    TestPreviewWindows tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
-}
+PENHOLLOW_WEB_TEST_MAIN_PREPARED(TestPreviewWindows, (HtmlSchemeHandler::registerScheme(),
+                                                      LocalPictureSchemeHandler::registerScheme()))
 
 #include "TestPreviewWindows.moc"
