@@ -8,6 +8,8 @@
 #include "store/StoreOutcome.h"
 
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -61,9 +63,10 @@ const std::array<QString, ColumnCount>& columnNames()
 }
 
 // One mapping from columns to a post, whether they come from an SQLRow or straight from the statement:
-// text(column) and integer(column) give what asString() and asInt() give, none for an absent column.
-template <typename Text, typename Integer>
-BloggerPost postFromColumns(const Text& text, const Integer& integer)
+// text(column) and integer(column) give what asString() and asInt() give, none for an absent column;
+// status() the post status column's status.
+template <typename Text, typename Integer, typename Status>
+BloggerPost postFromColumns(const Text& text, const Integer& integer, const Status& status)
 {
     BloggerPost post;
     const GoogleDateService dates;
@@ -103,8 +106,8 @@ BloggerPost postFromColumns(const Text& text, const Integer& integer)
     if (std::optional<QString> value = text(OfflineForPostWithIdColumn)) {
         post.offlineForPostWithId = std::move(*value);
     }
-    if (const std::optional<QString> value = text(PostStatusColumn)) {
-        post.postStatus = PostAreaAndStatusConverter().statusFromString(*value);
+    if (const std::optional<PostStatus> value = status()) {
+        post.postStatus = *value;
     }
     return post;
 }
@@ -122,14 +125,35 @@ public:
             m_resolved = true;
         }
         return postFromColumns([&](PostColumn column) { return reader.string(m_fields[column]); },
-                               [&](PostColumn column) { return reader.integer(m_fields[column]); });
+                               [&](PostColumn column) { return reader.integer(m_fields[column]); },
+                               [&] { return status(reader); });
     }
 
 private:
+    // A listing holds a handful of statuses: each text is made and looked up once per read.
+    std::optional<PostStatus> status(const SQLRowReader& reader)
+    {
+        const std::optional<QByteArrayView> bytes = reader.utf8(m_fields[PostStatusColumn]);
+        if (!bytes) {
+            if (std::optional<QString> text = reader.string(m_fields[PostStatusColumn])) {
+                return PostAreaAndStatusConverter().statusFromString(*text);
+            }
+            return std::nullopt;
+        }
+        for (const auto& [text, status] : m_statuses) {
+            if (text == *bytes) {
+                return status;
+            }
+        }
+        const PostStatus status = PostAreaAndStatusConverter().statusFromString(QString::fromUtf8(*bytes));
+        m_statuses.emplace_back(bytes->toByteArray(), status);
+        return status;
+    }
+
     std::array<SQLRowReader::Field, ColumnCount> m_fields;
     bool m_resolved = false;
+    std::vector<std::pair<QByteArray, PostStatus>> m_statuses;
 };
-
 
 } // namespace
 
@@ -157,10 +181,11 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
       // GET_POSTS_SQL with only the listed columns; the area and sort indexes serve it without sorting
       // the table (areas and statuses differ in more than case), and equal keys stay in row id order
       // whichever way the index is walked, as GET_POSTS_SQL gives them.
+      // The blog id is the one asked for: every row shares that text instead of reading its own.
       GET_POST_ROWS_SQL(
-          QStringLiteral("SELECT Id, BlogId, PostId, UpdatedDate, Title, ContentPreview, "
-                         "CommentsCount, PostStatus FROM POSTS WHERE BlogId = ? AND {FILTER_BY} "
-                         "= ? COLLATE NOCASE ORDER BY {ORDER_BY} {ORDER}, Id")),
+          QStringLiteral("SELECT Id, PostId, UpdatedDate, Title, ContentPreview, CommentsCount, PostStatus "
+                         "FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? COLLATE NOCASE ORDER BY {ORDER_BY} "
+                         "{ORDER}, Id")),
       GET_POST_ROW_IDS_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? COLLATE "
                                           "NOCASE ORDER BY {ORDER_BY} {ORDER}, Id")),
       GET_POST_ROWS_OF_POST_SQL(
@@ -230,7 +255,11 @@ QList<BloggerPost> PostsSQLAccess::listBlogPostRows(const QString& blogId, PostS
     sql.replace(QStringLiteral("{ORDER_BY}"), rawValue(sort));
     sql.replace(QStringLiteral("{ORDER}"), rawValue(order));
     sql.replace(QStringLiteral("{FILTER_BY}"), rawValue(filter));
-    return posts(sql, {blogId, filterText}, ok);
+    QList<BloggerPost> rows = posts(sql, {blogId, filterText}, ok);
+    for (BloggerPost& row : rows) {
+        row.blogId = blogId;
+    }
+    return rows;
 }
 
 QList<std::int64_t> PostsSQLAccess::listBlogPostRowIds(const QString& blogId, PostSortOptions sort,
@@ -349,5 +378,11 @@ BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
         [&](PostColumn column) -> std::optional<std::int64_t> {
             const SQLColumn* value = row.find(names[column]);
             return value ? std::optional<std::int64_t>(value->asInt()) : std::nullopt;
+        },
+        [&]() -> std::optional<PostStatus> {
+            const SQLColumn* value = row.find(names[PostStatusColumn]);
+            return value ? std::optional<PostStatus>(
+                               PostAreaAndStatusConverter().statusFromString(value->asString()))
+                         : std::nullopt;
         });
 }
