@@ -314,7 +314,7 @@ void ApplicationControllerService::postChanged(const QString& postId)
     if (m_selectedPostId == postId) {
         onPostSelectedRequest(postId);
     }
-    reloadPostsList();
+    updateListedPosts({postId});
 }
 
 void ApplicationControllerService::onWindowLoadComplete()
@@ -529,13 +529,13 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
     QPointer<ApplicationControllerService> self = this;
     BackgroundRunner().run([self, postId] {
         const bool deleted = PostsLocalAccessAppService().deleteBlogPost(postId, true);
-        Dispatch::toMainThread(self, [deleted](ApplicationControllerService* controller) {
+        Dispatch::toMainThread(self, [deleted, postId](ApplicationControllerService* controller) {
             if (!deleted) {
                 LocalNotificationService().showCriticalAlert(
                     QStringLiteral("Cannot delete the post"),
                     QStringLiteral("The post could not be removed from this computer. Nothing was changed."));
             }
-            controller->reloadPostsList();
+            controller->updateListedPosts({postId});
         });
     });
 }

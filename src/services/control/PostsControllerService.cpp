@@ -164,7 +164,7 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
         if (post && post->postStatus == PostStatus::Autosaved) {
             linked = store.getPost(post->offlineForPostWithId);
         }
-        Dispatch::toMainThread(self, [post, linked, offline](PostsControllerService* controller) {
+        Dispatch::toMainThread(self, [post, linked, offline, postId](PostsControllerService* controller) {
             if (controller->refuseWhileEditing()) {
                 return;
             }
@@ -173,7 +173,7 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
                     QStringLiteral("Cannot open the post"),
                     QStringLiteral("This post is no longer on this computer."));
                 if (controller->m_applicationControllerService) {
-                    controller->m_applicationControllerService->reloadPostsList();
+                    controller->m_applicationControllerService->postsEdited({postId}, {}, std::nullopt);
                 }
                 return;
             }
@@ -554,6 +554,10 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
     if (m_session->publishing != publishing && stored.isOnBlogger()) {
         // Cancelled, but Blogger had it already: the editor keeps what was typed since, and publishing
         // again updates this post.
+        QStringList changed{stored.postId, m_session->recordId};
+        if (m_session->original) {
+            changed << m_session->original->postId;
+        }
         m_session->original = stored;
         m_postAutoSaveService->setEditedPostId(stored.postId);
         LocalNotificationService().showInfoAlert(
@@ -562,7 +566,7 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
                 "It reached Blogger before the cancel. It stays in the editor; publishing it again "
                 "updates it."));
         if (m_applicationControllerService) {
-            m_applicationControllerService->reloadPostsList();
+            m_applicationControllerService->postsEdited(changed, {}, std::nullopt);
         }
         return;
     }
