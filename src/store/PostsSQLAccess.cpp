@@ -66,9 +66,8 @@ const std::array<QString, ColumnCount>& columnNames()
 // text(column) and integer(column) give what asString() and asInt() give, none for an absent column;
 // status() the post status column's status.
 template <typename Text, typename Integer, typename Status>
-BloggerPost postFromColumns(const Text& text, const Integer& integer, const Status& status)
+void fillFromColumns(BloggerPost& post, const Text& text, const Integer& integer, const Status& status)
 {
-    BloggerPost post;
     const GoogleDateService dates;
     if (const std::optional<std::int64_t> value = integer(IdColumn)) {
         post.internalId = *value;
@@ -109,14 +108,14 @@ BloggerPost postFromColumns(const Text& text, const Integer& integer, const Stat
     if (const std::optional<PostStatus> value = status()) {
         post.postStatus = *value;
     }
-    return post;
 }
 
 // Reads posts off a statement; the columns are looked up by name once, on the first row.
 class PostReader
 {
 public:
-    BloggerPost read(const SQLRowReader& reader)
+    // Into a post made in place, so a long listing moves no post after it is read.
+    void read(const SQLRowReader& reader, BloggerPost& post)
     {
         if (!m_resolved) {
             for (int column = 0; column < ColumnCount; ++column) {
@@ -124,9 +123,10 @@ public:
             }
             m_resolved = true;
         }
-        return postFromColumns([&](PostColumn column) { return reader.string(m_fields[column]); },
-                               [&](PostColumn column) { return reader.integer(m_fields[column]); },
-                               [&] { return status(reader); });
+        fillFromColumns(
+            post, [&](PostColumn column) { return reader.string(m_fields[column]); },
+            [&](PostColumn column) { return reader.integer(m_fields[column]); },
+            [&] { return status(reader); });
     }
 
 private:
@@ -202,7 +202,8 @@ std::optional<BloggerPost> PostsSQLAccess::firstPost(const QString& sql, const Q
     std::optional<BloggerPost> post;
     PostReader reader;
     const bool read = db->readRows(sql, parameters, [&](const SQLRowReader& row) {
-        post = reader.read(row);
+        post.emplace();
+        reader.read(row, *post);
         return false;
     });
     report(ok, read);
@@ -214,7 +215,7 @@ QList<BloggerPost> PostsSQLAccess::posts(const QString& sql, const QVariantList&
     QList<BloggerPost> result;
     PostReader reader;
     const bool read = db->readRows(sql, parameters, [&](const SQLRowReader& row) {
-        result.append(reader.read(row));
+        reader.read(row, result.emplaceBack());
         return true;
     });
     report(ok, read);
@@ -370,7 +371,9 @@ bool PostsSQLAccess::deleteBlogPostById(std::int64_t id) const
 BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
 {
     const auto& names = columnNames();
-    return postFromColumns(
+    BloggerPost post;
+    fillFromColumns(
+        post,
         [&](PostColumn column) -> std::optional<QString> {
             const SQLColumn* value = row.find(names[column]);
             return value ? std::optional<QString>(value->asString()) : std::nullopt;
@@ -385,4 +388,5 @@ BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
                                PostAreaAndStatusConverter().statusFromString(value->asString()))
                          : std::nullopt;
         });
+    return post;
 }
