@@ -91,7 +91,9 @@ struct ListWindow
     void show(const QList<BloggerPost>& posts)
     {
         pane.listPosts(posts, QStringLiteral("post-5000"));
-        while (pane.numberOfRows() != posts.size()) {
+        // Until this listing is the one shown: a new sort has as many rows as the old.
+        while (pane.numberOfRows() != posts.size() ||
+               (!posts.isEmpty() && pane.postsList().first().postId != posts.first().postId)) {
             QCoreApplication::processEvents();
         }
         placeAndPaint(pane.tableViewOutlet());
