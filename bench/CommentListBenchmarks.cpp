@@ -190,6 +190,8 @@ void BM_StoreReadAndListing_Floor(benchmark::State& state)
     QCoreApplication::processEvents();
     for (auto _ : state) {
         model.setRows(readRaw(db, BenchPost));
+        // As for the window: every row placed (the view lays itself out on a later turn), then painted.
+        view.visualRect(model.index(model.rowCount() - 1, 0));
         view.viewport()->repaint();
         if (model.rowCount() != CommentCount) {
             state.SkipWithError("wrong row count");
@@ -257,7 +259,8 @@ void BM_LongCommentWithoutBlanks(benchmark::State& state)
     const QString text(int(state.range(0)), QLatin1Char('w'));
     const BloggerPostComment comment(BenchBlog, BenchPost, QStringLiteral("long"),
                                      BloggerUser(QStringLiteral("author"), QStringLiteral("Reader"),
-                                                 QStringLiteral("https://www.blogger.com/profile/1"), QString()),
+                                                 QStringLiteral("https://www.blogger.com/profile/1"),
+                                                 QString()),
                                      QDateTime(QDate(2015, 1, 1), QTime(8, 0), Qt::LocalTime), text);
     CommentsListWindowController window;
     window.showWindow();
@@ -301,7 +304,7 @@ int main(int argc, char** argv)
 
     FloorComparison table;
     table.add({"list 500 comments (read, list, paint)", "BM_StoreReadAndListing/real_time",
-               "BM_StoreReadAndListing_Floor/real_time", 1.5});
+               "BM_StoreReadAndListing_Floor/real_time", 1.3});
     table.add({"  the store read alone", "BM_StoreReadAlone/real_time",
                "BM_StoreReadAndListing_Floor/real_time", 0});
     // Each turn opens the window three times; the median of its longest turns is kept.
@@ -309,7 +312,8 @@ int main(int argc, char** argv)
                "BM_OpenWindowOn5000Comments/iterations:3/real_time", "BM_StoreReadAndListing_Floor/real_time",
                0});
     // Linear layout: 8 times the text takes about 8 times as long, not 64.
-    table.add({"a 1 MB comment without blanks / a 128 KB one", "BM_LongCommentWithoutBlanks/1048576/real_time",
+    table.add({"a 1 MB comment without blanks / a 128 KB one",
+               "BM_LongCommentWithoutBlanks/1048576/real_time",
                "BM_LongCommentWithoutBlanks/131072/real_time", 12});
     const int status = table.run(argc, argv);
     std::sort(longestTurns.begin(), longestTurns.end());

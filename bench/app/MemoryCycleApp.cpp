@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QThreadPool>
 
@@ -45,6 +46,9 @@ void settle()
     QThreadPool::globalInstance()->waitForDone(10000);
     for (int i = 0; i < 20; ++i) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // Objects handed to deleteLater go when the application's event loop next turns; this child
+        // turns events by hand, outside any loop, where processEvents leaves them be.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
 

@@ -20,6 +20,8 @@ struct Row
     QString preview;
     QString updated;
     qint64 comments = 0;
+    // The status the row's icon shows.
+    QString status;
 };
 
 // One area of one blog, newest first, read straight off the statement.
@@ -27,7 +29,7 @@ inline std::vector<Row> read(sqlite3* db, const QString& blogId, const QString& 
                              const char* order = "UpdatedDate DESC")
 {
     std::vector<Row> rows;
-    const QByteArray sql = QByteArray("SELECT Title, ContentPreview, UpdatedDate, CommentsCount FROM POSTS "
+    const QByteArray sql = QByteArray("SELECT Title, ContentPreview, UpdatedDate, CommentsCount, PostStatus FROM POSTS "
                                       "WHERE BlogId = ? AND PostArea = ? COLLATE NOCASE ORDER BY ") +
                            order;
     sqlite3_stmt* statement = nullptr;
@@ -43,7 +45,7 @@ inline std::vector<Row> read(sqlite3* db, const QString& blogId, const QString& 
                                  sqlite3_column_bytes(statement, column));
     };
     while (sqlite3_step(statement) == SQLITE_ROW) {
-        rows.push_back({text(0), text(1), text(2), sqlite3_column_int64(statement, 3)});
+        rows.push_back({text(0), text(1), text(2), sqlite3_column_int64(statement, 3), text(4)});
     }
     sqlite3_finalize(statement);
     return rows;
@@ -75,7 +77,7 @@ private:
     std::vector<Row> m_rows;
 };
 
-// Title, date and preview as three plain lines.
+// Title, date and count, and preview as three plain lines.
 class Delegate : public QStyledItemDelegate
 {
 public:
@@ -104,6 +106,8 @@ private:
 inline void attach(QListView& view, Model& model)
 {
     view.setUniformItemSizes(true);
+    // Scrolled by pixels as the post list is, not a row per step.
+    view.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     view.setModel(&model);
     view.setItemDelegate(new Delegate(&model, &view));
 }

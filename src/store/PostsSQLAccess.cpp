@@ -8,6 +8,8 @@
 #include "store/StoreOutcome.h"
 
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -67,11 +69,11 @@ const std::array<QString, ColumnCount>& columnNames()
 }
 
 // One mapping from columns to a post, whether they come from an SQLRow or straight from the statement:
-// text(column) and integer(column) give what asString() and asInt() give, none for an absent column.
-template <typename Text, typename Integer>
-BloggerPost postFromColumns(const Text& text, const Integer& integer)
+// text(column) and integer(column) give what asString() and asInt() give, none for an absent column;
+// status() the post status column's status.
+template <typename Text, typename Integer, typename Status>
+void fillFromColumns(BloggerPost& post, const Text& text, const Integer& integer, const Status& status)
 {
-    BloggerPost post;
     const GoogleDateService dates;
     if (const std::optional<std::int64_t> value = integer(IdColumn)) {
         post.internalId = *value;
@@ -109,17 +111,17 @@ BloggerPost postFromColumns(const Text& text, const Integer& integer)
     if (std::optional<QString> value = text(OfflineForPostWithIdColumn)) {
         post.offlineForPostWithId = std::move(*value);
     }
-    if (const std::optional<QString> value = text(PostStatusColumn)) {
-        post.postStatus = PostAreaAndStatusConverter().statusFromString(*value);
+    if (const std::optional<PostStatus> value = status()) {
+        post.postStatus = *value;
     }
-    return post;
 }
 
 // Reads posts off a statement; the columns are looked up by name once, on the first row.
 class PostReader
 {
 public:
-    BloggerPost read(const SQLRowReader& reader)
+    // Into a post made in place, so a long listing moves no post after it is read.
+    void read(const SQLRowReader& reader, BloggerPost& post)
     {
         if (!m_resolved) {
             for (int column = 0; column < ColumnCount; ++column) {
@@ -127,15 +129,37 @@ public:
             }
             m_resolved = true;
         }
-        return postFromColumns([&](PostColumn column) { return reader.string(m_fields[column]); },
-                               [&](PostColumn column) { return reader.integer(m_fields[column]); });
+        fillFromColumns(
+            post, [&](PostColumn column) { return reader.string(m_fields[column]); },
+            [&](PostColumn column) { return reader.integer(m_fields[column]); },
+            [&] { return status(reader); });
     }
 
 private:
+    // A listing holds a handful of statuses: each text is made and looked up once per read.
+    std::optional<PostStatus> status(const SQLRowReader& reader)
+    {
+        const std::optional<QByteArrayView> bytes = reader.utf8(m_fields[PostStatusColumn]);
+        if (!bytes) {
+            if (std::optional<QString> text = reader.string(m_fields[PostStatusColumn])) {
+                return PostAreaAndStatusConverter().statusFromString(*text);
+            }
+            return std::nullopt;
+        }
+        for (const auto& [text, status] : m_statuses) {
+            if (text == *bytes) {
+                return status;
+            }
+        }
+        const PostStatus status = PostAreaAndStatusConverter().statusFromString(QString::fromUtf8(*bytes));
+        m_statuses.emplace_back(bytes->toByteArray(), status);
+        return status;
+    }
+
     std::array<SQLRowReader::Field, ColumnCount> m_fields;
     bool m_resolved = false;
+    std::vector<std::pair<QByteArray, PostStatus>> m_statuses;
 };
-
 
 } // namespace
 
@@ -163,10 +187,11 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
       // GET_POSTS_SQL with only the listed columns; the area and sort indexes serve it without sorting
       // the table (areas and statuses differ in more than case), and equal keys stay in row id order
       // whichever way the index is walked, as GET_POSTS_SQL gives them.
+      // The blog id is the one asked for: every row shares that text instead of reading its own.
       GET_POST_ROWS_SQL(
-          QStringLiteral("SELECT Id, BlogId, PostId, UpdatedDate, Title, ContentPreview, "
-                         "CommentsCount, PostStatus FROM POSTS WHERE BlogId = ? AND {FILTER_BY} "
-                         "= ? COLLATE NOCASE ORDER BY {ORDER_BY} {ORDER}, Id")),
+          QStringLiteral("SELECT Id, PostId, UpdatedDate, Title, ContentPreview, CommentsCount, PostStatus "
+                         "FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? COLLATE NOCASE ORDER BY {ORDER_BY} "
+                         "{ORDER}, Id")),
       GET_POST_ROW_IDS_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE BlogId = ? AND {FILTER_BY} = ? COLLATE "
                                           "NOCASE ORDER BY {ORDER_BY} {ORDER}, Id")),
       GET_POST_ROWS_OF_POST_SQL(
@@ -183,7 +208,8 @@ std::optional<BloggerPost> PostsSQLAccess::firstPost(const QString& sql, const Q
     std::optional<BloggerPost> post;
     PostReader reader;
     const bool read = db->readRows(sql, parameters, [&](const SQLRowReader& row) {
-        post = reader.read(row);
+        post.emplace();
+        reader.read(row, *post);
         return false;
     });
     report(ok, read);
@@ -195,7 +221,7 @@ QList<BloggerPost> PostsSQLAccess::posts(const QString& sql, const QVariantList&
     QList<BloggerPost> result;
     PostReader reader;
     const bool read = db->readRows(sql, parameters, [&](const SQLRowReader& row) {
-        result.append(reader.read(row));
+        reader.read(row, result.emplaceBack());
         return true;
     });
     report(ok, read);
@@ -236,7 +262,11 @@ QList<BloggerPost> PostsSQLAccess::listBlogPostRows(const QString& blogId, PostS
     sql.replace(QStringLiteral("{ORDER_BY}"), rawValue(sort));
     sql.replace(QStringLiteral("{ORDER}"), rawValue(order));
     sql.replace(QStringLiteral("{FILTER_BY}"), rawValue(filter));
-    return posts(sql, {blogId, filterText}, ok);
+    QList<BloggerPost> rows = posts(sql, {blogId, filterText}, ok);
+    for (BloggerPost& row : rows) {
+        row.blogId = blogId;
+    }
+    return rows;
 }
 
 QList<std::int64_t> PostsSQLAccess::listBlogPostRowIds(const QString& blogId, PostSortOptions sort,
@@ -347,7 +377,9 @@ bool PostsSQLAccess::deleteBlogPostById(std::int64_t id) const
 BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
 {
     const auto& names = columnNames();
-    return postFromColumns(
+    BloggerPost post;
+    fillFromColumns(
+        post,
         [&](PostColumn column) -> std::optional<QString> {
             const SQLColumn* value = row.find(names[column]);
             return value ? std::optional<QString>(value->asString()) : std::nullopt;
@@ -355,7 +387,14 @@ BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
         [&](PostColumn column) -> std::optional<std::int64_t> {
             const SQLColumn* value = row.find(names[column]);
             return value ? std::optional<std::int64_t>(value->asInt()) : std::nullopt;
+        },
+        [&]() -> std::optional<PostStatus> {
+            const SQLColumn* value = row.find(names[PostStatusColumn]);
+            return value ? std::optional<PostStatus>(
+                               PostAreaAndStatusConverter().statusFromString(value->asString()))
+                         : std::nullopt;
         });
+    return post;
 }
 
 QMultiHash<QString, PostStatus> PostsSQLAccess::statusesOfPosts(const QStringList& postIds, bool* ok) const

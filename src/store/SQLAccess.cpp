@@ -47,18 +47,22 @@ SQLAccess::SQLAccess(SQLiteDB& db)
       CREATE_COMMENTS_POST_INDEX_SQL(
           QStringLiteral("CREATE INDEX IF NOT EXISTS COMMENTS_PostId_Index ON COMMENTS (PostId);")),
       CREATE_POSTS_AREA_UPDATED_INDEX_SQL(
-          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_UpdatedDate_Index ON POSTS (PostArea COLLATE "
-                         "NOCASE, BlogId, UpdatedDate);")),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_UpdatedDateDesc_Index ON POSTS (PostArea "
+                         "COLLATE NOCASE, BlogId, UpdatedDate DESC);")),
       CREATE_POSTS_AREA_PUBLISHED_INDEX_SQL(
-          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_PublishDate_Index ON POSTS (PostArea COLLATE "
-                         "NOCASE, BlogId, PublishDate);")),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_PublishDateDesc_Index ON POSTS (PostArea "
+                         "COLLATE NOCASE, BlogId, PublishDate DESC);")),
       CREATE_POSTS_AREA_TITLE_INDEX_SQL(QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_Title_Index ON "
                                                        "POSTS (PostArea COLLATE NOCASE, BlogId, Title);")),
       CREATE_POSTS_AREA_COMMENTS_INDEX_SQL(
-          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_CommentsCount_Index ON POSTS (PostArea "
-                         "COLLATE NOCASE, BlogId, CommentsCount);")),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS POSTS_Area_CommentsCountDesc_Index ON POSTS (PostArea "
+                         "COLLATE NOCASE, BlogId, CommentsCount DESC);")),
       CREATE_POSTS_STATUS_INDEX_SQL(QStringLiteral(
           "CREATE INDEX IF NOT EXISTS POSTS_Status_Title_Index ON POSTS (PostStatus, BlogId, Title);")),
+      DROP_ASCENDING_POSTS_INDEXES_SQL(
+          {QStringLiteral("DROP INDEX IF EXISTS POSTS_Area_UpdatedDate_Index;"),
+           QStringLiteral("DROP INDEX IF EXISTS POSTS_Area_PublishDate_Index;"),
+           QStringLiteral("DROP INDEX IF EXISTS POSTS_Area_CommentsCount_Index;")}),
       DROP_USERS(QStringLiteral("DROP TABLE IF EXISTS USERS;")),
       DROP_BLOGS(QStringLiteral("DROP TABLE IF EXISTS BLOGS;")),
       DROP_POSTS(QStringLiteral("DROP TABLE IF EXISTS POSTS;")),
@@ -82,6 +86,9 @@ void SQLAccess::createDababaseStructure()
     db->query(CREATE_POSTS_AREA_TITLE_INDEX_SQL);
     db->query(CREATE_POSTS_AREA_COMMENTS_INDEX_SQL);
     db->query(CREATE_POSTS_STATUS_INDEX_SQL);
+    for (const QString& drop : DROP_ASCENDING_POSTS_INDEXES_SQL) {
+        db->query(drop);
+    }
     refreshStoredPreviews();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class SQLiteDB;
 
@@ -38,12 +39,16 @@ public:
     // order instead of sorting the whole table. The last serves the look-up of autosaved posts. The
     // area or status comes first, so reads by blog alone keep the table's order; the area indexes
     // compare without case, so only the list's own statements (which ask for that) use them and the
-    // older reads keep their plans and the order of their equal keys.
+    // older reads keep their plans and the order of their equal keys. Dates and counts are kept newest
+    // and most first, titles A to Z, the orders the list is mostly read in: walked forwards, equal keys
+    // come in row id order as the list wants them, with no sort at all.
     const QString CREATE_POSTS_AREA_UPDATED_INDEX_SQL;
     const QString CREATE_POSTS_AREA_PUBLISHED_INDEX_SQL;
     const QString CREATE_POSTS_AREA_TITLE_INDEX_SQL;
     const QString CREATE_POSTS_AREA_COMMENTS_INDEX_SQL;
     const QString CREATE_POSTS_STATUS_INDEX_SQL;
+    // The earlier ascending forms of the date and count indexes, dropped where an older file has them.
+    const QStringList DROP_ASCENDING_POSTS_INDEXES_SQL;
     const QString DROP_USERS;
     const QString DROP_BLOGS;
     const QString DROP_POSTS;

@@ -129,6 +129,20 @@ std::optional<std::int64_t> SQLRowReader::integer(const Field& field) const
     return std::nullopt;
 }
 
+std::optional<QByteArrayView> SQLRowReader::utf8(const Field& field) const
+{
+    if (field.isEmpty()) {
+        return std::nullopt;
+    }
+    const int index = field.first();
+    if (m_codes.at(index) != SQLColumn::textTypeCode ||
+        sqlite3_column_type(m_statement, index) != SQLITE_TEXT) {
+        return std::nullopt;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
+    return QByteArrayView(text, sqlite3_column_bytes(m_statement, index));
+}
+
 SQLRow SQLRowReader::row() const
 {
     SQLRow row;

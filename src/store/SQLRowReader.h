@@ -2,6 +2,7 @@
 
 #include "store/SQLRow.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,8 @@ public:
     // What column(field)->asString() and asInt() give, none when the row has no such value.
     std::optional<QString> string(const Field& field) const;
     std::optional<std::int64_t> integer(const Field& field) const;
+    // The stored bytes of a text column, valid until the next step; none when the value is no text.
+    std::optional<QByteArrayView> utf8(const Field& field) const;
     SQLRow row() const;
 
     // The type code of a result column from its declared type.

@@ -213,9 +213,9 @@ private Q_SLOTS:
         QCOMPARE(capture.text(), QString());
         QCOMPARE(indexNames(db),
                  QStringList({"BLOGS_BlogId_Index", "COMMENTS_CommentId_Index", "COMMENTS_PostId_Index",
-                              "POSTS_Area_CommentsCount_Index", "POSTS_Area_PublishDate_Index",
-                              "POSTS_Area_Title_Index", "POSTS_Area_UpdatedDate_Index", "POSTS_PostId_Index",
-                              "POSTS_Status_Title_Index", "USERS_UserId_Index"}));
+                              "POSTS_Area_CommentsCountDesc_Index", "POSTS_Area_PublishDateDesc_Index",
+                              "POSTS_Area_Title_Index", "POSTS_Area_UpdatedDateDesc_Index",
+                              "POSTS_PostId_Index", "POSTS_Status_Title_Index", "USERS_UserId_Index"}));
         QCOMPARE(db.query("SELECT COUNT(*) AS n FROM POSTS").first()["n"]->asInt(), rows);
         // Each look-up by record id now goes through its index instead of reading the whole table.
         const QStringList lookUps{

@@ -305,7 +305,7 @@ void ApplicationControllerService::postChanged(const QString& postId)
     if (m_selectedPostId == postId) {
         onPostSelectedRequest(postId);
     }
-    reloadPostsList();
+    updateListedPosts({postId});
 }
 
 void ApplicationControllerService::onWindowLoadComplete()
@@ -545,12 +545,12 @@ void ApplicationControllerService::deleteLocalPost(const QString& postId)
     m_windowController->loadDefaultView();
     Async::runThenCallback(
         this, [postId] { return PostsLocalAccessAppService().deleteBlogPost(postId, true); },
-        [this](bool deleted) {
+        [this, postId](bool deleted) {
             if (!deleted) {
                 LocalNotificationService().showCriticalAlert(
                     QStringLiteral("Cannot delete the post"),
                     QStringLiteral("The post could not be removed from this computer. Nothing was changed."));
             }
-            reloadPostsList();
+            updateListedPosts({postId});
         });
 }

@@ -149,7 +149,7 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
             }
             return std::make_pair(post, linked);
         },
-        [this, offline](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
+        [this, offline, postId](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
             const auto& [post, linked] = read;
             if (refuseWhileEditing()) {
                 return;
@@ -158,7 +158,7 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
                 LocalNotificationService().showInfoAlert(
                     QStringLiteral("Cannot open the post"),
                     QStringLiteral("This post is no longer on this computer."));
-                Q_EMIT postsChanged();
+                Q_EMIT postsEdited({postId}, {}, std::nullopt);
                 return;
             }
             if (post->postStatus == PostStatus::Autosaved) {
@@ -545,6 +545,10 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
     if (m_session->publishing != publishing && stored.isOnBlogger()) {
         // Cancelled, but Blogger had it already: the editor keeps what was typed since, and publishing
         // again updates this post.
+        QStringList changed{stored.postId, m_session->recordId};
+        if (m_session->original) {
+            changed << m_session->original->postId;
+        }
         m_session->original = stored;
         m_postAutoSaveService->setEditedPostId(stored.postId);
         LocalNotificationService().showInfoAlert(
@@ -552,7 +556,7 @@ void PostsControllerService::publishingSucceeded(std::uint64_t serial, std::uint
             QStringLiteral(
                 "It reached Blogger before the cancel. It stays in the editor; publishing it again "
                 "updates it."));
-        Q_EMIT postsChanged();
+        Q_EMIT postsEdited(changed, {}, std::nullopt);
         return;
     }
     m_session->publishing = 0;

@@ -5,6 +5,7 @@
 
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleResponseAnalysisService.h"
+#include "services/control/ApplicationControllerService.h"
 #include "services/control/ApplicationDownloadControllerService.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -17,8 +18,10 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -248,6 +251,9 @@ void TestDownloadFlows::testReloadFromBloggerShowsThePostAsBloggerHasIt()
     QTRY_COMPARE(window()->postTopViewController()->postTitleLabelOutlet()->text(), title);
     changeOnBlogger(m_online->standin, postId, QStringLiteral("Rewritten on Blogger"));
 
+    std::atomic<int> areaReads{0};
+    ApplicationControllerService::setListingReadHook([&](PostArea, PostSortOptions) { ++areaReads; });
+    auto unhook = qScopeGuard([] { ApplicationControllerService::setListingReadHook({}); });
     choosePostAction(QStringLiteral("Reload from Blogger"));
     waitForOperationsToEnd();
     // The post on show is the one Blogger has now.
@@ -256,6 +262,8 @@ void TestDownloadFlows::testReloadFromBloggerShowsThePostAsBloggerHasIt()
     QVERIFY2(m_online->app().alerts.isEmpty(), qPrintable(m_online->alertTexts().join('\n')));
     QTRY_VERIFY(m_online->listedTitles().contains(QStringLiteral("Rewritten on Blogger")));
     QVERIFY(!m_online->listedTitles().contains(title));
+    // The list follows the one post without reading the area again.
+    QCOMPARE(areaReads.load(), 0);
     const BloggerPost stored = PostsLocalAccessAppService().getPost(postId).value();
     QCOMPARE(stored.title, QStringLiteral("Rewritten on Blogger"));
     QVERIFY(stored.content.contains(QStringLiteral("as Blogger has it now")));

@@ -438,12 +438,17 @@ void TestMainWindowFlows::testDeleteOfflinePostAsksAndCancelKeepsIt()
     QVERIFY(PostsLocalAccessAppService().getPost(QStringLiteral("o-notes")));
     QCOMPARE(listedTitles().size(), 2);
 
+    std::atomic<int> areaReads{0};
+    ApplicationControllerService::setListingReadHook([&](PostArea, PostSortOptions) { ++areaReads; });
+    auto unhook = qScopeGuard([] { ApplicationControllerService::setListingReadHook({}); });
     m_app->answers.enqueue(0); // Delete
     postBar()->deletePostClick();
     waitForListing(QStringLiteral("Offline Posts (1)"));
     QVERIFY(!PostsLocalAccessAppService().getPost(QStringLiteral("o-notes")));
     QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QString());
     QCOMPARE(listedTitles(), QStringList({"Lisbon trams (copy)"}));
+    // The list loses the deleted post without reading the area again.
+    QCOMPARE(areaReads.load(), 0);
 }
 
 void TestMainWindowFlows::testDeleteOfBloggerPostAsksBeforeAnything()
