@@ -164,8 +164,6 @@ void ApplicationControllerService::setupControllerEvents()
     connect(m_commentsControllerService.get(), &CommentsControllerService::postChanged, this,
             &ApplicationControllerService::postChanged);
     PostsControllerService* posts = m_postsControllerService.get();
-    connect(posts, &PostsControllerService::postsChanged, this,
-            &ApplicationControllerService::reloadPostsList);
     connect(posts, &PostsControllerService::postsEdited, this, &ApplicationControllerService::postsEdited);
 }
 

@@ -51,8 +51,6 @@ public:
 Q_SIGNALS:
     // The editor has closed and its post is settled (published, stored or dropped).
     void editorClosed();
-    // Posts changed in the store in ways the main window's list does not know.
-    void postsChanged();
     // The editor changed these posts in the store; the discarded ones are on their way out; `shown`,
     // when given, is the post to show.
     void postsEdited(const QStringList& changedPostIds, const QStringList& discardedPostIds,
