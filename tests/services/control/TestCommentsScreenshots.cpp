@@ -7,6 +7,7 @@
 
 #include "GoogleStandin.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/gui/RemoteImageCache.h"
 #include "platform/gui/WebView.h"
 #include "services/control/AppDelegate.h"
 #include "services/control/ApplicationControllerService.h"
@@ -172,7 +173,10 @@ void TestCommentsScreenshots::testCommentsList()
     QTRY_VERIFY_WITH_TIMEOUT(list->comments().size() == 4 && !list->isLoading(), 15000);
     list->window()->setGeometry(120, 90, 480, 640);
     // The pictures arrive in the background.
-    QTest::qWait(800);
+    for (const BloggerPostComment& comment : list->comments()) {
+        QTRY_VERIFY2(RemoteImageCache::shared().cachedImage(comment.author.userPicture).has_value(),
+                     qPrintable(comment.author.userPicture));
+    }
     shoot(list->window(), QStringLiteral("comments-list"));
 
     QListView* table = list->tableViewOutlet();
