@@ -1,6 +1,7 @@
 #include "Screenshot.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -50,7 +51,8 @@ QVariant evaluate(QWebEngineView* view, const QString& script)
 }
 
 // Every page the windows show has finished loading, its pictures included, and has drawn a frame since:
-// two animation frames in the page, the second one starting after the first was painted.
+// two animation frames in the page, the second one starting after the first was painted. A page that is
+// replaced meanwhile is waited for afresh.
 bool pagesPainted(const QList<QWidget*>& windows)
 {
     QList<QPointer<QWebEngineView>> views;
@@ -61,21 +63,18 @@ bool pagesPainted(const QList<QWidget*>& windows)
             }
         }
     }
+    const QString painted = QStringLiteral(
+        "(() => {"
+        "  if (document.readyState !== 'complete') return false;"
+        "  if (window.painted === undefined) {"
+        "    window.painted = false;"
+        "    requestAnimationFrame(() => requestAnimationFrame(() => { window.painted = true; }));"
+        "  }"
+        "  return window.painted;"
+        "})()");
     for (const QPointer<QWebEngineView>& view : views) {
-        const bool loaded = QTest::qWaitFor(
-            [&] {
-                return !view ||
-                       evaluate(view, QStringLiteral("document.readyState")).toString() == QStringLiteral("complete");
-            },
-            Timeout);
-        if (!loaded || !view) {
-            return false;
-        }
-        evaluate(view, QStringLiteral("window.painted = false;"
-                                      "requestAnimationFrame(() => requestAnimationFrame(() => { window.painted = true; }));"));
-        const bool painted = QTest::qWaitFor(
-            [&] { return !view || evaluate(view, QStringLiteral("window.painted")).toBool(); }, Timeout);
-        if (!painted) {
+        if (!QTest::qWaitFor([&] { return !view || evaluate(view, painted).toBool(); }, Timeout)) {
+            qWarning() << "Screenshot: the page never finished loading and painting:" << view->url();
             return false;
         }
     }
@@ -113,6 +112,7 @@ QString store(const QPixmap& picture, const QString& name)
 QString Screenshot::save(QWidget* window, const QString& name)
 {
     if (!QTest::qWaitForWindowExposed(window, Timeout) || !pagesPainted({window})) {
+        qWarning() << "Screenshot: not shown:" << name;
         return {};
     }
     return store(steadyPicture([&] { return window->grab(); }), name);
@@ -135,6 +135,7 @@ QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
     }
     for (QWidget* top : shown) {
         if (!QTest::qWaitForWindowExposed(top, Timeout)) {
+            qWarning() << "Screenshot: not shown:" << name << top;
             return {};
         }
     }
