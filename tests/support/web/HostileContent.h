@@ -1,8 +1,8 @@
 #pragma once
 
+#include "ScriptResult.h"
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
-#include "ScriptResult.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -101,7 +101,8 @@ inline int occurrences(WebView& view, const QString& text)
     const bool loaded = QTest::qWaitFor(
         [&] {
             return ScriptResult::evaluate(view, QStringLiteral("document.readyState"),
-                                          QWebEngineScript::ApplicationWorld) == QVariant(QStringLiteral("complete"));
+                                          QWebEngineScript::ApplicationWorld) ==
+                   QVariant(QStringLiteral("complete"));
         },
         20000);
     if (!loaded) {

@@ -43,7 +43,8 @@ QVariant evaluate(QWebEngineView* view, const QString& script)
 {
     // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
     auto answer = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(script, ScreenshotWorld, [answer](const QVariant& result) { *answer = result; });
+    view->page()->runJavaScript(script, ScreenshotWorld,
+                                [answer](const QVariant& result) { *answer = result; });
     if (!QTest::qWaitFor([&] { return answer->has_value(); }, Timeout)) {
         return {};
     }
@@ -143,6 +144,7 @@ QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
         return {};
     }
     area = area.intersected(screen->geometry());
-    return store(steadyPicture([&] { return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()); }),
-                 name);
+    return store(
+        steadyPicture([&] { return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()); }),
+        name);
 }
