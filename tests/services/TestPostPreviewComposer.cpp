@@ -239,7 +239,7 @@ private Q_SLOTS:
             socket.connectToHost(QHostAddress::LocalHost, quint16(base.port()));
             socket.write(request);
             const bool closed =
-                QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 10000);
+                QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 20000);
             return closed ? reply : QByteArray("<no answer>");
         };
         const QByteArray path = base.path().toLatin1();

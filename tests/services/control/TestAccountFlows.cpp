@@ -244,7 +244,7 @@ void TestAccountFlows::testRevokedGrantAdvisesSigningInAgainAndSigningInRestores
     openAccountsPopover();
     press(QStringLiteral("reauthentificateAccountButton"));
     QVERIFY(m_online->allowAs(Mara));
-    QTRY_COMPARE_WITH_TIMEOUT(m_online->app().alerts.size(), 2, 15000);
+    QTRY_COMPARE(m_online->app().alerts.size(), 2);
     QCOMPARE(m_online->app().alerts.last().title,
              ApplicationDownloadControllerService::reauthentificatedTitle());
     QCOMPARE(m_online->app().alerts.last().style, AlertStyle::Informational);
@@ -274,7 +274,7 @@ void TestAccountFlows::testSigningInAgainAsAnotherAccountChangesNothing()
     openAccountsPopover();
     press(QStringLiteral("reauthentificateAccountButton"));
     QVERIFY(m_online->allowAs(Ned));
-    QTRY_COMPARE_WITH_TIMEOUT(m_online->app().alerts.size(), 1, 15000);
+    QTRY_COMPARE(m_online->app().alerts.size(), 1);
     QCOMPARE(m_online->app().alerts.first().title, ApplicationDownloadControllerService::otherAccountTitle());
     QVERIFY(m_online->app().alerts.first().message.contains(QStringLiteral("Ned Harrow")));
     QVERIFY(ApplicationHarness::settle());

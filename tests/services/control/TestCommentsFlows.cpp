@@ -181,7 +181,7 @@ void TestCommentsFlows::openComments(const QString& postId, int expectedRows)
     choosePostMenuItem(postId, QStringLiteral("Show Comments"));
     QTRY_VERIFY(list()->isWindowLoaded() && list()->window()->isVisible());
     QTRY_VERIFY(list()->post() && list()->post()->postId == postId);
-    QTRY_VERIFY_WITH_TIMEOUT(!list()->isLoading() && list()->comments().size() == expectedRows, 15000);
+    QTRY_VERIFY(!list()->isLoading() && list()->comments().size() == expectedRows);
 }
 
 QStringList TestCommentsFlows::shownNames() const
@@ -286,7 +286,7 @@ void TestCommentsFlows::testDownloadAgainShowsCommentTheStandinGained()
     QVERIFY(m_standin.updatePost(TideTables, post));
 
     QTest::mouseClick(list()->downloadCommentsButtonOutlet(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(list()->comments().size() == 4, 15000);
+    QTRY_VERIFY(list()->comments().size() == 4);
     QTRY_VERIFY(!list()->isLoading());
     QCOMPARE(list()->itemDelegate()->filledCell(0).commentContent(),
              QStringLiteral("One more thing & then I stop"));
@@ -298,7 +298,7 @@ void TestCommentsFlows::testFailedDownloadEndsBusyStateAndSaysWhy()
 {
     m_standin.addFault(StandinFault::Kind::ErrorObject, "/blogger/v3/");
     choosePostMenuItem(LowTide, QStringLiteral("Show Comments"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->alerts.size() == 1, 15000);
+    QTRY_VERIFY(m_app->alerts.size() == 1);
     QCOMPARE(m_app->alerts.first().title, QStringLiteral("Cannot download the comments"));
     QCOMPARE(m_app->alerts.first().message, QStringLiteral("Backend Error"));
     QTRY_VERIFY(!list()->isLoading());
@@ -308,7 +308,7 @@ void TestCommentsFlows::testFailedDownloadEndsBusyStateAndSaysWhy()
 
     m_standin.clearFaults();
     QTest::mouseClick(list()->downloadCommentsButtonOutlet(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(list()->comments().size() == 3, 15000);
+    QTRY_VERIFY(list()->comments().size() == 3);
 }
 
 void TestCommentsFlows::testAddCommentPublishesListsItAndClosesWindow()
@@ -324,7 +324,7 @@ void TestCommentsFlows::testAddCommentPublishesListsItAndClosesWindow()
     QTest::keyClicks(newComment()->textFieldOutlet(), "Mara");
     QTest::mouseClick(newComment()->publishCommentButtonOutlet(), Qt::LeftButton);
 
-    QTRY_VERIFY_WITH_TIMEOUT(!newComment()->window()->isVisible(), 15000);
+    QTRY_VERIFY(!newComment()->window()->isVisible());
     const StandinPost post = m_standin.post(TideTables, LowTide).value();
     QCOMPARE(post.comments.size(), 4);
     // Sent as the HTML that shows what was typed.
@@ -350,7 +350,7 @@ void TestCommentsFlows::testFailedAddKeepsWindowAndText()
     QTest::keyClicks(newComment()->textFieldOutlet(), "Lost in the fog?");
     m_standin.addFault(StandinFault::Kind::NoReply, "/feeds/");
     QTest::mouseClick(newComment()->publishCommentButtonOutlet(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->alerts.size() == 1, 15000);
+    QTRY_VERIFY(m_app->alerts.size() == 1);
     QCOMPARE(m_app->alerts.first().title, QStringLiteral("Cannot add the comment"));
     QVERIFY(m_app->alerts.first().message.startsWith(QStringLiteral("No response received")));
     QTRY_VERIFY(newComment()->publishCommentButtonOutlet()->isEnabled());
@@ -361,7 +361,7 @@ void TestCommentsFlows::testFailedAddKeepsWindowAndText()
     // Once the service answers again, the same text goes out.
     m_standin.clearFaults();
     QTest::mouseClick(newComment()->publishCommentButtonOutlet(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!newComment()->window()->isVisible(), 15000);
+    QTRY_VERIFY(!newComment()->window()->isVisible());
     QCOMPARE(m_standin.post(TideTables, LowTide)->comments.last().content,
              QStringLiteral("Lost in the fog?"));
 }
@@ -410,7 +410,7 @@ void TestCommentsFlows::testDeleteAsksFirstThenRemovesOnBloggerAndInList()
     m_app->answers.enqueue(0); // Delete
     list()->cellClick(ned);
     list()->commentMenu()->actions().first()->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(list()->comments().size() == 2, 15000);
+    QTRY_VERIFY(list()->comments().size() == 2);
     QTRY_VERIFY(!list()->isLoading());
     QCOMPARE(shownNames(), QStringList({"Iris Penwarden", "Anonymous"}));
     QCOMPARE(m_standin.post(TideTables, LowTide)->comments.size(), 2);
@@ -433,7 +433,7 @@ void TestCommentsFlows::testFailedDeleteKeepsCommentAndEndsBusyState()
     m_app->answers.enqueue(0);
     list()->cellClick(0);
     list()->commentMenu()->actions().first()->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->alerts.size() == 2, 15000);
+    QTRY_VERIFY(m_app->alerts.size() == 2);
     QCOMPARE(m_app->alerts.last().title, QStringLiteral("Cannot delete the comment"));
     QTRY_VERIFY(!list()->isLoading());
     QCOMPARE(list()->comments().size(), 3);
@@ -453,7 +453,7 @@ void TestCommentsFlows::testMenuOnRowReplacedDuringRefreshDoesNothing()
         [](const StandinComment& c) { return c.authorName == QLatin1String("Iris Penwarden"); });
     QVERIFY(m_standin.updatePost(TideTables, post));
     list()->downloadCommentsButtonClick();
-    QTRY_VERIFY_WITH_TIMEOUT(list()->comments().size() == 2 && !list()->isLoading(), 15000);
+    QTRY_VERIFY(list()->comments().size() == 2 && !list()->isLoading());
 
     QVERIFY(menu);
     menu->actions().first()->trigger();

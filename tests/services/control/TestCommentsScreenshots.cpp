@@ -7,6 +7,7 @@
 
 #include "GoogleStandin.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/gui/RemoteImageCache.h"
 #include "platform/gui/WebView.h"
 #include "services/control/AppDelegate.h"
 #include "services/control/ApplicationControllerService.h"
@@ -167,10 +168,13 @@ void TestCommentsScreenshots::testCommentsList()
     CommentsListWindowController* list = comments()->commentsListWindowController();
     m_app->windowController()->onDisplayPostCommentsRequest(LowTide);
     QTRY_VERIFY(list->isWindowLoaded() && list->window()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(list->comments().size() == 4 && !list->isLoading(), 15000);
+    QTRY_VERIFY(list->comments().size() == 4 && !list->isLoading());
     list->window()->setGeometry(120, 90, 480, 640);
     // The pictures arrive in the background.
-    QTest::qWait(800);
+    for (const BloggerPostComment& comment : list->comments()) {
+        QTRY_VERIFY2(RemoteImageCache::shared().cachedImage(comment.author.userPicture).has_value(),
+                     qPrintable(comment.author.userPicture));
+    }
     shoot(list->window(), QStringLiteral("comments-list"));
 
     QListView* table = list->tableViewOutlet();
@@ -226,7 +230,7 @@ void TestCommentsScreenshots::testLivePreview()
     previews.showLivePreview(post);
     LivePreviewWindowController* live = previews.livePreviewWindowController();
     QTRY_VERIFY(live->isWindowLoaded() && live->window()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(live->content().has_value(), 15000);
+    QTRY_VERIFY(live->content().has_value());
     live->window()->setGeometry(60, 50, 1000, 700);
     // Shot once the local picture has been drawn from its data address.
     QTRY_VERIFY(ScriptResult::evaluate(*live->webviewOutlet(),

@@ -23,7 +23,7 @@ private Q_SLOTS:
         online.forgetEverything();
         QVERIFY(online.launch());
         QWidget* welcome = online.welcomeWindow();
-        QVERIFY(welcome && QTest::qWaitForWindowExposed(welcome));
+        QVERIFY(welcome && QTest::qWaitForWindowExposed(welcome, 20000));
         shoot(welcome, QStringLiteral("WelcomeWindow"));
 
         QTest::mouseClick(welcome->findChild<QPushButton*>(QStringLiteral("addNewBloggerAccountButton")),
@@ -37,7 +37,7 @@ private Q_SLOTS:
                 .arg(online.standinTitles(OnlineApplication::tideTables(), false).size())));
         QVERIFY(online.waitForOperationsToEnd());
         QWidget* main = online.mainWindow();
-        QVERIFY(main && QTest::qWaitForWindowExposed(main));
+        QVERIFY(main && QTest::qWaitForWindowExposed(main, 20000));
         shoot(main, QStringLiteral("WelcomeWindow-first-listing"));
     }
 

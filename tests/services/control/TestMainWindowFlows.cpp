@@ -608,7 +608,7 @@ void TestMainWindowFlows::testSizePositionAndColumnsComeBackAfterRestartOnlyOnto
         m_app.reset();
         m_app = std::make_unique<ApplicationHarness>();
         return m_app->launch() &&
-               QTest::qWaitFor([this] { return m_app->window() && m_app->window()->isVisible(); });
+               QTest::qWaitFor([this] { return m_app->window() && m_app->window()->isVisible(); }, 20000);
     };
     auto splitter = [this](const char* name) { return m_app->find<QSplitter>(QString::fromLatin1(name)); };
     const QRect area = m_app->window()->screen()->availableGeometry();

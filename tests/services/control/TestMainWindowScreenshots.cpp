@@ -178,7 +178,7 @@ void TestMainWindowScreenshots::testWidePictureAndKeyboardFocus()
 
     QMainWindow* window = m_app->windowController()->windowOutlet();
     window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(QTest::qWaitForWindowActive(window, 20000));
     QWidget* sort = m_app->windowController()->tableTopViewController()->sortButtonOutlet();
     sort->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(sort->hasFocus());

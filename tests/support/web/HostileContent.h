@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScriptResult.h"
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
 
@@ -91,10 +92,22 @@ inline QString fileFramesAndMarkers(const QStringList& files)
                           "<iframe src=\"/previewcontent:\"></iframe>");
 }
 
-// How many times the text is found in the page, frames included; -1 when the search gave no answer. The
-// count is shared with the callback: an answer after the wait gave up must not write into a finished frame.
+// How many times the text is found in the page, frames included, once it has finished loading (a search
+// started while it loads is dropped unanswered); -1 when the search gave no answer. The count is shared with
+// the callback: an answer after the wait gave up must not write into a finished frame.
 inline int occurrences(WebView& view, const QString& text)
 {
+    // A world of our own: it runs where the page's scripts are off.
+    const bool loaded = QTest::qWaitFor(
+        [&] {
+            return ScriptResult::evaluate(view, QStringLiteral("document.readyState"),
+                                          QWebEngineScript::ApplicationWorld) ==
+                   QVariant(QStringLiteral("complete"));
+        },
+        20000);
+    if (!loaded) {
+        return -1;
+    }
     auto found = std::make_shared<int>(-1);
     view.webPage()->findText(
         text, {}, [found](const QWebEngineFindTextResult& result) { *found = result.numberOfMatches(); });

@@ -1,15 +1,27 @@
 #include "Screenshot.h"
 
-#include <QDir>
 #include <QApplication>
+#include <QDebug>
+#include <QDir>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
+#include <QScreen>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+#include <optional>
+
 namespace {
+
+constexpr int Timeout = 20000;
+// A world of its own, so the marker below is no global of the page.
+constexpr quint32 ScreenshotWorld = 7;
 
 bool showsSomething(const QImage& image)
 {
@@ -27,23 +39,84 @@ bool showsSomething(const QImage& image)
     return false;
 }
 
-} // namespace
-
-QString Screenshot::save(QWidget* window, const QString& name)
+QVariant evaluate(QWebEngineView* view, const QString& script)
 {
-    QPixmap picture;
-    // The page paints a frame or two after its load has finished.
-    // Saved either way: a blank picture still tells the reviewer something.
+    // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+    auto answer = std::make_shared<std::optional<QVariant>>();
+    view->page()->runJavaScript(script, ScreenshotWorld,
+                                [answer](const QVariant& result) { *answer = result; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, Timeout)) {
+        return {};
+    }
+    return **answer;
+}
+
+// Every page the windows show has finished loading, its pictures included, and has drawn a frame since:
+// two animation frames in the page, the second one starting after the first was painted. A page that is
+// replaced meanwhile is waited for afresh.
+bool pagesPainted(const QList<QWidget*>& windows)
+{
+    QList<QPointer<QWebEngineView>> views;
+    for (QWidget* window : windows) {
+        for (QWebEngineView* view : window->findChildren<QWebEngineView*>()) {
+            if (view->isVisible()) {
+                views << view;
+            }
+        }
+    }
+    const QString painted = QStringLiteral(
+        "(() => {"
+        "  if (document.readyState !== 'complete') return false;"
+        "  if (window.painted === undefined) {"
+        "    window.painted = false;"
+        "    requestAnimationFrame(() => requestAnimationFrame(() => { window.painted = true; }));"
+        "  }"
+        "  return window.painted;"
+        "})()");
+    for (const QPointer<QWebEngineView>& view : views) {
+        if (!QTest::qWaitFor([&] { return !view || evaluate(view, painted).toBool(); }, Timeout)) {
+            qWarning() << "Screenshot: the page never finished loading and painting:" << view->url();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Takes pictures until one shows something and the next one is the same: what was asked to paint has landed.
+QPixmap steadyPicture(const std::function<QPixmap()>& take)
+{
+    QPixmap picture = take();
+    QImage last = picture.toImage();
+    // Saved either way: a blank or moving picture still tells the reviewer something.
     (void)QTest::qWaitFor(
         [&] {
-            picture = window->grab();
-            return showsSomething(picture.toImage());
+            picture = take();
+            const QImage now = picture.toImage();
+            const bool steady = showsSomething(now) && now == last;
+            last = now;
+            return steady;
         },
-        5000);
+        Timeout);
+    return picture;
+}
+
+QString store(const QPixmap& picture, const QString& name)
+{
     const QString folder = QStringLiteral(PENHOLLOW_SCREENSHOT_DIR);
     QDir().mkpath(folder);
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
     return picture.save(path) ? path : QString();
+}
+
+} // namespace
+
+QString Screenshot::save(QWidget* window, const QString& name)
+{
+    if (!QTest::qWaitForWindowExposed(window, Timeout) || !pagesPainted({window})) {
+        qWarning() << "Screenshot: not shown:" << name;
+        return {};
+    }
+    return store(steadyPicture([&] { return window->grab(); }), name);
 }
 
 QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
@@ -53,25 +126,25 @@ QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
         return save(window, name);
     }
     // Pop-ups and menus may reach past the window's edge: take them in too.
+    QList<QWidget*> shown{window};
     QRect area = window->frameGeometry();
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top != window && top->isVisible() && (top->windowFlags() & Qt::Popup) == Qt::Popup) {
             area = area.united(top->frameGeometry());
+            shown << top;
         }
     }
+    for (QWidget* top : shown) {
+        if (!QTest::qWaitForWindowExposed(top, Timeout)) {
+            qWarning() << "Screenshot: not shown:" << name << top;
+            return {};
+        }
+    }
+    if (!pagesPainted(shown)) {
+        return {};
+    }
     area = area.intersected(screen->geometry());
-    QPixmap picture;
-    (void)QTest::qWaitFor(
-        [&] {
-            picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-            return showsSomething(picture.toImage());
-        },
-        5000);
-    // Let late paints (menus fading in, the web view's first frame) land, then take the final picture.
-    QTest::qWait(300);
-    picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-    const QString folder = QStringLiteral(PENHOLLOW_SCREENSHOT_DIR);
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-    return picture.save(path) ? path : QString();
+    return store(
+        steadyPicture([&] { return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()); }),
+        name);
 }

@@ -120,7 +120,6 @@ private:
 
     void shoot(const QString& name)
     {
-        QTest::qWait(200);
         const QString path = Screenshot::saveScreenArea(m_driver->editor.window(), name);
         QVERIFY2(!path.isEmpty() && QFileInfo(path).size() > 0, qPrintable(name));
     }

@@ -122,7 +122,7 @@ private Q_SLOTS:
             }
             QWidget* focus = QApplication::focusWidget();
             QTest::keyClick(focus ? focus : window, keys.key(), keys.keyboardModifiers());
-            return QTest::qWaitFor([window] { return !window->isVisible(); });
+            return QTest::qWaitFor([window] { return !window->isVisible(); }, 20000);
         };
         LivePreviewWindowController live;
         live.openWindow(QStringLiteral("Live Preview \u00B7 Low tide"));
