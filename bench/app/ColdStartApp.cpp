@@ -3,9 +3,9 @@
 // milliseconds since the process began and the peak resident memory in KiB.
 #include "ColdStartReport.h"
 
+#include "controllers/AppDelegate.h"
+#include "controllers/ApplicationWindowController.h"
 #include "platform/gui/WebView.h"
-#include "services/control/AppDelegate.h"
-#include "ui/main/ApplicationWindowController.h"
 #include "ui/main/PostContentViewController.h"
 #include "ui/main/TableContentViewController.h"
 

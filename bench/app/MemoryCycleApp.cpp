@@ -3,13 +3,13 @@
 // session and updates the list), its preview opened and closed, and the post's comments window opened and
 // closed. Prints the resident memory in KiB after each round, one number a line.
 //   bench_memory_cycle_app <rounds> <post id> [steps: any of e (editor), p (preview), c (comments)]
+#include "controllers/AppDelegate.h"
+#include "controllers/ApplicationControllerService.h"
+#include "controllers/ApplicationWindowController.h"
+#include "controllers/CommentsControllerService.h"
+#include "controllers/PostPreviewService.h"
+#include "controllers/PostsControllerService.h"
 #include "platform/gui/WindowController.h"
-#include "services/control/AppDelegate.h"
-#include "services/control/ApplicationControllerService.h"
-#include "services/control/CommentsControllerService.h"
-#include "services/control/PostPreviewService.h"
-#include "services/control/PostsControllerService.h"
-#include "ui/main/ApplicationWindowController.h"
 #include "ui/main/TableContentViewController.h"
 #include "ui/windows/CommentsListWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"

@@ -9,10 +9,10 @@
 //   QTWEBENGINE_DISABLE_SANDBOX=1 QT_QPA_PLATFORM=offscreen ./build/bin/bench_editor [--turns=N]
 // The exit status is 0 when every goal is met.
 #include "common/StringServices.h"
+#include "controllers/AppDelegate.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/gui/WebView.h"
 #include "services/PostAutoSaveService.h"
-#include "services/control/AppDelegate.h"
 #include "store/SQLAccess.h"
 #include "support/FloorComparison.h"
 #include "ui/windows/PostEditorWindowController.h"

@@ -1,4 +1,4 @@
-#include "services/control/AppDelegate.h"
+#include "controllers/AppDelegate.h"
 
 #include <QApplication>
 

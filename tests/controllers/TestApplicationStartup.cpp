@@ -3,12 +3,12 @@
 #include "TestSupport.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "controllers/AppDelegate.h"
+#include "controllers/ApplicationWindowController.h"
 #include "google/GoogleAuthentificationService.h"
-#include "services/control/AppDelegate.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLiteDB.h"
-#include "ui/main/ApplicationWindowController.h"
 #include "ui/windows/WelcomeWindowController.h"
 
 #include <QAction>

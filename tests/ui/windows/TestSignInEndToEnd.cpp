@@ -6,9 +6,9 @@
 #include "GoogleStandin.h"
 #include "google/GoogleAuthentificationPage.h"
 #include "google/GoogleAuthentificationService.h"
-#include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/Dispatch.h"
 #include "platform/gui/WebView.h"
+#include "ui/windows/AuthentificationWebviewWindowController.h"
 
 #include <QSignalSpy>
 #include <QUrlQuery>

@@ -4,8 +4,8 @@
 #include "TestSupport.h"
 #include "WidgetDriving.h"
 
+#include "controllers/ApplicationWindowController.h"
 #include "store/PersistentServiceState.h"
-#include "ui/main/ApplicationWindowController.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/LeftMenuViewController.h"
 #include "ui/main/MenuContentViewController.h"

@@ -13,12 +13,12 @@
 
 #include "services/LocalImages.h"
 
+#include "controllers/AppDelegate.h"
+#include "controllers/ApplicationControllerService.h"
+#include "controllers/ApplicationWindowController.h"
+#include "controllers/PostsControllerService.h"
 #include "platform/gui/WebView.h"
 #include "services/PostAutoSaveService.h"
-#include "services/control/AppDelegate.h"
-#include "services/control/ApplicationControllerService.h"
-#include "services/control/PostsControllerService.h"
-#include "ui/main/ApplicationWindowController.h"
 #include "ui/windows/PostEditorWindowController.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 #include "Screenshot.h"
 #include "TestSupport.h"
 
-#include "google/window/AuthentificationWebviewWindowController.h"
-#include "ui/main/ApplicationWindowController.h"
+#include "controllers/ApplicationWindowController.h"
+#include "ui/windows/AuthentificationWebviewWindowController.h"
 
 #include <QFileInfo>
 #include <QPushButton>

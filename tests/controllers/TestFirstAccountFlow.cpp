@@ -2,16 +2,16 @@
 #include "OnlineApplication.h"
 #include "TestSupport.h"
 
+#include "controllers/ApplicationWindowController.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleResponseAnalysisService.h"
-#include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/gui/WebView.h"
 #include "services/WelcomeNewAccountService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/UserBlogsLocalAccessAppService.h"
-#include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/AuthentificationWebviewWindowController.h"
 #include "ui/windows/WelcomeWindowController.h"
 
 #include <QJsonArray>

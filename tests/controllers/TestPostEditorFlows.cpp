@@ -6,9 +6,9 @@
 #include "TestSupport.h"
 
 #include "common/GoogleServiceConstants.h"
+#include "controllers/ApplicationControllerService.h"
+#include "controllers/PostPreviewService.h"
 #include "platform/ApplicationFolders.h"
-#include "services/control/ApplicationControllerService.h"
-#include "services/control/PostPreviewService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "ui/windows/LivePreviewWindowController.h"

@@ -3,13 +3,13 @@
 
 #include "common/GoogleDateService.h"
 #include "common/StringServices.h"
-#include "services/control/AppDelegate.h"
+#include "controllers/AppDelegate.h"
+#include "controllers/ApplicationWindowController.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLAccess.h"
 #include "store/UserBlogsLocalAccessAppService.h"
-#include "ui/main/ApplicationWindowController.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,12 +1,12 @@
-#include "QueuedWork.h"
 #include "LocalHttpServer.h"
+#include "QueuedWork.h"
 #include "Screenshot.h"
 #include "TestSupport.h"
 #include "WebTestMain.h"
 
-#include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/gui/WebView.h"
+#include "ui/windows/AuthentificationWebviewWindowController.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -3,16 +3,16 @@
 #include "TestSupport.h"
 #include "WidgetDriving.h"
 
+#include "controllers/ApplicationDownloadControllerService.h"
+#include "controllers/ApplicationWindowController.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleResponseAnalysisService.h"
-#include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/gui/WebView.h"
-#include "services/control/ApplicationDownloadControllerService.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/UserBlogsLocalAccessAppService.h"
-#include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/AuthentificationWebviewWindowController.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/control/AppDelegate.h"
+#include "controllers/AppDelegate.h"
 
 #include <QApplication>
 #include <QStandardPaths>

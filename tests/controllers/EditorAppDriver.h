@@ -5,14 +5,14 @@
 #include "GoogleStandin.h"
 #include "TestSupport.h"
 
+#include "controllers/AppDelegate.h"
+#include "controllers/ApplicationControllerService.h"
+#include "controllers/ApplicationWindowController.h"
+#include "controllers/PostsControllerService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "platform/gui/WebView.h"
 #include "services/PostAutoSaveService.h"
-#include "services/control/AppDelegate.h"
-#include "services/control/ApplicationControllerService.h"
-#include "services/control/PostsControllerService.h"
 #include "store/PersistentAccessTokens.h"
-#include "ui/main/ApplicationWindowController.h"
 #include "ui/main/TableContentViewController.h"
 #include "ui/windows/PostEditorWindowController.h"
 

@@ -3,8 +3,8 @@
 #include "ApplicationControllerService.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
+#include "controllers/ApplicationWindowController.h"
 #include "google/GoogleAuthentificationService.h"
-#include "google/window/AuthentificationWebviewWindowController.h"
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
@@ -18,7 +18,7 @@
 #include "store/PersistentAccessTokens.h"
 #include "store/SQLAccess.h"
 #include "store/SQLiteDB.h"
-#include "ui/main/ApplicationWindowController.h"
+#include "ui/windows/AuthentificationWebviewWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
 #include "ui/windows/WelcomeWindowController.h"
 

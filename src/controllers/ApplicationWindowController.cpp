@@ -2,18 +2,18 @@
 
 #include "ui_ApplicationWindow.h"
 
-#include "DraggableView.h"
-#include "MenuContentViewController.h"
-#include "MenuTopViewController.h"
-#include "PostContentViewController.h"
-#include "PostTopViewController.h"
-#include "TableContentViewController.h"
-#include "TableTopViewController.h"
 #include "common/AppKeyPrefix.h"
 #include "common/SystemConfiguration.h"
+#include "controllers/ApplicationControllerService.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
-#include "services/control/ApplicationControllerService.h"
+#include "ui/main/DraggableView.h"
+#include "ui/main/MenuContentViewController.h"
+#include "ui/main/MenuTopViewController.h"
+#include "ui/main/PostContentViewController.h"
+#include "ui/main/PostTopViewController.h"
+#include "ui/main/TableContentViewController.h"
+#include "ui/main/TableTopViewController.h"
 
 #include <QGuiApplication>
 #include <QMainWindow>

@@ -6,6 +6,7 @@
 #include "common/Async.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
+#include "controllers/ApplicationWindowController.h"
 #include "google/GoogleAuthentificationService.h"
 #include "platform/Alert.h"
 #include "platform/Dispatch.h"
@@ -13,7 +14,6 @@
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/UserBlogsLocalAccessAppService.h"
-#include "ui/main/ApplicationWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
 
 #include <QMutex>
