@@ -1,0 +1,20 @@
+# cmake -DBUILD_DIR=<build folder> -P CheckLayers.cmake
+function(build target)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${target}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  set(result ${result} PARENT_SCOPE)
+  set(output "${output}" PARENT_SCOPE)
+endfunction()
+
+build(penhollow_layers_right_way)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "The store could not include a record:\n${output}")
+endif()
+build(penhollow_layers_wrong_way)
+if(result EQUAL 0)
+  message(FATAL_ERROR "The store included a window header and still built.")
+endif()
+if(NOT output MATCHES "ui/main/PressControl.h: No such file or directory")
+  message(FATAL_ERROR "The wrong-way include failed for another reason:\n${output}")
+endif()
+message(STATUS "The store cannot include a window header.")

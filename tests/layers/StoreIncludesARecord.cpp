@@ -1,0 +1,2 @@
+// The store may use the records below it.
+#include "model/BloggerPost.h"
