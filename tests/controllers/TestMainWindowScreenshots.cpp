@@ -5,10 +5,12 @@
 #include "WidgetDriving.h"
 
 #include "controllers/ApplicationWindowController.h"
+#include "platform/gui/WebView.h"
 #include "store/PersistentServiceState.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/LeftMenuViewController.h"
 #include "ui/main/MenuContentViewController.h"
+#include "ui/main/PostContentViewController.h"
 #include "ui/main/PostTopViewController.h"
 #include "ui/main/TableContentViewController.h"
 #include "ui/main/TableTopViewController.h"
@@ -37,6 +39,7 @@ private Q_SLOTS:
 private:
     void shoot(const QString& name);
     void selectRow(int row);
+    QString postViewText();
 
     std::unique_ptr<ApplicationHarness> m_app;
 };
@@ -119,6 +122,18 @@ void TestMainWindowScreenshots::selectRow(int row)
                       view->visualRect(view->model()->index(row, 0)).center());
 }
 
+QString TestMainWindowScreenshots::postViewText()
+{
+    WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
+    // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+    auto text = std::make_shared<std::optional<QString>>();
+    web->page()->toPlainText([text](const QString& value) { *text = value; });
+    if (!QTest::qWaitFor([&] { return text->has_value(); }, 20000)) {
+        return QStringLiteral("<no answer>");
+    }
+    return **text;
+}
+
 void TestMainWindowScreenshots::testEachArea()
 {
     MenuContentViewController* menu = m_app->windowController()->menuContentViewController();
@@ -131,6 +146,8 @@ void TestMainWindowScreenshots::testEachArea()
     QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
                  QStringLiteral("Offline Posts (2)"));
     selectRow(0);
+    // The header changes at once; the pane once the post's text is read and loaded.
+    QTRY_VERIFY(postViewText().contains(QStringLiteral("Body of Lisbon trams (copy)")));
     shoot(QStringLiteral("main-window-offline"));
     TestSupport::press(menu->publicPostsMenuController()->view());
     QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
@@ -143,6 +160,7 @@ void TestMainWindowScreenshots::testSelectedPostAndItsMenu()
     // Most recently updated first: the article is the first row.
     selectRow(0);
     QTRY_COMPARE(bar->postTitleLabelOutlet()->text(), QStringLiteral("Lisbon trams"));
+    QTRY_VERIFY(postViewText().contains(QStringLiteral("Yellow trams")));
     shoot(QStringLiteral("main-window-selected-post"));
     TestSupport::press(bar->menuButtonOutlet());
     QTRY_VERIFY(bar->optionsMenu() && bar->optionsMenu()->isVisible());

@@ -64,15 +64,19 @@ bool pagesPainted(const QList<QWidget*>& windows)
             }
         }
     }
+    // Each call asks for frames of its own: a page that drew before this call says nothing of what it
+    // shows now.
+    static int call = 0;
     const QString painted = QStringLiteral(
         "(() => {"
         "  if (document.readyState !== 'complete') return false;"
-        "  if (window.painted === undefined) {"
+        "  if (window.shotCall !== %1) {"
+        "    window.shotCall = %1;"
         "    window.painted = false;"
         "    requestAnimationFrame(() => requestAnimationFrame(() => { window.painted = true; }));"
         "  }"
         "  return window.painted;"
-        "})()");
+        "})()").arg(++call);
     for (const QPointer<QWebEngineView>& view : views) {
         if (!QTest::qWaitFor([&] { return !view || evaluate(view, painted).toBool(); }, Timeout)) {
             qWarning() << "Screenshot: the page never finished loading and painting:" << view->url();
@@ -82,14 +86,18 @@ bool pagesPainted(const QList<QWidget*>& windows)
     return true;
 }
 
-// Takes pictures until one shows something and the next one is the same: what was asked to paint has landed.
-QPixmap steadyPicture(const std::function<QPixmap()>& take)
+// Takes pictures, each after the pages have drawn new frames, until one shows something and the next one
+// is the same: what was asked to paint has landed.
+QPixmap steadyPicture(const QList<QWidget*>& windows, const std::function<QPixmap()>& take)
 {
     QPixmap picture = take();
     QImage last = picture.toImage();
     // Saved either way: a blank or moving picture still tells the reviewer something.
     (void)QTest::qWaitFor(
         [&] {
+            if (!pagesPainted(windows)) {
+                return false;
+            }
             picture = take();
             const QImage now = picture.toImage();
             const bool steady = showsSomething(now) && now == last;
@@ -116,7 +124,7 @@ QString Screenshot::save(QWidget* window, const QString& name)
         qWarning() << "Screenshot: not shown:" << name;
         return {};
     }
-    return store(steadyPicture([&] { return window->grab(); }), name);
+    return store(steadyPicture({window}, [&] { return window->grab(); }), name);
 }
 
 QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
@@ -145,6 +153,7 @@ QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
     }
     area = area.intersected(screen->geometry());
     return store(
-        steadyPicture([&] { return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()); }),
+        steadyPicture(shown,
+                      [&] { return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()); }),
         name);
 }
