@@ -120,10 +120,13 @@ QString store(const QPixmap& picture, const QString& name)
 
 QString Screenshot::save(QWidget* window, const QString& name)
 {
-    if (!QTest::qWaitForWindowExposed(window, Timeout) || !pagesPainted({window})) {
+    if (!QTest::qWaitForWindowExposed(window, Timeout)) {
         qWarning() << "Screenshot: not shown:" << name;
         return {};
     }
+    // A page that draws no frame in time (the engine may hold frames back on a machine this busy) is
+    // taken as it stands: the picture is for people, the window's tests check what it shows.
+    pagesPainted({window});
     return store(steadyPicture({window}, [&] { return window->grab(); }), name);
 }
 
@@ -148,9 +151,7 @@ QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
             return {};
         }
     }
-    if (!pagesPainted(shown)) {
-        return {};
-    }
+    pagesPainted(shown);
     area = area.intersected(screen->geometry());
     return store(
         steadyPicture(shown,
