@@ -2,7 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
+#include <cstdlib>
+#include <cstring>
 
 // What a cold-start child prints: "<milliseconds> <peak KiB>".
 namespace ColdStartReport {
@@ -22,9 +23,19 @@ inline void print()
 {
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start()).count();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%.3f %ld\n", ms, usage.ru_maxrss);
+    // The peak of this program's own memory. Not getrusage's ru_maxrss: a child started by fork (or vfork)
+    // and exec inherits its parent's peak there, so a parent grown large masks both children's.
+    long peakKib = 0;
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::strncmp(line, "VmHWM:", 6) == 0) {
+                peakKib = std::atol(line + 6);
+            }
+        }
+        std::fclose(status);
+    }
+    std::printf("%.3f %ld\n", ms, peakKib);
     std::fflush(stdout);
 }
 

@@ -304,6 +304,18 @@ void UserDefaults::setObjects(const QList<QPair<QString, QVariant>>& values)
     }
 }
 
+void UserDefaults::setObjectWithNextWrite(const QVariant& value, const QString& key)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!value.isValid() || value.isNull() ||
+        (value.metaType().id() == QMetaType::QDateTime && !value.toDateTime().isValid())) {
+        m_values.remove(key);
+    } else {
+        m_values.insert(key, decode(encode(value)));
+    }
+    m_changedKeys.insert(key);
+}
+
 void UserDefaults::setBool(bool value, const QString& key)
 {
     setObject(QVariant(value), key);

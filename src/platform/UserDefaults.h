@@ -43,6 +43,9 @@ public:
     void removeObjectForKey(const QString& key);
     // Several keys set (or removed, as setObject does) with one write of the file.
     void setObjects(const QList<QPair<QString, QVariant>>& values);
+    // Kept in memory and written with the next write, at synchronize() or when the store goes away: for
+    // bookkeeping whose loss in a crash costs nothing, so it adds no write and flush of its own.
+    void setObjectWithNextWrite(const QVariant& value, const QString& key);
 
     // Writes what an earlier write could not (a full disk, a read-only folder); false when it fails again.
     bool synchronize();

@@ -80,7 +80,9 @@ std::optional<QDateTime> PersistentServiceState::getLastTokenRefresh(const QStri
 
 void PersistentServiceState::setLastTokenRefresh(const QString& id, const QDateTime& date)
 {
-    storage->setObject(date, TOKEN_REFRESH_KEY_PREFIX + id);
+    // Every request refreshes the token first; its time rides on the next write instead of flushing the
+    // file before each one.
+    storage->setObjectWithNextWrite(date, TOKEN_REFRESH_KEY_PREFIX + id);
 }
 
 bool PersistentServiceState::getCommentsDownloaded(const QString& postId) const

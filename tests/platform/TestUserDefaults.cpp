@@ -87,6 +87,21 @@ private Q_SLOTS:
         QVERIFY(!UserDefaults(path()).objectForKey("flag").isValid());
     }
 
+    void testBookkeepingRidesOnTheNextWrite()
+    {
+        UserDefaults defaults(path());
+        defaults.setObjectWithNextWrite(QStringLiteral("later"), "kept");
+        QVERIFY(!UserDefaults(path()).objectForKey("kept").isValid());
+        defaults.setObject(QStringLiteral("now"), "written");
+        QCOMPARE(UserDefaults(path()).stringForKey("kept").value_or("absent"), QStringLiteral("later"));
+        // Also written when the store goes away with nothing else to write.
+        {
+            UserDefaults other(path());
+            other.setObjectWithNextWrite(QStringLiteral("last"), "atExit");
+        }
+        QCOMPARE(UserDefaults(path()).stringForKey("atExit").value_or("absent"), QStringLiteral("last"));
+    }
+
     void testKeysAreKeptExactly()
     {
         const QStringList keys{"https://blog.example.com/",
