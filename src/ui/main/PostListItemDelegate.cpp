@@ -23,14 +23,17 @@ QColor textColor(const QLabel* label)
     return label->palette().color(label->foregroundRole());
 }
 
-// The lines an ElidedLabel shows: wrapped at words, at most `lines`, the last one elided.
-QList<QString> elidedLines(const QString& text, const QFont& font, int width, int lines)
+// The lines an ElidedLabel shows: wrapped at words, at most `lines`, the last one elided. Lines drawn as
+// laid out keep the layout's glyphs, so they are not shaped a second time when painted.
+QList<PostListItemDelegate::Line> elidedLines(const QString& text, const QFont& font, int width, int lines)
 {
-    QList<QString> result;
+    QList<PostListItemDelegate::Line> result;
     const QString shown = text.simplified();
     if (shown.isEmpty() || width <= 0) {
         return result;
     }
+    // Glyph positions of right-to-left lines depend on alignment: such text is drawn from its characters.
+    const bool keepGlyphs = !shown.isRightToLeft();
     const QFontMetrics metrics(font);
     QTextLayout layout(shown, font);
     QTextOption option;
@@ -43,14 +46,38 @@ QList<QString> elidedLines(const QString& text, const QFont& font, int width, in
             break;
         }
         line.setLineWidth(width);
+        line.setPosition(QPointF(0, 0));
         if (index == lines - 1 && line.textStart() + line.textLength() < shown.size()) {
-            result.append(metrics.elidedText(shown.mid(line.textStart()), Qt::ElideRight, width));
+            // This line and the next are wider than the place, so eliding them cuts where eliding the
+            // whole rest would, without shaping the rest.
+            QTextLine next = layout.createLine();
+            next.setLineWidth(width);
+            const QString rest = shown.mid(line.textStart(), line.textLength() + next.textLength());
+            result.append({metrics.elidedText(rest, Qt::ElideRight, width), {}, 0});
             break;
         }
-        result.append(shown.mid(line.textStart(), line.textLength()).trimmed());
+        PostListItemDelegate::Line shownLine;
+        shownLine.text = shown.mid(line.textStart(), line.textLength()).trimmed();
+        if (keepGlyphs) {
+            shownLine.glyphs = line.glyphRuns();
+            shownLine.ascent = line.ascent();
+        }
+        result.append(shownLine);
     }
     layout.endLayout();
     return result;
+}
+
+// Its baseline at `baseline`, where QPainter::drawText puts a text drawn at that point.
+void drawLine(QPainter* painter, const PostListItemDelegate::Line& line, int left, int baseline)
+{
+    if (line.glyphs.isEmpty()) {
+        painter->drawText(QPoint(left, baseline), line.text);
+        return;
+    }
+    for (const QGlyphRun& run : line.glyphs) {
+        painter->drawGlyphRun(QPointF(left, baseline - line.ascent), run);
+    }
 }
 
 } // namespace
@@ -198,7 +225,7 @@ void PostListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->setFont(m_cell->titleLabel()->font());
     painter->setPen(textColor(m_cell->titleLabel()));
     const QRect title = geometry.title.translated(origin);
-    painter->drawText(QPoint(title.left(), title.top() + QFontMetrics(painter->font()).ascent()), laid.title);
+    drawLine(painter, laid.title, title.left(), title.top() + QFontMetrics(painter->font()).ascent());
 
     painter->setFont(m_cell->dateLabel()->font());
     painter->setPen(textColor(m_cell->dateLabel()));
@@ -227,8 +254,8 @@ void PostListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     const QRect preview = geometry.preview.translated(origin);
     const QFontMetrics previewMetrics(painter->font());
     int y = preview.top();
-    for (const QString& line : laid.preview) {
-        painter->drawText(QPoint(preview.left(), y + previewMetrics.ascent()), line);
+    for (const Line& line : laid.preview) {
+        drawLine(painter, line, preview.left(), y + previewMetrics.ascent());
         y += previewMetrics.lineSpacing();
     }
     painter->restore();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QGlyphRun>
 #include <QHash>
 #include <QList>
 #include <QPixmap>
@@ -66,12 +67,23 @@ private:
         QRect count;
         QRect preview;
     };
+public:
+    // One line of a wrapped text: the glyphs shaped while it was laid out, drawn with its top at the
+    // line's top; or, for a line that had to be elided (or runs right to left), its text.
+    struct Line
+    {
+        QString text;
+        QList<QGlyphRun> glyphs;
+        qreal ascent = 0;
+    };
+
+private:
     // A row's texts, elided to their places.
     struct LaidOutRow
     {
-        QString title;
+        Line title;
         QString date;
-        QList<QString> preview;
+        QList<Line> preview;
         QString count;
         int countWidth = 0;
         QString imageName;
