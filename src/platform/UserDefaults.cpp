@@ -291,13 +291,7 @@ void UserDefaults::setObjects(const QList<QPair<QString, QVariant>>& values)
 {
     QMutexLocker locker(&m_mutex);
     for (const auto& [key, value] : values) {
-        if (!value.isValid() || value.isNull() ||
-            (value.metaType().id() == QMetaType::QDateTime && !value.toDateTime().isValid())) {
-            m_values.remove(key);
-        } else {
-            m_values.insert(key, decode(encode(value)));
-        }
-        m_changedKeys.insert(key);
+        stageLocked(value, key);
     }
     if (!values.isEmpty()) {
         writeLocked();
@@ -307,6 +301,11 @@ void UserDefaults::setObjects(const QList<QPair<QString, QVariant>>& values)
 void UserDefaults::setObjectWithNextWrite(const QVariant& value, const QString& key)
 {
     QMutexLocker locker(&m_mutex);
+    stageLocked(value, key);
+}
+
+void UserDefaults::stageLocked(const QVariant& value, const QString& key)
+{
     if (!value.isValid() || value.isNull() ||
         (value.metaType().id() == QMetaType::QDateTime && !value.toDateTime().isValid())) {
         m_values.remove(key);

@@ -53,6 +53,9 @@ public:
     QString filePath() const { return m_filePath; }
 
 private:
+    // Set (or removed, as setObject does) in memory and marked for the next write; under m_mutex.
+    void stageLocked(const QVariant& value, const QString& key);
+
     // What tells one version of the file from another; all zero when there is no file.
     struct FileStamp
     {
