@@ -140,7 +140,8 @@ SQLiteDB::SQLiteDB(const QString& databasePath, UserDefaults* defaults, const QS
     const QByteArray path = QFile::encodeName(m_path);
     // Every use of the connection runs on m_queue, one at a time, so SQLite's own lock on each call
     // (several per row read) buys nothing.
-    if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+    if (sqlite3_open_v2(path.constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
         printLine(QStringLiteral("SQLiteDB - failed to open DB!"));
         sqlite3_close(m_db);

@@ -31,6 +31,14 @@ public:
         std::int64_t commentsCount = -1;
         QString imageName;
     };
+    // One laid-out line of a text: the glyphs shaped while it was laid out, placed by the line's ascent;
+    // or, for a line that had to be elided (or runs right to left), its text.
+    struct Line
+    {
+        QString text;
+        QList<QGlyphRun> glyphs;
+        qreal ascent = 0;
+    };
     using Fill = std::function<void(PostTableCellView& cell, int row)>;
     using Describe = std::function<Row(int row)>;
     using Highlighted = std::function<bool(int row)>;
@@ -67,17 +75,6 @@ private:
         QRect count;
         QRect preview;
     };
-public:
-    // One line of a wrapped text: the glyphs shaped while it was laid out, drawn with its top at the
-    // line's top; or, for a line that had to be elided (or runs right to left), its text.
-    struct Line
-    {
-        QString text;
-        QList<QGlyphRun> glyphs;
-        qreal ascent = 0;
-    };
-
-private:
     // A row's texts, elided to their places.
     struct LaidOutRow
     {
