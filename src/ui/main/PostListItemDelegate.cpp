@@ -16,7 +16,8 @@
 
 namespace {
 
-constexpr int MaximumKeptRows = 4096;
+// A row keeps its glyphs (about 1.5 KB): a hundred screens' worth stays within a couple of MB.
+constexpr int MaximumKeptRows = 1024;
 
 QColor textColor(const QLabel* label)
 {
