@@ -5,11 +5,13 @@
 #include "common/StringServices.h"
 #include "controllers/AppDelegate.h"
 #include "controllers/ApplicationWindowController.h"
+#include "platform/gui/WebView.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "store/SQLAccess.h"
 #include "store/UserBlogsLocalAccessAppService.h"
+#include "ui/main/PostContentViewController.h"
 
 #include <QApplication>
 #include <QTest>
@@ -95,6 +97,18 @@ void ApplicationHarness::quit()
     m_delegate->applicationWillTerminate();
     m_delegate.reset();
     (void)settle(); // best effort: quit() also runs from destructors
+}
+
+QString ApplicationHarness::postViewText() const
+{
+    WebView* web = windowController()->postContentViewController()->webviewOutlet();
+    // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
+    auto text = std::make_shared<std::optional<QString>>();
+    web->page()->toPlainText([text](const QString& value) { *text = value; });
+    if (!QTest::qWaitFor([&] { return text->has_value(); }, 20000)) {
+        return QStringLiteral("<no answer>");
+    }
+    return **text;
 }
 
 ApplicationWindowController* ApplicationHarness::windowController() const

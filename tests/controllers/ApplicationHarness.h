@@ -27,7 +27,8 @@ public:
     ApplicationHarness& operator=(const ApplicationHarness&) = delete;
 
     // A signed-in account with its blogs, the current blog already downloaded once.
-    static void storeAccount(const BloggerUser& user, const QList<BloggerBlog>& blogs, const QString& currentBlogId);
+    static void storeAccount(const BloggerUser& user, const QList<BloggerBlog>& blogs,
+                             const QString& currentBlogId);
     static BloggerPost storePost(const QString& blogId, const QString& postId, const QString& title,
                                  PostStatus status, const QDateTime& updated, std::int64_t commentsCount = 0,
                                  const QString& content = QString());
@@ -39,6 +40,8 @@ public:
     AppDelegate* delegate() const { return m_delegate.get(); }
     ApplicationWindowController* windowController() const;
     QWidget* window() const;
+    // The text the reading pane shows; "<no answer>" when its page gives none within the usual wait.
+    QString postViewText() const;
 
     template <typename T> T* find(const QString& objectName) const
     {

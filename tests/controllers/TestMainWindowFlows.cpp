@@ -95,7 +95,6 @@ private:
     QStringList listedTitles() const;
     void selectRow(int row);
     void waitForListing(const QString& typeLabel);
-    QString postViewText();
     void openAccountsPopover();
     bool listingsSettled();
 
@@ -174,18 +173,6 @@ void TestMainWindowFlows::selectRow(int row)
     view->scrollTo(index);
     const QRect rect = view->visualRect(index);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-}
-
-QString TestMainWindowFlows::postViewText()
-{
-    WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
-    // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
-    auto text = std::make_shared<std::optional<QString>>();
-    web->page()->toPlainText([text](const QString& value) { *text = value; });
-    if (!QTest::qWaitFor([&] { return text->has_value(); }, 10000)) {
-        return QStringLiteral("<no answer>");
-    }
-    return **text;
 }
 
 void TestMainWindowFlows::testLaunchListsPublishedAreaWithCountAndLastUpdate()
@@ -280,7 +267,7 @@ void TestMainWindowFlows::testSelectingPostShowsHeaderMenuAndContent()
     QCOMPARE(postBar()->postCommentsCountLabelOutlet()->text(), QStringLiteral("5 Comments"));
     QVERIFY(postBar()->postCommentsCountLabelOutlet()->isVisibleTo(postBar()->view()));
     QCOMPARE(postBar()->postStatusIconOutlet()->imageName(), QStringLiteral("PublishedPostStatusIcon"));
-    QTRY_VERIFY(postViewText().contains(QStringLiteral("Yellow trams climb the hills.")));
+    QTRY_VERIFY(m_app->postViewText().contains(QStringLiteral("Yellow trams climb the hills.")));
     QVERIFY(list()->isRowHighlighted(2));
 
     press(postBar()->menuButtonOutlet());
@@ -321,7 +308,7 @@ void TestMainWindowFlows::testKeyboardMovesSelectionAndContentFollows()
     QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Alps in winter"));
     QTest::keyClick(view, Qt::Key_Down);
     QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Lisbon trams"));
-    QTRY_VERIFY(postViewText().contains(QStringLiteral("Yellow trams")));
+    QTRY_VERIFY(m_app->postViewText().contains(QStringLiteral("Yellow trams")));
     QTest::keyClick(view, Qt::Key_Up);
     QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Alps in winter"));
     QVERIFY(list()->isRowHighlighted(1));
@@ -346,7 +333,7 @@ void TestMainWindowFlows::testQuickSelectionsEndWithHeaderAndPaneOnTheLastPost()
         const QString body = last.postId == QStringLiteral("p-lisbon")
                                  ? QStringLiteral("Yellow trams")
                                  : QStringLiteral("Body of ") + last.title;
-        QTRY_VERIFY2_WITH_TIMEOUT(postViewText().contains(body), qPrintable(last.title), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(m_app->postViewText().contains(body), qPrintable(last.title), 30000);
         QCOMPARE(postBar()->postTitleLabelOutlet()->text(), last.title);
     }
 }
@@ -517,15 +504,18 @@ void TestMainWindowFlows::testQuickAreaAndSortChangesShowTheLastAsked()
     holding = true;
     press(menu->publicPostsMenuController()->view());
     m_app->windowController()->onPostsSortRequest(PostSortOptions::Title, PostSortOrderOptions::Ascending);
-    QTRY_COMPARE(listedTitles(), QStringList({"Alps in winter", "Bergen rain", "Crete soon", "Lisbon trams"}));
+    QTRY_COMPARE(listedTitles(),
+                 QStringList({"Alps in winter", "Bergen rain", "Crete soon", "Lisbon trams"}));
     QTRY_COMPARE(held.load(), 2);
     release.release();
     QVERIFY2(listingsSettled(), "the listing reads did not end");
     QCOMPARE(listedTitles(), QStringList({"Alps in winter", "Bergen rain", "Crete soon", "Lisbon trams"}));
     QCOMPARE(header()->postsTypeLabelOutlet()->text(), QStringLiteral("Published Posts (4)"));
 
-    m_app->windowController()->onPostsSortRequest(PostSortOptions::UpdatedDate, PostSortOrderOptions::Descending);
-    QTRY_COMPARE(listedTitles(), QStringList({"Crete soon", "Alps in winter", "Lisbon trams", "Bergen rain"}));
+    m_app->windowController()->onPostsSortRequest(PostSortOptions::UpdatedDate,
+                                                  PostSortOrderOptions::Descending);
+    QTRY_COMPARE(listedTitles(),
+                 QStringList({"Crete soon", "Alps in winter", "Lisbon trams", "Bergen rain"}));
 }
 
 void TestMainWindowFlows::testTabReachesEveryControlInOrder()

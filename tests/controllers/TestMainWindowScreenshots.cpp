@@ -5,12 +5,10 @@
 #include "WidgetDriving.h"
 
 #include "controllers/ApplicationWindowController.h"
-#include "platform/gui/WebView.h"
 #include "store/PersistentServiceState.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/LeftMenuViewController.h"
 #include "ui/main/MenuContentViewController.h"
-#include "ui/main/PostContentViewController.h"
 #include "ui/main/PostTopViewController.h"
 #include "ui/main/TableContentViewController.h"
 #include "ui/main/TableTopViewController.h"
@@ -39,7 +37,6 @@ private Q_SLOTS:
 private:
     void shoot(const QString& name);
     void selectRow(int row);
-    QString postViewText();
 
     std::unique_ptr<ApplicationHarness> m_app;
 };
@@ -122,18 +119,6 @@ void TestMainWindowScreenshots::selectRow(int row)
                       view->visualRect(view->model()->index(row, 0)).center());
 }
 
-QString TestMainWindowScreenshots::postViewText()
-{
-    WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
-    // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
-    auto text = std::make_shared<std::optional<QString>>();
-    web->page()->toPlainText([text](const QString& value) { *text = value; });
-    if (!QTest::qWaitFor([&] { return text->has_value(); }, 20000)) {
-        return QStringLiteral("<no answer>");
-    }
-    return **text;
-}
-
 void TestMainWindowScreenshots::testEachArea()
 {
     MenuContentViewController* menu = m_app->windowController()->menuContentViewController();
@@ -147,7 +132,7 @@ void TestMainWindowScreenshots::testEachArea()
                  QStringLiteral("Offline Posts (2)"));
     selectRow(0);
     // The header changes at once; the pane once the post's text is read and loaded.
-    QTRY_VERIFY(postViewText().contains(QStringLiteral("Body of Lisbon trams (copy)")));
+    QTRY_VERIFY(m_app->postViewText().contains(QStringLiteral("Body of Lisbon trams (copy)")));
     shoot(QStringLiteral("main-window-offline"));
     TestSupport::press(menu->publicPostsMenuController()->view());
     QTRY_COMPARE(m_app->windowController()->tableTopViewController()->postsTypeLabelOutlet()->text(),
@@ -160,7 +145,7 @@ void TestMainWindowScreenshots::testSelectedPostAndItsMenu()
     // Most recently updated first: the article is the first row.
     selectRow(0);
     QTRY_COMPARE(bar->postTitleLabelOutlet()->text(), QStringLiteral("Lisbon trams"));
-    QTRY_VERIFY(postViewText().contains(QStringLiteral("Yellow trams")));
+    QTRY_VERIFY(m_app->postViewText().contains(QStringLiteral("Yellow trams")));
     shoot(QStringLiteral("main-window-selected-post"));
     TestSupport::press(bar->menuButtonOutlet());
     QTRY_VERIFY(bar->optionsMenu() && bar->optionsMenu()->isVisible());
