@@ -180,7 +180,7 @@ void BM_StoreReadAndListing_Floor(benchmark::State& state)
     sqlite3* db = nullptr;
     const QByteArray path =
         QFile::encodeName(QDir(qEnvironmentVariable("PENHOLLOW_DATA_DIR")).filePath("data.db"));
-    sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     QListView view;
     BareModel model;
     view.setModel(&model);

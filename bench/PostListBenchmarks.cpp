@@ -91,10 +91,12 @@ struct ListWindow
     void show(const QList<BloggerPost>& posts)
     {
         pane.listPosts(posts, QStringLiteral("post-5000"));
-        // Until this listing is the one shown: a new sort has as many rows as the old.
+        // Until this listing is the one shown: a new sort has as many rows as the old. Only the pane's
+        // queued listing is delivered: a full turn of events would also paint the list, and it would be
+        // painted twice where the floor paints once.
         while (pane.numberOfRows() != posts.size() ||
                (!posts.isEmpty() && pane.postsList().first().postId != posts.first().postId)) {
-            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(&pane, QEvent::MetaCall);
         }
         placeAndPaint(pane.tableViewOutlet());
     }
@@ -102,7 +104,7 @@ struct ListWindow
     {
         pane.listPosts({}, std::nullopt);
         while (pane.numberOfRows() != 0) {
-            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(&pane, QEvent::MetaCall);
         }
     }
     TableContentViewController pane;
@@ -116,7 +118,8 @@ struct BareWindow
     {
         const QByteArray path =
             QFile::encodeName(QDir(qEnvironmentVariable("PENHOLLOW_DATA_DIR")).filePath("data.db"));
-        sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        // Without SQLite's own lock, as the store opens its connection.
+        sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         BareList::attach(*view, model);
         placeInWindow(host, view);
     }

@@ -108,7 +108,9 @@ void bindText(sqlite3_stmt* statement, int index, const QByteArray& text)
 sqlite3* openRaw(const QString& path)
 {
     sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    // Without SQLite's own lock, as the store opens its connection.
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     return db;
 }
 

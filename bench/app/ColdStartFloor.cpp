@@ -36,7 +36,8 @@ int main(int argc, char* argv[])
         sqlite3* db = nullptr;
         const QByteArray path =
             QFile::encodeName(QDir(qEnvironmentVariable("PENHOLLOW_DATA_DIR")).filePath("data.db"));
-        if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) ==
+            SQLITE_OK) {
             model.setRows(BareList::read(db, blogId, QStringLiteral("Published")));
         }
         sqlite3_close(db);

@@ -12,14 +12,14 @@
 namespace {
 
 // The ASCII digits text[at, at + count) as a number, or -1.
-int digitsAt(QStringView text, qsizetype at, qsizetype count)
+template <typename View> int digitsAt(View text, qsizetype at, qsizetype count)
 {
     if (at < 0 || at + count > text.size()) {
         return -1;
     }
     int value = 0;
     for (qsizetype i = at; i < at + count; ++i) {
-        const char16_t c = text[i].unicode();
+        const char16_t c = QChar(text[i]).unicode();
         if (c < u'0' || c > u'9') {
             return -1;
         }
@@ -28,14 +28,40 @@ int digitsAt(QStringView text, qsizetype at, qsizetype count)
     return value;
 }
 
-} // namespace
-
-std::optional<QDateTime> GoogleDateService::parseDate(const QString& text) const
+template <typename View> char16_t charAt(View text, qsizetype at)
 {
-    // "yyyy-MM-ddTHH:mm:ss", an optional fraction of 1 to 9 digits, then "Z", "+hh:mm" or "+hhmm".
-    // One final line feed may follow, as the "$" of the pattern this replaces allowed.
-    QStringView view(text);
-    if (view.endsWith(u'\n')) {
+    return QChar(text[at]).unicode();
+}
+
+constexpr qint64 MsecsPerDay = 86400000;
+
+constexpr int daysInMonth(int year, int month)
+{
+    constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Of a valid Gregorian date of years 1 to 9999; by arithmetic, as a listing parses a date for every row.
+constexpr qint64 daysSinceUnixEpoch(int year, int month, int day)
+{
+    const qint64 y = year - (month <= 2 ? 1 : 0);
+    const qint64 era = y / 400;
+    const qint64 yearOfEra = y - era * 400;
+    const qint64 dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const qint64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+static_assert(daysSinceUnixEpoch(1970, 1, 1) == 0);
+static_assert(daysSinceUnixEpoch(2000, 3, 1) == 11017);
+static_assert(daysSinceUnixEpoch(1, 1, 1) == -719162);
+
+// "yyyy-MM-ddTHH:mm:ss", an optional fraction of 1 to 9 digits, then "Z", "+hh:mm" or "+hhmm". One final
+// line feed may follow, as the "$" of the pattern this replaces allowed. Every character is checked, so a
+// text with anything outside ASCII fails whether it comes as characters or as stored bytes.
+template <typename View> std::optional<QDateTime> parseDateText(View view)
+{
+    if (!view.isEmpty() && charAt(view, view.size() - 1) == u'\n') {
         view.chop(1);
     }
     const int year = digitsAt(view, 0, 4);
@@ -45,12 +71,13 @@ std::optional<QDateTime> GoogleDateService::parseDate(const QString& text) const
     const int minute = digitsAt(view, 14, 2);
     const int second = digitsAt(view, 17, 2);
     if (view.size() < 20 || year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0 ||
-        view[4] != u'-' || view[7] != u'-' || view[10] != u'T' || view[13] != u':' || view[16] != u':') {
+        charAt(view, 4) != u'-' || charAt(view, 7) != u'-' || charAt(view, 10) != u'T' ||
+        charAt(view, 13) != u':' || charAt(view, 16) != u':') {
         return std::nullopt;
     }
     qsizetype at = 19;
     int milliseconds = 0;
-    if (view[at] == u'.') {
+    if (charAt(view, at) == u'.') {
         const qsizetype first = ++at;
         while (at < view.size() && at - first < 9 && digitsAt(view, at, 1) >= 0) {
             ++at;
@@ -63,37 +90,50 @@ std::optional<QDateTime> GoogleDateService::parseDate(const QString& text) const
         }
     }
     int offsetSeconds = 0;
-    const QStringView zone = view.mid(at);
-    if (zone != u"Z") {
-        const bool colon = zone.size() == 6 && zone[3] == u':';
+    const View zone = view.mid(at);
+    if (zone.size() != 1 || charAt(zone, 0) != u'Z') {
+        const bool colon = zone.size() == 6 && charAt(zone, 3) == u':';
         const int hours = digitsAt(zone, 1, 2);
         const int minutes = digitsAt(zone, colon ? 4 : 3, 2);
-        if (zone.size() != (colon ? 6 : 5) || (zone[0] != u'+' && zone[0] != u'-') || hours < 0 ||
-            minutes < 0 || hours > 23 || minutes > 59) {
+        if (zone.size() != (colon ? 6 : 5) || (charAt(zone, 0) != u'+' && charAt(zone, 0) != u'-') ||
+            hours < 0 || minutes < 0 || hours > 23 || minutes > 59) {
             return std::nullopt;
         }
-        offsetSeconds = (zone[0] == u'-' ? -1 : 1) * (hours * 3600 + minutes * 60);
+        offsetSeconds = (charAt(zone, 0) == u'-' ? -1 : 1) * (hours * 3600 + minutes * 60);
     }
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second, milliseconds);
-    if (!date.isValid() || !time.isValid()) {
+    // Year 0 does not exist in the Gregorian years that dates use.
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 ||
+        minute > 59 || second > 59) {
         return std::nullopt;
     }
     // Kept as the instant: local time is for display and for the texts written in the user's zone.
-    constexpr qint64 unixEpochJulianDay = 2440588;
-    const qint64 msecs = (date.toJulianDay() - unixEpochJulianDay) * 86400000LL +
-                         time.msecsSinceStartOfDay() - offsetSeconds * 1000LL;
+    const qint64 msecs = daysSinceUnixEpoch(year, month, day) * MsecsPerDay +
+                         ((hour * 60LL + minute) * 60 + second) * 1000 + milliseconds -
+                         offsetSeconds * 1000LL;
     const QDateTime instant = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
     // A local year outside 1 to 9999 has no four-digit text: stored, it would never read back. Offsets
     // are less than a day, so only the first and the last year need the local date.
-    const int utcYear = instant.date().year();
-    if (utcYear <= 1 || utcYear >= 9999) {
+    constexpr qint64 startOfYear2 = daysSinceUnixEpoch(2, 1, 1) * MsecsPerDay;
+    constexpr qint64 startOfYear9999 = daysSinceUnixEpoch(9999, 1, 1) * MsecsPerDay;
+    if (msecs < startOfYear2 || msecs >= startOfYear9999) {
         const int localYear = instant.toLocalTime().date().year();
         if (localYear < 1 || localYear > 9999) {
             return std::nullopt;
         }
     }
     return instant;
+}
+
+} // namespace
+
+std::optional<QDateTime> GoogleDateService::parseDate(const QString& text) const
+{
+    return parseDateText(QStringView(text));
+}
+
+std::optional<QDateTime> GoogleDateService::parseDate(QLatin1StringView text) const
+{
+    return parseDateText(text);
 }
 
 DateComponents GoogleDateService::dateComponents(const QDateTime& date) const

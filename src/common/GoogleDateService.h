@@ -24,6 +24,8 @@ public:
     // "yyyy-MM-ddTHH:mm:ss[.SSS](Z|+hh:mm|+hhmm)" as the instant it names, in UTC; none for anything else,
     // and for an instant whose local year is outside 1 to 9999.
     std::optional<QDateTime> parseDate(const QString& text) const;
+    // The same from stored bytes, read as Latin-1: anything outside ASCII fails as its character would.
+    std::optional<QDateTime> parseDate(QLatin1StringView text) const;
     // In the user's time zone.
     DateComponents dateComponents(const QDateTime& date) const;
     // Seconds zero, local time; none when the values form no date.

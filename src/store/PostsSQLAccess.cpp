@@ -70,11 +70,12 @@ const std::array<QString, ColumnCount>& columnNames()
 
 // One mapping from columns to a post, whether they come from an SQLRow or straight from the statement:
 // text(column) and integer(column) give what asString() and asInt() give, none for an absent column;
-// status() the post status column's status.
-template <typename Text, typename Integer, typename Status>
-void fillFromColumns(BloggerPost& post, const Text& text, const Integer& integer, const Status& status)
+// date(column, into) sets `into` to the column's date when the column is there; status() the post status
+// column's status.
+template <typename Text, typename Integer, typename Date, typename Status>
+void fillFromColumns(BloggerPost& post, const Text& text, const Integer& integer, const Date& date,
+                     const Status& status)
 {
-    const GoogleDateService dates;
     if (const std::optional<std::int64_t> value = integer(IdColumn)) {
         post.internalId = *value;
     }
@@ -84,12 +85,8 @@ void fillFromColumns(BloggerPost& post, const Text& text, const Integer& integer
     if (std::optional<QString> value = text(PostIdColumn)) {
         post.postId = std::move(*value);
     }
-    if (const std::optional<QString> value = text(PublishDateColumn)) {
-        post.publishDate = dates.parseDate(*value);
-    }
-    if (const std::optional<QString> value = text(UpdatedDateColumn)) {
-        post.updatedDate = dates.parseDate(*value);
-    }
+    date(PublishDateColumn, post.publishDate);
+    date(UpdatedDateColumn, post.updatedDate);
     if (std::optional<QString> value = text(TitleColumn)) {
         post.title = std::move(*value);
     }
@@ -132,10 +129,23 @@ public:
         fillFromColumns(
             post, [&](PostColumn column) { return reader.string(m_fields[column]); },
             [&](PostColumn column) { return reader.integer(m_fields[column]); },
+            [&](PostColumn column, std::optional<QDateTime>& into) { date(reader, m_fields[column], into); },
             [&] { return status(reader); });
     }
 
 private:
+    // Parsed from the stored bytes: a listing reads a date for every row, and a text would be made only
+    // to be parsed.
+    static void date(const SQLRowReader& reader, const SQLRowReader::Field& field,
+                     std::optional<QDateTime>& into)
+    {
+        if (const std::optional<QByteArrayView> bytes = reader.utf8(field)) {
+            into = GoogleDateService().parseDate(QLatin1StringView(bytes->data(), bytes->size()));
+        } else if (const std::optional<QString> text = reader.string(field)) {
+            into = GoogleDateService().parseDate(*text);
+        }
+    }
+
     // A listing holds a handful of statuses: each text is made and looked up once per read.
     std::optional<PostStatus> status(const SQLRowReader& reader)
     {
@@ -387,6 +397,11 @@ BloggerPost PostsSQLAccess::blogPostFromRow(const SQLRow& row) const
         [&](PostColumn column) -> std::optional<std::int64_t> {
             const SQLColumn* value = row.find(names[column]);
             return value ? std::optional<std::int64_t>(value->asInt()) : std::nullopt;
+        },
+        [&](PostColumn column, std::optional<QDateTime>& into) {
+            if (const SQLColumn* value = row.find(names[column])) {
+                into = GoogleDateService().parseDate(value->asString());
+            }
         },
         [&]() -> std::optional<PostStatus> {
             const SQLColumn* value = row.find(names[PostStatusColumn]);
