@@ -13,6 +13,10 @@ constexpr QStringView SeparatingElements[] = {
     u"h1",      u"h2",      u"h3",    u"h4",         u"h5",         u"h6",      u"header",  u"hr",
     u"li",      u"main",    u"nav",   u"ol",         u"p",          u"pre",     u"section", u"summary",
     u"table",   u"tbody",   u"td",    u"tfoot",      u"th",         u"thead",   u"tr",      u"ul"};
+constexpr qsizetype LongestElement =
+    std::max_element(std::begin(SeparatingElements), std::end(SeparatingElements),
+                     [](QStringView a, QStringView b) { return a.size() < b.size(); })
+        ->size();
 
 } // namespace
 
@@ -51,9 +55,19 @@ bool HtmlTextStripper::separatesText(QStringView tag)
     while (length < tag.size() && tag[length].isLetterOrNumber() && tag[length].unicode() < 0x80) {
         ++length;
     }
-    const QStringView name = tag.left(length);
+    // The name is ASCII: lowered by hand and compared whole, as a case-insensitive compare against every
+    // element would cost more than the rest of a preview.
+    if (length == 0 || length > LongestElement) {
+        return false;
+    }
+    char16_t lowered[LongestElement];
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = tag[i].unicode();
+        lowered[i] = c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+    }
+    const QStringView name(lowered, length);
     for (QStringView element : SeparatingElements) {
-        if (name.compare(element, Qt::CaseInsensitive) == 0) {
+        if (element == name) {
             return true;
         }
     }
