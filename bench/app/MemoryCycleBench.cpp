@@ -1,6 +1,8 @@
 // Memory over a long session: 20 rounds of editor, preview and comments windows on a blog of 10,000 posts
 // (bench_memory_cycle_app), the resident memory after each round. Reports the growth per round after the
-// first 3 (the median of the round-to-round changes) against the goal of 1 MiB; exits 0 when it is met.
+// first 3 (what the memory grew from round 3 to the last, per round) against the goal of 1 MiB; exits 0
+// when it is met. The median of the round-to-round changes is printed beside it: the heap grows in steps
+// of a few MiB, so most rounds add nothing and the median alone would hide a steady climb.
 //   ./build/bin/bench_memory_cycle [rounds] [steps: any of e (editor), p (preview), c (comments)]
 #include "common/StringServices.h"
 #include "model/BloggerBlog.h"
@@ -92,9 +94,10 @@ int main(int argc, char** argv)
     }
     std::sort(steps.begin(), steps.end());
     const double median = steps[steps.size() / 2];
-    const double overall = (mib.back() - mib[2]) / double(mib.size() - 3);
+    const double perRound = (mib.back() - mib[2]) / double(mib.size() - 3);
+    const bool met = perRound <= 1.0;
     std::printf(
-        "growth per round after the first 3: median %.2f MiB, mean %.2f MiB (goal 1 MiB or less): %s\n",
-        median, overall, median <= 1.0 ? "met" : "NOT met");
-    return median <= 1.0 ? 0 : 1;
+        "growth per round after the first 3: %.2f MiB (goal 1 MiB or less): %s; median change %.2f MiB\n",
+        perRound, met ? "met" : "NOT met", median);
+    return met ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
+#include "platform/ProcessMemory.h"
 #include "platform/SingleInstance.h"
 #include "platform/gui/HtmlSchemeHandler.h"
 #include "platform/gui/ImageLibrary.h"
@@ -46,6 +47,7 @@ void printLine(const char* text)
 
 void AppDelegate::prepareProcess()
 {
+    ProcessMemory::limitAllocatorHeaps();
     // The web engine needs shared GL contexts, and they must be asked for before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     HtmlSchemeHandler::registerScheme();

@@ -19,7 +19,8 @@ class AppDelegate : public QObject
 {
     Q_OBJECT
 public:
-    // What must happen before the application object exists (web engine settings, URL schemes).
+    // What must happen before the application object exists and before any thread (allocator heaps, web
+    // engine settings, URL schemes).
     static void prepareProcess();
     // The store's exit maintenance, once, after the event loop has ended; the store is closed after it.
     static void finishProcess();
