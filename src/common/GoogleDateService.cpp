@@ -11,6 +11,11 @@
 
 namespace {
 
+template <typename View> char16_t charAt(View text, qsizetype at)
+{
+    return QChar(text[at]).unicode();
+}
+
 // The ASCII digits text[at, at + count) as a number, or -1.
 template <typename View> int digitsAt(View text, qsizetype at, qsizetype count)
 {
@@ -19,18 +24,13 @@ template <typename View> int digitsAt(View text, qsizetype at, qsizetype count)
     }
     int value = 0;
     for (qsizetype i = at; i < at + count; ++i) {
-        const char16_t c = QChar(text[i]).unicode();
+        const char16_t c = charAt(text, i);
         if (c < u'0' || c > u'9') {
             return -1;
         }
         value = value * 10 + (c - u'0');
     }
     return value;
-}
-
-template <typename View> char16_t charAt(View text, qsizetype at)
-{
-    return QChar(text[at]).unicode();
 }
 
 constexpr qint64 MsecsPerDay = 86400000;
