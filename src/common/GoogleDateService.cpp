@@ -11,13 +11,13 @@
 
 namespace {
 
-template <typename View> char16_t charAt(View text, qsizetype at)
+template <typename View> [[gnu::always_inline]] inline char16_t charAt(View text, qsizetype at)
 {
     return QChar(text[at]).unicode();
 }
 
-// The ASCII digits text[at, at + count) as a number, or -1.
-template <typename View> int digitsAt(View text, qsizetype at, qsizetype count)
+// The ASCII digits text[at, at + count) as a number, or -1. Inlined: a listing parses a date per row.
+template <typename View> [[gnu::always_inline]] inline int digitsAt(View text, qsizetype at, qsizetype count)
 {
     if (at < 0 || at + count > text.size()) {
         return -1;
@@ -35,7 +35,7 @@ template <typename View> int digitsAt(View text, qsizetype at, qsizetype count)
 
 constexpr qint64 MsecsPerDay = 86400000;
 
-constexpr int daysInMonth(int year, int month)
+[[gnu::always_inline]] constexpr int daysInMonth(int year, int month)
 {
     constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -43,7 +43,7 @@ constexpr int daysInMonth(int year, int month)
 }
 
 // Of a valid Gregorian date of years 1 to 9999; by arithmetic, as a listing parses a date for every row.
-constexpr qint64 daysSinceUnixEpoch(int year, int month, int day)
+[[gnu::always_inline]] constexpr qint64 daysSinceUnixEpoch(int year, int month, int day)
 {
     const qint64 y = year - (month <= 2 ? 1 : 0);
     const qint64 era = y / 400;

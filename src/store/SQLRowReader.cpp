@@ -97,19 +97,8 @@ std::optional<SQLColumn> SQLRowReader::column(const Field& field) const
 std::optional<QString> SQLRowReader::string(const Field& field) const
 {
     for (int index : field) {
-        const std::int32_t code = m_codes.at(index);
-        if (code == SQLColumn::integerTypeCode) {
-            return QString::number(sqlite3_column_int64(m_statement, index));
-        }
-        if (code == SQLColumn::textTypeCode) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
-            if (text) {
-                return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, index));
-            }
-            continue;
-        }
-        if (std::optional<QVariant> value = readColumnValue(m_statement, index, code)) {
-            return SQLColumn(std::move(*value), code).asString();
+        if (std::optional<QString> value = string(index)) {
+            return value;
         }
     }
     return std::nullopt;
@@ -118,12 +107,8 @@ std::optional<QString> SQLRowReader::string(const Field& field) const
 std::optional<std::int64_t> SQLRowReader::integer(const Field& field) const
 {
     for (int index : field) {
-        const std::int32_t code = m_codes.at(index);
-        if (code == SQLColumn::integerTypeCode) {
-            return sqlite3_column_int64(m_statement, index);
-        }
-        if (std::optional<QVariant> value = readColumnValue(m_statement, index, code)) {
-            return SQLColumn(std::move(*value), code).asInt();
+        if (const std::optional<std::int64_t> value = integer(index)) {
+            return value;
         }
     }
     return std::nullopt;
@@ -131,12 +116,43 @@ std::optional<std::int64_t> SQLRowReader::integer(const Field& field) const
 
 std::optional<QByteArrayView> SQLRowReader::utf8(const Field& field) const
 {
-    if (field.isEmpty()) {
-        return std::nullopt;
+    return field.isEmpty() ? std::nullopt : utf8(field.first());
+}
+
+std::optional<QString> SQLRowReader::string(int index) const
+{
+    const std::int32_t code = m_codes.at(index);
+    if (code == SQLColumn::integerTypeCode) {
+        return QString::number(sqlite3_column_int64(m_statement, index));
     }
-    const int index = field.first();
-    if (m_codes.at(index) != SQLColumn::textTypeCode ||
-        sqlite3_column_type(m_statement, index) != SQLITE_TEXT) {
+    if (code == SQLColumn::textTypeCode) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
+        if (!text) {
+            return std::nullopt;
+        }
+        return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, index));
+    }
+    if (std::optional<QVariant> value = readColumnValue(m_statement, index, code)) {
+        return SQLColumn(std::move(*value), code).asString();
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> SQLRowReader::integer(int index) const
+{
+    const std::int32_t code = m_codes.at(index);
+    if (code == SQLColumn::integerTypeCode) {
+        return sqlite3_column_int64(m_statement, index);
+    }
+    if (std::optional<QVariant> value = readColumnValue(m_statement, index, code)) {
+        return SQLColumn(std::move(*value), code).asInt();
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArrayView> SQLRowReader::utf8(int index) const
+{
+    if (m_codes.at(index) != SQLColumn::textTypeCode || sqlite3_column_type(m_statement, index) != SQLITE_TEXT) {
         return std::nullopt;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));

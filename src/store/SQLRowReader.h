@@ -31,6 +31,10 @@ public:
     std::optional<std::int64_t> integer(const Field& field) const;
     // The stored bytes of a text column, valid until the next step; none when the value is no text.
     std::optional<QByteArrayView> utf8(const Field& field) const;
+    // The same of one result column, for a reader that looked its columns up once.
+    std::optional<QString> string(int index) const;
+    std::optional<std::int64_t> integer(int index) const;
+    std::optional<QByteArrayView> utf8(int index) const;
     SQLRow row() const;
 
     // The type code of a result column from its declared type.

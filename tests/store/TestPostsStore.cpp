@@ -262,6 +262,26 @@ private Q_SLOTS:
         QCOMPARE(compared, 8 * (all.size() - 6));
     }
 
+    void testShortListingAfterALongOneKeepsNoRoomForIt()
+    {
+        StoreTestDatabase store;
+        PostsLocalAccessAppService service(store.db());
+        QList<BloggerPost> posts{makePost("b2", "lone")};
+        for (int i = 0; i < 60; ++i) {
+            posts << makePost("b1", "p" + QString::number(i));
+        }
+        QCOMPARE(service.addOrUpdatePosts(posts).size(), posts.size());
+        const auto listed = [&](const QString& blogId) {
+            return service.listPostRowsForBlog(blogId, PostSortOptions::UpdatedDate,
+                                               PostSortOrderOptions::Descending, PostFilterOptions::ByArea,
+                                               "Published");
+        };
+        QCOMPARE(listed("b1").size(), 60);
+        const QList<BloggerPost> one = listed("b2");
+        QCOMPARE(one.size(), 1);
+        QVERIFY2(one.capacity() < 20, qPrintable(QString::number(one.capacity())));
+    }
+
     void testUpdatedRowsEqualAFreshListingAfterChanges()
     {
         StoreTestDatabase store;
