@@ -65,7 +65,7 @@ void FloorComparison::add(Row row)
 
 int FloorComparison::run(int argc, char** argv)
 {
-    int turns = 5;
+    int turns = 7;
     std::string only;
     std::vector<char*> passed;
     for (int i = 0; i < argc; ++i) {
@@ -87,26 +87,41 @@ int FloorComparison::run(int argc, char** argv)
         }
     }
     RecordingReporter reporter;
+    // Each turn's ratio compares two runs made one right after the other, so a slow spell of a shared
+    // machine weighs on both sides of it instead of on whichever side it happened to fall.
+    std::vector<std::vector<double>> ratios(rows.size());
+    const auto last = [&](const std::string& name) {
+        const std::vector<double>& seconds = reporter.seconds[name];
+        return seconds.empty() ? 0.0 : seconds.back();
+    };
     for (int turn = 0; turn < turns; ++turn) {
-        for (const Row& row : rows) {
-            benchmark::RunSpecifiedBenchmarks(&reporter, exactly(row.project));
-            benchmark::RunSpecifiedBenchmarks(&reporter, exactly(row.floor));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            benchmark::RunSpecifiedBenchmarks(&reporter, exactly(rows[i].project));
+            benchmark::RunSpecifiedBenchmarks(&reporter, exactly(rows[i].floor));
+            const double project = last(rows[i].project);
+            const double floor = last(rows[i].floor);
+            if (project > 0 && floor > 0) {
+                ratios[i].push_back(project / floor);
+            }
         }
     }
     benchmark::Shutdown();
 
-    std::printf("\nMedians of %d turns each (project and floor in turns, same process):\n", turns);
+    std::printf("\nMedians of %d turns each (project and floor in turns, same process; the ratio is the "
+                "median of each turn's ratio):\n",
+                turns);
     std::printf("%-58s %12s %12s %8s %7s  %s\n", "path", "project", "floor", "ratio", "goal", "met");
     bool allMet = true;
-    for (const Row& row : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
         const double project = median(reporter.seconds[row.project]);
         const double floor = median(reporter.seconds[row.floor]);
-        if (project <= 0 || floor <= 0) {
+        if (project <= 0 || floor <= 0 || ratios[i].empty()) {
             std::printf("%-58s %12s %12s %8s %7s  %s\n", row.path.c_str(), "-", "-", "-", "-", "not run");
             allMet = false;
             continue;
         }
-        const double ratio = project / floor;
+        const double ratio = median(ratios[i]);
         char goal[16] = "-";
         const char* met = "";
         if (row.goal > 0) {

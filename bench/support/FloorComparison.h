@@ -4,9 +4,9 @@
 #include <vector>
 
 // Runs each project benchmark and its floor in turns (project, floor, project, floor, ...) in one
-// process, then prints the ratio of their median real times beside the goal. A scaling row compares
-// the same path at 10x the work (as the project) with 1x (as the floor).
-//   --turns=N     rounds of turns (default 5)
+// process, then prints their median real times and the median of each turn's ratio beside the goal. A
+// scaling row compares the same path at 10x the work (as the project) with 1x (as the floor).
+//   --turns=N     rounds of turns (default 7)
 //   --rows=TEXT   only the rows whose path contains TEXT
 // Other arguments go to Google Benchmark (--benchmark_min_time=0.2 shortens a run).
 class FloorComparison
