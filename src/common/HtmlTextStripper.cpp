@@ -29,7 +29,11 @@ bool HtmlTextStripper::isLineTerminator(char16_t c)
 
 bool HtmlTextStripper::isHorizontalBlank(QChar c)
 {
-    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
+    // The only ASCII space separator is the space itself; most text is ASCII.
+    if (c.unicode() < 0x80) {
+        return c == u'\t' || c == u' ';
+    }
+    return c.category() == QChar::Separator_Space;
 }
 
 void HtmlTextStripper::chopTrailingBlanks(QString& text)
@@ -106,14 +110,26 @@ bool HtmlTextStripper::fill(QString& out, qsizetype size)
         // is read) white space goes in whole.
         if (m_started) {
             const qsizetype limit = m_at + std::min(m_html.size() - m_at, size - out.size());
+            const auto plain = [&](char16_t c) {
+                if (c >= 0x80) {
+                    return !(readable && isWhiteSpace(c));
+                }
+                // ASCII white space is the space, tab and LF to CR.
+                return !(c == u'<' || (lineFeedIsSpace && c == u'\n') ||
+                         (readable && (c == u'&' || c == u' ' || (c >= u'\t' && c <= u'\r'))));
+            };
             qsizetype end = m_at;
             while (end < limit) {
                 const char16_t c = m_html[end].unicode();
-                if (c == u'<' || (lineFeedIsSpace && c == u'\n') ||
-                    (readable && (c == u'&' || isWhiteSpace(c)))) {
+                if (plain(c)) {
+                    ++end;
+                } else if (readable && c == u' ' && end > m_at && end + 1 < limit &&
+                           plain(m_html[end + 1].unicode())) {
+                    // One space between two words is already the one space their spacing gives.
+                    end += 2;
+                } else {
                     break;
                 }
-                ++end;
             }
             if (end > m_at) {
                 if (m_pendingSpace) {

@@ -266,6 +266,8 @@ private Q_SLOTS:
         QCOMPARE(services.postPreview("<b>bo</b>ld <span>a</span><a href='x'>b</a>"),
                  QStringLiteral("bold ab"));
         QCOMPARE(services.postPreview("a&nbsp;&nbsp; \t\r\n\u3000b"), QStringLiteral("a b"));
+        QCOMPARE(services.postPreview("one <p>two</p> three <i>four</i> five "),
+                 QStringLiteral("one two three four five"));
         QCOMPARE(services.postPreview("<p>&nbsp;</p><p> x </p><p>&nbsp;</p>"), QStringLiteral("x"));
         // A tag named like a block element but longer is inline.
         QCOMPARE(services.postPreview("a<pre>b</pre>c<progress>d</progress>e"), QStringLiteral("a b cde"));
