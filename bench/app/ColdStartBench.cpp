@@ -1,7 +1,8 @@
 // Cold start of the application to its main window listing 1,000, 10,000 and 100,000 stored posts, and
 // its peak memory, against a floor program that reads the same rows with sqlite3 into a bare list beside
-// one web view showing one page. Each turn runs both children once, alternating; the ratios of the medians
-// are reported, and the per-row slope of each between the smallest and the largest blog. Goals: time and
+// one web view showing one page. Each turn runs both children once, alternating; the medians and the
+// median of each turn's ratio are reported, and the per-row slope of each between the smallest and the
+// largest blog. Goals: time and
 // memory <= 1.3x at 10,000, <= 1.5x at 100,000, slopes <= 1.5x the floor's. Exits 0 when all are met.
 //   ./build/bin/bench_cold_start
 // The process start is counted from each child's main(); both pay the same loader and library costs.
@@ -125,6 +126,9 @@ struct Medians
     double floorMs = 0;
     double appKib = 0;
     double floorKib = 0;
+    // Medians of each turn's ratio: a slow spell of the machine weighs on both children of a turn.
+    double timeRatio = 0;
+    double memoryRatio = 0;
 };
 std::map<int, Medians>& results()
 {
@@ -137,7 +141,7 @@ void BM_ColdStartAgainstFloor(benchmark::State& state)
     const int postCount = int(state.range(0));
     const QString blogId = blogOfSize(postCount);
     const QString folder = dataFolder();
-    std::vector<double> appMs, floorMs, appKib, floorKib;
+    std::vector<double> appMs, floorMs, appKib, floorKib, timeRatios, memoryRatios;
     for (auto _ : state) {
         const Report app = runChild(childPath("bench_cold_start_app"), {QString::number(postCount)}, folder);
         const Report floor =
@@ -150,15 +154,18 @@ void BM_ColdStartAgainstFloor(benchmark::State& state)
         floorMs.push_back(floor.ms);
         appKib.push_back(app.kib);
         floorKib.push_back(floor.kib);
+        timeRatios.push_back(app.ms / floor.ms);
+        memoryRatios.push_back(floor.kib > 0 ? app.kib / floor.kib : 0);
         state.SetIterationTime(app.ms / 1000.0);
     }
     state.counters["app_ms"] = median(appMs);
     state.counters["floor_ms"] = median(floorMs);
-    state.counters["time_ratio"] = median(appMs) / median(floorMs);
+    state.counters["time_ratio"] = median(timeRatios);
     state.counters["app_MiB"] = median(appKib) / 1024.0;
     state.counters["floor_MiB"] = median(floorKib) / 1024.0;
-    state.counters["memory_ratio"] = median(appKib) / median(floorKib);
-    results()[postCount] = {median(appMs), median(floorMs), median(appKib), median(floorKib)};
+    state.counters["memory_ratio"] = median(memoryRatios);
+    results()[postCount] = {median(appMs),    median(floorMs),    median(appKib),
+                            median(floorKib), median(timeRatios), median(memoryRatios)};
 }
 
 } // namespace
@@ -187,8 +194,8 @@ int main(int argc, char** argv)
                 "goal", "app MiB", "floor MiB", "ratio", "goal");
     for (const auto& [posts, m] : results()) {
         const double goal = posts >= 100000 ? 1.5 : 1.3;
-        const double time = m.appMs / m.floorMs;
-        const double memory = m.appKib / m.floorKib;
+        const double time = m.timeRatio;
+        const double memory = m.memoryRatio;
         const bool counted = posts >= 10000;
         std::printf("%-10d %10.0f %10.0f %6.2fx %5s %10.1f %10.1f %6.2fx %5s\n", posts, m.appMs, m.floorMs,
                     time, counted ? check(time, goal) : "-", m.appKib / 1024, m.floorKib / 1024, memory,

@@ -295,16 +295,18 @@ QList<BloggerPost> PostsSQLAccess::listBlogPostRows(const QString& blogId, PostS
     // SQLite does not tell how many rows will come, and 10,000 posts copied as the list grows cost a
     // tenth of reading them: a listing is most often as long as the one before it.
     static std::atomic<qsizetype> lastListingSize = 0;
+    const qsizetype expected = lastListingSize.load(std::memory_order_relaxed);
     QList<BloggerPost> rows;
-    rows.reserve(lastListingSize.load(std::memory_order_relaxed));
+    rows.reserve(expected);
     PostReader reader(blogId);
     const bool read = db->readRows(sql, {blogId, filterText}, [&](const SQLRowReader& row) {
         reader.read(row, rows.emplaceBack());
         return true;
     });
     lastListingSize.store(rows.size(), std::memory_order_relaxed);
-    // A short area listed after a long one does not keep the long one's room.
-    if (rows.capacity() > rows.size() + rows.size() / 4 + 16) {
+    // A short area listed after a long one does not keep the long one's room. Only then: squeezing moves
+    // every post into a new block, and a list that grew on its own keeps the usual room to grow.
+    if (expected > rows.size() + rows.size() / 4 + 16) {
         rows.squeeze();
     }
     report(ok, read);

@@ -152,7 +152,8 @@ std::optional<std::int64_t> SQLRowReader::integer(int index) const
 
 std::optional<QByteArrayView> SQLRowReader::utf8(int index) const
 {
-    if (m_codes.at(index) != SQLColumn::textTypeCode || sqlite3_column_type(m_statement, index) != SQLITE_TEXT) {
+    if (m_codes.at(index) != SQLColumn::textTypeCode ||
+        sqlite3_column_type(m_statement, index) != SQLITE_TEXT) {
         return std::nullopt;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
