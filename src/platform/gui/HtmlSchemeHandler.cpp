@@ -8,6 +8,7 @@ namespace {
 
 // A view never needs more than the document it shows and the one it is about to show.
 constexpr quint64 DocumentsKept = 4;
+const QString DocumentsHost = QStringLiteral("documents");
 
 } // namespace
 
@@ -23,7 +24,10 @@ void HtmlSchemeHandler::registerScheme()
         return;
     }
     QWebEngineUrlScheme scheme(schemeName());
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // Every document under one host: a view's documents are then one site and share one renderer process.
+    // Without a host each address was a site of its own, every post shown started a process, and on a busy
+    // machine a start that never came left the view on the post before.
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     // No local access: the documents are written by strangers (posts, blog templates). Not secure
     // either, so the http pictures of a post are not taken for mixed content.
     scheme.setFlags({});
@@ -42,16 +46,17 @@ QUrl HtmlSchemeHandler::addDocument(const QString& html)
     }
     QUrl url;
     url.setScheme(QString::fromLatin1(schemeName()));
-    url.setPath(QStringLiteral("document/") + QString::number(id));
+    url.setHost(DocumentsHost);
+    url.setPath(QStringLiteral("/") + QString::number(id));
     return url;
 }
 
 void HtmlSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job)
 {
-    const QString path = job->requestUrl().path();
+    const QUrl address = job->requestUrl();
     bool ok = false;
-    const quint64 id = path.startsWith(QStringLiteral("document/"))
-                           ? path.mid(int(qstrlen("document/"))).toULongLong(&ok)
+    const quint64 id = address.host() == DocumentsHost && address.path().startsWith(u'/')
+                           ? address.path().mid(1).toULongLong(&ok)
                            : 0;
     QByteArray body;
     {

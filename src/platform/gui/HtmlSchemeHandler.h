@@ -6,9 +6,10 @@
 #include <QUrl>
 #include <QWebEngineUrlSchemeHandler>
 
-// Serves HTML held in memory to a web view under "penhollow-html:", so documents of any size load
-// (the engine's setHtml takes at most 2 MB). Each view installs its own handler on its own profile.
-// The scheme has no local access: its pages reach no file.
+// Serves HTML held in memory to a web view under "penhollow-html://documents/", so documents of any size
+// load (the engine's setHtml takes at most 2 MB). Each view installs its own handler on its own profile,
+// so a view's documents share an origin with no other view's. The scheme has no local access: its pages
+// reach no file.
 class HtmlSchemeHandler : public QWebEngineUrlSchemeHandler
 {
     Q_OBJECT

@@ -124,6 +124,7 @@ private Q_SLOTS:
     void testDefaultViewRightAfterAPostEndsOnTheDefaultPage();
     void testPostRightAfterDefaultViewEndsOnThePost();
     void testQuickLoadsEndOnTheLastPost();
+    void testNextPostKeepsTheRendererProcess();
     void testPostScriptsDoNotRun();
     void testPostFramesAndPicturesReachNoLocalFileButTheUsersPictures();
     void testLinkClickOpensInBrowserAndViewStays();
@@ -253,6 +254,17 @@ void TestPostContentView::testQuickLoadsEndOnTheLastPost()
             evaluate(*m_webview, QStringLiteral("document.getElementById('text').textContent")).toString(),
             last);
     }
+}
+
+void TestPostContentView::testNextPostKeepsTheRendererProcess()
+{
+    // A process started for every post is slow, and on a busy machine one that never started left the pane
+    // on the post before.
+    showPost(QStringLiteral("<title>First</title>"), QStringLiteral("First"));
+    const qint64 process = m_webview->webPage()->renderProcessPid();
+    QVERIFY(process > 0);
+    showPost(QStringLiteral("<title>Second</title>"), QStringLiteral("Second"));
+    QCOMPARE(m_webview->webPage()->renderProcessPid(), process);
 }
 
 void TestPostContentView::testPostScriptsDoNotRun()
