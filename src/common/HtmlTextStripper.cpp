@@ -1,12 +1,13 @@
 #include "HtmlTextStripper.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 constexpr QStringView Nbsp = u"&nbsp;";
 
-// Elements a browser lays out on lines of their own, and the line break.
+// Elements a browser lays out on lines of their own, and the line break; in alphabetical order.
 constexpr QStringView SeparatingElements[] = {
     u"address", u"article", u"aside", u"blockquote", u"br",         u"caption", u"dd",      u"details",
     u"div",     u"dl",      u"dt",    u"fieldset",   u"figcaption", u"figure",  u"footer",  u"form",
@@ -18,14 +19,36 @@ constexpr qsizetype LongestElement =
                      [](QStringView a, QStringView b) { return a.size() < b.size(); })
         ->size();
 
+// Where the names of each first letter, 'a' to 'z', begin in the list; one more entry for its end. A tag is
+// compared only with the names of its own first letter.
+constexpr auto FirstLetterStarts = [] {
+    std::array<qsizetype, 27> starts{};
+    qsizetype at = 0;
+    for (char16_t letter = u'a'; letter <= u'z'; ++letter) {
+        while (at < qsizetype(std::size(SeparatingElements)) &&
+               SeparatingElements[at][0].unicode() < letter) {
+            ++at;
+        }
+        starts[letter - u'a'] = at;
+    }
+    starts[26] = qsizetype(std::size(SeparatingElements));
+    return starts;
+}();
+
+constexpr bool sortedByFirstLetter()
+{
+    for (std::size_t i = 1; i < std::size(SeparatingElements); ++i) {
+        if (SeparatingElements[i - 1][0].unicode() > SeparatingElements[i][0].unicode()) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(sortedByFirstLetter());
+
 } // namespace
 
 HtmlTextStripper::HtmlTextStripper(QStringView html, int options) : m_html(html), m_options(options) {}
-
-bool HtmlTextStripper::isLineTerminator(char16_t c)
-{
-    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
 
 bool HtmlTextStripper::isHorizontalBlank(QChar c)
 {
@@ -69,9 +92,13 @@ bool HtmlTextStripper::separatesText(QStringView tag)
         const char16_t c = tag[i].unicode();
         lowered[i] = c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
     }
+    if (lowered[0] < u'a' || lowered[0] > u'z') {
+        return false;
+    }
     const QStringView name(lowered, length);
-    for (QStringView element : SeparatingElements) {
-        if (element == name) {
+    const qsizetype letter = lowered[0] - u'a';
+    for (qsizetype i = FirstLetterStarts[letter]; i < FirstLetterStarts[letter + 1]; ++i) {
+        if (SeparatingElements[i] == name) {
             return true;
         }
     }

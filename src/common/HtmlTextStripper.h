@@ -28,7 +28,10 @@ public:
     bool fill(QString& out, qsizetype size);
 
     // LF, VT, FF, CR, NEL, LS and PS: what ends a line in Unicode.
-    static bool isLineTerminator(char16_t c);
+    static bool isLineTerminator(char16_t c)
+    {
+        return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+    }
     // Tab and the space separators (category Zs): what trimming removes.
     static bool isHorizontalBlank(QChar c);
     // The text without horizontal blanks at its end.

@@ -7,15 +7,32 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 constexpr int BusyTimeoutMilliseconds = 5000;
+
+// The text as UTF-8 with its byte length (an embedded NUL must not end it), written straight into a buffer
+// SQLite takes over: one copy instead of a QByteArray and SQLite's own copy of that.
+int bindText(sqlite3_stmt* statement, int index, const QString& text)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    const qsizetype room = std::max<qsizetype>(encoder.requiredSpace(text.size()), 1);
+    auto* buffer = static_cast<char*>(sqlite3_malloc64(static_cast<sqlite3_uint64>(room)));
+    if (!buffer) {
+        return SQLITE_NOMEM;
+    }
+    const char* end = encoder.appendToBuffer(buffer, text);
+    return sqlite3_bind_text64(statement, index, buffer, static_cast<sqlite3_uint64>(end - buffer),
+                               sqlite3_free, SQLITE_UTF8);
+}
 
 void printLine(const QString& line)
 {
@@ -290,11 +307,7 @@ sqlite3_stmt* SQLiteDB::prepareAndBind(const QString& sql, const QVariantList* p
         const int typeId = value.metaType().id();
         int result = SQLITE_OK;
         if (typeId == QMetaType::QString) {
-            // With its byte length: an embedded NUL must not end the text.
-            const QByteArray utf8 = value.toString().toUtf8();
-            result =
-                sqlite3_bind_text64(statement, i, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
-                                    SQLITE_TRANSIENT, SQLITE_UTF8);
+            result = bindText(statement, i, *static_cast<const QString*>(value.constData()));
         } else if (typeId == QMetaType::QByteArray) {
             const QByteArray bytes = value.toByteArray();
             result = sqlite3_bind_blob64(statement, i, bytes.constData(),
