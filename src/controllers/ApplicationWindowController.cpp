@@ -85,12 +85,13 @@ bool ApplicationWindowController::windowShouldClose()
 
 void ApplicationWindowController::setupWindow()
 {
+    // The post view first: its page then loads while the other views are made.
+    setupPostContentView();
     setupMenuTopView();
     setupTableTopView();
     setupPostTopView();
     setupMenuContentView();
     setupTableContentView();
-    setupPostContentView();
     setWindowUIConfiguration();
     restoreWindowState();
     setupKeyboardOrder();

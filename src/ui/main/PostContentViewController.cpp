@@ -37,8 +37,10 @@ void PostContentViewController::loadView()
     m_ui = std::make_unique<Ui::PostContentView>();
     setView(viewFromInterface(*m_ui));
     viewSetup();
-    // Asked for at once rather than queued, so that a post queued before the view existed comes after it.
+    // Asked for and begun at once rather than queued: a post queued before the view existed comes after
+    // it, and the engine loads it while the rest of the window is built.
     showDefaultPage();
+    startWantedLoad();
 }
 
 void PostContentViewController::viewSetup()
@@ -120,21 +122,26 @@ void PostContentViewController::scheduleLoad()
     m_loadScheduled = true;
     Dispatch::toMainThread(this, [this] {
         m_loadScheduled = false;
-        if (m_current || !m_wanted) {
-            return;
-        }
-        m_current = std::move(*m_wanted);
-        m_wanted.reset();
-        WebView* webview = m_ui->webviewOutlet;
-        if (m_current->html) {
-            webview->setLocalPictures(m_current->pictures);
-            m_currentAddress = webview->loadDocument(*m_current->html);
-        } else {
-            m_currentAddress = m_current->address;
-            webview->loadAddress(m_current->address);
-        }
-        m_loadWatch->start();
+        startWantedLoad();
     });
+}
+
+void PostContentViewController::startWantedLoad()
+{
+    if (m_current || !m_wanted) {
+        return;
+    }
+    m_current = std::move(*m_wanted);
+    m_wanted.reset();
+    WebView* webview = m_ui->webviewOutlet;
+    if (m_current->html) {
+        webview->setLocalPictures(m_current->pictures);
+        m_currentAddress = webview->loadDocument(*m_current->html);
+    } else {
+        m_currentAddress = m_current->address;
+        webview->loadAddress(m_current->address);
+    }
+    m_loadWatch->start();
 }
 
 void PostContentViewController::checkLoadUnderWay()

@@ -53,6 +53,7 @@ private:
     // the pane on an older post than the header. The latest load asked for waits for the current one.
     void requestLoad(Load load);
     void scheduleLoad();
+    void startWantedLoad();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void checkLoadUnderWay();
     void endCurrentLoad(bool shown, bool failed);
