@@ -202,6 +202,9 @@ void TestPostContentView::testStartsOnTheDefaultPage()
 {
     QCOMPARE(m_webview->url().fileName(), QStringLiteral("default.html"));
     QVERIFY(!evaluate(*m_webview, QStringLiteral("document.body.innerText")).toString().isEmpty());
+    // Its style comes with it: the view lets a local page load no other local file.
+    QCOMPARE(evaluate(*m_webview, QStringLiteral("getComputedStyle(document.body).textAlign")).toString(),
+             QStringLiteral("center"));
 }
 
 void TestPostContentView::testPostOfThreeMegabytesShows()
