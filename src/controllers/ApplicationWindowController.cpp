@@ -41,8 +41,8 @@ void place(QWidget* paneView, QWidget* container)
 
 } // namespace
 
-ApplicationWindowController::ApplicationWindowController(std::shared_ptr<GoogleAuthentificationService> service,
-                                                         QObject* parent)
+ApplicationWindowController::ApplicationWindowController(
+    std::shared_ptr<GoogleAuthentificationService> service, QObject* parent)
     : WindowController(parent)
 {
     m_applicationControllerService = std::make_unique<ApplicationControllerService>(this, std::move(service));
@@ -270,7 +270,8 @@ void ApplicationWindowController::setupTableTopView()
             onDownloadBloggerDataRequest();
         }
     };
-    m_tableTopViewController->onPostsSortRequest = [this](PostSortOptions sortBy, PostSortOrderOptions order) {
+    m_tableTopViewController->onPostsSortRequest = [this](PostSortOptions sortBy,
+                                                          PostSortOrderOptions order) {
         if (onPostsSortRequest) {
             onPostsSortRequest(sortBy, order);
         }
@@ -459,12 +460,30 @@ DraggableView* ApplicationWindowController::viewSplitOutlet() const
     return m_ui ? m_ui->viewSplitOutlet : nullptr;
 }
 
-QWidget* ApplicationWindowController::view00Outlet() const { return m_ui ? m_ui->view00Outlet : nullptr; }
-QWidget* ApplicationWindowController::view01Outlet() const { return m_ui ? m_ui->view01Outlet : nullptr; }
-QWidget* ApplicationWindowController::view02Outlet() const { return m_ui ? m_ui->view02Outlet : nullptr; }
-QWidget* ApplicationWindowController::view10Outlet() const { return m_ui ? m_ui->view10Outlet : nullptr; }
-QWidget* ApplicationWindowController::view11Outlet() const { return m_ui ? m_ui->view11Outlet : nullptr; }
-QWidget* ApplicationWindowController::view12Outlet() const { return m_ui ? m_ui->view12Outlet : nullptr; }
+QWidget* ApplicationWindowController::view00Outlet() const
+{
+    return m_ui ? m_ui->view00Outlet : nullptr;
+}
+QWidget* ApplicationWindowController::view01Outlet() const
+{
+    return m_ui ? m_ui->view01Outlet : nullptr;
+}
+QWidget* ApplicationWindowController::view02Outlet() const
+{
+    return m_ui ? m_ui->view02Outlet : nullptr;
+}
+QWidget* ApplicationWindowController::view10Outlet() const
+{
+    return m_ui ? m_ui->view10Outlet : nullptr;
+}
+QWidget* ApplicationWindowController::view11Outlet() const
+{
+    return m_ui ? m_ui->view11Outlet : nullptr;
+}
+QWidget* ApplicationWindowController::view12Outlet() const
+{
+    return m_ui ? m_ui->view12Outlet : nullptr;
+}
 
 MenuTopViewController* ApplicationWindowController::menuTopViewController() const
 {
