@@ -10,6 +10,7 @@
 #include "platform/Dispatch.h"
 #include "platform/LocalPictures.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
@@ -159,6 +160,17 @@ void WebView::setLocalFolders(std::optional<QStringList> folders)
 void WebView::setContextMenuFilter(ContextMenuFilter filter)
 {
     m_contextMenuFilter = std::move(filter);
+}
+
+bool WebView::focusNextPrevChild(bool next)
+{
+    // While a new document takes the old one's place, the engine can hand the focus on twice for one
+    // Tab, and the second would skip a control. Once the focus has left the view it is not ours to move.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != this && !isAncestorOf(focus)) {
+        return true;
+    }
+    return QWebEngineView::focusNextPrevChild(next);
 }
 
 void WebView::contextMenuEvent(QContextMenuEvent* event)

@@ -89,6 +89,8 @@ Q_SIGNALS:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Also how the engine hands the keyboard on when Tab leaves the page.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void usePage(std::shared_ptr<QWebEngineProfile> profile);
