@@ -29,9 +29,10 @@ inline std::vector<Row> read(sqlite3* db, const QString& blogId, const QString& 
                              const char* order = "UpdatedDate DESC")
 {
     std::vector<Row> rows;
-    const QByteArray sql = QByteArray("SELECT Title, ContentPreview, UpdatedDate, CommentsCount, PostStatus FROM POSTS "
-                                      "WHERE BlogId = ? AND PostArea = ? COLLATE NOCASE ORDER BY ") +
-                           order;
+    const QByteArray sql =
+        QByteArray("SELECT Title, ContentPreview, UpdatedDate, CommentsCount, PostStatus FROM POSTS "
+                   "WHERE BlogId = ? AND PostArea = ? COLLATE NOCASE ORDER BY ") +
+        order;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
         return rows;

@@ -77,10 +77,11 @@ bool AppDelegate::applicationWillFinishLaunching()
             }
             problem = DataFolderCheck::checkFolder(folder);
             if (!problem) {
-                problem = DataFolderProblem{folder, QStringLiteral("Penhollow cannot make its lock file in the "
-                                                                   "data folder \"%1\". Make sure you may write "
-                                                                   "in the folder, then open Penhollow again.")
-                                                        .arg(folder)};
+                problem =
+                    DataFolderProblem{folder, QStringLiteral("Penhollow cannot make its lock file in the "
+                                                             "data folder \"%1\". Make sure you may write "
+                                                             "in the folder, then open Penhollow again.")
+                                                  .arg(folder)};
             }
         } else {
             connect(m_singleInstance.get(), &SingleInstance::raiseRequested, this,
@@ -106,8 +107,11 @@ void AppDelegate::dataFolderCannotBeUsed(const QString& message)
 {
     printLine(qUtf8Printable(QStringLiteral("AppDelegate - the data folder cannot be used: ") + message));
     QPointer<AppDelegate> self = this;
-    Alert::present(AlertRequest{AlertStyle::Critical, QStringLiteral("Penhollow cannot open its data"), message,
-                                {QStringLiteral("Quit")}, [self](int) {
+    Alert::present(AlertRequest{AlertStyle::Critical,
+                                QStringLiteral("Penhollow cannot open its data"),
+                                message,
+                                {QStringLiteral("Quit")},
+                                [self](int) {
                                     if (self) {
                                         self->m_exitStatus = 1;
                                         Dispatch::toMainThread(self, [](AppDelegate* delegate) {
@@ -126,10 +130,11 @@ void AppDelegate::applicationDidFinishLaunching()
     SQLAccess().createDababaseStructure();
 
     m_authentificationService = GoogleAuthentificationService::createWithConfiguredClient();
-    m_authentificationService->setAuthentificationWindowFactory([]() -> std::unique_ptr<AuthentificationWindow> {
-        Dispatch::requireMainThread("The sign-in window");
-        return std::make_unique<AuthentificationWebviewWindowController>();
-    });
+    m_authentificationService->setAuthentificationWindowFactory(
+        []() -> std::unique_ptr<AuthentificationWindow> {
+            Dispatch::requireMainThread("The sign-in window");
+            return std::make_unique<AuthentificationWebviewWindowController>();
+        });
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(int(GoogleServiceConstants::RefreshTokenTime * 1000));
@@ -147,7 +152,8 @@ void AppDelegate::bloggingWindow()
 {
     freshAccessToken();
     if (!m_applicationWindowController) {
-        m_applicationWindowController = std::make_unique<ApplicationWindowController>(m_authentificationService);
+        m_applicationWindowController =
+            std::make_unique<ApplicationWindowController>(m_authentificationService);
         m_applicationWindowController->windowShouldCloseHandler = [this] {
             if (!applicationShouldTerminate()) {
                 return false;
@@ -165,11 +171,11 @@ void AppDelegate::welcomeWindow()
 {
     if (!m_welcomeWindowController) {
         m_welcomeWindowController = std::make_unique<WelcomeWindowController>(m_authentificationService);
-        m_welcomeWindowController->onOperationTerminated = [this](const QString& userId, const QString& blogId,
-                                                                  const QString& accessToken,
-                                                                  const QString& refreshToken) {
-            firstAccountReady(userId, blogId, accessToken, refreshToken);
-        };
+        m_welcomeWindowController->onOperationTerminated =
+            [this](const QString& userId, const QString& blogId, const QString& accessToken,
+                   const QString& refreshToken) {
+                firstAccountReady(userId, blogId, accessToken, refreshToken);
+            };
         // Closed before any account exists, the application has no window left: it ends.
         connect(m_welcomeWindowController.get(), &WindowController::windowWillClose, this, [this] {
             if (!m_applicationWindowController) {

@@ -46,9 +46,9 @@ void ApplicationControllerService::setListingReadHook(
     listingReadHook = std::move(hook);
 }
 
-ApplicationControllerService::ApplicationControllerService(ApplicationWindowController* controller,
-                                                           std::shared_ptr<GoogleAuthentificationService> service,
-                                                           QObject* parent)
+ApplicationControllerService::ApplicationControllerService(
+    ApplicationWindowController* controller, std::shared_ptr<GoogleAuthentificationService> service,
+    QObject* parent)
     : QObject(parent), m_windowController(controller), m_authentificationService(std::move(service))
 {
     m_applicationDownloadControllerService =
@@ -86,7 +86,8 @@ CommentsControllerService* ApplicationControllerService::commentsControllerServi
     return m_commentsControllerService.get();
 }
 
-ApplicationDownloadControllerService* ApplicationControllerService::applicationDownloadControllerService() const
+ApplicationDownloadControllerService*
+ApplicationControllerService::applicationDownloadControllerService() const
 {
     Dispatch::requireMainThread("ApplicationControllerService::applicationDownloadControllerService");
     return m_applicationDownloadControllerService.get();
@@ -132,7 +133,9 @@ void ApplicationControllerService::setupEvents()
     window.onAddNewAccountRequest = [this] { onAddNewAccountRequest(); };
     window.onEditPostRequest = [this](const QString& postId) { onEditPostRequest(postId); };
     window.onOfflinePostRequest = [this](const QString& postId) { onOfflinePostRequest(postId); };
-    window.onDisplayPostCommentsRequest = [this](const QString& postId) { onDisplayPostCommentsRequest(postId); };
+    window.onDisplayPostCommentsRequest = [this](const QString& postId) {
+        onDisplayPostCommentsRequest(postId);
+    };
     window.onAddCommentRequest = [this](const QString& postId) { onAddCommentRequest(postId); };
     window.onReloadPostFromBloggerRequest = [this](const QString& postId) {
         onReloadPostFromBloggerRequest(postId);
@@ -381,15 +384,17 @@ void ApplicationControllerService::onAccountAndBlogChangeRequest(const QString& 
 void ApplicationControllerService::changeAccountAndBlog(const QString& account, const QString& blog)
 {
     if (account == GoogleServiceConstants::NoId() || blog == GoogleServiceConstants::NoId()) {
-        LocalNotificationService().showInfoAlert(QStringLiteral("Choose an account and a blog"),
-                                                 QStringLiteral("Pick both an account and one of its blogs, then "
-                                                                "apply again."));
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("Choose an account and a blog"),
+            QStringLiteral("Pick both an account and one of its blogs, then "
+                           "apply again."));
         return;
     }
     if (!m_authentificationService->changeUserAndBlogAndTokens(account, blog)) {
         LocalNotificationService().showCriticalAlert(
             QStringLiteral("Cannot change the account"),
-            QStringLiteral("No sign-in is stored for this account. Add the account again from the settings."));
+            QStringLiteral(
+                "No sign-in is stored for this account. Add the account again from the settings."));
         return;
     }
     PersistentServiceState state;

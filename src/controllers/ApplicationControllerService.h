@@ -32,7 +32,8 @@ class ApplicationControllerService : public QObject
 public:
     // Sets every closure of the window before it returns.
     ApplicationControllerService(ApplicationWindowController* controller,
-                                 std::shared_ptr<GoogleAuthentificationService> service, QObject* parent = nullptr);
+                                 std::shared_ptr<GoogleAuthentificationService> service,
+                                 QObject* parent = nullptr);
     ~ApplicationControllerService() override;
 
     bool hasAnEditingPost() const;

@@ -149,7 +149,8 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
             }
             return std::make_pair(post, linked);
         },
-        [this, offline, postId](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
+        [this, offline,
+         postId](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
             const auto& [post, linked] = read;
             if (refuseWhileEditing()) {
                 return;
@@ -596,7 +597,8 @@ void PostsControllerService::saveLocally(const BloggerPost& post, PublishedToOff
                 m_postEditor->setContentLocked(false);
                 LocalNotificationService().showCriticalAlert(
                     QStringLiteral("Cannot save your post"),
-                    QStringLiteral("The post could not be stored on this computer. It is still in the editor."));
+                    QStringLiteral(
+                        "The post could not be stored on this computer. It is still in the editor."));
                 return;
             }
             if (updateType == PublishedToOfflineUpdateType::DeletePublishedVersion && original &&

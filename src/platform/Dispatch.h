@@ -17,8 +17,7 @@ void toMainThread(const QObject* context, std::function<void()> work);
 
 // From any thread, with a receiver guarded where it was made (on the main thread): the work runs on the
 // main thread with the receiver, unless the receiver is gone by then.
-template <typename Receiver, typename Work>
-void toMainThread(QPointer<Receiver> receiver, Work work)
+template <typename Receiver, typename Work> void toMainThread(QPointer<Receiver> receiver, Work work)
 {
     toMainThread(std::function<void()>([receiver, work = std::move(work)]() mutable {
         if (receiver) {

@@ -133,8 +133,8 @@ void SingleInstance::serve(QLocalSocket* socket)
     connect(socket, &QLocalSocket::disconnected, socket, done);
     connect(socket, &QLocalSocket::errorOccurred, socket, done);
     connect(socket, &QLocalSocket::readyRead, socket, [this, socket, done] {
-        const QByteArray received = socket->property("received").toByteArray() +
-                                    socket->read(MaximumMessageBytes);
+        const QByteArray received =
+            socket->property("received").toByteArray() + socket->read(MaximumMessageBytes);
         socket->setProperty("received", received);
         if (received == RaiseMessage) {
             done();

@@ -67,8 +67,9 @@ public:
 
     static QString publishedButNotStoredMessage()
     {
-        return QStringLiteral("Your post is on Blogger, but it could not be saved on this computer. Download the "
-                              "blog's posts to see it here.");
+        return QStringLiteral(
+            "Your post is on Blogger, but it could not be saved on this computer. Download the "
+            "blog's posts to see it here.");
     }
     static QString nothingStoredMessage(const QString& reason)
     {

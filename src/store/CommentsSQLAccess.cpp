@@ -96,7 +96,6 @@ private:
     bool m_resolved = false;
 };
 
-
 } // namespace
 
 CommentsSQLAccess::CommentsSQLAccess() : CommentsSQLAccess(SQLiteDB::sharedInstance()) {}

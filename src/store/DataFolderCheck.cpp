@@ -17,19 +17,21 @@ const QString PreferencesName = QStringLiteral("Preferences.json");
 
 DataFolderProblem databaseProblem(const QString& folder, const QString& file, const QString& what)
 {
-    return {file, QStringLiteral("The database \"%1\" in the data folder \"%2\" %3. Penhollow has not changed "
-                                 "it.\n\nTo start with an empty database, quit, move the file out of the "
-                                 "folder (or put back a copy you trust) and open Penhollow again; your blogs "
-                                 "and posts download again from Blogger, offline posts are only in the old file.")
-                      .arg(file, folder, what)};
+    return {file,
+            QStringLiteral("The database \"%1\" in the data folder \"%2\" %3. Penhollow has not changed "
+                           "it.\n\nTo start with an empty database, quit, move the file out of the "
+                           "folder (or put back a copy you trust) and open Penhollow again; your blogs "
+                           "and posts download again from Blogger, offline posts are only in the old file.")
+                .arg(file, folder, what)};
 }
 
 DataFolderProblem preferencesProblem(const QString& folder, const QString& file, const QString& what)
 {
-    return {file, QStringLiteral("The preferences file \"%1\" in the data folder \"%2\" %3. Penhollow has not "
-                                 "changed it.\n\nQuit, move the file out of the folder (or put back a copy you "
-                                 "trust) and open Penhollow again; you will be asked to sign in again.")
-                      .arg(file, folder, what)};
+    return {file,
+            QStringLiteral("The preferences file \"%1\" in the data folder \"%2\" %3. Penhollow has not "
+                           "changed it.\n\nQuit, move the file out of the folder (or put back a copy you "
+                           "trust) and open Penhollow again; you will be asked to sign in again.")
+                .arg(file, folder, what)};
 }
 
 // Why the file cannot be used as a file at all, or nothing.
@@ -62,7 +64,8 @@ quint32 bigEndian(const QByteArray& bytes, int offset, int size)
 std::optional<DataFolderProblem> DataFolderCheck::checkFolder(const QString& folder)
 {
     const QString message = QStringLiteral(
-        "Penhollow cannot write in its data folder \"%1\"%2, so it cannot keep your posts or your sign-in.\n\n"
+        "Penhollow cannot write in its data folder \"%1\"%2, so it cannot keep your posts or your "
+        "sign-in.\n\n"
         "Make sure the folder exists and that you may write in it (or that the disk is not full), then open "
         "Penhollow again.");
     const QFileInfo info(folder);
@@ -74,7 +77,8 @@ std::optional<DataFolderProblem> DataFolderCheck::checkFolder(const QString& fol
     }
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".penhollow-write-check-XXXXXX")));
     if (!probe.open()) {
-        return DataFolderProblem{folder, message.arg(folder, QStringLiteral(" (%1)").arg(probe.errorString()))};
+        return DataFolderProblem{folder,
+                                 message.arg(folder, QStringLiteral(" (%1)").arg(probe.errorString()))};
     }
     return std::nullopt;
 }
@@ -99,13 +103,15 @@ std::optional<DataFolderProblem> DataFolderCheck::checkPreferences(const QString
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return preferencesProblem(folder, path, QStringLiteral("cannot be read (%1)").arg(file.errorString()));
+        return preferencesProblem(folder, path,
+                                  QStringLiteral("cannot be read (%1)").arg(file.errorString()));
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        return preferencesProblem(folder, path, QStringLiteral("is damaged: it is not the preferences text "
-                                                               "Penhollow writes"));
+        return preferencesProblem(folder, path,
+                                  QStringLiteral("is damaged: it is not the preferences text "
+                                                 "Penhollow writes"));
     }
     return std::nullopt;
 }
@@ -143,7 +149,8 @@ std::optional<DataFolderProblem> DataFolderCheck::checkDatabase(const QString& f
     const quint32 pages = bigEndian(header, 28, 4);
     if (pages > 0 && bigEndian(header, 24, 4) == bigEndian(header, 92, 4) &&
         quint64(info.size()) < quint64(pages) * pageSize) {
-        return databaseProblem(folder, path, QStringLiteral("is damaged: it is shorter than its own header says"));
+        return databaseProblem(folder, path,
+                               QStringLiteral("is damaged: it is shorter than its own header says"));
     }
     file.close();
 
@@ -158,8 +165,9 @@ std::optional<DataFolderProblem> DataFolderCheck::checkDatabase(const QString& f
                                     nullptr);
         if (result == SQLITE_OK) {
             while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
-                tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)))
-                                  .toUpper());
+                tables.insert(
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)))
+                        .toUpper());
             }
             result = result == SQLITE_DONE ? SQLITE_OK : result;
         }
@@ -175,8 +183,8 @@ std::optional<DataFolderProblem> DataFolderCheck::checkDatabase(const QString& f
         return databaseProblem(folder, path, QStringLiteral("cannot be opened (%1)").arg(error));
     }
     // Another program's database: tables, none of them ours.
-    static const QSet<QString> ours = {QStringLiteral("USERS"), QStringLiteral("BLOGS"), QStringLiteral("POSTS"),
-                                       QStringLiteral("COMMENTS")};
+    static const QSet<QString> ours = {QStringLiteral("USERS"), QStringLiteral("BLOGS"),
+                                       QStringLiteral("POSTS"), QStringLiteral("COMMENTS")};
     if (!tables.isEmpty() && !tables.intersects(ours)) {
         return databaseProblem(folder, path, notOurs);
     }

@@ -224,7 +224,8 @@ private Q_SLOTS:
             QVERIFY2(alert.message.contains(QLatin1Char('"') + file + QLatin1Char('"')) &&
                          alert.message.contains(folder),
                      qPrintable(alert.message));
-            QVERIFY2(alert.message.contains(fileName.isEmpty() ? QStringLiteral("may write") : QStringLiteral("move")),
+            QVERIFY2(alert.message.contains(fileName.isEmpty() ? QStringLiteral("may write")
+                                                               : QStringLiteral("move")),
                      qPrintable(alert.message));
             // Answered: the application ends with a failure, and never opened a window.
             QTRY_COMPARE(quit.size(), 1);

@@ -407,7 +407,8 @@ void TestDownloadFlows::testFaultAtEachStepOfTheDownload()
     m_online->pressDownload();
     QTRY_COMPARE(m_online->app().alerts.size(), 1);
     waitForOperationsToEnd();
-    QVERIFY(ApplicationHarness::settleAfterTimeout(1200)); // past the time-out: a second report would show now
+    QVERIFY(
+        ApplicationHarness::settleAfterTimeout(1200)); // past the time-out: a second report would show now
     QCOMPARE(m_online->app().alerts.size(), 1);
     const AlertRequest alert = m_online->app().alerts.first();
     QCOMPARE(alert.style, AlertStyle::Critical);

@@ -237,7 +237,8 @@ void TestFirstAccountFlow::testFaultAtEachStepShowsOneAlertAndStoresNothing()
     QVERIFY(m_online->allowAs(OnlineApplication::mara()));
 
     QTRY_COMPARE(m_online->app().alerts.size(), 1);
-    QVERIFY(ApplicationHarness::settleAfterTimeout(1500)); // past the time-out: a second report would show now
+    QVERIFY(
+        ApplicationHarness::settleAfterTimeout(1500)); // past the time-out: a second report would show now
     QCOMPARE(m_online->app().alerts.size(), 1);
     const AlertRequest alert = m_online->app().alerts.first();
     QCOMPARE(alert.style, AlertStyle::Critical);

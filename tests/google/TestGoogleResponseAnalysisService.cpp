@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
+#include "common/StringExtensions.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/GoogleRequestServiceBase.h"
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/JsonServiceError.h"
-#include "common/StringExtensions.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -136,12 +136,14 @@ private Q_SLOTS:
     void testErrorPageIsToldByItsTitleAndFirstWords()
     {
         const QString page = QString::fromUtf8(
-            "<!DOCTYPE html>\n<html lang=en>\n<meta charset=utf-8>\n<title>Error 502 (Bad Gateway)!!1</title>\n"
+            "<!DOCTYPE html>\n<html lang=en>\n<meta charset=utf-8>\n<title>Error 502 (Bad "
+            "Gateway)!!1</title>\n"
             "<style>body{margin:0}</style><script>var x = '<b>';</script>"
             "<p><b>502.</b> <ins>That\u2019s an error.</ins>\n<p>Please try again &amp; wait.");
-        QCOMPARE(transform(page), GoogleResponseAnalysisService::errorPagePrefix() +
-                                      QString::fromUtf8("Error 502 (Bad Gateway)!!1 \u2014 502. That\u2019s an "
-                                                        "error. Please try again & wait."));
+        QCOMPARE(transform(page),
+                 GoogleResponseAnalysisService::errorPagePrefix() +
+                     QString::fromUtf8("Error 502 (Bad Gateway)!!1 \u2014 502. That\u2019s an "
+                                       "error. Please try again & wait."));
     }
 
     void testErrorPageOfRejectedTokenGetsAdvice()
@@ -157,7 +159,8 @@ private Q_SLOTS:
     void testBrokenFeedIsAnUnreadableReplyNotItsText()
     {
         const QString feed = QString::fromUtf8(TestSupport::readFixture("posts-feed-page.xml"));
-        QCOMPARE(transform(feed.left(feed.size() / 2)), GoogleResponseAnalysisService::unreadableReplyMessage());
+        QCOMPARE(transform(feed.left(feed.size() / 2)),
+                 GoogleResponseAnalysisService::unreadableReplyMessage());
     }
 
     void testJsonErrorObjectIsToldByItsMessage()
@@ -200,7 +203,8 @@ private Q_SLOTS:
         const QString text = transform(page);
         QVERIFY(timer.elapsed() < 5000);
         QVERIFY(text.startsWith(GoogleResponseAnalysisService::errorPagePrefix() + "Service Unavailable"));
-        QVERIFY(StringExtensions::characterCount(text) <= GoogleResponseAnalysisService::MaximumMessageLength);
+        QVERIFY(StringExtensions::characterCount(text) <=
+                GoogleResponseAnalysisService::MaximumMessageLength);
     }
 
     void testPlainTextsAndTheAdviceStayReadableTogether()
@@ -208,8 +212,9 @@ private Q_SLOTS:
         // The advice is never cut off, however long the text before it.
         const QString text = transform(QString(500, 'a') + " invalid_grant");
         QVERIFY(text.endsWith(QString::fromUtf8("\u2026") + advice()));
-        QCOMPARE(transform("No response received from Blogger. Please check your internet connection and retry"),
-                 QString("No response received from Blogger. Please check your internet connection and retry"));
+        QCOMPARE(
+            transform("No response received from Blogger. Please check your internet connection and retry"),
+            QString("No response received from Blogger. Please check your internet connection and retry"));
         QCOMPARE(transform("Rate <limit> reached"), QString("Rate <limit> reached"));
     }
 };

@@ -5,13 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QTest>
+#include <QThreadPool>
 #include <QUuid>
 
 #include <cstdio>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace TestSupport {

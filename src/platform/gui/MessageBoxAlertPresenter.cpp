@@ -58,9 +58,9 @@ void MessageBoxAlertPresenter::present(const AlertRequest& request)
     } else {
         for (qsizetype i = 0; i < request.buttons.size(); ++i) {
             // The first button confirms; the last one is what Escape and closing the box choose.
-            const auto role = i == 0 ? QMessageBox::AcceptRole
+            const auto role = i == 0                            ? QMessageBox::AcceptRole
                               : i == request.buttons.size() - 1 ? QMessageBox::RejectRole
-                                                                 : QMessageBox::ActionRole;
+                                                                : QMessageBox::ActionRole;
             added << box->addButton(request.buttons[i], role);
         }
     }

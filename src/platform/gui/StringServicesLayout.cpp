@@ -7,7 +7,8 @@
 
 #include <cmath>
 
-QSizeF StringServicesLayout::textSizeForWidth(const QString& text, const QFont& font, const QSizeF& size) const
+QSizeF StringServicesLayout::textSizeForWidth(const QString& text, const QFont& font,
+                                              const QSizeF& size) const
 {
     // The layout breaks lines only at line separators.
     QString laidOut = text;

@@ -26,8 +26,7 @@ protected:
     virtual void loadView() = 0;
     void setView(std::unique_ptr<QWidget> view);
 
-    template <typename View = QWidget, typename Ui>
-    static std::unique_ptr<View> viewFromInterface(Ui& ui)
+    template <typename View = QWidget, typename Ui> static std::unique_ptr<View> viewFromInterface(Ui& ui)
     {
         auto view = std::make_unique<View>();
         ui.setupUi(view.get());

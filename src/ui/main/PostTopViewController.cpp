@@ -280,7 +280,8 @@ void PostTopViewController::didResized()
 QPoint PostTopViewController::menuLocation(const QMenu* menu) const
 {
     ImageButtonView* button = m_ui->menuButtonOutlet;
-    QPoint location = button->mapToGlobal(QPoint(button->width() / 2, button->height() + button->height() / 4));
+    QPoint location =
+        button->mapToGlobal(QPoint(button->width() / 2, button->height() + button->height() / 4));
     // The button sits at the window's right edge: a menu that would leave the window opens to the left.
     const int windowRight = button->window()->geometry().right();
     const int width = menu->sizeHint().width();

@@ -30,7 +30,8 @@ private:
 
 NoColorSplitView::NoColorSplitView(QWidget* parent) : NoColorSplitView(Qt::Horizontal, parent) {}
 
-NoColorSplitView::NoColorSplitView(Qt::Orientation orientation, QWidget* parent) : QSplitter(orientation, parent)
+NoColorSplitView::NoColorSplitView(Qt::Orientation orientation, QWidget* parent)
+    : QSplitter(orientation, parent)
 {
     setHandleWidth(0);
     setChildrenCollapsible(false);

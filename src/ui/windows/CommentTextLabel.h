@@ -2,8 +2,8 @@
 
 #include <QFont>
 #include <QLabel>
-#include <QSizeF>
 #include <QList>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 

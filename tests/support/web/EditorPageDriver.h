@@ -29,8 +29,8 @@ public:
     {
         // Shared with the callback: an answer after the wait gave up must not write into a finished frame.
         auto answer = std::make_shared<std::optional<QVariant>>();
-        editorWindow()->webViewOutlet()->evaluateScript(script,
-                                                        [answer](const QVariant& result) { *answer = result; });
+        editorWindow()->webViewOutlet()->evaluateScript(
+            script, [answer](const QVariant& result) { *answer = result; });
         if (!QTest::qWaitFor([&] { return answer->has_value(); }, Timeout)) {
             return QStringLiteral("<no result>");
         }

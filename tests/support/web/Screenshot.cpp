@@ -67,16 +67,18 @@ bool pagesPainted(const QList<QWidget*>& windows)
     // Each call asks for frames of its own: a page that drew before this call says nothing of what it
     // shows now.
     static int call = 0;
-    const QString painted = QStringLiteral(
-        "(() => {"
-        "  if (document.readyState !== 'complete') return false;"
-        "  if (window.shotCall !== %1) {"
-        "    window.shotCall = %1;"
-        "    window.painted = false;"
-        "    requestAnimationFrame(() => requestAnimationFrame(() => { window.painted = true; }));"
-        "  }"
-        "  return window.painted;"
-        "})()").arg(++call);
+    const QString painted =
+        QStringLiteral(
+            "(() => {"
+            "  if (document.readyState !== 'complete') return false;"
+            "  if (window.shotCall !== %1) {"
+            "    window.shotCall = %1;"
+            "    window.painted = false;"
+            "    requestAnimationFrame(() => requestAnimationFrame(() => { window.painted = true; }));"
+            "  }"
+            "  return window.painted;"
+            "})()")
+            .arg(++call);
     for (const QPointer<QWebEngineView>& view : views) {
         if (!QTest::qWaitFor([&] { return !view || evaluate(view, painted).toBool(); }, Timeout)) {
             qWarning() << "Screenshot: the page never finished loading and painting:" << view->url();

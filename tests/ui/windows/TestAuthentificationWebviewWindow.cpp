@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-
 namespace {
 
 constexpr int LoadTimeout = 20000;

@@ -219,15 +219,16 @@ void TestEditorPage::testInlineHandlersAndScriptsInContentDoNotRun()
     QVERIFY(m_driver->open(storedPost(hostile)));
     // A picture that fails and a script the page refuses, both after the content's own: once their error
     // events ran, any handler of the content had its turn.
-    m_driver->evaluate(
-        QStringLiteral("var probe=new Image();probe.onerror=function(){document.body.dataset.probe='failed';};"
-                       "probe.src='data:,x';"
-                       "var s=document.createElement('script');s.src='https://example.invalid/x.js';"
-                       "s.onerror=function(){document.body.dataset.script='refused';};"
-                       "document.head.appendChild(s);"));
-    QTRY_COMPARE(m_driver->evaluate(QStringLiteral("document.body.dataset.probe + ' ' + document.body.dataset.script"))
-                     .toString(),
-                 QStringLiteral("failed refused"));
+    m_driver->evaluate(QStringLiteral(
+        "var probe=new Image();probe.onerror=function(){document.body.dataset.probe='failed';};"
+        "probe.src='data:,x';"
+        "var s=document.createElement('script');s.src='https://example.invalid/x.js';"
+        "s.onerror=function(){document.body.dataset.script='refused';};"
+        "document.head.appendChild(s);"));
+    QTRY_COMPARE(
+        m_driver->evaluate(QStringLiteral("document.body.dataset.probe + ' ' + document.body.dataset.script"))
+            .toString(),
+        QStringLiteral("failed refused"));
     QCOMPARE(m_driver->evaluate(QStringLiteral("document.title")).toString(),
              QStringLiteral("Penhollow editor"));
     const QString policy =

@@ -47,7 +47,8 @@ QString waitForText(WebView* view, const QString& expected)
         },
         LoadTimeout);
     text = text.mid(text.indexOf(QLatin1Char('|')) + 1);
-    return loaded ? text : QStringLiteral("<gave up waiting for a loaded page with \"%1\">: %2").arg(expected, text);
+    return loaded ? text
+                  : QStringLiteral("<gave up waiting for a loaded page with \"%1\">: %2").arg(expected, text);
 }
 
 // Loads a frame from the server after whatever the page asked for so far: once the server sees it, the
@@ -215,7 +216,8 @@ private Q_SLOTS:
                                                "</script></body></html>"),
                             m_server->url("/blog/").toString());
         QVERIFY(waitForText(live.webviewOutlet(), "Stay here").contains("Stay here"));
-        QTRY_COMPARE(evaluate(live.webviewOutlet(), "document.body.dataset.tried").toString(), QStringLiteral("yes"));
+        QTRY_COMPARE(evaluate(live.webviewOutlet(), "document.body.dataset.tried").toString(),
+                     QStringLiteral("yes"));
         QVERIFY(navigationsDecided(*m_server, live.webviewOutlet()));
         QCOMPARE(waitForText(live.webviewOutlet(), "Stay here"), QStringLiteral("Stay here"));
         QVERIFY(m_server->requestsFor("/other").isEmpty());
