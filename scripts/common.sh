@@ -2,7 +2,10 @@
 set -euo pipefail
 
 PENHOLLOW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The optimised build: the application and the stand-in that ./scripts/run starts, the install, benchmarks.
 PENHOLLOW_BUILD="${PENHOLLOW_BUILD_DIR:-$PENHOLLOW_ROOT/build}"
+# The test build: every test program, once, with AddressSanitizer and UBSan; the suite runs from here.
+PENHOLLOW_TEST_BUILD="$PENHOLLOW_BUILD/sanitize"
 
 PENHOLLOW_PACKAGES=(
   cmake g++ make pkg-config
@@ -14,10 +17,11 @@ PENHOLLOW_PACKAGES=(
 # The editor page's libraries come from the npm registry; a Node.js that already brings npm is kept.
 PENHOLLOW_NODE_PACKAGES=(nodejs npm)
 
+# Installs what is missing of the packages above and of those named.
 penhollow_install_packages() {
   local missing=()
   local pkg
-  for pkg in "${PENHOLLOW_PACKAGES[@]}"; do
+  for pkg in "${PENHOLLOW_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$pkg")
     fi
@@ -51,7 +55,7 @@ penhollow_install_web_libraries() {
   (cd "$web" && npm ci --ignore-scripts --no-audit --no-fund)
 }
 
-# Builds the targets named, or everything when none is.
+# Configures and builds the optimised build: the targets named, or everything when none is.
 penhollow_build() {
   penhollow_install_web_libraries
   # PENHOLLOW_WERROR=ON (set by .ci/run) turns compiler warnings into errors.
@@ -62,4 +66,13 @@ penhollow_build() {
     targets=(--target "$@")
   fi
   cmake --build "$PENHOLLOW_BUILD" --parallel "$PENHOLLOW_JOBS" "${targets[@]}"
+}
+
+# Configures and builds the test build. Line tables are all a sanitizer report needs and build much faster
+# than full debug information; the install test takes the optimised build's application.
+penhollow_build_tests() {
+  penhollow_install_web_libraries
+  cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_TEST_BUILD" -DCMAKE_BUILD_TYPE=Debug -DPENHOLLOW_SANITIZE=ON \
+    -DPENHOLLOW_APP_BUILD_DIR="$PENHOLLOW_BUILD" -DPENHOLLOW_WERROR="${PENHOLLOW_WERROR:-OFF}"
+  cmake --build "$PENHOLLOW_TEST_BUILD" --parallel "$PENHOLLOW_JOBS"
 }
