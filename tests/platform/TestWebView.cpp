@@ -8,11 +8,14 @@
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInfo>
+
+#include <sqlite3.h>
 
 #include <memory>
 #include <optional>
@@ -32,6 +35,25 @@ std::optional<QString> waitForLoad(WebView& /*view*/, QSignalSpy& spy)
         return std::nullopt;
     }
     return args.at(1).toString();
+}
+
+// The names of the cookies a profile's folder holds on disk, as the engine's own store wrote them.
+QStringList cookiesOnDisk(const QString& profileFolder)
+{
+    QStringList names;
+    sqlite3* db = nullptr;
+    const QByteArray path = QFile::encodeName(profileFolder + QStringLiteral("/Cookies"));
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT name FROM cookies", -1, &statement, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(statement) == SQLITE_ROW) {
+                names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+            }
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return names;
 }
 
 QVariant evaluate(WebView& view, const QString& script)
@@ -341,6 +363,9 @@ void TestWebView::testCookieOfPersistentProfileSurvivesRestart()
     QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(writer.exitCode(), 0);
     QCOMPARE(m_server->requestsFor("/set").size(), 1);
+    // On disk when the writer is gone: what a quit right after signing in leaves for the next launch.
+    QCOMPARE(cookiesOnDisk(WebEngineProfiles::persistentStoragePath(QStringLiteral("SignIn"))),
+             QStringList({"relaunch"}));
 
     WebView view;
     view.setPersistentProfileName(QStringLiteral("SignIn"));
