@@ -8,6 +8,7 @@
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
+#include "platform/PrivateDataFolder.h"
 #include "platform/ProcessMemory.h"
 #include "platform/SingleInstance.h"
 #include "platform/gui/HtmlSchemeHandler.h"
@@ -66,8 +67,12 @@ bool AppDelegate::applicationWillFinishLaunching()
     QApplication::setOrganizationName(QStringLiteral("Penhollow"));
     QApplication::setApplicationName(QStringLiteral("Penhollow"));
     // No display name: the window manager would append it to every window's own title.
+    // Before the folder is made: the database, the preferences and the web engine's profiles are the
+    // user's alone, whatever umask we were started with; an existing folder is brought to that too.
+    PrivateDataFolder::restrictNewFiles();
     // Before the lock: a folder that cannot be written must not pass for one another Penhollow holds.
     const QString folder = ApplicationFolders::dataFolder();
+    PrivateDataFolder::secure(folder);
     std::optional<DataFolderProblem> problem = DataFolderCheck::checkFolder(folder);
     if (!problem) {
         m_singleInstance = std::make_unique<SingleInstance>(folder);

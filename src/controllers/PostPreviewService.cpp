@@ -79,7 +79,13 @@ PostPreviewService::PostPreviewService(std::shared_ptr<GoogleAuthentificationSer
 
 PostPreviewService::~PostPreviewService()
 {
+    withdrawPictureGrant();
+}
+
+void PostPreviewService::withdrawPictureGrant()
+{
     LocalPictureServer::instance().closeGrant(m_pictureGrant);
+    m_pictureGrant.clear();
 }
 
 void PostPreviewService::showPreview(const BloggerPost& post)
@@ -97,9 +103,15 @@ void PostPreviewService::showLivePreview(const BloggerPost& post)
     Dispatch::requireMainThread("PostPreviewService::showLivePreview");
     m_livePreviewWindowController = std::make_unique<LivePreviewWindowController>();
     // The pictures of the previous live preview are no longer served.
-    LocalPictureServer::instance().closeGrant(m_pictureGrant);
+    withdrawPictureGrant();
     m_pictureGrant = LocalPictureServer::instance().openGrant();
     const QString grant = m_pictureGrant;
+    // The grant is the window's: its key may have been read by the template's scripts.
+    connect(m_livePreviewWindowController.get(), &WindowController::windowWillClose, this, [this, grant] {
+        if (m_pictureGrant == grant) {
+            withdrawPictureGrant();
+        }
+    });
     const QString grantBase = grant.isEmpty() ? QString() : LocalPictureServer::instance().addressBase(grant);
     m_livePreviewWindowController->openWindow(PostPreviewComposer::livePreviewTitle(post.title));
     QPointer<LivePreviewWindowController> window = m_livePreviewWindowController.get();

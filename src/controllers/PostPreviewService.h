@@ -14,7 +14,8 @@ class MiniBrowserWindowController;
 // The two previews of a post being edited: the post alone in the preview browser, and the post inside its
 // blog's own page in the live preview. The blog page is fetched once, without credentials, and kept as the
 // blog's template; nothing is ever published from here. Each preview gets a new window, which replaces the
-// previous one of its kind. Main thread.
+// previous one of its kind. A live preview's pictures are served exactly as long as that preview lives.
+// Main thread.
 class PostPreviewService : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,9 @@ public:
 
     void showPreview(const BloggerPost& post);
     void showLivePreview(const BloggerPost& post);
+    // The live preview's pictures are no longer served (its window closed, or the editor moved on); its
+    // window may stay.
+    void withdrawPictureGrant();
 
     MiniBrowserWindowController* previewWindowController() const { return m_previewWindowController.get(); }
     LivePreviewWindowController* livePreviewWindowController() const

@@ -174,6 +174,8 @@ void PostsControllerService::openEditor(const std::optional<BloggerPost>& origin
                                         const std::optional<BloggerPost>& shown, bool offline,
                                         const QString& recordId)
 {
+    // A live preview of the post edited before shows no more of its pictures.
+    m_postPreviewService->withdrawPictureGrant();
     EditingSession session;
     session.blogId = original && !original->blogId.isEmpty()
                          ? original->blogId
@@ -285,6 +287,7 @@ void PostsControllerService::editorDidClose()
     if (m_postEditor->isWindowOpened()) {
         return;
     }
+    m_postPreviewService->withdrawPictureGrant();
     if (m_session) {
         // Closed by other means than the editor's own questions: the record stays to be offered back.
         if (!m_session->publishing) {

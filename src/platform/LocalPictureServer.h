@@ -9,13 +9,17 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <optional>
+
 class QTcpSocket;
 
 // Serves the user's pictures (see LocalPictures) over HTTP on 127.0.0.1 to a page whose scripts run: an
 // http origin of its own is cross-origin to the page in the web engine's own terms, so the page shows the
 // pictures but a canvas or a fetch cannot read them back (pictures of a custom scheme, by contrast, count
 // as the page's own). Each page gets a grant: a random key in the address and the names it may show.
-// Plain GETs only, no CORS headers, one request per connection, bounded in size, time and number.
+// Plain GETs only, no CORS headers, one request per connection, bounded in size, time and number; a
+// client whose first line names no grant is dropped at once, and only Host 127.0.0.1 or localhost with the
+// server's port is answered.
 // Main thread, with an application object.
 class LocalPictureServer : public QObject
 {
@@ -36,9 +40,17 @@ private:
     explicit LocalPictureServer(QObject* parent);
     void onNewConnection();
     void answer(QTcpSocket* socket, const QByteArray& head);
+    void drop(QTcpSocket* socket);
+    void forget(QTcpSocket* socket);
+    bool asksGrantedPicture(const QByteArray& requestLine) const;
+    // The file name a request line asks for under a grant that allows it.
+    std::optional<QString> grantedName(const QByteArray& requestLine) const;
 
+    // Oldest first; idle ones have not yet sent a first line that names a grant. Declared before the
+    // server: its sockets, going with it, take themselves off these lists.
+    QList<QTcpSocket*> m_connections;
+    QList<QTcpSocket*> m_idle;
     QTcpServer m_server;
     QHash<QString, QSet<QString>> m_grants;
-    int m_open = 0;
     int m_picturesServed = 0;
 };

@@ -70,6 +70,8 @@ LocalImages::Copy LocalImages::copyIntoFolder(const QString& sourcePath)
         return {std::nullopt, QStringLiteral("%1 cannot be copied into %2: %3")
                                   .arg(source.fileName(), folder, file.errorString())};
     }
+    // A copy keeps its source's mode: the user's picture for a post not yet published is theirs alone.
+    QFile::setPermissions(destination, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return {destination, QString()};
 }
 

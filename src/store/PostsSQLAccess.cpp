@@ -20,6 +20,11 @@ const QString AddToCommentsCountSql =
     QStringLiteral("UPDATE POSTS SET CommentsCount = MAX(COALESCE(CommentsCount, 0) + ?, 0) WHERE PostId = ? "
                    "AND PostArea = ?");
 
+// A post belongs to the blog it names; a row or a post without a blog (never written so by this version)
+// matches any. Bound with the blog id twice.
+const QString SameBlogSql =
+    QStringLiteral("(BlogId = ? OR COALESCE(?, '') = '' OR COALESCE(BlogId, '') = '')");
+
 QString dateText(const std::optional<QDateTime>& date)
 {
     if (!date || !date->isValid()) {
@@ -201,8 +206,8 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
       UPDATE_POST_SQL(QStringLiteral("UPDATE POSTS SET PublishDate = ?, UpdatedDate = ?, Title = ?, Content "
                                      "= ?, ContentPreview = ?, Labels = "
                                      "?, CommentsCount = ?, PostUrl = ?, PostStatus = ?, PostArea = ?,  "
-                                     "OfflineForPostWithId = ? WHERE PostId "
-                                     "= ?")),
+                                     "OfflineForPostWithId = ? WHERE PostId = ? AND ") +
+                      SameBlogSql),
       UPDATE_POST_STATUS_SQL(QStringLiteral("UPDATE POSTS SET PostStatus = ?, PostArea = ? WHERE Id = ?")),
       GET_POST_SQL(QStringLiteral("SELECT * FROM POSTS WHERE PostId = ?")),
       GET_OFFLINE_POST_SQL(QStringLiteral("SELECT * FROM POSTS WHERE OfflineForPostWithId = ?")),
@@ -214,6 +219,8 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
       DELETE_POST_SQL(QStringLiteral("DELETE FROM POSTS WHERE PostId = ?")),
       DELETE_POST_ID_SQL(QStringLiteral("DELETE FROM POSTS WHERE Id = ?")),
       GET_POST_ROW_ID_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE PostId = ? ORDER BY Id LIMIT 1")),
+      GET_BLOG_POST_ROW_ID_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE PostId = ? AND ") + SameBlogSql +
+                               QStringLiteral(" ORDER BY Id LIMIT 1")),
       // GET_POSTS_SQL with only the listed columns; the area and sort indexes serve it without sorting
       // the table (areas and statuses differ in more than case), and equal keys stay in row id order
       // whichever way the index is walked, as GET_POSTS_SQL gives them.
@@ -367,7 +374,13 @@ std::optional<std::int64_t> PostsSQLAccess::firstRowIdOfPost(const QString& post
 bool PostsSQLAccess::addBlogPostIfNotExists(const BloggerPost& post, bool* ok) const
 {
     bool read = false;
-    const bool exists = firstRowIdOfPost(post.postId, &read).has_value();
+    std::optional<std::int64_t> id;
+    read = db->readRows(GET_BLOG_POST_ROW_ID_SQL, {post.postId, post.blogId, post.blogId},
+                        [&](const SQLRowReader& row) {
+                            id = row.integer(row.field(QStringLiteral("Id")));
+                            return false;
+                        });
+    const bool exists = id.has_value();
     if (!read || exists) {
         report(ok, read);
         return false;
@@ -390,7 +403,7 @@ bool PostsSQLAccess::updateBlogPost(const BloggerPost& post) const
               {dateText(post.publishDate), dateText(post.updatedDate), post.title, post.content,
                StringServices().postPreview(post.content), labelsText(post.labels),
                QVariant::fromValue<qint64>(post.commentsCount), post.url, rawValue(post.postStatus),
-               rawValue(post.area()), post.offlineForPostWithId, post.postId},
+               rawValue(post.area()), post.offlineForPostWithId, post.postId, post.blogId, post.blogId},
               &written);
     return written;
 }

@@ -15,7 +15,7 @@
 class SQLiteDB;
 class SQLRowReader;
 
-// The POSTS table: posts of every blog, keyed by the service's post id.
+// The POSTS table: posts of every blog, keyed by the blog and the service's post id together.
 // Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class PostsSQLAccess
 {
@@ -50,10 +50,11 @@ public:
     QList<BloggerPost> listBlogPostRows(const QString& blogId, PostSortOptions sort,
                                         PostSortOrderOptions order, PostFilterOptions filter,
                                         const QString& filterText, bool* ok = nullptr) const;
-    // True when it inserted, false when a row with the post id was there already (nothing written) or
-    // the store failed (then *ok is false and nothing is written).
+    // True when it inserted, false when a row of the post's blog with the post id was there already (nothing
+    // written) or the store failed (then *ok is false and nothing is written).
     bool addBlogPostIfNotExists(const BloggerPost& post, bool* ok = nullptr) const;
-    // Every column but Id and BlogId of the rows with the post id. False when the store failed.
+    // Every column but Id and BlogId of the rows of the post's blog with the post id: a post of another
+    // blog that carries the same id is not touched. False when the store failed.
     bool updateBlogPost(const BloggerPost& post) const;
     // Only the status and the area that follows from it, of the one row with that row id.
     bool updateBlogPostStatus(std::int64_t id, PostStatus status) const;
@@ -82,6 +83,7 @@ public:
     const QString DELETE_POST_SQL;
     const QString DELETE_POST_ID_SQL;
     const QString GET_POST_ROW_ID_SQL;
+    const QString GET_BLOG_POST_ROW_ID_SQL;
     const QString GET_POST_ROWS_SQL;
     const QString GET_POST_ROW_IDS_SQL;
     const QString GET_POST_ROWS_OF_POST_SQL;

@@ -148,9 +148,9 @@ SQLiteDB::SQLiteDB(const QString& databasePath, UserDefaults* defaults, const QS
             printLine(QStringLiteral("Error - ") + reason);
             // Go on with an empty file: the caller creates the structure, and the user keeps a store.
         } else {
-            // The template may be installed read-only; the copy is the user's own database.
-            QFile::setPermissions(m_path, QFile::permissions(m_path) | QFileDevice::ReadOwner |
-                                              QFileDevice::WriteOwner);
+            // The template may be installed read-only, or readable by all: the copy is the user's own
+            // database, and theirs alone.
+            QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
     }
 

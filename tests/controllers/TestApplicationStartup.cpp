@@ -6,18 +6,23 @@
 #include "controllers/AppDelegate.h"
 #include "controllers/ApplicationWindowController.h"
 #include "google/GoogleAuthentificationService.h"
+#include "platform/UserDefaults.h"
+#include "platform/gui/WebView.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLiteDB.h"
 #include "ui/windows/WelcomeWindowController.h"
 
 #include <QAction>
+#include <QDirIterator>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -72,6 +77,68 @@ class TestApplicationStartup : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { m_dataFolder = TestSupport::useFreshDataFolder(); }
+
+    // First: the store and the preferences are bound to the data folder at their first use. A start
+    // under umask 022 left the database, the web profiles and the folder readable by every account.
+    void testDataFolderIsItsUsersAloneAfterFirstStartAndOnAnOldFolder()
+    {
+        const mode_t umaskBefore = ::umask(022);
+        auto restore = qScopeGuard([umaskBefore] { ::umask(umaskBefore); });
+        QVERIFY(QDir(m_dataFolder).removeRecursively());
+        const QDir folder(m_dataFolder);
+        const auto entries = [&folder] {
+            QList<QFileInfo> all{QFileInfo(folder.path())};
+            QDirIterator it(folder.path(),
+                            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                it.next();
+                if (!it.fileInfo().isSymLink()) {
+                    all << it.fileInfo();
+                }
+            }
+            return all;
+        };
+        const auto openToOthers = [&] {
+            QStringList open;
+            for (const QFileInfo& info : entries()) {
+                if (info.permissions() & QFileDevice::Permissions(0x0077)) {
+                    open << folder.relativeFilePath(info.filePath());
+                }
+            }
+            return open;
+        };
+        const auto start = [] {
+            ApplicationHarness app;
+            QVERIFY(app.launch());
+            UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("penhollow_test_written"));
+            WebView signIn;
+            signIn.setPersistentProfileName(QStringLiteral("SignIn"));
+            QSignalSpy loaded(&signIn, &WebView::pageLoaded);
+            signIn.loadHtml(QStringLiteral("<p>Sign in</p>"),
+                            QUrl(QStringLiteral("https://accounts.example/")));
+            QVERIFY(loaded.wait(30000));
+        };
+        start();
+        QVERIFY(folder.exists(QStringLiteral("data.db")) &&
+                folder.exists(QStringLiteral("Preferences.json")) &&
+                folder.exists(QStringLiteral("QtWebEngine/SignIn")));
+        QCOMPARE(openToOthers(), QStringList());
+
+        // A folder an older version left open to all, with a file of the user's own beside ours.
+        QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("Applications"))));
+        for (const char* name : {"notes.txt", "Applications/C0FFEE-dot.png"}) {
+            QFile file(folder.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        for (const QFileInfo& info : entries()) {
+            QVERIFY(QFile::setPermissions(info.filePath(),
+                                          QFileDevice::Permissions(info.isDir() ? 0x7755 : 0x6644)));
+        }
+        start();
+        QCOMPARE(openToOthers(), QStringList{QStringLiteral("notes.txt")});
+        UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("penhollow_test_written"));
+    }
 
     void testWithoutAccountOpensWelcomeWindowAndNoMainWindow()
     {

@@ -10,6 +10,7 @@
 #include "controllers/PostPreviewService.h"
 #include "platform/ApplicationFolders.h"
 #include "store/PersistentAccessTokens.h"
+#include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "ui/windows/LivePreviewWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
@@ -25,6 +26,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QUuid>
 #include <QWebEngineScript>
 
@@ -110,6 +112,7 @@ private Q_SLOTS:
     void testAutosaveIsOfferedBackAfterUnexpectedExit();
     void testAutosavesAreOfferedOneAfterAnotherInTitleOrder();
     void testPreviewsShowThePostAsItStandsInTheEditor();
+    void testTemplateLoopingAlertsAndPromptsHoldsNoWindow();
     void testDownloadedPostOpenedForEditingOpensNothingByItself();
 
     void cleanupTestCase() { d.app.reset(); }
@@ -742,6 +745,44 @@ void TestPostEditorFlows::testPreviewsShowThePostAsItStandsInTheEditor()
     QVERIFY(d.app->alerts.isEmpty());
     previews->previewWindowController()->close();
     previews->livePreviewWindowController()->close();
+}
+
+void TestPostEditorFlows::testTemplateLoopingAlertsAndPromptsHoldsNoWindow()
+{
+    // Each OK of the engine's own dialog brought the next one: the whole application stayed modal.
+    const QString blogUrl = m_standin.serverUrl().toString();
+    PersistentServiceState().setBlogTemplate(
+        blogUrl, "<html><head><title>Tide Tables</title><script>"
+                 "var answers = [];"
+                 "for (var i = 0; i < 20; i++) { alert('Hi ' + i); answers.push(prompt('Password?'), "
+                 "confirm('Sure?')); }"
+                 "document.title = 'asked ' + JSON.stringify(answers.slice(0, 2));"
+                 "setInterval(function () { alert('again'); prompt('again'); }, 1);"
+                 "</script></head><body><div class='blog-posts'></div></body></html>");
+    auto forgetTemplate = qScopeGuard([&] { PersistentServiceState().setBlogTemplate(blogUrl, QString()); });
+    QStringList dialogs;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &watch, [&dialogs] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            dialogs << modal->windowTitle();
+            modal->close();
+        }
+    });
+    watch.start(10);
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Held", "", "Typed before"));
+    d.evaluate("document.getElementById('livePreview').click()");
+    PostPreviewService* previews = d.posts()->postPreviewService();
+    QTRY_VERIFY(previews->livePreviewWindowController() &&
+                previews->livePreviewWindowController()->isWindowLoaded());
+    LivePreviewWindowController* live = previews->livePreviewWindowController();
+    QTRY_COMPARE_WITH_TIMEOUT(ScriptResult::evaluate(*live->webviewOutlet(), "document.title").toString(),
+                              QStringLiteral("asked [null,false]"), 30000);
+    live->close();
+    QTRY_VERIFY(!live->window()->isVisible());
+    QTest::keyClicks(d.editor()->postTitleOutlet(), " still mine");
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Held still mine"));
+    QVERIFY2(dialogs.isEmpty(), qPrintable(dialogs.join(", ")));
 }
 
 void TestPostEditorFlows::testDownloadedPostOpenedForEditingOpensNothingByItself()

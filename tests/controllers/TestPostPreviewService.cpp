@@ -23,7 +23,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <QWebEngineScript>
@@ -315,6 +317,37 @@ private Q_SLOTS:
         m_previews->showLivePreview(editedPost("B", "<p>b</p>"));
         QVERIFY(first.isNull());
         QVERIFY(waitForLivePreview("b"));
+    }
+
+    // The template's scripts can read the picture's address and send it out: it must die with the window.
+    void testPictureGrantIsRefusedOnceTheLivePreviewWindowCloses()
+    {
+        const QString mine = QStringLiteral("C0FFEE-grant.png");
+        QDir().mkpath(ApplicationFolders::applicationsFolder());
+        QVERIFY(HostileContent::writeFile(ApplicationFolders::applicationsFolder() + QLatin1Char('/') + mine,
+                                          HostileContent::pngBytes()));
+        m_previews->showLivePreview(
+            editedPost("Pictured", "<p>Picture below</p><img id='mine' src=\"file://" +
+                                       ApplicationFolders::applicationsFolder() + '/' + mine + "\">"));
+        LivePreviewWindowController* live = waitForLivePreview("Picture below");
+        QVERIFY(live);
+        QTRY_COMPARE(evaluate(live->webviewOutlet(), "document.getElementById('mine').naturalWidth").toInt(),
+                     1);
+        const QUrl address(evaluate(live->webviewOutlet(), "document.getElementById('mine').src").toString());
+        const auto fetch = [&address] {
+            QTcpSocket socket;
+            QByteArray reply;
+            connect(&socket, &QTcpSocket::readyRead, &socket, [&] { reply += socket.readAll(); });
+            socket.connectToHost(QHostAddress::LocalHost, quint16(address.port()));
+            socket.write("GET " + address.path().toLatin1() +
+                         " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(address.port()) + "\r\n\r\n");
+            const bool closed = QTest::qWaitFor(
+                [&] { return socket.state() == QAbstractSocket::UnconnectedState; }, LoadTimeout);
+            return closed ? reply : QByteArray("<no answer>");
+        };
+        QVERIFY(fetch().startsWith("HTTP/1.1 200 OK"));
+        live->close();
+        QCOMPARE(fetch(), QByteArray());
     }
 
     void testPlainPreviewShowsThePostUnderItsTitle()

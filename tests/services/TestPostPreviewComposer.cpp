@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 namespace {
 
 BloggerPost postWith(const QString& title, const QString& content)
@@ -243,21 +247,83 @@ private Q_SLOTS:
             return closed ? reply : QByteArray("<no answer>");
         };
         const QByteArray path = base.path().toLatin1();
-        const QByteArray ok = ask("GET " + path + "dot.png HTTP/1.1\r\nHost: x\r\n\r\n");
+        const QByteArray host = "\r\nHost: 127.0.0.1:" + QByteArray::number(base.port()) + "\r\n";
+        const QByteArray ok = ask("GET " + path + "dot.png HTTP/1.1" + host + "\r\n");
         QVERIFY2(ok.startsWith("HTTP/1.1 200 OK\r\n") && ok.endsWith(pngBytes()), ok.constData());
         QVERIFY(!ok.toLower().contains("access-control-allow-origin"));
+        QVERIFY(ask("GET " + path + "dot.png HTTP/1.1\r\nHost: localhost:" + QByteArray::number(base.port()) +
+                    "\r\n\r\n")
+                    .startsWith("HTTP/1.1 200 OK\r\n"));
         for (const QByteArray& refused :
-             QList<QByteArray>{"GET " + path + "other.png HTTP/1.1\r\n\r\n",
-                               QByteArray("GET /nokey/dot.png HTTP/1.1\r\n\r\n"),
-                               "GET " + path + "dot.png HTTP/1.1\r\nOrigin: http://blog\r\n\r\n",
-                               "POST " + path + "dot.png HTTP/1.1\r\n\r\n",
-                               "GET " + path + "../dot.png HTTP/1.1\r\n\r\n"}) {
+             QList<QByteArray>{"GET " + path + "other.png HTTP/1.1" + host + "\r\n",
+                               "GET " + path + "dot.png HTTP/1.1" + host + "Origin: http://blog\r\n\r\n",
+                               "GET " + path + "dot.png HTTP/1.1" + host + "Host: x\r\n\r\n"}) {
             QVERIFY2(ask(refused).startsWith("HTTP/1.1 404"), refused.constData());
         }
-        // A request that never ends is dropped.
+        // Requests that name no grant, or never end, are dropped.
+        QCOMPARE(ask("GET " + path + "../dot.png HTTP/1.1" + host + "\r\n"), QByteArray());
+        QCOMPARE(ask("GET /nokey/dot.png HTTP/1.1" + host + "\r\n"), QByteArray());
         QCOMPARE(ask(QByteArray(9000, 'x')), QByteArray());
         server.closeGrant(grant);
-        QVERIFY(ask("GET " + path + "dot.png HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 404"));
+        QCOMPARE(ask("GET " + path + "dot.png HTTP/1.1" + host + "\r\n"), QByteArray());
+        qunsetenv("PENHOLLOW_DATA_DIR");
+    }
+
+    // A rebinding page's own name resolved to 127.0.0.1 would make the pictures its same-origin ones.
+    void testPictureServerRefusesAForeignHost()
+    {
+        QTemporaryDir data;
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(data.path()));
+        QDir().mkpath(data.filePath("Applications"));
+        writeFile(data.filePath("Applications/dot.png"), pngBytes());
+        LocalPictureServer& server = LocalPictureServer::instance();
+        const QString grant = server.openGrant();
+        server.allow(grant, {"dot.png"});
+        const QUrl base(server.addressBase(grant));
+        QTcpSocket socket;
+        QByteArray reply;
+        connect(&socket, &QTcpSocket::readyRead, &socket, [&] { reply += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, quint16(base.port()));
+        socket.write("GET " + base.path().toLatin1() + "dot.png HTTP/1.1\r\nHost: rebind.example.com:" +
+                     QByteArray::number(base.port()) + "\r\n\r\n");
+        QVERIFY(QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 20000));
+        QVERIFY2(reply.startsWith("HTTP/1.1 404"), reply.constData());
+        server.closeGrant(grant);
+        qunsetenv("PENHOLLOW_DATA_DIR");
+    }
+
+    // Clients without a key used to hold all 16 places, leaving a live preview's pictures blank.
+    void testIdleClientsCannotStarveThePictureServer()
+    {
+        QTemporaryDir data;
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(data.path()));
+        QDir().mkpath(data.filePath("Applications"));
+        writeFile(data.filePath("Applications/dot.png"), pngBytes());
+        LocalPictureServer& server = LocalPictureServer::instance();
+        const QString grant = server.openGrant();
+        server.allow(grant, {"dot.png"});
+        const QUrl base(server.addressBase(grant));
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 16; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QHostAddress::LocalHost, quint16(base.port()));
+        }
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return std::all_of(idle.cbegin(), idle.cend(), [](const auto& socket) {
+                    return socket->state() == QAbstractSocket::ConnectedState;
+                });
+            },
+            20000));
+        QTcpSocket page;
+        QByteArray reply;
+        connect(&page, &QTcpSocket::readyRead, &page, [&] { reply += page.readAll(); });
+        page.connectToHost(QHostAddress::LocalHost, quint16(base.port()));
+        page.write("GET " + base.path().toLatin1() +
+                   "dot.png HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(base.port()) + "\r\n\r\n");
+        QVERIFY(QTest::qWaitFor([&] { return page.state() == QAbstractSocket::UnconnectedState; }, 20000));
+        QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n") && reply.endsWith(pngBytes()), reply.constData());
+        server.closeGrant(grant);
         qunsetenv("PENHOLLOW_DATA_DIR");
     }
 };

@@ -458,14 +458,15 @@ private Q_SLOTS:
                  QString("Published"));
     }
 
-    void testPostIdOfAnotherBlogIsUpdatedInPlace()
+    void testListingOfAnotherBlogNamingThisBlogsPostIdChangesNothingOfIt()
     {
         StoreTestDatabase store;
         PostsLocalAccessAppService service(store.db());
-        service.addOrUpdatePost(makePost("b1", "p1", "First"));
-        QVERIFY(!service.addOrUpdatePost(makePost("b2", "p1", "Second")));
-        QCOMPARE(service.getPost("p1")->blogId, QString("b1"));
-        QCOMPARE(service.getPost("p1")->title, QString("Second"));
+        service.addOrUpdatePost(makePost("b1", "p1", "Mine"));
+        service.storeDownloadedPosts({makePost("b2", "p1", "Forged")});
+        service.storeDownloadedPosts({makePost("b2", "p1", "Forged again")});
+        QCOMPARE(titles(service.listAllPostsforBlog("b1")), QStringList({"Mine"}));
+        QCOMPARE(titles(service.listAllPostsforBlog("b2")), QStringList({"Forged again"}));
     }
 
     void testConcurrentStoresOfOneNewPostInsertOnce()

@@ -3,7 +3,9 @@
 #include "platform/Dispatch.h"
 #include "platform/UrlSession.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImageReader>
 
 RemoteImageCache& RemoteImageCache::shared()
 {
@@ -30,6 +32,29 @@ QUrl RemoteImageCache::imageAddress(const QString& text)
 }
 
 RemoteImageCache::RemoteImageCache(QObject* parent) : QObject(parent) {}
+
+QImage RemoteImageCache::decode(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    // Sized from the header, before any pixel is decoded: a few kilobytes can declare a picture of
+    // gigabytes.
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > MaximumPixels) {
+        return QImage();
+    }
+    if (reader.supportsOption(QImageIOHandler::ScaledSize) &&
+        (size.width() > MaximumSide || size.height() > MaximumSide)) {
+        reader.setScaledSize(size.scaled(MaximumSide, MaximumSide, Qt::KeepAspectRatio));
+    }
+    QImage image = reader.read();
+    if (!image.isNull() && (image.width() > MaximumSide || image.height() > MaximumSide)) {
+        image = image.scaled(MaximumSide, MaximumSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    return image;
+}
 
 std::optional<QImage> RemoteImageCache::cachedImage(const QString& address) const
 {
@@ -58,17 +83,17 @@ void RemoteImageCache::request(const QString& address)
     QPointer<RemoteImageCache> self = this;
     std::shared_ptr<UrlSession::Task> task =
         UrlSession(m_timeout).dataTask(std::move(request), [self, address](UrlSession::Reply reply) {
-            QImage image;
-            // Decoded here, off the main thread; a page of text or an error reply decodes to nothing.
+            // A page of text or an error reply decodes to nothing.
+            std::optional<QByteArray> body;
             if (reply.body && !reply.error && reply.hasSuccessStatus()) {
-                image = QImage::fromData(*reply.body);
-                if (!image.isNull() && (image.width() > MaximumSide || image.height() > MaximumSide)) {
-                    image =
-                        image.scaled(MaximumSide, MaximumSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-                }
+                body = std::move(reply.body);
             }
-            Dispatch::toMainThread(
-                self, [address, image](RemoteImageCache* cache) { cache->finish(address, image); });
+            // Decoded on a pool thread: the network thread handles every other reply meanwhile.
+            Dispatch::toBackground([self, address, body = std::move(body)] {
+                const QImage image = body ? decode(*body) : QImage();
+                Dispatch::toMainThread(
+                    self, [address, image](RemoteImageCache* cache) { cache->finish(address, image); });
+            });
         });
     task->resume();
 }

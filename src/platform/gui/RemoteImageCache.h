@@ -22,6 +22,8 @@ public:
     static constexpr double Timeout = 15.0;                 // seconds
     static constexpr qint64 MaximumBytes = 4 * 1024 * 1024; // larger replies are not pictures we show
     static constexpr int MaximumSide = 256;                 // kept pictures are scaled down to this
+    // Pictures that declare more pixels are refused unread (4 megapixels, 16 MB decoded).
+    static constexpr qint64 MaximumPixels = 2048 * 2048;
 
     // The process's cache, made on first use.
     static RemoteImageCache& shared();
@@ -44,6 +46,10 @@ public:
     void setTimeout(double seconds) { m_timeout = seconds; }
     // Forgets every picture (tests); fetches on their way still land.
     void clear();
+
+    // The picture in the bytes, scaled down to MaximumSide; a null image when they hold none or one of
+    // more than MaximumPixels. Any thread.
+    static QImage decode(const QByteArray& bytes);
 
 Q_SIGNALS:
     // The picture of the address has arrived or has failed.

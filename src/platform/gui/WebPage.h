@@ -4,7 +4,10 @@
 
 #include <functional>
 
-// A page that asks a closure before it follows a navigation.
+// A page that asks a closure before it follows a navigation, and that never lets its document open a
+// dialog of the application: a page could keep one up after another and hold every window. alert() is
+// dropped, confirm() answers false, prompt() answers null, the engine's leave-page question answers
+// "leave", and file pickers and folder access are refused.
 class WebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -18,6 +21,12 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                          QString* result) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                            const QStringList& acceptedMimeTypes) override;
 
 private:
     NavigationPolicy m_navigationPolicy;

@@ -26,6 +26,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -456,6 +457,26 @@ private Q_SLOTS:
         rows->filledCell(0);
         rows->filledCell(0);
         QCOMPARE(m_server->requestsFor("/red.png").size(), 1);
+    }
+
+    // A few kilobytes declaring 5600 x 5600 pixels were decoded whole on the network thread.
+    void testPixelBombAvatarIsRefusedUnread()
+    {
+        QImage bomb(5600, 5600, QImage::Format_Mono);
+        bomb.fill(0);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(bomb.save(&buffer, "PNG"));
+        m_server->route("/bomb.png", bytes, "image/png");
+        RemoteImageCache cache;
+        std::optional<QImage> avatar;
+        std::optional<QImage> comment;
+        cache.load(m_server->url("/bomb.png").toString(), this, [&](const QImage& image) { avatar = image; });
+        cache.load(m_server->url("/red.png").toString(), this, [&](const QImage& image) { comment = image; });
+        QTRY_VERIFY(avatar && comment);
+        QVERIFY(avatar->isNull());
+        QCOMPARE(comment->size(), QSize(40, 40));
     }
 
     void testProtocolRelativePictureAddressIsReadAsHttps()
