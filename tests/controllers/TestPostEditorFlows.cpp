@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -771,15 +772,19 @@ void TestPostEditorFlows::testTemplateLoopingAlertsAndPromptsHoldsNoWindow()
     watch.start(10);
     QVERIFY(d.openNewPost());
     QVERIFY(d.write("Held", "", "Typed before"));
-    d.evaluate("document.getElementById('livePreview').click()");
     PostPreviewService* previews = d.posts()->postPreviewService();
+    // An earlier case's window may still be there, closed: this click's window is a new one.
+    const QPointer<LivePreviewWindowController> earlier = previews->livePreviewWindowController();
+    d.evaluate("document.getElementById('livePreview').click()");
     QTRY_VERIFY(previews->livePreviewWindowController() &&
+                previews->livePreviewWindowController() != earlier &&
                 previews->livePreviewWindowController()->isWindowLoaded());
-    LivePreviewWindowController* live = previews->livePreviewWindowController();
+    const QPointer<LivePreviewWindowController> live = previews->livePreviewWindowController();
     QTRY_COMPARE_WITH_TIMEOUT(ScriptResult::evaluate(*live->webviewOutlet(), "document.title").toString(),
                               QStringLiteral("asked [null,false]"), 30000);
     live->close();
     QTRY_VERIFY(!live->window()->isVisible());
+    QVERIFY(live == previews->livePreviewWindowController());
     QTest::keyClicks(d.editor()->postTitleOutlet(), " still mine");
     QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Held still mine"));
     QVERIFY2(dialogs.isEmpty(), qPrintable(dialogs.join(", ")));
