@@ -121,7 +121,10 @@ private:
     void setupWebView();
     void onPageLoaded(bool ok);
     void loadFirstContent();
-    void loadPostInEditor();
+    // The post's title, labels, date and status into the window's controls; the page is not touched.
+    void fillFields();
+    // The post's content into the page, as a new content whose older reports are dropped.
+    void loadContentIntoPage();
     void updateWindowTitle();
     void applyLoading(bool flag);
 
