@@ -658,10 +658,24 @@ bool PostEditorWindowController::handleMarkers(const QUrl& address)
     return false;
 }
 
+QString PostEditorWindowController::imagePanelFolder()
+{
+    // A folder that is not there would be taken as a file name and typed into the name field.
+    const QDir home = QDir::home();
+    const QString documents = home.filePath(QStringLiteral("Documents"));
+    if (QFileInfo(documents).isDir()) {
+        return documents;
+    }
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) {
+        return pictures;
+    }
+    return home.absolutePath();
+}
+
 void PostEditorWindowController::selectLocalImage()
 {
-    auto* panel = new QFileDialog(nullptr, QStringLiteral("Select image"),
-                                  QDir::homePath() + QStringLiteral("/Documents"));
+    auto* panel = new QFileDialog(nullptr, QStringLiteral("Select image"), imagePanelFolder());
     panel->setObjectName(QStringLiteral("selectImagePanel"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setOption(QFileDialog::DontUseNativeDialog);

@@ -90,6 +90,9 @@ public:
     static QString addLocalImageScript(const QString& address);
     // The "file://" sources of the post's images, in order, duplicates kept.
     static QStringList localImages(const QString& content);
+    // Where the image picker starts: the Documents folder of the home folder, else the pictures folder,
+    // else home.
+    static QString imagePanelFolder();
 
     // Outlets, none until the window is loaded.
     QWidget* topPanelContainerOutlet() const;
