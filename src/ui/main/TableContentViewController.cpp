@@ -4,6 +4,7 @@
 
 #include "ui_TableContentView.h"
 
+#include "FocusRing.h"
 #include "PostListItemDelegate.h"
 #include "PostListModel.h"
 #include "PostTableCellView.h"
@@ -99,6 +100,7 @@ void TableContentViewController::viewSetup()
     palette.setColor(QPalette::Base, UiColors::paneBackground());
     table->setPalette(palette);
     table->verticalScrollBar()->setSingleStep(d->delegate->rowHeight() / 3);
+    FocusRing::attach(table);
 }
 
 void TableContentViewController::listPosts(const QList<BloggerPost>& posts,
