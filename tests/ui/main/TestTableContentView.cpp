@@ -325,6 +325,8 @@ void TestTableContentView::testFirstDownAfterTabSelectsFirstPostNotSecond()
     m_host->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
     // Taking the focus puts the list's cursor on the first row without selecting it.
+    table()->clearFocus();
+    QTRY_VERIFY(!table()->hasFocus());
     table()->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(table()->hasFocus());
     QTest::keyClick(table(), Qt::Key_Down);
