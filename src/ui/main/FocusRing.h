@@ -13,8 +13,6 @@ public:
     // The ring follows the control, which must have a parent, and goes with it.
     static FocusRing* attach(QWidget* control);
 
-    QWidget* control() const { return m_control; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
