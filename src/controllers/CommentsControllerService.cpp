@@ -258,10 +258,12 @@ void CommentsControllerService::publishComment(const BloggerPostComment& typed)
         [self, comment, timeout, auth](const std::optional<BloggerPost>& post) {
             auto remote = CommentsRemotePersistenceAppService::create(auth);
             remote->setTimeoutInterval(timeout);
-            remote->onAddPostCommentSuccess = [self](const BloggerPostComment& added) {
-                Dispatch::toMainThread(self, [added](CommentsControllerService* controller) {
+            remote->onAddPostCommentSuccess = [self,
+                                               postId = comment.postId](const BloggerPostComment& added) {
+                Dispatch::toMainThread(self, [added, postId](CommentsControllerService* controller) {
                     controller->m_publishing = false;
                     controller->m_newCommentWindowController->loading(false);
+                    controller->m_newCommentWindowController->commentSent(postId);
                     controller->m_newCommentWindowController->close();
                     controller->commentsChanged(added.postId);
                 });

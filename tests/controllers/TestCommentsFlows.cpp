@@ -322,6 +322,17 @@ void TestCommentsFlows::testAddCommentPublishesListsItAndClosesWindow()
     QTest::keyClicks(newComment()->textFieldOutlet(), "Same <tide> & \"same\" cold");
     QTest::keyClick(newComment()->textFieldOutlet(), Qt::Key_Return);
     QTest::keyClicks(newComment()->textFieldOutlet(), "Mara");
+    // Esc closes the window; the text waits for this post and for no other.
+    QVERIFY(QTest::qWaitForWindowActive(newComment()->window()));
+    QTest::keyClick(newComment()->textFieldOutlet(), Qt::Key_Escape);
+    QTRY_VERIFY(!newComment()->window()->isVisible());
+    choosePostMenuItem(Moon, QStringLiteral("Add Comment"));
+    QTRY_COMPARE(newComment()->postId(), Moon);
+    QCOMPARE(newComment()->textFieldOutlet()->toPlainText(), QString());
+    choosePostMenuItem(LowTide, QStringLiteral("Add Comment"));
+    QTRY_COMPARE(newComment()->postId(), LowTide);
+    QCOMPARE(newComment()->textFieldOutlet()->toPlainText(),
+             QStringLiteral("Same <tide> & \"same\" cold\nMara"));
     QTest::mouseClick(newComment()->publishCommentButtonOutlet(), Qt::LeftButton);
 
     QTRY_VERIFY(!newComment()->window()->isVisible());
@@ -340,6 +351,10 @@ void TestCommentsFlows::testAddCommentPublishesListsItAndClosesWindow()
     QCOMPARE(first.commentContent(), QStringLiteral("Same <tide> & \"same\" cold\nMara"));
     QVERIFY(newComment()->publishCommentButtonOutlet()->isEnabled());
     QVERIFY(m_app->alerts.isEmpty());
+    // Once sent, the text is not offered again.
+    QTest::mouseClick(list()->newCommentButtonOutlet(), Qt::LeftButton);
+    QTRY_VERIFY(newComment()->window()->isVisible());
+    QCOMPARE(newComment()->textFieldOutlet()->toPlainText(), QString());
 }
 
 void TestCommentsFlows::testFailedAddKeepsWindowAndText()

@@ -7,7 +7,10 @@
 #include "ui/windows/AuthentificationWebviewWindowController.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
 #include <QPushButton>
+#include <QScreen>
 
 // Pictures of a first start for people to look at, in a real (virtual) X display so web views paint:
 // the welcome window, the stand-in's consent page in the sign-in window, and the main window after.
@@ -25,6 +28,22 @@ private Q_SLOTS:
         QWidget* welcome = online.welcomeWindow();
         QVERIFY(welcome && QTest::qWaitForWindowExposed(welcome, 20000));
         shoot(welcome, QStringLiteral("WelcomeWindow"));
+        // Support is a link to press, with a ring when Tab reaches it.
+        auto* support = welcome->findChild<QPushButton*>(QStringLiteral("supportButton"));
+        QVERIFY(support);
+        welcome->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(welcome, 20000));
+        support->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(support->hasFocus());
+        const QPoint edge = support->mapToGlobal(QPoint(0, support->height() / 2));
+        const auto shown = [&] {
+            return QGuiApplication::primaryScreen()
+                ->grabWindow(0, edge.x(), edge.y(), 1, 1)
+                .toImage()
+                .pixelColor(0, 0);
+        };
+        QTRY_COMPARE(shown(), support->palette().color(QPalette::Highlight));
+        shoot(welcome, QStringLiteral("WelcomeWindow-focus-on-support"));
 
         QTest::mouseClick(welcome->findChild<QPushButton*>(QStringLiteral("addNewBloggerAccountButton")),
                           Qt::LeftButton);

@@ -5,10 +5,12 @@
 #include "WidgetDriving.h"
 
 #include "controllers/ApplicationWindowController.h"
+#include "platform/gui/WebView.h"
 #include "store/PersistentServiceState.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/LeftMenuViewController.h"
 #include "ui/main/MenuContentViewController.h"
+#include "ui/main/PostContentViewController.h"
 #include "ui/main/PostTopViewController.h"
 #include "ui/main/TableContentViewController.h"
 #include "ui/main/TableTopViewController.h"
@@ -16,10 +18,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScreen>
 
 // Pictures of the main window for people to look at, taken in a real (virtual) X display so the web
 // views paint. Each picture must be written and must not be blank.
@@ -36,6 +40,8 @@ private Q_SLOTS:
 
 private:
     void shoot(const QString& name);
+    // The picture shows the focus ring on the control's edge.
+    void expectRing(QWidget* control, const QString& name);
     void selectRow(int row);
 
     std::unique_ptr<ApplicationHarness> m_app;
@@ -186,6 +192,30 @@ void TestMainWindowScreenshots::testWidePictureAndKeyboardFocus()
     sort->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(sort->hasFocus());
     shoot(QStringLiteral("main-window-focus-on-sort"));
+
+    // The list and the reading pane draw no ring themselves: one is laid over them.
+    QWidget* list = m_app->windowController()->tableContentViewController()->tableViewOutlet();
+    list->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(list->hasFocus());
+    expectRing(list, QStringLiteral("main-window-focus-on-list"));
+    QWidget* post = m_app->windowController()->postContentViewController()->webviewOutlet();
+    post->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(post->isAncestorOf(QApplication::focusWidget()) || post->hasFocus());
+    expectRing(post, QStringLiteral("main-window-focus-on-post"));
+}
+
+void TestMainWindowScreenshots::expectRing(QWidget* control, const QString& name)
+{
+    // Halfway down the control's left edge, inside the ring's two pixels, as the screen shows it.
+    const QPoint edge = control->mapToGlobal(QPoint(1, control->height() / 2));
+    const auto shown = [&] {
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, edge.x(), edge.y(), 1, 1)
+            .toImage()
+            .pixelColor(0, 0);
+    };
+    QTRY_COMPARE(shown(), control->palette().color(QPalette::Highlight));
+    shoot(name);
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestMainWindowScreenshots)

@@ -2,6 +2,7 @@
 
 #include "ui_PostContentView.h"
 
+#include "FocusRing.h"
 #include "PostReadingStyle.h"
 
 #include "platform/ApplicationFolders.h"
@@ -47,6 +48,7 @@ void PostContentViewController::viewSetup()
 {
     ViewBackground::setColor(view(), UiColors::paneBackground());
     WebView* webview = m_ui->webviewOutlet;
+    FocusRing::attach(webview);
 
     // A reading pane: posts' own scripts do not run here, and nothing local is reached.
     webview->holdStrangerContent(false);

@@ -80,9 +80,15 @@ void PressControlParts::paintFocusRing(QWidget* control)
         return;
     }
     QPainter painter(control);
+    drawFocusRing(painter, control->rect(), control->palette());
+}
+
+void PressControlParts::drawFocusRing(QPainter& painter, const QRect& rect, const QPalette& palette)
+{
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(control->palette().color(QPalette::Highlight), 2);
-    painter.setPen(pen);
+    painter.setPen(QPen(palette.color(QPalette::Highlight), 2));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(control->rect()).adjusted(1, 1, -1, -1), 3, 3);
+    painter.drawRoundedRect(QRectF(rect).adjusted(1, 1, -1, -1), 3, 3);
+    painter.restore();
 }

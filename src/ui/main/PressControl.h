@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
 #include <QWidget>
 
 #include <functional>
@@ -15,6 +17,8 @@ void makeFocusable(QWidget* control);
 bool isPressKey(const QKeyEvent* event);
 // A ring in the highlight colour just inside the control's edges while it has the focus.
 void paintFocusRing(QWidget* control);
+// The same ring just inside the rectangle given.
+void drawFocusRing(QPainter& painter, const QRect& rect, const QPalette& palette);
 } // namespace PressControlParts
 
 // What the image buttons, click areas and area entries share as controls: Tab reaches them, Space and

@@ -4,6 +4,7 @@
 
 #include "ui_TableContentView.h"
 
+#include "FocusRing.h"
 #include "PostListItemDelegate.h"
 #include "PostListModel.h"
 #include "PostTableCellView.h"
@@ -13,6 +14,7 @@
 #include "ui/UiColors.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QListView>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -58,6 +60,36 @@ void TableContentViewController::bindTableView()
     table->setModel(&d->model);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TableContentViewController::tableViewSelectionDidChange);
+    table->installEventFilter(this);
+}
+
+bool TableContentViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (isViewLoaded() && watched == m_ui->tableViewOutlet && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool arrow = key->key() == Qt::Key_Down || key->key() == Qt::Key_Up;
+        if (arrow && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && selectFirstRowByKey()) {
+            return true;
+        }
+    }
+    return ViewController::eventFilter(watched, event);
+}
+
+bool TableContentViewController::selectFirstRowByKey()
+{
+    // The list puts its cursor on the first row when it takes the focus, so the first arrow would move on
+    // to the second: with nothing selected or highlighted, the first arrow selects the first post.
+    QListView* table = m_ui->tableViewOutlet;
+    if (numberOfRows() == 0 || table->selectionModel()->hasSelection()) {
+        return false;
+    }
+    // Arrows go on from a highlighted preselected post.
+    const QModelIndex current = table->currentIndex();
+    if (current.isValid() && isRowHighlighted(current.row())) {
+        return false;
+    }
+    table->setCurrentIndex(d->model.index(0));
+    return true;
 }
 
 void TableContentViewController::viewSetup()
@@ -68,6 +100,7 @@ void TableContentViewController::viewSetup()
     palette.setColor(QPalette::Base, UiColors::paneBackground());
     table->setPalette(palette);
     table->verticalScrollBar()->setSingleStep(d->delegate->rowHeight() / 3);
+    FocusRing::attach(table);
 }
 
 void TableContentViewController::listPosts(const QList<BloggerPost>& posts,

@@ -44,12 +44,15 @@ public:
 
 protected:
     void loadView() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void bindTableView();
     void viewSetup();
     void tableViewSelectionDidChange(const QItemSelection& selected, const QItemSelection& deselected);
     void placeCursorOnPreselectedRow();
+    // True when the key selected the first row.
+    bool selectFirstRowByKey();
     void fillCell(PostTableCellView& cell, int row) const;
     PostListItemDelegate::Row describeRow(int row) const;
 

@@ -21,6 +21,7 @@ std::unique_ptr<QWidget> AuthentificationWebviewWindowController::loadWindow()
 
 void AuthentificationWebviewWindowController::windowDidLoad()
 {
+    closeWithKeys();
     webviewOutlet()->setLoadFinishedBlock([this](bool, const QString&) { testTitle(); });
     // Whatever the page does after the user closed the window is not reported.
     connect(this, &WindowController::windowWillClose, this, [this] { webviewOutlet()->stop(); });

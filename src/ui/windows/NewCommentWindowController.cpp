@@ -11,6 +11,8 @@
 #include "ui/UiColors.h"
 #include "ui/main/SpinnerView.h"
 
+#include <QPlainTextEdit>
+
 namespace {
 
 constexpr int PictureSide = 44;
@@ -48,6 +50,15 @@ void NewCommentWindowController::windowDidLoad()
     connect(m_ui->publishCommentButtonOutlet, &QPushButton::clicked, this,
             &NewCommentWindowController::publishCommentButtonClick);
     m_ui->spinningIndicatorOutlet->hide();
+    m_ui->textFieldOutlet->setPlainText(m_unsentTexts.value(m_postId));
+    connect(m_ui->textFieldOutlet, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = m_ui->textFieldOutlet->toPlainText();
+        if (text.isEmpty()) {
+            m_unsentTexts.remove(m_postId);
+        } else {
+            m_unsentTexts.insert(m_postId, text);
+        }
+    });
 }
 
 void NewCommentWindowController::setupWindow()
@@ -103,10 +114,18 @@ void NewCommentWindowController::prepare(const BloggerPost& post, const std::opt
         m_user = user;
         m_post = post;
         if (isWindowLoaded()) {
-            m_ui->textFieldOutlet->setPlainText(QString());
+            m_ui->textFieldOutlet->setPlainText(m_unsentTexts.value(m_postId));
             setupView();
         }
     });
+}
+
+void NewCommentWindowController::commentSent(const QString& postId)
+{
+    m_unsentTexts.remove(postId);
+    if (isWindowLoaded() && postId == m_postId) {
+        m_ui->textFieldOutlet->clear();
+    }
 }
 
 void NewCommentWindowController::loading(bool flag)

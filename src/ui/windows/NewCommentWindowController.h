@@ -5,6 +5,7 @@
 #include "model/BloggerUser.h"
 #include "platform/gui/WindowController.h"
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -32,9 +33,12 @@ public:
 
     std::function<void(const BloggerPostComment& comment)> onPublishCommentRequest;
 
-    // Any thread: the post and the user for the next showing; on the main thread the text is cleared and,
-    // once the window is loaded, picture, name, post line and title show them.
+    // Any thread: the post and the user for the next showing; on the main thread the text becomes what
+    // was written and not sent for that post (empty for a post without one) and, once the window is
+    // loaded, picture, name, post line and title show them.
     void prepare(const BloggerPost& post, const std::optional<BloggerUser>& user);
+    // Main thread: the comment on that post was published; its text is not offered again.
+    void commentSent(const QString& postId);
     // Any thread; applied on the main thread.
     void loading(bool flag);
     void publishCommentButtonClick();
@@ -72,4 +76,6 @@ private:
     std::optional<BloggerPost> m_post;
     QString m_requestedPictureAddress;
     QString m_shownPictureAddress;
+    // Text written and not sent, by post id: closing the window (Esc included) must not cost the comment.
+    QHash<QString, QString> m_unsentTexts;
 };

@@ -143,6 +143,9 @@ void PostEditorWindowController::windowDidLoad()
 {
     closeWithKeys();
     setupWindow();
+    if (m_originalInEditPost) {
+        fillFields();
+    }
     setupWebView();
     updateWindowTitle();
 }
@@ -240,8 +243,13 @@ void PostEditorWindowController::onPageLoaded(bool ok)
 
 void PostEditorWindowController::loadFirstContent()
 {
-    setEditedPost(m_originalInEditPost);
-    loadPostInEditor();
+    // The fields were filled when the post was handed over, and the user may have typed since: the page's
+    // readiness brings the page its content and nothing else.
+    if (m_originalInEditPost) {
+        loadContentIntoPage();
+    } else {
+        setEditedPost(std::nullopt);
+    }
     WindowController::showWindow();
 }
 
@@ -277,10 +285,14 @@ void PostEditorWindowController::setEditedPost(const std::optional<BloggerPost>&
         m_isFreshNewPost = false;
         m_originalInEditPost = *post;
     }
-    if (m_editorLoaded) {
-        loadPostInEditor();
-    } else {
+    if (!m_editorLoaded) {
         m_publishingPost = false;
+    }
+    if (isWindowLoaded()) {
+        fillFields();
+    }
+    if (m_editorLoaded) {
+        loadContentIntoPage();
     }
 }
 
@@ -329,7 +341,7 @@ QString PostEditorWindowController::addLocalImageScript(const QString& address)
            QStringLiteral(")");
 }
 
-void PostEditorWindowController::loadPostInEditor()
+void PostEditorWindowController::fillFields()
 {
     const BloggerPost& post = *m_originalInEditPost;
     const PostStatus stored = post.postStatus;
@@ -366,18 +378,23 @@ void PostEditorWindowController::loadPostInEditor()
     m_ui->publishDateTimeOutlet->setDateTime(date);
 
     setContentLocked(false);
-    // A read still on its way is about the post this one replaces: its answer is dropped.
-    m_publishClickPending = false;
-    m_closeCheckPending = false;
-    ++m_contentGeneration;
-    m_editorContent = post.content;
-    m_ui->webViewOutlet->evaluateScript(setEditorContentScript(post.content), {});
-
     if (m_startOffline) {
         m_ui->postStatusOutlet->setCurrentIndex(stored == PostStatus::SyncedCopy ? 1 : 2);
         statusComboboxClick();
     }
     updateWindowTitle();
+}
+
+void PostEditorWindowController::loadContentIntoPage()
+{
+    const QString& content = m_originalInEditPost->content;
+    setContentLocked(false);
+    // A read still on its way is about the post this one replaces: its answer is dropped.
+    m_publishClickPending = false;
+    m_closeCheckPending = false;
+    ++m_contentGeneration;
+    m_editorContent = content;
+    m_ui->webViewOutlet->evaluateScript(setEditorContentScript(content), {});
 }
 
 void PostEditorWindowController::updateWindowTitle()
@@ -641,10 +658,24 @@ bool PostEditorWindowController::handleMarkers(const QUrl& address)
     return false;
 }
 
+QString PostEditorWindowController::imagePanelFolder()
+{
+    // A folder that is not there would be taken as a file name and typed into the name field.
+    const QDir home = QDir::home();
+    const QString documents = home.filePath(QStringLiteral("Documents"));
+    if (QFileInfo(documents).isDir()) {
+        return documents;
+    }
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) {
+        return pictures;
+    }
+    return home.absolutePath();
+}
+
 void PostEditorWindowController::selectLocalImage()
 {
-    auto* panel = new QFileDialog(nullptr, QStringLiteral("Select image"),
-                                  QDir::homePath() + QStringLiteral("/Documents"));
+    auto* panel = new QFileDialog(nullptr, QStringLiteral("Select image"), imagePanelFolder());
     panel->setObjectName(QStringLiteral("selectImagePanel"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setOption(QFileDialog::DontUseNativeDialog);

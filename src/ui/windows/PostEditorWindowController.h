@@ -90,6 +90,9 @@ public:
     static QString addLocalImageScript(const QString& address);
     // The "file://" sources of the post's images, in order, duplicates kept.
     static QStringList localImages(const QString& content);
+    // Where the image picker starts: the Documents folder of the home folder, else the pictures folder,
+    // else home.
+    static QString imagePanelFolder();
 
     // Outlets, none until the window is loaded.
     QWidget* topPanelContainerOutlet() const;
@@ -121,7 +124,10 @@ private:
     void setupWebView();
     void onPageLoaded(bool ok);
     void loadFirstContent();
-    void loadPostInEditor();
+    // The post's title, labels, date and status into the window's controls; the page is not touched.
+    void fillFields();
+    // The post's content into the page, as a new content whose older reports are dropped.
+    void loadContentIntoPage();
     void updateWindowTitle();
     void applyLoading(bool flag);
 

@@ -63,6 +63,7 @@ private Q_SLOTS:
     void testListingDropsOldSelection();
     void testArrowKeysRaiseForEachNewRow();
     void testArrowDownGoesOnFromPreselectedPost();
+    void testFirstDownAfterTabSelectsFirstPostNotSecond();
     void testListingFromBackgroundThreadKeepsCallOrder();
     void testTenThousandPostsNeedNoWidgetPerRow();
     void testRowsArePaintedAsTheCellShowsThemAndLaidOutOnce();
@@ -316,6 +317,23 @@ void TestTableContentView::testArrowDownGoesOnFromPreselectedPost()
     QTest::keyClick(table(), Qt::Key_Down);
     QCOMPARE(m_requests, QStringList{QStringLiteral("c")});
     QVERIFY(!m_pane->isRowHighlighted(1));
+}
+
+void TestTableContentView::testFirstDownAfterTabSelectsFirstPostNotSecond()
+{
+    list(threePosts());
+    m_host->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+    // Taking the focus puts the list's cursor on the first row without selecting it.
+    table()->clearFocus();
+    QTRY_VERIFY(!table()->hasFocus());
+    table()->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(table()->hasFocus());
+    QTest::keyClick(table(), Qt::Key_Down);
+    QCOMPARE(m_requests, QStringList{QStringLiteral("a")});
+    QVERIFY(m_pane->isRowHighlighted(0));
+    QTest::keyClick(table(), Qt::Key_Down);
+    QCOMPARE(m_requests, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
 }
 
 void TestTableContentView::testListingFromBackgroundThreadKeepsCallOrder()

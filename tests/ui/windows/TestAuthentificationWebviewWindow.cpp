@@ -8,6 +8,7 @@
 #include "platform/gui/WebView.h"
 #include "ui/windows/AuthentificationWebviewWindowController.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -153,6 +154,14 @@ void TestAuthentificationWebviewWindow::testRefusalTitleLeavesWindowOpenAndRepor
     QVERIFY(waitForTitleTest(controller.webviewOutlet()));
     QCOMPARE(calls, 0);
     QVERIFY(controller.window()->isVisible());
+    // Ctrl+W closes it, wherever the focus is.
+    controller.window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(controller.window()));
+    controller.webviewOutlet()->setFocus();
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : controller.window(),
+                    Qt::Key_W, Qt::ControlModifier);
+    QTRY_VERIFY(!controller.window()->isVisible());
+    QCOMPARE(calls, 0);
 }
 
 void TestAuthentificationWebviewWindow::testMatchingTitleWithoutSubmitBlockStillCloses()

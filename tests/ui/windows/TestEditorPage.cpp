@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -71,6 +73,7 @@ private Q_SLOTS:
     void testPickedImageIsCopiedUnderSafeNameAndInserted();
     void testTwoPicksMakeTwoCopies();
     void testCancelledPickerChangesNothing();
+    void testPickerWithoutDocumentsFolderStartsInPicturesOrHome();
     void testImageCopyFailureTellsAndInsertsNothing();
     void testPastedHtmlIsCleaned();
 
@@ -455,6 +458,39 @@ void TestEditorPage::testCancelledPickerChangesNothing()
     QCOMPARE(selected.size(), 0);
     QCOMPARE(m_driver->pageContent(), QStringLiteral("<p>x</p>"));
     QVERIFY(!QFileInfo::exists(ApplicationFolders::applicationsFolder()));
+}
+
+void TestEditorPage::testPickerWithoutDocumentsFolderStartsInPicturesOrHome()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        if (!oldConfig.isEmpty()) {
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        }
+    });
+    QVERIFY(m_driver->open(storedPost(QStringLiteral("<p>x</p>"))));
+    const auto startsIn = [&](const QString& folder) {
+        m_driver->evaluate(QStringLiteral("document.getElementById('image').click()"));
+        QFileDialog* picker = EditorTestDriver::imagePicker();
+        QVERIFY(picker);
+        const QString typed = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        const QString shown = picker->directory().absolutePath();
+        picker->reject();
+        QTRY_COMPARE(EditorTestDriver::visibleImagePickers(), 0);
+        QCOMPARE(typed, QString());
+        QCOMPARE(shown, QDir(folder).absolutePath());
+    };
+    startsIn(home.path());
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Pictures")));
+    startsIn(home.path() + QStringLiteral("/Pictures"));
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+    startsIn(home.path() + QStringLiteral("/Documents"));
 }
 
 void TestEditorPage::testImageCopyFailureTellsAndInsertsNothing()

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void testPostWithoutIdIsTreatedAsNewPost();
     void testScheduledPostOpensWithCheckboxDateAndItsTitle();
     void testTypingTitleRetitlesWindow();
+    void testTitleTypedBeforePageIsReadyIsKept();
     void testEachStoredStatusChoosesItsLayout();
     void testPublishedPostTakenOfflineOffersUpdateTypes();
     void testNewPostSetToOfflineIsPlainLocalSave();
@@ -210,6 +211,23 @@ void TestPostEditorWindow::testTypingTitleRetitlesWindow()
     QVERIFY(m_driver->open(storedPost(PostStatus::Draft)));
     editor().postTitleOutlet()->clear();
     QCOMPARE(editor().window()->windowTitle(), QStringLiteral("Edit Post"));
+}
+
+void TestPostEditorWindow::testTitleTypedBeforePageIsReadyIsKept()
+{
+    PostEditorWindowController early;
+    QSignalSpy shown(&early, &PostEditorWindowController::editorContentShown);
+    early.editPost(storedPost(PostStatus::Draft));
+    early.showWindow();
+    QVERIFY(!early.editorLoaded());
+    // Typed before the page's load is delivered, which needs the event loop.
+    early.postTitleOutlet()->selectAll();
+    QTest::keyClicks(early.postTitleOutlet(), QStringLiteral("Typed early"));
+    QVERIFY(shown.wait(EditorTestDriver::Timeout));
+    QVERIFY(early.isWindowOpened());
+    QCOMPARE(early.postTitleOutlet()->text(), QStringLiteral("Typed early"));
+    QCOMPARE(early.postFromEditor()->title, QStringLiteral("Typed early"));
+    QCOMPARE(early.postLabelsOutlet()->text(), QStringLiteral("travel, food"));
 }
 
 void TestPostEditorWindow::testEachStoredStatusChoosesItsLayout()
