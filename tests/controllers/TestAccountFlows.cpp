@@ -22,6 +22,16 @@ namespace {
 
 using TestSupport::findAnywhere;
 
+// A helper's failed check ends only the helper: the case stops there too, so its first failure is its only
+// one.
+#define STEP(call)                                                                                           \
+    do {                                                                                                     \
+        call;                                                                                                \
+        if (QTest::currentTestFailed()) {                                                                    \
+            return;                                                                                          \
+        }                                                                                                    \
+    } while (false)
+
 const QString Mara = OnlineApplication::mara();
 const QString Ned = OnlineApplication::ned();
 const QString Tide = OnlineApplication::tideTables();
@@ -87,9 +97,13 @@ void TestAccountFlows::launchOnMara()
     QVERIFY(window());
     // Every token refresh of the launch was answered with a new token and the answers were taken in: no
     // token of the launch lands in the middle of a case.
-    QTRY_VERIFY(!m_online->standin.requests("POST", "/oauth2/v3/token").isEmpty() &&
-                m_online->standin.accessTokens(Mara).size() ==
-                    1 + m_online->standin.requests("POST", "/oauth2/v3/token").size());
+    const auto tokenRequests = [this] { return m_online->standin.requests("POST", "/oauth2/v3/token"); };
+    QTRY_VERIFY2(!tokenRequests().isEmpty() &&
+                     m_online->standin.accessTokens(Mara).size() == 1 + tokenRequests().size(),
+                 qPrintable(QStringLiteral("%1 token requests, %2 of Mara's access tokens live, alerts: %3")
+                                .arg(tokenRequests().size())
+                                .arg(m_online->standin.accessTokens(Mara).size())
+                                .arg(m_online->alertTexts().join(" | "))));
     QVERIFY(ApplicationHarness::settle());
     QVERIFY(m_online->waitForListHeader(
         QStringLiteral("Published Posts (%1)").arg(m_online->standinTitles(Tide, false).size())));
@@ -127,12 +141,12 @@ void TestAccountFlows::chooseAccount(const QString& name)
 
 void TestAccountFlows::testAddedAccountShowsInPopoverAtOnceAndBecomesCurrent()
 {
-    launchOnMara();
+    STEP(launchOnMara());
     const std::optional<QString> maraToken = storedAccessToken(Mara);
-    openAccountsPopover();
+    STEP(openAccountsPopover());
     QCOMPARE(itemsOf(findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))),
              QStringList({"Mara Quill"}));
-    press(QStringLiteral("addNewAccountButton"));
+    STEP(press(QStringLiteral("addNewAccountButton")));
     QTRY_VERIFY(!findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))->isVisible());
     QVERIFY(m_online->allowAs(Ned));
 
@@ -162,15 +176,15 @@ void TestAccountFlows::testSwitchBetweenAccountsAndBlogsUsesEachAccountsTokens()
     m_online->storeSignedInAccount(Ned, Harbour, false);
     PersistentServiceState().setUserId(Mara);
     PersistentServiceState().setBlogId(Tide);
-    launchOnMara();
+    STEP(launchOnMara());
 
     // Mara's other blog, never downloaded: it is, with Mara's tokens.
-    openAccountsPopover();
+    STEP(openAccountsPopover());
     QTRY_COMPARE(itemsOf(findAnywhere<QComboBox>(QStringLiteral("activeBlogComboBoxOutlet"))),
                  QStringList({"Tide Tables", "Kitchen Ledger"}));
     findAnywhere<QComboBox>(QStringLiteral("activeBlogComboBoxOutlet"))->setCurrentIndex(1);
     m_online->standin.clearRequests();
-    press(QStringLiteral("applySelectionButton"));
+    STEP(press(QStringLiteral("applySelectionButton")));
     QVERIFY(m_online->waitForListHeader(
         QStringLiteral("Published Posts (%1)").arg(m_online->standinTitles(Kitchen, false).size())));
     QVERIFY(m_online->waitForOperationsToEnd());
@@ -181,11 +195,11 @@ void TestAccountFlows::testSwitchBetweenAccountsAndBlogsUsesEachAccountsTokens()
     QVERIFY(m_online->standin.accessTokens(Mara).contains(QString::fromUtf8(authorization.mid(6))));
 
     // Ned's blog, with Ned's tokens.
-    openAccountsPopover();
-    chooseAccount(QStringLiteral("Ned Harrow"));
+    STEP(openAccountsPopover());
+    STEP(chooseAccount(QStringLiteral("Ned Harrow")));
     QTRY_COMPARE(itemsOf(findAnywhere<QComboBox>(QStringLiteral("activeBlogComboBoxOutlet"))),
                  QStringList({"Harbour Lights"}));
-    press(QStringLiteral("applySelectionButton"));
+    STEP(press(QStringLiteral("applySelectionButton")));
     QVERIFY2(m_online->waitForListHeader(
                  QStringLiteral("Published Posts (%1)").arg(m_online->standinTitles(Harbour, false).size())),
              qPrintable(m_online->listHeader() + " | " + m_online->alertTexts().join('\n')));
@@ -196,11 +210,11 @@ void TestAccountFlows::testSwitchBetweenAccountsAndBlogsUsesEachAccountsTokens()
 
     // Back to Mara's first blog: listed from the store, nothing downloaded again.
     m_online->standin.clearRequests();
-    openAccountsPopover();
-    chooseAccount(QStringLiteral("Mara Quill"));
+    STEP(openAccountsPopover());
+    STEP(chooseAccount(QStringLiteral("Mara Quill")));
     QTRY_COMPARE(findAnywhere<QComboBox>(QStringLiteral("activeBlogComboBoxOutlet"))->count(), 2);
     findAnywhere<QComboBox>(QStringLiteral("activeBlogComboBoxOutlet"))->setCurrentIndex(0);
-    press(QStringLiteral("applySelectionButton"));
+    STEP(press(QStringLiteral("applySelectionButton")));
     QVERIFY(m_online->waitForListHeader(
         QStringLiteral("Published Posts (%1)").arg(m_online->standinTitles(Tide, false).size())));
     QVERIFY(ApplicationHarness::settle());
@@ -211,9 +225,9 @@ void TestAccountFlows::testSwitchBetweenAccountsAndBlogsUsesEachAccountsTokens()
 
 void TestAccountFlows::testDeniedAddLeavesTheCurrentAccount()
 {
-    launchOnMara();
-    openAccountsPopover();
-    press(QStringLiteral("addNewAccountButton"));
+    STEP(launchOnMara());
+    STEP(openAccountsPopover());
+    STEP(press(QStringLiteral("addNewAccountButton")));
     QVERIFY(m_online->pressOnConsentPage(QStringLiteral("deny")));
     QTRY_COMPARE_WITH_TIMEOUT(m_online->signInWindow()->webviewOutlet()->title(),
                               QStringLiteral("Denied error=access_denied"), 20000);
@@ -227,7 +241,7 @@ void TestAccountFlows::testDeniedAddLeavesTheCurrentAccount()
 
 void TestAccountFlows::testRevokedGrantAdvisesSigningInAgainAndSigningInRestoresAccess()
 {
-    launchOnMara();
+    STEP(launchOnMara());
     const std::optional<QString> oldToken = storedAccessToken(Mara);
     m_online->standin.revokeAllRefreshTokens();
     m_online->standin.expireAllAccessTokens();
@@ -241,8 +255,8 @@ void TestAccountFlows::testRevokedGrantAdvisesSigningInAgainAndSigningInRestores
     QVERIFY(!m_online->isLoading());
 
     // As the advice says: the settings, Sign In Again.
-    openAccountsPopover();
-    press(QStringLiteral("reauthentificateAccountButton"));
+    STEP(openAccountsPopover());
+    STEP(press(QStringLiteral("reauthentificateAccountButton")));
     QVERIFY(m_online->allowAs(Mara));
     QTRY_COMPARE(m_online->app().alerts.size(), 2);
     QCOMPARE(m_online->app().alerts.last().title,
@@ -268,11 +282,11 @@ void TestAccountFlows::testRevokedGrantAdvisesSigningInAgainAndSigningInRestores
 
 void TestAccountFlows::testSigningInAgainAsAnotherAccountChangesNothing()
 {
-    launchOnMara();
+    STEP(launchOnMara());
     const std::optional<QString> access = storedAccessToken(Mara);
     const std::optional<QString> refresh = PersistentAccessTokens(Mara).refreshToken();
-    openAccountsPopover();
-    press(QStringLiteral("reauthentificateAccountButton"));
+    STEP(openAccountsPopover());
+    STEP(press(QStringLiteral("reauthentificateAccountButton")));
     QVERIFY(m_online->allowAs(Ned));
     QTRY_COMPARE(m_online->app().alerts.size(), 1);
     QCOMPARE(m_online->app().alerts.first().title, ApplicationDownloadControllerService::otherAccountTitle());
@@ -288,15 +302,15 @@ void TestAccountFlows::testSigningInAgainAsAnotherAccountChangesNothing()
 
 void TestAccountFlows::testRefreshStoresTheAccountsBlogsAndANewToken()
 {
-    launchOnMara();
+    STEP(launchOnMara());
     // A blog this computer lost track of; Blogger still has it.
     UserBlogsLocalAccessAppService().deleteBlog(Kitchen, true);
     QCOMPARE(UserBlogsLocalAccessAppService().listAllBlogsForUser(Mara).size(), 1);
     const std::optional<QString> oldToken = storedAccessToken(Mara);
     const std::optional<QString> refresh = PersistentAccessTokens(Mara).refreshToken();
 
-    openAccountsPopover();
-    press(QStringLiteral("refreshAccountAndBlogsButton"));
+    STEP(openAccountsPopover());
+    STEP(press(QStringLiteral("refreshAccountAndBlogsButton")));
     QTRY_VERIFY(!findAnywhere<QComboBox>(QStringLiteral("activeAccountComboBoxOutlet"))->isVisible());
     QVERIFY(m_online->waitForOperationsToEnd());
     QVERIFY2(m_online->app().alerts.isEmpty(), qPrintable(m_online->alertTexts().join('\n')));
@@ -312,12 +326,12 @@ void TestAccountFlows::testRefreshStoresTheAccountsBlogsAndANewToken()
 
 void TestAccountFlows::testRefreshWithRevokedGrantAdvisesAndKeepsTheTokens()
 {
-    launchOnMara();
+    STEP(launchOnMara());
     const std::optional<QString> access = storedAccessToken(Mara);
     const std::optional<QString> inUse = m_online->authentificationService().accessToken();
     m_online->standin.revokeAllRefreshTokens();
-    openAccountsPopover();
-    press(QStringLiteral("refreshAccountAndBlogsButton"));
+    STEP(openAccountsPopover());
+    STEP(press(QStringLiteral("refreshAccountAndBlogsButton")));
     QVERIFY(m_online->waitForOperationsToEnd());
     QCOMPARE(m_online->app().alerts.size(), 1);
     QCOMPARE(m_online->app().alerts.first().title,
