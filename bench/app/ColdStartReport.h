@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-#include <QThread>
 #include <QWidget>
 
 #include <chrono>
@@ -12,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <thread>
 
 // What a cold-start child prints: "<milliseconds to the first paint of the full list> <peak KiB>".
 // With COLD_START_TRACE set, each child also prints its timeline ("trace <ms> <thread> <event>") to
@@ -24,9 +24,17 @@ inline std::chrono::steady_clock::time_point& start()
     return point;
 }
 
+inline std::thread::id& mainThread()
+{
+    static std::thread::id id;
+    return id;
+}
+
+// On the first line of main.
 inline void markStart()
 {
     start() = std::chrono::steady_clock::now();
+    mainThread() = std::this_thread::get_id();
 }
 
 inline double elapsedMs()
@@ -40,8 +48,7 @@ inline void trace(const char* event, long long count = -1)
     if (!on) {
         return;
     }
-    const bool main =
-        !QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread();
+    const bool main = std::this_thread::get_id() == mainThread();
     std::fprintf(stderr, count >= 0 ? "trace %8.2f %-6s %s %lld\n" : "trace %8.2f %-6s %s\n", elapsedMs(),
                  main ? "main" : "reader", event, count);
 }
