@@ -34,6 +34,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -97,6 +98,9 @@ bool AppDelegate::applicationWillFinishLaunching()
                     SQLAccess().createDababaseStructure();
                     return ApplicationControllerService::readStoredAccountListing();
                 });
+                // What the end waits for, without holding on to the posts read.
+                m_firstListingDone =
+                    m_firstListing.then([](const ApplicationControllerService::ReadListing&) {});
             }
         }
     }
@@ -161,8 +165,8 @@ void AppDelegate::bloggingWindow()
 {
     freshAccessToken();
     if (!m_applicationWindowController) {
-        m_applicationWindowController =
-            std::make_unique<ApplicationWindowController>(m_authentificationService, m_firstListing);
+        m_applicationWindowController = std::make_unique<ApplicationWindowController>(
+            m_authentificationService, std::exchange(m_firstListing, {}));
         m_applicationWindowController->windowShouldCloseHandler = [this] {
             if (!applicationShouldTerminate()) {
                 return false;
@@ -251,7 +255,7 @@ void AppDelegate::applicationWillTerminate()
     }
     m_terminated = true;
     // The store's exit maintenance must not overtake the start-up read.
-    m_firstListing.waitForFinished();
+    m_firstListingDone.waitForFinished();
     if (m_refreshTimer) {
         m_refreshTimer->stop();
     }

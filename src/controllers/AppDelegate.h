@@ -78,6 +78,7 @@ private:
     // Begun as soon as the data folder is known to be sound: the store made ready and the stored account's
     // first listing read, while the main thread builds the window.
     QFuture<ApplicationControllerService::ReadListing> m_firstListing;
+    QFuture<void> m_firstListingDone;
     QTimer* m_refreshTimer = nullptr;
     bool m_terminated = false;
     // Why the data folder cannot be used; empty when it can.
