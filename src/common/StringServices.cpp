@@ -3,6 +3,7 @@
 #include "common/GraphemeCursor.h"
 #include "common/HtmlTextStripper.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -12,6 +13,17 @@ constexpr qsizetype PreviewCharacters = 200;
 // Where character `count` starts in text, or -1 when text ends before it.
 qsizetype boundaryOfCharacter(QStringView text, qsizetype count)
 {
+    // Most previews are ASCII: there, up to a character that may join the one before it (a mark or any
+    // other non-ASCII character) or a carriage return (which pairs with a line feed), every unit is one
+    // character.
+    const qsizetype reach = std::min(text.size(), count + 1);
+    qsizetype at = 0;
+    while (at < reach && text[at].unicode() < 0x80 && text[at] != u'\r') {
+        ++at;
+    }
+    if (at == reach) {
+        return count <= text.size() ? count : -1;
+    }
     return GraphemeCursor(text).advance(count);
 }
 
@@ -35,9 +47,11 @@ QString StringServices::postPreview(const QString& html) const
     // Tags dropped, spacing read as a browser shows it (one space between words, paragraphs and lines),
     // then cut to 200 characters: read only as much of the HTML as that needs.
     HtmlTextStripper stripper(html, HtmlTextStripper::LineFeedsAsSpaces | HtmlTextStripper::ReadableSpacing);
+    // A few characters past the cut are mostly enough to show it final.
+    constexpr qsizetype FirstReach = PreviewCharacters + 16;
     QString text;
-    text.reserve(256);
-    for (qsizetype wanted = 256; stripper.fill(text, wanted); wanted *= 2) {
+    text.reserve(FirstReach + 64);
+    for (qsizetype wanted = FirstReach; stripper.fill(text, wanted); wanted *= 2) {
         // The cut is final once such a letter follows it: more text cannot move it, and trimming the end
         // would still leave more than 200 characters.
         const qsizetype cut = boundaryOfCharacter(text, PreviewCharacters);

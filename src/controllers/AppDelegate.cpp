@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "ApplicationControllerService.h"
+#include "common/Async.h"
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "controllers/ApplicationWindowController.h"
@@ -34,6 +35,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -93,6 +95,18 @@ bool AppDelegate::applicationWillFinishLaunching()
                     &AppDelegate::reopenApplicationWindow);
             // Before anything reads them: a damaged file is told about, never replaced.
             problem = DataFolderCheck::checkFiles(folder);
+            if (!problem) {
+                // On the thread pool, as soon as the folder is known to be sound: the store's structure
+                // (and any migration), then the stored account's first listing, while the main thread
+                // builds the window without touching the store.
+                m_firstListing = Async::run([] {
+                    SQLAccess().createDababaseStructure();
+                    return ApplicationControllerService::readStoredAccountListing();
+                });
+                // What the end waits for, without holding on to the posts read.
+                m_firstListingDone =
+                    m_firstListing.then([](const ApplicationControllerService::ReadListing&) {});
+            }
         }
     }
     if (problem) {
@@ -132,7 +146,6 @@ void AppDelegate::applicationDidFinishLaunching()
         dataFolderCannotBeUsed(m_dataFolderProblem);
         return;
     }
-    SQLAccess().createDababaseStructure();
 
     m_authentificationService = GoogleAuthentificationService::createWithConfiguredClient();
     m_authentificationService->setAuthentificationWindowFactory(
@@ -157,8 +170,8 @@ void AppDelegate::bloggingWindow()
 {
     freshAccessToken();
     if (!m_applicationWindowController) {
-        m_applicationWindowController =
-            std::make_unique<ApplicationWindowController>(m_authentificationService);
+        m_applicationWindowController = std::make_unique<ApplicationWindowController>(
+            m_authentificationService, std::exchange(m_firstListing, {}));
         m_applicationWindowController->windowShouldCloseHandler = [this] {
             if (!applicationShouldTerminate()) {
                 return false;
@@ -246,6 +259,8 @@ void AppDelegate::applicationWillTerminate()
         return;
     }
     m_terminated = true;
+    // The store's exit maintenance must not overtake the start-up read.
+    m_firstListingDone.waitForFinished();
     if (m_refreshTimer) {
         m_refreshTimer->stop();
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "controllers/ApplicationControllerService.h"
+
+#include <QFuture>
 #include <QObject>
 #include <QPointer>
 
@@ -72,6 +75,10 @@ private:
     std::unique_ptr<MiniBrowserWindowController> m_helpBrowser;
     void dataFolderCannotBeUsed(const QString& message);
 
+    // Begun as soon as the data folder is known to be sound: the store made ready and the stored account's
+    // first listing read, while the main thread builds the window.
+    QFuture<ApplicationControllerService::ReadListing> m_firstListing;
+    QFuture<void> m_firstListingDone;
     QTimer* m_refreshTimer = nullptr;
     bool m_terminated = false;
     // Why the data folder cannot be used; empty when it can.

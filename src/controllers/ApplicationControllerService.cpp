@@ -48,7 +48,7 @@ void ApplicationControllerService::setListingReadHook(
 
 ApplicationControllerService::ApplicationControllerService(
     ApplicationWindowController* controller, std::shared_ptr<GoogleAuthentificationService> service,
-    QObject* parent)
+    QFuture<ReadListing> firstListing, QObject* parent)
     : QObject(parent), m_windowController(controller), m_authentificationService(std::move(service))
 {
     m_applicationDownloadControllerService =
@@ -57,7 +57,7 @@ ApplicationControllerService::ApplicationControllerService(
     m_postsControllerService = std::make_unique<PostsControllerService>(m_authentificationService);
     setupEvents();
     setupControllerEvents();
-    prefetchFirstListing();
+    prefetchFirstListing(std::move(firstListing));
 }
 
 ApplicationControllerService::~ApplicationControllerService() = default;
@@ -170,23 +170,46 @@ void ApplicationControllerService::setupControllerEvents()
     connect(posts, &PostsControllerService::postsEdited, this, &ApplicationControllerService::postsEdited);
 }
 
-void ApplicationControllerService::prefetchFirstListing()
+void ApplicationControllerService::prefetchFirstListing(QFuture<ReadListing> begun)
 {
-    m_prefetchedListing = startListingRead();
+    if (!begun.isValid()) {
+        m_prefetchedListing = startListingRead();
+        return;
+    }
+    const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
+    m_prefetchedListing =
+        ListingRead{{state.blogId(), state.area(), state.sort(), state.sortOrder(), {}}, std::move(begun)};
+}
+
+ApplicationControllerService::ReadListing ApplicationControllerService::readStoredAccountListing()
+{
+    const PersistentServiceState stored;
+    const std::optional<QString> userId = stored.userId();
+    const std::optional<QString> blogId = stored.blogId();
+    if (!userId || !blogId || *userId == GoogleServiceConstants::NoId() ||
+        *blogId == GoogleServiceConstants::NoId()) {
+        return {};
+    }
+    // The area and order every start lists first.
+    const DynamicServiceState start;
+    return readListing({*blogId, start.area(), start.sort(), start.sortOrder(), {}});
+}
+
+ApplicationControllerService::ReadListing ApplicationControllerService::readListing(const ListedPosts& asked)
+{
+    beforeListingRead(asked.area, asked.sort);
+    ReadListing read{asked, {}};
+    read.listing.posts = PostsLocalAccessAppService().listPostRowsForBlog(
+        asked.blogId, asked.sort, asked.order, PostFilterOptions::ByArea, rawValue(asked.area));
+    read.lastUpdate = PersistentServiceState().getLastUpdated(asked.blogId);
+    return read;
 }
 
 ApplicationControllerService::ListingRead ApplicationControllerService::startListingRead() const
 {
     const DynamicServiceState& state = m_authentificationService->dynamicServiceState();
     ListingRead read{{state.blogId(), state.area(), state.sort(), state.sortOrder(), {}}, {}};
-    read.result = Async::run([asked = read.asked] {
-        beforeListingRead(asked.area, asked.sort);
-        ReadListing read{asked, {}};
-        read.listing.posts = PostsLocalAccessAppService().listPostRowsForBlog(
-            asked.blogId, asked.sort, asked.order, PostFilterOptions::ByArea, rawValue(asked.area));
-        read.lastUpdate = PersistentServiceState().getLastUpdated(asked.blogId);
-        return read;
-    });
+    read.result = Async::run([asked = read.asked] { return readListing(asked); });
     return read;
 }
 
@@ -205,9 +228,18 @@ void ApplicationControllerService::listPosts(std::optional<QString> preselectedP
     if (listed) {
         m_whenListed.push_back(std::move(listed));
     }
-    Async::then(read->result, this, [this, generation, preselectedPostId](const ReadListing& read) {
-        showListing(generation, read.listing, read.lastUpdate, preselectedPostId);
-    });
+    Async::then(read->result, this,
+                [this, generation, preselectedPostId, asked = read->asked](const ReadListing& read) {
+                    // A read begun before the window existed may have found another blog stored by then.
+                    if (read.listing.blogId != asked.blogId || read.listing.area != asked.area ||
+                        read.listing.sort != asked.sort || read.listing.order != asked.order) {
+                        if (generation == m_listingGeneration) {
+                            listPosts(preselectedPostId);
+                        }
+                        return;
+                    }
+                    showListing(generation, read.listing, read.lastUpdate, preselectedPostId);
+                });
 }
 
 void ApplicationControllerService::showListing(std::uint64_t generation, const ListedPosts& listing,

@@ -30,10 +30,32 @@ class ApplicationControllerService : public QObject
 {
     Q_OBJECT
 public:
-    // Sets every closure of the window before it returns.
+    // A listing as handed to the window, with what it was read for.
+    struct ListedPosts
+    {
+        QString blogId;
+        PostArea area = PostArea::Published;
+        PostSortOptions sort = PostSortOptions::UpdatedDate;
+        PostSortOrderOptions order = PostSortOrderOptions::Descending;
+        QList<BloggerPost> posts;
+    };
+    // An area as read from the store, with the time of the blog's last download.
+    struct ReadListing
+    {
+        ListedPosts listing;
+        std::optional<QDateTime> lastUpdate;
+    };
+
+    // Sets every closure of the window before it returns. `firstListing`, when valid, is a read begun
+    // before the window existed (see readStoredAccountListing); the first listing takes it when it was
+    // read for what the window is to show.
     ApplicationControllerService(ApplicationWindowController* controller,
                                  std::shared_ptr<GoogleAuthentificationService> service,
-                                 QObject* parent = nullptr);
+                                 QFuture<ReadListing> firstListing = {}, QObject* parent = nullptr);
+
+    // Any thread: the current area of the stored account's current blog as the window first lists it,
+    // read straight from the preferences and the store; no blog and no posts when none is stored.
+    static ReadListing readStoredAccountListing();
     ~ApplicationControllerService() override;
 
     bool hasAnEditingPost() const;
@@ -84,21 +106,6 @@ public:
     void onDeletePostRequest(const QString& postId);
 
 private:
-    // A listing as handed to the window, with what it was read for.
-    struct ListedPosts
-    {
-        QString blogId;
-        PostArea area;
-        PostSortOptions sort;
-        PostSortOrderOptions order;
-        QList<BloggerPost> posts;
-    };
-    // An area as read from the store, with the time of the blog's last download.
-    struct ReadListing
-    {
-        ListedPosts listing;
-        std::optional<QDateTime> lastUpdate;
-    };
     // One read of an area's posts: what it was asked for, and its result to come.
     struct ListingRead
     {
@@ -117,10 +124,13 @@ private:
                      const std::optional<QDateTime>& lastUpdate,
                      const std::optional<QString>& preselectedPostId);
     void updateListedPosts(const QStringList& changedPostIds, const QStringList& discardedPostIds = {});
-    // Starts reading the current area in the background; the first listing takes it if nothing changed.
-    void prefetchFirstListing();
+    // Starts reading the current area in the background, unless a read was begun before; the first
+    // listing takes it if nothing changed.
+    void prefetchFirstListing(QFuture<ReadListing> begun);
     // Starts reading the current area on the thread pool.
     ListingRead startListingRead() const;
+    // Any thread: reads one area of one blog.
+    static ReadListing readListing(const ListedPosts& asked);
     void deleteLocalPost(const QString& postId);
 
     QPointer<ApplicationWindowController> m_windowController;

@@ -16,13 +16,20 @@
 #include "ui/main/TableTopViewController.h"
 
 #include <QGuiApplication>
+#include <QListView>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <chrono>
+
 namespace {
+
+// How long the post view waits for the list to be drawn with its first rows.
+constexpr std::chrono::milliseconds PostContentViewLatest{1000};
 
 // The pane fills its container and follows its size.
 void place(QWidget* paneView, QWidget* container)
@@ -42,10 +49,12 @@ void place(QWidget* paneView, QWidget* container)
 } // namespace
 
 ApplicationWindowController::ApplicationWindowController(
-    std::shared_ptr<GoogleAuthentificationService> service, QObject* parent)
+    std::shared_ptr<GoogleAuthentificationService> service,
+    QFuture<ApplicationControllerService::ReadListing> firstListing, QObject* parent)
     : WindowController(parent)
 {
-    m_applicationControllerService = std::make_unique<ApplicationControllerService>(this, std::move(service));
+    m_applicationControllerService =
+        std::make_unique<ApplicationControllerService>(this, std::move(service), std::move(firstListing));
 }
 
 ApplicationWindowController::~ApplicationWindowController()
@@ -85,7 +94,8 @@ bool ApplicationWindowController::windowShouldClose()
 
 void ApplicationWindowController::setupWindow()
 {
-    // The post view first: its page then loads while the other views are made.
+    // The post view's web engine takes the main thread for a while as it starts and loads its page: it
+    // comes once the list shows its posts (placePostContentViewAfterListPaint).
     setupPostContentView();
     setupMenuTopView();
     setupTableTopView();
@@ -208,6 +218,12 @@ void ApplicationWindowController::applyRestoredColumns()
 
 bool ApplicationWindowController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (m_awaitingListPaint && event->type() == QEvent::Paint && m_tableContentViewController &&
+        watched == m_tableContentViewController->tableViewOutlet()->viewport()) {
+        m_awaitingListPaint = false;
+        // Once this paint is done.
+        Dispatch::toMainThread(this, [this] { placePostContentView(); });
+    }
     // Kept when the window goes, whether the user closes it or the application quits.
     if (watched == m_windowOutlet && event->type() == QEvent::Show) {
         m_windowShown = true;
@@ -339,6 +355,7 @@ void ApplicationWindowController::setupTableContentView()
 {
     m_tableContentViewController = std::make_unique<TableContentViewController>();
     place(m_tableContentViewController->view(), m_ui->view11Outlet);
+    m_tableContentViewController->tableViewOutlet()->viewport()->installEventFilter(this);
     m_tableContentViewController->onPostSelectedRequest = [this](const QString& postId) {
         if (onPostSelectedRequest) {
             onPostSelectedRequest(postId);
@@ -349,7 +366,36 @@ void ApplicationWindowController::setupTableContentView()
 void ApplicationWindowController::setupPostContentView()
 {
     m_postContentViewController = std::make_unique<PostContentViewController>();
+}
+
+void ApplicationWindowController::placePostContentView()
+{
+    if (m_postContentViewPlaced || !m_ui || !m_postContentViewController) {
+        return;
+    }
+    m_postContentViewPlaced = true;
+    m_awaitingListPaint = false;
     place(m_postContentViewController->view(), m_ui->view12Outlet);
+    setupKeyboardOrder();
+}
+
+void ApplicationWindowController::placePostContentViewAfterListPaint()
+{
+    if (m_postContentViewPlaced || m_awaitingListPaint) {
+        return;
+    }
+    // Behind the list's own queued change, so the paint waited for shows the rows.
+    Dispatch::toMainThread(this, [this] {
+        QWidget* list =
+            m_tableContentViewController ? m_tableContentViewController->tableViewOutlet() : nullptr;
+        if (m_postContentViewPlaced || !list || !list->isVisible()) {
+            placePostContentView();
+            return;
+        }
+        m_awaitingListPaint = true;
+        // A window that is never drawn (covered up, on no screen) must not keep its post view out.
+        QTimer::singleShot(PostContentViewLatest, this, [this] { placePostContentView(); });
+    });
 }
 
 void ApplicationWindowController::newPost()
@@ -413,6 +459,7 @@ void ApplicationWindowController::listPosts(const QList<BloggerPost>& posts, Pos
         if (m_tableContentViewController) {
             m_tableContentViewController->listPosts(posts, preselectedPostId);
         }
+        placePostContentViewAfterListPaint();
         if (m_tableTopViewController) {
             m_tableTopViewController->displayPostsInfo(posts.size(), area, lastUpdate);
         }
@@ -425,6 +472,7 @@ void ApplicationWindowController::displayPost(const BloggerPost& post)
         if (m_postTopViewController) {
             m_postTopViewController->showPost(post);
         }
+        placePostContentView();
         if (m_postContentViewController) {
             m_postContentViewController->loadHtmlOnMainThread(post);
         }
@@ -437,6 +485,7 @@ void ApplicationWindowController::loadDefaultView()
         if (m_postTopViewController) {
             m_postTopViewController->loadDefaultView();
         }
+        placePostContentView();
         if (m_postContentViewController) {
             m_postContentViewController->loadDefaultView();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controllers/ApplicationControllerService.h"
 #include "model/BloggerBlog.h"
 #include "model/BloggerPost.h"
 #include "model/BloggerUser.h"
@@ -19,7 +20,6 @@
 namespace Ui {
 class ApplicationWindow;
 }
-class ApplicationControllerService;
 class DraggableView;
 class GoogleAuthentificationService;
 class MenuContentViewController;
@@ -39,8 +39,10 @@ class ApplicationWindowController : public WindowController
 public:
     using PostIdBlock = std::function<void(const QString& postId)>;
 
-    // Creates the application controller that drives the window; it sets every closure below.
+    // Creates the application controller that drives the window; it sets every closure below. The first
+    // listing takes `firstListing` when it was read for what the window shows.
     explicit ApplicationWindowController(std::shared_ptr<GoogleAuthentificationService> service,
+                                         QFuture<ApplicationControllerService::ReadListing> firstListing = {},
                                          QObject* parent = nullptr);
     ~ApplicationWindowController() override;
 
@@ -125,6 +127,10 @@ private:
     void setupMenuContentView();
     void setupTableContentView();
     void setupPostContentView();
+    // The post view's pane and its web engine come once the list has painted its first rows, or at
+    // once when the pane is asked for anything before.
+    void placePostContentView();
+    void placePostContentViewAfterListPaint();
 
     std::unique_ptr<Ui::ApplicationWindow> m_ui;
     QPointer<QMainWindow> m_windowOutlet;
@@ -132,6 +138,9 @@ private:
     bool m_windowShown = false;
     // Left column and post list widths to apply once the window is laid out.
     std::optional<std::pair<int, int>> m_restoredColumns;
+    bool m_postContentViewPlaced = false;
+    // The first listing is in the list: its next paint lets the post view come.
+    bool m_awaitingListPaint = false;
     std::unique_ptr<ApplicationControllerService> m_applicationControllerService;
     std::unique_ptr<MenuTopViewController> m_menuTopViewController;
     std::unique_ptr<TableTopViewController> m_tableTopViewController;

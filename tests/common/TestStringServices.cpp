@@ -297,6 +297,13 @@ private Q_SLOTS:
         QVERIFY(preview.endsWith(kEAcute) || preview.endsWith(kFlag) || preview.endsWith(kFamily));
     }
 
+    void testPreviewCutKeepsAnAccentWithItsLetter()
+    {
+        // Plain ASCII up to the cut, and a combining accent right after it.
+        const QString text = QString(199, 'a') + QStringLiteral("e\u0301xyz");
+        QCOMPARE(services.postPreview(text), QString(199, 'a') + QStringLiteral("e\u0301"));
+    }
+
     void testTagsAfterWideCharactersAreStillRemoved()
     {
         QCOMPARE(services.postPreview(kThumb + "<b>x</b>" + kEAcute + "<i>y</i>"),

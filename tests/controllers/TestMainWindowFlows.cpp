@@ -10,6 +10,7 @@
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/ImageView.h"
+#include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -70,6 +71,8 @@ private Q_SLOTS:
     void cleanup();
 
     void testLaunchListsPublishedAreaWithCountAndLastUpdate();
+    void testLaunchShowsTheDefaultPageInThePostView();
+    void testPostAskedBeforeThePostViewExistsShowsAfterItsDefaultPage();
     void testEachAreaListsOnlyItsPosts();
     void testSortByEachKeyInBothOrders();
     void testSelectingPostShowsHeaderMenuAndContent();
@@ -188,6 +191,31 @@ void TestMainWindowFlows::testLaunchListsPublishedAreaWithCountAndLastUpdate()
     QCoreApplication::setApplicationName(QStringLiteral("probe"));
     QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
     QCoreApplication::setApplicationName(name);
+}
+
+void TestMainWindowFlows::testLaunchShowsTheDefaultPageInThePostView()
+{
+    // The post view comes after the list, with its default page.
+    PostContentViewController* pane = m_app->windowController()->postContentViewController();
+    QTRY_VERIFY(pane->webviewOutlet() && pane->webviewOutlet()->url().fileName() == "default.html" &&
+                !pane->webviewOutlet()->webPage()->isLoading());
+    QVERIFY(!m_app->postViewText().trimmed().isEmpty());
+}
+
+void TestMainWindowFlows::testPostAskedBeforeThePostViewExistsShowsAfterItsDefaultPage()
+{
+    m_app.reset();
+    m_app = std::make_unique<ApplicationHarness>();
+    QVERIFY(m_app->launch());
+    PostContentViewController* pane = m_app->windowController()->postContentViewController();
+    QVERIFY(!pane->webviewOutlet());
+    m_app->windowController()->displayPost(*PostsLocalAccessAppService().getPost(QStringLiteral("p-lisbon")));
+    QTRY_VERIFY(pane->webviewOutlet() && !pane->webviewOutlet()->webPage()->isLoading() &&
+                m_app->postViewText().contains(QStringLiteral("Yellow trams climb the hills.")));
+    // Nothing queued by the launch takes the post's place.
+    QVERIFY(m_app->settle());
+    QVERIFY(pane->webviewOutlet()->url().fileName() != "default.html");
+    QVERIFY(m_app->postViewText().contains(QStringLiteral("Yellow trams climb the hills.")));
 }
 
 void TestMainWindowFlows::testEachAreaListsOnlyItsPosts()

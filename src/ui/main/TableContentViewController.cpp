@@ -111,6 +111,11 @@ void TableContentViewController::listPosts(const QList<BloggerPost>& posts,
         d->userSelectedSinceListing = false;
         // A reset drops the old selection: a kept row index would now name another post.
         d->model.setPosts(posts);
+        // Laid out now: a resize of the list (as the window first shows) leaves its layout a tenth of a
+        // second away, and the new rows would wait for it.
+        if (isViewLoaded() && m_ui->tableViewOutlet->isVisible()) {
+            m_ui->tableViewOutlet->doItemsLayout();
+        }
         placeCursorOnPreselectedRow();
     });
 }
