@@ -58,9 +58,10 @@ penhollow_install_web_libraries() {
 # Configures and builds the optimised build: the targets named, or everything when none is.
 penhollow_build() {
   penhollow_install_web_libraries
-  # PENHOLLOW_WERROR=ON (set by .ci/run) turns compiler warnings into errors.
-  cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPENHOLLOW_WERROR="${PENHOLLOW_WERROR:-OFF}"
+  # PENHOLLOW_WERROR=ON (set by .ci/run) turns compiler warnings into errors. Optimised as RelWithDebInfo is
+  # (so benchmark figures compare), without its debug information, which costs a quarter of the compile time.
+  cmake -S "$PENHOLLOW_ROOT" -B "$PENHOLLOW_BUILD" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DPENHOLLOW_WERROR="${PENHOLLOW_WERROR:-OFF}"
   local targets=()
   if [ $# -gt 0 ]; then
     targets=(--target "$@")
