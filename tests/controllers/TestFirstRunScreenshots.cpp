@@ -36,13 +36,7 @@ private Q_SLOTS:
         support->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(support->hasFocus());
         const QPoint edge = support->mapToGlobal(QPoint(0, support->height() / 2));
-        const auto shown = [&] {
-            return QGuiApplication::primaryScreen()
-                ->grabWindow(0, edge.x(), edge.y(), 1, 1)
-                .toImage()
-                .pixelColor(0, 0);
-        };
-        QTRY_COMPARE(shown(), support->palette().color(QPalette::Highlight));
+        QTRY_COMPARE(Screenshot::screenPixel(edge), support->palette().color(QPalette::Highlight));
         shoot(welcome, QStringLiteral("WelcomeWindow-focus-on-support"));
 
         QTest::mouseClick(welcome->findChild<QPushButton*>(QStringLiteral("addNewBloggerAccountButton")),

@@ -160,3 +160,11 @@ QString Screenshot::saveScreenArea(QWidget* window, const QString& name)
                       [&] { return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()); }),
         name);
 }
+
+QColor Screenshot::screenPixel(const QPoint& global)
+{
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, global.x(), global.y(), 1, 1)
+        .toImage()
+        .pixelColor(0, 0);
+}

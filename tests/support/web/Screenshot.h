@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QPoint>
 #include <QString>
 
 class QWidget;
@@ -12,5 +14,7 @@ QString save(QWidget* window, const QString& name);
 // The same for the screen area the window covers, so pop-ups and menus over it show too. Needs a real
 // display server (Xvfb with the xcb platform); elsewhere it falls back to the window alone.
 QString saveScreenArea(QWidget* window, const QString& name);
+// The colour the screen shows at a global position (a focus ring's edge, say), as a user would see it.
+QColor screenPixel(const QPoint& global);
 
 } // namespace Screenshot
