@@ -53,10 +53,13 @@ std::optional<struct stat> restrictAt(int dirfd, const char* name, dev_t device)
         {
         };
         // The entry checked above, not one put in its place since.
-        if (::fstat(fd, &opened) == 0 && sameEntry(opened, info)) {
-            (void)::fchmod(fd, wanted);
-        }
+        const bool changed =
+            ::fstat(fd, &opened) == 0 && sameEntry(opened, info) && ::fchmod(fd, wanted) == 0;
         ::close(fd);
+        if (changed) {
+            info.st_mode = (info.st_mode & S_IFMT) | wanted;
+            return info;
+        }
     } else if (errno == EACCES) {
         // One its owner may not read is still theirs to restrict; this call changes no link's target.
         (void)::fchmodat(dirfd, name, wanted, AT_SYMLINK_NOFOLLOW);
@@ -127,11 +130,12 @@ PrivateDataFolder::Access PrivateDataFolder::secureFolder(const QString& folder)
     if (info.st_uid != ::geteuid()) {
         return Access::AnotherUsers;
     }
-    const std::optional<struct stat> after = restrictAt(AT_FDCWD, path.constData(), info.st_dev);
-    if (!after) {
+    (void)restrictAt(AT_FDCWD, path.constData(), info.st_dev);
+    // Read again: some disks accept the change and keep their fixed modes.
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return Access::Unreachable;
     }
-    return (after->st_mode & (S_IWGRP | S_IWOTH)) ? Access::OpenToOthers : Access::Private;
+    return (info.st_mode & (S_IWGRP | S_IWOTH)) ? Access::OpenToOthers : Access::Private;
 }
 
 void PrivateDataFolder::secureFiles(const QString& folder)
