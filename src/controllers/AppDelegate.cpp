@@ -69,12 +69,9 @@ bool AppDelegate::applicationWillFinishLaunching()
     QApplication::setOrganizationName(QStringLiteral("Penhollow"));
     QApplication::setApplicationName(QStringLiteral("Penhollow"));
     // No display name: the window manager would append it to every window's own title.
-    // Before the folder is made: the database, the preferences and the web engine's profiles are the
-    // user's alone, whatever umask we were started with; an existing folder is brought to that too.
-    PrivateDataFolder::restrictNewFiles();
-    // Before the lock: a folder that cannot be written must not pass for one another Penhollow holds.
+    // Before the lock: a folder that cannot be written, or that is not the user's alone, must not pass for
+    // one another Penhollow holds. The umask stays the user's: what we start inherits it.
     const QString folder = ApplicationFolders::dataFolder();
-    PrivateDataFolder::secure(folder);
     std::optional<DataFolderProblem> problem = DataFolderCheck::checkFolder(folder);
     if (!problem) {
         m_singleInstance = std::make_unique<SingleInstance>(folder);
@@ -96,6 +93,8 @@ bool AppDelegate::applicationWillFinishLaunching()
             // Before anything reads them: a damaged file is told about, never replaced.
             problem = DataFolderCheck::checkFiles(folder);
             if (!problem) {
+                // Owner-only before the store opens them; a launch that hands over changes nothing here.
+                PrivateDataFolder::secureFiles(folder);
                 // On the thread pool, as soon as the folder is known to be sound: the store's structure
                 // (and any migration), then the stored account's first listing, while the main thread
                 // builds the window without touching the store.
@@ -106,6 +105,9 @@ bool AppDelegate::applicationWillFinishLaunching()
                 // What the end waits for, without holding on to the posts read.
                 m_firstListingDone =
                     m_firstListing.then([](const ApplicationControllerService::ReadListing&) {});
+                // Queued after the listing, and off the way to the first paint: the web profiles and images
+                // can hold thousands of files.
+                m_dataFolderSecured = Async::run([folder] { PrivateDataFolder::secureFolders(folder); });
             }
         }
     }
@@ -261,6 +263,7 @@ void AppDelegate::applicationWillTerminate()
     m_terminated = true;
     // The store's exit maintenance must not overtake the start-up read.
     m_firstListingDone.waitForFinished();
+    m_dataFolderSecured.waitForFinished();
     if (m_refreshTimer) {
         m_refreshTimer->stop();
     }

@@ -79,6 +79,8 @@ private:
     // first listing read, while the main thread builds the window.
     QFuture<ApplicationControllerService::ReadListing> m_firstListing;
     QFuture<void> m_firstListingDone;
+    // The walk that closes the web profiles and images to others, begun once the folder is ours.
+    QFuture<void> m_dataFolderSecured;
     QTimer* m_refreshTimer = nullptr;
     bool m_terminated = false;
     // Why the data folder cannot be used; empty when it can.

@@ -1,5 +1,7 @@
 #include "ApplicationFolders.h"
 
+#include "PrivateDataFolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,7 +17,7 @@ QString ApplicationFolders::dataFolder()
     if (path.isEmpty()) {
         path = QDir::homePath() + QStringLiteral("/.local/share/penhollow");
     }
-    QDir().mkpath(path);
+    PrivateDataFolder::makeFolder(path);
     return path;
 }
 

@@ -6,7 +6,7 @@
 class ApplicationFolders
 {
 public:
-    // PENHOLLOW_DATA_DIR when set, else the application data location; created when missing.
+    // PENHOLLOW_DATA_DIR when set, else the application data location; created (0700) when missing.
     static QString dataFolder();
     // The resources/ folder beside the executable (a build tree), else the installed one, share/penhollow
     // beside the executable's bin/ folder; the first when neither exists.

@@ -3,75 +3,219 @@
 #include "ApplicationFolders.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-bool isOurs(const struct stat& info)
+constexpr mode_t GroupAndOthers = S_IRWXG | S_IRWXO;
+// Deeper than any profile or cache; a deeper tree is left as it is rather than hold a descriptor per level.
+constexpr int MaximumDepth = 32;
+
+bool isOurs(const struct stat& info, dev_t device)
 {
-    return info.st_uid == ::geteuid() && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
+    return info.st_uid == ::geteuid() && info.st_dev == device &&
+           (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
 }
 
-// Clears the group and other bits. Through a descriptor opened without following links, so a link put in
-// the entry's place never passes our change to its target.
-void restrict(const QString& path)
+bool sameEntry(const struct stat& a, const struct stat& b)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Clears the group and other bits of the entry `name` in `dirfd` when it is ours, leaving set-id and
+// sticky bits. Never through a link: a link is neither followed nor changed. Returns the entry as it is
+// after, or nothing when it is not ours to touch.
+std::optional<struct stat> restrictAt(int dirfd, const char* name, dev_t device)
+{
     struct stat info
     {
     };
+    if (::fstatat(dirfd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !isOurs(info, device)) {
+        return std::nullopt;
+    }
+    if ((info.st_mode & GroupAndOthers) == 0) {
+        return info;
+    }
+    const mode_t wanted = info.st_mode & 07777 & ~GroupAndOthers;
+    const int fd = ::openat(dirfd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
-        if (::fstat(fd, &info) == 0 && isOurs(info) && (info.st_mode & (S_IRWXG | S_IRWXO))) {
-            (void)::fchmod(fd, info.st_mode & S_IRWXU);
+        struct stat opened
+        {
+        };
+        // The entry checked above, not one put in its place since.
+        const bool changed =
+            ::fstat(fd, &opened) == 0 && sameEntry(opened, info) && ::fchmod(fd, wanted) == 0;
+        ::close(fd);
+        if (changed) {
+            info.st_mode = (info.st_mode & S_IFMT) | wanted;
+            return info;
         }
+    } else if (errno == EACCES) {
+        // One its owner may not read is still theirs to restrict; this call changes no link's target.
+        (void)::fchmodat(dirfd, name, wanted, AT_SYMLINK_NOFOLLOW);
+    }
+    if (::fstatat(dirfd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !isOurs(info, device)) {
+        return std::nullopt;
+    }
+    return info;
+}
+
+void restrictTree(int dirfd, const char* name, dev_t device, int depth)
+{
+    const std::optional<struct stat> info = restrictAt(dirfd, name, device);
+    if (!info || !S_ISDIR(info->st_mode) || depth > MaximumDepth) {
+        return;
+    }
+    const int fd = ::openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat opened
+    {
+    };
+    DIR* entries = ::fstat(fd, &opened) == 0 && sameEntry(opened, *info) ? ::fdopendir(fd) : nullptr;
+    if (!entries) {
         ::close(fd);
         return;
     }
-    // A file its owner cannot read (mode 0 or write-only) is still theirs to restrict.
-    if (errno == EACCES && ::lstat(name.constData(), &info) == 0 && isOurs(info) &&
-        (info.st_mode & (S_IRWXG | S_IRWXO))) {
-        (void)::chmod(name.constData(), info.st_mode & S_IRWXU);
+    while (const dirent* entry = ::readdir(entries)) {
+        if (entry->d_type == DT_LNK || std::strcmp(entry->d_name, ".") == 0 ||
+            std::strcmp(entry->d_name, "..") == 0) {
+            continue;
+        }
+        restrictTree(::dirfd(entries), entry->d_name, device, depth + 1);
     }
+    ::closedir(entries);
 }
 
-void restrictTree(const QString& path)
+// The folder itself, opened without following a link in its place; -1 when it is not the user's folder.
+int openFolder(const QString& folder, struct stat* info)
 {
-    restrict(path);
-    // Links are neither listed nor entered.
-    QDirIterator entries(
-        path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::NoSymLinks,
-        QDirIterator::Subdirectories);
-    while (entries.hasNext()) {
-        restrict(entries.next());
+    const QByteArray path = QFile::encodeName(PrivateDataFolder::resolvedPath(folder));
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && (::fstat(fd, info) != 0 || info->st_uid != ::geteuid())) {
+        ::close(fd);
+        return -1;
     }
+    return fd;
 }
 
 } // namespace
 
-void PrivateDataFolder::restrictNewFiles()
+QString PrivateDataFolder::resolvedPath(const QString& folder)
 {
-    ::umask(S_IRWXG | S_IRWXO);
+    const QString resolved = QFileInfo(folder).canonicalFilePath();
+    return resolved.isEmpty() ? QDir::cleanPath(folder) : resolved;
 }
 
-void PrivateDataFolder::secure(const QString& folder)
+PrivateDataFolder::Access PrivateDataFolder::secureFolder(const QString& folder)
 {
-    const QString base = QDir::cleanPath(folder);
-    restrict(base);
+    const QByteArray path = QFile::encodeName(resolvedPath(folder));
+    struct stat info
+    {
+    };
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return Access::Unreachable;
+    }
+    if (info.st_uid != ::geteuid()) {
+        return Access::AnotherUsers;
+    }
+    (void)restrictAt(AT_FDCWD, path.constData(), info.st_dev);
+    // Read again: some disks accept the change and keep their fixed modes.
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return Access::Unreachable;
+    }
+    return (info.st_mode & (S_IWGRP | S_IWOTH)) ? Access::OpenToOthers : Access::Private;
+}
+
+void PrivateDataFolder::secureFiles(const QString& folder)
+{
+    struct stat root
+    {
+    };
+    const int fd = openFolder(folder, &root);
+    if (fd < 0) {
+        return;
+    }
     for (const char* name : {"data.db", "data.db-journal", "data.db-wal", "data.db-shm", "Preferences.json",
-                             "Preferences.json.lock", "penhollow.lock"}) {
-        restrict(base + QLatin1Char('/') + QLatin1String(name));
+                             "Preferences.json.lock", "Preferences.json.unreadable", "penhollow.lock"}) {
+        (void)restrictAt(fd, name, root.st_dev);
     }
-    restrictTree(base + QStringLiteral("/QtWebEngine"));
+    ::close(fd);
+}
+
+void PrivateDataFolder::secureFolders(const QString& folder)
+{
+    struct stat root
+    {
+    };
+    const int fd = openFolder(folder, &root);
+    if (fd < 0) {
+        return;
+    }
+    restrictTree(fd, "QtWebEngine", root.st_dev, 0);
     // In the home folder, Applications is the user's own folder of programs: not ours to change.
-    const QString images = QDir::cleanPath(ApplicationFolders::applicationsFolder());
-    if (images.startsWith(base + QLatin1Char('/'))) {
-        restrictTree(images);
+    if (QDir::cleanPath(ApplicationFolders::applicationsFolder()) ==
+        QDir::cleanPath(folder) + QStringLiteral("/Applications")) {
+        restrictTree(fd, "Applications", root.st_dev, 0);
     }
+    ::close(fd);
+}
+
+bool PrivateDataFolder::makeFolder(const QString& path)
+{
+    const QString clean = QDir::cleanPath(path);
+    if (QFileInfo(clean).isDir()) {
+        return true;
+    }
+    if (!QDir().mkpath(QFileInfo(clean).absolutePath())) {
+        return false;
+    }
+    return ::mkdir(QFile::encodeName(clean).constData(), S_IRWXU) == 0 || QFileInfo(clean).isDir();
+}
+
+bool PrivateDataFolder::copyFile(const QString& from, const QString& to, QString* error)
+{
+    QFile source(from);
+    // A temporary file is made 0600, and the rename keeps that mode.
+    QTemporaryFile copy(to + QStringLiteral(".XXXXXX"));
+    copy.setAutoRemove(false);
+    const auto fail = [&](const QString& why) {
+        if (error) {
+            *error = why;
+        }
+        if (!copy.fileName().isEmpty() && copy.fileName() != to) {
+            copy.remove();
+        }
+        return false;
+    };
+    if (!source.open(QIODevice::ReadOnly)) {
+        return fail(source.errorString());
+    }
+    if (!copy.open()) {
+        return fail(copy.errorString());
+    }
+    while (!source.atEnd()) {
+        const QByteArray block = source.read(1 << 20);
+        if (block.isEmpty() && source.error() != QFileDevice::NoError) {
+            return fail(source.errorString());
+        }
+        if (copy.write(block) != block.size()) {
+            return fail(copy.errorString());
+        }
+    }
+    if (!copy.flush() || !copy.rename(to)) {
+        return fail(copy.errorString());
+    }
+    return true;
 }

@@ -3,8 +3,8 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/PhotoGoogleService.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/PrivateDataFolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -60,18 +60,17 @@ LocalImages::Copy LocalImages::copyIntoFolder(const QString& sourcePath)
         return {std::nullopt, QStringLiteral("The file %1 cannot be read.").arg(sourcePath)};
     }
     const QString folder = ApplicationFolders::applicationsFolder();
-    if (!QDir().mkpath(folder)) {
+    if (!PrivateDataFolder::makeFolder(folder)) {
         return {std::nullopt, QStringLiteral("The folder %1 cannot be created.").arg(folder)};
     }
     const QString destination =
         folder + QLatin1Char('/') + copiedFileName(GoogleServiceConstants::RandomId(), source.fileName());
-    QFile file(sourcePath);
-    if (!file.copy(destination)) {
-        return {std::nullopt, QStringLiteral("%1 cannot be copied into %2: %3")
-                                  .arg(source.fileName(), folder, file.errorString())};
+    // Not its source's mode: the user's picture for a post not yet published is theirs alone.
+    QString error;
+    if (!PrivateDataFolder::copyFile(sourcePath, destination, &error)) {
+        return {std::nullopt,
+                QStringLiteral("%1 cannot be copied into %2: %3").arg(source.fileName(), folder, error)};
     }
-    // A copy keeps its source's mode: the user's picture for a post not yet published is theirs alone.
-    QFile::setPermissions(destination, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return {destination, QString()};
 }
 

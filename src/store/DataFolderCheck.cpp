@@ -1,5 +1,7 @@
 #include "DataFolderCheck.h"
 
+#include "platform/PrivateDataFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,8 +74,35 @@ std::optional<DataFolderProblem> DataFolderCheck::checkFolder(const QString& fol
     if (info.exists() && !info.isDir()) {
         return DataFolderProblem{folder, message.arg(folder, QStringLiteral(": it is a file, not a folder"))};
     }
-    if (!QDir().mkpath(folder)) {
+    if (!PrivateDataFolder::makeFolder(folder)) {
         return DataFolderProblem{folder, message.arg(folder, QStringLiteral(": it cannot be made"))};
+    }
+    // Before anything is written there: a folder someone else can change is no place for a sign-in.
+    const QString place = PrivateDataFolder::resolvedPath(folder);
+    const QString where = place == QDir::cleanPath(folder)
+                              ? QStringLiteral("\"%1\"").arg(folder)
+                              : QStringLiteral("\"%1\" (a link to \"%2\")").arg(folder, place);
+    switch (PrivateDataFolder::secureFolder(folder)) {
+    case PrivateDataFolder::Access::AnotherUsers:
+        return DataFolderProblem{
+            folder,
+            QStringLiteral("The data folder %1 belongs to another user, who could read and change your "
+                           "posts and your sign-in there. Penhollow has not changed it and has written "
+                           "nothing in it.\n\nMake the folder yours, or move it out of the way so that "
+                           "Penhollow makes a new one, then open Penhollow again.")
+                .arg(where)};
+    case PrivateDataFolder::Access::OpenToOthers:
+        return DataFolderProblem{
+            folder,
+            QStringLiteral("Others may write in the data folder %1, and Penhollow cannot change that "
+                           "(the disk it is on keeps no permissions): they could change your posts and "
+                           "your sign-in there. Penhollow has written nothing in it.\n\nMove the folder "
+                           "to a disk of your own where only you may write in it, then open Penhollow "
+                           "again.")
+                .arg(where)};
+    case PrivateDataFolder::Access::Private:
+    case PrivateDataFolder::Access::Unreachable:
+        break;
     }
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".penhollow-write-check-XXXXXX")));
     if (!probe.open()) {

@@ -2,6 +2,7 @@
 
 #include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/PrivateDataFolder.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>
@@ -14,6 +15,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -138,23 +142,26 @@ SQLiteDB::SQLiteDB(const QString& databasePath, UserDefaults* defaults, const QS
     const QFileInfo info(m_path);
     QDir().mkpath(info.absolutePath());
 
-    if (!templatePath.isEmpty() && !info.exists()) {
-        QFile templateFile(templatePath);
-        if (!templateFile.copy(m_path)) {
-            const QString reason = templateFile.exists() ? templateFile.errorString()
-                                                         : QStringLiteral("The template database ") +
-                                                               templatePath + QStringLiteral(" is missing.");
+    const QByteArray path = QFile::encodeName(m_path);
+    // The user's own database, theirs alone from the start whatever the umask (or the template's mode,
+    // which may be read-only or readable by all); its journal, -wal and -shm take its mode.
+    if (!info.exists()) {
+        QString reason;
+        if (!templatePath.isEmpty() && !PrivateDataFolder::copyFile(templatePath, m_path, &reason)) {
+            if (!QFileInfo::exists(templatePath)) {
+                reason =
+                    QStringLiteral("The template database ") + templatePath + QStringLiteral(" is missing.");
+            }
             printLine(QStringLiteral("SQLiteDB - failed to copy writable version of DB!"));
             printLine(QStringLiteral("Error - ") + reason);
             // Go on with an empty file: the caller creates the structure, and the user keeps a store.
-        } else {
-            // The template may be installed read-only, or readable by all: the copy is the user's own
-            // database, and theirs alone.
-            QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+        const int made = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (made >= 0) {
+            ::close(made);
         }
     }
 
-    const QByteArray path = QFile::encodeName(m_path);
     // Every use of the connection runs on m_queue, one at a time, so SQLite's own lock on each call
     // (several per row read) buys nothing.
     if (sqlite3_open_v2(path.constData(), &m_db,

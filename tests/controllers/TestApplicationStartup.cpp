@@ -7,6 +7,7 @@
 #include "controllers/ApplicationWindowController.h"
 #include "google/GoogleAuthentificationService.h"
 #include "platform/UserDefaults.h"
+#include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/WebView.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
@@ -22,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,13 +60,28 @@ enum class Damage
     GarbagePreferences,
     PreferencesIsAFolder,
     UnreadablePreferences,
-    ReadOnlyFolder
+    ReadOnlyFolder,
+    AnotherUsersFolder
 };
 
 QByteArray contentOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The whole mode, set-id and sticky bits too, of the entry itself (a link is not followed).
+int modeOf(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+bool setMode(const QString& path, mode_t mode)
+{
+    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
 } // namespace
@@ -79,7 +96,9 @@ private Q_SLOTS:
     void initTestCase() { m_dataFolder = TestSupport::useFreshDataFolder(); }
 
     // First: the store and the preferences are bound to the data folder at their first use. A start
-    // under umask 022 left the database, the web profiles and the folder readable by every account.
+    // under umask 022 left the database, the web profiles and the folder readable by every account; an old
+    // folder lost its set-group-id and sticky bits with them. The umask stays the user's: what the web
+    // engine makes later is out of others' reach inside its 0700 profile folder.
     void testDataFolderIsItsUsersAloneAfterFirstStartAndOnAnOldFolder()
     {
         const mode_t umaskBefore = ::umask(022);
@@ -99,11 +118,21 @@ private Q_SLOTS:
             }
             return all;
         };
-        const auto openToOthers = [&] {
+        const QFileDevice::Permissions others(0x0077);
+        // Open to others: an entry that was there before the start, or one they could reach through the
+        // folders between it and the data folder.
+        const auto openToOthers = [&](const QStringList& existing) {
             QStringList open;
             for (const QFileInfo& info : entries()) {
-                if (info.permissions() & QFileDevice::Permissions(0x0077)) {
-                    open << folder.relativeFilePath(info.filePath());
+                const QString name = folder.relativeFilePath(info.filePath());
+                bool reachable = true;
+                for (QString up = QFileInfo(name).path(); reachable && up != QLatin1String(".");
+                     up = QFileInfo(up).path()) {
+                    reachable =
+                        QFileInfo(folder.filePath(up)).permissions() & QFileDevice::Permissions(0x0011);
+                }
+                if ((info.permissions() & others) && (reachable || existing.contains(name))) {
+                    open << name;
                 }
             }
             return open;
@@ -123,7 +152,7 @@ private Q_SLOTS:
         QVERIFY(folder.exists(QStringLiteral("data.db")) &&
                 folder.exists(QStringLiteral("Preferences.json")) &&
                 folder.exists(QStringLiteral("QtWebEngine/SignIn")));
-        QCOMPARE(openToOthers(), QStringList());
+        QVERIFY2(openToOthers({}).isEmpty(), qPrintable(openToOthers({}).join(", ")));
 
         // A folder an older version left open to all, with a file of the user's own beside ours.
         QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("Applications"))));
@@ -131,13 +160,149 @@ private Q_SLOTS:
             QFile file(folder.filePath(QString::fromLatin1(name)));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
+        QStringList existing;
         for (const QFileInfo& info : entries()) {
             QVERIFY(QFile::setPermissions(info.filePath(),
                                           QFileDevice::Permissions(info.isDir() ? 0x7755 : 0x6644)));
+            existing << folder.relativeFilePath(info.filePath());
         }
+        const QString images = folder.filePath(QStringLiteral("Applications"));
+        QVERIFY(setMode(folder.path(), 03755) && setMode(images, 02755));
         start();
-        QCOMPARE(openToOthers(), QStringList{QStringLiteral("notes.txt")});
+        QCOMPARE(openToOthers(existing), QStringList{QStringLiteral("notes.txt")});
+        QCOMPARE(modeOf(folder.path()), 03700);
+        QCOMPARE(modeOf(images), 02700);
         UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("penhollow_test_written"));
+    }
+
+    // The images folder or the web profiles linked to a shared photo folder: one start made that folder
+    // 0700 and its pictures 0600. Links inside the other one are not followed either.
+    void testLinksBelowTheDataFolderLeaveWhatTheyLeadToAsItWas_data()
+    {
+        QTest::addColumn<QString>("linked");
+        QTest::addColumn<QString>("holdingALink");
+        QTest::newRow("images folder a link") << "Applications"
+                                              << "QtWebEngine";
+        QTest::newRow("web profiles a link") << "QtWebEngine"
+                                             << "Applications";
+    }
+
+    void testLinksBelowTheDataFolderLeaveWhatTheyLeadToAsItWas()
+    {
+        QFETCH(QString, linked);
+        QFETCH(QString, holdingALink);
+        QTemporaryDir shared;
+        const QString photos = shared.filePath(QStringLiteral("photos"));
+        const QStringList pictures{photos + QStringLiteral("/harbour.jpg"),
+                                   photos + QStringLiteral("/2019/quay.jpg")};
+        QVERIFY(QDir().mkpath(photos + QStringLiteral("/2019")));
+        for (const QString& picture : pictures) {
+            QFile file(picture);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(setMode(picture, 0644));
+        }
+        QVERIFY(setMode(photos, 02775) && setMode(photos + QStringLiteral("/2019"), 0755));
+        const auto modes = [&] {
+            return QList<int>{modeOf(photos), modeOf(photos + QStringLiteral("/2019")), modeOf(pictures[0]),
+                              modeOf(pictures[1])};
+        };
+        const QList<int> modesBefore = modes();
+
+        QTemporaryDir parent;
+        const QString folder = parent.filePath(QStringLiteral("data"));
+        QVERIFY(QDir().mkpath(folder + QLatin1Char('/') + holdingALink));
+        QVERIFY(QFile::link(photos, folder + QLatin1Char('/') + linked));
+        QVERIFY(QFile::link(photos, folder + QLatin1Char('/') + holdingALink + QStringLiteral("/album")));
+        QVERIFY(QFile::link(pictures[0],
+                            folder + QLatin1Char('/') + holdingALink + QStringLiteral("/cover.jpg")));
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(folder));
+        auto restore =
+            qScopeGuard([this] { qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(m_dataFolder)); });
+        {
+            ApplicationHarness app;
+            QVERIFY(app.launch());
+            QVERIFY(app.alerts.isEmpty());
+        }
+        QCOMPARE(modes(), modesBefore);
+        QCOMPARE(modeOf(folder + QLatin1Char('/') + holdingALink), 0700);
+    }
+
+    // A data folder that is a link stayed 0755: it is closed where it leads.
+    void testLinkedDataFolderIsSecuredWhereItLeads()
+    {
+        QTemporaryDir parent;
+        const QString place = parent.filePath(QStringLiteral("elsewhere"));
+        const QString cookies = place + QStringLiteral("/QtWebEngine/SignIn/Cookies");
+        QVERIFY(QDir().mkpath(QFileInfo(cookies).path()));
+        QFile file(cookies);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(setMode(cookies, 0644) && setMode(place, 0755));
+        const QString link = parent.filePath(QStringLiteral("data"));
+        QVERIFY(QFile::link(place, link));
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(link));
+        auto restore =
+            qScopeGuard([this] { qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(m_dataFolder)); });
+        {
+            ApplicationHarness app;
+            QVERIFY(app.launch());
+            QVERIFY(app.alerts.isEmpty());
+        }
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(modeOf(place), 0700);
+        QCOMPARE(modeOf(cookies), 0600);
+    }
+
+    // Penhollow's umask (077 for the whole process) and a descriptor it was given (the run script's lock)
+    // reached the browser a link opened, for the browser's whole life.
+    void testLinkOpensWithTheStartingUmaskAndNoDescriptorOfOurs()
+    {
+        QTemporaryDir tools;
+        const QString opener = tools.filePath(QStringLiteral("xdg-open"));
+        {
+            QFile script(opener);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            // Redirected by exec: a redirected command would have the shell keep copies of its own.
+            script.write("#!/bin/sh\n"
+                         "exec >\"$0.fds\"\n"
+                         "ls -l /proc/$$/fd\n"
+                         "exec >\"$0.umask\"\n"
+                         "umask\n"
+                         "echo \"$1\" >\"$0.part\" && mv \"$0.part\" \"$0.url\"\n");
+        }
+        QVERIFY(setMode(opener, 0755));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(tools.path()) + ':' + path);
+        const mode_t umaskBefore = ::umask(027);
+        // As scripts/run hands its lock to what it starts: without close-on-exec.
+        const int given = ::open(QFile::encodeName(tools.filePath(QStringLiteral("run.lock"))).constData(),
+                                 O_WRONLY | O_CREAT | O_APPEND, 0600);
+        auto restore = qScopeGuard([&] {
+            qputenv("PATH", path);
+            ::umask(umaskBefore);
+            ::close(given);
+        });
+        QVERIFY(given > 2);
+        ApplicationHarness app;
+        QVERIFY(app.launch());
+        QVERIFY(ExternalUrlOpener::openWebAddress(QUrl(QStringLiteral("https://example.com/post.html"))));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener + QStringLiteral(".url")), 20000);
+        QCOMPARE(contentOf(opener + QStringLiteral(".url")).trimmed(),
+                 QByteArray("https://example.com/post.html"));
+        // Standard input, output and error, and the shell's own hold on its script.
+        QStringList ours;
+        for (const QByteArray& line : contentOf(opener + QStringLiteral(".fds")).split('\n')) {
+            const qsizetype arrow = line.indexOf(" -> ");
+            if (arrow < 0) {
+                continue;
+            }
+            const int fd = line.left(arrow).split(' ').last().toInt();
+            const QString target = QFile::decodeName(line.mid(arrow + 4));
+            if (fd > 2 && target != opener) {
+                ours << QString::number(fd) + QStringLiteral(" -> ") + target;
+            }
+        }
+        QVERIFY2(ours.isEmpty(), qPrintable(ours.join(QStringLiteral(", "))));
+        QCOMPARE(contentOf(opener + QStringLiteral(".umask")).trimmed(), QByteArray("0027"));
     }
 
     void testWithoutAccountOpensWelcomeWindowAndNoMainWindow()
@@ -217,6 +382,15 @@ private Q_SLOTS:
         QTRY_VERIFY(window->isVisible());
         window->showMinimized();
         QTRY_VERIFY(window->isMinimized());
+        // Made open to others after the first launch had secured the folder: the second walks nothing.
+        QVERIFY(ApplicationHarness::settle());
+        const QString planted = m_dataFolder + QStringLiteral("/QtWebEngine/planted");
+        QVERIFY(QDir().mkpath(QFileInfo(planted).path()));
+        {
+            QFile file(planted);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(setMode(planted, 0644));
 
         QProcess second;
         second.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/penhollow"));
@@ -231,6 +405,8 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
         QTRY_VERIFY(!window->isMinimized());
         QVERIFY(window->isVisible());
+        QCOMPARE(modeOf(planted), 0644);
+        QVERIFY(QFile::remove(planted));
     }
 
     void testTwoLaunchesInOneFolderNeverBothOwnIt()
@@ -247,21 +423,33 @@ private Q_SLOTS:
     {
         QTest::addColumn<Damage>("damage");
         QTest::addColumn<QString>("fileName");
-        QTest::newRow("garbage data.db") << Damage::GarbageDatabase << "data.db";
-        QTest::newRow("truncated data.db") << Damage::TruncatedDatabase << "data.db";
-        QTest::newRow("another program's data.db") << Damage::ForeignDatabase << "data.db";
-        QTest::newRow("data.db a folder") << Damage::DatabaseIsAFolder << "data.db";
-        QTest::newRow("unreadable data.db") << Damage::UnreadableDatabase << "data.db";
-        QTest::newRow("garbage Preferences.json") << Damage::GarbagePreferences << "Preferences.json";
-        QTest::newRow("Preferences.json a folder") << Damage::PreferencesIsAFolder << "Preferences.json";
-        QTest::newRow("unreadable Preferences.json") << Damage::UnreadablePreferences << "Preferences.json";
-        QTest::newRow("read-only folder") << Damage::ReadOnlyFolder << "";
+        QTest::addColumn<QString>("advice");
+        const QString move = QStringLiteral("move");
+        QTest::newRow("garbage data.db") << Damage::GarbageDatabase << "data.db" << move;
+        QTest::newRow("truncated data.db") << Damage::TruncatedDatabase << "data.db" << move;
+        QTest::newRow("another program's data.db") << Damage::ForeignDatabase << "data.db" << move;
+        QTest::newRow("data.db a folder") << Damage::DatabaseIsAFolder << "data.db" << move;
+        QTest::newRow("unreadable data.db") << Damage::UnreadableDatabase << "data.db" << move;
+        QTest::newRow("garbage Preferences.json") << Damage::GarbagePreferences << "Preferences.json" << move;
+        QTest::newRow("Preferences.json a folder")
+            << Damage::PreferencesIsAFolder << "Preferences.json" << move;
+        QTest::newRow("unreadable Preferences.json")
+            << Damage::UnreadablePreferences << "Preferences.json" << move;
+        QTest::newRow("read-only folder") << Damage::ReadOnlyFolder << ""
+                                          << "may write";
+        // Not even the lock file is made there.
+        QTest::newRow("another user's folder, writable by all") << Damage::AnotherUsersFolder << ""
+                                                                << "belongs to another user";
     }
 
     void testDamagedDataFolderIsToldAndKeptAsItWas()
     {
         QFETCH(Damage, damage);
         QFETCH(QString, fileName);
+        QFETCH(QString, advice);
+        if (damage == Damage::AnotherUsersFolder && ::geteuid() != 0) {
+            QSKIP("Only root can make a folder of another user");
+        }
         // A folder of its own that another user may enter; the other tests keep theirs.
         QTemporaryDir parent;
         QVERIFY(QFile::setPermissions(parent.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -270,6 +458,11 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         const QFileDevice::Permissions everyone = QFileDevice::Permissions(0x7777);
         QVERIFY(QFile::setPermissions(folder, everyone));
+        if (::geteuid() == 0 && damage != Damage::AnotherUsersFolder) {
+            // Used as "nobody" (see AsAnotherUser): the folder is theirs, its files stay root's.
+            QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+        }
+        const int modeBefore = modeOf(folder);
         const QString file = fileName.isEmpty() ? folder : folder + QLatin1Char('/') + fileName;
         writeDamage(damage, file);
         const QStringList entriesBefore = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -291,9 +484,7 @@ private Q_SLOTS:
             QVERIFY2(alert.message.contains(QLatin1Char('"') + file + QLatin1Char('"')) &&
                          alert.message.contains(folder),
                      qPrintable(alert.message));
-            QVERIFY2(alert.message.contains(fileName.isEmpty() ? QStringLiteral("may write")
-                                                               : QStringLiteral("move")),
-                     qPrintable(alert.message));
+            QVERIFY2(alert.message.contains(advice), qPrintable(alert.message));
             // Answered: the application ends with a failure, and never opened a window.
             QTRY_COMPARE(quit.size(), 1);
             QCOMPARE(app.delegate()->exitStatus(), 1);
@@ -302,11 +493,16 @@ private Q_SLOTS:
             QVERIFY(!output.text().contains(QStringLiteral("in use by another Penhollow")));
         }
         qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(m_dataFolder));
+        if (damage == Damage::AnotherUsersFolder) {
+            QCOMPARE(modeOf(folder), modeBefore);
+        }
         QVERIFY(QFile::setPermissions(folder, everyone));
         QCOMPARE(contentOf(file), bytesBefore);
         QStringList entriesAfter = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        // The lock file is the only thing a launch leaves.
-        entriesAfter.removeAll(QStringLiteral("penhollow.lock"));
+        // The lock file is the only thing a launch leaves, in a folder of the user's.
+        if (damage != Damage::AnotherUsersFolder) {
+            entriesAfter.removeAll(QStringLiteral("penhollow.lock"));
+        }
         QCOMPARE(entriesAfter, entriesBefore);
     }
 
@@ -349,6 +545,7 @@ private:
             write(QByteArray("{\"penhollowbloggermac_userId\": {\"type\": \"string\", \"val"));
             break;
         case Damage::ReadOnlyFolder:
+        case Damage::AnotherUsersFolder:
             break;
         }
         if (QFileInfo(path).isFile() && damage != Damage::UnreadableDatabase &&

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A second scripts/run while the first runs hands over to the running window and touches nothing of the
-# running demo: not the stand-in's port, log or state. The stand-in keeps its port from one run to the next.
+# running demo: not the stand-in's port, log or state. The stand-in keeps its port from one run to the next,
+# and a browser the application opened does not keep the demo from the next run once the first has ended.
 set -euo pipefail
 run_script=$1
 
@@ -8,7 +9,7 @@ scratch="$(mktemp -d)"
 demo="$scratch/demo"
 first_pid=""
 cleanup() {
-  touch "$scratch/quit"
+  touch "$scratch/quit" "$scratch/browser-quit"
   [ -z "$first_pid" ] || wait "$first_pid" 2>/dev/null || true
   rm -rf "$scratch"
 }
@@ -31,11 +32,15 @@ trap 'echo "google-standin stopped" >>"$scratch/called"; exit 0' TERM
 while :; do sleep 0.1; done
 STANDIN
 # The application: the first one runs until the test lets it quit; one started while it runs hands over.
+# The very first opens a link: the browser it starts, with every descriptor it was given, outlives it.
 cat >"$scratch/build/bin/penhollow" <<APP
 #!/usr/bin/env bash
 echo "penhollow \$PENHOLLOW_BLOGGER_URL" >>"$scratch/called"
 if ! mkdir "$scratch/app-running" 2>/dev/null; then
   exit 0
+fi
+if mkdir "$scratch/browser" 2>/dev/null; then
+  (while [ -d "$scratch" ] && [ ! -e "$scratch/browser-quit" ]; do sleep 0.1; done) >/dev/null 2>&1 &
 fi
 until [ -e "$scratch/quit" ]; do sleep 0.1; done
 rm -rf "$scratch/app-running" "$scratch/quit"
@@ -106,6 +111,8 @@ expect "the first run stopped its stand-in" test "$(count "google-standin stoppe
 run >"$scratch/third.out" 2>&1 &
 first_pid=$!
 wait_for "the third run's application" test -d "$scratch/app-running"
+expect "a browser left running by the first run's application lets the next run start its own stand-in" \
+  test "$(count "google-standin --port")" -eq 2
 expect "the next run asks the stand-in for the port of the last one" \
   grep -q "^google-standin --port 41234 " <(grep "^google-standin --port" "$scratch/called" | sed -n '$p')
 expect "the port kept is still written down" test "$(cat "$demo/standin-port")" = 41234

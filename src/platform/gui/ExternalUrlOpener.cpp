@@ -1,8 +1,9 @@
 #include "ExternalUrlOpener.h"
 
+#include "platform/DetachedProcess.h"
 #include "platform/Dispatch.h"
 
-#include <QDesktopServices>
+#include <cstdio>
 
 namespace {
 
@@ -23,7 +24,14 @@ bool ExternalUrlOpener::open(const QUrl& url)
     if (replacement()) {
         return replacement()(url);
     }
-    return QDesktopServices::openUrl(url);
+    // Not through QDesktopServices: the program it starts would inherit every descriptor we hold without
+    // close-on-exec, such as one handed to us by whoever started Penhollow.
+    if (!DetachedProcess::start(QStringLiteral("xdg-open"), {QString::fromLatin1(url.toEncoded())})) {
+        std::fputs("ExternalUrlOpener - xdg-open could not be started\n", stdout);
+        std::fflush(stdout);
+        return false;
+    }
+    return true;
 }
 
 bool ExternalUrlOpener::openWebAddress(const QUrl& url)

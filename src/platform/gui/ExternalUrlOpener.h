@@ -4,7 +4,8 @@
 
 #include <functional>
 
-// Hands addresses to the user's own applications (the browser, the mail program). Main thread only.
+// Hands addresses to the user's own applications (the browser, the mail program) through xdg-open, which
+// gets none of our descriptors. Main thread only.
 class ExternalUrlOpener
 {
 public:

@@ -1,9 +1,10 @@
 #include "WebEngineProfiles.h"
 
 #include "platform/ApplicationFolders.h"
+#include "platform/PrivateDataFolder.h"
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QWebEngineProfile>
@@ -49,7 +50,9 @@ std::shared_ptr<QWebEngineProfile> WebEngineProfiles::persistent(const QString& 
     if (const auto existing = profiles.constFind(path); existing != profiles.constEnd()) {
         return *existing;
     }
-    QDir().mkpath(path);
+    // Owner-only: the engine's files inside are then out of others' reach whatever modes it gives them.
+    PrivateDataFolder::makeFolder(QFileInfo(path).absolutePath());
+    PrivateDataFolder::makeFolder(path);
     auto profile = std::make_shared<QWebEngineProfile>(name);
     profile->setPersistentStoragePath(path);
     profile->setCachePath(path + QStringLiteral("/Cache"));
