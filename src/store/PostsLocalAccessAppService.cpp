@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <cstdio>
+
 namespace {
 
 // A post kept only on this computer.
@@ -141,38 +143,80 @@ std::optional<BloggerPost> PostsLocalAccessAppService::getOfflinePostForPost(con
     return db.getOfflineBlogPost(postId, ok);
 }
 
+std::optional<PostsLocalAccessAppService::Storing>
+PostsLocalAccessAppService::store(const BloggerPost& post) const
+{
+    bool read = false;
+    QString storedBlogId;
+    if (db.addBlogPostIfNotExists(post, &read, &storedBlogId)) {
+        return Storing::Added;
+    }
+    if (!read) {
+        return std::nullopt;
+    }
+    if (!PostsSQLAccess::isSameBlog(post.blogId, storedBlogId)) {
+        return Storing::Skipped;
+    }
+    return db.updateBlogPost(post) ? std::optional(Storing::Updated) : std::nullopt;
+}
+
+void PostsLocalAccessAppService::reportSkipped(qsizetype count)
+{
+    // Once per store call, not per post: a listing names the same posts at every download. The ids came
+    // from the network and stay out of the log.
+    if (count > 0) {
+        std::fputs(qUtf8Printable(QStringLiteral("PostsLocalAccessAppService - %1 post(s) not stored: their "
+                                                 "ids are stored under another blog\n")
+                                      .arg(count)),
+                   stdout);
+        std::fflush(stdout);
+    }
+}
+
+bool PostsLocalAccessAppService::storeAsItself(const BloggerPost& post) const
+{
+    const std::optional<Storing> storing = store(post);
+    if (storing == Storing::Skipped) {
+        reportSkipped(1);
+    }
+    return storing && *storing != Storing::Skipped;
+}
+
 bool PostsLocalAccessAppService::addOrUpdatePost(const BloggerPost& post, bool* ok) const
 {
     // One transaction: two callers storing the same new post cannot both insert it.
-    bool added = false;
+    std::optional<Storing> storing;
     const bool stored = db.db->transaction([&] {
-        bool read = false;
-        added = db.addBlogPostIfNotExists(post, &read);
-        return read && (added || db.updateBlogPost(post));
+        storing = store(post);
+        return storing.has_value();
     });
-    if (ok) {
-        *ok = stored;
+    if (stored && storing == Storing::Skipped) {
+        reportSkipped(1);
     }
-    return stored && added;
+    report(ok, stored);
+    return stored && storing == Storing::Added;
 }
 
 QList<bool> PostsLocalAccessAppService::addOrUpdatePosts(const QList<BloggerPost>& posts, bool* ok) const
 {
     QList<bool> answers;
     answers.reserve(posts.size());
+    qsizetype skipped = 0;
     const bool stored = db.db->transaction([&] {
         for (const BloggerPost& post : posts) {
-            bool postStored = false;
-            answers.append(addOrUpdatePost(post, &postStored));
-            if (!postStored) {
+            const std::optional<Storing> storing = store(post);
+            if (!storing) {
                 return false;
             }
+            answers.append(*storing == Storing::Added);
+            skipped += *storing == Storing::Skipped ? 1 : 0;
         }
         return true;
     });
-    if (ok) {
-        *ok = stored;
+    if (stored) {
+        reportSkipped(skipped);
     }
+    report(ok, stored);
     return stored ? answers : QList<bool>();
 }
 
@@ -247,11 +291,10 @@ BloggerPost PostsLocalAccessAppService::keepPostLocally(const BloggerPost& edite
             kept = localPost(edited, original->postId, PostStatus::Offline,
                              GoogleServiceConstants::NoOfflineId());
         }
-        bool step = false;
-        addOrUpdatePost(kept, &step);
-        if (!step) {
+        if (!storeAsItself(kept)) {
             return false;
         }
+        bool step = false;
         stored = db.getBlogPost(kept.postId, &step);
         return step;
     });
@@ -271,8 +314,7 @@ std::optional<BloggerPost> PostsLocalAccessAppService::storePublishedPost(
                 return false;
             }
         }
-        addOrUpdatePost(published, &step);
-        if (!step ||
+        if (!storeAsItself(published) ||
             (!autosaveRecordId.isEmpty() && !linkAutosaveRecord(autosaveRecordId, published.postId))) {
             return false;
         }

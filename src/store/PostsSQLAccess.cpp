@@ -209,7 +209,7 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
                                      "OfflineForPostWithId = ? WHERE PostId = ? AND ") +
                       SameBlogSql),
       UPDATE_POST_STATUS_SQL(QStringLiteral("UPDATE POSTS SET PostStatus = ?, PostArea = ? WHERE Id = ?")),
-      GET_POST_SQL(QStringLiteral("SELECT * FROM POSTS WHERE PostId = ?")),
+      GET_POST_SQL(QStringLiteral("SELECT * FROM POSTS WHERE PostId = ? ORDER BY Id")),
       GET_OFFLINE_POST_SQL(QStringLiteral("SELECT * FROM POSTS WHERE OfflineForPostWithId = ?")),
       GET_POST_ID_SQL(QStringLiteral("SELECT * FROM POSTS WHERE Id = ?")),
       // The filter value is bound; only the enumerations' raw values are put into the text.
@@ -218,9 +218,8 @@ PostsSQLAccess::PostsSQLAccess(SQLiteDB& db)
       GET_ALL_POSTS_SQL(QStringLiteral("SELECT * FROM POSTS WHERE BlogId = ?")),
       DELETE_POST_SQL(QStringLiteral("DELETE FROM POSTS WHERE PostId = ?")),
       DELETE_POST_ID_SQL(QStringLiteral("DELETE FROM POSTS WHERE Id = ?")),
-      GET_POST_ROW_ID_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE PostId = ? ORDER BY Id LIMIT 1")),
-      GET_BLOG_POST_ROW_ID_SQL(QStringLiteral("SELECT Id FROM POSTS WHERE PostId = ? AND ") + SameBlogSql +
-                               QStringLiteral(" ORDER BY Id LIMIT 1")),
+      GET_POST_ROW_ID_SQL(
+          QStringLiteral("SELECT Id, BlogId FROM POSTS WHERE PostId = ? ORDER BY Id LIMIT 1")),
       // GET_POSTS_SQL with only the listed columns; the area and sort indexes serve it without sorting
       // the table (areas and statuses differ in more than case), and equal keys stay in row id order
       // whichever way the index is walked, as GET_POSTS_SQL gives them.
@@ -371,16 +370,16 @@ std::optional<std::int64_t> PostsSQLAccess::firstRowIdOfPost(const QString& post
     return read ? id : std::nullopt;
 }
 
-bool PostsSQLAccess::addBlogPostIfNotExists(const BloggerPost& post, bool* ok) const
+bool PostsSQLAccess::addBlogPostIfNotExists(const BloggerPost& post, bool* ok, QString* storedBlogId) const
 {
-    bool read = false;
-    std::optional<std::int64_t> id;
-    read = db->readRows(GET_BLOG_POST_ROW_ID_SQL, {post.postId, post.blogId, post.blogId},
-                        [&](const SQLRowReader& row) {
-                            id = row.integer(row.field(QStringLiteral("Id")));
-                            return false;
-                        });
-    const bool exists = id.has_value();
+    bool exists = false;
+    const bool read = db->readRows(GET_POST_ROW_ID_SQL, {post.postId}, [&](const SQLRowReader& row) {
+        exists = true;
+        if (storedBlogId) {
+            *storedBlogId = row.string(row.field(QStringLiteral("BlogId"))).value_or(QString());
+        }
+        return false;
+    });
     if (!read || exists) {
         report(ok, read);
         return false;
@@ -406,6 +405,11 @@ bool PostsSQLAccess::updateBlogPost(const BloggerPost& post) const
                rawValue(post.area()), post.offlineForPostWithId, post.postId, post.blogId, post.blogId},
               &written);
     return written;
+}
+
+bool PostsSQLAccess::isSameBlog(const QString& blogId, const QString& storedBlogId)
+{
+    return blogId.isEmpty() || storedBlogId.isEmpty() || blogId == storedBlogId;
 }
 
 bool PostsSQLAccess::updateBlogPostStatus(std::int64_t id, PostStatus status) const

@@ -15,7 +15,10 @@
 class SQLiteDB;
 class SQLRowReader;
 
-// The POSTS table: posts of every blog, keyed by the blog and the service's post id together.
+// The POSTS table: posts of every blog. One post id names one post: the service's ids are unique across
+// blogs and the operations below go by the post id alone, so a post id stored under one blog is never
+// added for another (addBlogPostIfNotExists). A database written by an earlier version may still hold a
+// later row with the id under another blog: reads by post id answer the first row.
 // Where an operation takes `ok`, *ok is false when the store failed: a failed read is never "absent".
 class PostsSQLAccess
 {
@@ -50,12 +53,17 @@ public:
     QList<BloggerPost> listBlogPostRows(const QString& blogId, PostSortOptions sort,
                                         PostSortOrderOptions order, PostFilterOptions filter,
                                         const QString& filterText, bool* ok = nullptr) const;
-    // True when it inserted, false when a row of the post's blog with the post id was there already (nothing
-    // written) or the store failed (then *ok is false and nothing is written).
-    bool addBlogPostIfNotExists(const BloggerPost& post, bool* ok = nullptr) const;
-    // Every column but Id and BlogId of the rows of the post's blog with the post id: a post of another
+    // True when it inserted, false when a row with the post id was there already, of whichever blog
+    // (nothing written; *storedBlogId, when given, is then the blog of the first such row), or the store
+    // failed (then *ok is false and nothing is written).
+    bool addBlogPostIfNotExists(const BloggerPost& post, bool* ok = nullptr,
+                                QString* storedBlogId = nullptr) const;
+    // Every column but Id and BlogId of the rows of the post's blog with the post id: a row of another
     // blog that carries the same id is not touched. False when the store failed.
     bool updateBlogPost(const BloggerPost& post) const;
+    // Whether a post of blogId is the one stored under storedBlogId: the same blog, or either without a
+    // blog (never written so by this version).
+    static bool isSameBlog(const QString& blogId, const QString& storedBlogId);
     // Only the status and the area that follows from it, of the one row with that row id.
     bool updateBlogPostStatus(std::int64_t id, PostStatus status) const;
     bool deleteBlogPost(const QString& postId) const;
@@ -83,7 +91,6 @@ public:
     const QString DELETE_POST_SQL;
     const QString DELETE_POST_ID_SQL;
     const QString GET_POST_ROW_ID_SQL;
-    const QString GET_BLOG_POST_ROW_ID_SQL;
     const QString GET_POST_ROWS_SQL;
     const QString GET_POST_ROW_IDS_SQL;
     const QString GET_POST_ROWS_OF_POST_SQL;
