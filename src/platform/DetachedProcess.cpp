@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,6 +25,25 @@ void closeDescriptorsFrom(int first, int upTo)
     for (int fd = first; fd < upTo; ++fd) {
         ::close(fd);
     }
+}
+
+// Async-signal-safe. The web engine ignores SIGPIPE and threads block some signals; exec keeps both, and a
+// browser started with them would not end as it should.
+void resetSignals()
+{
+    struct sigaction byDefault
+    {
+    };
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (signal != SIGKILL && signal != SIGSTOP) {
+            ::sigaction(signal, &byDefault, nullptr);
+        }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 } // namespace
@@ -62,6 +82,7 @@ bool DetachedProcess::start(const QString& program, const QStringList& arguments
             ::_exit(started < 0 ? 1 : 0);
         }
         ::setsid();
+        resetSignals();
         closeDescriptorsFrom(3, upTo);
         ::execv(argv[0], argv.data());
         ::_exit(127);

@@ -23,7 +23,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,18 +269,29 @@ private Q_SLOTS:
                          "ls -l /proc/$$/fd\n"
                          "exec >\"$0.umask\"\n"
                          "umask\n"
+                         "exec >\"$0.signals\"\n"
+                         "grep -E '^Sig(Ign|Blk)' /proc/$$/status\n"
                          "echo \"$1\" >\"$0.part\" && mv \"$0.part\" \"$0.url\"\n");
         }
         QVERIFY(setMode(opener, 0755));
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(tools.path()) + ':' + path);
         const mode_t umaskBefore = ::umask(027);
+        // As the web engine leaves them: a started program must not inherit either.
+        const auto pipeBefore = ::signal(SIGPIPE, SIG_IGN);
+        sigset_t blocked;
+        sigset_t blockedBefore;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &blocked, &blockedBefore);
         // As scripts/run hands its lock to what it starts: without close-on-exec.
         const int given = ::open(QFile::encodeName(tools.filePath(QStringLiteral("run.lock"))).constData(),
                                  O_WRONLY | O_CREAT | O_APPEND, 0600);
         auto restore = qScopeGuard([&] {
             qputenv("PATH", path);
             ::umask(umaskBefore);
+            ::signal(SIGPIPE, pipeBefore);
+            ::pthread_sigmask(SIG_SETMASK, &blockedBefore, nullptr);
             ::close(given);
         });
         QVERIFY(given > 2);
@@ -303,6 +316,9 @@ private Q_SLOTS:
         }
         QVERIFY2(ours.isEmpty(), qPrintable(ours.join(QStringLiteral(", "))));
         QCOMPARE(contentOf(opener + QStringLiteral(".umask")).trimmed(), QByteArray("0027"));
+        // The shell itself ignores and blocks nothing.
+        QCOMPARE(contentOf(opener + QStringLiteral(".signals")),
+                 QByteArray("SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n"));
     }
 
     void testWithoutAccountOpensWelcomeWindowAndNoMainWindow()
