@@ -91,13 +91,29 @@ bool CommentsLocalAccessAppService::storeListedComments(const QString& postId,
 {
     return db.db->transaction([&] {
         QSet<QString> listed;
+        int elsewhere = 0;
         for (const BloggerPostComment& comment : comments) {
+            // A comment id names one comment: a listing that names another post's comment, or a comment of
+            // another post, must not move it, rewrite it or count it here.
+            bool read = false;
+            const std::optional<BloggerPostComment> stored = db.getPostComment(comment.commentId, &read);
+            if (!read) {
+                return false;
+            }
+            if (comment.postId != postId || (stored && stored->postId != postId)) {
+                ++elsewhere;
+                continue;
+            }
             listed.insert(comment.commentId);
             bool ok = false;
             addOrUpdatePostComment(withStorableAuthor(comment), &ok);
             if (!ok) {
                 return false;
             }
+        }
+        if (elsewhere > 0) {
+            qInfo("CommentsLocalAccessAppService - %d comment(s) not stored: they belong to another post",
+                  elsewhere);
         }
         if (!removeOthers) {
             return true;

@@ -222,6 +222,33 @@ private Q_SLOTS:
         QVERIFY(UsersSQLAccess(store.db()).getUser("u1"));
     }
 
+    void testListingNamingAnotherPostsCommentLeavesItAndCountsOnlyItsOwn()
+    {
+        StoreTestDatabase store;
+        CommentsLocalAccessAppService service(store.db());
+        PostsLocalAccessAppService posts(store.db());
+        for (const QString& id : {QStringLiteral("p1"), QStringLiteral("p2")}) {
+            posts.addOrUpdatePost(BloggerPost("b1", id, std::nullopt, std::nullopt, "T", "c", "", {}, 0, "#",
+                                              PostStatus::Published, "0"));
+        }
+        QVERIFY(
+            service.storeListedComments("p1", {makeComment("p1", "c1", ann, std::nullopt, "mine")}, true));
+        // p2's listing names p1's comment under p2, and a comment that says it is p1's.
+        QVERIFY(service.storeListedComments("p2",
+                                            {makeComment("p2", "c1", ann, std::nullopt, "forged"),
+                                             makeComment("p1", "c9", ann, std::nullopt),
+                                             makeComment("p2", "c2", ann, std::nullopt)},
+                                            true));
+        const std::optional<BloggerPostComment> kept = service.getPostComment("c1");
+        QVERIFY(kept);
+        QCOMPARE(kept->postId, QString("p1"));
+        QCOMPARE(kept->content, QString("mine"));
+        QVERIFY(!service.getPostComment("c9"));
+        QCOMPARE(commentIds(service.listAllCommentsForPost("p2")), QStringList({"c2"}));
+        QCOMPARE(posts.getPost("p1")->commentsCount, std::int64_t(1));
+        QCOMPARE(posts.getPost("p2")->commentsCount, std::int64_t(1));
+    }
+
     void testUnreadableStoredDateGivesNoDate()
     {
         StoreTestDatabase store;
