@@ -1,15 +1,21 @@
 #pragma once
 
+#include "BoundedTcpServer.h"
+
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTcpServer>
+#include <QTimer>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QTcpSocket;
 
@@ -19,7 +25,8 @@ class QTcpSocket;
 // as the page's own). Each page gets a grant: a random key in the address and the names it may show.
 // Plain GETs only, no CORS headers, one request per connection, bounded in size, time and number; a
 // client whose first line names no grant is dropped at once, and only Host 127.0.0.1 or localhost with the
-// server's port is answered.
+// server's port is answered. An answer is read from the file a piece at a time and must be taken whole
+// in time.
 // Main thread, with an application object.
 class LocalPictureServer : public QObject
 {
@@ -37,20 +44,44 @@ public:
     int picturesServed() const { return m_picturesServed; }
 
 private:
+    struct Connection
+    {
+        QTcpSocket* socket = nullptr;
+        QByteArray head;
+        // Its first line named a grant: a page's request, not a stranger's.
+        bool named = false;
+        bool answering = false;
+        // The picture being sent, and how much of it is still to go.
+        std::unique_ptr<QFile> file;
+        qint64 left = 0;
+        // Since a byte last came from the client or was taken by it.
+        QElapsedTimer quiet;
+        QTimer* deadline = nullptr;
+    };
+
     explicit LocalPictureServer(QObject* parent);
-    void onNewConnection();
-    void answer(QTcpSocket* socket, const QByteArray& head);
+    void admitPending();
+    void admit(QTcpSocket* socket);
+    bool makeRoom();
+    void takeWhatArrived(QTcpSocket* socket);
+    void onReadyRead(QTcpSocket* socket);
+    void onTaken(QTcpSocket* socket);
+    void answer(Connection& connection);
+    void sendMore(Connection& connection);
     void drop(QTcpSocket* socket);
     void forget(QTcpSocket* socket);
+    Connection* find(QTcpSocket* socket);
     bool asksGrantedPicture(const QByteArray& requestLine) const;
     // The file name a request line asks for under a grant that allows it.
     std::optional<QString> grantedName(const QByteArray& requestLine) const;
 
-    // Oldest first; idle ones have not yet sent a first line that names a grant. Declared before the
-    // server: its sockets, going with it, take themselves off these lists.
-    QList<QTcpSocket*> m_connections;
-    QList<QTcpSocket*> m_idle;
-    QTcpServer m_server;
+    // Oldest first. Declared before the server: its sockets, going with it, take themselves off this
+    // list and may start the timer.
+    std::vector<std::unique_ptr<Connection>> m_connections;
+    // Takes in the connection left waiting when every place was taken.
+    QTimer m_admit;
+    bool m_waiting = false;
+    BoundedTcpServer m_server;
     QHash<QString, QSet<QString>> m_grants;
     int m_picturesServed = 0;
 };

@@ -70,29 +70,40 @@ std::optional<QString> LocalPictures::nameForAddress(const QString& address)
     return name;
 }
 
-std::optional<LocalPictures::Picture> LocalPictures::read(const QString& name)
+std::optional<LocalPictures::OpenPicture> LocalPictures::open(const QString& name)
 {
     if (!isPlainName(name)) {
         return std::nullopt;
     }
     const QString path = imagesFolder() + QLatin1Char('/') + name;
     const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile() || info.size() > MaximumPictureSize) {
+    if (info.isSymLink() || !info.isFile()) {
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    // Read one byte past the cap: the file may have grown since it was looked at.
-    QByteArray data = file.read(MaximumPictureSize + 1);
-    if (data.size() > MaximumPictureSize) {
+    auto file = std::make_unique<QFile>(path);
+    // The size of what was opened: the file may have changed since it was looked at.
+    if (!file->open(QIODevice::ReadOnly) || file->size() > MaximumPictureSize) {
         return std::nullopt;
     }
     // By content: a file named .png that holds text is no picture. SVG is left out: it is a document.
-    const QString type = QMimeDatabase().mimeTypeForData(data).name();
+    const QString type = QMimeDatabase().mimeTypeForData(file.get()).name();
     if (!type.startsWith(QLatin1String("image/")) || type == QLatin1String("image/svg+xml")) {
         return std::nullopt;
     }
-    return Picture{std::move(data), type.toLatin1()};
+    const qint64 size = file->size();
+    return OpenPicture{std::move(file), size, type.toLatin1()};
+}
+
+std::optional<LocalPictures::Picture> LocalPictures::read(const QString& name)
+{
+    std::optional<OpenPicture> picture = open(name);
+    if (!picture) {
+        return std::nullopt;
+    }
+    // Read one byte past the cap: the file may have grown since it was opened.
+    QByteArray data = picture->file->read(MaximumPictureSize + 1);
+    if (data.size() > MaximumPictureSize) {
+        return std::nullopt;
+    }
+    return Picture{std::move(data), std::move(picture->mimeType)};
 }

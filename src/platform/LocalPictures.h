@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // The user's pictures as pages may see them: only files lying in the images folder (where the editor
@@ -32,4 +34,14 @@ public:
     // The picture of that name in the images folder: a regular file (no link), at most
     // MaximumPictureSize, whose content is an image. None for anything else.
     static std::optional<Picture> read(const QString& name);
+
+    struct OpenPicture
+    {
+        std::unique_ptr<QFile> file;
+        qint64 size = 0;
+        QByteArray mimeType;
+    };
+    // The same picture opened at its start, for an answer sent a piece at a time: its size when opened,
+    // and its type from its first bytes.
+    static std::optional<OpenPicture> open(const QString& name);
 };

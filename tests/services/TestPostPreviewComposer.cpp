@@ -5,12 +5,22 @@
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
+#include <QScopeGuard>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <memory>
+#include <atomic>
+#include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -46,6 +56,66 @@ QString writeFile(const QString& path, const QByteArray& bytes)
     }
     file.write(bytes);
     return path;
+}
+
+// A blocking client of 127.0.0.1, as the web engine's or another program's: each step waits at most
+// waitMs. A small receive buffer makes the server's writes block as soon as the client stops reading.
+int connectTo(quint16 port, int waitMs = 30000, int receiveBuffer = 0)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0) {
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+    }
+    const timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof(wait));
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool sendAll(int fd, const QByteArray& bytes)
+{
+    return ::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
+}
+
+// One request of a page to the server, which runs on this thread: made and sent, then `meanwhile` runs
+// before the server can read it. The reply is read as fast as it comes, as the web engine would, until
+// the server closes.
+QByteArray fetchServed(quint16 port, const QByteArray& request, const std::function<void()>& meanwhile = {})
+{
+    const int fd = connectTo(port);
+    if (fd < 0 || !sendAll(fd, request)) {
+        return "<not sent>";
+    }
+    if (meanwhile) {
+        meanwhile();
+    }
+    // The server runs in this event loop, at its own pace, until the reader has seen the end.
+    QEventLoop loop;
+    QByteArray reply;
+    std::atomic<bool> ended{false};
+    std::thread reader([&] {
+        char buffer[64 * 1024];
+        for (ssize_t got = 0; (got = ::recv(fd, buffer, sizeof(buffer), 0)) > 0;) {
+            reply.append(buffer, got);
+        }
+        ended = true;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const bool closed = ended;
+    ::shutdown(fd, SHUT_RDWR);
+    reader.join();
+    ::close(fd);
+    return closed ? reply : reply + "<no end>";
 }
 
 } // namespace
@@ -272,37 +342,93 @@ private Q_SLOTS:
         qunsetenv("PENHOLLOW_DATA_DIR");
     }
 
-    // Clients without a key used to hold all 16 places, leaving a live preview's pictures blank.
-    void testIdleClientsCannotStarveThePictureServer()
+    void testHostileClientsCannotStarveThePictureServer_data()
     {
+        QTest::addColumn<QByteArray>("clients");
+        // Clients without a key used to hold all 16 places, leaving a live preview's pictures blank.
+        QTest::newRow("idle") << QByteArray("idle");
+        // Clients that asked for a large picture and never read kept their places, each with the whole file.
+        QTest::newRow("never reading") << QByteArray("never reading");
+        // Connections that came right behind a page's request pushed it out before it was read.
+        QTest::newRow("flood") << QByteArray("flood");
+    }
+
+    void testHostileClientsCannotStarveThePictureServer()
+    {
+        QFETCH(QByteArray, clients);
         QTemporaryDir data;
         qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(data.path()));
         QDir().mkpath(data.filePath("Applications"));
         writeFile(data.filePath("Applications/dot.png"), pngBytes());
+        const QByteArray large = pngBytes() + QByteArray(19 * 1024 * 1024, 'x');
+        writeFile(data.filePath("Applications/large.png"), large);
         LocalPictureServer& server = LocalPictureServer::instance();
-        const QString grant = server.openGrant();
-        server.allow(grant, {"dot.png"});
-        const QUrl base(server.addressBase(grant));
-        std::vector<std::unique_ptr<QTcpSocket>> idle;
-        for (int i = 0; i < 16; ++i) {
-            idle.push_back(std::make_unique<QTcpSocket>());
-            idle.back()->connectToHost(QHostAddress::LocalHost, quint16(base.port()));
+        const QString earlier = server.openGrant();
+        server.allow(earlier, {"large.png"});
+        const quint16 port = quint16(QUrl(server.addressBase(earlier)).port());
+        const auto request = [port](const QString& grant, const QByteArray& name) {
+            return "GET /" + grant.toLatin1() + "/" + name +
+                   " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n\r\n";
+        };
+        std::vector<int> hostile;
+        const auto closeHostile = [&hostile] {
+            for (const int fd : hostile) {
+                ::close(fd);
+            }
+            hostile.clear();
+        };
+        const auto end = qScopeGuard(closeHostile);
+        if (clients != "flood") {
+            for (int i = 0; i < 16; ++i) {
+                hostile.push_back(connectTo(port, 30000, clients == "never reading" ? 4096 : 0));
+                QVERIFY(hostile.back() >= 0);
+                QVERIFY(clients == "idle" || sendAll(hostile.back(), request(earlier, "large.png")));
+            }
         }
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return std::all_of(idle.cbegin(), idle.cend(), [](const auto& socket) {
-                    return socket->state() == QAbstractSocket::ConnectedState;
+        if (clients == "never reading") {
+            // Each is being answered and reads nothing more: the server's writes to all of them block.
+            QTRY_VERIFY(std::all_of(hostile.cbegin(), hostile.cend(), [](int fd) {
+                int waiting = 0;
+                return ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0;
+            }));
+        }
+        // Right behind each request of the page, before the server has read it, come 40 connections that
+        // stay silent, never finish their line or send garbage; they stay open until the next request.
+        const auto flood = [&] {
+            closeHostile();
+            const QList<QByteArray> sends{"", "GET /", "\x16\x03\x01 no end"};
+            for (int i = 0; i < 40; ++i) {
+                if (const int fd = connectTo(port, 1000); fd >= 0) {
+                    sendAll(fd, sends.at(i % sends.size()));
+                    hostile.push_back(fd);
+                }
+            }
+        };
+
+        // A new preview's grant: each of its pictures arrives whole.
+        const QByteArray name = clients == "never reading" ? "large.png" : "dot.png";
+        const QByteArray picture = name == "large.png" ? large : pngBytes();
+        const QString grant = server.openGrant();
+        server.allow(grant, {QString::fromLatin1(name)});
+        for (int i = 0; i < (clients == "flood" ? 20 : 1); ++i) {
+            const QByteArray reply =
+                fetchServed(port, request(grant, name), clients == "flood" ? flood : std::function<void()>());
+            QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n") && reply.endsWith(picture),
+                     qPrintable(QString::number(i) + ": " + QString::fromLatin1(reply.left(100))));
+        }
+        if (clients == "never reading") {
+            // One that had taken nothing for a while gave the page its place; the others are dropped once
+            // their time to take the answer is up.
+            const auto droppedClients = [&hostile] {
+                return std::count_if(hostile.cbegin(), hostile.cend(), [](int fd) {
+                    pollfd state{fd, POLLIN, 0};
+                    return ::poll(&state, 1, 0) == 1 && (state.revents & POLLHUP);
                 });
-            },
-            20000));
-        QTcpSocket page;
-        QByteArray reply;
-        connect(&page, &QTcpSocket::readyRead, &page, [&] { reply += page.readAll(); });
-        page.connectToHost(QHostAddress::LocalHost, quint16(base.port()));
-        page.write("GET " + base.path().toLatin1() +
-                   "dot.png HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(base.port()) + "\r\n\r\n");
-        QVERIFY(QTest::qWaitFor([&] { return page.state() == QAbstractSocket::UnconnectedState; }, 20000));
-        QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n") && reply.endsWith(pngBytes()), reply.constData());
+            };
+            QCOMPARE(droppedClients(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(droppedClients(), 16, 40000);
+        }
+        server.closeGrant(earlier);
         server.closeGrant(grant);
         qunsetenv("PENHOLLOW_DATA_DIR");
     }
