@@ -9,6 +9,10 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 bool isPlainName(const QString& name)
@@ -75,14 +79,23 @@ std::optional<LocalPictures::OpenPicture> LocalPictures::open(const QString& nam
     if (!isPlainName(name)) {
         return std::nullopt;
     }
-    const QString path = imagesFolder() + QLatin1Char('/') + name;
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile()) {
+    const QByteArray path = QFile::encodeName(imagesFolder() + QLatin1Char('/') + name);
+    // Judged by what was opened, never by a look at the path first: a link or a device put in the
+    // picture's place in between is refused, and opening a pipe does not wait for a writer.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
         return std::nullopt;
     }
-    auto file = std::make_unique<QFile>(path);
-    // The size of what was opened: the file may have changed since it was looked at.
-    if (!file->open(QIODevice::ReadOnly) || file->size() > MaximumPictureSize) {
+    struct stat info
+    {
+    };
+    auto file = std::make_unique<QFile>();
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    if (file->size() > MaximumPictureSize) {
         return std::nullopt;
     }
     // By content: a file named .png that holds text is no picture. SVG is left out: it is a document.

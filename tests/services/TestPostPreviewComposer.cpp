@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -271,6 +272,7 @@ private Q_SLOTS:
         writeFile(folder + "/notes.png", "not a picture at all");
         writeFile(data.filePath("secret.png"), pngBytes());
         QVERIFY(QFile::link(data.filePath("secret.png"), folder + "/link.png"));
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + "/pipe.png").constData(), 0600), 0);
         QFile big(folder + "/big.png");
         QVERIFY(big.open(QIODevice::WriteOnly));
         big.write(pngBytes());
@@ -281,7 +283,8 @@ private Q_SLOTS:
         QVERIFY(dot);
         QCOMPARE(dot->data, pngBytes());
         QCOMPARE(dot->mimeType, QByteArray("image/png"));
-        for (const char* name : {"notes.png", "link.png", "big.png", "../secret.png", "..", "missing.png"}) {
+        for (const char* name :
+             {"notes.png", "link.png", "pipe.png", "big.png", "../secret.png", "..", "missing.png"}) {
             QVERIFY2(!LocalPictures::read(QString::fromLatin1(name)), name);
         }
         QCOMPARE(LocalPictures::nameForAddress("penhollow-picture://pictures/dot.png"),
