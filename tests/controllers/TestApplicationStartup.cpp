@@ -4,13 +4,16 @@
 
 #include "common/GoogleServiceConstants.h"
 #include "controllers/AppDelegate.h"
+#include "controllers/ApplicationControllerService.h"
 #include "controllers/ApplicationWindowController.h"
+#include "controllers/PostsControllerService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/WebView.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLiteDB.h"
+#include "ui/windows/PostEditorWindowController.h"
 #include "ui/windows/WelcomeWindowController.h"
 
 #include <QAction>
@@ -215,8 +218,14 @@ private Q_SLOTS:
         QVERIFY(app.launch());
         QMainWindow* window = app.windowController()->windowOutlet();
         QTRY_VERIFY(window->isVisible());
+        // A post being written, its editor put away too.
+        PostEditorWindowController* editor =
+            app.windowController()->applicationControllerService()->postsControllerService()->postEditor();
+        app.delegate()->newPost();
+        QTRY_VERIFY_WITH_TIMEOUT(editor->isWindowOpened(), 30000);
+        editor->window()->showMinimized();
         window->showMinimized();
-        QTRY_VERIFY(window->isMinimized());
+        QTRY_VERIFY(window->isMinimized() && editor->window()->isMinimized());
 
         QProcess second;
         second.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/penhollow"));
@@ -231,6 +240,10 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
         QTRY_VERIFY(!window->isMinimized());
         QVERIFY(window->isVisible());
+        // The editor comes back in front of it.
+        QTRY_VERIFY(!editor->window()->isMinimized());
+        QVERIFY(QTest::qWaitForWindowActive(editor->window()));
+        editor->close();
     }
 
     void testTwoLaunchesInOneFolderNeverBothOwnIt()
