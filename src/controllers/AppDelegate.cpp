@@ -250,6 +250,8 @@ bool AppDelegate::applicationShouldTerminate()
         LocalNotificationService().showCriticalAlert(
             QStringLiteral("You are editing a post"),
             QStringLiteral("Please close the current post editor window before closing Penhollow"));
+        // The window to close is shown with the message, not left behind the one the user quits from.
+        m_applicationWindowController->showEditingPost();
         return false;
     }
     return true;
@@ -282,6 +284,8 @@ void AppDelegate::reopenApplicationWindow()
 {
     if (m_applicationWindowController) {
         m_applicationWindowController->reopenApplicationWindow();
+        // An open editor comes to the front with it, above the main window.
+        m_applicationWindowController->showEditingPost();
     } else if (m_welcomeWindowController) {
         m_welcomeWindowController->showWindow();
     }

@@ -105,6 +105,12 @@ bool ApplicationControllerService::hasAnEditingPost() const
     return m_postsControllerService->hasAnEditingPost();
 }
 
+void ApplicationControllerService::showEditingPost()
+{
+    Dispatch::requireMainThread("ApplicationControllerService::showEditingPost");
+    m_postsControllerService->showEditingPost();
+}
+
 void ApplicationControllerService::newPost()
 {
     Dispatch::requireMainThread("ApplicationControllerService::newPost");
@@ -312,6 +318,12 @@ void ApplicationControllerService::postsEdited(const QStringList& changedPostIds
         if (m_windowController) {
             m_windowController->displayPost(*shown);
         }
+        // The post kept is highlighted wherever it is listed: brought into view once it is.
+        m_whenListed.push_back([this, postId = shown->postId] {
+            if (m_windowController) {
+                m_windowController->scrollToPost(postId);
+            }
+        });
     }
     updateListedPosts(changedPostIds, discardedPostIds);
 }

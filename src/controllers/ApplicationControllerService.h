@@ -59,6 +59,7 @@ public:
     ~ApplicationControllerService() override;
 
     bool hasAnEditingPost() const;
+    void showEditingPost();
     void newPost();
 
     // Reads the current area again and lists it, keeping the selected post highlighted.

@@ -410,6 +410,13 @@ bool ApplicationWindowController::hasAnEditingPost() const
     return m_applicationControllerService && m_applicationControllerService->hasAnEditingPost();
 }
 
+void ApplicationWindowController::showEditingPost()
+{
+    if (m_applicationControllerService) {
+        m_applicationControllerService->showEditingPost();
+    }
+}
+
 void ApplicationWindowController::reopenApplicationWindow()
 {
     QWidget* w = window();
@@ -462,6 +469,15 @@ void ApplicationWindowController::listPosts(const QList<BloggerPost>& posts, Pos
         placePostContentViewAfterListPaint();
         if (m_tableTopViewController) {
             m_tableTopViewController->displayPostsInfo(posts.size(), area, lastUpdate);
+        }
+    });
+}
+
+void ApplicationWindowController::scrollToPost(const QString& postId)
+{
+    Dispatch::toMainThread(this, [this, postId] {
+        if (m_tableContentViewController) {
+            m_tableContentViewController->scrollToPost(postId);
         }
     });
 }

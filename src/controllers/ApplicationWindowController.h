@@ -74,6 +74,8 @@ public:
     // Downward operations: any thread for the ones that hand data to panes.
     void newPost();
     bool hasAnEditingPost() const;
+    // Brings the post editor to the front, when it is on screen.
+    void showEditingPost();
     void reopenApplicationWindow();
     void loading(bool flag);
     void listUsers(const QList<BloggerUser>& users, const QString& currentUser);
@@ -81,6 +83,8 @@ public:
     void listPosts(const QList<BloggerPost>& posts, PostArea area, std::optional<QDateTime> lastUpdate,
                    std::optional<QString> preselectedPostId);
     void displayPost(const BloggerPost& post);
+    // Scrolls the list to the post, when it is listed.
+    void scrollToPost(const QString& postId);
     void loadDefaultView();
     void openHelp();
 

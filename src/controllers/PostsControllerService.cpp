@@ -100,6 +100,14 @@ bool PostsControllerService::hasAnEditingPost() const
     return m_postEditor->isWindowOpened();
 }
 
+void PostsControllerService::showEditingPost()
+{
+    Dispatch::requireMainThread("PostsControllerService::showEditingPost");
+    if (m_postEditor->isWindowOpened()) {
+        m_postEditor->showWindow();
+    }
+}
+
 bool PostsControllerService::refuseWhileEditing()
 {
     if (!m_postEditor->isWindowOpened()) {
@@ -118,6 +126,7 @@ void PostsControllerService::newPost()
     if (refuseWhileEditing()) {
         return;
     }
+    m_postEditor->holdTypedKeys();
     openEditor(std::nullopt, std::nullopt, false, GoogleServiceConstants::RandomId());
 }
 
@@ -138,6 +147,8 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
     if (refuseWhileEditing()) {
         return;
     }
+    // What is typed while the post is read is for its title too.
+    m_postEditor->holdTypedKeys();
     Async::runThenCallback(
         this,
         [postId] {
@@ -153,9 +164,11 @@ void PostsControllerService::openStoredPost(const QString& postId, bool offline)
          postId](const std::pair<std::optional<BloggerPost>, std::optional<BloggerPost>>& read) {
             const auto& [post, linked] = read;
             if (refuseWhileEditing()) {
+                m_postEditor->dropTypedKeys();
                 return;
             }
             if (!post) {
+                m_postEditor->dropTypedKeys();
                 LocalNotificationService().showInfoAlert(
                     QStringLiteral("Cannot open the post"),
                     QStringLiteral("This post is no longer on this computer."));

@@ -33,6 +33,8 @@ public:
 
     // True while the editor window is on screen.
     bool hasAnEditingPost() const;
+    // Brings the editor to the front, when it is on screen.
+    void showEditingPost();
     void newPost();
     void editPost(const QString& postId);
     // Opens the post with "Offline" chosen, so the user picks how it is kept on this computer.

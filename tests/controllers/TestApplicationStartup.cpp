@@ -4,7 +4,9 @@
 
 #include "common/GoogleServiceConstants.h"
 #include "controllers/AppDelegate.h"
+#include "controllers/ApplicationControllerService.h"
 #include "controllers/ApplicationWindowController.h"
+#include "controllers/PostsControllerService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/ExternalUrlOpener.h"
@@ -12,6 +14,7 @@
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/SQLiteDB.h"
+#include "ui/windows/PostEditorWindowController.h"
 #include "ui/windows/WelcomeWindowController.h"
 
 #include <QAction>
@@ -396,8 +399,14 @@ private Q_SLOTS:
         QVERIFY(app.launch());
         QMainWindow* window = app.windowController()->windowOutlet();
         QTRY_VERIFY(window->isVisible());
+        // A post being written, its editor put away too.
+        PostEditorWindowController* editor =
+            app.windowController()->applicationControllerService()->postsControllerService()->postEditor();
+        app.delegate()->newPost();
+        QTRY_VERIFY_WITH_TIMEOUT(editor->isWindowOpened(), 30000);
+        editor->window()->showMinimized();
         window->showMinimized();
-        QTRY_VERIFY(window->isMinimized());
+        QTRY_VERIFY(window->isMinimized() && editor->window()->isMinimized());
         // Made open to others after the first launch had secured the folder: the second walks nothing.
         QVERIFY(ApplicationHarness::settle());
         const QString planted = m_dataFolder + QStringLiteral("/QtWebEngine/planted");
@@ -423,6 +432,10 @@ private Q_SLOTS:
         QVERIFY(window->isVisible());
         QCOMPARE(modeOf(planted), 0644);
         QVERIFY(QFile::remove(planted));
+        // The editor comes back in front of it.
+        QTRY_VERIFY(!editor->window()->isMinimized());
+        QVERIFY(QTest::qWaitForWindowActive(editor->window()));
+        editor->close();
     }
 
     void testTwoLaunchesInOneFolderNeverBothOwnIt()

@@ -333,6 +333,8 @@ void TestCommentsFlows::testAddCommentPublishesListsItAndClosesWindow()
     QTRY_COMPARE(newComment()->postId(), LowTide);
     QCOMPARE(newComment()->textFieldOutlet()->toPlainText(),
              QStringLiteral("Same <tide> & \"same\" cold\nMara"));
+    // Typing goes on where it stopped.
+    QVERIFY(newComment()->textFieldOutlet()->textCursor().atEnd());
     QTest::mouseClick(newComment()->publishCommentButtonOutlet(), Qt::LeftButton);
 
     QTRY_VERIFY(!newComment()->window()->isVisible());

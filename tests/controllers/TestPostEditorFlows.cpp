@@ -4,6 +4,7 @@
 #include "LocalHttpServer.h"
 #include "ScriptResult.h"
 #include "TestSupport.h"
+#include "WidgetDriving.h"
 
 #include "common/GoogleServiceConstants.h"
 #include "controllers/ApplicationControllerService.h"
@@ -22,9 +23,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QListView>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -71,6 +74,21 @@ BloggerPost mirror(GoogleStandin& standin, const StandinPost& remote)
     return *PostsLocalAccessAppService().getPost(remote.id);
 }
 
+// The blog's posts but its drafts, stored as a download stores them, and listed.
+bool listStandinPosts(EditorAppDriver& d, GoogleStandin& standin)
+{
+    qsizetype listed = 0;
+    const std::optional<StandinBlog> blog = standin.blog(Blog);
+    for (const StandinPost& post : blog->posts) {
+        if (!post.draft) {
+            mirror(standin, post);
+            ++listed;
+        }
+    }
+    d.app->windowController()->applicationControllerService()->reloadPostsList();
+    return QTest::qWaitFor([&] { return d.listedTitles().size() == listed; }, EditorAppDriver::Timeout);
+}
+
 // What the client sent. A post published by an earlier case shows its pictures from the stand-in, and
 // the reading pane may still be fetching them.
 int sentRequests(const GoogleStandin& standin)
@@ -90,6 +108,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    // First: the first editor of the session, whose page is still loading as the keys come.
+    void testKeysTypedRightAfterOpeningAllReachTheTitle();
     void testNewPostIsPublishedWithTitleContentAndLabelsAndListed();
     void testScheduledForLocalTimeReachesBloggerAtThatInstant();
     void testSaveAsDraftKeepsItADraftOnBlogger();
@@ -115,6 +135,7 @@ private Q_SLOTS:
     void testPreviewsShowThePostAsItStandsInTheEditor();
     void testTemplateLoopingAlertsAndPromptsHoldsNoWindow();
     void testDownloadedPostOpenedForEditingOpensNothingByItself();
+    void testPublishedPostIsScrolledIntoViewInTheList();
 
     void cleanupTestCase() { d.app.reset(); }
 
@@ -174,6 +195,56 @@ void TestPostEditorFlows::cleanup()
     d.posts()->postAutoSaveService()->setInterval(PostAutoSaveService::AutoSaveIntervalMs);
     d.posts()->postAutoSaveService()->waitForStoreWork();
     QVERIFY(ApplicationHarness::settle());
+}
+
+void TestPostEditorFlows::testKeysTypedRightAfterOpeningAllReachTheTitle()
+{
+    QVERIFY(listStandinPosts(d, m_standin));
+    QWidget* main = d.app->window();
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    QListView* view = d.list()->tableViewOutlet();
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 0));
+    const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+    QCOMPARE(selected.size(), 1);
+    QTest::keyClick(view, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY2(!d.editor()->editorLoaded(), "the page is to be still loading");
+    // To the window that has the focus, as the window system sends them; the list's type-ahead would
+    // take the "W" to "Why the moon matters".
+    QTest::keyClicks(nullptr, "Weekend tides");
+    QVERIFY(d.waitForEditor());
+    QTRY_COMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Weekend tides"));
+    QCOMPARE(view->selectionModel()->selectedIndexes(), selected);
+
+    // Published with the mouse, the button took the focus; the next editor starts in its title all the same.
+    d.typeAtEnd("Swell from the west");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("Swell from the west"); }));
+    TestSupport::press(d.editor()->publishButtonOutlet());
+    QVERIFY(d.waitForEditorClosed());
+    QVERIFY(standinPostTitled(m_standin, "Weekend tides"));
+    const int before = sentRequests(m_standin);
+    QVERIFY(d.openNewPost());
+    QVERIFY(QTest::qWaitForWindowActive(d.editor()->window()));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(d.editor()->postTitleOutlet()));
+    QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Space);
+    // A press of Publish reads the page first: that answer would come before this one.
+    d.pageContent();
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral(" "));
+    QVERIFY(d.app->alerts.isEmpty());
+    QCOMPARE(sentRequests(m_standin), before);
+
+    // Edit reads the post first: keys typed meanwhile follow its title.
+    d.editor()->close();
+    QVERIFY(d.waitForEditorClosed());
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    const QModelIndexList listed = view->selectionModel()->selectedIndexes();
+    d.app->windowController()->onEditPostRequest(standinPostTitled(m_standin, "Weekend tides")->id);
+    QTest::keyClicks(nullptr, " at dawn");
+    QVERIFY(d.waitForEditor());
+    QTRY_COMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Weekend tides at dawn"));
+    QCOMPARE(view->selectionModel()->selectedIndexes(), listed);
 }
 
 void TestPostEditorFlows::testNewPostIsPublishedWithTitleContentAndLabelsAndListed()
@@ -663,8 +734,13 @@ void TestPostEditorFlows::testSecondPostWhileEditingIsRefusedAndQuitTooUntilClos
     d.app->delegate()->newPost();
     QTRY_COMPARE(d.alertTitles(), QStringList{"You are already editing a post"});
     QVERIFY(d.app->windowController()->hasAnEditingPost());
-    QVERIFY(!d.app->delegate()->applicationShouldTerminate());
+    // Ctrl+Q in the main window: the message, and in front the editor that is to be closed first.
+    d.app->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(d.app->window()));
+    QTest::keyClick(d.app->window(), Qt::Key_Q, Qt::ControlModifier);
     QTRY_COMPARE(d.alertTitles().last(), QStringLiteral("You are editing a post"));
+    QVERIFY(d.app->window()->isVisible());
+    QVERIFY(QTest::qWaitForWindowActive(d.editor()->window()));
     d.editor()->window()->close();
     QVERIFY(d.waitForEditorClosed());
     QVERIFY(!d.app->windowController()->hasAnEditingPost());
@@ -834,6 +910,28 @@ void TestPostEditorFlows::testDownloadedPostOpenedForEditingOpensNothingByItself
     QVERIFY(m_standin.requests("GET", "/done-").isEmpty());
     QVERIFY(listener.requests().isEmpty());
     previews->previewWindowController()->close();
+}
+
+void TestPostEditorFlows::testPublishedPostIsScrolledIntoViewInTheList()
+{
+    d.app->windowController()->onPostsSortRequest(PostSortOptions::Title, PostSortOrderOptions::Ascending);
+    auto bySortDate = qScopeGuard([this] {
+        d.app->windowController()->onPostsSortRequest(PostSortOptions::UpdatedDate,
+                                                      PostSortOrderOptions::Descending);
+    });
+    QVERIFY(listStandinPosts(d, m_standin));
+    QListView* view = d.list()->tableViewOutlet();
+    view->scrollToTop();
+    QVERIFY(view->verticalScrollBar()->maximum() > 0);
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Zostera meadows", "", "Seagrass at low water"));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    // Listed last, far below the rows in view: the list goes to it.
+    QTRY_COMPARE(d.listedTitles().last(), QStringLiteral("Zostera meadows"));
+    const QModelIndex published = view->model()->index(int(d.listedTitles().size()) - 1, 0);
+    QTRY_VERIFY(view->viewport()->rect().contains(view->visualRect(published)));
+    QVERIFY(d.list()->isRowHighlighted(published.row()));
 }
 
 PENHOLLOW_APP_TEST_MAIN(TestPostEditorFlows)

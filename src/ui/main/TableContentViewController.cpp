@@ -120,6 +120,22 @@ void TableContentViewController::listPosts(const QList<BloggerPost>& posts,
     });
 }
 
+void TableContentViewController::scrollToPost(const QString& postId)
+{
+    Dispatch::toMainThread(this, [this, postId] {
+        if (!isViewLoaded()) {
+            return;
+        }
+        const QList<BloggerPost>& posts = d->model.posts();
+        for (qsizetype row = 0; row < posts.size(); ++row) {
+            if (posts.at(row).postId == postId) {
+                m_ui->tableViewOutlet->scrollTo(d->model.index(int(row)), QAbstractItemView::EnsureVisible);
+                return;
+            }
+        }
+    });
+}
+
 void TableContentViewController::placeCursorOnPreselectedRow()
 {
     if (!isViewLoaded() || !d->preselectedPostId || d->preselectedPostId->isEmpty()) {

@@ -30,6 +30,8 @@ public:
 
     // Any thread; the list is replaced on the main thread in call order.
     void listPosts(const QList<BloggerPost>& posts, const std::optional<QString>& preselectedId);
+    // Any thread; after the lists asked for before it: scrolls the list to the post if it is listed.
+    void scrollToPost(const QString& postId);
 
     // Main thread: what the list shows now.
     const QList<BloggerPost>& postsList() const;

@@ -50,7 +50,7 @@ void NewCommentWindowController::windowDidLoad()
     connect(m_ui->publishCommentButtonOutlet, &QPushButton::clicked, this,
             &NewCommentWindowController::publishCommentButtonClick);
     m_ui->spinningIndicatorOutlet->hide();
-    m_ui->textFieldOutlet->setPlainText(m_unsentTexts.value(m_postId));
+    restoreUnsentText();
     connect(m_ui->textFieldOutlet, &QPlainTextEdit::textChanged, this, [this] {
         const QString text = m_ui->textFieldOutlet->toPlainText();
         if (text.isEmpty()) {
@@ -59,6 +59,13 @@ void NewCommentWindowController::windowDidLoad()
             m_unsentTexts.insert(m_postId, text);
         }
     });
+}
+
+void NewCommentWindowController::restoreUnsentText()
+{
+    m_ui->textFieldOutlet->setPlainText(m_unsentTexts.value(m_postId));
+    // Typing goes on where it stopped.
+    m_ui->textFieldOutlet->moveCursor(QTextCursor::End);
 }
 
 void NewCommentWindowController::setupWindow()
@@ -114,7 +121,7 @@ void NewCommentWindowController::prepare(const BloggerPost& post, const std::opt
         m_user = user;
         m_post = post;
         if (isWindowLoaded()) {
-            m_ui->textFieldOutlet->setPlainText(m_unsentTexts.value(m_postId));
+            restoreUnsentText();
             setupView();
         }
     });

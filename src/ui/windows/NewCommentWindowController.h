@@ -67,6 +67,7 @@ protected:
 private:
     void setupWindow();
     void setupView();
+    void restoreUnsentText();
     void remotePicture(const QString& address);
     void showDefaultPicture();
 

@@ -10,6 +10,7 @@
 #include "platform/ApplicationFolders.h"
 #include "platform/Dispatch.h"
 #include "platform/gui/ImageView.h"
+#include "platform/gui/KeystrokeHold.h"
 #include "platform/gui/ViewBackground.h"
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
@@ -48,7 +49,7 @@ const QString MiddleDot = QStringLiteral(" \u00B7 ");
 
 PostEditorWindowController::PostEditorWindowController(QObject* parent)
     : WindowController(parent), m_ui(std::make_unique<Ui::PostEditorWindow>()),
-      m_bridge(new EditorPageBridge(this))
+      m_bridge(new EditorPageBridge(this)), m_keyHold(new KeystrokeHold(this))
 {
     connect(m_bridge, &EditorPageBridge::pageContentChanged, this,
             [this](int generation, const QString& html) {
@@ -61,6 +62,7 @@ PostEditorWindowController::PostEditorWindowController(QObject* parent)
             Q_EMIT editorContentShown();
         }
     });
+    connect(this, &WindowController::windowWillClose, m_keyHold, &KeystrokeHold::drop);
 }
 
 PostEditorWindowController::~PostEditorWindowController() = default;
@@ -143,6 +145,7 @@ void PostEditorWindowController::windowDidLoad()
 {
     closeWithKeys();
     setupWindow();
+    m_keyHold->setTarget(m_ui->postTitleOutlet);
     if (m_originalInEditPost) {
         fillFields();
     }
@@ -231,6 +234,7 @@ void PostEditorWindowController::onPageLoaded(bool ok)
     }
     m_awaitingPageLoad = false;
     if (!ok) {
+        dropTypedKeys();
         LocalNotificationService().showCriticalAlert(
             QStringLiteral("Cannot open the editor"),
             QStringLiteral("The editor page could not be loaded from ") + editorPageAddress().toLocalFile() +
@@ -298,10 +302,14 @@ void PostEditorWindowController::setEditedPost(const std::optional<BloggerPost>&
 
 void PostEditorWindowController::showWindow()
 {
-    if (!isWindowLoaded()) {
-        // Loading starts the page; the window comes on screen once the page has the post.
-        window();
-        return;
+    const bool opening = !isWindowOpened();
+    // Loading starts the page; the window comes on screen once the page has the post.
+    window();
+    if (opening) {
+        // Not where the last post left it (after a publish, the button a space would press).
+        m_ui->postTitleOutlet->setFocus(Qt::OtherFocusReason);
+    } else if (window()->isMinimized()) {
+        window()->setWindowState(window()->windowState() & ~Qt::WindowMinimized);
     }
     if (!m_editorLoaded) {
         if (!m_awaitingPageLoad) {
@@ -314,8 +322,19 @@ void PostEditorWindowController::showWindow()
     WindowController::showWindow();
 }
 
+void PostEditorWindowController::holdTypedKeys()
+{
+    m_keyHold->hold();
+}
+
+void PostEditorWindowController::dropTypedKeys()
+{
+    m_keyHold->drop();
+}
+
 void PostEditorWindowController::close()
 {
+    dropTypedKeys();
     m_closingByOwner = true;
     WindowController::close();
     m_closingByOwner = false;

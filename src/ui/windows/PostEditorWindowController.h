@@ -19,6 +19,7 @@ class PostEditorWindow;
 }
 class EditorPageBridge;
 class ImageView;
+class KeystrokeHold;
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
@@ -63,8 +64,14 @@ public:
     void editPost(const std::optional<BloggerPost>& post);
     // The same, with "Offline" chosen in the status list, as the user would to take the post offline.
     void editPostOffline(const std::optional<BloggerPost>& post);
-    // The first time, loads the window and its page; the window shows once the page has the post.
+    // The first time, loads the window and its page; the window shows once the page has the post. Each
+    // opening starts in the title field; an open editor is brought to the front as it is.
     void showWindow();
+    // For an opening the user asked for: from now until the window is on screen and active, the keys typed
+    // into the window the user is in are held, then given to the title field in order.
+    void holdTypedKeys();
+    // No opening after all: what was held is dropped, and keys go where they went before.
+    void dropTypedKeys();
     // Hides the window without asking anything; the editor stays for the next post.
     void close();
 
@@ -168,6 +175,7 @@ private:
 
     std::unique_ptr<Ui::PostEditorWindow> m_ui;
     EditorPageBridge* m_bridge;
+    KeystrokeHold* m_keyHold;
 
     bool m_editorLoaded = false;
     std::optional<BloggerPost> m_originalInEditPost;

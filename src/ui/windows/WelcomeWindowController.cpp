@@ -2,6 +2,7 @@
 
 #include "ui_WelcomeWindow.h"
 
+#include "common/LocalNotificationService.h"
 #include "common/SystemConfiguration.h"
 #include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/ViewBackground.h"
@@ -81,7 +82,13 @@ QUrl WelcomeWindowController::supportMailLink()
 
 void WelcomeWindowController::supportButtonClick()
 {
-    ExternalUrlOpener::open(supportMailLink());
+    if (!ExternalUrlOpener::open(supportMailLink())) {
+        // The address is all the user needs to write from anywhere else.
+        LocalNotificationService().showInfoAlert(
+            QStringLiteral("No mail program to write to support"),
+            QStringLiteral("No mail program could be opened on this computer. Write to ") + supportAddress() +
+                QStringLiteral(" from the mail service you use."));
+    }
 }
 
 bool WelcomeWindowController::eventFilter(QObject* watched, QEvent* event)

@@ -115,13 +115,16 @@ private Q_SLOTS:
         QVERIFY(m_alerts.isEmpty());
     }
 
-    void testSupportLinkWithoutMailProgramReportsNothing()
+    void testSupportLinkWithoutMailProgramSaysSoWithTheAddress()
     {
         ExternalUrlOpener::setOpener([](const QUrl&) { return false; });
         m_controller->showWindow();
-        m_controller->supportButtonClick();
-        QVERIFY(TestSupport::mainThreadCaughtUp());
-        QVERIFY(m_alerts.isEmpty());
+        QTest::mouseClick(m_controller->window()->findChild<QPushButton*>(QStringLiteral("supportButton")),
+                          Qt::LeftButton);
+        QTRY_COMPARE(m_alerts.size(), 1);
+        QCOMPARE(m_alerts.first().title, QStringLiteral("No mail program to write to support"));
+        QVERIFY2(m_alerts.first().message.contains(QStringLiteral("support@penhollow.app")),
+                 qPrintable(m_alerts.first().message));
         QVERIFY(m_controller->window()->isVisible());
     }
 
