@@ -28,6 +28,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
@@ -116,6 +117,8 @@ private:
     // Another window becomes the active one, then the main window again.
     void leaveAndComeBack();
     bool newPostLooksHovered() const;
+    // The control draws its own ring on its edge.
+    static bool drawsRing(QWidget* control);
     QWidget* ringOf(QWidget* control) const;
 
     std::unique_ptr<ApplicationHarness> m_app;
@@ -614,6 +617,12 @@ bool TestMainWindowFlows::newPostLooksHovered() const
            picture->imageName() == QStringLiteral("NewPostOrange");
 }
 
+bool TestMainWindowFlows::drawsRing(QWidget* control)
+{
+    const QColor edge = control->grab().toImage().pixelColor(1, control->height() / 2);
+    return edge == control->palette().color(QPalette::Highlight);
+}
+
 QWidget* TestMainWindowFlows::ringOf(QWidget* control) const
 {
     return control->parentWidget()->findChild<QWidget*>(control->objectName() + QStringLiteral("FocusRing"));
@@ -652,6 +661,7 @@ void TestMainWindowFlows::testNewPostLooksHoveredOnlyUnderThePointerOrTheKeyboar
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QTRY_COMPARE(QApplication::focusWidget(), newPost);
     QVERIFY(newPostLooksHovered());
+    QVERIFY(drawsRing(newPost));
     QTest::mouseMove(newPost);
     QTest::mouseMove(away);
     QTRY_VERIFY(!newPost->underMouse());
@@ -664,6 +674,12 @@ void TestMainWindowFlows::testRingShowsOnlyWhereTheKeyboardPutTheFocus()
 {
     QListView* view = list()->tableViewOutlet();
     QVERIFY(QTest::qWaitForWindowActive(m_app->window()));
+    // The focus the program gives a button, as a window gives its first control: no ring.
+    QWidget* newPost = m_app->find<QWidget>(QStringLiteral("hitAreaViewOutlet"));
+    newPost->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), newPost);
+    QVERIFY(!drawsRing(newPost));
+
     // A click, then the window left and back: no ring.
     selectRow(1);
     QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Alps in winter"));
