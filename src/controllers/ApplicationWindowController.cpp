@@ -105,6 +105,9 @@ void ApplicationWindowController::setupWindow()
     setWindowUIConfiguration();
     restoreWindowState();
     setupKeyboardOrder();
+    // The keys go to the post list when the window first shows, so Up and Down go through the posts at
+    // once; the window gives the focus back to where it was each time it comes back.
+    m_tableContentViewController->tableViewOutlet()->setFocus(Qt::OtherFocusReason);
     m_ui->viewSplitOutlet->onMouseDragged = [this](QMouseEvent* event, QPointF initial) {
         windowDragged(event, initial);
     };

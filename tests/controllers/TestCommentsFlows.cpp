@@ -17,6 +17,7 @@
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
+#include "ui/UiColors.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/PostTopViewController.h"
 #include "ui/main/SpinnerView.h"
@@ -30,6 +31,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
@@ -71,6 +73,7 @@ private Q_SLOTS:
     void testDeleteAsksFirstThenRemovesOnBloggerAndInList();
     void testFailedDeleteKeepsCommentAndEndsBusyState();
     void testMenuOnRowReplacedDuringRefreshDoesNothing();
+    void testTabIntoTheListShowsItsRingAndTheCommentReturnOpens();
     void testNavigateToProfileOpensAuthorsPageInBrowser();
     void testAccountsPopoverOffersNoCommentAuthors();
     void testHelpOpensFromMenuAndSettingsPanel();
@@ -96,6 +99,8 @@ private:
     void openComments(const QString& postId, int expectedRows);
     QStringList shownNames() const;
     int rowOf(const QString& author) const;
+    // The row is drawn as the current one.
+    bool rowShownCurrent(int row) const;
     // The store, the main window's list row and the post's header all give the post that many comments.
     void expectCommentCount(const QString& postId, std::int64_t count);
 
@@ -480,6 +485,40 @@ void TestCommentsFlows::testMenuOnRowReplacedDuringRefreshDoesNothing()
     QVERIFY(m_opened.isEmpty());
     QVERIFY(m_standin.requests("DELETE", "/feeds/").isEmpty());
     QVERIFY(!list()->isLoading());
+}
+
+bool TestCommentsFlows::rowShownCurrent(int row) const
+{
+    QListView* table = list()->tableViewOutlet();
+    // The row's corner, left blank by the avatar and the name.
+    const QPoint corner = table->visualRect(table->model()->index(row, 0)).topLeft() + QPoint(3, 3);
+    return table->viewport()->grab().toImage().pixelColor(corner) == UiColors::selectedRow();
+}
+
+void TestCommentsFlows::testTabIntoTheListShowsItsRingAndTheCommentReturnOpens()
+{
+    openComments(LowTide, 3);
+    QWidget* window = list()->window();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QListView* table = list()->tableViewOutlet();
+    QWidget* ring = table->parentWidget()->findChild<QWidget*>(QStringLiteral("tableViewOutletFocusRing"));
+    QVERIFY(ring);
+    list()->downloadCommentsButtonOutlet()->setFocus(Qt::OtherFocusReason);
+    for (int tabs = 0; tabs < 3 && QApplication::focusWidget() != table; ++tabs) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), table);
+    QTRY_VERIFY(ring->isVisible());
+    QTRY_VERIFY(rowShownCurrent(0));
+    QVERIFY(!rowShownCurrent(1));
+    QTest::keyClick(table, Qt::Key_Down);
+    QTRY_VERIFY(rowShownCurrent(1));
+    QVERIFY(!rowShownCurrent(0));
+    QTest::keyClick(table, Qt::Key_Return);
+    QTRY_VERIFY(list()->commentMenu() && list()->commentMenu()->isVisible());
+    QCOMPARE(list()->menuCommentId(), list()->comments().at(1).commentId);
+    list()->commentMenu()->close();
 }
 
 void TestCommentsFlows::testNavigateToProfileOpensAuthorsPageInBrowser()

@@ -21,6 +21,7 @@
 #include "ui/windows/NewCommentWindowController.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBuffer>
 #include <QCursor>
 #include <QDir>
@@ -31,6 +32,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 namespace {
@@ -186,6 +188,18 @@ void TestCommentsScreenshots::testCommentsList()
     QTRY_VERIFY(list->commentMenu() && list->commentMenu()->isVisible());
     shoot(list->window(), QStringLiteral("comments-list-menu"), false);
     list->commentMenu()->close();
+
+    // Tab into the list and Down: its ring, and the comment Return would open.
+    QTRY_VERIFY(list->window()->isActiveWindow());
+    list->downloadCommentsButtonOutlet()->setFocus(Qt::OtherFocusReason);
+    for (int tabs = 0; tabs < 3 && QApplication::focusWidget() != table; ++tabs) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_Down);
+    const QPoint edge = table->mapToGlobal(QPoint(1, table->height() / 2));
+    QTRY_COMPARE(Screenshot::screenPixel(edge), table->palette().color(QPalette::Highlight));
+    shoot(list->window(), QStringLiteral("comments-list-keyboard"));
 }
 
 void TestCommentsScreenshots::testNewComment()

@@ -14,6 +14,7 @@
 #include "platform/gui/WebView.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
+#include "ui/UiColors.h"
 #include "ui/main/ImageButtonView.h"
 #include "ui/main/LeftMenuViewController.h"
 #include "ui/main/MenuContentViewController.h"
@@ -27,6 +28,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
@@ -85,6 +87,9 @@ private Q_SLOTS:
     void testDeleteOfBloggerPostAsksBeforeAnything();
     void testQuickAreaAndSortChangesShowTheLastAsked();
     void testTabReachesEveryControlInOrder();
+    void testListHasTheFocusAtLaunchAndWhenTheWindowComesBack();
+    void testNewPostLooksHoveredOnlyUnderThePointerOrTheKeyboard();
+    void testRingShowsOnlyWhereTheKeyboardPutTheFocus();
     void testScreenReadersHearNamedButtonsAndRowsWithStatusAndDate();
     void testSizePositionAndColumnsComeBackAfterRestartOnlyOntoAScreen();
 
@@ -100,6 +105,12 @@ private:
     void waitForListing(const QString& typeLabel);
     void openAccountsPopover();
     bool listingsSettled();
+    // Another window becomes the active one, then the main window again.
+    bool leaveAndComeBack();
+    bool newPostLooksHovered() const;
+    // The control draws its own ring on its edge.
+    static bool drawsRing(QWidget* control);
+    QWidget* ringOf(QWidget* control) const;
 
     std::unique_ptr<ApplicationHarness> m_app;
     QDateTime m_lastUpdate;
@@ -577,6 +588,120 @@ void TestMainWindowFlows::testTabReachesEveryControlInOrder()
         // through the engine's own widgets inside the view first.
         QTRY_COMPARE(focused(), name);
     }
+}
+
+bool TestMainWindowFlows::leaveAndComeBack()
+{
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    if (!QTest::qWaitForWindowActive(&other)) {
+        return false;
+    }
+    m_app->window()->activateWindow();
+    return QTest::qWaitForWindowActive(m_app->window());
+}
+
+bool TestMainWindowFlows::newPostLooksHovered() const
+{
+    auto* title = m_app->find<QLabel>(QStringLiteral("titleLabelOutlet"));
+    auto* picture = m_app->find<ImageView>(QStringLiteral("avatarImageViewOutlet"));
+    return title->palette().color(QPalette::WindowText) == UiColors::accent() ||
+           picture->imageName() == QStringLiteral("NewPostOrange");
+}
+
+bool TestMainWindowFlows::drawsRing(QWidget* control)
+{
+    const QColor edge = control->grab().toImage().pixelColor(1, control->height() / 2);
+    return edge == control->palette().color(QPalette::Highlight);
+}
+
+QWidget* TestMainWindowFlows::ringOf(QWidget* control) const
+{
+    return control->parentWidget()->findChild<QWidget*>(control->objectName() + QStringLiteral("FocusRing"));
+}
+
+void TestMainWindowFlows::testListHasTheFocusAtLaunchAndWhenTheWindowComesBack()
+{
+    QListView* view = list()->tableViewOutlet();
+    QVERIFY(QTest::qWaitForWindowActive(m_app->window()));
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QVERIFY(!ringOf(view)->isVisible());
+    QVERIFY(!newPostLooksHovered());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Crete soon"));
+
+    QVERIFY(leaveAndComeBack());
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QVERIFY(!ringOf(view)->isVisible());
+    QVERIFY(!newPostLooksHovered());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Alps in winter"));
+}
+
+void TestMainWindowFlows::testNewPostLooksHoveredOnlyUnderThePointerOrTheKeyboard()
+{
+    QVERIFY(QTest::qWaitForWindowActive(m_app->window()));
+    QWidget* newPost = m_app->find<QWidget>(QStringLiteral("hitAreaViewOutlet"));
+    QWidget* away = list()->tableViewOutlet()->viewport();
+    QTest::mouseMove(newPost);
+    QTRY_VERIFY(newPostLooksHovered());
+    QTest::mouseMove(away);
+    QTRY_VERIFY(!newPostLooksHovered());
+
+    // Shift+Tab from the first area entry reaches it; the pointer passing over it changes nothing then.
+    m_app->find<QWidget>(QStringLiteral("publicPostsMenuView"))->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTRY_COMPARE(QApplication::focusWidget(), newPost);
+    QVERIFY(newPostLooksHovered());
+    QVERIFY(drawsRing(newPost));
+    QTest::mouseMove(newPost);
+    QTest::mouseMove(away);
+    QTRY_VERIFY(!newPost->underMouse());
+    QVERIFY(newPostLooksHovered());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_VERIFY(!newPostLooksHovered());
+}
+
+void TestMainWindowFlows::testRingShowsOnlyWhereTheKeyboardPutTheFocus()
+{
+    QListView* view = list()->tableViewOutlet();
+    QVERIFY(QTest::qWaitForWindowActive(m_app->window()));
+    // The focus the program gives a button, as a window gives its first control: no ring.
+    QWidget* newPost = m_app->find<QWidget>(QStringLiteral("hitAreaViewOutlet"));
+    newPost->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), newPost);
+    QVERIFY(!drawsRing(newPost));
+
+    // A click, then the window left and back: no ring.
+    selectRow(1);
+    QTRY_COMPARE(postBar()->postTitleLabelOutlet()->text(), QStringLiteral("Alps in winter"));
+    QCOMPARE(QApplication::focusWidget(), view);
+    QVERIFY(leaveAndComeBack());
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QVERIFY(!ringOf(view)->isVisible());
+
+    // Tab: a ring, kept when the window comes back, gone after a click.
+    header()->sortButtonOutlet()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QVERIFY(ringOf(view)->isVisible());
+    QVERIFY(leaveAndComeBack());
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QVERIFY(ringOf(view)->isVisible());
+    selectRow(2);
+    QTRY_VERIFY(!ringOf(view)->isVisible());
+
+    // The reading pane clicked: no ring, nor when the window comes back.
+    WebView* web = m_app->windowController()->postContentViewController()->webviewOutlet();
+    QTRY_VERIFY(m_app->postViewText().contains(QStringLiteral("Yellow trams")));
+    QWidget* page = web->focusProxy() ? web->focusProxy() : web;
+    QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(20, 20));
+    QTRY_VERIFY(web->isAncestorOf(QApplication::focusWidget()) || web->hasFocus());
+    QVERIFY(leaveAndComeBack());
+    QTRY_VERIFY(web->isAncestorOf(QApplication::focusWidget()) || web->hasFocus());
+    QVERIFY(ApplicationHarness::settle());
+    QVERIFY(!ringOf(web)->isVisible());
 }
 
 void TestMainWindowFlows::testScreenReadersHearNamedButtonsAndRowsWithStatusAndDate()

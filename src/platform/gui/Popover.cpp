@@ -3,6 +3,8 @@
 #include "ViewController.h"
 #include "platform/Dispatch.h"
 
+#include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -104,6 +106,7 @@ QWidget* Popover::popupWindow() const
 bool Popover::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_frame && event->type() == QEvent::Hide) {
+        endHover();
         Q_EMIT didClose();
     }
     if (watched == m_frame && m_anchor &&
@@ -115,6 +118,32 @@ bool Popover::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void Popover::endHover()
+{
+    // The window system tells no widget that the pointer has left as the pop-up goes, so what was under
+    // the pointer in it would still look hovered the next time it shows; and the view that opened it may
+    // never have heard that the pointer left on its way into the pop-up.
+    QList<QPointer<QWidget>> left;
+    if (m_controller && m_controller->isViewLoaded()) {
+        QWidget* content = m_controller->view();
+        for (QWidget* part : content->findChildren<QWidget*>()) {
+            if (part->underMouse()) {
+                left.append(part);
+            }
+        }
+    }
+    if (m_anchor && m_anchor->underMouse() &&
+        !m_anchor->rect().contains(m_anchor->mapFromGlobal(QCursor::pos()))) {
+        left.append(m_anchor);
+    }
+    for (const QPointer<QWidget>& widget : left) {
+        if (widget) {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(widget, &leave);
+        }
+    }
 }
 
 void Popover::releaseContent()

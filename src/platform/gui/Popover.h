@@ -36,6 +36,7 @@ protected:
 
 private:
     void releaseContent();
+    void endHover();
 
     QPointer<ViewController> m_controller;
     // As a widget: while the frame is being destroyed it is no QFrame any more, and its hide event still

@@ -3,9 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
-// The focus ring of a control that cannot draw one itself (a list, a web view): a frame laid over the
-// control by its parent, shown while the focus is on the control or inside it unless a click brought it
-// there, and never taking a click.
+// The focus ring of a control that cannot draw one itself (a list, a web view, a button drawn as a link): a
+// frame laid over the control by its parent, shown while KeyboardFocus says so, and never taking a click.
 class FocusRing : public QWidget
 {
     Q_OBJECT
@@ -22,5 +21,4 @@ private:
     void follow();
 
     QPointer<QWidget> m_control;
-    bool m_focusedByMouse = false;
 };

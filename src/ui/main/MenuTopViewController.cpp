@@ -3,6 +3,7 @@
 #include "ui_MenuTopView.h"
 
 #include "ClickAreaView.h"
+#include "KeyboardFocus.h"
 #include "common/SystemConfiguration.h"
 #include "platform/gui/ViewBackground.h"
 #include "ui/UiColors.h"
@@ -13,7 +14,14 @@
 
 MenuTopViewController::MenuTopViewController(QObject* parent) : ViewController(parent) {}
 
-MenuTopViewController::~MenuTopViewController() = default;
+MenuTopViewController::~MenuTopViewController()
+{
+    // The view goes after this class's members, and its entry may lose the focus as it goes.
+    if (isViewLoaded()) {
+        m_ui->hitAreaViewOutlet->removeEventFilter(this);
+        disconnect(KeyboardFocus::of(m_ui->hitAreaViewOutlet), nullptr, this, nullptr);
+    }
+}
 
 AlternativeButtonView* MenuTopViewController::avatarImageViewOutlet() const
 {
@@ -70,20 +78,29 @@ void MenuTopViewController::setupView()
     UiColors::setTextColor(m_ui->titleLabelOutlet, UiColors::normalText());
     // Enter and leave follow the hit area's geometry of the moment, whatever the window's size.
     m_ui->hitAreaViewOutlet->installEventFilter(this);
+    connect(KeyboardFocus::of(m_ui->hitAreaViewOutlet), &KeyboardFocus::ringShownChanged, this,
+            &MenuTopViewController::followPointerAndKeyboard);
 }
 
 bool MenuTopViewController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (isViewLoaded() && watched == m_ui->hitAreaViewOutlet) {
-        // The keyboard's focus lights the entry as the pointer does.
-        if (event->type() == QEvent::Enter || event->type() == QEvent::FocusIn) {
-            mouseEntered();
-        } else if ((event->type() == QEvent::Leave && !m_ui->hitAreaViewOutlet->hasFocus()) ||
-                   (event->type() == QEvent::FocusOut && !m_ui->hitAreaViewOutlet->underMouse())) {
-            mouseExited();
-        }
+    if (isViewLoaded() && watched == m_ui->hitAreaViewOutlet &&
+        (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
+        followPointerAndKeyboard();
     }
     return ViewController::eventFilter(watched, event);
+}
+
+void MenuTopViewController::followPointerAndKeyboard()
+{
+    // Lit while the pointer is over the entry or the keyboard has brought the focus to it; a focus given
+    // any other way (the window's first) shows nothing.
+    ClickAreaView* area = m_ui->hitAreaViewOutlet;
+    if (area->underMouse() || KeyboardFocus::ringShown(area)) {
+        mouseEntered();
+    } else {
+        mouseExited();
+    }
 }
 
 void MenuTopViewController::mouseEntered()

@@ -37,6 +37,7 @@ private:
     void viewSetup();
     void setEffectsBackground();
     void setupView();
+    void followPointerAndKeyboard();
 
     std::unique_ptr<Ui::MenuTopView> m_ui;
 };

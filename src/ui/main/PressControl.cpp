@@ -1,5 +1,7 @@
 #include "PressControl.h"
 
+#include "KeyboardFocus.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QCoreApplication>
@@ -63,6 +65,7 @@ void PressControlParts::makeFocusable(QWidget* control)
     }();
     Q_UNUSED(installed);
     control->setFocusPolicy(Qt::TabFocus);
+    KeyboardFocus::of(control);
 }
 
 bool PressControlParts::isPressKey(const QKeyEvent* event)
@@ -76,7 +79,7 @@ bool PressControlParts::isPressKey(const QKeyEvent* event)
 
 void PressControlParts::paintFocusRing(QWidget* control)
 {
-    if (!control->hasFocus()) {
+    if (!KeyboardFocus::ringShown(control)) {
         return;
     }
     QPainter painter(control);

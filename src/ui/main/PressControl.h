@@ -11,11 +11,11 @@
 // The parts of PressControl that do not depend on the widget class.
 namespace PressControlParts {
 // Tab reaches the control; a mouse press does not move the focus. Also presents the control to screen
-// readers.
+// readers, and has KeyboardFocus follow how the focus comes to it.
 void makeFocusable(QWidget* control);
 // Space, Return or Enter, without modifiers and not repeated.
 bool isPressKey(const QKeyEvent* event);
-// A ring in the highlight colour just inside the control's edges while it has the focus.
+// A ring in the highlight colour just inside the control's edges while the keyboard has put the focus there.
 void paintFocusRing(QWidget* control);
 // The same ring just inside the rectangle given.
 void drawFocusRing(QPainter& painter, const QRect& rect, const QPalette& palette);
@@ -52,6 +52,8 @@ protected:
             return;
         }
         event->accept();
+        // A keyboard's ring goes once the control is clicked.
+        this->update();
         pressed();
     }
 

@@ -4,6 +4,7 @@
 #include "CommentTableCellView.h"
 #include "CommentTextLabel.h"
 #include "ui/UiColors.h"
+#include "ui/main/KeyboardFocus.h"
 
 #include <QAbstractItemView>
 #include <QFontMetricsF>
@@ -218,6 +219,10 @@ void CommentListItemDelegate::paint(QPainter* painter, const QStyleOptionViewIte
     if (!isMeasured(index.row())) {
         rowHeight(index.row());
         relayoutWhenEstimatesWereWrong();
+    }
+    // The list's current comment, which Return opens the menu of, shows while the keyboard is in the list.
+    if (option.state.testFlag(QStyle::State_HasFocus) && m_view && KeyboardFocus::ringShown(m_view)) {
+        painter->fillRect(option.rect, UiColors::selectedRow());
     }
     CommentTableCellView& cell = filledCell(index.row());
     cell.paintContents(painter, option.rect.topLeft());

@@ -11,6 +11,8 @@
 #include "platform/gui/RemoteImageCache.h"
 #include "platform/gui/ViewBackground.h"
 #include "ui/UiColors.h"
+#include "ui/main/FocusRing.h"
+#include "ui/main/KeyboardFocus.h"
 #include "ui/main/SpinnerView.h"
 
 #include <QCursor>
@@ -87,6 +89,10 @@ void CommentsListWindowController::windowDidLoad()
     table->setResizeMode(QListView::Adjust);
     table->setMouseTracking(false);
     ViewBackground::setColor(table->viewport(), UiColors::paneBackground());
+    // The keyboard's way through the comments: the list's ring, and the comment Return would open.
+    FocusRing::attach(table);
+    connect(KeyboardFocus::of(table), &KeyboardFocus::ringShownChanged, table->viewport(),
+            [viewport = table->viewport()] { viewport->update(); });
     connect(table, &QListView::clicked, this, [this](const QModelIndex& index) { cellClick(index.row()); });
     table->installEventFilter(this);
     connect(table, &QListView::customContextMenuRequested, this,

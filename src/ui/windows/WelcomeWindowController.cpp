@@ -7,6 +7,7 @@
 #include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/ViewBackground.h"
 #include "services/WelcomeNewAccountService.h"
+#include "ui/main/FocusRing.h"
 
 #include <QMouseEvent>
 #include <QWindow>
@@ -58,6 +59,8 @@ void WelcomeWindowController::setWindowUIConfiguration()
     m_ui->addNewBloggerAccountButton->setAutoDefault(true);
     m_ui->supportButton->setAutoDefault(true);
     m_ui->addNewBloggerAccountButton->setFocus(Qt::OtherFocusReason);
+    // A link shows a ring only when the keyboard brings the focus, not after a click.
+    FocusRing::attach(m_ui->supportButton);
 }
 
 void WelcomeWindowController::addNewBloggerAccountButtonClick()
