@@ -11,6 +11,7 @@
 #include "controllers/CommentsControllerService.h"
 #include "google/GoogleServiceEndpoints.h"
 #include "platform/gui/ExternalUrlOpener.h"
+#include "platform/gui/NetworkPictureDecoder.h"
 #include "platform/gui/RemoteImageCache.h"
 #include "platform/gui/WebView.h"
 #include "store/CommentsLocalAccessAppService.h"
@@ -30,6 +31,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
@@ -255,6 +257,8 @@ void TestCommentsFlows::testPostWithCommentsShowsNamesDatesTextAndAvatars()
         QVERIFY(!rows->filledCell(row).avatarOutlet()->pixmap().isNull());
     }
     QCOMPARE(m_standin.requests("GET", "/img/ned-harrow.png").size(), 1);
+    // Set at start for every picture reader of the process, whatever the bytes above passed.
+    QCOMPARE(QImageReader::allocationLimit(), NetworkPictureDecoder::AllocationLimitMegabytes);
 }
 
 void TestCommentsFlows::testSecondShowingListsStoredCommentsWithoutDownload()
