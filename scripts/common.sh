@@ -11,7 +11,7 @@ PENHOLLOW_PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   qt6-webchannel-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
-  libsqlite3-dev sqlite3 libbenchmark-dev
+  libsqlite3-dev sqlite3 libbenchmark-dev zlib1g-dev
   xvfb xauth x11-utils fonts-dejavu-core tzdata desktop-file-utils
 )
 # The editor page's libraries come from the npm registry; a Node.js that already brings npm is kept.

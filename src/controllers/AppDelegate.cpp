@@ -16,6 +16,7 @@
 #include "platform/gui/ImageLibrary.h"
 #include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/MessageBoxAlertPresenter.h"
+#include "platform/gui/NetworkPictureDecoder.h"
 #include "services/WelcomeNewAccountService.h"
 #include "store/DataFolderCheck.h"
 #include "store/PersistentAccessTokens.h"
@@ -51,6 +52,7 @@ void printLine(const char* text)
 void AppDelegate::prepareProcess()
 {
     ProcessMemory::limitAllocatorHeaps();
+    NetworkPictureDecoder::limitAllocations();
     // The web engine needs shared GL contexts, and they must be asked for before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     HtmlSchemeHandler::registerScheme();

@@ -11,6 +11,7 @@
 #include "controllers/CommentsControllerService.h"
 #include "google/GoogleServiceEndpoints.h"
 #include "platform/gui/ExternalUrlOpener.h"
+#include "platform/gui/NetworkPictureDecoder.h"
 #include "platform/gui/RemoteImageCache.h"
 #include "platform/gui/WebView.h"
 #include "store/CommentsLocalAccessAppService.h"
@@ -32,6 +33,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
@@ -260,6 +262,8 @@ void TestCommentsFlows::testPostWithCommentsShowsNamesDatesTextAndAvatars()
         QVERIFY(!rows->filledCell(row).avatarOutlet()->pixmap().isNull());
     }
     QCOMPARE(m_standin.requests("GET", "/img/ned-harrow.png").size(), 1);
+    // Set at start for every picture reader of the process, whatever the bytes above passed.
+    QCOMPARE(QImageReader::allocationLimit(), NetworkPictureDecoder::AllocationLimitMegabytes);
 }
 
 void TestCommentsFlows::testSecondShowingListsStoredCommentsWithoutDownload()

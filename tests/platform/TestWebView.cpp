@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInfo>
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void testScriptCallbackDroppedWhenViewDeleted();
     void testNavigationPolicyRefusesLinkAndPageStays();
     void testNavigationPolicyKeptWhenProfileChanges();
+    void testPageConsoleReachesNoLog();
     void testRequestInterceptionSeesAndBlocksSubresources();
     void testRequestInterceptionIsPerView();
     void testPersistentProfileStoredUnderDataFolder();
@@ -237,6 +239,32 @@ void TestWebView::testNavigationPolicyKeptWhenProfileChanges()
     // A refused navigation ends without loading anything from the server.
     QVERIFY(spy.wait(LoadTimeout));
     QVERIFY(m_server->requestsFor("/refused").isEmpty());
+}
+
+// Every line a page wrote to its console went to standard error: hundreds of thousands a second.
+void TestWebView::testPageConsoleReachesNoLog()
+{
+    static QAtomicInt logged;
+    static QtMessageHandler previous = nullptr;
+    logged.storeRelaxed(0);
+    previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (text.contains(QLatin1String("flood"))) {
+                logged.ref();
+            }
+            previous(type, context, text);
+        });
+    const auto restore = qScopeGuard([] { qInstallMessageHandler(previous); });
+    WebView view;
+    QSignalSpy spy(&view, &WebView::pageLoaded);
+    view.loadHtml(
+        QStringLiteral("<title>t</title><script>for (let i = 0; i < 1000; ++i) { console.error('flood'); "
+                       "console.warn('flood'); console.info('flood'); } document.title = 'flooded'"
+                       "</script>"),
+        QUrl(QStringLiteral("http://127.0.0.1/")));
+    // The messages come before the title that follows them.
+    QCOMPARE(waitForLoad(view, spy), QStringLiteral("flooded"));
+    QCOMPARE(logged.loadRelaxed(), 0);
 }
 
 void TestWebView::testRequestInterceptionSeesAndBlocksSubresources()

@@ -1,11 +1,11 @@
 #include "RemoteImageCache.h"
 
+#include "NetworkPictureDecoder.h"
 #include "platform/Dispatch.h"
 #include "platform/UrlSession.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QImageReader>
+#include <QThreadPool>
 
 RemoteImageCache& RemoteImageCache::shared()
 {
@@ -35,25 +35,7 @@ RemoteImageCache::RemoteImageCache(QObject* parent) : QObject(parent) {}
 
 QImage RemoteImageCache::decode(const QByteArray& bytes)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    // Sized from the header, before any pixel is decoded: a few kilobytes can declare a picture of
-    // gigabytes.
-    const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > MaximumPixels) {
-        return QImage();
-    }
-    if (reader.supportsOption(QImageIOHandler::ScaledSize) &&
-        (size.width() > MaximumSide || size.height() > MaximumSide)) {
-        reader.setScaledSize(size.scaled(MaximumSide, MaximumSide, Qt::KeepAspectRatio));
-    }
-    QImage image = reader.read();
-    if (!image.isNull() && (image.width() > MaximumSide || image.height() > MaximumSide)) {
-        image = image.scaled(MaximumSide, MaximumSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    }
-    return image;
+    return NetworkPictureDecoder::decode(bytes, MaximumPixels, MaximumSide);
 }
 
 std::optional<QImage> RemoteImageCache::cachedImage(const QString& address) const
@@ -88,8 +70,9 @@ void RemoteImageCache::request(const QString& address)
             if (reply.body && !reply.error && reply.hasSuccessStatus()) {
                 body = std::move(reply.body);
             }
-            // Decoded on a pool thread: the network thread handles every other reply meanwhile.
-            Dispatch::toBackground([self, address, body = std::move(body)] {
+            // Decoded on a pool of its own: the network thread handles every other reply meanwhile, and
+            // the store's queue never waits for a picture.
+            NetworkPictureDecoder::pool().start([self, address, body = std::move(body)] {
                 const QImage image = body ? decode(*body) : QImage();
                 Dispatch::toMainThread(
                     self, [address, image](RemoteImageCache* cache) { cache->finish(address, image); });

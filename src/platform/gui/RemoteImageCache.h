@@ -47,8 +47,8 @@ public:
     // Forgets every picture (tests); fetches on their way still land.
     void clear();
 
-    // The picture in the bytes, scaled down to MaximumSide; a null image when they hold none or one of
-    // more than MaximumPixels. Any thread.
+    // The picture in the bytes, scaled down to MaximumSide; a null image when they hold none, or one of
+    // more than MaximumPixels or that NetworkPictureDecoder refuses. Any thread.
     static QImage decode(const QByteArray& bytes);
 
 Q_SIGNALS:

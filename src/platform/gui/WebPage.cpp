@@ -43,3 +43,5 @@ QStringList WebPage::chooseFiles(FileSelectionMode, const QStringList&, const QS
 {
     return {};
 }
+
+void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) {}

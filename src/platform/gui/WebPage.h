@@ -7,7 +7,8 @@
 // A page that asks a closure before it follows a navigation, and that never lets its document open a
 // dialog of the application: a page could keep one up after another and hold every window. alert() is
 // dropped, confirm() answers false, prompt() answers null, the engine's leave-page question answers
-// "leave", and file pickers and folder access are refused.
+// "leave", and file pickers and folder access are refused. Its console messages are dropped: a page can
+// write hundreds of thousands a second, and the engine would print each on standard error.
 class WebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ protected:
                           QString* result) override;
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                             const QStringList& acceptedMimeTypes) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
+                                  const QString& sourceID) override;
 
 private:
     NavigationPolicy m_navigationPolicy;

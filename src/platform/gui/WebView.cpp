@@ -11,6 +11,7 @@
 #include "platform/LocalPictures.h"
 
 #include <QApplication>
+#include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
@@ -171,6 +172,33 @@ bool WebView::focusNextPrevChild(bool next)
         return true;
     }
     return QWebEngineView::focusNextPrevChild(next);
+}
+
+void WebView::childEvent(QChildEvent* event)
+{
+    // Sent while the dialog is being made: kept off the screen, it picks no native dialog of the platform.
+    if (event->added() && event->child()->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(event->child());
+        if (widget->windowType() == Qt::Dialog) {
+            widget->setAttribute(Qt::WA_DontShowOnScreen);
+            widget->installEventFilter(this);
+        }
+    }
+    QWebEngineView::childEvent(event);
+}
+
+bool WebView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Sent before its window is shown: a colour dialog has let itself onto the screen again by then. It
+    // blocks no window either (hidden, a modal window off the screen would stay on the application's list
+    // of modal windows), and is refused once its answer is awaited; queued, as it is still being shown.
+    if (event->type() == QEvent::Show && watched->parent() == this) {
+        auto* dialog = static_cast<QWidget*>(watched);
+        dialog->setWindowModality(Qt::NonModal);
+        dialog->setAttribute(Qt::WA_DontShowOnScreen);
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+    }
+    return QWebEngineView::eventFilter(watched, event);
 }
 
 void WebView::contextMenuEvent(QContextMenuEvent* event)

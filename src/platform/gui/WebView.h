@@ -88,6 +88,11 @@ Q_SIGNALS:
     void pageLoaded(bool ok, const QString& title);
 
 protected:
+    // The engine's colour chooser (the dialog an <input type=color> opens) never shows: a page could lay a
+    // colour input under every click. It is the only dialog the engine still puts on a view, and nothing of
+    // ours puts one there, so every dialog made on the view is kept off the screen and refused at once.
+    void childEvent(QChildEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     // Also how the engine hands the keyboard on when Tab leaves the page.
     bool focusNextPrevChild(bool next) override;

@@ -13,6 +13,7 @@
 #include "platform/gui/WebView.h"
 #include "ui/main/PostContentViewController.h"
 
+#include <QColorDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QFontInfo>
@@ -22,6 +23,7 @@
 #include <QUuid>
 #include <QWebEngineScript>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -109,6 +111,27 @@ protected:
     }
 };
 
+// Counts the colour dialogs whose window reaches the screen anywhere in the application.
+class ColourDialogWatch : public QObject
+{
+public:
+    ColourDialogWatch() { qApp->installEventFilter(this); }
+    ~ColourDialogWatch() override { qApp->removeEventFilter(this); }
+
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWindowType()) {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                shown += qobject_cast<QColorDialog*>(top) && top->windowHandle() == watched ? 1 : 0;
+            }
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class TestPostContentView : public QObject
@@ -131,6 +154,7 @@ private Q_SLOTS:
     void testRelativeLinkOpensNothing();
     void testLinkToNewWindowOpensInBrowser();
     void testContextMenuOnlyOverSelectedText();
+    void testColourInputOverThePaneOpensNoDialog();
     void testDefaultStyleOnlyWhereThePostSetsNone();
 
 private:
@@ -371,6 +395,31 @@ void TestPostContentView::testContextMenuOnlyOverSelectedText()
     QVERIFY(menu);
     QVERIFY(!menu->actions().isEmpty());
     menu->close();
+}
+
+void TestPostContentView::testColourInputOverThePaneOpensNoDialog()
+{
+    // A transparent colour input over the whole pane: any click opened the engine's colour dialog.
+    const QUrl after(QStringLiteral("https://blog.example.com/after"));
+    showPost(QStringLiteral("<title>Colours</title><input id='colour' type='color' style='position: fixed; "
+                            "left: 0; top: 0; width: 100%; height: 100%; opacity: 0'><a id='after' href='%1' "
+                            "style='position: fixed; right: 0; bottom: 0; z-index: 1'>after</a>")
+                 .arg(after.toString()),
+             QStringLiteral("Colours"));
+    ColourDialogWatch dialogs;
+    clickElement(QStringLiteral("colour"));
+    // The link's click comes after: once it has reached the browser, the first one had its answer.
+    clickElement(QStringLiteral("after"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_opened, QList<QUrl>{after}, LoadTimeout);
+    QCOMPARE(dialogs.shown, 0);
+    // The dialog is refused and gone, and it left no window blocked behind it.
+    const auto colourDialogs = [] {
+        const QWidgetList tops = QApplication::topLevelWidgets();
+        return std::count_if(tops.cbegin(), tops.cend(),
+                             [](QWidget* top) { return qobject_cast<QColorDialog*>(top); });
+    };
+    QTRY_COMPARE(colourDialogs(), 0);
+    QVERIFY(!QGuiApplication::modalWindow());
 }
 
 void TestPostContentView::testDefaultStyleOnlyWhereThePostSetsNone()
