@@ -143,8 +143,11 @@ std::optional<QByteArray> pngPicture(const QByteArray& bytes, qint64 maximumPixe
             }
             const qint64 width = qFromBigEndian<quint32>(body.data());
             const qint64 height = qFromBigEndian<quint32>(body.data() + 4);
+            if (width == 0 || height == 0 || width > maximumPixels / height) {
+                return std::nullopt;
+            }
             const qint64 size = pngDataSize(width, height, uchar(body[8]), uchar(body[9]), uchar(body[12]));
-            if (size == 0 || width * height > maximumPixels) {
+            if (size == 0) {
                 return std::nullopt;
             }
             data.emplace(size);
@@ -153,8 +156,7 @@ std::optional<QByteArray> pngPicture(const QByteArray& bytes, qint64 maximumPixe
                 return std::nullopt;
             }
         } else if (type != "PLTE" && type != "tRNS" && type != "IEND") {
-            // A critical chunk (upper-case first letter) of a kind we do not know changes what the picture
-            // is.
+            // An unknown critical chunk (upper-case first letter) would change what the picture is.
             if (type[0] >= 'A' && type[0] <= 'Z') {
                 return std::nullopt;
             }
