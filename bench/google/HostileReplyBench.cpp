@@ -1,4 +1,5 @@
 #include "google/GoogleRequestServiceBase.h"
+#include "google/GoogleResponseAnalysisService.h"
 #include "google/PostsListXMLParser.h"
 #include "google/XmlStructureLimits.h"
 #include "platform/UrlSession.h"
@@ -150,6 +151,18 @@ void BM_JsonWithRepeatedKeys(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * json.size());
 }
 
+// An error page as large as the reply limit, shortened to the message the user reads.
+void BM_HugeErrorPageShortened(benchmark::State& state)
+{
+    const QString page = filled(QStringLiteral("<html><head><title>Service Unavailable</title></head><body>"),
+                                QStringLiteral("<div class='x'>Line of the page &amp; more</div>"),
+                                QStringLiteral("</body></html>"));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(GoogleResponseAnalysisService().transformMessageIfCredentialsRelated(page));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * page.size());
+}
+
 } // namespace
 
 BENCHMARK(BM_OneElementWithEveryAttribute)->Unit(benchmark::kMillisecond);
@@ -161,6 +174,7 @@ BENCHMARK(BM_EscapedHtmlContent)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EntityReferencesOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ElementsJustWithinTheLimits)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JsonWithRepeatedKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HugeErrorPageShortened)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

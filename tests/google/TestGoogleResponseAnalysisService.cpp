@@ -6,7 +6,6 @@
 #include "google/GoogleResponseAnalysisService.h"
 #include "google/JsonServiceError.h"
 
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -191,17 +190,15 @@ private Q_SLOTS:
         QCOMPARE(transform(exact), exact);
     }
 
-    void testHugeErrorPageIsShortenedQuickly()
+    // How long this takes is bench_hostile_replies' to measure.
+    void testHugeErrorPageIsShortenedToItsTitle()
     {
         QString page = "<html><head><title>Service Unavailable</title></head><body>";
         for (int i = 0; i < 50000; ++i) {
             page += "<div class='x'>Line of the page &amp; more</div>";
         }
         page += "</body></html>";
-        QElapsedTimer timer;
-        timer.start();
         const QString text = transform(page);
-        QVERIFY(timer.elapsed() < 5000);
         QVERIFY(text.startsWith(GoogleResponseAnalysisService::errorPagePrefix() + "Service Unavailable"));
         QVERIFY(StringExtensions::characterCount(text) <=
                 GoogleResponseAnalysisService::MaximumMessageLength);
