@@ -98,12 +98,14 @@ bool processGone(qint64 pid)
     return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
 }
 
-// A page that asks the server for a picture every 50 ms, as long as it runs.
-QString tickingPage(const QString& text, const QString& path)
+// A page that asks the server for the address every 50 ms as long as it runs: from a worker, whose timers a
+// hidden page does not slow down.
+QString tickingPage(const QString& text, const QUrl& address)
 {
-    return QStringLiteral("<html><body><p>%1</p><script>let n = 0; setInterval(function () {"
-                          " new Image().src = '%2?' + n++; }, 50);</script></body></html>")
-        .arg(text, path);
+    return QStringLiteral("<html><body><p>%1</p><script>new Worker(URL.createObjectURL(new Blob(["
+                          "\"let n = 0; setInterval(function () { fetch('%2?' + n++); }, 50);\"])));"
+                          "</script></body></html>")
+        .arg(text, address.toString());
 }
 
 } // namespace
@@ -472,31 +474,39 @@ private Q_SLOTS:
         LivePreviewWindowController live;
         live.openWindow(QStringLiteral("Live"));
         QTRY_VERIFY(live.isWindowLoaded());
-        live.setHtmlContent(tickingPage(QStringLiteral("First"), QStringLiteral("first")),
+        live.setHtmlContent(tickingPage(QStringLiteral("First"), m_server->url("/blog/first")),
                             m_server->url("/blog/").toString());
         QTRY_VERIFY(m_server->requestsFor("/blog/first").size() >= 3);
         const qint64 renderer = live.webviewOutlet()->webPage()->renderProcessPid();
         QVERIFY(renderer > 0);
         live.close();
         QTRY_VERIFY(processGone(renderer));
-        live.setHtmlContent(tickingPage(QStringLiteral("Second"), QStringLiteral("second")),
-                            m_server->url("/blog/").toString());
-        QVERIFY(TestSupport::mainThreadCaughtUp());
 
-        // Another page ticks as long as the closed one would have ticked many times.
+        // A second page ticks on: ten of its ticks are ten the closed page would have made.
         LivePreviewWindowController probe;
         probe.openWindow(QStringLiteral("Probe"));
         QTRY_VERIFY(probe.isWindowLoaded());
-        probe.setHtmlContent(tickingPage(QStringLiteral("Probe"), QStringLiteral("probe")),
+        probe.setHtmlContent(tickingPage(QStringLiteral("Probe"), m_server->url("/blog/probe")),
                              m_server->url("/blog/").toString());
-        QTRY_VERIFY(m_server->requestsFor("/blog/probe").size() >= 10);
+        const auto probeTicked = [this](int times) {
+            const qsizetype before = m_server->requestsFor("/blog/probe").size();
+            return QTest::qWaitFor(
+                [&] { return m_server->requestsFor("/blog/probe").size() >= before + times; }, LoadTimeout);
+        };
+        QVERIFY(probeTicked(5));
         const qsizetype first = m_server->requestsFor("/blog/first").size();
-        const qsizetype probed = m_server->requestsFor("/blog/probe").size();
-        QTRY_VERIFY(m_server->requestsFor("/blog/probe").size() >= probed + 10);
+        QVERIFY(probeTicked(10));
         QCOMPARE(m_server->requestsFor("/blog/first").size(), first);
+        live.setHtmlContent(tickingPage(QStringLiteral("Second"), m_server->url("/blog/second")),
+                            m_server->url("/blog/").toString());
+        QVERIFY(TestSupport::mainThreadCaughtUp());
+        QVERIFY(probeTicked(10));
         QVERIFY(m_server->requestsFor("/blog/second").isEmpty());
 
+        // Scripts evaluated before the page loads would wait for nothing.
+        QSignalSpy loaded(live.webviewOutlet(), &WebView::pageLoaded);
         live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(!loaded.isEmpty());
         QVERIFY(waitForText(live.webviewOutlet(), "Second").contains("Second"));
         QTRY_VERIFY(!m_server->requestsFor("/blog/second").isEmpty());
         QCOMPARE(m_server->requestsFor("/blog/first").size(), first);
@@ -513,8 +523,10 @@ private Q_SLOTS:
         QVERIFY(renderer > 0);
         browser.close();
         QTRY_VERIFY(processGone(renderer));
+        QSignalSpy loaded(browser.webviewOutlet(), &WebView::pageLoaded);
         browser.openHelp();
-        QTRY_VERIFY(browser.window()->isVisible());
+        QTRY_VERIFY(!loaded.isEmpty());
+        QVERIFY(browser.window()->isVisible());
         QVERIFY(waitForText(browser.webviewOutlet(), "Keyboard shortcuts").contains("Ctrl"));
         QCOMPARE(browser.window()->windowTitle(), QStringLiteral("Help"));
     }
