@@ -18,6 +18,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
+#include <utility>
+
 WebView::WebView(QWidget* parent)
     : QWebEngineView(parent), m_interceptor(new UrlRequestInterceptor(this)),
       m_alive(std::make_shared<bool>(true))
@@ -50,16 +52,38 @@ void WebView::setPersistentProfileName(const QString& name)
 
 void WebView::usePage(std::shared_ptr<QWebEngineProfile> profile)
 {
-    auto* page = new WebPage(profile.get(), this);
+    WebPage* page = putInNewPage(profile.get());
+    releasePage();
+    m_page = page;
+    m_profile = std::move(profile);
+    setUpPage();
+}
+
+void WebView::discardPage()
+{
+    WebPage* old = std::exchange(m_page, putInNewPage(m_profile.get()));
+    setUpPage();
+    // The old page may be handing us something of its own right now (a script's result that closes the
+    // window), so it goes once that is done; until then it follows no link, and it keeps its profile.
+    old->setNavigationPolicy([](const QUrl&, QWebEnginePage::NavigationType, bool) { return false; });
+    connect(old, &QObject::destroyed, old, [profile = m_profile] {});
+    old->deleteLater();
+}
+
+WebPage* WebView::putInNewPage(QWebEngineProfile* profile)
+{
+    auto* page = new WebPage(profile, this);
     page->setUrlRequestInterceptor(m_interceptor);
     page->setNavigationPolicy(m_navigationPolicy);
     setPage(page);
     // Results of scripts run in the old page belong to a document that is gone.
     *m_alive = false;
     m_alive = std::make_shared<bool>(true);
-    releasePage();
-    m_page = page;
-    m_profile = std::move(profile);
+    return page;
+}
+
+void WebView::setUpPage()
+{
     m_htmlSchemeHandler = nullptr;
     m_pictureSchemeHandler = nullptr;
     if (m_strangerContent) {

@@ -56,6 +56,10 @@ public:
     // would let them read the pictures back (those pages get them from LocalPictureServer).
     void setLocalPictures(const QStringList& names);
 
+    // The page and everything its document holds go at once (its renderer exits unless another page of
+    // the profile uses it); an empty page of the same profile, with the same settings, takes its place.
+    void discardPage();
+
     void loadAddress(const QUrl& address);
     // Relative addresses in the HTML resolve against baseAddress, which is also the page's origin.
     // The engine passes the HTML as a data address, so it cannot be larger than 2 MB. A view holding
@@ -100,6 +104,10 @@ protected:
 private:
     void usePage(std::shared_ptr<QWebEngineProfile> profile);
     void releasePage();
+    // Shown in the view; the page in m_page is still the old one.
+    WebPage* putInNewPage(QWebEngineProfile* profile);
+    // Settings of the view for the page just put in.
+    void setUpPage();
     void onLoadFinished(bool ok);
     void applyStrangerSettings();
 

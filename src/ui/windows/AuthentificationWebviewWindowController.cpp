@@ -23,8 +23,8 @@ void AuthentificationWebviewWindowController::windowDidLoad()
 {
     closeWithKeys();
     webviewOutlet()->setLoadFinishedBlock([this](bool, const QString&) { testTitle(); });
-    // Whatever the page does after the user closed the window is not reported.
-    connect(this, &WindowController::windowWillClose, this, [this] { webviewOutlet()->stop(); });
+    // Whatever the page does after the user closed the window is not reported, and it stops at once.
+    connect(this, &WindowController::windowWillClose, this, [this] { webviewOutlet()->discardPage(); });
 }
 
 WebView* AuthentificationWebviewWindowController::webviewOutlet() const

@@ -38,6 +38,7 @@ void LivePreviewWindowController::openWindow(const QString& title)
             window()->setWindowTitle(m_title);
         }
         showWindow();
+        m_page->restore();
     });
 }
 
@@ -62,6 +63,8 @@ void LivePreviewWindowController::windowDidLoad()
     // The blog's own scripts draw parts of its page; nothing local, plug-ins and pop-ups stay off.
     webview->holdStrangerContent(true);
     m_page = new PreviewPage(webview);
+    // A template's scripts could go on using a core and memory for as long as the window was kept.
+    connect(this, &WindowController::windowWillClose, m_page, &PreviewPage::unload);
 
     m_ui->spinningIndicatorOutlet->show();
     window()->setWindowTitle(m_title);

@@ -18,7 +18,7 @@ class WebView;
 // The post being edited, shown inside its blog's own page. The window displays what it is given: a spinner
 // until the page arrives, then the page. Scripts of the page run, but on an origin that reaches no local
 // file, and the page cannot move the window to another address; links the user clicks open in the
-// browser.
+// browser. A closed window's page is let go at once; opened again, the window loads the latest page anew.
 class LivePreviewWindowController : public WindowController
 {
     Q_OBJECT

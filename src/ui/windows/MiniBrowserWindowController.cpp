@@ -86,7 +86,10 @@ QString MiniBrowserWindowController::missingHelpHtml(const QString& path)
 
 void MiniBrowserWindowController::bringToFront()
 {
-    Dispatch::toMainThread(this, [this] { showWindow(); });
+    Dispatch::toMainThread(this, [this] {
+        showWindow();
+        m_page->restore();
+    });
 }
 
 void MiniBrowserWindowController::windowDidLoad()
@@ -98,6 +101,7 @@ void MiniBrowserWindowController::windowDidLoad()
     }
     closeWithKeys();
     m_page = new PreviewPage(webview);
+    connect(this, &WindowController::windowWillClose, m_page, &PreviewPage::unload);
     window()->setWindowTitle(m_title.value_or(QString()));
     if (m_htmlContent) {
         // Relative addresses of our own pages (style sheets, images) are files among the resources.

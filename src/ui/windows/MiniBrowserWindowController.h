@@ -16,7 +16,7 @@ class WebView;
 
 // A small window with one web view that shows a given HTML text or the page at a given address under a
 // given title: the help page and the preview of a post. It shows one page for its whole life; its users
-// make a new controller for each page.
+// make a new controller for each page. Closed, it lets its page go; opened again, it loads it anew.
 class MiniBrowserWindowController : public WindowController
 {
     Q_OBJECT

@@ -87,6 +87,27 @@ bool clickElement(WebView* view, const QString& selector, bool linkExpected = tr
     return true;
 }
 
+// The renderer has exited (or is only waiting to be reaped).
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return true;
+    }
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// A page that asks the server for the address every 50 ms as long as it runs: from a worker, whose timers a
+// hidden page does not slow down.
+QString tickingPage(const QString& text, const QUrl& address)
+{
+    return QStringLiteral("<html><body><p>%1</p><script>new Worker(URL.createObjectURL(new Blob(["
+                          "\"let n = 0; setInterval(function () { fetch('%2?' + n++); }, 50);\"])));"
+                          "</script></body></html>")
+        .arg(text, address.toString());
+}
+
 } // namespace
 
 // The live preview and the help and preview browser: titles, contents, base addresses, and pages that
@@ -411,6 +432,103 @@ private Q_SLOTS:
         QCOMPARE(m_opened, QList<QUrl>{m_server->url("/blog/next")});
         QVERIFY(waitForText(live.webviewOutlet(), "Next").startsWith(QStringLiteral("Text")));
         QVERIFY(m_server->requestsFor("/other").isEmpty());
+    }
+
+    // A template's script cancels the user's click, or answers a key, by clicking the link under the pointer
+    // again and again.
+    void testOneClickOrKeyOpensAtMostOneLink()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(
+            QStringLiteral(
+                "<html><body><a id='a' href='/blog/post'>Post</a> <a id='b' href='/blog/after'>After</a>"
+                "<script>let bursts = 0; function burst() { const copy = document.getElementById('a')"
+                ".cloneNode(true); copy.id = ''; document.body.appendChild(copy); let n = 0;"
+                " (function again() { copy.click(); if (++n < 30) { setTimeout(again, 10); }"
+                " else { document.body.dataset.bursts = ++bursts; } })(); }"
+                "document.addEventListener('click', function (e) { if (e.isTrusted && e.target.id === 'a') {"
+                " e.preventDefault(); burst(); } });"
+                "document.addEventListener('keydown', function (e) { if (e.isTrusted) { burst(); } });"
+                "</script></body></html>"),
+            m_server->url("/blog/").toString());
+        WebView* web = live.webviewOutlet();
+        QVERIFY(waitForText(web, "After").contains("After"));
+        QVERIFY(clickElement(web, "#a"));
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.bursts").toString(), QStringLiteral("1"));
+        // The pointer stays on the link.
+        QTest::keyClick(web->focusProxy(), Qt::Key_Down);
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.bursts").toString(), QStringLiteral("2"));
+        // The user's next click comes after every click of the script's.
+        QVERIFY(clickElement(web, "#b"));
+        QTRY_VERIFY(m_opened.contains(m_server->url("/blog/after")));
+        const QUrl post = m_server->url("/blog/post");
+        QCOMPARE(m_opened, (QList<QUrl>{post, post, m_server->url("/blog/after")}));
+    }
+
+    // A template's scripts keep running while its window is kept: a closed live preview lets its page go,
+    // loads nothing it is given while closed, and opened again shows the latest page.
+    void testClosedLivePreviewStopsItsPageAndOpensItAgain()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(tickingPage(QStringLiteral("First"), m_server->url("/blog/first")),
+                            m_server->url("/blog/").toString());
+        QTRY_VERIFY(m_server->requestsFor("/blog/first").size() >= 3);
+        const qint64 renderer = live.webviewOutlet()->webPage()->renderProcessPid();
+        QVERIFY(renderer > 0);
+        live.close();
+        QTRY_VERIFY(processGone(renderer));
+
+        // A second page ticks on: ten of its ticks are ten the closed page would have made.
+        LivePreviewWindowController probe;
+        probe.openWindow(QStringLiteral("Probe"));
+        QTRY_VERIFY(probe.isWindowLoaded());
+        probe.setHtmlContent(tickingPage(QStringLiteral("Probe"), m_server->url("/blog/probe")),
+                             m_server->url("/blog/").toString());
+        const auto probeTicked = [this](int times) {
+            const qsizetype before = m_server->requestsFor("/blog/probe").size();
+            return QTest::qWaitFor(
+                [&] { return m_server->requestsFor("/blog/probe").size() >= before + times; }, LoadTimeout);
+        };
+        QVERIFY(probeTicked(5));
+        const qsizetype first = m_server->requestsFor("/blog/first").size();
+        QVERIFY(probeTicked(10));
+        QCOMPARE(m_server->requestsFor("/blog/first").size(), first);
+        live.setHtmlContent(tickingPage(QStringLiteral("Second"), m_server->url("/blog/second")),
+                            m_server->url("/blog/").toString());
+        QVERIFY(TestSupport::mainThreadCaughtUp());
+        QVERIFY(probeTicked(10));
+        QVERIFY(m_server->requestsFor("/blog/second").isEmpty());
+
+        // Scripts evaluated before the page loads would wait for nothing.
+        QSignalSpy loaded(live.webviewOutlet(), &WebView::pageLoaded);
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(!loaded.isEmpty());
+        QVERIFY(waitForText(live.webviewOutlet(), "Second").contains("Second"));
+        QTRY_VERIFY(!m_server->requestsFor("/blog/second").isEmpty());
+        QCOMPARE(m_server->requestsFor("/blog/first").size(), first);
+    }
+
+    // The help window lets its page go when closed, and asked again shows it anew.
+    void testClosedHelpLetsItsPageGoAndShowsItAgain()
+    {
+        MiniBrowserWindowController browser;
+        browser.openHelp();
+        QTRY_VERIFY(browser.isWindowLoaded());
+        QVERIFY(waitForText(browser.webviewOutlet(), "Keyboard shortcuts").contains("Ctrl"));
+        const qint64 renderer = browser.webviewOutlet()->webPage()->renderProcessPid();
+        QVERIFY(renderer > 0);
+        browser.close();
+        QTRY_VERIFY(processGone(renderer));
+        QSignalSpy loaded(browser.webviewOutlet(), &WebView::pageLoaded);
+        browser.openHelp();
+        QTRY_VERIFY(!loaded.isEmpty());
+        QVERIFY(browser.window()->isVisible());
+        QVERIFY(waitForText(browser.webviewOutlet(), "Keyboard shortcuts").contains("Ctrl"));
+        QCOMPARE(browser.window()->windowTitle(), QStringLiteral("Help"));
     }
 
     void testAddressOpensThatPage()
