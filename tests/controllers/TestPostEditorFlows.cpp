@@ -33,7 +33,6 @@
 #include <QTimer>
 #include <QUuid>
 #include <QWebEngineScript>
-#include <QWindow>
 
 #include <algorithm>
 #include <atomic>
@@ -111,7 +110,6 @@ private Q_SLOTS:
 
     // First: the first editor of the session, whose page is still loading as the keys come.
     void testKeysTypedRightAfterOpeningAllReachTheTitle();
-    void testKeysHeldForAnEditorNeverMadeActiveReachItsTitleAfterALimit();
     void testNewPostIsPublishedWithTitleContentAndLabelsAndListed();
     void testScheduledForLocalTimeReachesBloggerAtThatInstant();
     void testSaveAsDraftKeepsItADraftOnBlogger();
@@ -247,38 +245,6 @@ void TestPostEditorFlows::testKeysTypedRightAfterOpeningAllReachTheTitle()
     QVERIFY(d.waitForEditor());
     QTRY_COMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Weekend tides at dawn"));
     QCOMPARE(view->selectionModel()->selectedIndexes(), listed);
-}
-
-void TestPostEditorFlows::testKeysHeldForAnEditorNeverMadeActiveReachItsTitleAfterALimit()
-{
-    QVERIFY(listStandinPosts(d, m_standin));
-    QWidget* main = d.app->window();
-    main->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(main));
-    QListView* view = d.list()->tableViewOutlet();
-    view->setFocus();
-    view->setCurrentIndex(view->model()->index(0, 0));
-    const QString first = d.list()->postsList().at(0).title;
-    // A window system that never makes the editor active: its requests to be made active go nowhere.
-    QWindow* editorWindow = d.editor()->window()->windowHandle();
-    QVERIFY(editorWindow);
-    editorWindow->setFlag(Qt::WindowDoesNotAcceptFocus, true);
-    const auto restore = qScopeGuard([&] {
-        d.editor()->close();
-        editorWindow->setFlag(Qt::WindowDoesNotAcceptFocus, false);
-    });
-    QTest::keyClick(view, Qt::Key_N, Qt::ControlModifier);
-    QTest::keyClicks(nullptr, "Low tide");
-    QVERIFY(d.waitForEditor());
-    QTRY_COMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Low tide"));
-    QCOMPARE(QApplication::activeWindow(), main);
-    QCOMPARE(d.list()->postsList().at(view->currentIndex().row()).title, first);
-
-    // The main window takes keys again: the list's type-ahead goes to a post whose title the key starts.
-    QVERIFY(!first.startsWith('W'));
-    QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_W);
-    QTRY_VERIFY(d.list()->postsList().at(view->currentIndex().row()).title.startsWith('W'));
-    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Low tide"));
 }
 
 void TestPostEditorFlows::testNewPostIsPublishedWithTitleContentAndLabelsAndListed()
