@@ -41,12 +41,12 @@ private Q_SLOTS:
         ExternalUrlOpener::setOpener([](const QUrl&) { return true; });
         QTest::mouseClick(support, Qt::LeftButton);
         ExternalUrlOpener::setOpener({});
-        QTRY_VERIFY(support->hasFocus());
+        // The click leaves the focus where Return adds an account.
+        QVERIFY(!support->hasFocus());
         const QPoint edge = support->mapToGlobal(QPoint(0, support->height() / 2));
         const QColor ring = support->palette().color(QPalette::Highlight);
         shoot(welcome, QStringLiteral("WelcomeWindow-support-clicked"));
         QVERIFY(Screenshot::screenPixel(edge) != ring);
-        QTest::keyClick(support, Qt::Key_Backtab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTRY_VERIFY(support->hasFocus());
         QTRY_COMPARE(Screenshot::screenPixel(edge), ring);

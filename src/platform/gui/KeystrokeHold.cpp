@@ -5,7 +5,18 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-KeystrokeHold::KeystrokeHold(QObject* parent) : QObject(parent) {}
+KeystrokeHold::KeystrokeHold(QObject* parent) : QObject(parent)
+{
+    m_limit.setSingleShot(true);
+    m_limit.setInterval(ActivationLimitMs);
+    connect(&m_limit, &QTimer::timeout, this, [this] {
+        if (m_target && m_target->window()->isVisible()) {
+            handOver();
+        } else {
+            drop();
+        }
+    });
+}
 
 KeystrokeHold::~KeystrokeHold()
 {
@@ -30,6 +41,15 @@ void KeystrokeHold::hold()
     m_typedInto = active;
     m_holding = true;
     qApp->installEventFilter(this);
+    startLimitOnceShown();
+}
+
+void KeystrokeHold::startLimitOnceShown()
+{
+    // Counted from the showing: the window's page may take seconds to load before.
+    if (m_target && m_target->window()->isVisible() && !m_limit.isActive()) {
+        m_limit.start();
+    }
 }
 
 void KeystrokeHold::drop()
@@ -38,6 +58,7 @@ void KeystrokeHold::drop()
         return;
     }
     m_holding = false;
+    m_limit.stop();
     m_keys.clear();
     m_typedInto = nullptr;
     qApp->removeEventFilter(this);
@@ -56,6 +77,7 @@ bool KeystrokeHold::eventFilter(QObject* watched, QEvent* event)
     case QEvent::WindowActivate:
     case QEvent::FocusIn:
     case QEvent::MouseButtonPress:
+    case QEvent::Show:
         break;
     default:
         // Every event of the application passes here, some to objects being destroyed: no cast for them.
@@ -95,6 +117,11 @@ bool KeystrokeHold::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress:
         if (m_typedInto && widget->window() == m_typedInto) {
             drop();
+        }
+        break;
+    case QEvent::Show:
+        if (m_target && widget == m_target->window()) {
+            startLimitOnceShown();
         }
         break;
     default:

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -14,11 +15,15 @@ class QKeyEvent;
 // order they were typed, ahead of any key typed into the target's window itself. Without this they reach
 // whatever had the focus before, until the window system has made the new window active (the page of a
 // window can take seconds to load before it shows). Holding ends with nothing handed over at drop(), or
-// when the user goes back to the other window (activates it again or presses the mouse in it).
+// when the user goes back to the other window (activates it again or presses the mouse in it). A window
+// system may never make the target's window active: ActivationLimitMs after that window is on screen, the
+// keys go to the target all the same and the other window takes keys again.
 class KeystrokeHold : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int ActivationLimitMs = 2000;
+
     explicit KeystrokeHold(QObject* parent = nullptr);
     ~KeystrokeHold() override;
 
@@ -36,9 +41,11 @@ private:
     bool targetWindowActive() const;
     void handOverLater();
     void handOver();
+    void startLimitOnceShown();
 
     QPointer<QWidget> m_target;
     QPointer<QWidget> m_typedInto;
     std::vector<std::unique_ptr<QKeyEvent>> m_keys;
+    QTimer m_limit;
     bool m_holding = false;
 };

@@ -59,6 +59,8 @@ void WelcomeWindowController::setWindowUIConfiguration()
     m_ui->addNewBloggerAccountButton->setAutoDefault(true);
     m_ui->supportButton->setAutoDefault(true);
     m_ui->addNewBloggerAccountButton->setFocus(Qt::OtherFocusReason);
+    // Tab alone brings the focus to the link: Return after a click on it still adds an account.
+    m_ui->supportButton->setFocusPolicy(Qt::TabFocus);
     // A link shows a ring only when the keyboard brings the focus, not after a click.
     FocusRing::attach(m_ui->supportButton);
 }

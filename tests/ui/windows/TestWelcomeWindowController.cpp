@@ -4,6 +4,7 @@
 #include "google/GoogleAuthentificationService.h"
 #include "platform/Alert.h"
 #include "platform/gui/ExternalUrlOpener.h"
+#include "platform/gui/MessageBoxAlertPresenter.h"
 #include "platform/gui/ViewBackground.h"
 #include "services/WelcomeNewAccountService.h"
 #include "store/PersistentAccessTokens.h"
@@ -12,6 +13,7 @@
 #include "ui/windows/WelcomeWindowController.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -165,6 +167,25 @@ private Q_SLOTS:
         QTRY_COMPARE(QApplication::focusWidget(), add);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(m_opened, 1);
+
+        // A click on the link, with no mail program, and OK to its message: Return still adds an account.
+        MessageBoxAlertPresenter::install();
+        ExternalUrlOpener::setOpener([](const QUrl&) { return false; });
+        auto* link = window->findChild<QPushButton*>(QStringLiteral("supportButton"));
+        QTest::mouseClick(link, Qt::LeftButton);
+        QVERIFY(answerMessageWithOk());
+        // The window system gives the window back its activation, as it does when a message closes.
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(m_opened, 2);
+
+        // Tab brings the focus to the link, and Return follows it.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), link);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(answerMessageWithOk());
+        QCOMPARE(m_opened, 2);
     }
 
     void testRefusedCodeAlertsOnceAndSecondPressStartsANewFlow()
@@ -231,6 +252,26 @@ private Q_SLOTS:
     }
 
 private:
+    static QMessageBox* openMessage()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+                return box;
+            }
+        }
+        return nullptr;
+    }
+
+    // The message that comes, answered as the user would: a click on its OK button.
+    static bool answerMessageWithOk()
+    {
+        if (!QTest::qWaitFor([] { return openMessage() != nullptr; }, PENHOLLOW_TRY_TIMEOUT)) {
+            return false;
+        }
+        QTest::mouseClick(openMessage()->button(QMessageBox::Ok), Qt::LeftButton);
+        return QTest::qWaitFor([] { return openMessage() == nullptr; }, PENHOLLOW_TRY_TIMEOUT);
+    }
+
     std::unique_ptr<StandinHarness> m_standin;
     std::unique_ptr<WelcomeWindowController> m_controller;
     QList<AlertRequest> m_alerts;
