@@ -7,13 +7,51 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
+bool isEngineVariable(const char* entry)
+{
+    return std::strncmp(entry, "QTWEBENGINE_", 12) == 0 || std::strncmp(entry, "QT_WEBENGINE_", 13) == 0;
+}
+
+std::vector<std::string> engineVariablesNow()
+{
+    std::vector<std::string> found;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        if (isEngineVariable(*entry)) {
+            found.emplace_back(*entry);
+        }
+    }
+    return found;
+}
+
+// Read as the program is loaded, before main(): whatever Penhollow later sets for its own web engine is not
+// in it.
+const std::vector<std::string> StartingEngineVariables = engineVariablesNow();
+
+// Ours, but with the web engine's variables as the program was started with them: the browser must not run
+// with the flags, or without the sandbox, that Penhollow's own engine was given.
+QByteArrayList environmentToHandOn()
+{
+    QByteArrayList entries;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        if (!isEngineVariable(*entry)) {
+            entries << QByteArray(*entry);
+        }
+    }
+    for (const std::string& entry : StartingEngineVariables) {
+        entries << QByteArray::fromStdString(entry);
+    }
+    return entries;
+}
 
 // Async-signal-safe: runs between fork and exec.
 void closeDescriptorsFrom(int first, int upTo)
@@ -64,6 +102,12 @@ bool DetachedProcess::start(const QString& program, const QStringList& arguments
         argv.push_back(item.data());
     }
     argv.push_back(nullptr);
+    QByteArrayList environment = environmentToHandOn();
+    std::vector<char*> envp;
+    for (QByteArray& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
     struct rlimit limit
     {
     };
@@ -84,7 +128,7 @@ bool DetachedProcess::start(const QString& program, const QStringList& arguments
         ::setsid();
         resetSignals();
         closeDescriptorsFrom(3, upTo);
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     int status = 0;
