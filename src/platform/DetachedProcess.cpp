@@ -7,9 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <cstdlib>
 #include <fcntl.h>
-#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,40 +16,50 @@
 
 namespace {
 
-bool isEngineVariable(const char* entry)
+// Names, separated by spaces, of the engine's variables whoever started Penhollow (scripts/run) set for
+// Penhollow's own engine: not the user's, so handed on to nobody.
+constexpr char AddedEngineVariables[] = "PENHOLLOW_ADDED_ENGINE_VARIABLES";
+
+bool isEngineVariable(const QByteArray& entry)
 {
-    return std::strncmp(entry, "QTWEBENGINE_", 12) == 0 || std::strncmp(entry, "QT_WEBENGINE_", 13) == 0;
+    return entry.startsWith("QTWEBENGINE_") || entry.startsWith("QT_WEBENGINE_");
 }
 
-std::vector<std::string> engineVariablesNow()
+QByteArray nameOf(const QByteArray& entry)
 {
-    std::vector<std::string> found;
+    return entry.left(entry.indexOf('='));
+}
+
+// The engine's variables as the program was started with them, less those named as added.
+QByteArrayList usersEngineVariables()
+{
+    const char* added = std::getenv(AddedEngineVariables);
+    const QByteArrayList addedNames = QByteArray(added ? added : "").simplified().split(' ');
+    QByteArrayList found;
     for (char** entry = environ; entry && *entry; ++entry) {
-        if (isEngineVariable(*entry)) {
-            found.emplace_back(*entry);
+        const QByteArray variable(*entry);
+        if (isEngineVariable(variable) && !addedNames.contains(nameOf(variable))) {
+            found << variable;
         }
     }
     return found;
 }
 
-// Read as the program is loaded, before main(): whatever Penhollow later sets for its own web engine is not
-// in it.
-const std::vector<std::string> StartingEngineVariables = engineVariablesNow();
+// Read as the program is loaded, before main(): what Penhollow later sets for its own engine is not in it.
+const QByteArrayList StartingEngineVariables = usersEngineVariables();
 
-// Ours, but with the web engine's variables as the program was started with them: the browser must not run
-// with the flags, or without the sandbox, that Penhollow's own engine was given.
+// Ours, with the engine's variables as the user started Penhollow with them: a browser must not run with
+// the flags, or without the sandbox, that Penhollow's own engine was given.
 QByteArrayList environmentToHandOn()
 {
     QByteArrayList entries;
     for (char** entry = environ; entry && *entry; ++entry) {
-        if (!isEngineVariable(*entry)) {
-            entries << QByteArray(*entry);
+        const QByteArray variable(*entry);
+        if (!isEngineVariable(variable) && nameOf(variable) != AddedEngineVariables) {
+            entries << variable;
         }
     }
-    for (const std::string& entry : StartingEngineVariables) {
-        entries << QByteArray::fromStdString(entry);
-    }
-    return entries;
+    return entries + StartingEngineVariables;
 }
 
 // Async-signal-safe: runs between fork and exec.

@@ -115,9 +115,8 @@ int openFolder(const QString& folder, struct stat* info)
     return fd;
 }
 
-// The user's own group: their primary group, naming no other member. A group of the user's on a system
-// without user private groups names others, or is shared through their primary group; that is not told
-// apart here, so a group-writable folder passes only in a group with no other member listed.
+// The user's own group: their primary group, listing no other member (a group of the user's own, as Debian
+// makes one per user). Another user with the same primary group would not be listed; that is not looked for.
 bool isTheUsersOwnGroup(gid_t group)
 {
     if (group != ::getegid()) {
@@ -145,8 +144,9 @@ bool isTheUsersOwnGroup(gid_t group)
     return true;
 }
 
-// Whether another user may rename or remove what the folder holds: they own it (an owner may always), or
-// they may write in it and no sticky bit keeps them to their own entries. Root may anyway.
+// Whether another user may rename or remove what the folder holds: they own it (an owner always may), or
+// they may write in it and no sticky bit keeps them to their own entries. Root's folders are not another
+// user's: root may do anything anyway.
 bool othersMayReplaceEntriesOf(const struct stat& info)
 {
     if (info.st_uid != ::geteuid() && info.st_uid != 0) {

@@ -77,8 +77,9 @@ std::optional<DataFolderProblem> DataFolderCheck::checkFolder(const QString& fol
             folder,
             QStringLiteral("Other users may change the folder \"%1\" above the data folder \"%2\": they "
                            "could move the data folder away and put one of theirs in its place, with your "
-                           "posts and your sign-in going there. Penhollow has changed nothing and written "
-                           "nothing in it.\n\nMove the data folder into a folder only you may change (in "
+                           "posts and your sign-in going there. Penhollow has changed nothing in the data "
+                           "folder and written nothing there.\n\nMove the data folder into a folder only you "
+                           "may change (in "
                            "your home folder, for example), or make \"%1\" yours and writable by you alone "
                            "(or set its sticky bit, as /tmp has), then open Penhollow again.")
                 .arg(openParent, folder)};

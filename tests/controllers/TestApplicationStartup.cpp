@@ -304,20 +304,28 @@ private Q_SLOTS:
         QVERIFY(setMode(opener, 0755));
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(tools.path()) + ':' + path);
-        // The engine's variables this process was started with; then set for its own engine, as Penhollow
-        // gives it a flag of its own.
-        const auto engineVariables = [](const QByteArrayList& environment) {
+        // The engine's variables this process was started with, but those its starter (here CTest, as
+        // scripts/run does) names as set for the engine alone; then more set for its own engine, as
+        // Penhollow would give it a flag of its own.
+        const QByteArrayList startingEnvironment =
+            contentOf(QStringLiteral("/proc/self/environ")).split('\0');
+        QByteArrayList added;
+        for (const QByteArray& entry : startingEnvironment) {
+            if (entry.startsWith("PENHOLLOW_ADDED_ENGINE_VARIABLES=")) {
+                added = entry.mid(entry.indexOf('=') + 1).simplified().split(' ');
+            }
+        }
+        const auto engineVariables = [](const QByteArrayList& environment, const QByteArrayList& except) {
             QByteArrayList found;
             for (const QByteArray& entry : environment) {
-                if (entry.startsWith("QTWEBENGINE_") || entry.startsWith("QT_WEBENGINE_")) {
+                if ((entry.startsWith("QTWEBENGINE_") || entry.startsWith("QT_WEBENGINE_")) &&
+                    !except.contains(entry.left(entry.indexOf('=')))) {
                     found << entry;
                 }
             }
             std::sort(found.begin(), found.end());
             return found;
         };
-        const QByteArrayList starting =
-            engineVariables(contentOf(QStringLiteral("/proc/self/environ")).split('\0'));
         const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
         const bool flagsSet = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --site-per-process");
@@ -369,7 +377,9 @@ private Q_SLOTS:
                  QByteArray("SigBlk: 0000000000000000\nSigIgn: 0000000000000000\n"));
         // The engine's variables as this process started, none of those set since; the rest as it is now.
         const QByteArrayList environment = contentOf(opener + QStringLiteral(".env")).split('\n');
-        QCOMPARE(engineVariables(environment), starting);
+        QCOMPARE(engineVariables(environment, {}), engineVariables(startingEnvironment, added));
+        QVERIFY(!('\n' + contentOf(opener + QStringLiteral(".env")))
+                     .contains("\nPENHOLLOW_ADDED_ENGINE_VARIABLES="));
         QVERIFY(environment.contains("PATH=" + QFile::encodeName(tools.path()) + ':' + path));
     }
 
