@@ -69,6 +69,7 @@ enum class Damage
     ReadOnlyFolder,
     AnotherUsersFolder,
     ParentOpenToOthers,
+    ParentOpenToAnotherGroup,
     LinkInAFolderOpenToOthers
 };
 
@@ -531,6 +532,8 @@ private Q_SLOTS:
         // Another user renamed the live folder away and put theirs in its place: nothing is written.
         const QString onlyYou = QStringLiteral("only you may change");
         QTest::newRow("in a folder others may write in") << Damage::ParentOpenToOthers << "" << onlyYou;
+        QTest::newRow("in a folder a group not the user's own may write in")
+            << Damage::ParentOpenToAnotherGroup << "" << onlyYou;
         QTest::newRow("a link to it in a folder others may write in")
             << Damage::LinkInAFolderOpenToOthers << "" << onlyYou;
     }
@@ -542,6 +545,9 @@ private Q_SLOTS:
         QFETCH(QString, advice);
         if (damage == Damage::AnotherUsersFolder && ::geteuid() != 0) {
             QSKIP("Only root can make a folder of another user");
+        }
+        if (damage == Damage::ParentOpenToAnotherGroup && ::geteuid() != 0) {
+            QSKIP("Only root can use a folder as a user outside its group");
         }
         // A folder of its own that another user may enter; the other tests keep theirs.
         QTemporaryDir parent;
@@ -556,14 +562,17 @@ private Q_SLOTS:
         QString given = folder;
         if (damage == Damage::ParentOpenToOthers) {
             QVERIFY(setMode(parent.path(), 0777));
+        } else if (damage == Damage::ParentOpenToAnotherGroup) {
+            // Root's group, used as "nobody", whose group is another.
+            QVERIFY(setMode(parent.path(), 0775));
         } else if (damage == Damage::LinkInAFolderOpenToOthers) {
             QVERIFY(setMode(open.path(), 0777));
             given = open.filePath(QStringLiteral("data"));
             QVERIFY(QFile::link(folder, given));
         }
-        const bool nothingWritten = damage == Damage::AnotherUsersFolder ||
-                                    damage == Damage::ParentOpenToOthers ||
-                                    damage == Damage::LinkInAFolderOpenToOthers;
+        const bool nothingWritten =
+            damage == Damage::AnotherUsersFolder || damage == Damage::ParentOpenToOthers ||
+            damage == Damage::ParentOpenToAnotherGroup || damage == Damage::LinkInAFolderOpenToOthers;
         if (::geteuid() == 0 && damage != Damage::AnotherUsersFolder) {
             // Used as "nobody" (see AsAnotherUser): the folder is theirs, its files stay root's.
             QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
@@ -653,6 +662,7 @@ private:
         case Damage::ReadOnlyFolder:
         case Damage::AnotherUsersFolder:
         case Damage::ParentOpenToOthers:
+        case Damage::ParentOpenToAnotherGroup:
         case Damage::LinkInAFolderOpenToOthers:
             break;
         }
