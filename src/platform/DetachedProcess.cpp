@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,6 +15,52 @@
 #include <vector>
 
 namespace {
+
+// Names, separated by spaces, of the engine's variables whoever started Penhollow (scripts/run) set for
+// Penhollow's own engine: not the user's, so handed on to nobody.
+constexpr char AddedEngineVariables[] = "PENHOLLOW_ADDED_ENGINE_VARIABLES";
+
+bool isEngineVariable(const QByteArray& entry)
+{
+    return entry.startsWith("QTWEBENGINE_") || entry.startsWith("QT_WEBENGINE_");
+}
+
+QByteArray nameOf(const QByteArray& entry)
+{
+    return entry.left(entry.indexOf('='));
+}
+
+// The engine's variables as the program was started with them, less those named as added.
+QByteArrayList usersEngineVariables()
+{
+    const char* added = std::getenv(AddedEngineVariables);
+    const QByteArrayList addedNames = QByteArray(added ? added : "").simplified().split(' ');
+    QByteArrayList found;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const QByteArray variable(*entry);
+        if (isEngineVariable(variable) && !addedNames.contains(nameOf(variable))) {
+            found << variable;
+        }
+    }
+    return found;
+}
+
+// Read as the program is loaded, before main(): what Penhollow later sets for its own engine is not in it.
+const QByteArrayList StartingEngineVariables = usersEngineVariables();
+
+// Ours, with the engine's variables as the user started Penhollow with them: a browser must not run with
+// the flags, or without the sandbox, that Penhollow's own engine was given.
+QByteArrayList environmentToHandOn()
+{
+    QByteArrayList entries;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const QByteArray variable(*entry);
+        if (!isEngineVariable(variable) && nameOf(variable) != AddedEngineVariables) {
+            entries << variable;
+        }
+    }
+    return entries + StartingEngineVariables;
+}
 
 // Async-signal-safe: runs between fork and exec.
 void closeDescriptorsFrom(int first, int upTo)
@@ -64,6 +111,12 @@ bool DetachedProcess::start(const QString& program, const QStringList& arguments
         argv.push_back(item.data());
     }
     argv.push_back(nullptr);
+    QByteArrayList environment = environmentToHandOn();
+    std::vector<char*> envp;
+    for (QByteArray& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
     struct rlimit limit
     {
     };
@@ -84,7 +137,7 @@ bool DetachedProcess::start(const QString& program, const QStringList& arguments
         ::setsid();
         resetSignals();
         closeDescriptorsFrom(3, upTo);
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     int status = 0;

@@ -5,15 +5,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -21,10 +25,11 @@ constexpr mode_t GroupAndOthers = S_IRWXG | S_IRWXO;
 // Deeper than any profile or cache; a deeper tree is left as it is rather than hold a descriptor per level.
 constexpr int MaximumDepth = 32;
 
+// A file with a second name (a hard link) may be a page or picture of the user's somewhere else: not ours.
 bool isOurs(const struct stat& info, dev_t device)
 {
     return info.st_uid == ::geteuid() && info.st_dev == device &&
-           (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
+           ((S_ISREG(info.st_mode) && info.st_nlink == 1) || S_ISDIR(info.st_mode));
 }
 
 bool sameEntry(const struct stat& a, const struct stat& b)
@@ -53,8 +58,8 @@ std::optional<struct stat> restrictAt(int dirfd, const char* name, dev_t device)
         {
         };
         // The entry checked above, not one put in its place since.
-        const bool changed =
-            ::fstat(fd, &opened) == 0 && sameEntry(opened, info) && ::fchmod(fd, wanted) == 0;
+        const bool changed = ::fstat(fd, &opened) == 0 && sameEntry(opened, info) && isOurs(opened, device) &&
+                             ::fchmod(fd, wanted) == 0;
         ::close(fd);
         if (changed) {
             info.st_mode = (info.st_mode & S_IFMT) | wanted;
@@ -110,7 +115,84 @@ int openFolder(const QString& folder, struct stat* info)
     return fd;
 }
 
+// The user's own group: their primary group, listing no other member (a group of the user's own, as Debian
+// makes one per user). Another user with the same primary group would not be listed; that is not looked for.
+bool isTheUsersOwnGroup(gid_t group)
+{
+    if (group != ::getegid()) {
+        return false;
+    }
+    std::vector<char> buffer(16384);
+    struct group entry
+    {
+    };
+    struct group* found = nullptr;
+    if (::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+        return false;
+    }
+    struct passwd user
+    {
+    };
+    struct passwd* me = nullptr;
+    std::vector<char> userBuffer(16384);
+    const bool named = ::getpwuid_r(::geteuid(), &user, userBuffer.data(), userBuffer.size(), &me) == 0 && me;
+    for (char** member = found->gr_mem; member && *member; ++member) {
+        if (!named || std::strcmp(*member, me->pw_name) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether another user may rename or remove what the folder holds: they own it (an owner always may), or
+// they may write in it and no sticky bit keeps them to their own entries. Root's folders are not another
+// user's: root may do anything anyway.
+bool othersMayReplaceEntriesOf(const struct stat& info)
+{
+    if (info.st_uid != ::geteuid() && info.st_uid != 0) {
+        return true;
+    }
+    if (info.st_mode & S_ISVTX) {
+        return false;
+    }
+    return (info.st_mode & S_IWOTH) || ((info.st_mode & S_IWGRP) && !isTheUsersOwnGroup(info.st_gid));
+}
+
+QString above(const QString& path)
+{
+    return QFileInfo(path).path();
+}
+
 } // namespace
+
+QString PrivateDataFolder::parentOpenToOthers(const QString& folder)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    // The folders the path names, and where each leads when it is a link: the folder could be put
+    // elsewhere from any of them. One not made yet will be made by us.
+    QStringList named{absolute};
+    while (named.last() != above(named.last())) {
+        named << above(named.last());
+    }
+    QSet<QString> checked;
+    for (const QString& name : named) {
+        const QString real = QFileInfo(name).canonicalFilePath();
+        if (real.isEmpty()) {
+            continue;
+        }
+        // The folder itself is checked as the data folder; everything above it up to the root here.
+        for (QString up = name == absolute ? above(real) : real; !checked.contains(up); up = above(up)) {
+            checked.insert(up);
+            struct stat info
+            {
+            };
+            if (::stat(QFile::encodeName(up).constData(), &info) == 0 && othersMayReplaceEntriesOf(info)) {
+                return up;
+            }
+        }
+    }
+    return {};
+}
 
 QString PrivateDataFolder::resolvedPath(const QString& folder)
 {

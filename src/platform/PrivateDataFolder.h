@@ -7,7 +7,8 @@
 // umask stays the user's, so the programs it starts make their files as the user wants. An existing folder
 // (one of an older version, or one the user opened) is brought to that at start. Securing clears group and
 // other bits only, and only of what belongs to the user running Penhollow, on the folder's own disk: a
-// link is never followed below the folder, and nothing reached through one is changed.
+// link is never followed below the folder, nothing reached through one is changed, and a file with another
+// name too (a hard link) is left as it is.
 class PrivateDataFolder
 {
 public:
@@ -26,6 +27,10 @@ public:
     // The folder itself, at the place a link leads to: its group and other bits cleared when it is the
     // user's. Changes nothing inside it.
     static Access secureFolder(const QString& folder);
+    // The first folder above the data folder (on its path as given, or where a link on it leads) in which
+    // another user may rename or remove entries: one they own, or may write in without the sticky bit (or
+    // in its group, when that is not the user's own). Empty when there is none, up to the root.
+    static QString parentOpenToOthers(const QString& folder);
     // Where the folder is once links are resolved; the path itself when it cannot be resolved.
     static QString resolvedPath(const QString& folder);
     // Once this process owns the folder: its database (with its journal, -wal and -shm), preferences and

@@ -70,6 +70,20 @@ std::optional<DataFolderProblem> DataFolderCheck::checkFolder(const QString& fol
         "sign-in.\n\n"
         "Make sure the folder exists and that you may write in it (or that the disk is not full), then open "
         "Penhollow again.");
+    // First: whoever may change a folder above it may put a folder of theirs in its place while we run.
+    const QString openParent = PrivateDataFolder::parentOpenToOthers(folder);
+    if (!openParent.isEmpty()) {
+        return DataFolderProblem{
+            folder,
+            QStringLiteral("Other users may change the folder \"%1\" above the data folder \"%2\": they "
+                           "could move the data folder away and put one of theirs in its place, with your "
+                           "posts and your sign-in going there. Penhollow has changed nothing in the data "
+                           "folder and written nothing there.\n\nMove the data folder into a folder only you "
+                           "may change (in "
+                           "your home folder, for example), or make \"%1\" yours and writable by you alone "
+                           "(or set its sticky bit, as /tmp has), then open Penhollow again.")
+                .arg(openParent, folder)};
+    }
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
         return DataFolderProblem{folder, message.arg(folder, QStringLiteral(": it is a file, not a folder"))};

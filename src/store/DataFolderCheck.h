@@ -21,7 +21,8 @@ class DataFolderCheck
 public:
     // The folder itself: it exists (or is made, 0700), it is the user's own and closed to others (its
     // group and other bits are cleared, at the place a link leads to), and a file can be made in it. Another
-    // user's folder, or one others may still write in, is refused before anything is written there.
+    // user's folder, or one others may still write in, is refused before anything is written there; so is
+    // one in a folder another user may change (see PrivateDataFolder::parentOpenToOthers).
     static std::optional<DataFolderProblem> checkFolder(const QString& folder);
     // Its two files; a missing one is no problem (a first start).
     static std::optional<DataFolderProblem> checkFiles(const QString& folder);

@@ -26,6 +26,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <pthread.h>
@@ -66,7 +67,10 @@ enum class Damage
     PreferencesIsAFolder,
     UnreadablePreferences,
     ReadOnlyFolder,
-    AnotherUsersFolder
+    AnotherUsersFolder,
+    ParentOpenToOthers,
+    ParentOpenToAnotherGroup,
+    LinkInAFolderOpenToOthers
 };
 
 QByteArray contentOf(const QString& path)
@@ -181,21 +185,28 @@ private Q_SLOTS:
     }
 
     // The images folder or the web profiles linked to a shared photo folder: one start made that folder
-    // 0700 and its pictures 0600. Links inside the other one are not followed either.
+    // 0700 and its pictures 0600. Links inside the other one are not followed either. A picture with a
+    // second name in the data folder (a hard link, as of a web page in ~/public_html) lost its group and
+    // other bits too, in the profiles or beside the database.
     void testLinksBelowTheDataFolderLeaveWhatTheyLeadToAsItWas_data()
     {
         QTest::addColumn<QString>("linked");
         QTest::addColumn<QString>("holdingALink");
+        QTest::addColumn<bool>("hardLinks");
         QTest::newRow("images folder a link") << "Applications"
-                                              << "QtWebEngine";
+                                              << "QtWebEngine" << false;
         QTest::newRow("web profiles a link") << "QtWebEngine"
-                                             << "Applications";
+                                             << "Applications" << false;
+        QTest::newRow("pictures hard-linked into the profiles and beside the database")
+            << ""
+            << "QtWebEngine" << true;
     }
 
     void testLinksBelowTheDataFolderLeaveWhatTheyLeadToAsItWas()
     {
         QFETCH(QString, linked);
         QFETCH(QString, holdingALink);
+        QFETCH(bool, hardLinks);
         QTemporaryDir shared;
         const QString photos = shared.filePath(QStringLiteral("photos"));
         const QStringList pictures{photos + QStringLiteral("/harbour.jpg"),
@@ -216,10 +227,19 @@ private Q_SLOTS:
         QTemporaryDir parent;
         const QString folder = parent.filePath(QStringLiteral("data"));
         QVERIFY(QDir().mkpath(folder + QLatin1Char('/') + holdingALink));
-        QVERIFY(QFile::link(photos, folder + QLatin1Char('/') + linked));
-        QVERIFY(QFile::link(photos, folder + QLatin1Char('/') + holdingALink + QStringLiteral("/album")));
-        QVERIFY(QFile::link(pictures[0],
-                            folder + QLatin1Char('/') + holdingALink + QStringLiteral("/cover.jpg")));
+        const QString cover = folder + QLatin1Char('/') + holdingALink + QStringLiteral("/cover.jpg");
+        if (hardLinks) {
+            // On the same disk, as the walk only changes what is on the data folder's own.
+            const QString aside = folder + QStringLiteral("/Preferences.json.unreadable");
+            QVERIFY(::link(QFile::encodeName(pictures[0]).constData(),
+                           QFile::encodeName(cover).constData()) == 0);
+            QVERIFY(::link(QFile::encodeName(pictures[1]).constData(),
+                           QFile::encodeName(aside).constData()) == 0);
+        } else {
+            QVERIFY(QFile::link(photos, folder + QLatin1Char('/') + linked));
+            QVERIFY(QFile::link(photos, folder + QLatin1Char('/') + holdingALink + QStringLiteral("/album")));
+            QVERIFY(QFile::link(pictures[0], cover));
+        }
         qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(folder));
         auto restore =
             qScopeGuard([this] { qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(m_dataFolder)); });
@@ -258,7 +278,8 @@ private Q_SLOTS:
     }
 
     // Penhollow's umask (077 for the whole process) and a descriptor it was given (the run script's lock)
-    // reached the browser a link opened, for the browser's whole life.
+    // reached the browser a link opened, for the browser's whole life; so did what was set for Penhollow's
+    // own web engine (the run script's QTWEBENGINE_DISABLE_SANDBOX).
     void testLinkOpensWithTheStartingUmaskAndNoDescriptorOfOurs()
     {
         QTemporaryDir tools;
@@ -277,11 +298,39 @@ private Q_SLOTS:
                          // blocks while starting it.
                          "while read -r key value; do case $key in SigBlk:|SigIgn:) echo $key $value;; "
                          "esac; done </proc/$$/status\n"
+                         "exec >\"$0.env\"\n"
+                         "env\n"
                          "echo \"$1\" >\"$0.part\" && mv \"$0.part\" \"$0.url\"\n");
         }
         QVERIFY(setMode(opener, 0755));
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(tools.path()) + ':' + path);
+        // The engine's variables this process was started with, but those its starter (here CTest, as
+        // scripts/run does) names as set for the engine alone; then more set for its own engine, as
+        // Penhollow would give it a flag of its own.
+        const QByteArrayList startingEnvironment =
+            contentOf(QStringLiteral("/proc/self/environ")).split('\0');
+        QByteArrayList added;
+        for (const QByteArray& entry : startingEnvironment) {
+            if (entry.startsWith("PENHOLLOW_ADDED_ENGINE_VARIABLES=")) {
+                added = entry.mid(entry.indexOf('=') + 1).simplified().split(' ');
+            }
+        }
+        const auto engineVariables = [](const QByteArrayList& environment, const QByteArrayList& except) {
+            QByteArrayList found;
+            for (const QByteArray& entry : environment) {
+                if ((entry.startsWith("QTWEBENGINE_") || entry.startsWith("QT_WEBENGINE_")) &&
+                    !except.contains(entry.left(entry.indexOf('=')))) {
+                    found << entry;
+                }
+            }
+            std::sort(found.begin(), found.end());
+            return found;
+        };
+        const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        const bool flagsSet = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --site-per-process");
+        qputenv("QTWEBENGINE_DICTIONARIES_PATH", QFile::encodeName(tools.path()));
         const mode_t umaskBefore = ::umask(027);
         // As the web engine leaves them: a started program must not inherit either.
         const auto pipeBefore = ::signal(SIGPIPE, SIG_IGN);
@@ -295,6 +344,8 @@ private Q_SLOTS:
                                  O_WRONLY | O_CREAT | O_APPEND, 0600);
         auto restore = qScopeGuard([&] {
             qputenv("PATH", path);
+            flagsSet ? qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags) : qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+            qunsetenv("QTWEBENGINE_DICTIONARIES_PATH");
             ::umask(umaskBefore);
             ::signal(SIGPIPE, pipeBefore);
             ::pthread_sigmask(SIG_SETMASK, &blockedBefore, nullptr);
@@ -325,6 +376,12 @@ private Q_SLOTS:
         // The shell itself ignores and blocks nothing.
         QCOMPARE(contentOf(opener + QStringLiteral(".signals")),
                  QByteArray("SigBlk: 0000000000000000\nSigIgn: 0000000000000000\n"));
+        // The engine's variables as this process started, none of those set since; the rest as it is now.
+        const QByteArrayList environment = contentOf(opener + QStringLiteral(".env")).split('\n');
+        QCOMPARE(engineVariables(environment, {}), engineVariables(startingEnvironment, added));
+        QVERIFY(!('\n' + contentOf(opener + QStringLiteral(".env")))
+                     .contains("\nPENHOLLOW_ADDED_ENGINE_VARIABLES="));
+        QVERIFY(environment.contains("PATH=" + QFile::encodeName(tools.path()) + ':' + path));
     }
 
     void testWithoutAccountOpensWelcomeWindowAndNoMainWindow()
@@ -472,6 +529,13 @@ private Q_SLOTS:
         // Not even the lock file is made there.
         QTest::newRow("another user's folder, writable by all") << Damage::AnotherUsersFolder << ""
                                                                 << "belongs to another user";
+        // Another user renamed the live folder away and put theirs in its place: nothing is written.
+        const QString onlyYou = QStringLiteral("only you may change");
+        QTest::newRow("in a folder others may write in") << Damage::ParentOpenToOthers << "" << onlyYou;
+        QTest::newRow("in a folder a group not the user's own may write in")
+            << Damage::ParentOpenToAnotherGroup << "" << onlyYou;
+        QTest::newRow("a link to it in a folder others may write in")
+            << Damage::LinkInAFolderOpenToOthers << "" << onlyYou;
     }
 
     void testDamagedDataFolderIsToldAndKeptAsItWas()
@@ -482,6 +546,9 @@ private Q_SLOTS:
         if (damage == Damage::AnotherUsersFolder && ::geteuid() != 0) {
             QSKIP("Only root can make a folder of another user");
         }
+        if (damage == Damage::ParentOpenToAnotherGroup && ::geteuid() != 0) {
+            QSKIP("Only root can use a folder as a user outside its group");
+        }
         // A folder of its own that another user may enter; the other tests keep theirs.
         QTemporaryDir parent;
         QVERIFY(QFile::setPermissions(parent.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -490,12 +557,28 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         const QFileDevice::Permissions everyone = QFileDevice::Permissions(0x7777);
         QVERIFY(QFile::setPermissions(folder, everyone));
+        // The folder as Penhollow is given it: itself, or a link to it in a folder without the sticky bit.
+        QTemporaryDir open;
+        QString given = folder;
+        if (damage == Damage::ParentOpenToOthers) {
+            QVERIFY(setMode(parent.path(), 0777));
+        } else if (damage == Damage::ParentOpenToAnotherGroup) {
+            // Root's group, used as "nobody", whose group is another.
+            QVERIFY(setMode(parent.path(), 0775));
+        } else if (damage == Damage::LinkInAFolderOpenToOthers) {
+            QVERIFY(setMode(open.path(), 0777));
+            given = open.filePath(QStringLiteral("data"));
+            QVERIFY(QFile::link(folder, given));
+        }
+        const bool nothingWritten =
+            damage == Damage::AnotherUsersFolder || damage == Damage::ParentOpenToOthers ||
+            damage == Damage::ParentOpenToAnotherGroup || damage == Damage::LinkInAFolderOpenToOthers;
         if (::geteuid() == 0 && damage != Damage::AnotherUsersFolder) {
             // Used as "nobody" (see AsAnotherUser): the folder is theirs, its files stay root's.
             QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
         }
         const int modeBefore = modeOf(folder);
-        const QString file = fileName.isEmpty() ? folder : folder + QLatin1Char('/') + fileName;
+        const QString file = fileName.isEmpty() ? given : folder + QLatin1Char('/') + fileName;
         writeDamage(damage, file);
         const QStringList entriesBefore = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         const QByteArray bytesBefore = contentOf(file);
@@ -503,7 +586,7 @@ private Q_SLOTS:
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
                                                       QFile::ExeOther));
         }
-        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(folder));
+        qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(given));
         {
             AsAnotherUser user;
             TestSupport::StdoutCapture output;
@@ -514,7 +597,7 @@ private Q_SLOTS:
             const AlertRequest alert = app.alerts.first();
             QCOMPARE(alert.style, AlertStyle::Critical);
             QVERIFY2(alert.message.contains(QLatin1Char('"') + file + QLatin1Char('"')) &&
-                         alert.message.contains(folder),
+                         alert.message.contains(given),
                      qPrintable(alert.message));
             QVERIFY2(alert.message.contains(advice), qPrintable(alert.message));
             // Answered: the application ends with a failure, and never opened a window.
@@ -525,14 +608,14 @@ private Q_SLOTS:
             QVERIFY(!output.text().contains(QStringLiteral("in use by another Penhollow")));
         }
         qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(m_dataFolder));
-        if (damage == Damage::AnotherUsersFolder) {
+        if (nothingWritten) {
             QCOMPARE(modeOf(folder), modeBefore);
         }
         QVERIFY(QFile::setPermissions(folder, everyone));
         QCOMPARE(contentOf(file), bytesBefore);
         QStringList entriesAfter = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         // The lock file is the only thing a launch leaves, in a folder of the user's.
-        if (damage != Damage::AnotherUsersFolder) {
+        if (!nothingWritten) {
             entriesAfter.removeAll(QStringLiteral("penhollow.lock"));
         }
         QCOMPARE(entriesAfter, entriesBefore);
@@ -578,6 +661,9 @@ private:
             break;
         case Damage::ReadOnlyFolder:
         case Damage::AnotherUsersFolder:
+        case Damage::ParentOpenToOthers:
+        case Damage::ParentOpenToAnotherGroup:
+        case Damage::LinkInAFolderOpenToOthers:
             break;
         }
         if (QFileInfo(path).isFile() && damage != Damage::UnreadableDatabase &&

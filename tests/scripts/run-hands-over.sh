@@ -2,6 +2,8 @@
 # A second scripts/run while the first runs hands over to the running window and touches nothing of the
 # running demo: not the stand-in's port, log or state. The stand-in keeps its port from one run to the next,
 # and a browser the application opened does not keep the demo from the next run once the first has ended.
+# What switches the web engine's sandbox off as root is named as added by the script, so that the
+# application hands it on to no browser it opens.
 set -euo pipefail
 run_script=$1
 
@@ -35,6 +37,7 @@ STANDIN
 # The very first opens a link: the browser it starts, with every descriptor it was given, outlives it.
 cat >"$scratch/build/bin/penhollow" <<APP
 #!/usr/bin/env bash
+echo "\${QTWEBENGINE_DISABLE_SANDBOX-unset} \${PENHOLLOW_ADDED_ENGINE_VARIABLES-unset}" >>"$scratch/engine"
 echo "penhollow \$PENHOLLOW_BLOGGER_URL" >>"$scratch/called"
 if ! mkdir "$scratch/app-running" 2>/dev/null; then
   exit 0
@@ -48,8 +51,8 @@ APP
 chmod +x "$scratch"/tools/* "$scratch"/build/bin/*
 
 run() { # arguments of scripts/run
-  env DISPLAY=:fake PATH="$scratch/tools:$PATH" PENHOLLOW_BUILD_DIR="$scratch/build" PENHOLLOW_DEMO_DIR="$demo" \
-    timeout 60 bash "$run_script" "$@"
+  env -u QTWEBENGINE_DISABLE_SANDBOX -u PENHOLLOW_ADDED_ENGINE_VARIABLES DISPLAY=:fake PATH="$scratch/tools:$PATH" \
+    PENHOLLOW_BUILD_DIR="$scratch/build" PENHOLLOW_DEMO_DIR="$demo" timeout 60 bash "$run_script" "$@"
 }
 # Every file of the demo folder with its size, time of change and content.
 snapshot() {
@@ -94,6 +97,10 @@ expect "the second run started no stand-in" test "$(count google-standin)" -eq 1
 expect "the second run's application was given the running stand-in" \
   grep -qx "penhollow http://127.0.0.1:41234" <(sed -n '$p' "$scratch/called")
 expect "the second run left the running demo as it was" test "$before" = "$(snapshot)"
+engine="unset unset"
+[ "$(id -u)" -ne 0 ] || engine="1 QTWEBENGINE_DISABLE_SANDBOX"
+expect "both applications were told the sandbox variable is the script's, not the user's" \
+  test "$(sort -u "$scratch/engine")" = "$engine"
 
 status=0
 run --fresh >"$scratch/fresh.out" 2>&1 || status=$?
