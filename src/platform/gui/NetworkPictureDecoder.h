@@ -26,6 +26,10 @@ public:
     // queue or other work of the global pool.
     static QThreadPool& pool();
 
+    // The pixels the picture's header declares, read without decoding anything: what decoding it will cost.
+    // 0 for bytes refused at once; the most there is for a JPEG whose size comes too late to be found.
+    static qint64 declaredPixels(const QByteArray& bytes);
+
     // The picture, scaled down to maximumSide; a null image when the bytes hold none, one of another
     // format, one of more than maximumPixels or one refused above. Any thread.
     static QImage decode(const QByteArray& bytes, qint64 maximumPixels, int maximumSide);
