@@ -329,6 +329,12 @@ QThreadPool& NetworkPictureDecoder::pool()
     return pool;
 }
 
+QThreadPool& NetworkPictureDecoder::smallPicturePool()
+{
+    static DecodingPool pool;
+    return pool;
+}
+
 qint64 NetworkPictureDecoder::declaredPixels(const QByteArray& bytes)
 {
     switch (formatOf(bytes)) {

@@ -152,7 +152,8 @@ void RemoteImageCache::advance()
 {
     dropAbandoned();
     startFetches();
-    startDecode();
+    startDecode(true);
+    startDecode(false);
 }
 
 void RemoteImageCache::dropAbandoned()
@@ -236,9 +237,10 @@ void RemoteImageCache::fetched(const QString& address, quint64 fetch, std::optio
     advance();
 }
 
-void RemoteImageCache::startDecode()
+void RemoteImageCache::startDecode(bool small)
 {
-    if (m_decoding) {
+    bool& decoding = small ? m_decodingSmall : m_decodingLarge;
+    if (decoding) {
         return;
     }
     QString address;
@@ -246,6 +248,7 @@ void RemoteImageCache::startDecode()
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
         Pending& pending = **it;
         if (pending.stage == Pending::Stage::Waiting &&
+            (!small || pending.pixels <= NetworkPictureDecoder::SmallPixels) &&
             (!next || pending.pixels < next->pixels ||
              (pending.pixels == next->pixels && pending.order > next->order))) {
             address = it.key();
@@ -256,23 +259,25 @@ void RemoteImageCache::startDecode()
         return;
     }
     next->stage = Pending::Stage::Decoding;
-    m_decoding = true;
+    decoding = true;
     QByteArray body = std::exchange(next->body, QByteArray());
     const qint64 size = body.size();
     QPointer<RemoteImageCache> self = this;
-    // Decoded on a pool of its own: the network thread handles every other reply meanwhile, and the store's
+    // Decoded on pools of their own: the network thread handles every other reply meanwhile, and the store's
     // queue never waits for a picture. One at a time is handed over, so that the next is chosen late.
-    NetworkPictureDecoder::pool().start([self, address, size, body]() mutable {
+    QThreadPool& pool = small ? NetworkPictureDecoder::smallPicturePool() : NetworkPictureDecoder::pool();
+    pool.start([self, address, size, small, body]() mutable {
         const QImage image = decode(body);
         body = QByteArray();
-        Dispatch::toMainThread(
-            self, [address, size, image](RemoteImageCache* cache) { cache->decoded(address, size, image); });
+        Dispatch::toMainThread(self, [address, size, small, image](RemoteImageCache* cache) {
+            cache->decoded(address, size, small, image);
+        });
     });
 }
 
-void RemoteImageCache::decoded(const QString& address, qint64 bodySize, const QImage& image)
+void RemoteImageCache::decoded(const QString& address, qint64 bodySize, bool small, const QImage& image)
 {
-    m_decoding = false;
+    (small ? m_decodingSmall : m_decodingLarge) = false;
     --m_pendingCount;
     m_pendingBytes -= bodySize;
     finish(address, image);

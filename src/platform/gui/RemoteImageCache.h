@@ -20,10 +20,11 @@
 // Strangers choose these pictures, so what they may cost is bounded: at most MaximumPending pictures, and
 // MaximumPendingBytes of their replies, are downloading or waiting to be decoded; later ones wait
 // un-downloaded, the latest asked for first (the rows just drawn). Of those downloaded the one declaring
-// the fewest pixels is decoded next, so a crowd of slow pictures cannot hold up a small one for more than
-// the one being decoded. A picture is asked for on behalf of a context (a window, the rows on screen); once
-// every context that asked for it is gone, it is no longer downloaded or decoded. Decoded pictures are
-// kept up to MaximumCachedBytes, the least recently used going first.
+// the fewest pixels is decoded next, and small ones have a decoding thread of their own, so a crowd of slow
+// pictures holds up a small one only until one of them is decoded and its place is free. A picture is asked
+// for on behalf of a context (a window, the rows on screen); once every context that asked for it is gone, it
+// is no longer downloaded or decoded. Decoded pictures are kept up to MaximumCachedBytes, the least recently
+// used going first.
 class RemoteImageCache : public QObject
 {
     Q_OBJECT
@@ -85,9 +86,10 @@ private:
     void advance();
     void dropAbandoned();
     void startFetches();
-    void startDecode();
+    // On the lane for small pictures, or the other.
+    void startDecode(bool small);
     void fetched(const QString& address, quint64 fetch, std::optional<QByteArray> body);
-    void decoded(const QString& address, qint64 bodySize, const QImage& image);
+    void decoded(const QString& address, qint64 bodySize, bool small, const QImage& image);
     void finish(const QString& address, const QImage& image);
     void advanceLater();
 
@@ -98,7 +100,8 @@ private:
     quint64 m_lastOrder = 0;
     int m_pendingCount = 0;    // downloading, waiting or decoding
     qint64 m_pendingBytes = 0; // their replies, each download at MaximumBytes
-    bool m_decoding = false;
+    bool m_decodingLarge = false;
+    bool m_decodingSmall = false;
     bool m_advanceQueued = false;
     double m_timeout = Timeout;
 };
