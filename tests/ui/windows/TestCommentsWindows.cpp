@@ -565,7 +565,7 @@ private Q_SLOTS:
     }
 
     // Every downloaded picture waited for the one decoding thread, however many came, and each took a fifth
-    // of a second: sixty such held 240 MB and a plain picture asked for after them waited for all of them.
+    // of a second: sixty such held over 500 MB and a plain picture asked for after them waited for them all.
     void testCrowdOfSlowAvatarsHoldsLittleAndLetsAPlainOneThrough()
     {
         constexpr int Crowd = 60;
