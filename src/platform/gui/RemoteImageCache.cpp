@@ -60,6 +60,10 @@ RemoteImageCache::RemoteImageCache(QObject* parent) : QObject(parent)
 
 RemoteImageCache::~RemoteImageCache()
 {
+    // At exit the network thread has stopped already, with what it was fetching.
+    if (QCoreApplication::closingDown()) {
+        return;
+    }
     for (const std::shared_ptr<Pending>& pending : std::as_const(m_pending)) {
         if (pending->task) {
             pending->task->cancel();
