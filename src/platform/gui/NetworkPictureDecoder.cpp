@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <array>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -278,6 +279,36 @@ bool gifWithinBounds(const QByteArray& bytes, qint64 maximumPixels)
     return true;
 }
 
+// ---- JPEG ----
+
+// The pixels of the first frame header, found by walking the segments before the first scan.
+qint64 jpegPixels(const QByteArray& bytes)
+{
+    constexpr qint64 Unknown = std::numeric_limits<qint64>::max();
+    const auto word = [&bytes](qsizetype i) {
+        return qint64(qFromBigEndian<quint16>(bytes.constData() + i));
+    };
+    for (qsizetype at = 2; at + 9 <= bytes.size();) {
+        if (uchar(bytes[at]) != 0xff) {
+            return Unknown;
+        }
+        const int marker = uchar(bytes[at + 1]);
+        if (marker == 0xff) {
+            ++at; // fill byte
+        } else if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc) {
+            // A frame header: length, precision, height, width.
+            return word(at + 5) * word(at + 7);
+        } else if (marker == 0xda || marker == 0xd9) {
+            return Unknown;
+        } else if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {
+            at += 2;
+        } else {
+            at += 2 + word(at + 2);
+        }
+    }
+    return Unknown;
+}
+
 class DecodingPool : public QThreadPool
 {
 public:
@@ -296,6 +327,35 @@ QThreadPool& NetworkPictureDecoder::pool()
     // Destroyed at exit, after the picture it is decoding.
     static DecodingPool pool;
     return pool;
+}
+
+QThreadPool& NetworkPictureDecoder::smallPicturePool()
+{
+    static DecodingPool pool;
+    return pool;
+}
+
+qint64 NetworkPictureDecoder::declaredPixels(const QByteArray& bytes)
+{
+    switch (formatOf(bytes)) {
+    case Format::Png:
+        if (bytes.size() < 24 || bytes.mid(12, 4) != "IHDR") {
+            return 0;
+        }
+        return qint64(qFromBigEndian<quint32>(bytes.constData() + 16)) *
+               qFromBigEndian<quint32>(bytes.constData() + 20);
+    case Format::Gif:
+        if (bytes.size() < 10) {
+            return 0;
+        }
+        return (qint64(uchar(bytes[6])) | qint64(uchar(bytes[7])) << 8) *
+               (qint64(uchar(bytes[8])) | qint64(uchar(bytes[9])) << 8);
+    case Format::Jpeg:
+        return jpegPixels(bytes);
+    case Format::Other:
+        break;
+    }
+    return 0;
 }
 
 QImage NetworkPictureDecoder::decode(const QByteArray& bytes, qint64 maximumPixels, int maximumSide)

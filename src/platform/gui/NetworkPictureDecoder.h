@@ -25,6 +25,14 @@ public:
     // The pool pictures are decoded on: one thread of its own, so that no picture holds up the store's
     // queue or other work of the global pool.
     static QThreadPool& pool();
+    // Pictures of at most SmallPixels, which decode in moments, go on a thread of their own: a crowd of
+    // large ones on the other never holds them up.
+    static constexpr qint64 SmallPixels = 256 * 256;
+    static QThreadPool& smallPicturePool();
+
+    // The pixels the picture's header declares, read without decoding anything: what decoding it will cost.
+    // 0 for bytes refused at once; the most there is for a JPEG whose size comes too late to be found.
+    static qint64 declaredPixels(const QByteArray& bytes);
 
     // The picture, scaled down to maximumSide; a null image when the bytes hold none, one of another
     // format, one of more than maximumPixels or one refused above. Any thread.

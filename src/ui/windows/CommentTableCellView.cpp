@@ -103,7 +103,7 @@ void CommentTableCellView::setCommentUserAvatar(const QString& address)
     RemoteImageCache& cache = RemoteImageCache::shared();
     const std::optional<QImage> image = cache.cachedImage(address);
     if (!image) {
-        cache.request(address);
+        cache.request(address, m_avatarRequester ? m_avatarRequester.data() : this);
     }
     const QString shown = image && !AvatarImage::standsForNoPicture(*image) ? address : QString();
     // The list fills this cell for every row it draws: skip the drawing when nothing changes.

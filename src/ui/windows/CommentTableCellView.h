@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -51,8 +52,12 @@ public:
     void setDecodedContent(const QString& text, int knownTextHeight = -1);
     // Always empty: the address is not kept.
     QString commentUserAvatar() const;
-    // Shows the picture at the address when the cache holds it, else none and asks the cache for it.
+    // Shows the picture at the address when the cache holds it, else none and asks the cache for it on
+    // behalf of the requester.
     void setCommentUserAvatar(const QString& address);
+    // Who the pictures are asked for: the list's rows on screen; the cell itself until set. Once it is gone,
+    // pictures it alone asked for are no longer fetched.
+    void setAvatarRequester(const QObject* requester) { m_avatarRequester = requester; }
 
     // Draws what the cell shows with its top left corner at the point, as rendering the cell would, without
     // going through its widgets: the list draws every row this way.
@@ -71,6 +76,7 @@ private:
 
     std::unique_ptr<Ui::CommentTableCellView> m_ui;
     QString m_avatarShown;
+    QPointer<const QObject> m_avatarRequester;
     // Round pictures made for this cell, by address: the list fills it for one row after another.
     QHash<QString, QPixmap> m_roundAvatars;
     int m_laidOutWidth = -1;

@@ -18,6 +18,7 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScrollBar>
 
 #include <utility>
 
@@ -80,6 +81,7 @@ void CommentsListWindowController::windowDidLoad()
             // Measured already for the row's height: the cell need not measure it again.
             cell.setDecodedContent(m_model->decodedContent(row),
                                    m_delegate->rowHeight(row) - CommentTableCellView::ChromeHeight);
+            cell.setAvatarRequester(rowsOnScreen());
             cell.setCommentUserAvatar(comment.author.userPicture);
         },
         m_model, table, this);
@@ -97,6 +99,10 @@ void CommentsListWindowController::windowDidLoad()
     table->installEventFilter(this);
     connect(table, &QListView::customContextMenuRequested, this,
             [this, table](const QPoint& point) { cellClick(table->indexAt(point).row()); });
+    connect(table->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { m_rowsMoved = true; });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_rowsMoved = true; });
+    connect(this, &WindowController::windowWillClose, this,
+            [this] { delete std::exchange(m_rowsOnScreen, nullptr); });
     connect(&RemoteImageCache::shared(), &RemoteImageCache::imageReady, this, [this] {
         if (isWindowLoaded()) {
             m_ui->tableViewOutlet->viewport()->update();
@@ -120,6 +126,19 @@ void CommentsListWindowController::windowDidLoad()
     });
     applyLoading();
     refresh();
+}
+
+const QObject* CommentsListWindowController::rowsOnScreen()
+{
+    if (!m_rowsOnScreen || m_rowsMoved) {
+        // The rows drawn before stay until this drawing is done: those still shown are asked for again.
+        if (m_rowsOnScreen) {
+            m_rowsOnScreen->deleteLater();
+        }
+        m_rowsOnScreen = new QObject(this);
+        m_rowsMoved = false;
+    }
+    return m_rowsOnScreen;
 }
 
 void CommentsListWindowController::showComments(const BloggerPost& post,

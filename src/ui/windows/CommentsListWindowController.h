@@ -81,6 +81,7 @@ private:
     void windowShowsComments(bool show);
     void applyLoading();
     std::optional<BloggerPostComment> menuComment() const;
+    const QObject* rowsOnScreen();
 
     std::unique_ptr<Ui::CommentsListWindow> m_ui;
     CommentListModel* m_model = nullptr;
@@ -93,4 +94,8 @@ private:
     bool m_loading = false;
     QString m_menuCommentId;
     QString m_menuPostId;
+    // The rows drawn since the list last moved, on whose behalf their pictures are asked for: when the list
+    // moves or closes they go, and pictures of rows no longer shown are not fetched.
+    QObject* m_rowsOnScreen = nullptr;
+    bool m_rowsMoved = false;
 };
