@@ -17,7 +17,6 @@
 #include "platform/gui/LocalPictureSchemeHandler.h"
 #include "platform/gui/MessageBoxAlertPresenter.h"
 #include "platform/gui/NetworkPictureDecoder.h"
-#include "platform/gui/WebEngineProfiles.h"
 #include "services/WelcomeNewAccountService.h"
 #include "store/DataFolderCheck.h"
 #include "store/PersistentAccessTokens.h"
@@ -56,7 +55,6 @@ void AppDelegate::prepareProcess()
     NetworkPictureDecoder::limitAllocations();
     // The web engine needs shared GL contexts, and they must be asked for before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    WebEngineProfiles::isolateSites();
     HtmlSchemeHandler::registerScheme();
     LocalPictureSchemeHandler::registerScheme();
 }

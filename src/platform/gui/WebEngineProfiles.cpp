@@ -28,18 +28,6 @@ void releasePersistentProfiles()
 
 } // namespace
 
-void WebEngineProfiles::isolateSites()
-{
-    // The engine reads its flags from the environment alone; the user's own flags are kept.
-    static const char* const variable = "QTWEBENGINE_CHROMIUM_FLAGS";
-    static const QByteArray sitePerProcess = QByteArrayLiteral("--site-per-process");
-    QByteArray flags = qgetenv(variable);
-    if (!flags.simplified().split(' ').contains(sitePerProcess)) {
-        flags = flags.isEmpty() ? sitePerProcess : flags + ' ' + sitePerProcess;
-        qputenv(variable, flags);
-    }
-}
-
 std::shared_ptr<QWebEngineProfile> WebEngineProfiles::offTheRecord()
 {
     return std::shared_ptr<QWebEngineProfile>(new QWebEngineProfile());

@@ -10,10 +10,6 @@ class QWebEngineProfile;
 class WebEngineProfiles
 {
 public:
-    // Before the application object: every site's frames run in a renderer process of their own, so a
-    // frame's script that never ends (an embed's) cannot hold up the page around it. Left to itself the
-    // engine runs a page's frames in the page's own process.
-    static void isolateSites();
     // A private profile in memory only: nothing is written to disk and nothing is shared with other views.
     static std::shared_ptr<QWebEngineProfile> offTheRecord();
     // A profile whose cookies, storage and cache live under the data folder, so a user stays signed in.

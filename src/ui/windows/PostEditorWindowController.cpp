@@ -225,8 +225,8 @@ void PostEditorWindowController::setupPage()
     WebView* view = m_ui->webViewOutlet;
     // The page is ours and local; the post in it is not. Its scripts never run (the page's content
     // security policy), its pictures and embeds from the web load, and of local files it reaches only the
-    // page's own and the pictures the user added. An embed's own scripts run, in a renderer process of
-    // their own (WebEngineProfiles::isolateSites).
+    // page's own and the pictures the user added. Nor do the scripts of its frames (the page sandboxes
+    // them): they would run in the page's own process.
     QWebEngineSettings* settings = view->webPage()->settings();
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
@@ -247,8 +247,9 @@ void PostEditorWindowController::renewStoppedPage()
     m_awaitingPageLoad = false;
     m_publishClickPending = false;
     m_closeCheckPending = false;
-    // Answers still owed by the old page are about a content that is gone.
-    ++m_contentGeneration;
+    // The new page counts its contents from none; reads still owed by the old page are dropped.
+    m_contentGeneration = 0;
+    ++m_pageSerial;
     m_ui->webViewOutlet->renewPage();
     setupPage();
 }
@@ -305,6 +306,8 @@ void PostEditorWindowController::editPostOffline(const std::optional<BloggerPost
 
 void PostEditorWindowController::setEditedPost(const std::optional<BloggerPost>& post)
 {
+    // Should the post come before the close's queued turn.
+    renewStoppedPage();
     if (!post || post->postId == GoogleServiceConstants::NoId()) {
         m_isFreshNewPost = true;
         BloggerPost fresh;
@@ -492,6 +495,7 @@ void PostEditorWindowController::readContent(bool lock,
                                              std::function<void(std::optional<QString> content)> then)
 {
     const int generation = m_contentGeneration;
+    const int pageSerial = m_pageSerial;
     // Locked and read in one turn of the page: nothing typed after the lock can be missing from the text.
     const QString script =
         lock ? QStringLiteral("(function(){if(typeof setEditorLocked==='function'){setEditorLocked(true);}"
@@ -521,12 +525,12 @@ void PostEditorWindowController::readContent(bool lock,
         }
         then(fresh);
     });
-    QTimer::singleShot(PageAnswerDeadlineMs, this, [this, generation, then, settled] {
+    QTimer::singleShot(PageAnswerDeadlineMs, this, [this, generation, pageSerial, then, settled] {
         if (*settled) {
             return;
         }
         *settled = true;
-        if (generation != m_contentGeneration) {
+        if (generation != m_contentGeneration || pageSerial != m_pageSerial) {
             return;
         }
         m_pageStopped = true;

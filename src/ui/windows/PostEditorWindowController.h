@@ -205,4 +205,6 @@ private:
     bool m_contentLocked = false;
     // A read of the page went unanswered past the deadline, or the page was gone.
     bool m_pageStopped = false;
+    // Pages made so far; a read is about the page it was made of.
+    int m_pageSerial = 0;
 };
