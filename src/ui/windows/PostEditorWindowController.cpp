@@ -930,9 +930,12 @@ void PostEditorWindowController::publishButtonClick()
         (m_contentLocked && !m_publishingPost)) {
         return;
     }
-    // While a submit runs the button cancels it, which needs nothing from the page.
+    // While a submit runs the button cancels it. The text has been locked since it was read at the
+    // press, so the page need not be asked again.
     if (m_publishingPost) {
-        askCancelPublishing();
+        if (validatePost(m_editorContent)) {
+            askCancelPublishing();
+        }
         return;
     }
     m_publishClickPending = true;
