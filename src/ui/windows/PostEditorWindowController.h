@@ -148,7 +148,7 @@ private:
     void applyLoading(bool flag);
 
     // Reads the page's content afresh, locking it first when asked; `then` gets it, or none when the page
-    // is gone.
+    // is gone or has not answered within PageAnswerDeadlineMs.
     void readContent(bool lock, std::function<void(std::optional<QString> content)> then);
     void setContentLocked(bool locked, bool tellPage);
     void showNoAnswerAlert(bool closing);
