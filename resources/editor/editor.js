@@ -54,6 +54,59 @@
     return new TextDecoder('utf-8').decode(bytes);
   }
 
+  // A post's frames (video and map embeds) run no script here: the engine runs a page's frames in the
+  // page's own process, so a frame's script that never ended would hold the editor with it. Each frame
+  // goes in sandboxed, its own sandbox value kept beside it under a name no post can know, and what is
+  // read back is the post's own HTML. Pasted HTML holds no frames (the cleaner drops them).
+  const frameMark =
+    'data-penhollow-' + Array.from(crypto.getRandomValues(new Uint32Array(2)), (n) => n.toString(36)).join('');
+  const inertDocument = document.implementation.createHTMLDocument('');
+
+  function holdFrames(container) {
+    for (const frame of container.querySelectorAll('iframe')) {
+      if (!frame.hasAttribute(frameMark)) {
+        const own = frame.getAttribute('sandbox');
+        frame.setAttribute(frameMark, own === null ? '' : 's' + own);
+        frame.setAttribute('sandbox', '');
+      }
+    }
+  }
+
+  function ownHtml() {
+    if (!root.querySelector('iframe[' + frameMark + ']')) {
+      return root.innerHTML;
+    }
+    // A copy outside the document: its frames load nothing.
+    const copy = root.cloneNode(true);
+    for (const frame of copy.querySelectorAll('iframe[' + frameMark + ']')) {
+      const own = frame.getAttribute(frameMark);
+      frame.removeAttribute(frameMark);
+      if (own === '') {
+        frame.removeAttribute('sandbox');
+      } else {
+        frame.setAttribute('sandbox', own.slice(1));
+      }
+    }
+    return copy.innerHTML;
+  }
+
+  // Parsed where nothing loads, sandboxed, then put in place: a frame starts loading as it enters the
+  // document, and a sandbox set afterwards would only hold its next load.
+  function putInPlace(html) {
+    if (!/<iframe/i.test(html)) {
+      root.innerHTML = html;
+      return;
+    }
+    const holder = inertDocument.createElement('div');
+    holder.innerHTML = html;
+    holdFrames(holder);
+    const fragment = document.createDocumentFragment();
+    while (holder.firstChild) {
+      fragment.appendChild(holder.firstChild);
+    }
+    root.replaceChildren(fragment);
+  }
+
   const BLANK_CONTENT = 'img,iframe,video,audio,embed,object,table,hr,canvas,svg,input,select,textarea';
 
   function isBlank() {
@@ -67,7 +120,7 @@
     if (html === baseline) {
       return loadedHtml;
     }
-    return isBlank() ? '' : html;
+    return isBlank() ? '' : ownHtml();
   }
 
   function resetUndo() {
@@ -92,7 +145,7 @@
       editor.setHTML('');
     } else {
       editor._ignoreChange = true;
-      root.innerHTML = html;
+      putInPlace(html);
       resetUndo();
     }
     loadedHtml = html;

@@ -134,6 +134,8 @@ private Q_SLOTS:
     void testAutosavesAreOfferedOneAfterAnotherInTitleOrder();
     void testPreviewsShowThePostAsItStandsInTheEditor();
     void testTemplateLoopingAlertsAndPromptsHoldsNoWindow();
+    void testLoopingEmbedHoldsNeitherSaveNorClose();
+    void testPageThatStopsAnsweringEndsSaveAndCloseAndKeepsAutosave();
     void testDownloadedPostOpenedForEditingOpensNothingByItself();
     void testPublishedPostIsScrolledIntoViewInTheList();
 
@@ -864,6 +866,95 @@ void TestPostEditorFlows::testTemplateLoopingAlertsAndPromptsHoldsNoWindow()
     QTest::keyClicks(d.editor()->postTitleOutlet(), " still mine");
     QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Held still mine"));
     QVERIFY2(dialogs.isEmpty(), qPrintable(dialogs.join(", ")));
+}
+
+void TestPostEditorFlows::testLoopingEmbedHoldsNeitherSaveNorClose()
+{
+    // A frame whose script runs asks for /looping, then never ends; one whose script does not run shows
+    // its noscript picture. Either request says the frame is in.
+    LocalHttpServer embeds;
+    QVERIFY(embeds.start());
+    embeds.route("/loop", "<html><body><noscript><img src=\"/noscript.png\"></noscript><script>"
+                          "var x = new XMLHttpRequest(); x.open('GET', '/looping', false); x.send();"
+                          "while (true) {}</script></body></html>");
+    embeds.route("/looping", "ok", "text/plain");
+    embeds.route("/still", "<html><body><p>A map</p></body></html>");
+    const auto framesIn = [&] {
+        return embeds.requestsFor("/looping").size() + embeds.requestsFor("/noscript.png").size();
+    };
+    // The post's own frame attributes, a sandbox of its own included, go back as they came.
+    const QString frames =
+        QStringLiteral("<iframe src=\"%1\" width=\"320\"></iframe><iframe sandbox=\"allow-scripts\" "
+                       "src=\"%2\"></iframe>")
+            .arg(embeds.url("/loop").toString(), embeds.url("/still").toString());
+    StandinPost remote = m_standin.blog(Blog)->posts.at(3);
+    remote.content = QStringLiteral("<p>With embeds</p>") + frames;
+    QVERIFY(m_standin.updatePost(Blog, remote));
+    mirror(m_standin, remote);
+    const int deadline = 3 * PostEditorWindowController::PageAnswerDeadlineMs;
+
+    QVERIFY(d.openPost(remote.id));
+    QTRY_VERIFY_WITH_TIMEOUT(framesIn() == 1 && !embeds.requestsFor("/still").isEmpty(), deadline);
+    d.typeAtEnd(" Then more.");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("Then more."); }));
+    d.clickPublish();
+    QTRY_VERIFY_WITH_TIMEOUT(!d.editor()->isWindowOpened(), deadline);
+    const QString sent = m_standin.post(Blog, remote.id)->content;
+    QVERIFY2(sent.contains("Then more.") && sent.contains(frames), qPrintable(sent));
+    QVERIFY2(d.app->alerts.isEmpty(), qPrintable(d.alertTitles().join(", ")));
+
+    // The user's close asks its question as ever.
+    QVERIFY(d.openPost(remote.id));
+    QTRY_VERIFY_WITH_TIMEOUT(framesIn() == 2, deadline);
+    d.app->answers << 1;
+    d.editor()->window()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!d.editor()->isWindowOpened(), deadline);
+    QCOMPARE(d.alertTitles(), QStringList{"Do you want to keep this post version ?"});
+}
+
+void TestPostEditorFlows::testPageThatStopsAnsweringEndsSaveAndCloseAndKeepsAutosave()
+{
+    const int deadline = 3 * PostEditorWindowController::PageAnswerDeadlineMs;
+    d.posts()->postAutoSaveService()->setInterval(100);
+    QVERIFY(d.openNewPost());
+    QSignalSpy saved(d.posts()->postAutoSaveService(), &PostAutoSaveService::autosaved);
+    QVERIFY(d.write("Stalled", "kept", "Words before the stall"));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !saved.isEmpty() && saved.last().at(1).toString().contains("before the stall"); },
+        20000));
+    // The page's own thread never comes back; every later script waits behind this one.
+    d.editor()->webViewOutlet()->evaluateScript(QStringLiteral("while (true) {}"), {});
+
+    d.editor()->postStatusOutlet()->setCurrentIndex(2);
+    Q_EMIT d.editor()->postStatusOutlet()->activated(2);
+    d.clickPublish();
+    QTRY_VERIFY_WITH_TIMEOUT(d.app->alerts.size() == 1, deadline);
+    QCOMPARE(d.alertTitles(), QStringList{"The editor did not answer"});
+    QVERIFY(d.app->alerts.first().message.contains("autosaved last is kept"));
+    QVERIFY(!d.editor()->postTitleOutlet()->isReadOnly() && !d.editor()->postLabelsOutlet()->isReadOnly());
+    QVERIFY(d.editor()->isWindowOpened() && !d.editor()->publishingPost());
+
+    // The window manager's close ends too, without a question the page could not serve.
+    d.editor()->window()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!d.editor()->isWindowOpened(), deadline);
+    QCOMPARE(d.alertTitles(), QStringList({"The editor did not answer", "The editor did not answer"}));
+    d.posts()->postAutoSaveService()->waitForStoreWork();
+    const QList<BloggerPost> kept = storedPosts();
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(kept.first().postStatus, PostStatus::Autosaved);
+    QVERIFY(kept.first().content.contains("before the stall"));
+
+    // The next post gets a page that answers; the record is offered back at the next start.
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Fresh", "", "A page that answers"));
+    d.app->answers << 1;
+    d.editor()->window()->close();
+    QVERIFY(d.waitForEditorClosed());
+    d.app.reset();
+    QVERIFY(d.launch());
+    QVERIFY(d.waitForEditor());
+    QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Stalled"));
+    QVERIFY(d.pageContent().contains("Words before the stall"));
 }
 
 void TestPostEditorFlows::testDownloadedPostOpenedForEditingOpensNothingByItself()

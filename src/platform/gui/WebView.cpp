@@ -50,6 +50,13 @@ void WebView::setPersistentProfileName(const QString& name)
     usePage(name.isEmpty() ? WebEngineProfiles::offTheRecord() : WebEngineProfiles::persistent(name));
 }
 
+void WebView::renewPage()
+{
+    // A private profile is never shared: the new page cannot land in the old page's process.
+    usePage(m_persistentProfileName.isEmpty() ? WebEngineProfiles::offTheRecord()
+                                              : WebEngineProfiles::persistent(m_persistentProfileName));
+}
+
 void WebView::usePage(std::shared_ptr<QWebEngineProfile> profile)
 {
     WebPage* page = putInNewPage(profile.get());

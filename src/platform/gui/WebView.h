@@ -42,6 +42,10 @@ public:
     // the closures set on the view are kept.
     QString persistentProfileName() const;
     void setPersistentProfileName(const QString& name);
+    // A new empty page in place of the current one, which goes with its renderer process unless another
+    // page shares it: a page that stopped answering never answers again. Like a profile switch, it keeps
+    // the view's closures and drops the page's settings and web channel.
+    void renewPage();
 
     // The page shows what strangers wrote (posts, blog templates): it reaches no local file but those of
     // the resources folder (the pane's own default page), opens no window and runs scripts only when

@@ -207,24 +207,51 @@ void PostEditorWindowController::setupWebView()
             info.block(true);
         }
     });
+    view->setLocalFolders(
+        QStringList{ApplicationFolders::resourcesFolder(), ApplicationFolders::applicationsFolder()});
+    setupPage();
+    connect(view, &WebView::pageLoaded, this, [this](bool ok, const QString&) { onPageLoaded(ok); });
+    // Queued: the page goes once the close is over.
+    connect(this, &WindowController::windowWillClose, this, &PostEditorWindowController::renewStoppedPage,
+            Qt::QueuedConnection);
+
+    m_awaitingPageLoad = true;
+    m_pageNavigationAllowed = true;
+    view->loadAddress(editorPageAddress());
+}
+
+void PostEditorWindowController::setupPage()
+{
+    WebView* view = m_ui->webViewOutlet;
     // The page is ours and local; the post in it is not. Its scripts never run (the page's content
     // security policy), its pictures and embeds from the web load, and of local files it reaches only the
-    // page's own and the pictures the user added.
+    // page's own and the pictures the user added. Nor do the scripts of its frames (the page sandboxes
+    // them): they would run in the page's own process.
     QWebEngineSettings* settings = view->webPage()->settings();
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
-    view->setLocalFolders(
-        QStringList{ApplicationFolders::resourcesFolder(), ApplicationFolders::applicationsFolder()});
     auto* channel = new QWebChannel(view->page());
     channel->registerObject(QStringLiteral("editorBridge"), m_bridge);
     view->page()->setWebChannel(channel);
-    connect(view, &WebView::pageLoaded, this, [this](bool ok, const QString&) { onPageLoaded(ok); });
+}
 
-    m_awaitingPageLoad = true;
-    m_pageNavigationAllowed = true;
-    view->loadAddress(editorPageAddress());
+void PostEditorWindowController::renewStoppedPage()
+{
+    if (!m_pageStopped || !isWindowLoaded() || window()->isVisible()) {
+        return;
+    }
+    m_pageStopped = false;
+    m_editorLoaded = false;
+    m_awaitingPageLoad = false;
+    m_publishClickPending = false;
+    m_closeCheckPending = false;
+    // The new page counts its contents from none; reads still owed by the old page are dropped.
+    m_contentGeneration = 0;
+    ++m_pageSerial;
+    m_ui->webViewOutlet->renewPage();
+    setupPage();
 }
 
 void PostEditorWindowController::onPageLoaded(bool ok)
@@ -279,6 +306,8 @@ void PostEditorWindowController::editPostOffline(const std::optional<BloggerPost
 
 void PostEditorWindowController::setEditedPost(const std::optional<BloggerPost>& post)
 {
+    // Should the post come before the close's queued turn.
+    renewStoppedPage();
     if (!post || post->postId == GoogleServiceConstants::NoId()) {
         m_isFreshNewPost = true;
         BloggerPost fresh;
@@ -466,6 +495,7 @@ void PostEditorWindowController::readContent(bool lock,
                                              std::function<void(std::optional<QString> content)> then)
 {
     const int generation = m_contentGeneration;
+    const int pageSerial = m_pageSerial;
     // Locked and read in one turn of the page: nothing typed after the lock can be missing from the text.
     const QString script =
         lock ? QStringLiteral("(function(){if(typeof setEditorLocked==='function'){setEditorLocked(true);}"
@@ -475,17 +505,36 @@ void PostEditorWindowController::readContent(bool lock,
         setContentLocked(true, false);
     }
     QPointer<PostEditorWindowController> self = this;
-    // The engine always answers, with nothing when the page is gone; no older report ever stands in.
-    m_ui->webViewOutlet->evaluateScript(script, [self, generation, then](const QVariant& result) {
-        if (!self || generation != self->m_contentGeneration) {
+    auto settled = std::make_shared<bool>(false);
+    // The engine answers with nothing when the page is gone, and not at all while a script of the page
+    // runs on; no older report ever stands in.
+    m_ui->webViewOutlet->evaluateScript(script, [self, generation, then, settled](const QVariant& result) {
+        if (!self || *settled) {
+            return;
+        }
+        *settled = true;
+        if (generation != self->m_contentGeneration) {
             return;
         }
         std::optional<QString> fresh;
         if (result.typeId() == QMetaType::QString) {
             fresh = result.toString();
             self->m_editorContent = *fresh;
+        } else {
+            self->m_pageStopped = true;
         }
         then(fresh);
+    });
+    QTimer::singleShot(PageAnswerDeadlineMs, this, [this, generation, pageSerial, then, settled] {
+        if (*settled) {
+            return;
+        }
+        *settled = true;
+        if (generation != m_contentGeneration || pageSerial != m_pageSerial) {
+            return;
+        }
+        m_pageStopped = true;
+        then(std::nullopt);
     });
 }
 
@@ -591,7 +640,11 @@ void PostEditorWindowController::checkClose(const std::optional<QString>& freshC
         return;
     }
     if (!freshContent) {
-        showNoAnswerAlert();
+        // Neither the question nor its Save could read the text: the window closes as after an
+        // unexpected exit, leaving the autosave record to be offered back. Told after, so that the alert
+        // does not sit on the window that goes.
+        closeApproved();
+        showNoAnswerAlert(true);
         return;
     }
     if (m_publishingPost) {
@@ -877,38 +930,48 @@ void PostEditorWindowController::publishButtonClick()
         (m_contentLocked && !m_publishingPost)) {
         return;
     }
+    // While a submit runs the button cancels it. The text has been locked since it was read at the
+    // press, so the page need not be asked again.
+    if (m_publishingPost) {
+        if (validatePost(m_editorContent)) {
+            askCancelPublishing();
+        }
+        return;
+    }
     m_publishClickPending = true;
     // The text is taken as it stands at the press and cannot change until the submit is settled.
-    const bool lock = !m_publishingPost;
-    readContent(lock, [this, lock](std::optional<QString> fresh) {
+    readContent(true, [this](std::optional<QString> fresh) {
         m_publishClickPending = false;
         if (!fresh) {
-            if (lock) {
-                setContentLocked(false);
-            }
-            showNoAnswerAlert();
+            setContentLocked(false);
+            showNoAnswerAlert(false);
             return;
         }
         if (!validatePost(*fresh)) {
-            if (lock) {
-                setContentLocked(false);
-            }
-            return;
-        }
-        if (m_publishingPost) {
-            askCancelPublishing();
+            setContentLocked(false);
             return;
         }
         submitPost();
     });
 }
 
-void PostEditorWindowController::showNoAnswerAlert()
+void PostEditorWindowController::showNoAnswerAlert(bool closing)
 {
+    const QString kept = QStringLiteral(
+        "Whatever was autosaved last is kept, and will be offered to you again the next time Penhollow "
+        "starts.");
+    const QString seconds = QString::number(PageAnswerDeadlineMs / 1000);
     LocalNotificationService().showCriticalAlert(
         QStringLiteral("The editor did not answer"),
-        QStringLiteral("Nothing was done with your post. It is still in the editor and in its autosave; "
-                       "please try again."));
+        closing ? QStringLiteral("The editor's page did not answer within %1 seconds, so the editor was "
+                                 "closed without asking whether to keep this version. ")
+                          .arg(seconds) +
+                      kept
+                : QStringLiteral("Nothing was saved or published: the editor's page did not answer within "
+                                 "%1 seconds. Try again, or close the editor: if it still does not "
+                                 "answer, it closes. ")
+                          .arg(seconds) +
+                      kept);
 }
 
 bool PostEditorWindowController::validatePost(const QString& content)

@@ -40,10 +40,15 @@ class WebView;
 // again and go on when it answers, never with an older report. From the publish button's press until the
 // submit is settled, the text, title, labels and publishing choices cannot change: the post sent is the
 // one on screen. A failure or a cancel (loading off) or the owner's unlock makes them editable again.
+// Those reads wait for the page PageAnswerDeadlineMs at most: a page that does not answer by then ends the
+// press with an error, and the user's close without the keep-version question (the autosave record stays
+// to be offered back); the next post gets a new page.
 class PostEditorWindowController : public WindowController
 {
     Q_OBJECT
 public:
+    static constexpr int PageAnswerDeadlineMs = 5000;
+
     using SubmitBlock = std::function<void(const BloggerPost& post, const QStringList& images,
                                            PublishedToOfflineUpdateType updateType)>;
 
@@ -129,6 +134,10 @@ private:
     void setEditedPost(const std::optional<BloggerPost>& post);
     void setupWindow();
     void setupWebView();
+    // The page's settings and web channel, for each new page.
+    void setupPage();
+    // Replaces a page that stopped answering; the next showWindow loads the editor page in the new one.
+    void renewStoppedPage();
     void onPageLoaded(bool ok);
     void loadFirstContent();
     // The post's title, labels, date and status into the window's controls; the page is not touched.
@@ -139,10 +148,10 @@ private:
     void applyLoading(bool flag);
 
     // Reads the page's content afresh, locking it first when asked; `then` gets it, or none when the page
-    // is gone.
+    // is gone or has not answered within PageAnswerDeadlineMs.
     void readContent(bool lock, std::function<void(std::optional<QString> content)> then);
     void setContentLocked(bool locked, bool tellPage);
-    void showNoAnswerAlert();
+    void showNoAnswerAlert(bool closing);
     void checkClose(const std::optional<QString>& freshContent);
     void askKeepVersion();
     void closeApproved();
@@ -194,4 +203,8 @@ private:
     bool m_closeCheckPending = false;
     bool m_publishClickPending = false;
     bool m_contentLocked = false;
+    // A read of the page went unanswered past the deadline, or the page was gone.
+    bool m_pageStopped = false;
+    // Pages made so far; a read is about the page it was made of.
+    int m_pageSerial = 0;
 };
