@@ -8,11 +8,12 @@ scratch="$(mktemp -d)"
 xvfb_pid=""
 wm_pid=""
 spy_pid=""
+program_pid=""
 stop() {
-  for pid in $spy_pid $wm_pid $xvfb_pid; do
+  for pid in $program_pid $spy_pid $wm_pid $xvfb_pid; do
     kill "$pid" 2>/dev/null || true
   done
-  for pid in $spy_pid $wm_pid $xvfb_pid; do
+  for pid in $program_pid $spy_pid $wm_pid $xvfb_pid; do
     wait "$pid" 2>/dev/null || true
   done
   rm -rf "$scratch"
@@ -33,14 +34,13 @@ export DISPLAY=":$number"
 # pipe closes, and the manager and the program go with their display.
 exec {lifeline}> >(read -r _ || kill "$xvfb_pid" 2>/dev/null)
 
-# The manager's own settings only, none of the user's.
-mkdir -p "$scratch/config"
-export XDG_CONFIG_HOME="$scratch/config"
 # The manager announces itself on the root window once it runs; the spy reports the root's properties as
 # they are and again on each change (named, a property that does not exist yet would end it at once).
 exec {spy}< <(exec stdbuf -oL xprop -root -spy 2>&1 {lifeline}>&-)
 spy_pid=$!
-openbox --sm-disable >"$scratch/openbox.log" 2>&1 {lifeline}>&- &
+# Its own settings only, none of the user's.
+mkdir -p "$scratch/config"
+XDG_CONFIG_HOME="$scratch/config" openbox --sm-disable >"$scratch/openbox.log" 2>&1 {lifeline}>&- &
 wm_pid=$!
 managed=""
 while read -r -t 60 line <&"$spy"; do
@@ -57,6 +57,10 @@ if [ -z "$managed" ]; then
   exit 1
 fi
 
+# In the background, so that a TERM (a test's time-out) is handled at once, not when the program ends.
+"$@" {lifeline}>&- &
+program_pid=$!
 status=0
-"$@" {lifeline}>&- || status=$?
+wait "$program_pid" || status=$?
+program_pid=""
 exit "$status"
