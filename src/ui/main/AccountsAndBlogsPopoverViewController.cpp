@@ -64,8 +64,8 @@ void AccountsAndBlogsPopoverViewController::setupView()
                                 m_ui->refreshAccountAndBlogsButton, m_ui->applySelectionButton}) {
         button->setAutoDefault(true);
     }
-    // Which makes a button the focus reaches the default one, drawn framed and tinted until the focus leaves
-    // for another control; the popover closing under it (Add Account) would leave it so for good.
+    // Auto-default also makes the button the focus reaches the default one, drawn framed and tinted until the
+    // focus moves to another control; the popover closing under it (Add Account) would leave it so for good.
     for (QPushButton* button : {m_ui->reauthentificateAccountButton, m_ui->addNewAccountButton,
                                 m_ui->refreshAccountAndBlogsButton}) {
         button->installEventFilter(this);
