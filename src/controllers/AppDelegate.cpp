@@ -238,6 +238,8 @@ void AppDelegate::installMenuBar(QMainWindow* window)
     quitAction->setObjectName(QStringLiteral("quitAction"));
     quitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     quitAction->setMenuRole(QAction::QuitRole);
+    // Quitting is the application's, whichever of its windows has the keyboard.
+    quitAction->setShortcutContext(Qt::ApplicationShortcut);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -249,11 +251,14 @@ void AppDelegate::installMenuBar(QMainWindow* window)
 bool AppDelegate::applicationShouldTerminate()
 {
     if (m_applicationWindowController && m_applicationWindowController->hasAnEditingPost()) {
-        LocalNotificationService().showCriticalAlert(
-            QStringLiteral("You are editing a post"),
-            QStringLiteral("Please close the current post editor window before closing Penhollow"));
-        // The window to close is shown with the message, not left behind the one the user quits from.
-        m_applicationWindowController->showEditingPost();
+        // The window to close comes to the front, and the message is its own: the window manager keeps it
+        // in front and gives it the focus back after OK, wherever the user quit from.
+        QWidget* editor = m_applicationWindowController->showEditingPost();
+        AlertRequest request{
+            AlertStyle::Critical, QStringLiteral("You are editing a post"),
+            QStringLiteral("Please close the current post editor window before closing Penhollow")};
+        request.window = editor;
+        Alert::present(request);
         return false;
     }
     return true;

@@ -105,10 +105,10 @@ bool ApplicationControllerService::hasAnEditingPost() const
     return m_postsControllerService->hasAnEditingPost();
 }
 
-void ApplicationControllerService::showEditingPost()
+QWidget* ApplicationControllerService::showEditingPost()
 {
     Dispatch::requireMainThread("ApplicationControllerService::showEditingPost");
-    m_postsControllerService->showEditingPost();
+    return m_postsControllerService->showEditingPost();
 }
 
 void ApplicationControllerService::newPost()

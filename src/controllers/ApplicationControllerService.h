@@ -23,6 +23,7 @@ class CommentsControllerService;
 class GoogleAuthentificationService;
 class MiniBrowserWindowController;
 class PostsControllerService;
+class QWidget;
 
 // Drives the main window: sets its closures, reads what they ask for from the local store on a background
 // thread and hands the results down; what needs Blogger goes to the feature controllers.
@@ -59,7 +60,7 @@ public:
     ~ApplicationControllerService() override;
 
     bool hasAnEditingPost() const;
-    void showEditingPost();
+    QWidget* showEditingPost();
     void newPost();
 
     // Reads the current area again and lists it, keeping the selected post highlighted.

@@ -413,11 +413,9 @@ bool ApplicationWindowController::hasAnEditingPost() const
     return m_applicationControllerService && m_applicationControllerService->hasAnEditingPost();
 }
 
-void ApplicationWindowController::showEditingPost()
+QWidget* ApplicationWindowController::showEditingPost()
 {
-    if (m_applicationControllerService) {
-        m_applicationControllerService->showEditingPost();
-    }
+    return m_applicationControllerService ? m_applicationControllerService->showEditingPost() : nullptr;
 }
 
 void ApplicationWindowController::reopenApplicationWindow()

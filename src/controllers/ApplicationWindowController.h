@@ -74,8 +74,8 @@ public:
     // Downward operations: any thread for the ones that hand data to panes.
     void newPost();
     bool hasAnEditingPost() const;
-    // Brings the post editor to the front, when it is on screen.
-    void showEditingPost();
+    // Brings the post editor to the front, when it is on screen; its window, else null.
+    QWidget* showEditingPost();
     void reopenApplicationWindow();
     void loading(bool flag);
     void listUsers(const QList<BloggerUser>& users, const QString& currentUser);

@@ -100,12 +100,14 @@ bool PostsControllerService::hasAnEditingPost() const
     return m_postEditor->isWindowOpened();
 }
 
-void PostsControllerService::showEditingPost()
+QWidget* PostsControllerService::showEditingPost()
 {
     Dispatch::requireMainThread("PostsControllerService::showEditingPost");
-    if (m_postEditor->isWindowOpened()) {
-        m_postEditor->showWindow();
+    if (!m_postEditor->isWindowOpened()) {
+        return nullptr;
     }
+    m_postEditor->showWindow();
+    return m_postEditor->window();
 }
 
 bool PostsControllerService::refuseWhileEditing()

@@ -19,6 +19,7 @@ class PostAutoSaveService;
 class PostEditorWindowController;
 class PostPreviewService;
 class PostsRemotePersistenceAppService;
+class QWidget;
 class UploadPhotosGroupService;
 
 // Writing posts: the one editor of the process, the post it edits, its autosave, and what becomes of the
@@ -33,8 +34,8 @@ public:
 
     // True while the editor window is on screen.
     bool hasAnEditingPost() const;
-    // Brings the editor to the front, when it is on screen.
-    void showEditingPost();
+    // Brings the editor to the front, when it is on screen; its window, else null.
+    QWidget* showEditingPost();
     void newPost();
     void editPost(const QString& postId);
     // Opens the post with "Offline" chosen, so the user picks how it is kept on this computer.

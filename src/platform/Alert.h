@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +25,8 @@ struct AlertRequest
     std::function<void(int button)> completion = {};
     // The button that Return chooses; a question that deletes something names its Cancel here.
     int defaultButton = 0;
+    // The window the alert belongs to and is shown on; unset, the active one.
+    QPointer<QObject> window = {};
 };
 
 // Shows alerts on the main thread through the installed presenter. The GUI installs a message-box

@@ -46,7 +46,8 @@ QWidget* MessageBoxAlertPresenter::mainWindow()
 void MessageBoxAlertPresenter::present(const AlertRequest& request)
 {
     Dispatch::requireMainThread("MessageBoxAlertPresenter::present");
-    QWidget* parent = mainWindow();
+    auto* owner = qobject_cast<QWidget*>(request.window.data());
+    QWidget* parent = owner && owner->isVisible() ? owner->window() : mainWindow();
     auto* box = new QMessageBox(parent);
     box->setIcon(iconFor(request.style));
     box->setText(request.title);

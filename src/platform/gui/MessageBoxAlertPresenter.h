@@ -4,7 +4,8 @@
 
 class QWidget;
 
-// Alerts as message boxes: window-modal on the main window when there is one, else application-modal.
+// Alerts as message boxes: window-modal on the window the alert names, else on the main window when there
+// is one, else application-modal.
 // Never blocks in a nested event loop.
 class MessageBoxAlertPresenter
 {

@@ -8,6 +8,7 @@
 #include "ui/UiColors.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QPushButton>
 
 AccountsAndBlogsPopoverViewController::AccountsAndBlogsPopoverViewController(QObject* parent)
@@ -63,6 +64,22 @@ void AccountsAndBlogsPopoverViewController::setupView()
                                 m_ui->refreshAccountAndBlogsButton, m_ui->applySelectionButton}) {
         button->setAutoDefault(true);
     }
+    // Auto-default also makes the button the focus reaches the default one, drawn framed and tinted until the
+    // focus moves to another control; the popover closing under it (Add Account) would leave it so for good.
+    for (QPushButton* button : {m_ui->reauthentificateAccountButton, m_ui->addNewAccountButton,
+                                m_ui->refreshAccountAndBlogsButton}) {
+        button->installEventFilter(this);
+    }
+}
+
+bool AccountsAndBlogsPopoverViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        if (auto* button = qobject_cast<QPushButton*>(watched)) {
+            button->setDefault(false);
+        }
+    }
+    return ViewController::eventFilter(watched, event);
 }
 
 void AccountsAndBlogsPopoverViewController::listUsers(const QList<BloggerUser>& users,

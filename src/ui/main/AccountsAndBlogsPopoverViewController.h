@@ -53,6 +53,7 @@ public:
 
 protected:
     void loadView() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setupView();

@@ -70,6 +70,14 @@ bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event)
         m_byKeyboard = false;
         follow();
         break;
+    case QEvent::Hide:
+        // Closed, or its window closed: whoever shows it again starts afresh, and the focus that comes back
+        // with the window is no keyboard's. Being minimised is no closing.
+        if (watched == m_control && !event->spontaneous()) {
+            m_byKeyboard = false;
+            follow();
+        }
+        break;
     case QEvent::ChildAdded:
         if (QObject* part = static_cast<QChildEvent*>(event)->child(); part && part->isWidgetType()) {
             part->installEventFilter(this);

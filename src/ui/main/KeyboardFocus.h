@@ -6,8 +6,8 @@ class QWidget;
 
 // Whether the keyboard put the focus on a control, which is when the control shows a focus ring: Tab,
 // Shift+Tab and shortcuts do; a click or a move the program makes does not; the window coming back or a
-// popup closing give back what there was before. The focus may land on a part of the control (a web
-// view's page), which counts as the control.
+// popup closing give back what there was before, but a control hidden (its window closed) starts afresh. The
+// focus may land on a part of the control (a web view's page), which counts as the control.
 class KeyboardFocus : public QObject
 {
     Q_OBJECT
