@@ -94,7 +94,7 @@ QString lockPath(const QString& filePath)
     return filePath + QStringLiteral(".lock");
 }
 
-// The names QSaveFile gives its temporary files: the file's name, a dot and six letters or digits.
+// The names of the temporary files a write makes: the file's name, a dot and six letters or digits.
 bool isTemporaryName(const QString& name, const QString& fileName)
 {
     if (name.size() != fileName.size() + 7 || !name.startsWith(fileName + QLatin1Char('.'))) {
