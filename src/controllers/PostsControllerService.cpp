@@ -92,6 +92,18 @@ void PostsControllerService::setupEditorEvents()
         // After the close has run its course.
         Dispatch::toMainThread(this, [this] { editorDidClose(); });
     });
+    // While autosave cannot write, a crash would lose the text: the editor says so until a save succeeds.
+    PostAutoSaveService* autosave = m_postAutoSaveService.get();
+    connect(autosave, &PostAutoSaveService::autosaveFailed, this, [this, autosave](const QString& recordId) {
+        if (recordId == autosave->recordId()) {
+            m_postEditor->showAutosaveFailed(true);
+        }
+    });
+    connect(autosave, &PostAutoSaveService::autosaved, this, [this, autosave](const QString& recordId) {
+        if (recordId == autosave->recordId()) {
+            m_postEditor->showAutosaveFailed(false);
+        }
+    });
 }
 
 bool PostsControllerService::hasAnEditingPost() const

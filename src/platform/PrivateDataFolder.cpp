@@ -296,7 +296,14 @@ bool PrivateDataFolder::copyFile(const QString& from, const QString& to, QString
             return fail(copy.errorString());
         }
     }
-    if (!copy.flush() || !copy.rename(to)) {
+    if (!copy.flush()) {
+        return fail(copy.errorString());
+    }
+    // On the disk before it has its name: some disks report the lack of room only here.
+    if (::fdatasync(copy.handle()) != 0) {
+        return fail(qt_error_string(errno));
+    }
+    if (!copy.rename(to)) {
         return fail(copy.errorString());
     }
     return true;

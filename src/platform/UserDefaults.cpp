@@ -1,6 +1,9 @@
 #include "UserDefaults.h"
 
+#include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/AtomicFile.h"
+#include "platform/Dispatch.h"
 #include "platform/Numbers.h"
 
 #include <QDir>
@@ -10,7 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QTimeZone>
 
 #include <cmath>
@@ -92,7 +94,7 @@ QString lockPath(const QString& filePath)
     return filePath + QStringLiteral(".lock");
 }
 
-// The names QSaveFile gives its temporary files: the file's name, a dot and six letters or digits.
+// The names of the temporary files a write makes: the file's name, a dot and six letters or digits.
 bool isTemporaryName(const QString& name, const QString& fileName)
 {
     if (name.size() != fileName.size() + 7 || !name.startsWith(fileName + QLatin1Char('.'))) {
@@ -370,20 +372,32 @@ bool UserDefaults::writeLocked()
     for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it) {
         root.insert(it.key(), encode(it.value()));
     }
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    int error = 0;
+    if (!AtomicFile::write(m_filePath, QJsonDocument(root).toJson(QJsonDocument::Indented), &error)) {
+        const QString reason = qt_error_string(error);
         printLine(QStringLiteral("UserDefaults - cannot write ") + m_filePath + QStringLiteral(": ") +
-                  file.errorString());
+                  reason);
+        // Once until a write succeeds again: every change of a setting would otherwise ask again.
+        if (!m_failureTold) {
+            m_failureTold = true;
+            const QString text =
+                AtomicFile::isDiskFull(error)
+                    ? QStringLiteral("The disk that holds \"%1\" is full, so Penhollow could not save its "
+                                     "settings. The settings saved before are kept. Make room on the disk: "
+                                     "Penhollow saves them again with the next change of a setting and when "
+                                     "it quits.")
+                          .arg(m_filePath)
+                    : QStringLiteral("Penhollow could not save its settings in \"%1\" (%2). The settings "
+                                     "saved before are kept; Penhollow saves them again with the next change "
+                                     "of a setting and when it quits.")
+                          .arg(m_filePath, reason);
+            Dispatch::toMainThread([text] {
+                Alert::present(AlertRequest{AlertStyle::Warning, QStringLiteral("Settings not saved"), text});
+            });
+        }
         return false;
     }
-    // Before any byte is written: the temporary file becomes the store.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        printLine(QStringLiteral("UserDefaults - cannot write ") + m_filePath + QStringLiteral(": ") +
-                  file.errorString());
-        return false;
-    }
+    m_failureTold = false;
     m_changedKeys.clear();
     m_stamp = fileStamp();
     return true;

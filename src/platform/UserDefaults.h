@@ -48,6 +48,8 @@ public:
     void setObjectWithNextWrite(const QVariant& value, const QString& key);
 
     // Writes what an earlier write could not (a full disk, a read-only folder); false when it fails again.
+    // A failed write leaves the file as it was and keeps the changes in memory; the first failure after a
+    // success is shown to the user in an alert.
     bool synchronize();
 
     QString filePath() const { return m_filePath; }
@@ -81,4 +83,6 @@ private:
     // Keys set or removed here since the last successful write.
     QSet<QString> m_changedKeys;
     FileStamp m_stamp;
+    // The user was told that a write failed; cleared by the next write that succeeds.
+    bool m_failureTold = false;
 };

@@ -141,6 +141,7 @@ void PostAutoSaveService::autosave()
                         if (m_lastWritten == record) {
                             m_lastWritten.reset();
                         }
+                        Q_EMIT autosaveFailed(record.postId);
                         return;
                     }
                     Q_EMIT autosaved(record.postId, record.content);

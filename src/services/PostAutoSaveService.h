@@ -57,6 +57,9 @@ public:
 Q_SIGNALS:
     // A save of this content reached the store (main thread).
     void autosaved(const QString& recordId, const QString& content);
+    // A timed save did not reach the store (a full or read-only disk, a database gone); the next turn of
+    // the timer tries again (main thread).
+    void autosaveFailed(const QString& recordId);
 
 private:
     void enqueue(std::function<void()> work);

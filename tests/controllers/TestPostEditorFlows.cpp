@@ -1,5 +1,6 @@
 #include "AppTestMain.h"
 #include "EditorAppDriver.h"
+#include "HeldDatabaseLock.h"
 #include "HostileContent.h"
 #include "LocalHttpServer.h"
 #include "ScriptResult.h"
@@ -13,6 +14,7 @@
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
+#include "store/SQLiteDB.h"
 #include "ui/windows/LivePreviewWindowController.h"
 #include "ui/windows/MiniBrowserWindowController.h"
 
@@ -23,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QListView>
 #include <QPointer>
 #include <QRegularExpression>
@@ -132,6 +135,7 @@ private Q_SLOTS:
     void testSecondPostWhileEditingIsRefusedAndQuitTooUntilClosed();
     void testAutosaveIsOfferedBackAfterUnexpectedExit();
     void testAutosavesAreOfferedOneAfterAnotherInTitleOrder();
+    void testAutosaveThatCannotBeWrittenIsToldUntilOneIs();
     void testPreviewsShowThePostAsItStandsInTheEditor();
     void testTemplateLoopingAlertsAndPromptsHoldsNoWindow();
     void testLoopingEmbedHoldsNeitherSaveNorClose();
@@ -747,6 +751,35 @@ void TestPostEditorFlows::testSecondPostWhileEditingIsRefusedAndQuitTooUntilClos
     QVERIFY(d.waitForEditorClosed());
     QVERIFY(!d.app->windowController()->hasAnEditingPost());
     QVERIFY(d.app->delegate()->applicationShouldTerminate());
+}
+
+void TestPostEditorFlows::testAutosaveThatCannotBeWrittenIsToldUntilOneIs()
+{
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Kept on screen", "", "words the store refused"));
+    QLabel* status = d.editor()->autosaveStatusOutlet();
+    PostAutoSaveService* autosave = d.posts()->postAutoSaveService();
+    QSignalSpy failed(autosave, &PostAutoSaveService::autosaveFailed);
+    SQLiteDB::sharedInstance().setBusyTimeout(50);
+    {
+        // Another process holds the database: every write fails.
+        HeldDatabaseLock other(SQLiteDB::sharedInstance().databasePath(), HeldDatabaseLock::Kind::Write);
+        QVERIFY(other.isHeld());
+        autosave->autosave();
+        QTRY_VERIFY_WITH_TIMEOUT(failed.size() >= 1, 20000);
+        autosave->autosave();
+        QTRY_VERIFY_WITH_TIMEOUT(failed.size() >= 2, 20000);
+    }
+    SQLiteDB::sharedInstance().setBusyTimeout(5000);
+    QVERIFY(!status->isHidden());
+    QVERIFY(status->text().contains("Autosave cannot write this post"));
+    QVERIFY(d.app->alerts.isEmpty());
+    QCOMPARE(d.editor()->postFromEditor()->title, QStringLiteral("Kept on screen"));
+
+    QSignalSpy saved(autosave, &PostAutoSaveService::autosaved);
+    autosave->autosave();
+    QVERIFY(saved.wait(20000));
+    QVERIFY(status->isHidden());
 }
 
 void TestPostEditorFlows::testAutosaveIsOfferedBackAfterUnexpectedExit()

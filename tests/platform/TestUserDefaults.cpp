@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "platform/Alert.h"
 #include "platform/ApplicationFolders.h"
 #include "platform/UserDefaults.h"
 
@@ -6,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -13,6 +15,7 @@
 #include <cmath>
 #include <limits>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -202,6 +205,43 @@ private Q_SLOTS:
         QCOMPARE(defaults.stringForKey("k").value(), QStringLiteral("v")); // kept in memory for a later try
         QFile::setPermissions(dir.path(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void testFullDiskKeepsThePreferencesAndTellsOnce()
+    {
+        QTemporaryDir dir;
+        const QByteArray disk = QFile::encodeName(dir.path());
+        if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=64k") != 0) {
+            QSKIP(qPrintable("a small disk needs root and mount rights: " + qt_error_string(errno)));
+        }
+        const auto unmount = qScopeGuard([&] { ::umount2(disk.constData(), MNT_DETACH); });
+        const QString file = dir.path() + "/Preferences.json";
+        const QString token = "_DEV_penhollowbloggermac_42";
+        UserDefaults(file).setObjects({{token, "refresh"}, {"CurrentBlog", "first"}});
+        const auto content = [&] {
+            QFile saved(file);
+            return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray("unreadable");
+        };
+        const QByteArray before = content();
+        QFile filler(dir.path() + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
+        QList<AlertRequest> alerts;
+        Alert::setPresenter([&](const AlertRequest& request) { alerts.append(request); });
+        const auto restore = qScopeGuard([] { Alert::setPresenter({}); });
+        {
+            UserDefaults defaults(file);
+            defaults.setObject(QStringLiteral("second"), "CurrentBlog");
+            QVERIFY(!defaults.synchronize());
+            QCOMPARE(defaults.stringForKey("CurrentBlog").value(), QStringLiteral("second"));
+        }
+        QCOMPARE(content(), before);
+        QVERIFY(TestSupport::mainThreadCaughtUp());
+        QCOMPARE(alerts.size(), 1);
+        QVERIFY(alerts.first().message.contains("full"));
+        // The next start is still signed in.
+        QCOMPARE(UserDefaults(file).stringForKey(token).value_or("signed out"), QStringLiteral("refresh"));
     }
 
     void testConcurrentWritersLoseNothing()

@@ -492,7 +492,14 @@ bool StandinStateFile::write(const QString& path, const StandinState& state, con
         *error = path + QStringLiteral(": ") + file.errorString();
         return false;
     }
-    file.write(QJsonDocument(toJson(state, baseUrl)).toJson(QJsonDocument::Indented));
+    // A buffered write that failed shows only at the flush, and commit() would still put an empty file in
+    // place of the old one.
+    const QByteArray content = QJsonDocument(toJson(state, baseUrl)).toJson(QJsonDocument::Indented);
+    if (file.write(content) != content.size() || !file.flush()) {
+        *error = path + QStringLiteral(": ") + file.errorString();
+        file.cancelWriting();
+        return false;
+    }
     if (!file.commit()) {
         *error = path + QStringLiteral(": ") + file.errorString();
         return false;

@@ -109,6 +109,11 @@ QComboBox* PostEditorWindowController::publishedToOfflineUpdateTypeOutlet() cons
     return isWindowLoaded() ? m_ui->publishedToOfflineUpdateTypeOutlet : nullptr;
 }
 
+QLabel* PostEditorWindowController::autosaveStatusOutlet() const
+{
+    return isWindowLoaded() ? m_ui->autosaveStatusOutlet : nullptr;
+}
+
 QLabel* PostEditorWindowController::scheduledCheckboxLabelOutlet() const
 {
     return isWindowLoaded() ? m_ui->scheduledCheckboxLabelOutlet : nullptr;
@@ -164,6 +169,7 @@ void PostEditorWindowController::setupWindow()
     m_ui->publishDateTimeOutlet->setLocale(QLocale::system());
     m_ui->publishDateTimeOutlet->setDisplayFormat(GoogleDateService::displayPattern());
     m_ui->spinningIndicatorOutlet->hide();
+    m_ui->autosaveStatusOutlet->hide();
 
     connect(m_ui->postTitleOutlet, &QLineEdit::textChanged, this,
             &PostEditorWindowController::updateWindowTitle);
@@ -304,8 +310,22 @@ void PostEditorWindowController::editPostOffline(const std::optional<BloggerPost
     setEditedPost(post);
 }
 
+void PostEditorWindowController::showAutosaveFailed(bool failed)
+{
+    if (!isWindowLoaded()) {
+        return;
+    }
+    m_ui->autosaveStatusOutlet->setText(
+        failed ? QStringLiteral("Autosave cannot write this post to the disk (it may be full or read-only), "
+                                "so it would not be offered back after a crash. Your text stays here; "
+                                "autosave tries again every 10 seconds.")
+               : QString());
+    m_ui->autosaveStatusOutlet->setVisible(failed);
+}
+
 void PostEditorWindowController::setEditedPost(const std::optional<BloggerPost>& post)
 {
+    showAutosaveFailed(false);
     // Should the post come before the close's queued turn.
     renewStoppedPage();
     if (!post || post->postId == GoogleServiceConstants::NoId()) {
@@ -594,6 +614,7 @@ void PostEditorWindowController::applyLoading(bool flag)
         }
     } else {
         m_ui->spinningIndicatorOutlet->hide();
+        m_ui->autosaveStatusOutlet->hide();
         button->setEnabled(true);
         if (m_publishingPost) {
             button->setText(m_oldPublishButtonTitle);

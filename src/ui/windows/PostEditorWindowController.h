@@ -90,6 +90,9 @@ public:
     // them at its press, and the owner unlocks them when a submit it does not publish could not be kept.
     void setContentLocked(bool locked);
     bool contentLocked() const { return m_contentLocked; }
+    // The line under the page that says autosave cannot write the post; shown until told otherwise or
+    // another post is edited.
+    void showAutosaveFailed(bool failed);
 
     bool editorLoaded() const { return m_editorLoaded; }
     bool publishingPost() const { return m_publishingPost; }
@@ -120,6 +123,7 @@ public:
     SpinnerView* spinningIndicatorOutlet() const;
     QToolButton* publishPostHelpButton() const;
     ImageView* offlineCopyIconOutlet() const;
+    QLabel* autosaveStatusOutlet() const;
 
 Q_SIGNALS:
     // The content last handed to the page is on screen.
