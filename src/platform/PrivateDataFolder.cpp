@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
@@ -160,30 +161,21 @@ constexpr quint16 AclNamedGroup = 0x08;
 constexpr quint16 AclMask = 0x10;
 constexpr quint16 AclWrite = 0x02;
 
-quint32 littleEndian(const unsigned char* bytes, int size)
-{
-    quint32 value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        value = (value << 8) | bytes[i];
-    }
-    return value;
-}
-
 // Nothing when the folder has no ACL beyond its mode, or one that cannot be read or is of another version:
 // its mode bits (the mask's, when it has one) then tell.
 std::optional<std::vector<AclEntry>> accessAclOf(const QByteArray& path)
 {
     const char* name = "system.posix_acl_access";
     const ssize_t needed = ::getxattr(path.constData(), name, nullptr, 0);
-    std::vector<unsigned char> bytes(needed > 0 ? size_t(needed) : 0);
+    std::vector<uchar> bytes(needed > 0 ? size_t(needed) : 0);
     const ssize_t size = needed > 0 ? ::getxattr(path.constData(), name, bytes.data(), bytes.size()) : -1;
-    if (size < 4 || (size - 4) % 8 != 0 || littleEndian(bytes.data(), 4) != 2) {
+    if (size < 4 || (size - 4) % 8 != 0 || qFromLittleEndian<quint32>(bytes.data()) != 2) {
         return std::nullopt;
     }
     std::vector<AclEntry> entries;
     for (ssize_t at = 4; at < size; at += 8) {
-        entries.push_back({quint16(littleEndian(&bytes[at], 2)), quint16(littleEndian(&bytes[at + 2], 2)),
-                           littleEndian(&bytes[at + 4], 4)});
+        entries.push_back({qFromLittleEndian<quint16>(&bytes[at]), qFromLittleEndian<quint16>(&bytes[at + 2]),
+                           qFromLittleEndian<quint32>(&bytes[at + 4])});
     }
     return entries;
 }

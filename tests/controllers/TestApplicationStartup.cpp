@@ -699,14 +699,7 @@ private:
         case Damage::GarbagePreferences:
             write(QByteArray("{\"penhollowbloggermac_userId\": {\"type\": \"string\", \"val"));
             break;
-        case Damage::ReadOnlyFolder:
-        case Damage::AnotherUsersFolder:
-        case Damage::ParentOpenToOthers:
-        case Damage::ParentOpenToAnotherGroup:
-        case Damage::ParentOpenToAnotherUserByAcl:
-        case Damage::ParentOpenToAnotherGroupByAcl:
-        case Damage::LinkInAFolderOpenToOthers:
-        case Damage::MissingInAFolderOpenToOthers:
+        default: // the folder's own faults
             break;
         }
         if (QFileInfo(path).isFile() && damage != Damage::UnreadableDatabase &&
