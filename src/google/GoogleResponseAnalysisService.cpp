@@ -197,7 +197,8 @@ QString GoogleResponseAnalysisService::transformMessageIfCredentialsRelated(cons
     if (readPart(message).contains(advice.trimmed())) {
         return message;
     }
-    // Judged on all of the text read: the words that tell a refused sign-in may lie past the cut.
+    // Judged on all that is read, not on what is shown: the words that tell a refused sign-in may lie past
+    // the cut.
     const QString whole = summary(message);
     QString text = shortened(whole);
     if (!isCredentialsRelated(whole)) {
