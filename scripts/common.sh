@@ -13,7 +13,7 @@ PENHOLLOW_PACKAGES=(
   qt6-webchannel-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   libsqlite3-dev sqlite3 libbenchmark-dev zlib1g-dev
   xvfb xauth x11-utils fonts-dejavu-core tzdata desktop-file-utils
-  openbox xdotool libxcb1-dev
+  openbox xdotool libxcb1-dev acl
 )
 # The editor page's libraries come from the npm registry; a Node.js that already brings npm is kept.
 PENHOLLOW_NODE_PACKAGES=(nodejs npm)

@@ -51,12 +51,13 @@ QString decodeEntities(const QString& text)
     return out;
 }
 
-// Markup as the words a reader sees: scripts and styles dropped, tags removed, blanks collapsed.
+// Markup as the words a reader sees: scripts and styles dropped (to the end, when the reply was cut before
+// their end), tags removed, blanks collapsed.
 QString visibleText(const QString& markup)
 {
-    static const QRegularExpression hidden(QStringLiteral("<(script|style|head)\\b[^>]*>.*?</\\1\\s*>"),
-                                           QRegularExpression::CaseInsensitiveOption |
-                                               QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression hidden(
+        QStringLiteral("<(script|style|head)\\b[^>]*>.*?(?:</\\1\\s*>|\\z)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     QString text = markup;
     text.remove(hidden);
@@ -110,11 +111,30 @@ QString unreadableReply()
     return GoogleResponseAnalysisService::unreadableReplyMessage();
 }
 
-// The text a reader would take from a whole reply: a service error's message, an error page's title and
-// words, or that the reply could not be read; any other text as it is.
+// The start of a reply, which is all that is read of it: an error page as large as a reply may be took
+// seconds to tell, on whichever thread tells it. Never a half character or a half tag.
+QString readPart(const QString& message)
+{
+    QString part = message.left(GoogleResponseAnalysisService::MaximumReadLength);
+    if (part.size() == message.size()) {
+        return part;
+    }
+    if (part.back().isHighSurrogate()) {
+        part.chop(1);
+    }
+    if (const qsizetype open = part.lastIndexOf(QLatin1Char('<'));
+        open > part.lastIndexOf(QLatin1Char('>'))) {
+        part.truncate(open);
+    }
+    return part;
+}
+
+// The text a reader would take from a reply: a service error's message, an error page's title and words,
+// or that the reply could not be read; any other text as it is.
 QString summary(const QString& message)
 {
-    const QString trimmed = message.trimmed();
+    const QString part = readPart(message);
+    const QString trimmed = part.trimmed();
     if (looksLikeJson(trimmed)) {
         // A service error object where a feed was expected: its message is what the user needs.
         const QJsonDocument document = QJsonDocument::fromJson(trimmed.toUtf8());
@@ -129,7 +149,7 @@ QString summary(const QString& message)
         const QString page = errorPageSummary(trimmed);
         return page.isEmpty() ? unreadableReply() : GoogleResponseAnalysisService::errorPagePrefix() + page;
     }
-    return message;
+    return part;
 }
 
 QString shortened(const QString& text)
@@ -174,10 +194,11 @@ QString GoogleResponseAnalysisService::readableMessage(const QString& message) c
 QString GoogleResponseAnalysisService::transformMessageIfCredentialsRelated(const QString& message) const
 {
     const QString advice = reauthentificationAdvice();
-    if (message.contains(advice.trimmed())) {
+    if (readPart(message).contains(advice.trimmed())) {
         return message;
     }
-    // Judged on the whole text: the words that tell a refused sign-in may lie past the cut.
+    // Judged on all that is read, not on what is shown: the words that tell a refused sign-in may lie past
+    // the cut.
     const QString whole = summary(message);
     QString text = shortened(whole);
     if (!isCredentialsRelated(whole)) {

@@ -17,12 +17,14 @@
 // The advice is added once: a text that already carries it comes back unchanged. A text without an end
 // mark gets a full stop before the advice.
 // Before the rule, a text is made readable: a reply that the readers could not read comes back as its
-// whole body, so markup is told in a few words (an error page by its title and first lines, any other
-// markup as an unreadable reply) and a long text is cut to MaximumMessageLength characters.
+// whole body, so only its first MaximumReadLength characters are read, markup is told in a few words (an
+// error page by its title and first lines, any other markup as an unreadable reply) and a long text is cut
+// to MaximumMessageLength characters.
 class GoogleResponseAnalysisService
 {
 public:
     static constexpr qsizetype MaximumMessageLength = 300;
+    static constexpr qsizetype MaximumReadLength = 64 * 1024;
 
     QString transformMessageIfCredentialsRelated(const QString& message) const;
     bool isCredentialsRelated(const QString& message) const;

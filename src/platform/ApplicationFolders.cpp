@@ -1,7 +1,5 @@
 #include "ApplicationFolders.h"
 
-#include "PrivateDataFolder.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,7 +15,6 @@ QString ApplicationFolders::dataFolder()
     if (path.isEmpty()) {
         path = QDir::homePath() + QStringLiteral("/.local/share/penhollow");
     }
-    PrivateDataFolder::makeFolder(path);
     return path;
 }
 

@@ -6,7 +6,8 @@
 class ApplicationFolders
 {
 public:
-    // PENHOLLOW_DATA_DIR when set, else the application data location; created (0700) when missing.
+    // PENHOLLOW_DATA_DIR when set, else the application data location. Not created here: the start-up
+    // check makes it (0700) once the folders above it are known to be the user's alone.
     static QString dataFolder();
     // The resources/ folder beside the executable (a build tree), else the installed one, share/penhollow
     // beside the executable's bin/ folder; the first when neither exists.

@@ -30,37 +30,26 @@ QByteArray nameOf(const QByteArray& entry)
     return entry.left(entry.indexOf('='));
 }
 
-// The engine's variables as the program was started with them, less those named as added.
-QByteArrayList usersEngineVariables()
+// The environment the program was started with, less the engine's variables named as added for its own
+// engine and that list itself. Whatever is set in the process since (the web engine sets some of its own
+// once it runs, such as force_s3tc_enable) is the process's, not the user's.
+QByteArrayList startingEnvironment()
 {
     const char* added = std::getenv(AddedEngineVariables);
     const QByteArrayList addedNames = QByteArray(added ? added : "").simplified().split(' ');
     QByteArrayList found;
     for (char** entry = environ; entry && *entry; ++entry) {
         const QByteArray variable(*entry);
-        if (isEngineVariable(variable) && !addedNames.contains(nameOf(variable))) {
+        const QByteArray name = nameOf(variable);
+        if (name != AddedEngineVariables && !(isEngineVariable(variable) && addedNames.contains(name))) {
             found << variable;
         }
     }
     return found;
 }
 
-// Read as the program is loaded, before main(): what Penhollow later sets for its own engine is not in it.
-const QByteArrayList StartingEngineVariables = usersEngineVariables();
-
-// Ours, with the engine's variables as the user started Penhollow with them: a browser must not run with
-// the flags, or without the sandbox, that Penhollow's own engine was given.
-QByteArrayList environmentToHandOn()
-{
-    QByteArrayList entries;
-    for (char** entry = environ; entry && *entry; ++entry) {
-        const QByteArray variable(*entry);
-        if (!isEngineVariable(variable) && nameOf(variable) != AddedEngineVariables) {
-            entries << variable;
-        }
-    }
-    return entries + StartingEngineVariables;
-}
+// Read as the program is loaded, before main() and before the web engine starts.
+const QByteArrayList StartingEnvironment = startingEnvironment();
 
 // Async-signal-safe: runs between fork and exec.
 void closeDescriptorsFrom(int first, int upTo)
@@ -111,7 +100,7 @@ bool DetachedProcess::start(const QString& program, const QStringList& arguments
         argv.push_back(item.data());
     }
     argv.push_back(nullptr);
-    QByteArrayList environment = environmentToHandOn();
+    QByteArrayList environment = StartingEnvironment;
     std::vector<char*> envp;
     for (QByteArray& entry : environment) {
         envp.push_back(entry.data());

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -144,10 +146,64 @@ bool isTheUsersOwnGroup(gid_t group)
     return true;
 }
 
+// An entry of a folder's access ACL, as the kernel keeps it in an extended attribute (version 2: a 4-byte
+// header, then entries of a 2-byte tag, 2-byte permissions and a 4-byte id, little-endian).
+struct AclEntry
+{
+    quint16 tag = 0;
+    quint16 permissions = 0;
+    quint32 id = 0;
+};
+
+constexpr quint16 AclNamedUser = 0x02;
+constexpr quint16 AclOwningGroup = 0x04;
+constexpr quint16 AclNamedGroup = 0x08;
+constexpr quint16 AclMask = 0x10;
+constexpr quint16 AclWrite = 0x02;
+
+// Nothing when the folder has no ACL beyond its mode, or one that cannot be read or is of another version:
+// its mode bits (the mask's, when it has one) then tell.
+std::optional<std::vector<AclEntry>> accessAclOf(const QByteArray& path)
+{
+    const char* name = "system.posix_acl_access";
+    const ssize_t needed = ::getxattr(path.constData(), name, nullptr, 0);
+    std::vector<uchar> bytes(needed > 0 ? size_t(needed) : 0);
+    const ssize_t size = needed > 0 ? ::getxattr(path.constData(), name, bytes.data(), bytes.size()) : -1;
+    if (size < 4 || (size - 4) % 8 != 0 || qFromLittleEndian<quint32>(bytes.data()) != 2) {
+        return std::nullopt;
+    }
+    std::vector<AclEntry> entries;
+    for (ssize_t at = 4; at < size; at += 8) {
+        entries.push_back({qFromLittleEndian<quint16>(&bytes[at]), qFromLittleEndian<quint16>(&bytes[at + 2]),
+                           qFromLittleEndian<quint32>(&bytes[at + 4])});
+    }
+    return entries;
+}
+
+// Whether the ACL lets a user other than this one (or root), or a group not the user's own, write in the
+// folder: a named user's or group's grant, or the owning group's, each as far as the mask lets it.
+bool aclLetsOthersWrite(const std::vector<AclEntry>& acl, gid_t owningGroup)
+{
+    for (const AclEntry& entry : acl) {
+        if (entry.tag == AclMask && !(entry.permissions & AclWrite)) {
+            return false;
+        }
+    }
+    for (const AclEntry& entry : acl) {
+        if ((entry.permissions & AclWrite) &&
+            ((entry.tag == AclNamedUser && entry.id != ::geteuid() && entry.id != 0) ||
+             (entry.tag == AclNamedGroup && !isTheUsersOwnGroup(entry.id)) ||
+             (entry.tag == AclOwningGroup && !isTheUsersOwnGroup(owningGroup)))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether another user may rename or remove what the folder holds: they own it (an owner always may), or
-// they may write in it and no sticky bit keeps them to their own entries. Root's folders are not another
-// user's: root may do anything anyway.
-bool othersMayReplaceEntriesOf(const struct stat& info)
+// they may write in it, by its mode or its ACL, and no sticky bit keeps them to their own entries. Root's
+// folders are not another user's: root may do anything anyway.
+bool othersMayReplaceEntriesOf(const QByteArray& path, const struct stat& info)
 {
     if (info.st_uid != ::geteuid() && info.st_uid != 0) {
         return true;
@@ -155,7 +211,14 @@ bool othersMayReplaceEntriesOf(const struct stat& info)
     if (info.st_mode & S_ISVTX) {
         return false;
     }
-    return (info.st_mode & S_IWOTH) || ((info.st_mode & S_IWGRP) && !isTheUsersOwnGroup(info.st_gid));
+    if (info.st_mode & S_IWOTH) {
+        return true;
+    }
+    // With an ACL, the mode's group bits show its mask, not what the owning group may do.
+    if (const std::optional<std::vector<AclEntry>> acl = accessAclOf(path)) {
+        return aclLetsOthersWrite(*acl, info.st_gid);
+    }
+    return (info.st_mode & S_IWGRP) && !isTheUsersOwnGroup(info.st_gid);
 }
 
 QString above(const QString& path)
@@ -186,7 +249,8 @@ QString PrivateDataFolder::parentOpenToOthers(const QString& folder)
             struct stat info
             {
             };
-            if (::stat(QFile::encodeName(up).constData(), &info) == 0 && othersMayReplaceEntriesOf(info)) {
+            const QByteArray path = QFile::encodeName(up);
+            if (::stat(path.constData(), &info) == 0 && othersMayReplaceEntriesOf(path, info)) {
                 return up;
             }
         }

@@ -28,8 +28,9 @@ public:
     // user's. Changes nothing inside it.
     static Access secureFolder(const QString& folder);
     // The first folder above the data folder (on its path as given, or where a link on it leads) in which
-    // another user may rename or remove entries: one they own, or may write in without the sticky bit (or
-    // in its group, when that is not the user's own). Empty when there is none, up to the root.
+    // another user may rename or remove entries: one they own, or may write in without the sticky bit, by
+    // its mode or its ACL (or through a group that is not the user's own). Empty when there is none, up to
+    // the root.
     static QString parentOpenToOthers(const QString& folder);
     // Where the folder is once links are resolved; the path itself when it cannot be resolved.
     static QString resolvedPath(const QString& folder);

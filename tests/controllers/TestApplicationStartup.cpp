@@ -8,6 +8,7 @@
 #include "controllers/ApplicationWindowController.h"
 #include "controllers/PostsControllerService.h"
 #include "google/GoogleAuthentificationService.h"
+#include "platform/PrivateDataFolder.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/ExternalUrlOpener.h"
 #include "platform/gui/WebView.h"
@@ -70,7 +71,10 @@ enum class Damage
     AnotherUsersFolder,
     ParentOpenToOthers,
     ParentOpenToAnotherGroup,
-    LinkInAFolderOpenToOthers
+    ParentOpenToAnotherUserByAcl,
+    ParentOpenToAnotherGroupByAcl,
+    LinkInAFolderOpenToOthers,
+    MissingInAFolderOpenToOthers
 };
 
 QByteArray contentOf(const QString& path)
@@ -279,7 +283,8 @@ private Q_SLOTS:
 
     // Penhollow's umask (077 for the whole process) and a descriptor it was given (the run script's lock)
     // reached the browser a link opened, for the browser's whole life; so did what was set for Penhollow's
-    // own web engine (the run script's QTWEBENGINE_DISABLE_SANDBOX).
+    // own web engine (the run script's QTWEBENGINE_DISABLE_SANDBOX), and what the engine sets in its own
+    // process once it runs (force_s3tc_enable).
     void testLinkOpensWithTheStartingUmaskAndNoDescriptorOfOurs()
     {
         QTemporaryDir tools;
@@ -331,6 +336,8 @@ private Q_SLOTS:
         const bool flagsSet = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --site-per-process");
         qputenv("QTWEBENGINE_DICTIONARIES_PATH", QFile::encodeName(tools.path()));
+        const bool s3tcSet = qEnvironmentVariableIsSet("force_s3tc_enable");
+        qputenv("force_s3tc_enable", "true");
         const mode_t umaskBefore = ::umask(027);
         // As the web engine leaves them: a started program must not inherit either.
         const auto pipeBefore = ::signal(SIGPIPE, SIG_IGN);
@@ -346,6 +353,9 @@ private Q_SLOTS:
             qputenv("PATH", path);
             flagsSet ? qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags) : qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
             qunsetenv("QTWEBENGINE_DICTIONARIES_PATH");
+            if (!s3tcSet) {
+                qunsetenv("force_s3tc_enable");
+            }
             ::umask(umaskBefore);
             ::signal(SIGPIPE, pipeBefore);
             ::pthread_sigmask(SIG_SETMASK, &blockedBefore, nullptr);
@@ -376,12 +386,13 @@ private Q_SLOTS:
         // The shell itself ignores and blocks nothing.
         QCOMPARE(contentOf(opener + QStringLiteral(".signals")),
                  QByteArray("SigBlk: 0000000000000000\nSigIgn: 0000000000000000\n"));
-        // The engine's variables as this process started, none of those set since; the rest as it is now.
+        // The environment as this process started, none of what was set since.
         const QByteArrayList environment = contentOf(opener + QStringLiteral(".env")).split('\n');
         QCOMPARE(engineVariables(environment, {}), engineVariables(startingEnvironment, added));
         QVERIFY(!('\n' + contentOf(opener + QStringLiteral(".env")))
                      .contains("\nPENHOLLOW_ADDED_ENGINE_VARIABLES="));
-        QVERIFY(environment.contains("PATH=" + QFile::encodeName(tools.path()) + ':' + path));
+        QVERIFY(!environment.contains("force_s3tc_enable=true"));
+        QVERIFY(environment.contains("PATH=" + path));
     }
 
     void testWithoutAccountOpensWelcomeWindowAndNoMainWindow()
@@ -536,6 +547,14 @@ private Q_SLOTS:
             << Damage::ParentOpenToAnotherGroup << "" << onlyYou;
         QTest::newRow("a link to it in a folder others may write in")
             << Damage::LinkInAFolderOpenToOthers << "" << onlyYou;
+        // The mode shows the ACL's mask as the group's bits, and the group is the user's own.
+        QTest::newRow("in a folder an ACL lets another user write in")
+            << Damage::ParentOpenToAnotherUserByAcl << "" << onlyYou;
+        QTest::newRow("in a folder an ACL lets another group write in")
+            << Damage::ParentOpenToAnotherGroupByAcl << "" << onlyYou;
+        // Not even made: an empty folder there would be the other user's to swap.
+        QTest::newRow("not made yet, in a folder others may write in")
+            << Damage::MissingInAFolderOpenToOthers << "" << onlyYou;
     }
 
     void testDamagedDataFolderIsToldAndKeptAsItWas()
@@ -560,7 +579,7 @@ private Q_SLOTS:
         // The folder as Penhollow is given it: itself, or a link to it in a folder without the sticky bit.
         QTemporaryDir open;
         QString given = folder;
-        if (damage == Damage::ParentOpenToOthers) {
+        if (damage == Damage::ParentOpenToOthers || damage == Damage::MissingInAFolderOpenToOthers) {
             QVERIFY(setMode(parent.path(), 0777));
         } else if (damage == Damage::ParentOpenToAnotherGroup) {
             // Root's group, used as "nobody", whose group is another.
@@ -569,13 +588,30 @@ private Q_SLOTS:
             QVERIFY(setMode(open.path(), 0777));
             given = open.filePath(QStringLiteral("data"));
             QVERIFY(QFile::link(folder, given));
+        } else if (damage == Damage::ParentOpenToAnotherUserByAcl ||
+                   damage == Damage::ParentOpenToAnotherGroupByAcl) {
+            // The group of "nobody" (see AsAnotherUser) as root, or the user's own.
+            QVERIFY(::geteuid() != 0 || ::chown(QFile::encodeName(parent.path()).constData(), 0, 65534) == 0);
+            QVERIFY(setMode(parent.path(), 0755));
+            const QString me = QString::number(::geteuid() == 0 ? 65534 : ::geteuid());
+            // The user's own grant, and the mask it brings, leave it theirs alone.
+            QCOMPARE(QProcess::execute("setfacl", {"-m", "u:" + me + ":rwx", parent.path()}), 0);
+            QCOMPARE(modeOf(parent.path()), 0775);
+            {
+                AsAnotherUser user;
+                QCOMPARE(PrivateDataFolder::parentOpenToOthers(folder), QString());
+            }
+            const QString other =
+                damage == Damage::ParentOpenToAnotherUserByAcl ? "u:4242:rwx" : "g:4242:rwx";
+            QCOMPARE(QProcess::execute("setfacl", {"-m", other, parent.path()}), 0);
         }
-        const bool nothingWritten =
-            damage == Damage::AnotherUsersFolder || damage == Damage::ParentOpenToOthers ||
-            damage == Damage::ParentOpenToAnotherGroup || damage == Damage::LinkInAFolderOpenToOthers;
+        const bool nothingWritten = damage != Damage::ReadOnlyFolder && fileName.isEmpty();
         if (::geteuid() == 0 && damage != Damage::AnotherUsersFolder) {
             // Used as "nobody" (see AsAnotherUser): the folder is theirs, its files stay root's.
             QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+        }
+        if (damage == Damage::MissingInAFolderOpenToOthers) {
+            QVERIFY(QDir(folder).removeRecursively());
         }
         const int modeBefore = modeOf(folder);
         const QString file = fileName.isEmpty() ? given : folder + QLatin1Char('/') + fileName;
@@ -608,6 +644,10 @@ private Q_SLOTS:
             QVERIFY(!output.text().contains(QStringLiteral("in use by another Penhollow")));
         }
         qputenv("PENHOLLOW_DATA_DIR", QFile::encodeName(m_dataFolder));
+        if (damage == Damage::MissingInAFolderOpenToOthers) {
+            QVERIFY(!QFileInfo::exists(folder));
+            return;
+        }
         if (nothingWritten) {
             QCOMPARE(modeOf(folder), modeBefore);
         }
@@ -659,11 +699,7 @@ private:
         case Damage::GarbagePreferences:
             write(QByteArray("{\"penhollowbloggermac_userId\": {\"type\": \"string\", \"val"));
             break;
-        case Damage::ReadOnlyFolder:
-        case Damage::AnotherUsersFolder:
-        case Damage::ParentOpenToOthers:
-        case Damage::ParentOpenToAnotherGroup:
-        case Damage::LinkInAFolderOpenToOthers:
+        default: // the folder's own faults
             break;
         }
         if (QFileInfo(path).isFile() && damage != Damage::UnreadableDatabase &&
