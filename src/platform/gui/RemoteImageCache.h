@@ -72,7 +72,8 @@ private:
     PictureQueue::Cancel fetch(const QString& address, quint64 ticket);
     void startDecoding(const QString& address, quint64 ticket, const QByteArray& bytes,
                        PictureQueue::Lane lane, qint64 budgetPixels);
-    // A picture address that is no web address fails at the next turn, without a fetch.
+    // Whether the address is no web address: then its failure is kept at once, without a fetch, and told
+    // by imageReady at the next turn.
     bool failsUnfetched(const QString& address);
 
     // By the bytes of their pixels; failures cost little but something, so they go too.
