@@ -562,6 +562,18 @@ private Q_SLOTS:
         QVERIFY(avatar->text().isEmpty());
     }
 
+    // A GIF of 1 x 1 whose frame is larger: the decoder walks the whole frame.
+    void testGifWalkingMorePixelsThanItDeclaresIsHandedBackUndecoded()
+    {
+        QByteArray gif = gifOf(64, {4, 0, 0}, 64 * 64 / 2);
+        gif[6] = gif[8] = char(1);
+        QCOMPARE(NetworkPictureDecoder::declaredPixels(gif), 1);
+        const auto outcome =
+            NetworkPictureDecoder::decodeWithin(gif, RemoteImageCache::MaximumPixels, 256, 1);
+        QVERIFY(outcome.image.isNull());
+        QCOMPARE(outcome.largerPixels, 64 * 64);
+    }
+
     // JPEGs that declared 1 pixel to a scan of ours and 2048 x 2048 to their decoder went first on both
     // decoding threads, each for most of a second: a plain picture asked for after them waited for them all.
     void testCrowdOfPicturesLyingAboutTheirSizeLetsAPlainOneThrough()
