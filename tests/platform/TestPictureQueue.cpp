@@ -8,14 +8,6 @@ namespace {
 
 using Lane = PictureQueue::Lane;
 
-struct Call
-{
-    QString address;
-    quint64 ticket = 0;
-    Lane lane = Lane::Large;
-    qint64 budget = 0;
-};
-
 // A queue whose downloads and decodings are only written down; the test ends them. Pictures of at most 10
 // pixels are small.
 class Harness
@@ -25,11 +17,14 @@ public:
         : queue(
               {pending, pendingBytes, downloadBytes, 10},
               [this](const QString& address, quint64 ticket) {
-                  fetches.append({address, ticket});
+                  fetches << address;
+                  tickets[address] = ticket;
                   return PictureQueue::Cancel([this, address] { cancelled << address; });
               },
               [this](const QString& address, quint64 ticket, const QByteArray&, Lane lane, qint64 budget) {
-                  decodes.append({address, ticket, lane, budget});
+                  decodes << address;
+                  tickets[address] = ticket;
+                  lanes.append({lane, budget});
               })
     {
     }
@@ -41,34 +36,19 @@ public:
     }
     void arrive(const QString& address, qint64 pixels, qint64 bytes = 1)
     {
-        queue.fetched(address, last(fetches, address).ticket,
-                      PictureQueue::Download{QByteArray(bytes, 'x'), pixels});
+        queue.fetched(address, tickets[address], PictureQueue::Download{QByteArray(bytes, 'x'), pixels});
     }
+    void fail(const QString& address) { queue.fetched(address, tickets[address], std::nullopt); }
     void decode(const QString& address, qint64 largerPixels = 0)
     {
-        queue.decoded(address, last(decodes, address).ticket, {QImage(), largerPixels});
-    }
-    static Call last(const QList<Call>& calls, const QString& address)
-    {
-        for (auto it = calls.crbegin(); it != calls.crend(); ++it) {
-            if (it->address == address) {
-                return *it;
-            }
-        }
-        return {};
-    }
-    static QStringList addresses(const QList<Call>& calls)
-    {
-        QStringList list;
-        for (const Call& call : calls) {
-            list << call.address;
-        }
-        return list;
+        queue.decoded(address, tickets[address], {QImage(), largerPixels});
     }
 
-    QList<Call> fetches;
-    QList<Call> decodes;
+    QStringList fetches;
+    QStringList decodes;
+    QList<std::pair<Lane, qint64>> lanes; // and budgets, of the decodings
     QStringList cancelled;
+    QHash<QString, quint64> tickets; // of the download or decoding last started
     PictureQueue queue;
 };
 
@@ -110,7 +90,7 @@ private Q_SLOTS:
             h.arrive(previous, 5);
             h.decode(previous);
         }
-        QCOMPARE(Harness::addresses(h.fetches), QStringList({"0", "2", "6", "5", "4", "3", "1"}));
+        QCOMPARE(h.fetches, QStringList({"0", "2", "6", "5", "4", "3", "1"}));
     }
 
     void testFewestPixelsAreDecodedFirst()
@@ -126,7 +106,7 @@ private Q_SLOTS:
         for (const char* previous : {"busy", "d", "b", "a", "e"}) {
             h.decode(previous);
         }
-        QCOMPARE(Harness::addresses(h.decodes), QStringList({"busy", "d", "b", "a", "e", "c"}));
+        QCOMPARE(h.decodes, QStringList({"busy", "d", "b", "a", "e", "c"}));
     }
 
     void testSmallPictureDecodesWhileTheLargeLaneIsBusy()
@@ -135,8 +115,8 @@ private Q_SLOTS:
         h.want({"large", "small"}, this);
         h.arrive("large", 100);
         h.arrive("small", 10);
-        QCOMPARE(Harness::addresses(h.decodes), QStringList({"large", "small"}));
-        QCOMPARE(h.decodes.last().lane, Lane::Small);
+        QCOMPARE(h.decodes, QStringList({"large", "small"}));
+        QCOMPARE(h.lanes.last().first, Lane::Small);
     }
 
     void testLargePictureNeverTakesTheSmallLane()
@@ -145,7 +125,7 @@ private Q_SLOTS:
         h.want({"first", "second"}, this);
         h.arrive("first", 100);
         h.arrive("second", 11);
-        QCOMPARE(Harness::addresses(h.decodes), QStringList({"first"}));
+        QCOMPARE(h.decodes, QStringList({"first"}));
     }
 
     void testPictureOfAGoneContextIsNeitherDownloadedNorDecoded()
@@ -159,9 +139,9 @@ private Q_SLOTS:
         rows.reset();
         QTRY_VERIFY2(h.cancelled == QStringList({"fetching"}), qPrintable(h.cancelled.join(",")));
         h.decode("busy");
-        h.queue.fetched("fetching", Harness::last(h.fetches, "fetching").ticket, std::nullopt);
-        QCOMPARE(Harness::addresses(h.decodes), QStringList({"busy"}));
-        QCOMPARE(Harness::addresses(h.fetches), QStringList({"busy", "fetching", "waiting"}));
+        h.fail("fetching");
+        QCOMPARE(h.decodes, QStringList({"busy"}));
+        QCOMPARE(h.fetches, QStringList({"busy", "fetching", "waiting"}));
     }
 
     // A JPEG declaring 1 pixel to a scan of ours held 4 megapixels for its decoder: two hundred of them held
@@ -175,10 +155,9 @@ private Q_SLOTS:
         h.arrive("honest", 4);
         h.decode("liar", 4000);
         h.decode("busy");
-        QCOMPARE(Harness::addresses(h.decodes), QStringList({"busy", "liar", "honest", "liar"}));
-        QCOMPARE(h.decodes[2].lane, Lane::Small);
-        QCOMPARE(h.decodes[3].lane, Lane::Large);
-        QCOMPARE(h.decodes[3].budget, qint64(4000));
+        QCOMPARE(h.decodes, QStringList({"busy", "liar", "honest", "liar"}));
+        QCOMPARE(h.lanes[2].first, Lane::Small);
+        QCOMPARE(h.lanes[3], std::make_pair(Lane::Large, qint64(4000)));
     }
 
     void testPlacesComeBackHoweverAPictureEnds()
@@ -186,7 +165,7 @@ private Q_SLOTS:
         Harness h(2);
         auto rows = std::make_unique<QObject>();
         h.want({"failed", "gone"}, rows.get());
-        h.queue.fetched("failed", Harness::last(h.fetches, "failed").ticket, std::nullopt);
+        h.fail("failed");
         h.want({"liar"}, this);
         h.arrive("liar", 1);
         h.decode("liar", 100);
@@ -195,9 +174,9 @@ private Q_SLOTS:
         QTRY_COMPARE(h.cancelled, QStringList({"gone"}));
         // Asked for again before its cancelled download ends: downloaded anew.
         h.want({"gone"}, this);
-        h.queue.fetched("gone", Harness::last(h.fetches, "gone").ticket, std::nullopt);
+        h.fail("gone");
         h.want({"more"}, this);
-        QCOMPARE(Harness::addresses(h.fetches), QStringList({"failed", "gone", "liar", "gone", "more"}));
+        QCOMPARE(h.fetches, QStringList({"failed", "gone", "liar", "gone", "more"}));
     }
 };
 
