@@ -1,8 +1,8 @@
 #include "HostilePictures.h"
 #include "LocalHttpServer.h"
-#include "platform/ProcessMemory.h"
 #include "platform/gui/NetworkPictureDecoder.h"
 #include "platform/gui/RemoteImageCache.h"
+#include "support/UsedMemory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,9 +17,10 @@
 #include <memory>
 
 // How long a profile picture as large as a reply may be takes to be refused, or read when it is a picture:
-// hostile ones must be refused at once, and the largest plain ones read well within a second. Then a crowd
-// of pictures that are slow to read, requested before a plain one: memory stays bounded and the plain one
-// does not wait for the crowd.
+// hostile ones must be refused at once, and the largest plain ones read well within a second; the size its
+// header declares is read in moments. Then a crowd of pictures that are slow to read, or that declare less
+// than they hold, requested before a plain one: memory stays bounded and the plain one does not wait for the
+// crowd.
 namespace {
 
 using namespace HostilePictures;
@@ -128,19 +129,60 @@ void BM_PngAvatar(benchmark::State& state)
         state, [] { return saved(gradient(96), "png"); }, true);
 }
 
+// ---- sized from the header ----
+
+void declared(benchmark::State& state, const QByteArray& bytes, qint64 pixels)
+{
+    for (auto _ : state) {
+        const qint64 read = NetworkPictureDecoder::declaredPixels(bytes);
+        if (read != pixels) {
+            state.SkipWithError("not the size the decoder reads");
+        }
+        benchmark::DoNotOptimize(read);
+    }
+}
+
+void BM_SizeOfAJpegFullOfComments(benchmark::State& state)
+{
+    const QByteArray jpeg = saved(gradient(64), "jpeg");
+    QByteArray comment("\xff\xfe\xff\xff", 4);
+    comment += QByteArray(0xffff - 2, 'c');
+    declared(state,
+             jpeg.first(2) + comment.repeated((ReplyLimit - jpeg.size()) / comment.size()) + jpeg.mid(2),
+             64 * 64);
+}
+
+void BM_SizeOfAJpegDeclaringOnePixelToAScan(benchmark::State& state)
+{
+    declared(state, jpegDeclaringOnePixel(plain(Qt::blue, 2048, "JPEG", true)), 2048 * 2048);
+}
+
+void BM_SizeOfAPngWithGigabytesOfText(benchmark::State& state)
+{
+    const QByteArray text = textChunk(4 * 1000 * 1000);
+    declared(state,
+             withChunksAfterHeader(pngHolding(16, qCompress(QByteArray(16 * 17, '\0')).mid(4)),
+                                   text.repeated(ReplyLimit / text.size() - 1)),
+             16 * 16);
+}
+
+void BM_SizeOfAGifNamingBillionsOfPixels(benchmark::State& state)
+{
+    declared(state, gifNamingBillions(ReplyLimit), 2 * 2);
+}
+
 // ---- a crowd ----
 
-// The crowd's slow pictures, then a plain 8 x 8 one, through the picture cache from a local server:
-// the growth of the process's memory until the plain one has come and the cache has decoded more of the
-// crowd than it lets wait, and how long the plain one waited.
-void BM_PlainAvatarAfterACrowdOfSlowOnes(benchmark::State& state)
+// The crowd's pictures, then a plain 8 x 8 one, through the picture cache from a local server: the growth
+// of the process's memory until the plain one has come and the cache has decoded more of the crowd than it
+// lets wait, and how long the plain one waited.
+void plainAfterACrowd(benchmark::State& state, const QByteArray& slow)
 {
     LocalHttpServer server;
     if (!server.start()) {
         state.SkipWithError("no server");
         return;
     }
-    const QByteArray slow = slowPng(ReplyLimit - 1024);
     for (int i = 0; i < Crowd; ++i) {
         server.route("/slow/" + QByteArray::number(i) + ".png", slow, "image/png");
     }
@@ -149,11 +191,10 @@ void BM_PlainAvatarAfterACrowdOfSlowOnes(benchmark::State& state)
         auto cache = std::make_unique<RemoteImageCache>();
         auto crowdRows = std::make_unique<QObject>();
         QObject plainRow;
-        const qint64 before = ProcessMemory::usedBytes();
+        const qint64 before = UsedMemory::bytes();
         qint64 peak = before;
         QTimer sampler;
-        QObject::connect(&sampler, &QTimer::timeout,
-                         [&peak] { peak = qMax(peak, ProcessMemory::usedBytes()); });
+        QObject::connect(&sampler, &QTimer::timeout, [&peak] { peak = qMax(peak, UsedMemory::bytes()); });
         sampler.start(1);
         int decoded = 0;
         bool plainCame = false;
@@ -183,11 +224,12 @@ void BM_PlainAvatarAfterACrowdOfSlowOnes(benchmark::State& state)
             doneWhenObserved();
         });
         loop.exec();
-        peak = qMax(peak, ProcessMemory::usedBytes());
+        peak = qMax(peak, UsedMemory::bytes());
         // The rows are gone: the rest of the crowd is not read.
         crowdRows.reset();
         cache.reset();
         NetworkPictureDecoder::pool().waitForDone();
+        NetworkPictureDecoder::smallPicturePool().waitForDone();
         if (!plainCame) {
             state.SkipWithError("the plain picture did not come");
             goalsMet = false;
@@ -204,6 +246,16 @@ void BM_PlainAvatarAfterACrowdOfSlowOnes(benchmark::State& state)
     }
 }
 
+void BM_PlainAvatarAfterACrowdOfSlowOnes(benchmark::State& state)
+{
+    plainAfterACrowd(state, slowPng(ReplyLimit - 1024));
+}
+
+void BM_PlainAvatarAfterACrowdDeclaringOnePixelToAScan(benchmark::State& state)
+{
+    plainAfterACrowd(state, jpegDeclaringOnePixel(plain(Qt::blue, 2048, "JPEG", true)));
+}
+
 } // namespace
 
 BENCHMARK(BM_Svgz)->Unit(benchmark::kMicrosecond);
@@ -217,8 +269,13 @@ BENCHMARK(BM_Png2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SlowPngAsLargeAsAReply)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProgressiveJpeg2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngAvatar)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SizeOfAJpegFullOfComments)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SizeOfAJpegDeclaringOnePixelToAScan)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SizeOfAPngWithGigabytesOfText)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SizeOfAGifNamingBillionsOfPixels)->Unit(benchmark::kMicrosecond);
 // Once: the memory figure is the process's, and before the bound a run took most of a minute.
 BENCHMARK(BM_PlainAvatarAfterACrowdOfSlowOnes)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainAvatarAfterACrowdDeclaringOnePixelToAScan)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -167,6 +167,15 @@ QByteArray jpegRepeatingLastScan(const QByteArray& jpeg, int times)
     return jpeg.left(end) + jpeg.mid(lastScan, end - lastScan).repeated(times) + jpeg.mid(end);
 }
 
+QByteArray jpegDeclaringOnePixel(const QByteArray& jpeg)
+{
+    // A walk of the segments takes FF 00 for a marker and jumps 10 bytes, into the comment segment, where it
+    // finds a frame header of 1 x 1; the decoder skips the stray bytes and the whole segment.
+    const QByteArray fakeFrame("\xff\xc0\x00\x0b\x08\x00\x01\x00\x01\x01\x01\x11\x00", 13);
+    const QByteArray segment = QByteArray("\xff\xe1\x00\x13", 4) + "Fake" + fakeFrame;
+    return jpeg.first(2) + QByteArray("\xff\x00\x00\x0a", 4) + segment + jpeg.mid(2);
+}
+
 QByteArray gifOf(int side, const QList<int>& codes, int times)
 {
     QByteArray data;

@@ -38,6 +38,9 @@ QByteArray slowPng(qint64 size);
 QByteArray iconOf(const QByteArray& png);
 // The progressive JPEG with its last scan repeated that many times: each walks the whole picture again.
 QByteArray jpegRepeatingLastScan(const QByteArray& jpeg, int times);
+// The JPEG with stray bytes and a segment before its own: a walk of the segments finds a frame of 1 x 1 in
+// that segment, which the decoder skips.
+QByteArray jpegDeclaringOnePixel(const QByteArray& jpeg);
 // A side x side GIF (red and blue) whose frame holds the three-bit codes given, times over, and the end
 // code. Each run starts with a clear code (4), which keeps every code at three bits.
 QByteArray gifOf(int side, const QList<int>& codes, int times);

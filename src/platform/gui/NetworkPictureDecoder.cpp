@@ -8,7 +8,6 @@
 #include <zlib.h>
 
 #include <array>
-#include <limits>
 #include <optional>
 
 namespace {
@@ -188,40 +187,40 @@ bool skipSubBlocks(const QByteArray& bytes, qsizetype& at)
     return false;
 }
 
-// Whether the first picture of a GIF fits maximumPixels and its codes name no more pixels than its frame
-// holds: the decoder walks every pixel the codes name, inside the frame or not, and a few kilobytes of
+// The pixels of the first frame of a GIF, when it fits maximumPixels and its codes name no more pixels than
+// it holds: the decoder walks every pixel the codes name, inside the frame or not, and a few kilobytes of
 // codes can name billions. The lengths of the code table's strings are followed, never the pixels.
-bool gifWithinBounds(const QByteArray& bytes, qint64 maximumPixels)
+std::optional<qint64> gifFramePixels(const QByteArray& bytes, qint64 maximumPixels)
 {
     constexpr qsizetype ScreenEnd = 13;
     if (bytes.size() < ScreenEnd) {
-        return false;
+        return std::nullopt;
     }
     const auto colourTableSize = [](int flags) { return flags & 0x80 ? 3 * (2 << (flags & 7)) : 0; };
     qsizetype at = ScreenEnd + colourTableSize(uchar(bytes[10]));
     while (at < bytes.size() && bytes[at] == '\x21') {
         at += 2;
         if (!skipSubBlocks(bytes, at)) {
-            return false;
+            return std::nullopt;
         }
     }
     if (at + 11 > bytes.size() || bytes[at] != '\x2c') {
-        return false;
+        return std::nullopt;
     }
     const auto word = [&bytes](qsizetype i) {
         return qint64(uchar(bytes[i])) | qint64(uchar(bytes[i + 1])) << 8;
     };
     const qint64 framePixels = word(at + 5) * word(at + 7);
     if (framePixels > maximumPixels) {
-        return false;
+        return std::nullopt;
     }
     at += 10 + colourTableSize(uchar(bytes[at + 9]));
     if (at >= bytes.size()) {
-        return false;
+        return std::nullopt;
     }
     const int minimumCodeSize = uchar(bytes[at++]);
     if (minimumCodeSize < 1 || minimumCodeSize > 8) {
-        return false;
+        return std::nullopt;
     }
     constexpr int MaximumCodes = 4096;
     // An honest encoder names exactly the frame's pixels; one string of slack.
@@ -238,7 +237,7 @@ bool gifWithinBounds(const QByteArray& bytes, qint64 maximumPixels)
     while (at < bytes.size()) {
         const int blockSize = uchar(bytes[at++]);
         if (blockSize == 0) {
-            return true;
+            return framePixels;
         }
         for (const qsizetype end = qMin(bytes.size(), at + blockSize); at < end; ++at) {
             bits |= quint32(uchar(bytes[at])) << bitCount;
@@ -254,7 +253,7 @@ bool gifWithinBounds(const QByteArray& bytes, qint64 maximumPixels)
                     continue;
                 }
                 if (code == clear + 1) {
-                    return true;
+                    return framePixels;
                 }
                 if (previous < 0) {
                     ++named;
@@ -264,7 +263,7 @@ bool gifWithinBounds(const QByteArray& bytes, qint64 maximumPixels)
                 // A code not yet in the table is read as the previous string and its first pixel.
                 named += code < next ? lengths[code] : lengths[previous] + 1;
                 if (named > limit) {
-                    return false;
+                    return std::nullopt;
                 }
                 if (next < MaximumCodes) {
                     lengths[next++] = lengths[previous] + 1;
@@ -276,38 +275,10 @@ bool gifWithinBounds(const QByteArray& bytes, qint64 maximumPixels)
             }
         }
     }
-    return true;
+    return framePixels;
 }
 
 // ---- JPEG ----
-
-// The pixels of the first frame header, found by walking the segments before the first scan.
-qint64 jpegPixels(const QByteArray& bytes)
-{
-    constexpr qint64 Unknown = std::numeric_limits<qint64>::max();
-    const auto word = [&bytes](qsizetype i) {
-        return qint64(qFromBigEndian<quint16>(bytes.constData() + i));
-    };
-    for (qsizetype at = 2; at + 9 <= bytes.size();) {
-        if (uchar(bytes[at]) != 0xff) {
-            return Unknown;
-        }
-        const int marker = uchar(bytes[at + 1]);
-        if (marker == 0xff) {
-            ++at; // fill byte
-        } else if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc) {
-            // A frame header: length, precision, height, width.
-            return word(at + 5) * word(at + 7);
-        } else if (marker == 0xda || marker == 0xd9) {
-            return Unknown;
-        } else if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {
-            at += 2;
-        } else {
-            at += 2 + word(at + 2);
-        }
-    }
-    return Unknown;
-}
 
 class DecodingPool : public QThreadPool
 {
@@ -337,36 +308,49 @@ QThreadPool& NetworkPictureDecoder::smallPicturePool()
 
 qint64 NetworkPictureDecoder::declaredPixels(const QByteArray& bytes)
 {
+    QByteArray header = bytes;
+    const char* format = nullptr;
     switch (formatOf(bytes)) {
     case Format::Png:
-        if (bytes.size() < 24 || bytes.mid(12, 4) != "IHDR") {
-            return 0;
-        }
-        return qint64(qFromBigEndian<quint32>(bytes.constData() + 16)) *
-               qFromBigEndian<quint32>(bytes.constData() + 20);
-    case Format::Gif:
-        if (bytes.size() < 10) {
-            return 0;
-        }
-        return (qint64(uchar(bytes[6])) | qint64(uchar(bytes[7])) << 8) *
-               (qint64(uchar(bytes[8])) | qint64(uchar(bytes[9])) << 8);
-    case Format::Jpeg:
-        return jpegPixels(bytes);
-    case Format::Other:
+        // The reader reads every chunk before the data (texts, profiles): handed the header chunk alone, with
+        // the start of an empty data chunk after it, it reads only that.
+        header = bytes.first(qMin<qsizetype>(bytes.size(), 8 + 12 + 13)) + QByteArray("\0\0\0\0IDAT", 8);
+        format = "png";
         break;
+    case Format::Jpeg:
+        format = "jpeg";
+        break;
+    case Format::Gif:
+        format = "gif";
+        break;
+    case Format::Other:
+        return 0;
     }
-    return 0;
+    QBuffer buffer(&header);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    const QSize size = reader.size();
+    return size.isValid() ? qint64(size.width()) * size.height() : 0;
 }
 
 QImage NetworkPictureDecoder::decode(const QByteArray& bytes, qint64 maximumPixels, int maximumSide)
 {
+    return decodeWithin(bytes, maximumPixels, maximumSide, maximumPixels).image;
+}
+
+NetworkPictureDecoder::Outcome NetworkPictureDecoder::decodeWithin(const QByteArray& bytes,
+                                                                   qint64 maximumPixels, int maximumSide,
+                                                                   qint64 budgetPixels)
+{
     QByteArray picture;
     QByteArray format;
+    qint64 framePixels = 0;
     switch (formatOf(bytes)) {
     case Format::Png: {
         std::optional<QByteArray> chunks = pngPicture(bytes, maximumPixels);
         if (!chunks) {
-            return QImage();
+            return {};
         }
         picture = std::move(*chunks);
         format = "png";
@@ -375,20 +359,24 @@ QImage NetworkPictureDecoder::decode(const QByteArray& bytes, qint64 maximumPixe
     case Format::Jpeg:
         // Inside a scan a 0xff byte is followed by 0 or a restart marker, so this counts every scan.
         if (bytes.count("\xff\xda") > MaximumJpegScans) {
-            return QImage();
+            return {};
         }
         picture = bytes;
         format = "jpeg";
         break;
-    case Format::Gif:
-        if (!gifWithinBounds(bytes, maximumPixels)) {
-            return QImage();
+    case Format::Gif: {
+        const std::optional<qint64> frame = gifFramePixels(bytes, maximumPixels);
+        if (!frame) {
+            return {};
         }
+        // Its frame is walked whole, whatever size the picture has.
+        framePixels = *frame;
         picture = bytes;
         format = "gif";
         break;
+    }
     case Format::Other:
-        return QImage();
+        return {};
     }
     QBuffer buffer(&picture);
     buffer.open(QIODevice::ReadOnly);
@@ -398,7 +386,11 @@ QImage NetworkPictureDecoder::decode(const QByteArray& bytes, qint64 maximumPixe
     // gigabytes.
     const QSize size = reader.size();
     if (!size.isValid() || qint64(size.width()) * size.height() > maximumPixels) {
-        return QImage();
+        return {};
+    }
+    const qint64 pixels = qMax(qint64(size.width()) * size.height(), framePixels);
+    if (pixels > budgetPixels) {
+        return {QImage(), pixels};
     }
     if (reader.supportsOption(QImageIOHandler::ScaledSize) &&
         (size.width() > maximumSide || size.height() > maximumSide)) {
@@ -408,5 +400,5 @@ QImage NetworkPictureDecoder::decode(const QByteArray& bytes, qint64 maximumPixe
     if (!image.isNull() && (image.width() > maximumSide || image.height() > maximumSide)) {
         image = image.scaled(maximumSide, maximumSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
-    return image;
+    return {image, 0};
 }

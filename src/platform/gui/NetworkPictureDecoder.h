@@ -30,11 +30,20 @@ public:
     static constexpr qint64 SmallPixels = 256 * 256;
     static QThreadPool& smallPicturePool();
 
-    // The pixels the picture's header declares, read without decoding anything: what decoding it will cost.
-    // 0 for bytes refused at once; the most there is for a JPEG whose size comes too late to be found.
+    // The pixels the picture's header declares to the reader that decodes it, read without decoding anything:
+    // what decoding it will cost. 0 for bytes refused at once.
     static qint64 declaredPixels(const QByteArray& bytes);
 
     // The picture, scaled down to maximumSide; a null image when the bytes hold none, one of another
     // format, one of more than maximumPixels or one refused above. Any thread.
     static QImage decode(const QByteArray& bytes, qint64 maximumPixels, int maximumSide);
+    // The same, unless decoding would walk more than budgetPixels pixels: then a null image and how many it
+    // would walk, found before any pixel is decoded.
+    struct Outcome
+    {
+        QImage image;
+        qint64 largerPixels = 0;
+    };
+    static Outcome decodeWithin(const QByteArray& bytes, qint64 maximumPixels, int maximumSide,
+                                qint64 budgetPixels);
 };
