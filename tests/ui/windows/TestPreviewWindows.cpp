@@ -87,6 +87,17 @@ bool clickElement(WebView* view, const QString& selector, bool linkExpected = tr
     return true;
 }
 
+// The view's window is active and its page has the keyboard, as when the user types in it.
+bool focusView(WebView* view)
+{
+    view->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(view->window())) {
+        return false;
+    }
+    view->setFocus();
+    return QTest::qWaitFor([&] { return evaluate(view, "document.hasFocus()").toBool(); }, LoadTimeout);
+}
+
 // The renderer has exited (or is only waiting to be reaped).
 bool processGone(qint64 pid)
 {
@@ -457,7 +468,7 @@ private Q_SLOTS:
         QVERIFY(waitForText(web, "After").contains("After"));
         QVERIFY(clickElement(web, "#a"));
         QTRY_COMPARE(evaluate(web, "document.body.dataset.bursts").toString(), QStringLiteral("1"));
-        // The pointer stays on the link.
+        // The click left the link focused: the key is on it.
         QTest::keyClick(web->focusProxy(), Qt::Key_Down);
         QTRY_COMPARE(evaluate(web, "document.body.dataset.bursts").toString(), QStringLiteral("2"));
         // The user's next click comes after every click of the script's.
@@ -465,6 +476,68 @@ private Q_SLOTS:
         QTRY_VERIFY(m_opened.contains(m_server->url("/blog/after")));
         const QUrl post = m_server->url("/blog/post");
         QCOMPARE(m_opened, (QList<QUrl>{post, post, m_server->url("/blog/after")}));
+    }
+
+    // A template answers a click on its text by laying a transparent link under the still pointer, and each
+    // key by opening a window and focusing a link of its own (made for the first key, already focused at
+    // the second); it clicks the link after the input.
+    void testLinkThePageLaysOrFocusesAfterAnInputOpensNothing()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(
+            QStringLiteral(
+                "<html><body><p id='p' style='height: 80px'>Text</p><a id='a' href='/blog/real'>Real</a>"
+                "<script>const evil = 'http://evil.example/phish'; function later(link, ms) {"
+                " setTimeout(function () { link.click();"
+                " document.body.dataset.tricks = (+document.body.dataset.tricks || 0) + 1; }, ms); }"
+                "document.addEventListener('mouseup', function (e) {"
+                " if (!e.isTrusted || e.target.id !== 'p') { return; } const a = document.createElement('a');"
+                " a.href = evil; a.style.cssText = 'position: fixed; inset: 0; opacity: 0';"
+                " document.body.appendChild(a); later(a, 300);"
+                " setTimeout(function () { a.remove(); }, 600); });"
+                "document.addEventListener('keydown', function (e) { if (!e.isTrusted) { return; }"
+                " let a = document.getElementById('e'); if (!a) { a = document.createElement('a');"
+                " a.id = 'e'; a.href = evil; a.textContent = 'x'; document.body.appendChild(a); a.focus(); }"
+                " window.open(evil); later(a, 150); });"
+                "</script></body></html>"),
+            m_server->url("/blog/").toString());
+        WebView* web = live.webviewOutlet();
+        QVERIFY(waitForText(web, "Real").contains("Real"));
+        // The page has the keyboard, so focus moves in it as the user sees it.
+        QVERIFY(focusView(web));
+        QVERIFY(clickElement(web, "#p", false));
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.tricks").toString(), QStringLiteral("1"));
+        QTRY_VERIFY(!evaluate(web, "document.querySelector('a[style]')").isValid());
+        QTest::keyClick(web->focusProxy(), Qt::Key_Down);
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.tricks").toString(), QStringLiteral("2"));
+        QTest::keyClick(web->focusProxy(), Qt::Key_Down);
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.tricks").toString(), QStringLiteral("3"));
+        // The user's own click on a link comes after every trick, and is the only one that opens.
+        QVERIFY(clickElement(web, "#a"));
+        QTRY_VERIFY(!m_opened.isEmpty());
+        QCOMPARE(m_opened, QList<QUrl>{m_server->url("/blog/real")});
+    }
+
+    void testTabThenReturnOpensTheLinkTabbedTo()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(QStringLiteral("<html><body><a id='a' href='/blog/first'>First</a> "
+                                           "<a id='b' href='/blog/second'>Second</a></body></html>"),
+                            m_server->url("/blog/").toString());
+        WebView* web = live.webviewOutlet();
+        QVERIFY(waitForText(web, "Second").contains("Second"));
+        QVERIFY(focusView(web));
+        QTest::keyClick(web->focusProxy(), Qt::Key_Tab);
+        QTRY_COMPARE(evaluate(web, "document.activeElement.id").toString(), QStringLiteral("a"));
+        QTest::keyClick(web->focusProxy(), Qt::Key_Tab);
+        QTRY_COMPARE(evaluate(web, "document.activeElement.id").toString(), QStringLiteral("b"));
+        QTest::keyClick(web->focusProxy(), Qt::Key_Return);
+        QTRY_VERIFY(!m_opened.isEmpty());
+        QCOMPARE(m_opened, QList<QUrl>{m_server->url("/blog/second")});
     }
 
     // A template's scripts keep running while its window is kept: a closed live preview lets its page go,
