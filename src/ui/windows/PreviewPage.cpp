@@ -33,6 +33,9 @@ const char* const PressRecorder = R"JS(
       if ((node instanceof HTMLAnchorElement || node instanceof HTMLAreaElement) && node.hasAttribute('href')) {
         return node.href;
       }
+      if (node instanceof SVGAElement && node.href.baseVal) {
+        return new URL(node.href.baseVal, document.baseURI).href;
+      }
     }
     return '';
   }
@@ -95,7 +98,7 @@ void PreviewPage::unload()
     m_view->discardPage();
     connectPage();
     m_unloaded = true;
-    // Loads asked of the old page are not asked of the new one, and nothing is under the pointer.
+    // Loads asked of the old page are not asked of the new one, and no input to it opens a link.
     m_ownLoads = 0;
     m_inputUnused = false;
 }
