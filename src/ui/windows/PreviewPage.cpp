@@ -10,7 +10,54 @@
 #include <QRegularExpression>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+
+#include <utility>
+
+namespace {
+
+// Runs apart from the page's scripts, in every document of the main frame before any of them, so its
+// listeners are the first the engine calls for each input: what it records, the page has not yet seen.
+// A mouse button or a touch is on the link the engine's own hit test found; a key is on the focused link
+// only if the user's own Tab or click focused it (focus moved by input carries the input device, a
+// script's focus() does not). A page that clears these listeners (document.open) leaves nothing recorded.
+const char* const PressRecorder = R"JS(
+(function () {
+  'use strict';
+  let press = null;
+  let usersFocus = null;
+  function linkOf(path) {
+    for (const node of path) {
+      if ((node instanceof HTMLAnchorElement || node instanceof HTMLAreaElement) && node.hasAttribute('href')) {
+        return node.href;
+      }
+      if (node instanceof SVGAElement && node.href.baseVal) {
+        return new URL(node.href.baseVal, document.baseURI).href;
+      }
+    }
+    return '';
+  }
+  function pressed(link) { press = { at: performance.now(), link: link }; }
+  addEventListener('pointerdown', function (e) {
+    if (e.isTrusted) { pressed(linkOf(e.composedPath())); }
+  }, true);
+  addEventListener('keydown', function (e) {
+    if (!e.isTrusted) { return; }
+    const focused = document.activeElement;
+    pressed(focused && focused === usersFocus ? linkOf([focused]) : '');
+  }, true);
+  addEventListener('focusin', function (e) {
+    if (e.isTrusted) { usersFocus = e.sourceCapabilities ? e.target : null; }
+  }, true);
+  globalThis.latestPress = function () {
+    return press ? [performance.now() - press.at, press.link] : null;
+  };
+})();
+)JS";
+
+} // namespace
 
 PreviewPage::PreviewPage(WebView* view) : QObject(view), m_view(view)
 {
@@ -29,12 +76,17 @@ void PreviewPage::connectPage()
     connect(m_view->webPage(), &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest& request) {
                 // Pages may not open windows of their own; what the user asked for opens in the browser.
-                if (request.isUserInitiated() && takeUsersLink(request.requestedUrl())) {
-                    ExternalUrlOpener::openWebAddress(request.requestedUrl());
+                if (request.isUserInitiated()) {
+                    openIfUsersLink(request.requestedUrl());
                 }
             });
-    connect(m_view->webPage(), &QWebEnginePage::linkHovered, this,
-            [this](const QString& url) { m_hoveredLink = QUrl(url); });
+    QWebEngineScript recorder;
+    recorder.setName(QStringLiteral("press-recorder"));
+    recorder.setWorldId(QWebEngineScript::ApplicationWorld);
+    recorder.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    recorder.setRunsOnSubFrames(false);
+    recorder.setSourceCode(QString::fromUtf8(PressRecorder));
+    m_view->webPage()->scripts().insert(recorder);
 }
 
 void PreviewPage::unload()
@@ -46,9 +98,8 @@ void PreviewPage::unload()
     m_view->discardPage();
     connectPage();
     m_unloaded = true;
-    // Loads asked of the old page are not asked of the new one, and nothing is under the pointer.
+    // Loads asked of the old page are not asked of the new one, and no input to it opens a link.
     m_ownLoads = 0;
-    m_hoveredLink.clear();
     m_inputUnused = false;
 }
 
@@ -84,11 +135,16 @@ bool PreviewPage::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     }
+    case QEvent::MouseButtonPress:
+    case QEvent::TouchBegin:
+        m_lastPress.start();
+        break;
     case QEvent::KeyPress:
         // A key held down is one press.
         if (static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
             break;
         }
+        m_lastPress.start();
         [[fallthrough]];
     case QEvent::MouseButtonRelease:
     case QEvent::TouchEnd:
@@ -117,27 +173,52 @@ bool PreviewPage::acceptNavigation(const QUrl& url, int type, bool isMainFrame)
         url.adjusted(QUrl::RemoveFragment) == m_view->url().adjusted(QUrl::RemoveFragment)) {
         return true;
     }
-    if (type == QWebEnginePage::NavigationTypeLinkClicked && takeUsersLink(url)) {
-        ExternalUrlOpener::openWebAddress(url);
+    if (type == QWebEnginePage::NavigationTypeLinkClicked) {
+        openIfUsersLink(url);
     }
     return false;
 }
 
-bool PreviewPage::takeUsersLink(const QUrl& url)
+void PreviewPage::openIfUsersLink(const QUrl& url)
 {
     if (!m_view || !m_inputUnused || m_lastUserInput.elapsed() >= UserGestureMs) {
-        return false;
+        return;
     }
-    // Without scripts only the user moves the page; with them, a page's script could answer any click
-    // or key by opening an address of its own.
-    const bool scripts = m_view->webPage()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled);
-    if (scripts && (m_hoveredLink.isEmpty() || m_hoveredLink.adjusted(QUrl::NormalizePathSegments) !=
-                                                   url.adjusted(QUrl::NormalizePathSegments))) {
-        return false;
+    // Without scripts only the user moves the page.
+    if (!m_view->webPage()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled)) {
+        if (takeInput()) {
+            ExternalUrlOpener::openWebAddress(url);
+        }
+        return;
     }
+    // With them, a page's script could answer any click or key by opening an address of its own. The
+    // renderer asks about this navigation only after it recorded the press that led to it.
+    m_view->evaluateScript(
+        QStringLiteral("typeof latestPress === 'function' ? latestPress() : null"),
+        [self = QPointer<PreviewPage>(this), url](const QVariant& result) {
+            const QVariantList press = result.toList();
+            if (!self || press.size() != 2 || !self->m_lastPress.isValid()) {
+                return;
+            }
+            // A press the main document never saw (one in a frame) leaves an older one recorded: only the
+            // latest press, younger than the view's, counts. A millisecond covers the two clocks' rounding.
+            const double sinceViewPress = double(self->m_lastPress.nsecsElapsed()) / 1e6;
+            const QUrl link(press[1].toString());
+            if (press[0].toDouble() > sinceViewPress + 1 || link.isEmpty() ||
+                link.adjusted(QUrl::NormalizePathSegments) != url.adjusted(QUrl::NormalizePathSegments)) {
+                return;
+            }
+            if (self->takeInput()) {
+                ExternalUrlOpener::openWebAddress(url);
+            }
+        },
+        QWebEngineScript::ApplicationWorld);
+}
+
+bool PreviewPage::takeInput()
+{
     // A script could click the link again and again: one input opens one link.
-    m_inputUnused = false;
-    return true;
+    return std::exchange(m_inputUnused, false);
 }
 
 void PreviewPage::loadHtml(const QString& html, const QUrl& baseAddress)

@@ -13,8 +13,9 @@ class WebView;
 // The web view of a window that shows a page it was given (help, previews): the page stays put, links the
 // user clicks open in the browser, and HTML of any size loads against its base address. The engine reports
 // a script's move to another address as a link click too: only one that follows the user's own input in
-// the view opens the browser, at most one for each click or key, and in a page that runs scripts only a
-// link the pointer is on (a script cannot take the user's click elsewhere).
+// the view opens the browser, at most one for each click or key. In a page that runs scripts that is only
+// the link the press was on, as the page stood before its scripts saw the press: under the pointer for a
+// mouse button or a touch, focused by the user's own Tab or click for a key.
 class PreviewPage : public QObject
 {
     Q_OBJECT
@@ -46,9 +47,10 @@ protected:
 
 private:
     bool acceptNavigation(const QUrl& url, int type, bool isMainFrame);
-    // Whether an address the page asks to open comes from the user's own click on a link at this moment;
-    // if so, that click or key opens nothing more.
-    bool takeUsersLink(const QUrl& url);
+    // Opens the address in the browser if it is the link of the user's latest click or key, and then that
+    // click or key opens nothing more. In a page that runs scripts the answer comes later.
+    void openIfUsersLink(const QUrl& url);
+    bool takeInput();
     void watchInput(QObject* object);
     void connectPage();
 
@@ -56,9 +58,10 @@ private:
     // Main-frame loads this class started and the engine has not asked about yet.
     int m_ownLoads = 0;
     QElapsedTimer m_lastUserInput;
+    // Since the latest press of a mouse button, a touch or a key, as it reached the view.
+    QElapsedTimer m_lastPress;
     // The last click or key has not opened a link yet.
     bool m_inputUnused = false;
-    QUrl m_hoveredLink;
     // The latest load asked for, done again by restore().
     std::function<void()> m_load;
     bool m_unloaded = false;

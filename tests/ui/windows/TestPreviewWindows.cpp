@@ -87,6 +87,17 @@ bool clickElement(WebView* view, const QString& selector, bool linkExpected = tr
     return true;
 }
 
+// The view's window is active and its page has the keyboard, as when the user types in it.
+bool focusView(WebView* view)
+{
+    view->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(view->window())) {
+        return false;
+    }
+    view->setFocus();
+    return QTest::qWaitFor([&] { return evaluate(view, "document.hasFocus()").toBool(); }, LoadTimeout);
+}
+
 // The renderer has exited (or is only waiting to be reaped).
 bool processGone(qint64 pid)
 {
@@ -245,25 +256,39 @@ private Q_SLOTS:
         QVERIFY(m_opened.isEmpty());
     }
 
-    void testLinkClickedOpensInBrowserAndPageStays()
+    void testClickedOrTabbedLinkOpensInBrowserAndPageStays()
     {
         LivePreviewWindowController live;
         live.openWindow(QStringLiteral("Live"));
         QTRY_VERIFY(live.isWindowLoaded());
         live.setHtmlContent(QStringLiteral("<html><body><a id='a' href='/other'>Read on</a> "
-                                           "<a id='s' href='/scripted'>Scripted</a></body></html>"),
+                                           "<a id='s' href='/scripted'>Scripted</a> <svg height='20'>"
+                                           "<a id='v' href='/drawn'><text y='15'>Drawn</text></a></svg>"
+                                           "</body></html>"),
                             m_server->url("/blog/").toString());
-        QVERIFY(waitForText(live.webviewOutlet(), "Read on").contains("Read on"));
+        WebView* web = live.webviewOutlet();
+        QVERIFY(waitForText(web, "Read on").contains("Read on"));
+        QVERIFY(focusView(web));
         // A script's own click is no user's: nothing opens.
-        evaluate(live.webviewOutlet(), "document.getElementById('s').click(); true");
-        QVERIFY(navigationsDecided(*m_server, live.webviewOutlet()));
+        evaluate(web, "document.getElementById('s').click(); true");
+        QVERIFY(navigationsDecided(*m_server, web));
         QVERIFY(m_opened.isEmpty());
-        QVERIFY(clickElement(live.webviewOutlet(), "#a"));
+        QVERIFY(clickElement(web, "#a"));
         QTRY_COMPARE(m_opened.size(), 1);
         QCOMPARE(m_opened.first(), m_server->url("/other"));
-        // The link was handed on while the page's navigation was refused: the page stays.
-        QCOMPARE(waitForText(live.webviewOutlet(), "Read on"), QStringLiteral("Read on Scripted"));
-        QVERIFY(m_server->requestsFor("/other").isEmpty() && m_server->requestsFor("/scripted").isEmpty());
+        // From the clicked link the user's Tab goes on to the next, and Return opens that one.
+        QTest::keyClick(web->focusProxy(), Qt::Key_Tab);
+        QTRY_COMPARE(evaluate(web, "document.activeElement.id").toString(), QStringLiteral("s"));
+        QTest::keyClick(web->focusProxy(), Qt::Key_Return);
+        QTRY_COMPARE(m_opened.size(), 2);
+        QCOMPARE(m_opened.last(), m_server->url("/scripted"));
+        QVERIFY(clickElement(web, "#v"));
+        QTRY_COMPARE(m_opened.size(), 3);
+        QCOMPARE(m_opened.last(), m_server->url("/drawn"));
+        // The links were handed on while the page's navigations were refused: the page stays.
+        QCOMPARE(waitForText(web, "Read on"), QStringLiteral("Read on Scripted \nDrawn"));
+        QVERIFY(m_server->requestsFor("/other").isEmpty() && m_server->requestsFor("/scripted").isEmpty() &&
+                m_server->requestsFor("/drawn").isEmpty());
     }
 
     void testPageLargerThanAnAddressCanHoldStillLoadsWithItsBase()
@@ -457,7 +482,7 @@ private Q_SLOTS:
         QVERIFY(waitForText(web, "After").contains("After"));
         QVERIFY(clickElement(web, "#a"));
         QTRY_COMPARE(evaluate(web, "document.body.dataset.bursts").toString(), QStringLiteral("1"));
-        // The pointer stays on the link.
+        // The click left the link focused: the key is on it.
         QTest::keyClick(web->focusProxy(), Qt::Key_Down);
         QTRY_COMPARE(evaluate(web, "document.body.dataset.bursts").toString(), QStringLiteral("2"));
         // The user's next click comes after every click of the script's.
@@ -465,6 +490,57 @@ private Q_SLOTS:
         QTRY_VERIFY(m_opened.contains(m_server->url("/blog/after")));
         const QUrl post = m_server->url("/blog/post");
         QCOMPARE(m_opened, (QList<QUrl>{post, post, m_server->url("/blog/after")}));
+    }
+
+    // A template answers a click on its text by laying a transparent link under the still pointer, each key
+    // by opening a window and focusing a link of its own (made for the first key, already focused at the
+    // second), and a click in its frame by clicking a link whose own click it cancelled before; it clicks
+    // each link after the input.
+    void testLinkThePageLaysOrFocusesAfterAnInputOpensNothing()
+    {
+        LivePreviewWindowController live;
+        live.openWindow(QStringLiteral("Live"));
+        QTRY_VERIFY(live.isWindowLoaded());
+        live.setHtmlContent(
+            QStringLiteral(
+                "<html><body><p id='p' style='height: 80px'>Text</p><a id='a' href='/blog/real'>Real</a>"
+                " <a id='k' href='/blog/kept'>Kept</a><iframe id='f' srcdoc='<p>Frame</p>'></iframe>"
+                "<script>const evil = 'http://evil.example/phish'; function later(link, ms) {"
+                " setTimeout(function () { link.click();"
+                " document.body.dataset.tricks = (+document.body.dataset.tricks || 0) + 1; }, ms); }"
+                "const k = document.getElementById('k'), f = document.getElementById('f');"
+                "k.addEventListener('click', function (e) { if (e.isTrusted) { e.preventDefault(); } });"
+                "f.onload = function () { f.contentDocument.addEventListener('mouseup', function () {"
+                " later(k, 100); }); };"
+                "document.addEventListener('mouseup', function (e) {"
+                " if (!e.isTrusted || e.target.id !== 'p') { return; } const a = document.createElement('a');"
+                " a.href = evil; a.style.cssText = 'position: fixed; inset: 0; opacity: 0';"
+                " document.body.appendChild(a); later(a, 300);"
+                " setTimeout(function () { a.remove(); }, 600); });"
+                "document.addEventListener('keydown', function (e) { if (!e.isTrusted) { return; }"
+                " let a = document.getElementById('e'); if (!a) { a = document.createElement('a');"
+                " a.id = 'e'; a.href = evil; a.textContent = 'x'; document.body.appendChild(a); a.focus(); }"
+                " window.open(evil); later(a, 150); });"
+                "</script></body></html>"),
+            m_server->url("/blog/").toString());
+        WebView* web = live.webviewOutlet();
+        QVERIFY(waitForText(web, "Real").contains("Real"));
+        // The page has the keyboard, so focus moves in it as the user sees it.
+        QVERIFY(focusView(web));
+        QVERIFY(clickElement(web, "#k"));
+        QVERIFY(clickElement(web, "#f", false));
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.tricks").toString(), QStringLiteral("1"));
+        QVERIFY(clickElement(web, "#p", false));
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.tricks").toString(), QStringLiteral("2"));
+        QTRY_VERIFY(!evaluate(web, "document.querySelector('a[style]')").isValid());
+        QTest::keyClick(web->focusProxy(), Qt::Key_Down);
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.tricks").toString(), QStringLiteral("3"));
+        QTest::keyClick(web->focusProxy(), Qt::Key_Down);
+        QTRY_COMPARE(evaluate(web, "document.body.dataset.tricks").toString(), QStringLiteral("4"));
+        // The user's own click on a link comes after every trick, and is the only one that opens.
+        QVERIFY(clickElement(web, "#a"));
+        QTRY_VERIFY(!m_opened.isEmpty());
+        QCOMPARE(m_opened, QList<QUrl>{m_server->url("/blog/real")});
     }
 
     // A template's scripts keep running while its window is kept: a closed live preview lets its page go,
