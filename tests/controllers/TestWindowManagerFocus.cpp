@@ -500,7 +500,18 @@ void TestWindowManagerFocus::testEveryWindowOpensWithinTheWorkArea()
     CommentsControllerService* comments = service->commentsControllerService();
     comments->showComments(post.postId);
     QTRY_VERIFY(comments->commentsListWindowController()->isWindowLoaded());
-    QVERIFY2(onScreen(comments->commentsListWindowController()->window()), qPrintable(seen));
+    QWidget* list = comments->commentsListWindowController()->window();
+    QVERIFY2(onScreen(list), qPrintable(seen));
+    // Moved half past the right edge, closed and opened again: it stays where it was put. The manager has
+    // taken any move made as it showed once it has made the main window and then the list active.
+    const QPoint moved(workArea().right() - list->width() / 2, managedFrame(list).y());
+    list->move(moved);
+    QTRY_COMPARE(managedFrame(list).topLeft(), moved);
+    comments->commentsListWindowController()->close();
+    comments->showComments(post.postId);
+    QVERIFY(QTest::qWaitForWindowExposed(list));
+    QVERIFY(activate(online.mainWindow()) && activate(list));
+    QCOMPARE(managedFrame(list).topLeft(), moved);
     comments->addComment(post.postId);
     QTRY_VERIFY(comments->newCommentWindowController()->isWindowLoaded());
     QVERIFY2(onScreen(comments->newCommentWindowController()->window()), qPrintable(seen));
