@@ -513,8 +513,9 @@ void TestWindowManagerFocus::testEveryWindowOpensWithinTheWorkArea()
     QTRY_VERIFY(comments->commentsListWindowController()->isWindowLoaded());
     QWidget* list = comments->commentsListWindowController()->window();
     QVERIFY2(onScreen(list), qPrintable(seen));
-    // Moved half past the right edge, closed and opened again: it stays where it was put. The manager has
-    // taken any move made as it showed once it has made the main window and then the list active.
+    // Moved half past the right edge once drawn, closed and opened again: it stays where it was put. The
+    // manager has taken any move made as it showed once it has made the main window and then the list active.
+    QVERIFY(QTest::qWaitForWindowExposed(list));
     const QPoint moved(workArea().right() - list->width() / 2, managedFrame(list).y());
     list->move(moved);
     QTRY_COMPARE(managedFrame(list).topLeft(), moved);
