@@ -38,7 +38,7 @@ QMargins expectedFrame(const QWidget* window)
 }
 
 // The frame at `frame`'s place, brought inside `area`: smaller where needed (never below the least size),
-// then moved in.
+// then moved in where it fits.
 void fitInto(QWidget* window, const QRect& area, const QRect& frame, const QMargins& margins)
 {
     const QSize room = area.size().shrunkBy(margins);
@@ -46,9 +46,13 @@ void fitInto(QWidget* window, const QRect& area, const QRect& frame, const QMarg
     if (size != window->size()) {
         window->resize(size);
     }
+    // Along a side the least size does not fit, it stays where it was put.
+    const auto inside = [](int at, int length, int start, int room) {
+        return length > room ? at : qBound(start, at, start + room - length);
+    };
     const QSize outer = size.grownBy(margins);
-    const int x = qMax(area.left(), qMin(frame.left(), area.right() + 1 - outer.width()));
-    const int y = qMax(area.top(), qMin(frame.top(), area.bottom() + 1 - outer.height()));
+    const int x = inside(frame.left(), outer.width(), area.left(), area.width());
+    const int y = inside(frame.top(), outer.height(), area.top(), area.height());
     if (QPoint(x, y) != frame.topLeft()) {
         window->move(x, y);
     }
