@@ -36,6 +36,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QDebug>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
@@ -187,14 +188,8 @@ bool opensOnTheScreen(QWidget* window, QString& seen)
     return QTest::qWaitFor(
         [&] {
             const QRect frame = window->isVisible() ? managedFrame(window) : QRect();
-            seen = QStringLiteral("%1: frame %2,%3 %4x%5 in the work area %6x%7")
-                       .arg(window->windowTitle())
-                       .arg(frame.x())
-                       .arg(frame.y())
-                       .arg(frame.width())
-                       .arg(frame.height())
-                       .arg(workArea().width())
-                       .arg(workArea().height());
+            seen = window->windowTitle() + u' ' + QDebug::toString(frame) + QStringLiteral(" outside ") +
+                   QDebug::toString(workArea());
             return !frame.isEmpty() && workArea().contains(frame);
         },
         PENHOLLOW_TRY_TIMEOUT);
