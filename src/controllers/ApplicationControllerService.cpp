@@ -446,6 +446,8 @@ void ApplicationControllerService::changeAccountAndBlog(const QString& account, 
     state.setBlogId(blog);
     m_selectedPostId.reset();
     m_windowController->loadDefaultView();
+    // Whatever had the keys (the reading pane, the popover) is gone or emptied: they go back to the posts.
+    m_windowController->focusPostList();
     listPosts(std::nullopt);
     if (!state.getBlogWasQueried(blog)) {
         m_applicationDownloadControllerService->downloadBlogPosts(blog);

@@ -509,6 +509,15 @@ void ApplicationWindowController::loadDefaultView()
     });
 }
 
+void ApplicationWindowController::focusPostList()
+{
+    Dispatch::toMainThread(this, [this] {
+        if (m_tableContentViewController) {
+            m_tableContentViewController->tableViewOutlet()->setFocus(Qt::OtherFocusReason);
+        }
+    });
+}
+
 void ApplicationWindowController::openHelp()
 {
     if (onHelpRequest) {

@@ -86,6 +86,8 @@ public:
     // Scrolls the list to the post, when it is listed.
     void scrollToPost(const QString& postId);
     void loadDefaultView();
+    // The keys go to the post list again, as when the window first showed, with no ring drawn.
+    void focusPostList();
     void openHelp();
 
     QMainWindow* windowOutlet() const;

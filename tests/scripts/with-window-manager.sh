@@ -2,6 +2,7 @@
 # Runs a command in a virtual X display of its own with openbox managing its windows, as on a desktop:
 # activation, stacking and the pointer go through a real window manager. Both are stopped when it ends.
 #   with-window-manager.sh PROGRAM [ARGUMENTS...]
+# PENHOLLOW_WM_SCREEN sets the screen's size (WIDTHxHEIGHT, 1600x1000 unless set).
 set -euo pipefail
 
 scratch="$(mktemp -d)"
@@ -23,7 +24,7 @@ trap 'exit 143' TERM INT
 
 # The server picks a free display and writes its number once it accepts clients.
 mkfifo "$scratch/displayfd"
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$scratch/displayfd" &
+Xvfb -displayfd 3 -screen 0 "${PENHOLLOW_WM_SCREEN:-1600x1000}x24" -nolisten tcp 3>"$scratch/displayfd" &
 xvfb_pid=$!
 read -r -t 60 number <"$scratch/displayfd" || {
   echo "with-window-manager.sh: Xvfb did not start" >&2

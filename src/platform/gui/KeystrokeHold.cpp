@@ -71,61 +71,56 @@ bool KeystrokeHold::targetWindowActive() const
 
 bool KeystrokeHold::eventFilter(QObject* watched, QEvent* event)
 {
+    if (!m_holding) {
+        return QObject::eventFilter(watched, event);
+    }
+    // Every event of the application passes here, some to objects being destroyed (the web engine's scene
+    // hands the focus to an item it has already deleted): only keys and presses, sent to live widgets, are
+    // cast; the rest are told by who receives them.
+    QWidget* targetWindow = m_target ? m_target->window() : nullptr;
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-    case QEvent::WindowActivate:
-    case QEvent::FocusIn:
     case QEvent::MouseButtonPress:
-    case QEvent::Show:
         break;
+    case QEvent::WindowActivate:
+        if (m_typedInto && watched == m_typedInto) {
+            drop();
+        } else if (targetWindow && watched == targetWindow) {
+            handOverLater();
+        }
+        return QObject::eventFilter(watched, event);
+    case QEvent::FocusIn:
+        if (m_target && watched == m_target) {
+            handOverLater();
+        }
+        return QObject::eventFilter(watched, event);
+    case QEvent::Show:
+        if (targetWindow && watched == targetWindow) {
+            startLimitOnceShown();
+        }
+        return QObject::eventFilter(watched, event);
     default:
-        // Every event of the application passes here, some to objects being destroyed: no cast for them.
         return QObject::eventFilter(watched, event);
     }
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!m_holding || !widget) {
+    if (!widget) {
         return QObject::eventFilter(watched, event);
     }
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-        if (m_typedInto && widget->window() == m_typedInto) {
-            // Presses only: a release alone does nothing in a text field.
-            if (event->type() == QEvent::KeyPress) {
-                m_keys.emplace_back(static_cast<QKeyEvent*>(event->clone()));
-            }
-            event->accept();
-            return true;
-        }
-        if (m_target && widget->window() == m_target->window()) {
-            handOver();
-        }
-        break;
-    case QEvent::WindowActivate:
-        if (widget == m_typedInto) {
+    if (m_typedInto && widget->window() == m_typedInto) {
+        if (event->type() == QEvent::MouseButtonPress) {
             drop();
-        } else if (m_target && widget == m_target->window()) {
-            handOverLater();
+            return QObject::eventFilter(watched, event);
         }
-        break;
-    case QEvent::FocusIn:
-        if (widget == m_target) {
-            handOverLater();
+        // Presses only: a release alone does nothing in a text field.
+        if (event->type() == QEvent::KeyPress) {
+            m_keys.emplace_back(static_cast<QKeyEvent*>(event->clone()));
         }
-        break;
-    case QEvent::MouseButtonPress:
-        if (m_typedInto && widget->window() == m_typedInto) {
-            drop();
-        }
-        break;
-    case QEvent::Show:
-        if (m_target && widget == m_target->window()) {
-            startLimitOnceShown();
-        }
-        break;
-    default:
-        break;
+        event->accept();
+        return true;
+    }
+    if (event->type() != QEvent::MouseButtonPress && targetWindow && widget->window() == targetWindow) {
+        handOver();
     }
     return QObject::eventFilter(watched, event);
 }

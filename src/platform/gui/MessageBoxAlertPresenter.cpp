@@ -1,6 +1,7 @@
 #include "MessageBoxAlertPresenter.h"
 
 #include "platform/Dispatch.h"
+#include "platform/gui/ScreenFit.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -76,6 +77,7 @@ void MessageBoxAlertPresenter::present(const AlertRequest& request)
                              completion(index < 0 ? int(added.size()) - 1 : int(index));
                          });
     }
+    ScreenFit::beforeFirstShow(box);
     if (parent) {
         box->open(); // window-modal: a sheet on the main window
     } else {

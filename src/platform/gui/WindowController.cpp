@@ -1,6 +1,7 @@
 #include "WindowController.h"
 
 #include "platform/Dispatch.h"
+#include "platform/gui/ScreenFit.h"
 
 #include <QEvent>
 #include <QKeySequence>
@@ -34,6 +35,7 @@ bool WindowController::isWindowLoaded() const
 void WindowController::showWindow()
 {
     QWidget* w = window();
+    ScreenFit::beforeFirstShow(w);
     w->show();
     w->raise();
     w->activateWindow();

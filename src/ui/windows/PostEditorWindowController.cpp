@@ -11,6 +11,7 @@
 #include "platform/Dispatch.h"
 #include "platform/gui/ImageView.h"
 #include "platform/gui/KeystrokeHold.h"
+#include "platform/gui/ScreenFit.h"
 #include "platform/gui/ViewBackground.h"
 #include "platform/gui/WebPage.h"
 #include "platform/gui/WebView.h"
@@ -784,6 +785,7 @@ void PostEditorWindowController::selectLocalImage()
             self->insertLocalImage(file);
         }
     });
+    ScreenFit::beforeFirstShow(panel);
     panel->show();
 }
 
