@@ -96,9 +96,6 @@ void forgetAddSent(const QString& recordId)
     }
 }
 
-// How far Blogger's clock, as its replies tell it, may be off from the one that dates its posts.
-constexpr qint64 ClockSlackSeconds = 600;
-
 } // namespace
 
 PostsControllerService::PostsControllerService(std::shared_ptr<GoogleAuthentificationService> service,
@@ -579,7 +576,7 @@ void PostsControllerService::addOnce(const std::shared_ptr<PostsRemotePersistenc
     web->onListBlogPostsBlockSuccess = [self, remote, post, replacesLocalPostId, publishing,
                                         record](const QList<BloggerPost>& listed) {
         // On Blogger's clock, which this listing has just told.
-        const QDateTime since = record.sent.onServiceClock().addSecs(-ClockSlackSeconds);
+        const QDateTime since = record.sent.onServiceClock().addSecs(-ServiceClock::SlackSeconds);
         std::optional<BloggerPost> earlier;
         for (const BloggerPost& candidate : listed) {
             if (!record.titles.contains(candidate.title) || !candidate.updatedDate ||

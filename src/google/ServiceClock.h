@@ -9,6 +9,10 @@
 class ServiceClock
 {
 public:
+    // How far Blogger's clock, as its replies tell it to the second, may be off from the one that dates
+    // what it stores.
+    static constexpr qint64 SlackSeconds = 600;
+
     // When something was sent: on this computer's clock, and on the service's when that was known then.
     struct Sent
     {
