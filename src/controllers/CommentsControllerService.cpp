@@ -4,10 +4,10 @@
 #include "common/GoogleServiceConstants.h"
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
+#include "google/ServiceClock.h"
 #include "platform/Alert.h"
 #include "platform/Dispatch.h"
 #include "platform/gui/ExternalUrlOpener.h"
-#include "services/CommentsRemotePersistenceAppService.h"
 #include "store/CommentsLocalAccessAppService.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -253,14 +253,22 @@ void CommentsControllerService::publishComment(const BloggerPostComment& typed)
     const double timeout = m_timeoutInterval;
     std::shared_ptr<GoogleAuthentificationService> auth = m_authentificationService;
     const QString postId = comment.postId;
+    const QString userId = m_authentificationService->dynamicServiceState().userId();
     Async::runThenCallback(
-        this, [postId] { return PostsLocalAccessAppService().getPost(postId); },
-        [self, comment, timeout, auth](const std::optional<BloggerPost>& post) {
+        this,
+        [postId, userId] {
+            return std::make_pair(PostsLocalAccessAppService().getPost(postId),
+                                  UserBlogsLocalAccessAppService().getUser(userId));
+        },
+        [self, comment, timeout,
+         auth](const std::pair<std::optional<BloggerPost>, std::optional<BloggerUser>>& read) {
+            const auto& [post, user] = read;
+            const QString postId = comment.postId;
             auto remote = CommentsRemotePersistenceAppService::create(auth);
             remote->setTimeoutInterval(timeout);
-            remote->onAddPostCommentSuccess = [self,
-                                               postId = comment.postId](const BloggerPostComment& added) {
+            remote->onAddPostCommentSuccess = [self, postId](const BloggerPostComment& added) {
                 Dispatch::toMainThread(self, [added, postId](CommentsControllerService* controller) {
+                    controller->m_unanswered.remove(postId);
                     controller->m_publishing = false;
                     controller->m_newCommentWindowController->loading(false);
                     controller->m_newCommentWindowController->commentSent(postId);
@@ -276,7 +284,25 @@ void CommentsControllerService::publishComment(const BloggerPostComment& typed)
                     controller->m_newCommentWindowController->loading(false);
                 });
             };
-            remote->addPostComment(comment, post ? post->blogId : GoogleServiceConstants::NoId());
+            const QString blogId = post ? post->blogId : GoogleServiceConstants::NoId();
+            // Kept until an add of the post's comment is answered: any of them may have arrived.
+            std::optional<CommentsRemotePersistenceAppService::EarlierAdds> earlier;
+            if (self->m_unanswered.contains(postId)) {
+                earlier = self->m_unanswered.value(postId);
+            }
+            CommentsRemotePersistenceAppService::EarlierAdds& sent = self->m_unanswered[postId];
+            if (!earlier) {
+                sent.firstSent = ServiceClock::Sent::now();
+                sent.user = user.value_or(BloggerUser());
+            }
+            if (!sent.contents.contains(comment.content)) {
+                sent.contents << comment.content;
+            }
+            if (earlier) {
+                remote->addPostCommentOnce(comment, blogId, *earlier);
+            } else {
+                remote->addPostComment(comment, blogId);
+            }
         });
 }
 

@@ -2,7 +2,9 @@
 
 #include "model/BloggerPost.h"
 #include "model/BloggerPostComment.h"
+#include "services/CommentsRemotePersistenceAppService.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -68,5 +70,7 @@ private:
     // Downloads and deletions under way: the list stays busy until the last one ends.
     int m_busy = 0;
     bool m_publishing = false;
+    // By post: the adds sent whose answers never came. A publish on the post looks for them first.
+    QHash<QString, CommentsRemotePersistenceAppService::EarlierAdds> m_unanswered;
     double m_timeoutInterval;
 };

@@ -7,6 +7,7 @@
 #include "common/LocalNotificationService.h"
 #include "google/GoogleAuthentificationService.h"
 #include "google/PostsGoogleService.h"
+#include "google/ServiceClock.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 #include "services/PostAutoSaveService.h"
@@ -14,6 +15,9 @@
 #include "services/UploadPhotosGroupService.h"
 #include "store/PostsLocalAccessAppService.h"
 #include "ui/windows/PostEditorWindowController.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -26,21 +30,71 @@ bool isPublishing(PostStatus status)
 
 // Set when a new post is sent to Blogger and kept until its editing ends: a publish of the same post
 // that finds it set looks on Blogger first, since the earlier one may have arrived without its answer.
+// Beside it: when it was sent on Blogger's clock (when known then), and every title it was sent with.
 QString addSentKey(const QString& recordId)
 {
     return APP_KEY_PREFIX + QStringLiteral("publishing_add_sent_") + recordId;
+}
+
+QString addSentOnBloggerKey(const QString& recordId)
+{
+    return APP_KEY_PREFIX + QStringLiteral("publishing_add_sent_on_blogger_") + recordId;
+}
+
+QString addSentTitlesKey(const QString& recordId)
+{
+    return APP_KEY_PREFIX + QStringLiteral("publishing_add_titles_") + recordId;
+}
+
+struct AddSent
+{
+    ServiceClock::Sent sent;
+    QStringList titles;
+};
+
+// None when no add of the record was sent. A record kept before the titles were has the title given.
+std::optional<AddSent> readAddSent(const QString& recordId, const QString& title)
+{
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QDateTime here = defaults.objectForKey(addSentKey(recordId)).toDateTime();
+    if (!here.isValid()) {
+        return std::nullopt;
+    }
+    AddSent read{{here, std::nullopt}, {}};
+    const QDateTime onBlogger = defaults.objectForKey(addSentOnBloggerKey(recordId)).toDateTime();
+    if (onBlogger.isValid()) {
+        read.sent.onService = onBlogger;
+    }
+    const QByteArray titles = defaults.stringForKey(addSentTitlesKey(recordId)).value_or(QString()).toUtf8();
+    for (const QJsonValue value : QJsonDocument::fromJson(titles).array()) {
+        read.titles << value.toString();
+    }
+    if (read.titles.isEmpty()) {
+        read.titles << title;
+    }
+    return read;
+}
+
+void writeAddSent(const QString& recordId, const AddSent& record)
+{
+    const QJsonArray titles = QJsonArray::fromStringList(record.titles);
+    UserDefaults::standardUserDefaults().setObjects(
+        {{addSentKey(recordId), record.sent.here},
+         {addSentOnBloggerKey(recordId),
+          record.sent.onService ? QVariant(*record.sent.onService) : QVariant()},
+         {addSentTitlesKey(recordId),
+          QString::fromUtf8(QJsonDocument(titles).toJson(QJsonDocument::Compact))}});
 }
 
 void forgetAddSent(const QString& recordId)
 {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (defaults.objectForKey(addSentKey(recordId)).isValid()) {
-        defaults.removeObjectForKey(addSentKey(recordId));
+        defaults.setObjects({{addSentKey(recordId), QVariant()},
+                             {addSentOnBloggerKey(recordId), QVariant()},
+                             {addSentTitlesKey(recordId), QVariant()}});
     }
 }
-
-// How far Blogger's clock and ours may disagree when an earlier add is looked for.
-constexpr qint64 ClockSlackSeconds = 600;
 
 } // namespace
 
@@ -514,23 +568,31 @@ void PostsControllerService::addOnce(const std::shared_ptr<PostsRemotePersistenc
                                      const BloggerPost& post, const QString& replacesLocalPostId,
                                      std::uint64_t publishing)
 {
-    const QString key = addSentKey(m_session->recordId);
-    const QDateTime sent = UserDefaults::standardUserDefaults().objectForKey(key).toDateTime();
-    if (!sent.isValid()) {
-        UserDefaults::standardUserDefaults().setObject(QDateTime::currentDateTimeUtc(), key);
+    const QString recordId = m_session->recordId;
+    const std::optional<AddSent> earlier = readAddSent(recordId, post.title);
+    if (!earlier) {
+        writeAddSent(recordId, AddSent{ServiceClock::Sent::now(), {post.title}});
         remote->addBlogPost(post, replacesLocalPostId);
         return;
     }
-    // Sent before (a crash, a lost answer, a cancel): the post may be on Blogger already, and is then
-    // updated rather than added a second time.
+    // Sent before (a crash, a lost answer, a cancel): the post may be on Blogger already, under any title
+    // it was sent with, and is then updated rather than added a second time. This try's answer may be
+    // lost too.
+    AddSent record = *earlier;
+    if (!record.titles.contains(post.title)) {
+        record.titles << post.title;
+        writeAddSent(recordId, record);
+    }
     QPointer<PostsControllerService> self = this;
     auto web = PostsGoogleService::create(m_authentificationService);
     web->onListBlogPostsBlockSuccess = [self, remote, post, replacesLocalPostId, publishing,
-                                        sent](const QList<BloggerPost>& listed) {
+                                        record](const QList<BloggerPost>& listed) {
+        // On Blogger's clock, which this listing has just told.
+        const QDateTime since = record.sent.onServiceClock().addSecs(-ServiceClock::SlackSeconds);
         std::optional<BloggerPost> earlier;
         for (const BloggerPost& candidate : listed) {
-            if (candidate.title != post.title || !candidate.updatedDate ||
-                *candidate.updatedDate < sent.addSecs(-ClockSlackSeconds)) {
+            if (!record.titles.contains(candidate.title) || !candidate.updatedDate ||
+                *candidate.updatedDate < since) {
                 continue;
             }
             if (!earlier || *candidate.updatedDate > *earlier->updatedDate) {

@@ -236,6 +236,7 @@ void CommentsGoogleService::_addPostComment(const BloggerPostComment& comment, c
         return;
     }
     request->method = "POST";
+    request->sendOnce = true;
     request->addValue("application/atom+xml", "Content-Type");
     request->addValue("2", "GData-Version");
     request->addValue(authorizationValue(), "Authorization");

@@ -4,7 +4,9 @@
 #include "common/GoogleServiceConstants.h"
 #include "google/AtomNamespaces.h"
 #include "google/GoogleAuthentificationService.h"
+#include "google/GoogleServiceEndpoints.h"
 #include "google/JsonServiceError.h"
+#include "google/ServiceClock.h"
 
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -180,6 +182,18 @@ std::shared_ptr<UrlSession::Task> GoogleRequestServiceBase::send(UrlSession::Req
                                                                  bool resume) const
 {
     UrlSession session(timeoutInterval());
+    // Blogger's replies tell its clock; a blog's own page, which may be served by anyone, does not.
+    const QString address = request.url.toString();
+    const bool fromBlogger = address.startsWith(GoogleServiceEndpoints::bloggerUrl() + QLatin1Char('/')) ||
+                             address.startsWith(GoogleServiceEndpoints::googleApiUrl() + QLatin1Char('/'));
+    if (fromBlogger) {
+        completion = [completion = std::move(completion)](UrlSession::Reply reply) {
+            if (!reply.date.isEmpty()) {
+                ServiceClock::observe(ServiceClock::parseHttpDate(reply.date));
+            }
+            completion(std::move(reply));
+        };
+    }
     std::shared_ptr<UrlSession::Task> task = session.dataTask(std::move(request), std::move(completion));
     if (resume) {
         task->resume();

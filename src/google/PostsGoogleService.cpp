@@ -269,6 +269,7 @@ void PostsGoogleService::publish(Publishing kind, const BloggerPost& post, const
         return;
     }
     request->method = adding ? "POST" : "PUT";
+    request->sendOnce = adding;
     request->addValue("application/atom+xml", "Content-Type");
     request->addValue("2", "GData-Version");
     if (!adding) {

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -138,6 +139,35 @@ namespace {
 
 using State = UrlSession::Task::State;
 
+// A body that is read from its start once only: the network stack sends a request again by reading its
+// body again from the start, which this refuses.
+class SendOnceBody final : public QIODevice
+{
+public:
+    explicit SendOnceBody(QByteArray data, QObject* parent) : QIODevice(parent), m_data(std::move(data))
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_data.size(); }
+    bool seek(qint64 position) override { return position >= pos() && QIODevice::seek(position); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = qMin(maxSize, qint64(m_data.size()) - pos());
+        if (count <= 0) {
+            return 0;
+        }
+        std::memcpy(data, m_data.constData() + pos(), size_t(count));
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+};
+
 QNetworkReply* send(QNetworkAccessManager& manager, const State& state)
 {
     const UrlSession::Request& request = state.request;
@@ -151,6 +181,12 @@ QNetworkReply* send(QNetworkAccessManager& manager, const State& state)
     const QByteArray method = request.method.toUpper();
     if (method == "GET") {
         return manager.get(networkRequest);
+    }
+    if (method == "POST" && request.sendOnce) {
+        auto* body = new SendOnceBody(request.body, nullptr);
+        QNetworkReply* reply = manager.post(networkRequest, body);
+        body->setParent(reply);
+        return reply;
     }
     if (method == "POST") {
         return manager.post(networkRequest, request.body);
@@ -210,6 +246,7 @@ void finish(const std::shared_ptr<State>& state, QNetworkReply* reply)
     UrlSession::Reply answer;
     answer.body = reply->readAll();
     answer.statusCode = status.toInt();
+    answer.date = reply->rawHeader("Date");
     state->complete(std::move(answer));
 }
 

@@ -29,6 +29,10 @@ public:
         QByteArray body;
         // A reply body beyond this many bytes ends the task with no body.
         qint64 maximumBodySize = DefaultMaximumBodySize;
+        // For a request that makes something (a post, a comment): a connection closed before the answer
+        // ends the task, where the network stack would send the request again, since the first copy may
+        // have arrived.
+        bool sendOnce = false;
 
         void addValue(const QByteArray& value, const QByteArray& field)
         {
@@ -44,6 +48,8 @@ public:
         // The HTTP status; 0 when no response arrived.
         int statusCode = 0;
         bool tooLarge = false;
+        // The reply's Date header as it came; empty when there is none.
+        QByteArray date;
 
         bool hasSuccessStatus() const { return statusCode >= 200 && statusCode <= 299; }
     };

@@ -92,21 +92,62 @@ void CommentsRemotePersistenceAppService::addPostComment(const BloggerPostCommen
 {
     auto me = shared_from_this();
     std::shared_ptr<CommentsGoogleService> web = makeWebService();
-    web->onAddPostCommentBlockSuccess = [me](const BloggerPostComment& added) {
-        Dispatch::toStoreQueue([me, added] {
-            if (!storeAddedComment(added)) {
-                PersistentServiceState().setCommentsDownloaded(added.postId, false);
-            }
-            me->onAddPostCommentSuccess(
-                CommentsLocalAccessAppService().getPostComment(added.commentId).value_or(added));
-        });
-    };
+    web->onAddPostCommentBlockSuccess = [me](const BloggerPostComment& comment) { me->added(comment); };
     web->onAddPostCommentBlockError = [me](const BloggerSuccessResponse& failure) {
         Dispatch::toStoreQueue([me, failure] {
             me->fail(&CommentsRemotePersistenceAppService::onAddPostCommentError, failure.details);
         });
     };
     web->addPostComment(comment, blogId);
+}
+
+void CommentsRemotePersistenceAppService::addPostCommentOnce(const BloggerPostComment& comment,
+                                                             const QString& blogId,
+                                                             const EarlierAdds& earlier)
+{
+    auto me = shared_from_this();
+    std::shared_ptr<CommentsGoogleService> web = makeWebService();
+    web->onListPostCommentsBlockSuccess = [me, comment, blogId,
+                                           earlier](const QList<BloggerPostComment>& listed) {
+        // On Blogger's clock, which this listing has just told.
+        const QDateTime since = earlier.firstSent.onServiceClock().addSecs(-ServiceClock::SlackSeconds);
+        for (const BloggerPostComment& candidate : listed) {
+            if (earlier.contents.contains(candidate.content) && candidate.publishDate &&
+                *candidate.publishDate >= since && earlier.isByTheUser(candidate.author)) {
+                me->added(candidate);
+                return;
+            }
+        }
+        me->addPostComment(comment, blogId);
+    };
+    web->onListPostCommentsBlockError = [me](const BloggerSuccessResponse& failure) {
+        Dispatch::toStoreQueue([me, failure] {
+            me->fail(&CommentsRemotePersistenceAppService::onAddPostCommentError, failure.details);
+        });
+    };
+    web->listPostComments(comment.postId, blogId);
+}
+
+bool CommentsRemotePersistenceAppService::EarlierAdds::isByTheUser(const BloggerUser& author) const
+{
+    if (user.userId.isEmpty() && user.userName.isEmpty()) {
+        return true;
+    }
+    const QString profileId = CommentsGoogleService::authorIdFromProfileLink(user.userLink);
+    return (!profileId.isEmpty() && author.userId == profileId) ||
+           (!user.userName.isEmpty() && author.userName == user.userName);
+}
+
+void CommentsRemotePersistenceAppService::added(const BloggerPostComment& comment)
+{
+    auto me = shared_from_this();
+    Dispatch::toStoreQueue([me, comment] {
+        if (!storeAddedComment(comment)) {
+            PersistentServiceState().setCommentsDownloaded(comment.postId, false);
+        }
+        me->onAddPostCommentSuccess(
+            CommentsLocalAccessAppService().getPostComment(comment.commentId).value_or(comment));
+    });
 }
 
 void CommentsRemotePersistenceAppService::deletePostComment(const QString& commentId, const QString& postId,

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "google/BlockProperty.h"
+#include "google/ServiceClock.h"
 #include "model/BloggerPostComment.h"
 #include "model/BloggerSuccessResponse.h"
+#include "model/BloggerUser.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
@@ -43,6 +46,22 @@ public:
     // succeeds: when the store fails, the post's comments are marked for download at their next showing
     // instead.
     void addPostComment(const BloggerPostComment& comment, const QString& blogId);
+    // Adds of a post's comment sent before, whose answers never came.
+    struct EarlierAdds
+    {
+        ServiceClock::Sent firstSent;
+        QStringList contents;
+        // The signed-in user, as stored; empty when not known.
+        BloggerUser user;
+
+        // Blogger names a comment's author by profile, which the user's record may not know: the name
+        // then tells. Anyone, when the user is not known.
+        bool isByTheUser(const BloggerUser& author) const;
+    };
+    // As addPostComment, unless one of the earlier adds arrived: the post's comment by the user with one of
+    // their texts, published since the first was sent, is then stored and succeeds instead.
+    void addPostCommentOnce(const BloggerPostComment& comment, const QString& blogId,
+                            const EarlierAdds& earlier);
     // Deleted on Blogger, then in the store with one less in the post's comment count; a store that fails
     // marks the comments for download as above.
     void deletePostComment(const QString& commentId, const QString& postId, const QString& blogId);
@@ -62,6 +81,8 @@ private:
     static bool removeStoredComment(const QString& commentId, const QString& countedPostId);
     // The post's comment count goes up when the comment is new here.
     static bool storeAddedComment(const BloggerPostComment& comment);
+    // Stores the comment Blogger has, then succeeds with it.
+    void added(const BloggerPostComment& comment);
 
     using ErrorBlock = BlockProperty<void(BloggerSuccessResponse)>;
     void fail(ErrorBlock CommentsRemotePersistenceAppService::*errorBlock, const QString& message);

@@ -71,6 +71,7 @@ private Q_SLOTS:
     void testFailedDownloadEndsBusyStateAndSaysWhy();
     void testAddCommentPublishesListsItAndClosesWindow();
     void testFailedAddKeepsWindowAndText();
+    void testRetryAfterLostAnswerNeverAddsASecondComment();
     void testEmptyCommentIsNotSent();
     void testDeleteAsksFirstThenRemovesOnBloggerAndInList();
     void testFailedDeleteKeepsCommentAndEndsBusyState();
@@ -390,6 +391,25 @@ void TestCommentsFlows::testFailedAddKeepsWindowAndText()
     QTRY_VERIFY(!newComment()->window()->isVisible());
     QCOMPARE(m_standin.post(TideTables, LowTide)->comments.last().content,
              QStringLiteral("Lost in the fog?"));
+}
+
+void TestCommentsFlows::testRetryAfterLostAnswerNeverAddsASecondComment()
+{
+    choosePostMenuItem(LowTide, QStringLiteral("Add Comment"));
+    QTRY_VERIFY(newComment()->isWindowLoaded() && newComment()->window()->isVisible());
+    QTRY_COMPARE(newComment()->postId(), LowTide);
+    QTest::keyClicks(newComment()->textFieldOutlet(), "Heard only once");
+    m_standin.addFault(StandinFault{StandinFault::Kind::LostReply, "/feeds/", "POST", 1, 0, {}});
+    QTest::mouseClick(newComment()->publishCommentButtonOutlet(), Qt::LeftButton);
+    QTRY_COMPARE(m_app->alerts.size(), 1);
+    QTRY_VERIFY(newComment()->publishCommentButtonOutlet()->isEnabled());
+    QCOMPARE(m_standin.post(TideTables, LowTide)->comments.size(), 4);
+
+    QTest::mouseClick(newComment()->publishCommentButtonOutlet(), Qt::LeftButton);
+    QTRY_VERIFY(!newComment()->window()->isVisible());
+    QCOMPARE(m_standin.post(TideTables, LowTide)->comments.size(), 4);
+    QCOMPARE(m_standin.post(TideTables, LowTide)->comments.last().content, QStringLiteral("Heard only once"));
+    expectCommentCount(LowTide, 4);
 }
 
 void TestCommentsFlows::testEmptyCommentIsNotSent()

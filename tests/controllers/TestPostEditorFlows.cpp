@@ -11,6 +11,7 @@
 #include "controllers/ApplicationControllerService.h"
 #include "controllers/PostPreviewService.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/Clock.h"
 #include "store/PersistentAccessTokens.h"
 #include "store/PersistentServiceState.h"
 #include "store/PostsLocalAccessAppService.h"
@@ -126,6 +127,8 @@ private Q_SLOTS:
     void testValidationStopsBeforeAnythingIsSent();
     void testNothingTypedWhilePublishingIsLost();
     void testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpdatedAfter();
+    void testRetryAfterLostAnswerNeverPublishesASecondCopy_data();
+    void testRetryAfterLostAnswerNeverPublishesASecondCopy();
     void testTextOnScreenAtThePressIsWhatIsKeptOrPublished();
     void testTrickyContentSurvivesSaveOfflineAndReopen();
     void testKeepVersionSaveStoresNewPostOffline();
@@ -601,6 +604,48 @@ void TestPostEditorFlows::testPostOnBloggerBeforeItsCancelStaysInEditorAndIsUpda
         }
     }
     QCOMPARE(copies, 1);
+}
+
+void TestPostEditorFlows::testRetryAfterLostAnswerNeverPublishesASecondCopy_data()
+{
+    QTest::addColumn<int>("clockAhead");
+    QTest::addColumn<QString>("retriedTitle");
+    QTest::newRow("clock an hour ahead") << 3600 << "Lost answer";
+    QTest::newRow("title fixed before the retry") << 0 << "Lost answer, fixed";
+}
+
+void TestPostEditorFlows::testRetryAfterLostAnswerNeverPublishesASecondCopy()
+{
+    QFETCH(int, clockAhead);
+    QFETCH(QString, retriedTitle);
+    Clock::setOffsetForTesting(clockAhead);
+    const auto restoreClock = qScopeGuard([] { Clock::setOffsetForTesting(0); });
+    m_standin.addFault(StandinFault{
+        StandinFault::Kind::LostReply, "/feeds/" + Blog.toUtf8() + "/posts/default", "POST", 1, 0, {}});
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Lost answer", "", "First words"));
+    d.clickPublish();
+    const auto copies = [this] {
+        QList<StandinPost> found;
+        const std::optional<StandinBlog> blog = m_standin.blog(Blog);
+        for (const StandinPost& post : blog->posts) {
+            if (post.title.startsWith("Lost answer")) {
+                found << post;
+            }
+        }
+        return found;
+    };
+    QTRY_COMPARE(d.alertTitles(), QStringList{"Cannot publish your post"});
+    QCOMPARE(copies().size(), 1);
+    d.editor()->postTitleOutlet()->setText(retriedTitle);
+    d.typeAtEnd(" more words");
+    QVERIFY(d.waitForWindowContent([](const QString& c) { return c.contains("more words"); }));
+    d.clickPublish();
+    QVERIFY(d.waitForEditorClosed());
+    const QList<StandinPost> posts = copies();
+    QCOMPARE(posts.size(), 1);
+    QCOMPARE(posts.first().title, retriedTitle);
+    QVERIFY2(posts.first().content.contains("more words"), qPrintable(posts.first().content));
 }
 
 // The page is busy for a few seconds while the last words wait to be reported: the text kept or published

@@ -263,6 +263,23 @@ private Q_SLOTS:
         QVERIFY(outcome.error.has_value());
     }
 
+    void testRequestThatMakesSomethingIsNeverSentASecondTime()
+    {
+        TinyServer server;
+        server.mode = TinyServer::Mode::CloseWithoutReply;
+        Outcome outcome;
+        UrlSession::Request request;
+        request.url = server.url("/x");
+        request.method = "POST";
+        request.body = "made once";
+        request.sendOnce = true;
+        UrlSession(5).dataTask(request, outcome.handler())->resume();
+        QTRY_COMPARE(outcome.calls.load(), 1);
+        QVERIFY(!outcome.body.has_value());
+        QVERIFY(server.lastRequest.endsWith("\r\n\r\nmade once"));
+        QCOMPARE(server.connections, 1);
+    }
+
     void testBodyCutShortGivesNoBody()
     {
         TinyServer server;

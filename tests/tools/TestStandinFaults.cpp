@@ -180,6 +180,33 @@ private Q_SLOTS:
         QCOMPARE(m_client->get(QStringLiteral("/blogger/v3/users/self/blogs"), m_token, false).status, 200);
     }
 
+    void testLostReplyStoresThePostButAnswersNothing()
+    {
+        m_standin.addFault(StandinFault::Kind::LostReply, "/feeds/", 1);
+        QTcpSocket socket;
+        connectRaw(socket);
+        const QByteArray body = StandinClient::postBody("Sent once", "<p>x</p>", {}, false);
+        socket.write("POST /feeds/" + TideBlog.toUtf8() + "/posts/default HTTP/1.1\r\nHost: x\r\n" +
+                     "Authorization: OAuth " + m_token.toUtf8() + "\r\nGData-Version: 2\r\n" +
+                     "Content-Type: application/atom+xml\r\nContent-Length: " +
+                     QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        QByteArray buffer;
+        QCOMPARE(readResponse(socket, &buffer), QByteArray());
+        QVERIFY(buffer.isEmpty());
+        QCOMPARE(m_standin.blog(TideBlog)->posts.first().title, QStringLiteral("Sent once"));
+    }
+
+    void testEveryReplyTellsTheServiceClock()
+    {
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+        const StandinClient::Reply r = m_client->get(QString::fromLatin1(UserInfo), m_token, false);
+        const QByteArray date = r.header("Date");
+        QVERIFY2(date.endsWith(" GMT"), date.constData());
+        const QDateTime told =
+            QDateTime::fromString(QString::fromLatin1(date.chopped(4)) + " +0000", Qt::RFC2822Date);
+        QVERIFY2(told >= before && told <= QDateTime::currentDateTimeUtc(), date.constData());
+    }
+
     void testStallHoldsReplyUntilReleased()
     {
         m_standin.addFault(StandinFault::Kind::Stall, UserInfo, 1);

@@ -608,6 +608,8 @@ StandinResponse GoogleStandin::handle(const LoggedRequest& request, bool replay)
     }
     if (routed && fault)
         applyBodyFault(fault->kind, &response);
+    if (routed && fault && fault->kind == StandinFault::Kind::LostReply)
+        response.action = StandinResponse::Action::CloseWithoutReply;
     // Written before the reply leaves, so a client that saw the reply finds the change on disk.
     if (m_state.revision != revision)
         stateChangedLocked();

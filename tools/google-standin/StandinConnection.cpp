@@ -1,5 +1,6 @@
 #include "StandinConnection.h"
 
+#include "StandinDates.h"
 #include "StandinErrors.h"
 
 StandinConnection::StandinConnection(QTcpSocket* socket, Handler handler, qint64 maxBodySize, QObject* parent)
@@ -198,6 +199,8 @@ void StandinConnection::writeResponse(const StandinResponse& response)
             continue;
         out += h.first + ": " + h.second + "\r\n";
     }
+    // The service's clock, as every reply of the real one tells it.
+    out += "Date: " + StandinDates::httpDate(QDateTime::currentDateTimeUtc()) + "\r\n";
     if (response.status != 204 && response.status != 304)
         out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     out += m_keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";

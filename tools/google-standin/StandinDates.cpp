@@ -50,3 +50,8 @@ QString StandinDates::displayTime(const QDateTime& when, int utcOffsetMinutes)
     return c.toString(local.date(), QStringLiteral("MMMM d, yyyy")) + QStringLiteral(" at ") +
            c.toString(local.time(), QStringLiteral("h:mm AP"));
 }
+
+QByteArray StandinDates::httpDate(const QDateTime& when)
+{
+    return QLocale::c().toString(when.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();
+}

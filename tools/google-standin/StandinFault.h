@@ -9,6 +9,7 @@ struct StandinFault
     enum class Kind
     {
         NoReply,       // the connection is closed before any header is written; nothing is processed
+        LostReply,     // processed, then the connection is closed before any header is written
         Stall,         // no answer until releaseStalled(), clearFaults() or stop(); then processed normally
         ErrorObject,   // a service error object (JSON) with status 503; nothing is processed
         MalformedBody, // processed, but the reply body is cut in half (broken XML or JSON)
