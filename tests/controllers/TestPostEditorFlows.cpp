@@ -37,6 +37,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include <signal.h>
+
 namespace {
 
 const QString Blog = QStringLiteral("4120843728710463922");
@@ -136,6 +138,7 @@ private Q_SLOTS:
     void testTemplateLoopingAlertsAndPromptsHoldsNoWindow();
     void testLoopingEmbedHoldsNeitherSaveNorClose();
     void testPageThatStopsAnsweringEndsSaveAndCloseAndKeepsAutosave();
+    void testPageWhoseRendererEndsIsToldAsStoppedNotAsSlow();
     void testDownloadedPostOpenedForEditingOpensNothingByItself();
     void testPublishedPostIsScrolledIntoViewInTheList();
 
@@ -891,7 +894,7 @@ void TestPostEditorFlows::testLoopingEmbedHoldsNeitherSaveNorClose()
     remote.content = QStringLiteral("<p>With embeds</p>") + frames;
     QVERIFY(m_standin.updatePost(Blog, remote));
     mirror(m_standin, remote);
-    const int deadline = 3 * PostEditorWindowController::PageAnswerDeadlineMs;
+    const int deadline = EditorAppDriver::Timeout;
 
     QVERIFY(d.openPost(remote.id));
     QTRY_VERIFY_WITH_TIMEOUT(framesIn() == 1 && !embeds.requestsFor("/still").isEmpty(), deadline);
@@ -914,9 +917,18 @@ void TestPostEditorFlows::testLoopingEmbedHoldsNeitherSaveNorClose()
 
 void TestPostEditorFlows::testPageThatStopsAnsweringEndsSaveAndCloseAndKeepsAutosave()
 {
-    const int deadline = 3 * PostEditorWindowController::PageAnswerDeadlineMs;
+    const int deadline = EditorAppDriver::Timeout;
     d.posts()->postAutoSaveService()->setInterval(100);
     QVERIFY(d.openNewPost());
+    // Not 5 s for each wait: the application goes at the end, and its view with it.
+    const QPointer<WebView> view = d.editor()->webViewOutlet();
+    const int usual = view->scriptDeadlineMs();
+    view->setScriptDeadlineMs(500);
+    auto restore = qScopeGuard([view, usual] {
+        if (view) {
+            view->setScriptDeadlineMs(usual);
+        }
+    });
     QSignalSpy saved(d.posts()->postAutoSaveService(), &PostAutoSaveService::autosaved);
     QVERIFY(d.write("Stalled", "kept", "Words before the stall"));
     QVERIFY(QTest::qWaitFor(
@@ -945,6 +957,7 @@ void TestPostEditorFlows::testPageThatStopsAnsweringEndsSaveAndCloseAndKeepsAuto
     QVERIFY(kept.first().content.contains("before the stall"));
 
     // The next post gets a page that answers; the record is offered back at the next start.
+    view->setScriptDeadlineMs(usual);
     QVERIFY(d.openNewPost());
     QVERIFY(d.write("Fresh", "", "A page that answers"));
     d.app->answers << 1;
@@ -955,6 +968,29 @@ void TestPostEditorFlows::testPageThatStopsAnsweringEndsSaveAndCloseAndKeepsAuto
     QVERIFY(d.waitForEditor());
     QCOMPARE(d.editor()->postTitleOutlet()->text(), QStringLiteral("Stalled"));
     QVERIFY(d.pageContent().contains("Words before the stall"));
+}
+
+void TestPostEditorFlows::testPageWhoseRendererEndsIsToldAsStoppedNotAsSlow()
+{
+    QVERIFY(d.openNewPost());
+    QVERIFY(d.write("Ended", "", "Words before the end"));
+    WebView* view = d.editor()->webViewOutlet();
+    // Only the renderer's end can settle the reads below: the deadline lies far beyond the waits.
+    const int usual = view->scriptDeadlineMs();
+    view->setScriptDeadlineMs(10 * EditorAppDriver::Timeout);
+    auto restore = qScopeGuard([view, usual] { view->setScriptDeadlineMs(usual); });
+    const qint64 renderer = view->webPage()->renderProcessPid();
+    QVERIFY(renderer > 0);
+    view->evaluateScript(QStringLiteral("while (true) {}"), {});
+    d.clickPublish();
+    QVERIFY(d.editor()->contentLocked());
+    QCOMPARE(::kill(pid_t(renderer), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(d.alertTitles(), QStringList{"The editor stopped"}, EditorAppDriver::Timeout);
+    QVERIFY(!d.editor()->contentLocked() && !d.editor()->publishingPost());
+    d.editor()->window()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!d.editor()->isWindowOpened(), EditorAppDriver::Timeout);
+    QCOMPARE(d.alertTitles(), QStringList({"The editor stopped", "The editor stopped"}));
+    QVERIFY(!standinPostTitled(m_standin, "Ended"));
 }
 
 void TestPostEditorFlows::testDownloadedPostOpenedForEditingOpensNothingByItself()

@@ -43,7 +43,7 @@ void PreviewPage::unload()
         return;
     }
     disconnect(m_view->webPage(), nullptr, this, nullptr);
-    m_view->discardPage();
+    m_view->replacePage();
     connectPage();
     m_unloaded = true;
     // Loads asked of the old page are not asked of the new one, and nothing is under the pointer.
