@@ -54,52 +54,153 @@
     return new TextDecoder('utf-8').decode(bytes);
   }
 
-  // A post's frames (video and map embeds) run no script here: the engine runs a page's frames in the
-  // page's own process, so a frame's script that never ended would hold the editor with it. Each frame
-  // goes in sandboxed, its own sandbox value kept beside it under a name no post can know, and what is
-  // read back is the post's own HTML. Pasted HTML holds no frames (the cleaner drops them).
+  // No frame of a post runs script here: the engine runs a page's frames in the page's own process, so a
+  // frame's script that never ended would hold the editor with it. An iframe is sandboxed; a frame, object
+  // or embed cannot be, so it loses its address. What each one had of its own is kept beside it under a
+  // name no post can know, and what is read back is the post's own HTML.
   const frameMark =
     'data-penhollow-' + Array.from(crypto.getRandomValues(new Uint32Array(2)), (n) => n.toString(36)).join('');
-  const inertDocument = document.implementation.createHTMLDocument('');
+  const FRAMES = 'iframe,frame,object,embed';
+  const ADDRESSES = { FRAME: ['src'], OBJECT: ['data'], EMBED: ['src'] };
 
-  function holdFrames(container) {
-    for (const frame of container.querySelectorAll('iframe')) {
-      if (!frame.hasAttribute(frameMark)) {
-        const own = frame.getAttribute('sandbox');
-        frame.setAttribute(frameMark, own === null ? '' : 's' + own);
-        frame.setAttribute('sandbox', '');
+  function isFrame(node) {
+    return (
+      node instanceof HTMLIFrameElement ||
+      node instanceof HTMLFrameElement ||
+      node instanceof HTMLObjectElement ||
+      node instanceof HTMLEmbedElement
+    );
+  }
+
+  function isHeld(frame) {
+    if (!frame.hasAttribute(frameMark)) {
+      return false;
+    }
+    if (frame instanceof HTMLIFrameElement) {
+      return frame.getAttribute('sandbox') === '';
+    }
+    return ADDRESSES[frame.tagName].every((name) => !frame.hasAttribute(name));
+  }
+
+  function ownAttributes(frame) {
+    try {
+      const own = JSON.parse(frame.getAttribute(frameMark));
+      return own && typeof own === 'object' ? own : {};
+    } catch (e) {
+      return {};
+    }
+  }
+
+  // Only for a frame outside the document: a sandbox set on one that is in holds only its next load.
+  function hold(frame) {
+    if (isHeld(frame)) {
+      return;
+    }
+    const own = frame.hasAttribute(frameMark) ? ownAttributes(frame) : {};
+    const names = frame instanceof HTMLIFrameElement ? ['sandbox'] : ADDRESSES[frame.tagName];
+    for (const name of names) {
+      if (!Object.prototype.hasOwnProperty.call(own, name)) {
+        own[name] = frame.getAttribute(name);
+      }
+    }
+    frame.setAttribute(frameMark, JSON.stringify(own));
+    if (frame instanceof HTMLIFrameElement) {
+      frame.setAttribute('sandbox', '');
+    } else {
+      names.forEach((name) => frame.removeAttribute(name));
+    }
+  }
+
+  function holdFrames(node) {
+    if (isFrame(node)) {
+      hold(node);
+    }
+    if (node.querySelectorAll) {
+      for (const frame of node.querySelectorAll(FRAMES)) {
+        if (isFrame(frame)) {
+          hold(frame);
+        }
       }
     }
   }
 
+  // Whatever puts a frame in the page (a post that parses differently when read back, undo and redo,
+  // paste, drop, the editing library), one that is not held is swapped for a held copy before its document
+  // can arrive: observers run as the script that made the change ends, and a frame's document comes in a
+  // later task.
+  function guard(node) {
+    if (!node.isConnected) {
+      return;
+    }
+    const found = isFrame(node) ? [node] : [];
+    if (node.querySelectorAll) {
+      found.push(...Array.from(node.querySelectorAll(FRAMES)).filter(isFrame));
+    }
+    for (const frame of found) {
+      if (frame.isConnected && !isHeld(frame)) {
+        const copy = frame.cloneNode(true);
+        holdFrames(copy);
+        frame.replaceWith(copy);
+      }
+    }
+  }
+  new MutationObserver(function (records) {
+    for (const record of records) {
+      if (record.type === 'attributes') {
+        guard(record.target);
+      } else {
+        record.addedNodes.forEach(guard);
+      }
+    }
+  }).observe(document, {
+    childList: true,
+    subtree: true,
+    attributes: true,
+    attributeFilter: ['sandbox', 'src', 'srcdoc', 'data', frameMark],
+  });
+
   function ownHtml() {
-    if (!root.querySelector('iframe[' + frameMark + ']')) {
+    if (!root.querySelector('[' + frameMark + ']')) {
       return root.innerHTML;
     }
     // A copy outside the document: its frames load nothing.
     const copy = root.cloneNode(true);
-    for (const frame of copy.querySelectorAll('iframe[' + frameMark + ']')) {
-      const own = frame.getAttribute(frameMark);
+    for (const frame of copy.querySelectorAll('[' + frameMark + ']')) {
+      const own = ownAttributes(frame);
       frame.removeAttribute(frameMark);
-      if (own === '') {
-        frame.removeAttribute('sandbox');
-      } else {
-        frame.setAttribute('sandbox', own.slice(1));
+      for (const name of Object.keys(own)) {
+        if (own[name] === null) {
+          frame.removeAttribute(name);
+        } else {
+          frame.setAttribute(name, String(own[name]));
+        }
       }
     }
     return copy.innerHTML;
   }
 
-  // Parsed where nothing loads, sandboxed, then put in place: a frame starts loading as it enters the
-  // document, and a sandbox set afterwards would only hold its next load.
-  function putInPlace(html) {
-    if (!/<iframe/i.test(html)) {
-      root.innerHTML = html;
-      return;
-    }
-    const holder = inertDocument.createElement('div');
+  // Parsed as this page parses (scripts on, as undo and redo read the document back) outside the
+  // document, where nothing loads, and read back until that gives the same document: what undo brings
+  // back is then what was loaded. Frames are held before anything is put in place.
+  const REPARSES = 3;
+
+  function parsed(html) {
+    const holder = document.createElement('div');
     holder.innerHTML = html;
     holdFrames(holder);
+    return holder;
+  }
+
+  function putInPlace(html) {
+    let holder = parsed(html);
+    for (let i = 0; i < REPARSES; i += 1) {
+      const serialised = holder.innerHTML;
+      const again = parsed(serialised);
+      if (again.innerHTML === serialised) {
+        break;
+      }
+      holder = again;
+    }
     const fragment = document.createDocumentFragment();
     while (holder.firstChild) {
       fragment.appendChild(holder.firstChild);

@@ -14,6 +14,7 @@
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QTimer>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -50,13 +51,6 @@ void WebView::setPersistentProfileName(const QString& name)
     usePage(name.isEmpty() ? WebEngineProfiles::offTheRecord() : WebEngineProfiles::persistent(name));
 }
 
-void WebView::renewPage()
-{
-    // A private profile is never shared: the new page cannot land in the old page's process.
-    usePage(m_persistentProfileName.isEmpty() ? WebEngineProfiles::offTheRecord()
-                                              : WebEngineProfiles::persistent(m_persistentProfileName));
-}
-
 void WebView::usePage(std::shared_ptr<QWebEngineProfile> profile)
 {
     WebPage* page = putInNewPage(profile.get());
@@ -66,15 +60,16 @@ void WebView::usePage(std::shared_ptr<QWebEngineProfile> profile)
     setUpPage();
 }
 
-void WebView::discardPage()
+void WebView::replacePage()
 {
-    WebPage* old = std::exchange(m_page, putInNewPage(m_profile.get()));
-    setUpPage();
-    // The old page may be handing us something of its own right now (a script's result that closes the
-    // window), so it goes once that is done; until then it follows no link, and it keeps its profile.
+    std::shared_ptr<QWebEngineProfile> profile =
+        m_persistentProfileName.isEmpty() ? WebEngineProfiles::offTheRecord() : m_profile;
+    WebPage* old = std::exchange(m_page, putInNewPage(profile.get()));
     old->setNavigationPolicy([](const QUrl&, QWebEnginePage::NavigationType, bool) { return false; });
-    connect(old, &QObject::destroyed, old, [profile = m_profile] {});
+    // The old page keeps its profile until it goes: a page must go before its profile.
+    connect(old, &QObject::destroyed, old, [oldProfile = std::exchange(m_profile, std::move(profile))] {});
     old->deleteLater();
+    setUpPage();
 }
 
 WebPage* WebView::putInNewPage(QWebEngineProfile* profile)
@@ -86,6 +81,12 @@ WebPage* WebView::putInNewPage(QWebEngineProfile* profile)
     // Results of scripts run in the old page belong to a document that is gone.
     *m_alive = false;
     m_alive = std::make_shared<bool>(true);
+    m_pageEnded = false;
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this, page] {
+        if (page == m_page) {
+            m_pageEnded = true;
+        }
+    });
     return page;
 }
 
@@ -250,6 +251,54 @@ void WebView::evaluateScript(const QString& script, ScriptCallback callback, qui
                                   callback(result);
                               }
                           });
+}
+
+void WebView::evaluateScriptWithin(const QString& script, DeadlineCallback callback, quint32 worldId)
+{
+    struct Call
+    {
+        DeadlineCallback callback;
+        void settle(ScriptAnswer answer, const QVariant& result = {})
+        {
+            if (DeadlineCallback settled = std::exchange(callback, {})) {
+                settled(answer, result);
+            }
+        }
+    };
+    auto call = std::make_shared<Call>(Call{std::move(callback)});
+    // Tied to the page: a replaced page's calls are dropped, as its results are.
+    auto* deadline = new QTimer(m_page);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, deadline, [call, deadline] {
+        deadline->deleteLater();
+        call->settle(ScriptAnswer::NoAnswer);
+    });
+    // Queued: the engine may hand back the calls of an ended page, empty, before it says that it ended.
+    const auto ended = [call, deadline] {
+        deadline->deleteLater();
+        call->settle(ScriptAnswer::PageEnded);
+    };
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, deadline, ended, Qt::QueuedConnection);
+    if (m_pageEnded) {
+        QMetaObject::invokeMethod(deadline, ended, Qt::QueuedConnection);
+        return;
+    }
+    deadline->start(m_scriptDeadlineMs);
+    evaluateScript(
+        script,
+        [this, call, deadline](const QVariant& result) {
+            if (!result.isValid()) {
+                // Perhaps the page ended; its news is on its way.
+                QTimer::singleShot(0, deadline, [this, call, deadline, result] {
+                    deadline->deleteLater();
+                    call->settle(m_pageEnded ? ScriptAnswer::PageEnded : ScriptAnswer::Answered, result);
+                });
+                return;
+            }
+            deadline->deleteLater();
+            call->settle(ScriptAnswer::Answered, result);
+        },
+        worldId);
 }
 
 void WebView::setLoadFinishedBlock(LoadFinishedBlock block)

@@ -42,10 +42,13 @@ public:
     // the closures set on the view are kept.
     QString persistentProfileName() const;
     void setPersistentProfileName(const QString& name);
-    // A new empty page in place of the current one, which goes with its renderer process unless another
-    // page shares it: a page that stopped answering never answers again. Like a profile switch, it keeps
-    // the view's closures and drops the page's settings and web channel.
-    void renewPage();
+    // An empty page takes the current one's place. The old page follows no link and goes, with everything
+    // its document holds, once the event being handled is over (it may be handing us a script's result
+    // now). A private profile goes with it, so the new page never shares the old one's renderer process
+    // and a page that stopped answering never answers again; a persistent profile (its cookies and
+    // storage) stays. The view's closures, stranger-content settings and local pictures carry over;
+    // settings made on the page itself and its web channel do not.
+    void replacePage();
 
     // The page shows what strangers wrote (posts, blog templates): it reaches no local file but those of
     // the resources folder (the pane's own default page), opens no window and runs scripts only when
@@ -59,10 +62,6 @@ public:
     // Only a view holding stranger content without scripts shows any: where scripts run, the engine
     // would let them read the pictures back (those pages get them from LocalPictureServer).
     void setLocalPictures(const QStringList& names);
-
-    // The page and everything its document holds go at once (its renderer exits unless another page of
-    // the profile uses it); an empty page of the same profile, with the same settings, takes its place.
-    void discardPage();
 
     void loadAddress(const QUrl& address);
     // Relative addresses in the HTML resolve against baseAddress, which is also the page's origin.
@@ -78,6 +77,23 @@ public:
     // nothing or failed), and never once the view is gone.
     void evaluateScript(const QString& script, ScriptCallback callback,
                         quint32 worldId = QWebEngineScript::MainWorld);
+
+    enum class ScriptAnswer
+    {
+        Answered,
+        NoAnswer,
+        PageEnded
+    };
+    using DeadlineCallback = std::function<void(ScriptAnswer answer, const QVariant& result)>;
+    // The same, for a page that may never answer (a script of its own that never ends holds every later
+    // one): the callback runs once, with the value, or with NoAnswer when scriptDeadlineMs passed first, or
+    // with PageEnded when the page's renderer process ended (crashed or was killed) first. Never once the
+    // view is gone or the page was replaced.
+    void evaluateScriptWithin(const QString& script, DeadlineCallback callback,
+                              quint32 worldId = QWebEngineScript::MainWorld);
+    int scriptDeadlineMs() const { return m_scriptDeadlineMs; }
+    // Tests shorten it.
+    void setScriptDeadlineMs(int milliseconds) { m_scriptDeadlineMs = milliseconds; }
 
     // Called after every finished load with the page title as it stands then.
     void setLoadFinishedBlock(LoadFinishedBlock block);
@@ -128,4 +144,7 @@ private:
     QSet<QString> m_localPictures;
     bool m_strangerContent = false;
     bool m_runScripts = true;
+    int m_scriptDeadlineMs = 5000;
+    // The page's renderer process ended; a new page of the view starts without.
+    bool m_pageEnded = false;
 };

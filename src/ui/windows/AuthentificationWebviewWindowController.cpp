@@ -24,7 +24,7 @@ void AuthentificationWebviewWindowController::windowDidLoad()
     closeWithKeys();
     webviewOutlet()->setLoadFinishedBlock([this](bool, const QString&) { testTitle(); });
     // Whatever the page does after the user closed the window is not reported, and it stops at once.
-    connect(this, &WindowController::windowWillClose, this, [this] { webviewOutlet()->discardPage(); });
+    connect(this, &WindowController::windowWillClose, this, [this] { webviewOutlet()->replacePage(); });
 }
 
 WebView* AuthentificationWebviewWindowController::webviewOutlet() const

@@ -246,18 +246,17 @@ void PostEditorWindowController::setupPage()
 
 void PostEditorWindowController::renewStoppedPage()
 {
-    if (!m_pageStopped || !isWindowLoaded() || window()->isVisible()) {
+    if (m_pageStop == PageStop::None || !isWindowLoaded() || window()->isVisible()) {
         return;
     }
-    m_pageStopped = false;
+    m_pageStop = PageStop::None;
     m_editorLoaded = false;
     m_awaitingPageLoad = false;
     m_publishClickPending = false;
     m_closeCheckPending = false;
     // The new page counts its contents from none; reads still owed by the old page are dropped.
     m_contentGeneration = 0;
-    ++m_pageSerial;
-    m_ui->webViewOutlet->renewPage();
+    m_ui->webViewOutlet->replacePage();
     setupPage();
 }
 
@@ -516,7 +515,6 @@ void PostEditorWindowController::readContent(bool lock,
                                              std::function<void(std::optional<QString> content)> then)
 {
     const int generation = m_contentGeneration;
-    const int pageSerial = m_pageSerial;
     // Locked and read in one turn of the page: nothing typed after the lock can be missing from the text.
     const QString script =
         lock ? QStringLiteral("(function(){if(typeof setEditorLocked==='function'){setEditorLocked(true);}"
@@ -526,37 +524,22 @@ void PostEditorWindowController::readContent(bool lock,
         setContentLocked(true, false);
     }
     QPointer<PostEditorWindowController> self = this;
-    auto settled = std::make_shared<bool>(false);
-    // The engine answers with nothing when the page is gone, and not at all while a script of the page
-    // runs on; no older report ever stands in.
-    m_ui->webViewOutlet->evaluateScript(script, [self, generation, then, settled](const QVariant& result) {
-        if (!self || *settled) {
-            return;
-        }
-        *settled = true;
-        if (generation != self->m_contentGeneration) {
-            return;
-        }
-        std::optional<QString> fresh;
-        if (result.typeId() == QMetaType::QString) {
-            fresh = result.toString();
-            self->m_editorContent = *fresh;
-        } else {
-            self->m_pageStopped = true;
-        }
-        then(fresh);
-    });
-    QTimer::singleShot(PageAnswerDeadlineMs, this, [this, generation, pageSerial, then, settled] {
-        if (*settled) {
-            return;
-        }
-        *settled = true;
-        if (generation != m_contentGeneration || pageSerial != m_pageSerial) {
-            return;
-        }
-        m_pageStopped = true;
-        then(std::nullopt);
-    });
+    // No older report ever stands in.
+    m_ui->webViewOutlet->evaluateScriptWithin(
+        script, [self, generation, then](WebView::ScriptAnswer answer, const QVariant& result) {
+            if (!self || generation != self->m_contentGeneration) {
+                return;
+            }
+            std::optional<QString> fresh;
+            if (answer == WebView::ScriptAnswer::Answered && result.typeId() == QMetaType::QString) {
+                fresh = result.toString();
+                self->m_editorContent = *fresh;
+            } else {
+                self->m_pageStop =
+                    answer == WebView::ScriptAnswer::PageEnded ? PageStop::Ended : PageStop::NoAnswer;
+            }
+            then(fresh);
+        });
 }
 
 void PostEditorWindowController::setContentLocked(bool locked)
@@ -983,7 +966,17 @@ void PostEditorWindowController::showNoAnswerAlert(bool closing)
     const QString kept = QStringLiteral(
         "Whatever was autosaved last is kept, and will be offered to you again the next time Penhollow "
         "starts.");
-    const QString seconds = QString::number(PageAnswerDeadlineMs / 1000);
+    if (m_pageStop == PageStop::Ended) {
+        LocalNotificationService().showCriticalAlert(
+            QStringLiteral("The editor stopped"),
+            (closing ? QStringLiteral("The editor's page stopped unexpectedly, so the editor was closed "
+                                      "without asking whether to keep this version. ")
+                     : QStringLiteral("Nothing was saved or published: the editor's page stopped "
+                                      "unexpectedly. Close the editor and open the post again. ")) +
+                kept);
+        return;
+    }
+    const QString seconds = QString::number(double(m_ui->webViewOutlet->scriptDeadlineMs()) / 1000);
     LocalNotificationService().showCriticalAlert(
         QStringLiteral("The editor did not answer"),
         closing ? QStringLiteral("The editor's page did not answer within %1 seconds, so the editor was "

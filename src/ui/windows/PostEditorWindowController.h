@@ -40,15 +40,13 @@ class WebView;
 // again and go on when it answers, never with an older report. From the publish button's press until the
 // submit is settled, the text, title, labels and publishing choices cannot change: the post sent is the
 // one on screen. A failure or a cancel (loading off) or the owner's unlock makes them editable again.
-// Those reads wait for the page PageAnswerDeadlineMs at most: a page that does not answer by then ends the
-// press with an error, and the user's close without the keep-version question (the autosave record stays
-// to be offered back); the next post gets a new page.
+// Those reads wait for the page as long as its web view's script deadline at most: a page that does not
+// answer by then, or whose renderer ended, ends the press with an error, and the user's close without the
+// keep-version question (the autosave record stays to be offered back); the next post gets a new page.
 class PostEditorWindowController : public WindowController
 {
     Q_OBJECT
 public:
-    static constexpr int PageAnswerDeadlineMs = 5000;
-
     using SubmitBlock = std::function<void(const BloggerPost& post, const QStringList& images,
                                            PublishedToOfflineUpdateType updateType)>;
 
@@ -152,7 +150,7 @@ private:
     void applyLoading(bool flag);
 
     // Reads the page's content afresh, locking it first when asked; `then` gets it, or none when the page
-    // is gone or has not answered within PageAnswerDeadlineMs.
+    // ended or has not answered within the deadline.
     void readContent(bool lock, std::function<void(std::optional<QString> content)> then);
     void setContentLocked(bool locked, bool tellPage);
     void showNoAnswerAlert(bool closing);
@@ -207,8 +205,12 @@ private:
     bool m_closeCheckPending = false;
     bool m_publishClickPending = false;
     bool m_contentLocked = false;
-    // A read of the page went unanswered past the deadline, or the page was gone.
-    bool m_pageStopped = false;
-    // Pages made so far; a read is about the page it was made of.
-    int m_pageSerial = 0;
+    // Why the page no longer serves: a read went unanswered past the deadline, or its renderer ended.
+    enum class PageStop
+    {
+        None,
+        NoAnswer,
+        Ended
+    };
+    PageStop m_pageStop = PageStop::None;
 };

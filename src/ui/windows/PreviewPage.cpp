@@ -95,7 +95,7 @@ void PreviewPage::unload()
         return;
     }
     disconnect(m_view->webPage(), nullptr, this, nullptr);
-    m_view->discardPage();
+    m_view->replacePage();
     connectPage();
     m_unloaded = true;
     // Loads asked of the old page are not asked of the new one, and no input to it opens a link.

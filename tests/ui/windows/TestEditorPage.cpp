@@ -44,6 +44,21 @@ const QString TrickyContent = QStringLiteral(
     "<my-widget data-id=\"7\">custom <b>element</b></my-widget>"
     "<div style=\"text-align: center;\"><span style=\"font-size: large;\">big</span></div>");
 
+// A frame that reports to /beacon when its script runs, and shows /held.png when it runs none.
+void routeEmbed(LocalHttpServer& web)
+{
+    web.route("/evil.html", "<html><body><noscript><img src=\"/held.png\"></noscript>"
+                            "<script>new Image().src = '/beacon';</script></body></html>");
+    web.route("/held.png", HostileContent::pngBytes(), "image/png");
+}
+
+// Frames in the page that could run script: an iframe without the empty sandbox, or any other kind with
+// its address.
+const char* const UnheldFrames =
+    "Array.from(document.querySelectorAll('iframe,frame,object,embed')).filter(function (f) {"
+    " return f.tagName === 'IFRAME' ? f.getAttribute('sandbox') !== '' : f.hasAttribute('src') ||"
+    " f.hasAttribute('data'); }).length";
+
 } // namespace
 
 // The editing page: what it keeps of a post, what it reports to the window, what it refuses to do.
@@ -69,6 +84,8 @@ private Q_SLOTS:
     void testToolbarMarkersReachTheirClosures();
     void testMarkersActOnlyFromTheToolbar();
     void testRemotePicturesAndEmbedsLoadButReachNeitherFilesNorBridge();
+    void testPostReadBackDifferentlyRunsNoFrameThroughUndoAndRedo();
+    void testFramePutInByAnyScriptOfThePageRunsNothing();
     void testAddLocalImageArgumentWithQuotesAndBackslashesStaysData();
     void testPickedImageIsCopiedUnderSafeNameAndInserted();
     void testTwoPicksMakeTwoCopies();
@@ -368,6 +385,91 @@ void TestEditorPage::testRemotePicturesAndEmbedsLoadButReachNeitherFilesNorBridg
     QTRY_VERIFY(m_driver->evaluate(QStringLiteral("document.getElementById('outside').complete")).toBool());
     QCOMPARE(m_driver->evaluate(QStringLiteral("document.getElementById('outside').naturalWidth")).toInt(),
              0);
+}
+
+void TestEditorPage::testPostReadBackDifferentlyRunsNoFrameThroughUndoAndRedo()
+{
+    LocalHttpServer web;
+    QVERIFY(web.start());
+    routeEmbed(web);
+    const QString evil = web.url("/evil.html").toString();
+    // Each parses one way where scripts are off, or on the first reading, and makes a frame when the
+    // document is read back, as undo and redo do.
+    const QStringList posts{
+        QStringLiteral("<p>Hi</p><noscript><p title=\"</noscript><iframe src=%1></iframe>\"></p></noscript>")
+            .arg(evil),
+        QStringLiteral(
+            "<p>Hi</p><form><math><mtext></form><form><mglyph><style></math><iframe src=%1></iframe>")
+            .arg(evil)};
+    QWidget* keys = m_driver->editor.webViewOutlet()->focusProxy();
+    QVERIFY(keys);
+    qsizetype loads = 0;
+    // Every load of the frame asks for its picture or reports its script: what the test waits for.
+    const auto loaded = [&] {
+        ++loads;
+        return QTest::qWaitFor(
+            [&] { return web.requestsFor("/held.png").size() + web.requestsFor("/beacon").size() >= loads; },
+            EditorTestDriver::Timeout);
+    };
+    for (const QString& post : posts) {
+        QVERIFY(m_driver->open(storedPost(post)));
+        QVERIFY(loaded());
+        QCOMPARE(m_driver->pageContent(), post);
+        // Clicked at the end of its first line, as a user starts typing.
+        const QVariantList end =
+            m_driver
+                ->evaluate(QStringLiteral(
+                    "(function(){const g=document.createRange();"
+                    "g.selectNodeContents(document.querySelector('#editor p'));"
+                    "const b=g.getBoundingClientRect();return [b.right-1,b.top+b.height/2];})()"))
+                .toList();
+        QCOMPARE(end.size(), 2);
+        QTest::mouseClick(keys, Qt::LeftButton, {}, QPoint(end[0].toInt(), end[1].toInt()));
+        QTest::keyClick(keys, Qt::Key_Q);
+        QVERIFY(m_driver->waitForWindowContent([](const QString& c) { return c.contains("Hiq"); }));
+        QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(loaded());
+        QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(loaded());
+        QVERIFY(m_driver->waitForWindowContent([](const QString& c) { return c.contains("Hiq"); }));
+        QCOMPARE(m_driver->evaluate(UnheldFrames).toInt(), 0);
+        QVERIFY2(web.requestsFor("/beacon").isEmpty(), qPrintable(post));
+        // What is saved has the post's frame as written: nothing of the hold leaks into it.
+        const QString saved = m_driver->editor.postFromEditor()->content;
+        QVERIFY2(saved.contains(QStringLiteral("<iframe src=\"%1\"></iframe>").arg(evil)), qPrintable(saved));
+    }
+}
+
+void TestEditorPage::testFramePutInByAnyScriptOfThePageRunsNothing()
+{
+    LocalHttpServer web;
+    QVERIFY(web.start());
+    routeEmbed(web);
+    const QString post = QStringLiteral("<p>Text</p><iframe id=\"own\" src=\"%1\"></iframe>")
+                             .arg(web.url("/evil.html").toString());
+    QVERIFY(m_driver->open(storedPost(post)));
+    QTRY_COMPARE_WITH_TIMEOUT(web.requestsFor("/held.png").size(), 1, EditorTestDriver::Timeout);
+    // The ways a script of the page (the editing library's, or ours) can put a frame in or free one.
+    m_driver->evaluate(
+        QStringLiteral(
+            "(function(src){const r=document.getElementById('editor');"
+            "r.insertAdjacentHTML('beforeend','<iframe src='+src+'></iframe>');"
+            "const f=document.createElement('iframe');f.src=src;r.appendChild(f);"
+            "const d=document.createElement('div');d.innerHTML='<iframe src='+src+'></iframe>"
+            "<object data='+src+'></object><embed src='+src+'>';document.body.appendChild(d);"
+            "const h=document.createElement('frame');h.src=src;document.body.appendChild(h);"
+            "const own=document.getElementById('own');own.removeAttribute('sandbox');own.src=src+'?again';"
+            "})(%1)")
+            .arg(EditorTestDriver::jsString(web.url("/evil.html").toString())));
+    // Four iframes load again, each showing its picture or reporting its script.
+    QTRY_VERIFY_WITH_TIMEOUT(web.requestsFor("/held.png").size() + web.requestsFor("/beacon").size() >= 5,
+                             EditorTestDriver::Timeout);
+    QVERIFY(web.requestsFor("/beacon").isEmpty());
+    QCOMPARE(m_driver->evaluate(UnheldFrames).toInt(), 0);
+    // The post's own frame still reads back as written.
+    QVERIFY(m_driver->pageContent().startsWith(
+        QStringLiteral("<p>Text</p><iframe id=\"own\" src=\"%1?again\"></iframe>")
+            .arg(web.url("/evil.html").toString())));
 }
 
 void TestEditorPage::testAddLocalImageArgumentWithQuotesAndBackslashesStaysData()
