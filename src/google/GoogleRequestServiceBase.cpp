@@ -17,7 +17,7 @@
 
 namespace {
 
-std::optional<QString> textFor(const QJsonObject& object, QLatin1StringView key)
+std::optional<QString> jsonTextFor(const QJsonObject& object, QLatin1StringView key)
 {
     const QJsonValue value = object.value(key);
     return value.isString() ? std::optional<QString>(value.toString()) : std::nullopt;
@@ -48,10 +48,10 @@ void GoogleRequestServiceBase::setAuthentificationService(
 
 BloggerUser GoogleRequestServiceBase::parseUserJson(const QJsonObject& object) const
 {
-    return BloggerUser(clear(textFor(object, QLatin1StringView("id"))),
-                       clear(textFor(object, QLatin1StringView("name"))),
-                       clear(textFor(object, QLatin1StringView("link"))),
-                       clear(textFor(object, QLatin1StringView("picture"))));
+    return BloggerUser(clear(jsonTextFor(object, QLatin1StringView("id"))),
+                       clear(jsonTextFor(object, QLatin1StringView("name"))),
+                       clear(jsonTextFor(object, QLatin1StringView("link"))),
+                       clear(jsonTextFor(object, QLatin1StringView("picture"))));
 }
 
 BloggerUser GoogleRequestServiceBase::parseCommentUserJson(const QJsonObject& object) const
@@ -59,18 +59,18 @@ BloggerUser GoogleRequestServiceBase::parseCommentUserJson(const QJsonObject& ob
     std::optional<QString> picture;
     const QJsonValue image = object.value(QLatin1StringView("image"));
     if (image.isObject()) {
-        picture = textFor(image.toObject(), QLatin1StringView("url"));
+        picture = jsonTextFor(image.toObject(), QLatin1StringView("url"));
     }
-    return BloggerUser(clear(textFor(object, QLatin1StringView("id"))),
-                       clear(textFor(object, QLatin1StringView("displayName"))),
-                       clear(textFor(object, QLatin1StringView("url"))), clear(picture));
+    return BloggerUser(clear(jsonTextFor(object, QLatin1StringView("id"))),
+                       clear(jsonTextFor(object, QLatin1StringView("displayName"))),
+                       clear(jsonTextFor(object, QLatin1StringView("url"))), clear(picture));
 }
 
 BloggerPostComment GoogleRequestServiceBase::parseCommentJson(const QJsonObject& object) const
 {
-    const std::optional<QString> id = textFor(object, QLatin1StringView("id"));
-    const std::optional<QString> published = textFor(object, QLatin1StringView("published"));
-    const std::optional<QString> content = textFor(object, QLatin1StringView("content"));
+    const std::optional<QString> id = jsonTextFor(object, QLatin1StringView("id"));
+    const std::optional<QString> published = jsonTextFor(object, QLatin1StringView("published"));
+    const std::optional<QString> content = jsonTextFor(object, QLatin1StringView("content"));
     BloggerUser author(QString(""), QString(""), QString(""), QString(""));
     const QJsonValue authorValue = object.value(QLatin1StringView("author"));
     if (authorValue.isObject()) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-QString dateText(const std::optional<QDateTime>& date)
+QString commentDateText(const std::optional<QDateTime>& date)
 {
     if (!date || !date->isValid()) {
         return QString("");
@@ -19,21 +19,21 @@ QString dateText(const std::optional<QDateTime>& date)
 
 enum CommentColumn
 {
-    BlogIdColumn,
-    PostIdColumn,
-    CommentIdColumn,
-    PublishDateColumn,
-    ContentColumn,
-    UserIdColumn,
-    UserNameColumn,
-    UserLinkColumn,
-    UserPictureColumn,
-    ColumnCount
+    CommentBlogIdColumn,
+    CommentPostIdColumn,
+    CommentCommentIdColumn,
+    CommentPublishDateColumn,
+    CommentContentColumn,
+    CommentUserIdColumn,
+    CommentUserNameColumn,
+    CommentUserLinkColumn,
+    CommentUserPictureColumn,
+    CommentColumnCount
 };
 
-const std::array<QString, ColumnCount>& columnNames()
+const std::array<QString, CommentColumnCount>& commentColumnNames()
 {
-    static const std::array<QString, ColumnCount> names{
+    static const std::array<QString, CommentColumnCount> names{
         QStringLiteral("BlogId"),      QStringLiteral("PostId"),   QStringLiteral("CommentId"),
         QStringLiteral("PublishDate"), QStringLiteral("Content"),  QStringLiteral("UserId"),
         QStringLiteral("UserName"),    QStringLiteral("UserLink"), QStringLiteral("UserPicture")};
@@ -46,31 +46,31 @@ template <typename Text> BloggerPostComment commentFromColumns(const Text& text)
 {
     BloggerPostComment comment;
     comment.author = BloggerUser();
-    if (std::optional<QString> value = text(BlogIdColumn)) {
+    if (std::optional<QString> value = text(CommentBlogIdColumn)) {
         comment.blogId = std::move(*value);
     }
-    if (std::optional<QString> value = text(PostIdColumn)) {
+    if (std::optional<QString> value = text(CommentPostIdColumn)) {
         comment.postId = std::move(*value);
     }
-    if (std::optional<QString> value = text(CommentIdColumn)) {
+    if (std::optional<QString> value = text(CommentCommentIdColumn)) {
         comment.commentId = std::move(*value);
     }
-    if (const std::optional<QString> value = text(PublishDateColumn)) {
+    if (const std::optional<QString> value = text(CommentPublishDateColumn)) {
         comment.publishDate = GoogleDateService().parseDate(*value);
     }
-    if (std::optional<QString> value = text(ContentColumn)) {
+    if (std::optional<QString> value = text(CommentContentColumn)) {
         comment.content = std::move(*value);
     }
-    if (std::optional<QString> value = text(UserIdColumn)) {
+    if (std::optional<QString> value = text(CommentUserIdColumn)) {
         comment.author.userId = std::move(*value);
     }
-    if (std::optional<QString> value = text(UserNameColumn)) {
+    if (std::optional<QString> value = text(CommentUserNameColumn)) {
         comment.author.userName = std::move(*value);
     }
-    if (std::optional<QString> value = text(UserLinkColumn)) {
+    if (std::optional<QString> value = text(CommentUserLinkColumn)) {
         comment.author.userLink = std::move(*value);
     }
-    if (std::optional<QString> value = text(UserPictureColumn)) {
+    if (std::optional<QString> value = text(CommentUserPictureColumn)) {
         comment.author.userPicture = std::move(*value);
     }
     return comment;
@@ -83,8 +83,8 @@ public:
     BloggerPostComment read(const SQLRowReader& reader)
     {
         if (!m_resolved) {
-            for (int column = 0; column < ColumnCount; ++column) {
-                m_fields[column] = reader.field(columnNames()[column]);
+            for (int column = 0; column < CommentColumnCount; ++column) {
+                m_fields[column] = reader.field(commentColumnNames()[column]);
             }
             m_resolved = true;
         }
@@ -92,7 +92,7 @@ public:
     }
 
 private:
-    std::array<SQLRowReader::Field, ColumnCount> m_fields;
+    std::array<SQLRowReader::Field, CommentColumnCount> m_fields;
     bool m_resolved = false;
 };
 
@@ -116,7 +116,7 @@ CommentsSQLAccess::CommentsSQLAccess(SQLiteDB& db)
 
 BloggerPostComment CommentsSQLAccess::commentFromRow(const SQLRow& row)
 {
-    const auto& names = columnNames();
+    const auto& names = commentColumnNames();
     return commentFromColumns([&](CommentColumn column) -> std::optional<QString> {
         const SQLColumn* value = row.find(names[column]);
         return value ? std::optional<QString>(value->asString()) : std::nullopt;
@@ -162,7 +162,7 @@ bool CommentsSQLAccess::addPostCommentIfNotExists(const BloggerPostComment& comm
     bool written = false;
     db->query(ADD_COMMENT_SQL,
               {comment.blogId, comment.postId, comment.commentId, comment.author.userId,
-               dateText(comment.publishDate), comment.content, QVariant::fromValue<qint64>(0)},
+               commentDateText(comment.publishDate), comment.content, QVariant::fromValue<qint64>(0)},
               &written);
     report(ok, written);
     return written;
@@ -172,7 +172,7 @@ bool CommentsSQLAccess::updatePostComment(const BloggerPostComment& comment) con
 {
     bool written = false;
     db->query(UPDATE_COMMENT_SQL,
-              {dateText(comment.publishDate), comment.content,
+              {commentDateText(comment.publishDate), comment.content,
                QVariant::fromValue<qint64>(comment.sentimentScore), comment.commentId},
               &written);
     return written;

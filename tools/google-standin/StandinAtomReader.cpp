@@ -5,8 +5,8 @@
 #include <QXmlStreamReader>
 
 namespace {
-const QString AtomNs = QStringLiteral("http://www.w3.org/2005/Atom");
-const QString LabelScheme = QStringLiteral("http://www.blogger.com/atom/ns#");
+const QString ReadAtomNs = QStringLiteral("http://www.w3.org/2005/Atom");
+const QString ReadLabelScheme = QStringLiteral("http://www.blogger.com/atom/ns#");
 } // namespace
 
 bool StandinAtomReader::read(const QByteArray& body, Entry* entry, QString* error)
@@ -33,13 +33,13 @@ bool StandinAtomReader::read(const QByteArray& body, Entry* entry, QString* erro
         ++depth;
         if (depth == 1) {
             sawRoot = true;
-            if (xml.name() != QLatin1String("entry") || xml.namespaceUri() != AtomNs) {
+            if (xml.name() != QLatin1String("entry") || xml.namespaceUri() != ReadAtomNs) {
                 *error = QStringLiteral("Root element must be an Atom entry");
                 return false;
             }
             continue;
         }
-        const bool atom = xml.namespaceUri() == AtomNs;
+        const bool atom = xml.namespaceUri() == ReadAtomNs;
         if (depth == 2 && atom && xml.name() == QLatin1String("title")) {
             entry->title = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             --depth;
@@ -57,7 +57,7 @@ bool StandinAtomReader::read(const QByteArray& body, Entry* entry, QString* erro
             entry->hasPublished = true;
         } else if (depth == 2 && atom && xml.name() == QLatin1String("category")) {
             const QXmlStreamAttributes attrs = xml.attributes();
-            if (attrs.value(QStringLiteral("scheme")) == LabelScheme) {
+            if (attrs.value(QStringLiteral("scheme")) == ReadLabelScheme) {
                 const QString term = attrs.value(QStringLiteral("term")).toString();
                 if (!term.trimmed().isEmpty() && !entry->labels.contains(term))
                     entry->labels.append(term);
