@@ -16,7 +16,7 @@ constexpr int ConnectTimeoutMs = 2000;
 // Longer than the one message there is.
 constexpr qint64 MaximumMessageBytes = 64;
 
-void printLine(const QString& text)
+void printInstanceLine(const QString& text)
 {
     std::fputs(qUtf8Printable(text + QLatin1Char('\n')), stdout);
     std::fflush(stdout);
@@ -61,17 +61,19 @@ bool SingleInstance::acquire()
     if (!m_lock->tryLock(100)) {
         if (m_lock->error() != QLockFile::LockFailedError) {
             m_lockFileUnusable = true;
-            printLine(QStringLiteral("SingleInstance - cannot make the lock file in ") + m_dataFolder);
+            printInstanceLine(QStringLiteral("SingleInstance - cannot make the lock file in ") +
+                              m_dataFolder);
             return false;
         }
         if (!notifyOwner()) {
-            printLine(QStringLiteral("SingleInstance - the data folder is in use by another Penhollow"));
+            printInstanceLine(
+                QStringLiteral("SingleInstance - the data folder is in use by another Penhollow"));
         }
         return false;
     }
     m_owner = true;
     if (!listen()) {
-        printLine(QStringLiteral("SingleInstance - cannot listen for other launches"));
+        printInstanceLine(QStringLiteral("SingleInstance - cannot listen for other launches"));
     }
     return true;
 }
