@@ -135,9 +135,10 @@ QMessageBox* shownMessage(const QString& title)
 // the window.
 bool clickOn(QWidget* widget, std::optional<QPoint> at = std::nullopt)
 {
-    const QPoint target = widget->mapToGlobal(at.value_or(widget->rect().center()));
     const bool over = QTest::qWaitFor(
         [&] {
+            // Asked each time: the manager may still be placing the window.
+            const QPoint target = widget->mapToGlobal(at.value_or(widget->rect().center()));
             if (widget->underMouse() && QCursor::pos() == target) {
                 return true;
             }
