@@ -48,6 +48,10 @@ const char* const PressRecorder = R"JS(
     const focused = document.activeElement;
     pressed(focused && focused === usersFocus ? linkOf([focused]) : '');
   }, true);
+  // The focus going into a frame (a press there, which this document never sees) ends what was recorded.
+  addEventListener('blur', function (e) {
+    if (e.isTrusted && e.target === window) { press = null; }
+  }, true);
   addEventListener('focusin', function (e) {
     if (e.isTrusted) { usersFocus = e.sourceCapabilities ? e.target : null; }
   }, true);
